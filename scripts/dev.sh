@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Set up, build and run KRtp on Debian 12.
+#   bash scripts/dev.sh run    start the program against a local demo host
+#   bash scripts/dev.sh test   run every test (ctest, without the bench and screens labels)
+#   bash scripts/dev.sh build  only install what is missing and build
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="${KRTP_BUILD_DIR:-$here/build}"
+packages=(cmake g++ make ccache qt6-base-dev qt6-webengine-dev libcurl4-openssl-dev python3-pyftpdlib
+          xvfb xauth tinyproxy curl libgl-dev)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get -y -q install --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    if [ ! -f "$build/CMakeCache.txt" ]; then
+        cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    fi
+    cmake --build "$build" -j "$(nproc)"
+}
+
+cmd="${1:-test}"
+install_missing
+configure_and_build
+case "$cmd" in
+    build) ;;
+    test)
+        cd "$build"
+        ctest --output-on-failure -LE 'bench|screens' --timeout 600
+        ;;
+    run)
+        shift || true
+        exec "$here/scripts/demo.sh" "$build" "$@"
+        ;;
+    *)
+        echo "usage: $0 run|test|build" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,15 @@
+#include "app/paths.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace krtp {
+
+QString ProgramFolder() {
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/KRtp");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+} // namespace krtp

@@ -1,0 +1,48 @@
+#include "app/siteconfig.h"
+
+#include "buildconfig.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace krtp {
+
+namespace {
+
+void overrideFrom(QString& value, const QSettings& site, const char* key, const char* envName) {
+    const QVariant v = site.value(QStringLiteral("Site/") + QLatin1String(key));
+    if (v.isValid() && !v.toString().isEmpty())
+        value = v.toString();
+    if (qEnvironmentVariableIsSet(envName) && !qEnvironmentVariableIsEmpty(envName))
+        value = qEnvironmentVariable(envName);
+}
+
+SiteConfig& cached() {
+    static SiteConfig config = SiteConfig::load();
+    return config;
+}
+
+} // namespace
+
+QString SiteConfig::siteFileName() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/KRtp/site.ini");
+}
+
+SiteConfig SiteConfig::load() {
+    SiteConfig c{QStringLiteral(KRTP_DEFAULT_FTP_HOST), QStringLiteral(KRTP_DEFAULT_BASE_URL),
+                 QStringLiteral(KRTP_DEFAULT_FTP_USER), QStringLiteral(KRTP_DEFAULT_FTP_PASSWORD)};
+    const QSettings site(siteFileName(), QSettings::IniFormat);
+    overrideFrom(c.ftpHost, site, "FtpHost", "KRTP_FTP_HOST");
+    overrideFrom(c.baseUrl, site, "BaseUrl", "KRTP_BASE_URL");
+    overrideFrom(c.ftpUser, site, "FtpUser", "KRTP_FTP_USER");
+    overrideFrom(c.ftpPassword, site, "FtpPassword", "KRTP_FTP_PASSWORD");
+    if (!c.baseUrl.endsWith(QLatin1Char('/')))
+        c.baseUrl += QLatin1Char('/');
+    return c;
+}
+
+const SiteConfig& siteConfig() { return cached(); }
+
+void reloadSiteConfig() { cached() = SiteConfig::load(); }
+
+} // namespace krtp

@@ -1,0 +1,88 @@
+#include "platform/consoledialogs.h"
+
+namespace krtp {
+
+namespace {
+
+Dialogs* g_dialogs = nullptr;
+DesktopServices* g_desktop = nullptr;
+
+void say(FILE* out, const QString& text) {
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    std::fprintf(out, "%s\n", t.toLocal8Bit().constData());
+    std::fflush(out);
+}
+
+} // namespace
+
+Dialogs& dialogs() {
+    if (!g_dialogs) {
+        static ConsoleDialogs fallback;
+        g_dialogs = &fallback;
+    }
+    return *g_dialogs;
+}
+
+void setDialogs(Dialogs* d) { g_dialogs = d; }
+
+DesktopServices& desktopServices() {
+    if (!g_desktop) {
+        static ConsoleDesktopServices fallback;
+        g_desktop = &fallback;
+    }
+    return *g_desktop;
+}
+
+void setDesktopServices(DesktopServices* d) { g_desktop = d; }
+
+Dialogs::Button ConsoleDialogs::message(const QString& text, Icon, Buttons buttons, Button, const QString&) {
+    ++m_count;
+    say(m_out, text);
+    if (m_answerYes) {
+        for (Button b : {Yes, Ok, Retry, Ignore})
+            if (buttons & b)
+                return b;
+    }
+    for (Button b : {No, Cancel, Abort, Ok})
+        if (buttons & b)
+            return b;
+    return Ok;
+}
+
+std::optional<QString> ConsoleDialogs::input(const QString&, const QString& prompt, const QString&) {
+    say(m_out, prompt);
+    return std::nullopt;
+}
+
+std::optional<QStringList> ConsoleDialogs::openFiles(const QString& title, const QString&, bool, const QString&) {
+    say(m_out, title);
+    return std::nullopt;
+}
+
+std::optional<QString> ConsoleDialogs::chooseFolder(const QString& title, const QString&) {
+    say(m_out, title);
+    return std::nullopt;
+}
+
+bool ConsoleDesktopServices::openDocument(const QString& path) {
+    say(stderr, QStringLiteral("open: ") + path);
+    return true;
+}
+
+bool ConsoleDesktopServices::startProgram(const QString& program, const QStringList& arguments) {
+    say(stderr, QStringLiteral("start: ") + program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')));
+    return true;
+}
+
+bool ConsoleDesktopServices::openFileManager(const QString& folder) {
+    say(stderr, QStringLiteral("file manager: ") + folder);
+    return true;
+}
+
+bool ConsoleDesktopServices::openUrl(const QString& url) {
+    say(stderr, QStringLiteral("browse: ") + url);
+    return true;
+}
+
+} // namespace krtp

@@ -1,0 +1,120 @@
+#include "platform/qtdialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QUrl>
+
+namespace krtp {
+
+namespace {
+
+QMessageBox::Icon toQt(Dialogs::Icon icon) {
+    switch (icon) {
+    case Dialogs::Icon::Information: return QMessageBox::Information;
+    case Dialogs::Icon::Warning: return QMessageBox::Warning;
+    case Dialogs::Icon::Critical: return QMessageBox::Critical;
+    case Dialogs::Icon::Question: return QMessageBox::Question;
+    case Dialogs::Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+struct ButtonMap {
+    Dialogs::Button ours;
+    QMessageBox::StandardButton qt;
+};
+constexpr ButtonMap kButtons[] = {
+    {Dialogs::Ok, QMessageBox::Ok},         {Dialogs::Cancel, QMessageBox::Cancel}, {Dialogs::Yes, QMessageBox::Yes},
+    {Dialogs::No, QMessageBox::No},         {Dialogs::Retry, QMessageBox::Retry},   {Dialogs::Abort, QMessageBox::Abort},
+    {Dialogs::Ignore, QMessageBox::Ignore},
+};
+
+QString displayText(const QString& text) {
+    QString t = text;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return t;
+}
+
+} // namespace
+
+Dialogs::Button QtDialogs::message(const QString& text, Icon icon, Buttons buttons, Button defaultButton,
+                                   const QString& title) {
+    QMessageBox box(toQt(icon), title.isEmpty() ? defaultTitle() : title, displayText(text), QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    for (const ButtonMap& b : kButtons)
+        if (buttons & b.ours)
+            box.addButton(b.qt);
+    if (buttons == NoButton)
+        box.addButton(QMessageBox::Ok);
+    for (const ButtonMap& b : kButtons)
+        if (b.ours == defaultButton)
+            box.setDefaultButton(b.qt);
+    // The busy pointer must not hide that an answer is awaited.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int result = box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    for (const ButtonMap& b : kButtons)
+        if (b.qt == result)
+            return b.ours;
+    for (Button b : {Cancel, No, Ok})
+        if (buttons & b)
+            return b;
+    return Ok;
+}
+
+std::optional<QString> QtDialogs::input(const QString& title, const QString& prompt, const QString& defaultText) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? defaultTitle() : title,
+                                               displayText(prompt), QLineEdit::Normal, defaultText, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QStringList> QtDialogs::openFiles(const QString& title, const QString& filter, bool multiple,
+                                                const QString& folder) {
+    QStringList files;
+    if (multiple) {
+        files = QFileDialog::getOpenFileNames(QApplication::activeWindow(), title, folder, filter);
+    } else {
+        const QString f = QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, filter);
+        if (!f.isEmpty())
+            files << f;
+    }
+    if (files.isEmpty())
+        return std::nullopt;
+    return files;
+}
+
+std::optional<QString> QtDialogs::chooseFolder(const QString& title, const QString& folder) {
+    const QString f = QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, folder);
+    if (f.isEmpty())
+        return std::nullopt;
+    return f;
+}
+
+void QtDialogs::beginBusy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void QtDialogs::endBusy() { QApplication::restoreOverrideCursor(); }
+
+bool QtDesktopServices::openDocument(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtDesktopServices::startProgram(const QString& program, const QStringList& arguments) {
+    return QProcess::startDetached(program, arguments);
+}
+
+bool QtDesktopServices::openFileManager(const QString& folder) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+bool QtDesktopServices::openUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
+
+} // namespace krtp

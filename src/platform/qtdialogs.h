@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/desktopservices.h"
+#include "platform/dialogs.h"
+
+class QWidget;
+
+namespace krtp {
+
+// Dialogs shown as Qt message boxes, input dialogs and file dialogs.
+class QtDialogs : public Dialogs {
+public:
+    Button message(const QString& text, Icon icon, Buttons buttons, Button defaultButton,
+                   const QString& title) override;
+    std::optional<QString> input(const QString& title, const QString& prompt, const QString& defaultText) override;
+    std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
+                                         const QString& folder) override;
+    std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
+    void beginBusy() override;
+    void endBusy() override;
+};
+
+class QtDesktopServices : public DesktopServices {
+public:
+    bool openDocument(const QString& path) override;
+    bool startProgram(const QString& program, const QStringList& arguments) override;
+    bool openFileManager(const QString& folder) override;
+    bool openUrl(const QString& url) override;
+};
+
+} // namespace krtp

@@ -1,0 +1,172 @@
+#include "app/paths.h"
+#include "app/runstate.h"
+#include "app/settingsstore.h"
+#include "app/siteconfig.h"
+#include "app/startup.h"
+#include "testmain.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace krtp;
+
+class TestApp : public QObject {
+    Q_OBJECT
+private slots:
+    void checkProgramVersion_data() {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("same") << "2.0.5" << true;
+        QTest::newRow("older revision") << "2.0.4" << true;
+        QTest::newRow("older") << "1.9.9" << true;
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("no digits") << "abc" << true;
+        QTest::newRow("newer revision") << "2.0.6" << false;
+        QTest::newRow("newer minor") << "2.1" << false;
+        QTest::newRow("newer major") << "3" << false;
+        QTest::newRow("leading digits count") << "2.0.5beta" << true;
+        QTest::newRow("trailing text") << "2.0.6 (update)" << false;
+        QTest::newRow("huge") << "99999999999999999999" << false;
+        QTest::newRow("two only") << "2.0" << true;
+    }
+    void checkProgramVersion() {
+        QFETCH(QString, version);
+        QFETCH(bool, ok);
+        QCOMPARE(CheckProgramVersion(version), ok);
+        QCOMPARE(GetProgramVersion(), QStringLiteral("2.0.5"));
+    }
+
+    void superUsers() {
+        for (const char* name : {"Velmar", "BRENMOOR"}) {
+            runState().CurrentUserName = QString::fromLatin1(name);
+            QVERIFY(IsSuperUser());
+        }
+        runState().CurrentUserName = QStringLiteral("velmar2");
+        QVERIFY(!IsSuperUser());
+        runState().CurrentUserName.clear();
+    }
+
+    void settingsDefaultsAndYes() {
+        QTemporaryDir dir;
+        SettingsStore s(dir.filePath(QStringLiteral("KRtp.ini")));
+        QCOMPARE(s.get(settings::CurrentView), QStringLiteral("3"));
+        QCOMPARE(s.get(settings::ProxyUseProxy), QStringLiteral("no"));
+        QCOMPARE(s.get(settings::PostNewsTimeZone), QStringLiteral("EST"));
+        QCOMPARE(s.fileVersion(QStringLiteral("Index.HTML")), QStringLiteral("0"));
+        QVERIFY(s.isYes(settings::ShowPreviewPane));
+        s.set(settings::ShowPreviewPane, QStringLiteral("yes")); // only the exact word counts
+        QVERIFY(!s.isYes(settings::ShowPreviewPane));
+        // Reading creates nothing.
+        QVERIFY(!QFile::exists(s.fileName()));
+    }
+
+    void settingsKeysStayVerbatim() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("KRtp.ini"));
+        {
+            SettingsStore s(file);
+            s.set(settings::CurrentView, QStringLiteral("1"));
+            s.write(QStringLiteral("Icons"), QStringLiteral("currentview"), QStringLiteral("10,20"));
+            s.write(QStringLiteral("Icons"), QStringLiteral("a/b\\c%2F d.txt"), QStringLiteral("5,6"));
+            s.setFileVersion(QStringLiteral("My Page.HTML"), QStringLiteral("7"));
+            s.set(settings::LoginPassword, QStringLiteral("secret"));
+            s.sync();
+        }
+        SettingsStore again(file);
+        QCOMPARE(again.get(settings::CurrentView), QStringLiteral("1"));
+        QCOMPARE(again.read(QStringLiteral("Icons"), QStringLiteral("currentview"), QString()), QStringLiteral("10,20"));
+        QCOMPARE(again.read(QStringLiteral("Icons"), QStringLiteral("a/b\\c%2F d.txt"), QString()),
+                 QStringLiteral("5,6"));
+        QCOMPARE(again.read(QStringLiteral("Icons"), QStringLiteral("a/b/c%2F d.txt"), QStringLiteral("none")),
+                 QStringLiteral("none"));
+        QCOMPARE(again.fileVersion(QStringLiteral("my page.html")), QStringLiteral("7"));
+        // The file may hold a password: owner only.
+        QCOMPARE(QFile::permissions(file) & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
+                                             QFileDevice::WriteOther),
+                 QFileDevice::Permissions());
+    }
+
+    void defaultStoreLivesInConfigFolder() {
+        QCOMPARE(SettingsStore::defaultFileName(),
+                 qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/KRtp/KRtp.ini"));
+        QCOMPARE(ProgramFolder(), qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/KRtp"));
+    }
+
+    void startupReadsNoReadOnly() {
+        QTemporaryDir dir;
+        SettingsStore s(dir.filePath(QStringLiteral("KRtp.ini")));
+        ReadStartupSettings(s);
+        QVERIFY(!runState().NoReadOnly);
+        s.set(settings::NoReadOnly, QStringLiteral("YES"));
+        ReadStartupSettings(s);
+        QVERIFY(!runState().NoReadOnly);
+        s.set(settings::NoReadOnly, QStringLiteral("Yes"));
+        ReadStartupSettings(s);
+        QVERIFY(runState().NoReadOnly);
+        runState().NoReadOnly = false;
+    }
+
+    void externalEditorsWrittenOnce() {
+        QTemporaryDir dir;
+        PrepareExternalEditors(dir.path());
+        const QString file = dir.filePath(QStringLiteral("external editors.ini"));
+        QCOMPARE(runState().ExternalEditorsFile, file);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray content = f.readAll();
+        f.close();
+        QCOMPARE(content, DefaultExternalEditors());
+        QCOMPARE(content.count("\r\n"), 6);
+        QVERIFY(content.split('\n').at(3).startsWith('"'));
+
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("Mine\r\n/bin/mine\r\n");
+        f.close();
+        PrepareExternalEditors(dir.path());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("Mine\r\n/bin/mine\r\n"));
+    }
+
+    void proxySwitch_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("proxy");
+        QTest::newRow("switch") << QStringList{"krtp", "/proxy", "cache.example:3128"} << "cache.example:3128";
+        QTest::newRow("capitals ignored") << QStringList{"krtp", "/PROXY", "cache:1"} << "";
+        QTest::newRow("later in line") << QStringList{"krtp", "-x", "/proxy", "p:8"} << "p:8";
+        QTest::newRow("rest of line") << QStringList{"krtp", "/proxy", "p:8", "more"} << "p:8 more";
+        QTest::newRow("none") << QStringList{"krtp"} << "";
+        QTest::newRow("switch alone") << QStringList{"krtp", "/proxy"} << "";
+    }
+    void proxySwitch() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, proxy);
+        runState().ProxyServer.clear();
+        ProxyFromCommandLine(CommandLineText(args));
+        QCOMPARE(runState().ProxyServer, proxy);
+        runState().ProxyServer.clear();
+    }
+
+    void siteConfigLayers() {
+        SiteConfig c = SiteConfig::load();
+        QVERIFY(c.baseUrl.endsWith(QLatin1Char('/')));
+        {
+            QSettings site(SiteConfig::siteFileName(), QSettings::IniFormat);
+            site.setValue(QStringLiteral("Site/FtpHost"), QStringLiteral("files.example:21"));
+            site.setValue(QStringLiteral("Site/BaseUrl"), QStringLiteral("http://www.example"));
+        }
+        c = SiteConfig::load();
+        QCOMPARE(c.ftpHost, QStringLiteral("files.example:21"));
+        QCOMPARE(c.baseUrl, QStringLiteral("http://www.example/"));
+        qputenv("KRTP_FTP_HOST", "127.0.0.1:9");
+        c = SiteConfig::load();
+        QCOMPARE(c.ftpHost, QStringLiteral("127.0.0.1:9"));
+        QCOMPARE(c.baseUrl, QStringLiteral("http://www.example/"));
+        qunsetenv("KRTP_FTP_HOST");
+        QFile::remove(SiteConfig::siteFileName());
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestApp)
+#include "tst_app.moc"

@@ -1,0 +1,139 @@
+#include "loopbackhost.h"
+
+#include "app/siteconfig.h"
+#include "buildconfig.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace krtp::test {
+
+bool copyTree(const QString& from, const QString& to) {
+    QDir().mkpath(to);
+    QDirIterator it(from, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QString rel = QDir(from).relativeFilePath(it.filePath());
+        const QString target = to + QLatin1Char('/') + rel;
+        if (it.fileInfo().isDir()) {
+            if (!QDir().mkpath(target))
+                return false;
+        } else {
+            QDir().mkpath(QFileInfo(target).absolutePath());
+            QFile::remove(target);
+            if (!QFile::copy(it.filePath(), target))
+                return false;
+            QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                              QFileDevice::ReadOther);
+        }
+    }
+    return true;
+}
+
+LoopbackHost::LoopbackHost() = default;
+
+LoopbackHost::~LoopbackHost() { stop(); }
+
+QString LoopbackHost::scriptPath() { return QStringLiteral(KRTP_SOURCE_DIR "/tools/loopback_host.py"); }
+
+QString LoopbackHost::seedPath(const QString& name) { return QStringLiteral(KRTP_SOURCE_DIR "/tests/seeds/") + name; }
+
+bool LoopbackHost::start(const QString& seedFolder, QString* error) {
+    stop();
+    m_root = std::make_unique<QTemporaryDir>();
+    if (!m_root->isValid()) {
+        if (error)
+            *error = QStringLiteral("cannot create the host root");
+        return false;
+    }
+    if (!seedFolder.isEmpty() && !copyTree(seedFolder, m_root->path())) {
+        if (error)
+            *error = QStringLiteral("cannot copy the seed ") + seedFolder;
+        return false;
+    }
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    m_process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    m_process->start(QStringLiteral("/usr/bin/python3"),
+                     {scriptPath(), QStringLiteral("--root"), m_root->path(), QStringLiteral("--user"), user(),
+                      QStringLiteral("--password"), password(), QStringLiteral("--stdin-watch")});
+    if (!m_process->waitForStarted(10000)) {
+        if (error)
+            *error = QStringLiteral("cannot start /usr/bin/python3: ") + m_process->errorString();
+        return false;
+    }
+    // The script prints its ports once both servers listen.
+    QByteArray line;
+    while (!line.contains('\n')) {
+        if (!m_process->waitForReadyRead(15000)) {
+            if (error)
+                *error = QStringLiteral("loopback host did not start: ") +
+                         QString::fromLocal8Bit(m_process->readAllStandardError());
+            stop();
+            return false;
+        }
+        line += m_process->readAllStandardOutput();
+    }
+    const QJsonObject ports = QJsonDocument::fromJson(line.trimmed()).object();
+    m_ftpPort = ports.value(QStringLiteral("ftp")).toInt();
+    m_httpPort = ports.value(QStringLiteral("http")).toInt();
+    if (m_ftpPort <= 0 || m_httpPort <= 0) {
+        if (error)
+            *error = QStringLiteral("loopback host printed no ports: ") + QString::fromUtf8(line);
+        stop();
+        return false;
+    }
+    exportEnvironment();
+    return true;
+}
+
+void LoopbackHost::stop() {
+    if (m_process) {
+        if (m_process->state() != QProcess::NotRunning) {
+            m_process->closeWriteChannel();
+            m_process->terminate();
+            if (!m_process->waitForFinished(5000)) {
+                m_process->kill();
+                m_process->waitForFinished(5000);
+            }
+        }
+        m_process.reset();
+    }
+}
+
+bool LoopbackHost::running() const { return m_process && m_process->state() == QProcess::Running; }
+
+QString LoopbackHost::ftpHost() const { return QStringLiteral("127.0.0.1:%1").arg(m_ftpPort); }
+
+QString LoopbackHost::baseUrl() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_httpPort); }
+
+QByteArray LoopbackHost::read(const QString& relative) const {
+    QFile f(path(relative));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+bool LoopbackHost::exists(const QString& relative) const { return QFileInfo::exists(path(relative)); }
+
+void LoopbackHost::write(const QString& relative, const QByteArray& data) {
+    const QString p = path(relative);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    QFile f(p);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(data);
+}
+
+void LoopbackHost::exportEnvironment() const {
+    qputenv("KRTP_FTP_HOST", ftpHost().toUtf8());
+    qputenv("KRTP_BASE_URL", baseUrl().toUtf8());
+    qputenv("KRTP_FTP_USER", user().toUtf8());
+    qputenv("KRTP_FTP_PASSWORD", password().toUtf8());
+    reloadSiteConfig();
+}
+
+} // namespace krtp::test

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Each test process gets a fresh home, configuration and data folder, so no test sees the
+// settings or files of another run or of the person running it.
+inline void krtpIsolateTestEnvironment(QTemporaryDir& home) {
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", (home.path() + QStringLiteral("/run")).toUtf8());
+    QDir(home.path()).mkpath(QStringLiteral("run"));
+    QFile::setPermissions(home.path() + QStringLiteral("/run"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    for (const char* name : {"KRTP_FTP_HOST", "KRTP_BASE_URL", "KRTP_FTP_USER", "KRTP_FTP_PASSWORD"})
+        qunsetenv(name);
+}
+
+#define KRTP_TEST_MAIN_IMPL(AppClass, TestClass)                                                             \
+    int main(int argc, char* argv[]) {                                                                      \
+        QTemporaryDir home;                                                                                  \
+        krtpIsolateTestEnvironment(home);                                                                    \
+        AppClass app(argc, argv);                                                                            \
+        app.setApplicationName(QStringLiteral("KRtp"));                                                      \
+        TestClass tc;                                                                                        \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
+    }
+
+// Tests without windows.
+#define KRTP_TEST_MAIN_CORE(TestClass) KRTP_TEST_MAIN_IMPL(QCoreApplication, TestClass)
+// Tests with windows (offscreen).
+#define KRTP_TEST_MAIN_GUI(TestClass) KRTP_TEST_MAIN_IMPL(QApplication, TestClass)

@@ -1,0 +1,206 @@
+#include "app/runstate.h"
+#include "testmain.h"
+#include "util/fileutil.h"
+#include "util/keyedlistmodel.h"
+#include "util/textutil.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace krtp;
+
+class TestUtil : public QObject {
+    Q_OBJECT
+private slots:
+    void replaceTextNeverRescansInsertedText() {
+        QString t = QStringLiteral("AB ab");
+        QCOMPARE(ReplaceText(t, {QStringLiteral("ab"), QStringLiteral("xab")}), QStringLiteral("xab xab"));
+        QCOMPARE(t, QStringLiteral("xab xab"));
+
+        // Pairs apply one after another, each to the previous result; an unpaired last item is ignored.
+        QString u = QStringLiteral("one two");
+        ReplaceText(u, {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("TWO"), QStringLiteral("3"),
+                        QStringLiteral("dangling")});
+        QCOMPARE(u, QStringLiteral("3 3"));
+
+        // An empty search text is skipped instead of matching everywhere.
+        QString v = QStringLiteral("abc");
+        ReplaceText(v, {QString(), QStringLiteral("x")});
+        QCOMPARE(v, QStringLiteral("abc"));
+
+        // The replacement may contain the search text several times; the walk goes past it.
+        QString w = QStringLiteral("aaa");
+        ReplaceText(w, {QStringLiteral("a"), QStringLiteral("aa")});
+        QCOMPARE(w, QStringLiteral("aaaaaa"));
+    }
+
+    void replaceTextMatchCaseFollowsEachOccurrence() {
+        QString t = QStringLiteral("Cat CAT cat cAt");
+        ReplaceTextMatchCase(t, {QStringLiteral("cat"), QStringLiteral("dog")});
+        QCOMPARE(t, QStringLiteral("Dog DOG dog dog"));
+
+        // Without letters the occurrence counts as upper case: the replacement goes upper too.
+        QString q = QStringLiteral("say \"hi\"");
+        ReplaceTextMatchCase(q, {QStringLiteral("\""), QStringLiteral("'")});
+        QCOMPARE(q, QStringLiteral("say 'hi'"));
+        QString s = QStringLiteral("a/b");
+        ReplaceTextMatchCase(s, {QStringLiteral("/"), QStringLiteral("x")});
+        QCOMPARE(s, QStringLiteral("aXb"));
+    }
+
+    void stripPrefixRules() {
+        QString t = QStringLiteral("  Hello world");
+        QVERIFY(StripPrefix(t, QStringLiteral("hello")));
+        QCOMPARE(t, QStringLiteral(" world"));
+
+        // A prefix beginning with a blank is compared against the unchanged text.
+        QString u = QStringLiteral("  Hello");
+        QVERIFY(!StripPrefix(u, QStringLiteral(" hello")));
+        QCOMPARE(u, QStringLiteral("  Hello"));
+        QVERIFY(StripPrefix(u, QStringLiteral("  HE")));
+        QCOMPARE(u, QStringLiteral("llo"));
+
+        // No match leaves even the leading blanks alone.
+        QString v = QStringLiteral("  abc");
+        QVERIFY(!StripPrefix(v, QStringLiteral("x")));
+        QCOMPARE(v, QStringLiteral("  abc"));
+    }
+
+    void splitAtFirstAllowsAliasing() {
+        QString before, after;
+        SplitAtFirst(QStringLiteral("a.b.c"), QStringLiteral("."), before, after);
+        QCOMPARE(before, QStringLiteral("a"));
+        QCOMPARE(after, QStringLiteral("b.c"));
+        SplitAtFirst(QStringLiteral("abc"), QStringLiteral("."), before, after);
+        QCOMPARE(before, QStringLiteral("abc"));
+        QCOMPARE(after, QString());
+
+        // The path walk passes the same variable as text and after.
+        QString path = QStringLiteral("a\\b\\c.txt");
+        QString folder;
+        SplitAtFirst(path, QStringLiteral("\\"), folder, path);
+        QCOMPARE(folder, QStringLiteral("a"));
+        QCOMPARE(path, QStringLiteral("b\\c.txt"));
+        // And text aliasing before.
+        QString p2 = QStringLiteral("x:y");
+        QString rest;
+        SplitAtFirst(p2, QStringLiteral(":"), p2, rest);
+        QCOMPARE(p2, QStringLiteral("x"));
+        QCOMPARE(rest, QStringLiteral("y"));
+        // Exact comparison: case matters.
+        SplitAtFirst(QStringLiteral("aXbxc"), QStringLiteral("x"), before, after);
+        QCOMPARE(before, QStringLiteral("aXb"));
+    }
+
+    void caseTests_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("upper");
+        QTest::addColumn<bool>("lower");
+        QTest::addColumn<bool>("proper");
+        QTest::newRow("empty") << QString() << true << true << true;
+        QTest::newRow("digits") << QStringLiteral("123") << true << true << true;
+        QTest::newRow("upper") << QStringLiteral("ABC") << true << false << false;
+        QTest::newRow("lower") << QStringLiteral("abc") << false << true << false;
+        QTest::newRow("proper") << QStringLiteral("Abc") << false << false << true;
+        QTest::newRow("mixed") << QStringLiteral("aBc") << false << false << false;
+        QTest::newRow("single upper") << QStringLiteral("A") << true << false << true;
+    }
+    void caseTests() {
+        QFETCH(QString, text);
+        QFETCH(bool, upper);
+        QFETCH(bool, lower);
+        QFETCH(bool, proper);
+        QCOMPARE(IsAllUpper(text), upper);
+        QCOMPARE(IsAllLower(text), lower);
+        QCOMPARE(IsProperCase(text), proper);
+        QCOMPARE(ProperCase(QStringLiteral("hELLO wORLD")), QStringLiteral("Hello world"));
+    }
+
+    void readOnlyFollowsPreferenceAndUmask() {
+        QTemporaryDir dir;
+        const QString f = dir.filePath(QStringLiteral("a.txt"));
+        QFile file(f);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        SetFileReadOnly(f, true, false, false);
+        QVERIFY(IsFileReadOnly(f));
+        // The never-read-only preference makes a non-forced request normal...
+        SetFileReadOnly(f, true, false, true);
+        QVERIFY(!IsFileReadOnly(f));
+        // ...but force wins over it.
+        SetFileReadOnly(f, true, true, true);
+        QVERIFY(IsFileReadOnly(f));
+
+        const mode_t old = ::umask(022);
+        SetFileReadOnly(f, false, false, false);
+        struct stat st{};
+        QCOMPARE(::stat(QFile::encodeName(f).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0222, mode_t(0200));
+        ::umask(old);
+
+        // Missing files: counted read-only, and setting is silent.
+        QVERIFY(IsFileReadOnly(dir.filePath(QStringLiteral("missing"))));
+        SetFileReadOnly(dir.filePath(QStringLiteral("missing")), true, true, false);
+
+        // The two-argument form reads the run-time preference.
+        runState().NoReadOnly = true;
+        SetFileReadOnly(f, true, false);
+        QVERIFY(!IsFileReadOnly(f));
+        runState().NoReadOnly = false;
+    }
+
+    void makeLocalFolderCreatesLastLevelOnly() {
+        QTemporaryDir dir;
+        MakeLocalFolder(dir.filePath(QStringLiteral("one/")));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("one"))).isDir());
+        MakeLocalFolder(dir.filePath(QStringLiteral("one/"))); // existing: silent
+        MakeLocalFolder(dir.filePath(QStringLiteral("x/y")));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("x"))));
+    }
+
+    void sortListByColumnTogglesAndSwitches() {
+        KeyedListModel list;
+        list.setColumns({{QString(), QStringLiteral("Name"), 1440}, {QStringLiteral("owner"), QStringLiteral("Owner"), 1440}});
+        auto add = [&](const char* name, const char* owner) {
+            ListEntry e;
+            e.key = QString::fromLatin1(name).toLower();
+            e.text = QString::fromLatin1(name);
+            e.columns.insert(QStringLiteral("owner"), QString::fromLatin1(owner));
+            list.add(e);
+        };
+        add("b.txt", "zed");
+        add("A.txt", "amy");
+        add("c.txt", "Bob");
+        auto order = [&] {
+            QStringList keys;
+            for (const ListEntry& e : list.entries())
+                keys << e.key;
+            return keys.join(QLatin1Char(','));
+        };
+        QCOMPARE(order(), QStringLiteral("b.txt,a.txt,c.txt")); // unsorted: insertion order
+
+        SortListByColumn(list, 0); // sort key already 0: reverses to descending and switches sorting on
+        QVERIFY(list.sorted());
+        QCOMPARE(order(), QStringLiteral("c.txt,b.txt,a.txt"));
+        SortListByColumn(list, 0);
+        QCOMPARE(order(), QStringLiteral("a.txt,b.txt,c.txt"));
+        SortListByColumn(list, 1); // another column: keeps the ascending order, ignores case
+        QCOMPARE(order(), QStringLiteral("a.txt,c.txt,b.txt"));
+        SortListByColumn(list, 1);
+        QCOMPARE(order(), QStringLiteral("b.txt,c.txt,a.txt"));
+
+        // Keys stay valid after sorting; changes to the sort column re-sort.
+        list.setColumnText(QStringLiteral("a.txt"), QStringLiteral("owner"), QStringLiteral("zzz"));
+        QCOMPARE(order(), QStringLiteral("a.txt,b.txt,c.txt"));
+        QCOMPARE(list.columnText(QStringLiteral("c.txt"), QStringLiteral("owner")), QStringLiteral("Bob"));
+        QVERIFY(list.remove(QStringLiteral("b.txt")));
+        QCOMPARE(list.rowOf(QStringLiteral("c.txt")), 1);
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestUtil)
+#include "tst_util.moc"
