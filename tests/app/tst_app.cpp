@@ -56,10 +56,10 @@ private slots:
         QCOMPARE(s.get(settings::PostNewsTimeZone), QStringLiteral("EST"));
         QCOMPARE(s.fileVersion(QStringLiteral("Index.HTML")), QStringLiteral("0"));
         QVERIFY(s.isYes(settings::ShowPreviewPane));
-        s.set(settings::ShowPreviewPane, QStringLiteral("yes")); // only the exact word counts
-        QVERIFY(!s.isYes(settings::ShowPreviewPane));
         // Reading creates nothing.
         QVERIFY(!QFile::exists(s.fileName()));
+        s.set(settings::ShowPreviewPane, QStringLiteral("yes")); // only the exact word counts
+        QVERIFY(!s.isYes(settings::ShowPreviewPane));
     }
 
     void settingsKeysStayVerbatim() {
