@@ -1,18 +1,59 @@
 #include "app/runstate.h"
+#include "cli/clicommand.h"
+#include "platform/consoledialogs.h"
 
 #include <QCoreApplication>
-#include <QStringList>
+#include <QList>
 
 #include <cstdio>
+
+namespace krtp::cli {
+
+namespace {
+QList<CliCommand>& registry() {
+    static QList<CliCommand> commands;
+    return commands;
+}
+} // namespace
+
+CliRegistration::CliRegistration(const CliCommand& command) { registry().append(command); }
+
+const QList<CliCommand>& cliCommands() { return registry(); }
+
+QString takeOption(QStringList& args, const QString& name, const QString& fallback) {
+    const qsizetype i = args.indexOf(name);
+    if (i < 0 || i + 1 >= args.size())
+        return fallback;
+    const QString value = args.at(i + 1);
+    args.remove(i, 2);
+    return value;
+}
+
+bool takeFlag(QStringList& args, const QString& name) { return args.removeAll(name) > 0; }
+
+namespace {
+int version(const QStringList&) {
+    std::printf("%s\n", qPrintable(GetProgramVersion()));
+    return 0;
+}
+CliRegistration versionCommand({"version", "version", version});
+} // namespace
+
+} // namespace krtp::cli
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("KRtp"));
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.value(0) == QLatin1String("version")) {
-        std::printf("%s\n", qPrintable(krtp::GetProgramVersion()));
-        return 0;
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const QString name = args.value(0);
+    for (const krtp::cli::CliCommand& c : krtp::cli::cliCommands()) {
+        if (name == QLatin1String(c.name)) {
+            args.removeFirst();
+            return c.run(args);
+        }
     }
-    std::fprintf(stderr, "usage: krtp-cli version\n");
+    std::fprintf(stderr, "usage:\n");
+    for (const krtp::cli::CliCommand& c : krtp::cli::cliCommands())
+        std::fprintf(stderr, "  krtp-cli %s\n", c.usage);
     return 2;
 }

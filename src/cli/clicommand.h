@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QStringList>
+
+namespace krtp::cli {
+
+// A subcommand of krtp-cli. Each lives in its own source file and registers itself with a static
+// CliRegistration, so adding one never touches the others.
+struct CliCommand {
+    const char* name;
+    const char* usage;
+    int (*run)(const QStringList& args); // args after the subcommand name; returns the exit code
+};
+
+struct CliRegistration {
+    explicit CliRegistration(const CliCommand& command);
+};
+
+const QList<CliCommand>& cliCommands();
+
+// Removes "--name VALUE" from args; returns VALUE or fallback.
+QString takeOption(QStringList& args, const QString& name, const QString& fallback = {});
+// Removes "--name" from args; returns whether it was there.
+bool takeFlag(QStringList& args, const QString& name);
+
+} // namespace krtp::cli

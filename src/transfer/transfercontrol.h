@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace krtp {
+
+// States reported by StateChanged; 12 means the reply is complete and can be read with GetChunk.
+enum TransferStates {
+    StateFindingHost = 1,
+    StateHostFound = 2,
+    StateConnecting = 3,
+    StateConnected = 4,
+    StateRequesting = 5,
+    StateRequestSent = 6,
+    StateReceivingResponse = 7,
+    StateResponseReceived = 8,
+    StateDisconnecting = 9,
+    StateDisconnected = 10,
+    StateError = 11,
+    StateResponseCompleted = 12,
+};
+
+// The window title text of a state ("KRtp - Finding Host" ...); empty for an unknown state.
+QString StateText(int state);
+
+// One FTP session (and HTTP reads) per window. Commands run off the UI thread; the UI thread waits
+// with waitUntilIdle(), which keeps processing events.
+//
+// Invariant: when StillExecuting() turns false, the final StateChanged (12 or 11) has already been
+// delivered on the UI thread and the reply can be read with GetChunk().
+class TransferControl : public QObject {
+    Q_OBJECT
+public:
+    enum Protocols { ProtocolFTP = 2, ProtocolHTTP = 4 };
+    enum AccessTypes { AccessDirect = 1, AccessNamedProxy = 2 };
+
+    explicit TransferControl(QObject* parent = nullptr);
+    ~TransferControl() override;
+
+    // Settings made before use.
+    QString RemoteHost; // host or host:port
+    QString Document;   // document path, "/" for the windows that browse
+    QString UserName;
+    QString Password;
+    int Protocol = ProtocolFTP;
+    int AccessType = AccessDirect;
+    QString Proxy; // "name:port", used when AccessType is AccessNamedProxy
+
+    // Host, account and password from the site configuration, FTP, and the run-time proxy when set.
+    void configureForSite();
+
+    // Starts one command (CD, CDUP, PWD, LS/DIR [path], GET/RECV remote [local], PUT/SEND local [remote],
+    // DELETE, RENAME old new, MKDIR, RMDIR, SIZE, QUIT/CLOSE; verbs in any letter case; arguments with
+    // blanks in double quotes). Returns false, and starts nothing, while another command runs.
+    bool Execute(const QString& command);
+    bool StillExecuting() const;
+    // The next piece (at most max characters) of the last command's reply; empty when no more.
+    QString GetChunk(int max = 1024);
+    // Synchronous HTTP read (the event loop keeps running); the body, or an empty array with
+    // *error set when the fetch failed.
+    QByteArray OpenURL(const QString& url, QString* error = nullptr);
+
+    // Processes events until the running command ends. False on timeout (timeoutMs >= 0).
+    bool waitUntilIdle(int timeoutMs = -1);
+    // Ends the running command as soon as possible; it finishes with state 11.
+    void Cancel();
+
+    // Whether the last command succeeded, and why not: the host's last reply or the failure's description.
+    bool lastSucceeded() const;
+    QString lastError() const;
+
+    // Counters for measurements: control connections opened, commands sent to the host.
+    int connectionsOpened() const;
+    int commandsSent() const;
+
+signals:
+    void StateChanged(int state);
+    void progress(qint64 done, qint64 total);
+
+private:
+    class Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace krtp
