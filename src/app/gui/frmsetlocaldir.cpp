@@ -1,0 +1,102 @@
+#include "app/gui/frmsetlocaldir.h"
+
+#include "app/localfolder.h"
+#include "app/runstate.h"
+#include "app/settingsstore.h"
+#include "platform/dialogs.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace krtp {
+
+frmSetLocalDir::frmSetLocalDir(QWidget* parent, SettingsStore* store)
+    : QDialog(parent), m_store(store ? *store : settingsStore()) {
+    setObjectName(QStringLiteral("frmSetLocalDir"));
+    setWindowTitle(QStringLiteral("Set Local Folder"));
+    setModal(true);
+
+    m_model = new QFileSystemModel(this);
+    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    m_model->setRootPath(QDir::rootPath());
+
+    dirLocalFolder = new QTreeView(this);
+    dirLocalFolder->setObjectName(QStringLiteral("dirLocalFolder"));
+    dirLocalFolder->setModel(m_model);
+    dirLocalFolder->setRootIndex(m_model->index(QDir::rootPath()).parent());
+    for (int c = 1; c < m_model->columnCount(); ++c)
+        dirLocalFolder->hideColumn(c);
+    dirLocalFolder->header()->hide();
+    dirLocalFolder->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    lblSetLocalFolder = new QLabel(this);
+    lblSetLocalFolder->setObjectName(QStringLiteral("lblSetLocalFolder"));
+    lblSetLocalFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    cmdSetLocalDir = new QPushButton(QStringLiteral("Set Local Folder"), this);
+    cmdSetLocalDir->setObjectName(QStringLiteral("cmdSetLocalDir"));
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdSetLocalDir->setDefault(true);
+
+    // The tree and label take the space, the buttons keep to the bottom right.
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdSetLocalDir);
+    buttons->addWidget(cmdCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(dirLocalFolder, 1);
+    layout->addWidget(lblSetLocalFolder);
+    layout->addLayout(buttons);
+
+    connect(dirLocalFolder->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { lblSetLocalFolder->setText(treePath()); });
+    connect(cmdSetLocalDir, &QPushButton::clicked, this, &frmSetLocalDir::cmdSetLocalDir_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    setTreePath(QDir::currentPath());
+    if (!runState().LocalFolder.isEmpty())
+        setTreePath(runState().LocalFolder);
+    lblSetLocalFolder->setText(treePath());
+    resize(480, 420);
+}
+
+QString frmSetLocalDir::treePath() const {
+    const QModelIndex index = dirLocalFolder->currentIndex();
+    return index.isValid() ? m_model->filePath(index) : QDir::currentPath();
+}
+
+bool frmSetLocalDir::setTreePath(const QString& path) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isDir())
+        return false;
+    const QModelIndex index = m_model->index(QDir::cleanPath(info.absoluteFilePath()));
+    if (!index.isValid())
+        return false;
+    dirLocalFolder->setCurrentIndex(index);
+    dirLocalFolder->scrollTo(index);
+    dirLocalFolder->expand(index);
+    return true;
+}
+
+void frmSetLocalDir::cmdSetLocalDir_Click() {
+    const QString path = LocalFolderPath(treePath());
+    if (dialogs().message(SetLocalFolderQuestion(path), Dialogs::Icon::None, Dialogs::Yes | Dialogs::No) !=
+        Dialogs::Yes)
+        return;
+    QString error;
+    if (!ApplyLocalFolder(m_store, path, &error)) {
+        dialogs().message(error, Dialogs::Icon::Critical, Dialogs::Ok);
+        return;
+    }
+    accept();
+}
+
+} // namespace krtp

@@ -1,0 +1,51 @@
+#include "app/login.h"
+
+#include "accounts/accountfile.h"
+#include "transfer/transfercontrol.h"
+
+#include <QUrl>
+
+namespace krtp {
+
+QString AccountQueryUrl(const QString& baseUrl, const QString& userName, const QString& password) {
+    QString base = baseUrl;
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    const auto encode = [](const QString& v) { return QString::fromLatin1(QUrl::toPercentEncoding(v)); };
+    return base + QStringLiteral("krg/") + QLatin1String(kAccountFileName) + QStringLiteral("?username=") +
+           encode(userName) + QStringLiteral("&password=") + encode(password);
+}
+
+MemberMatch FindMember(const QByteArray& accountFile, const QString& userName, const QString& password) {
+    const QString wantName = userName.trimmed().toLower();
+    const QString wantPassword = password.trimmed().toLower();
+    MemberMatch match;
+    for (const AccountRecord& r : ReadAccountRecords(accountFile)) {
+        const QString name = r.Name.trimmed();
+        if (name.isEmpty() || name.toLower() != wantName)
+            continue;
+        if (r.Password.trimmed().toLower() != wantPassword)
+            continue;
+        match.found = true;
+        match.name = name;
+        match.level = r.Level;
+    }
+    return match;
+}
+
+LoginCheck CheckCredentials(TransferControl& control, const QString& baseUrl, const QString& userName,
+                            const QString& password) {
+    LoginCheck check;
+    QString error;
+    const QByteArray body = control.OpenURL(AccountQueryUrl(baseUrl, userName, password), &error);
+    if (!error.isEmpty()) {
+        check.outcome = LoginCheck::FetchFailed;
+        check.error = error;
+        return check;
+    }
+    check.member = FindMember(body, userName, password);
+    check.outcome = check.member.found ? LoginCheck::Accepted : LoginCheck::Rejected;
+    return check;
+}
+
+} // namespace krtp

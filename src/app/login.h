@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+namespace krtp {
+
+class TransferControl;
+
+// The account-file address the login fetches: base + "krg/_files.dat?username=...&password=...".
+// Query values are percent-encoded so blanks, "#", "&" and the like reach the host intact.
+QString AccountQueryUrl(const QString& baseUrl, const QString& userName, const QString& password);
+
+struct MemberMatch {
+    bool found = false;
+    QString name; // as stored, trimmed
+    quint8 level = 0;
+};
+
+// Looks the typed credentials up in the account file's bytes. Names and passwords are compared
+// ignoring case and surrounding blanks; when several records match, the last one wins.
+// Records whose stored name is blank are free slots and never match.
+MemberMatch FindMember(const QByteArray& accountFile, const QString& userName, const QString& password);
+
+struct LoginCheck {
+    enum Outcome { Accepted, Rejected, FetchFailed } outcome = Rejected;
+    QString error; // the fetch failure's description
+    MemberMatch member;
+};
+
+// Fetches the account file over HTTP on control (its proxy settings as the caller made them) and
+// checks the credentials in memory; nothing is written to disk.
+LoginCheck CheckCredentials(TransferControl& control, const QString& baseUrl, const QString& userName,
+                            const QString& password);
+
+inline constexpr char kInvalidLoginMessage[] = "Invalid Username/Password";
+
+} // namespace krtp
