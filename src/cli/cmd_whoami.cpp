@@ -1,0 +1,48 @@
+// krtp-cli whoami: the login's credential check against the configured site.
+#include "app/login.h"
+#include "app/runstate.h"
+#include "app/siteconfig.h"
+#include "cli/clicommand.h"
+#include "transfer/transfercontrol.h"
+
+#include <cstdio>
+
+namespace krtp::cli {
+
+namespace {
+
+int whoami(const QStringList& arguments) {
+    QStringList args = arguments;
+    const QString user = takeOption(args, QStringLiteral("--user"));
+    const QString password = takeOption(args, QStringLiteral("--password"));
+    const QString proxy = takeOption(args, QStringLiteral("--proxy"));
+    if (user.isEmpty() || !args.isEmpty()) {
+        std::fprintf(stderr, "usage: krtp-cli whoami --user NAME --password PW [--proxy HOST:PORT]\n");
+        return 2;
+    }
+    TransferControl control;
+    control.Protocol = TransferControl::ProtocolHTTP;
+    if (!proxy.isEmpty()) {
+        control.Proxy = proxy;
+        control.AccessType = TransferControl::AccessNamedProxy;
+    }
+    const LoginCheck check = CheckCredentials(control, siteConfig().baseUrl, user, password);
+    switch (check.outcome) {
+    case LoginCheck::Accepted:
+        std::printf("%s %d\n", check.member.name.toLocal8Bit().constData(), int(check.member.level));
+        return 0;
+    case LoginCheck::Rejected:
+        std::fprintf(stderr, "%s\n", kInvalidLoginMessage);
+        return 1;
+    case LoginCheck::FetchFailed:
+        std::fprintf(stderr, "%s\n", check.error.toLocal8Bit().constData());
+        return 3;
+    }
+    return 3;
+}
+
+CliRegistration whoamiCommand({"whoami", "whoami --user NAME --password PW [--proxy HOST:PORT]", whoami});
+
+} // namespace
+
+} // namespace krtp::cli

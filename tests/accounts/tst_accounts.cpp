@@ -1,0 +1,152 @@
+#include "accounts/accountfile.h"
+#include "app/login.h"
+#include "buildconfig.h"
+#include "testmain.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace krtp;
+
+namespace {
+
+QByteArray record(const QString& name, const QString& password, quint8 level) {
+    return EncodeAccountRecord({name, password, level});
+}
+
+} // namespace
+
+class TestAccounts : public QObject {
+    Q_OBJECT
+private slots:
+    void storedBytes() {
+        const QByteArray r = record(QStringLiteral("Bob"), QStringLiteral("pw"), 3);
+        QCOMPARE(r.size(), kAccountRecordSize);
+        QCOMPARE(quint8(r.at(0)), quint8('B' ^ 0xFF));
+        QCOMPARE(quint8(r.at(2)), quint8('b' ^ 0xFF));
+        // Padding blanks are stored scrambled too.
+        QCOMPARE(r.mid(3, 27), QByteArray(27, char(0xDF)));
+        QCOMPARE(quint8(r.at(30)), quint8('p' ^ 0xFF));
+        QCOMPARE(r.mid(32, 27), QByteArray(27, char(0xDF)));
+        QCOMPARE(quint8(r.at(59)), quint8(255 - 3));
+
+        QByteArray plain = r;
+        ScrambleAccountRecord(plain);
+        QCOMPARE(plain, QByteArray("Bob") + QByteArray(27, ' ') + "pw" + QByteArray(27, ' ') + char(3));
+        ScrambleAccountRecord(plain); // its own inverse
+        QCOMPARE(plain, r);
+        QCOMPARE(ScrambleText("A "), QByteArray("\xBE\xDF"));
+    }
+
+    void roundTripKeepsEdgeBytes() {
+        // "\xDF" scrambles to a blank: a leading or full-width trailing one must survive.
+        const QString name = QString::fromLatin1("\xDF") + QStringLiteral("tefan") + QString(24, QLatin1Char('x'));
+        const QString password = QString::fromLatin1("\xE9t\xE9") + QString(25, QLatin1Char('y')) +
+                                 QString::fromLatin1("\xDF");
+        QCOMPARE(name.size(), 30);
+        QCOMPARE(password.size(), 29);
+        const AccountRecord back = DecodeAccountRecord(record(name, password, 4));
+        QCOMPARE(back.Name, name);
+        QCOMPARE(back.Password, password);
+        QCOMPARE(back.Level, quint8(4));
+    }
+
+    void longTextIsCutAndForeignTextRefused() {
+        const AccountRecord back =
+            DecodeAccountRecord(record(QString(31, QLatin1Char('n')), QString(30, QLatin1Char('p')), 2));
+        QCOMPARE(back.Name, QString(30, QLatin1Char('n')));
+        QCOMPARE(back.Password, QString(29, QLatin1Char('p')));
+
+        QString error;
+        QVERIFY(EncodeAccountRecord({QStringLiteral("\u0141ukasz"), QStringLiteral("pw"), 3}, &error).isEmpty());
+        QVERIFY(!error.isEmpty());
+        QVERIFY(EncodeAccountRecord({QStringLiteral("Lukas"), QStringLiteral("\u20AC"), 3}).isEmpty());
+        QVERIFY(!IsAccountText(QStringLiteral("\u0141")));
+        QVERIFY(IsAccountText(QString::fromLatin1("\xFF")));
+    }
+
+    void readsCompleteRecordsOnly() {
+        const QByteArray data = record(QStringLiteral("A"), QStringLiteral("1"), 2) +
+                                record(QStringLiteral("B"), QStringLiteral("2"), 4) + QByteArray(59, 'x');
+        const QList<AccountRecord> all = ReadAccountRecords(data);
+        QCOMPARE(all.size(), 2);
+        QCOMPARE(all.at(1).Name, QStringLiteral("B"));
+        QCOMPARE(all.at(1).Level, quint8(4));
+        QVERIFY(ReadAccountRecords(QByteArray(59, 'x')).isEmpty());
+    }
+
+    void writesAtRecordNumber() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("_files.dat"));
+        QVERIFY(WriteAccountRecord(path, 1, {QStringLiteral("Ann"), QStringLiteral("a"), 3}));
+        QVERIFY(WriteAccountRecord(path, 2, {QStringLiteral("Ben"), QStringLiteral("b"), 2}));
+        QVERIFY(WriteAccountRecord(path, 1, {QStringLiteral("Anna"), QStringLiteral("a2"), 4}));
+        // Record 4 leaves record 3 as a gap that was never written.
+        QVERIFY(WriteAccountRecord(path, 4, {QStringLiteral("Dan"), QStringLiteral("d"), 1}));
+        QList<AccountRecord> all;
+        QVERIFY(ReadAccountFile(path, all));
+        QCOMPARE(all.size(), 4);
+        QCOMPARE(all.at(0).Name, QStringLiteral("Anna"));
+        QCOMPARE(all.at(0).Level, quint8(4));
+        QCOMPARE(all.at(1).Name, QStringLiteral("Ben"));
+        QCOMPARE(all.at(3).Name, QStringLiteral("Dan"));
+        QCOMPARE(QFileInfo(path).size(), 240);
+        QString error;
+        QVERIFY(!WriteAccountRecord(path, 0, {QStringLiteral("X"), {}, 3}, &error));
+        QVERIFY(!ReadAccountFile(dir.filePath(QStringLiteral("none.dat")), all, &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void findMember() {
+        const QByteArray file = record(QStringLiteral("Bob"), QStringLiteral("Secret"), 2) +
+                                record(QStringLiteral("Ann"), QStringLiteral("x"), 3) +
+                                record(QStringLiteral("BOB"), QStringLiteral("secret"), 4) +
+                                record(QStringLiteral("bob"), QStringLiteral("other"), 3) +
+                                record(QString(), QString(), 4);
+        MemberMatch m = FindMember(file, QStringLiteral("  bob "), QStringLiteral(" SECRET "));
+        QVERIFY(m.found);
+        QCOMPARE(m.name, QStringLiteral("BOB")); // the later of the two matches, as stored
+        QCOMPARE(m.level, quint8(4));
+        QVERIFY(!FindMember(file, QStringLiteral("bob"), QStringLiteral("secre")).found);
+        QVERIFY(!FindMember(file, QStringLiteral("bo"), QStringLiteral("secret")).found);
+        // A blank slot is not a member.
+        QVERIFY(!FindMember(file, QString(), QString()).found);
+        QVERIFY(!FindMember(QByteArray(), QStringLiteral("bob"), QStringLiteral("secret")).found);
+        QVERIFY(!FindMember(QByteArray("<html><body>404 Not Found</body></html>").repeated(3), QStringLiteral("bob"),
+                            QStringLiteral("secret"))
+                     .found);
+        // Typed text outside Latin-1 never matches a stored "?".
+        const QByteArray q = record(QStringLiteral("?"), QStringLiteral("?"), 3);
+        QVERIFY(!FindMember(q, QStringLiteral("\u0141"), QStringLiteral("\u0141")).found);
+    }
+
+    void queryValuesAreEncoded() {
+        QCOMPARE(AccountQueryUrl(QStringLiteral("http://h:1/"), QStringLiteral("Bob"), QStringLiteral("pw")),
+                 QStringLiteral("http://h:1/krg/_files.dat?username=Bob&password=pw"));
+        QCOMPARE(AccountQueryUrl(QStringLiteral("http://h:1"), QStringLiteral(" a b"), QStringLiteral("x#&=y%")),
+                 QStringLiteral("http://h:1/krg/_files.dat?username=%20a%20b&password=x%23%26%3Dy%25"));
+    }
+
+    // The demo site's account file is built from the member list; they must agree.
+    void demoSeedMatchesMemberList() {
+        QFile list(QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/members.txt"));
+        QVERIFY(list.open(QIODevice::ReadOnly));
+        QByteArray expected;
+        for (const QByteArray& raw : list.readAll().split('\n')) {
+            const QString line = QString::fromUtf8(raw).trimmed();
+            if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+                continue;
+            const QStringList f = line.split(QLatin1Char(','));
+            QCOMPARE(f.size(), 3);
+            expected += record(f.at(0), f.at(1), quint8(f.at(2).toInt()));
+        }
+        QFile seed(QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site/krg/_files.dat"));
+        QVERIFY(seed.open(QIODevice::ReadOnly));
+        QCOMPARE(seed.readAll(), expected);
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestAccounts)
+#include "tst_accounts.moc"

@@ -1,0 +1,5 @@
+// Highlights the menu entry of the current page.
+var links = document.getElementsByTagName("a");
+for (var i = 0; i < links.length; i++) {
+    if (links[i].href == document.location.href) links[i].style.fontWeight = "bold";
+}
