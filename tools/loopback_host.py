@@ -16,7 +16,7 @@ import sys
 import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
 
 
@@ -32,6 +32,10 @@ def main():
     parser.add_argument("--password", required=True)
     parser.add_argument("--ftp-port", type=int, default=0)
     parser.add_argument("--http-port", type=int, default=0)
+    parser.add_argument("--throttle", type=int, default=0,
+                        help="limit data transfers to this many bytes per second")
+    parser.add_argument("--read-only", action="append", default=[],
+                        help="a folder below the root where the host refuses every change")
     parser.add_argument("--stdin-watch", action="store_true",
                         help="stop when stdin reaches end of file")
     args = parser.parse_args()
@@ -42,10 +46,19 @@ def main():
     root = os.path.abspath(args.root)
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, root, perm="elradfmwMT")
+    for folder in args.read_only:
+        path = os.path.join(root, folder)
+        os.makedirs(path, exist_ok=True)
+        authorizer.override_perm(args.user, path, perm="elr", recursive=True)
     handler = type("Handler", (FTPHandler,), {})
     handler.authorizer = authorizer
     handler.banner = "KRtp loopback host ready."
     handler.permit_foreign_addresses = False
+    if args.throttle > 0:
+        dtp = type("Throttled", (ThrottledDTPHandler,), {})
+        dtp.read_limit = args.throttle
+        dtp.write_limit = args.throttle
+        handler.dtp_handler = dtp
     ftp = ThreadedFTPServer(("127.0.0.1", args.ftp_port), handler)
 
     http_handler = functools.partial(QuietHTTPHandler, directory=root)

@@ -71,10 +71,22 @@ public:
     // Whether the last command succeeded, and why not: the host's last reply or the failure's description.
     bool lastSucceeded() const;
     QString lastError() const;
+    // The host's reply code when it refused the last command (e.g. 550); 0 when it succeeded or the
+    // host could not be reached at all.
+    int lastReplyCode() const;
 
     // Counters for measurements: control connections opened, commands sent to the host.
     int connectionsOpened() const;
     int commandsSent() const;
+
+    // The session's remote current folder ("/" until CD, and again after QUIT).
+    QString currentFolder() const;
+
+    // Limits that keep a dead or silent host from hanging a command: time to connect (including the
+    // host's greeting) and time without any progress. Defaults: kDefaultConnectSeconds, kDefaultStallSeconds.
+    static constexpr int kDefaultConnectSeconds = 20;
+    static constexpr int kDefaultStallSeconds = 30;
+    void setTimeLimits(int connectSeconds, int stallSeconds);
 
 signals:
     void StateChanged(int state);

@@ -58,9 +58,13 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     m_process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-    m_process->start(QStringLiteral("/usr/bin/python3"),
-                     {scriptPath(), QStringLiteral("--root"), m_root->path(), QStringLiteral("--user"), user(),
-                      QStringLiteral("--password"), password(), QStringLiteral("--stdin-watch")});
+    QStringList args{scriptPath(), QStringLiteral("--root"), m_root->path(), QStringLiteral("--user"), user(),
+                     QStringLiteral("--password"), password(), QStringLiteral("--stdin-watch")};
+    for (const QString& folder : m_readOnly)
+        args << QStringLiteral("--read-only") << folder;
+    if (m_throttle > 0)
+        args << QStringLiteral("--throttle") << QString::number(m_throttle);
+    m_process->start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_process->waitForStarted(10000)) {
         if (error)
             *error = QStringLiteral("cannot start /usr/bin/python3: ") + m_process->errorString();

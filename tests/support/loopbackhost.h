@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -20,6 +21,10 @@ public:
     // Copies seedFolder (when given) into a fresh root and starts both servers. Also exports the
     // KRTP_* variables and reloads the site configuration of this process.
     bool start(const QString& seedFolder = {}, QString* error = nullptr);
+    // Limits data transfers to bytesPerSecond (0: no limit); takes effect at the next start().
+    void setThrottle(int bytesPerSecond) { m_throttle = bytesPerSecond; }
+    // A folder below the root where the host refuses every change; takes effect at the next start().
+    void addReadOnlyFolder(const QString& relative) { m_readOnly << relative; }
     void stop();
     bool running() const;
 
@@ -45,6 +50,8 @@ private:
     std::unique_ptr<QProcess> m_process;
     int m_ftpPort = 0;
     int m_httpPort = 0;
+    int m_throttle = 0;
+    QStringList m_readOnly;
 };
 
 // Copies a folder tree; false on the first failure.

@@ -1,0 +1,99 @@
+#include "transfer/ftpcommand.h"
+
+namespace krtp {
+
+namespace {
+
+struct VerbInfo {
+    const char* verb;
+    const char* canonical;
+    int minArgs;
+    int maxArgs;
+};
+
+constexpr VerbInfo kVerbs[] = {
+    {"CD", "CD", 1, 1},         {"CDUP", "CDUP", 0, 0},     {"PWD", "PWD", 0, 0},       {"LS", "LS", 0, 1},
+    {"DIR", "DIR", 0, 1},       {"GET", "GET", 1, 2},       {"RECV", "GET", 1, 2},      {"PUT", "PUT", 1, 2},
+    {"SEND", "PUT", 1, 2},      {"DELETE", "DELETE", 1, 1}, {"RENAME", "RENAME", 2, 2}, {"MKDIR", "MKDIR", 1, 1},
+    {"RMDIR", "RMDIR", 1, 1},   {"SIZE", "SIZE", 1, 1},     {"QUIT", "QUIT", 0, 0},     {"CLOSE", "QUIT", 0, 0},
+};
+
+QStringList splitArguments(const QString& text, QString* error) {
+    QStringList out;
+    QString current;
+    bool inQuotes = false, haveToken = false;
+    for (QChar c : text) {
+        if (c == QLatin1Char('"')) {
+            inQuotes = !inQuotes;
+            haveToken = true;
+        } else if (c == QLatin1Char(' ') && !inQuotes) {
+            if (haveToken)
+                out << current;
+            current.clear();
+            haveToken = false;
+        } else {
+            current += c;
+            haveToken = true;
+        }
+    }
+    if (inQuotes && error)
+        *error = QStringLiteral("Unmatched double quote in command.");
+    if (haveToken)
+        out << current;
+    return out;
+}
+
+} // namespace
+
+FtpCommand FtpCommand::parse(const QString& text) {
+    FtpCommand cmd;
+    const QString line = text.trimmed();
+    const qsizetype blank = line.indexOf(QLatin1Char(' '));
+    const QString verb = (blank < 0 ? line : line.left(blank)).toUpper();
+    const QString rest = blank < 0 ? QString() : line.mid(blank + 1).trimmed();
+    const VerbInfo* info = nullptr;
+    for (const VerbInfo& v : kVerbs)
+        if (verb == QLatin1String(v.verb))
+            info = &v;
+    if (!info) {
+        cmd.error = QStringLiteral("Unknown command: ") + (verb.isEmpty() ? QStringLiteral("(empty)") : verb);
+        return cmd;
+    }
+    cmd.verb = QLatin1String(info->canonical);
+    if (info->maxArgs == 1 && !rest.isEmpty() && !rest.startsWith(QLatin1Char('"')))
+        cmd.args << rest;
+    else
+        cmd.args = splitArguments(rest, &cmd.error);
+    if (cmd.error.isEmpty() && (cmd.args.size() < info->minArgs || cmd.args.size() > info->maxArgs))
+        cmd.error = QStringLiteral("Wrong number of arguments for ") + cmd.verb + QLatin1Char('.');
+    for (const QString& a : cmd.args)
+        if (a.isEmpty() && cmd.error.isEmpty())
+            cmd.error = QStringLiteral("Empty argument for ") + cmd.verb + QLatin1Char('.');
+    return cmd;
+}
+
+QString QuoteCommandArgument(const QString& argument) {
+    if (argument.contains(QLatin1Char(' ')) || argument.isEmpty())
+        return QLatin1Char('"') + argument + QLatin1Char('"');
+    return argument;
+}
+
+QString ResolveRemotePath(const QString& currentFolder, const QString& name) {
+    QString n = name;
+    n.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QString joined = n.startsWith(QLatin1Char('/')) ? n : currentFolder + QLatin1Char('/') + n;
+    QStringList parts;
+    for (const QString& seg : joined.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (seg == QLatin1String("."))
+            continue;
+        if (seg == QLatin1String("..")) {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts << seg;
+    }
+    return QLatin1Char('/') + parts.join(QLatin1Char('/'));
+}
+
+} // namespace krtp

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace krtp {
+
+// One console command split into its verb (upper case) and arguments. Blanks separate arguments;
+// double quotes group an argument that holds blanks. Verbs that take a single argument take the
+// whole rest of the line when it is not quoted, so "ls my file.txt" works as typed.
+struct FtpCommand {
+    QString verb;
+    QStringList args;
+    QString error; // set when the command cannot be understood
+
+    static FtpCommand parse(const QString& text);
+};
+
+// Wraps an argument in double quotes when it holds a blank, for building command texts.
+QString QuoteCommandArgument(const QString& argument);
+
+// Resolves a remote name against the session's current folder; result is absolute and normalised
+// ("." and ".." segments folded, never above "/").
+QString ResolveRemotePath(const QString& currentFolder, const QString& name);
+
+} // namespace krtp

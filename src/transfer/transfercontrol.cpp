@@ -1,0 +1,816 @@
+#include "transfer/transfercontrol.h"
+
+#include "app/runstate.h"
+#include "app/siteconfig.h"
+#include "transfer/ftpcommand.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+#include <atomic>
+#include <curl/curl.h>
+#include <sys/stat.h>
+
+namespace krtp {
+
+QString StateText(int state) {
+    static const char* const texts[] = {
+        "KRtp - Finding Host",       "KRtp - Host found",          "KRtp - Connecting to Host",
+        "KRtp - CONNECTED!",         "KRtp - Sending Request to Host", "KRtp - Request Sent to Host",
+        "KRtp - Host is Responding", "KRtp - Host has Responded", "KRtp - Disconnecting",
+        "KRtp - Disconnected",       "KRtp - ** Communications Error **", "KRtp - Transfer Complete",
+    };
+    if (state < 1 || state > 12)
+        return {};
+    return QString::fromLatin1(texts[state - 1]);
+}
+
+namespace {
+
+const char kBusyText[] = "The transfer control is still executing a command.";
+
+void initCurlOnce() {
+    static const bool ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    Q_UNUSED(ok);
+}
+
+struct ConnectionSettings {
+    QString host, user, password, proxy;
+    bool useProxy = false;
+    bool operator==(const ConnectionSettings&) const = default;
+};
+
+struct Job {
+    bool http = false;
+    FtpCommand command;
+    QString url;
+    ConnectionSettings settings;
+    QString currentFolder;
+    QString localA, localB; // absolute local paths, resolved on the caller's thread
+    int connectSeconds = TransferControl::kDefaultConnectSeconds;
+    int stallSeconds = TransferControl::kDefaultStallSeconds;
+};
+
+struct Result {
+    bool ok = false;
+    QByteArray reply;
+    QString error;
+    QString currentFolder;
+    int replyCode = 0;
+    int connections = 0;
+    int commands = 0;
+};
+
+QString ftpUrlBase(const QString& host) { return QStringLiteral("ftp://") + host + QLatin1Char('/'); }
+
+// An absolute remote path as a URL path that libcurl passes unchanged to the host ("%2F" keeps it absolute).
+QByteArray ftpUrl(const QString& host, const QString& absolutePath) {
+    QByteArray url = ftpUrlBase(host).toUtf8() + "%2F";
+    const QStringList segs = absolutePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (int i = 0; i < segs.size(); ++i) {
+        if (i)
+            url += '/';
+        url += QUrl::toPercentEncoding(segs[i]);
+    }
+    return url;
+}
+
+QString baseName(const QString& path) {
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (p.endsWith(QLatin1Char('/')) && p.size() > 1)
+        p.chop(1);
+    return p.mid(p.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+} // namespace
+
+// Runs jobs on its own thread with one reused libcurl handle for the FTP session and one for HTTP.
+class TransferWorker : public QObject {
+public:
+    TransferWorker(std::shared_ptr<std::atomic<bool>> cancel) : m_cancel(std::move(cancel)) { initCurlOnce(); }
+    ~TransferWorker() override {
+        if (m_ftp)
+            curl_easy_cleanup(m_ftp);
+        if (m_http)
+            curl_easy_cleanup(m_http);
+    }
+
+    std::function<void(int)> onState;
+    std::function<void(qint64, qint64)> onProgress;
+
+    Result run(const Job& job) {
+        m_commands = 0;
+        m_connections = 0;
+        Result r = job.http ? runHttp(job) : runFtp(job);
+        r.commands = m_commands;
+        r.connections = m_connections;
+        return r;
+    }
+
+private:
+    // ---- libcurl plumbing ----
+    static size_t writeToBuffer(char* data, size_t size, size_t n, void* self) {
+        static_cast<TransferWorker*>(self)->m_body.append(data, qsizetype(size * n));
+        return size * n;
+    }
+    static size_t writeToFile(char* data, size_t size, size_t n, void* self) {
+        auto* w = static_cast<TransferWorker*>(self);
+        const qint64 want = qint64(size * n);
+        return w->m_file && w->m_file->write(data, want) == want ? size * n : 0;
+    }
+    static size_t readFromFile(char* buffer, size_t size, size_t n, void* self) {
+        auto* w = static_cast<TransferWorker*>(self);
+        const qint64 got = w->m_file ? w->m_file->read(buffer, qint64(size * n)) : -1;
+        return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
+    }
+    static size_t header(char* data, size_t size, size_t n, void* self) {
+        auto* w = static_cast<TransferWorker*>(self);
+        w->m_headers.append(QByteArray(data, qsizetype(size * n)).trimmed());
+        return size * n;
+    }
+    static int progress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow) {
+        auto* w = static_cast<TransferWorker*>(self);
+        if (w->m_cancel->load())
+            return 1;
+        const bool up = ultotal > 0 || ulnow > 0;
+        const qint64 now = up ? ulnow : dlnow, total = up ? ultotal : dltotal;
+        if (now != w->m_lastProgress && (w->m_progressTimer.elapsed() > 100 || (total > 0 && now == total))) {
+            w->m_lastProgress = now;
+            w->m_progressTimer.restart();
+            if (w->onProgress)
+                w->onProgress(now, total);
+        }
+        return 0;
+    }
+    static int debug(CURL*, curl_infotype type, char* data, size_t size, void* self) {
+        auto* w = static_cast<TransferWorker*>(self);
+        if (type == CURLINFO_HEADER_OUT) {
+            ++w->m_commands;
+            w->advance(StateRequestSent);
+        } else if (type == CURLINFO_HEADER_IN) {
+            if (size >= 4 && std::memcmp(data, "220", 3) == 0 && w->m_state < StateConnected) {
+                w->advance(StateConnected);
+                w->advance(StateRequesting);
+            } else if (w->m_state >= StateRequestSent) {
+                w->advance(StateReceivingResponse);
+            }
+        } else if (type == CURLINFO_DATA_IN || type == CURLINFO_DATA_OUT) {
+            w->advance(StateReceivingResponse);
+        }
+        return 0;
+    }
+
+    // Emits the states between the current one and s, in order, never going back.
+    void advance(int s) {
+        if (s <= m_state)
+            return;
+        if (m_state < StateConnected && s > StateConnected)
+            m_state = StateConnected; // connection states are only shown when a connection is made
+        for (int k = m_state + 1; k <= s; ++k)
+            if (onState)
+                onState(k);
+        m_state = s;
+    }
+
+    void prepare(CURL* h, const Job& job) {
+        curl_easy_reset(h); // keeps the live connection
+        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, m_errorBuffer);
+        m_errorBuffer[0] = 0;
+        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, long(job.connectSeconds));
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, long(job.stallSeconds));
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, progress);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, debug);
+        curl_easy_setopt(h, CURLOPT_DEBUGDATA, this);
+        curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, header);
+        curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
+        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024L);
+        // An empty proxy also keeps libcurl from taking one from the environment.
+        const QByteArray proxy = job.settings.useProxy ? job.settings.proxy.toUtf8() : QByteArray();
+        curl_easy_setopt(h, CURLOPT_PROXY, proxy.constData());
+        if (!job.http) {
+            curl_easy_setopt(h, CURLOPT_USERNAME, job.settings.user.toUtf8().constData());
+            curl_easy_setopt(h, CURLOPT_PASSWORD, job.settings.password.toUtf8().constData());
+            curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
+            curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(job.stallSeconds));
+            // Through a proxy every FTP command must work, so tunnel the connections.
+            curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, job.settings.useProxy ? 1L : 0L);
+        }
+        m_headers.clear();
+        m_body.clear();
+        m_lastProgress = -1;
+        m_progressTimer.start();
+    }
+
+    bool perform(CURL* h, Result& r) {
+        const CURLcode rc = curl_easy_perform(h);
+        long connects = 0;
+        curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &connects);
+        m_connections += int(connects);
+        if (rc == CURLE_OK)
+            return true;
+        r.ok = false;
+        if (rc == CURLE_ABORTED_BY_CALLBACK && m_cancel->load())
+            r.error = QStringLiteral("The command was cancelled.");
+        else
+            r.error = describe(rc);
+        r.replyCode = 0;
+        if (r.error.size() >= 3 && r.error[0].isDigit() && r.error[1].isDigit() && r.error[2].isDigit())
+            r.replyCode = r.error.left(3).toInt();
+        if (rc != CURLE_QUOTE_ERROR && rc != CURLE_REMOTE_FILE_NOT_FOUND && rc != CURLE_REMOTE_ACCESS_DENIED &&
+            rc != CURLE_UPLOAD_FAILED && rc != CURLE_FTP_COULDNT_RETR_FILE)
+            m_sessionOpen = false; // the connection is gone or unusable; the next command reconnects
+        return false;
+    }
+
+    // The host's own words when it refused, else libcurl's description.
+    QString describe(CURLcode rc) const {
+        for (qsizetype i = m_headers.size() - 1; i >= 0; --i) {
+            const QByteArray& line = m_headers[i];
+            if (line.size() >= 3 && (line[0] == '4' || line[0] == '5') && std::isdigit(uchar(line[1])))
+                return QString::fromUtf8(line);
+        }
+        QString text = QString::fromUtf8(m_errorBuffer);
+        if (text.isEmpty())
+            text = QString::fromUtf8(curl_easy_strerror(rc));
+        if (rc == CURLE_OPERATION_TIMEDOUT)
+            text = QStringLiteral("The host did not answer in time (") + text + QLatin1Char(')');
+        return text;
+    }
+
+    CURL* ftpHandle(const Job& job) {
+        if (m_ftp && !(job.settings == m_ftpSettings)) {
+            curl_easy_cleanup(m_ftp);
+            m_ftp = nullptr;
+        }
+        if (!m_ftp) {
+            m_ftp = curl_easy_init();
+            m_ftpSettings = job.settings;
+            m_sessionOpen = false;
+        }
+        return m_ftp;
+    }
+
+    void begin(bool connectionExpected) {
+        m_state = 0;
+        if (connectionExpected) {
+            advance(StateConnecting);
+        } else {
+            m_state = StateConnected;
+            advance(StateRequesting);
+        }
+    }
+
+    // Control-connection commands only; the host's reply lines end up in m_headers.
+    bool quote(const Job& job, const QStringList& commands, Result& r) {
+        CURL* h = ftpHandle(job);
+        begin(!m_sessionOpen);
+        prepare(h, job);
+        curl_slist* list = nullptr;
+        for (const QString& c : commands)
+            list = curl_slist_append(list, c.toUtf8().constData());
+        const QByteArray url = ftpUrlBase(job.settings.host).toUtf8();
+        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        curl_easy_setopt(h, CURLOPT_QUOTE, list);
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+        const bool ok = perform(h, r);
+        curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
+        curl_slist_free_all(list);
+        if (ok)
+            m_sessionOpen = true;
+        return ok;
+    }
+
+    // A listing over the data connection (MLSD, LIST); the text ends up in m_body.
+    bool listing(const Job& job, const QString& request, Result& r) {
+        CURL* h = ftpHandle(job);
+        begin(!m_sessionOpen);
+        prepare(h, job);
+        const QByteArray url = ftpUrlBase(job.settings.host).toUtf8();
+        const QByteArray req = request.toUtf8();
+        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, req.constData());
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToBuffer);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+        const bool ok = perform(h, r);
+        if (ok)
+            m_sessionOpen = true;
+        return ok;
+    }
+
+    // Facts of an MLST reply: "type=file;size=3; /krg/a.txt".
+    struct Entry {
+        bool found = false;
+        bool folder = false;
+        QString name;
+    };
+    static Entry parseFacts(const QByteArray& line) {
+        Entry e;
+        const qsizetype sp = line.indexOf(' ');
+        if (sp < 0)
+            return e;
+        const QByteArray facts = line.left(sp).toLower();
+        e.name = QString::fromUtf8(line.mid(sp + 1));
+        e.found = true;
+        e.folder = facts.contains("type=dir;") || facts.startsWith("type=dir") || facts.contains("type=cdir") ||
+                   facts.contains("type=pdir");
+        return e;
+    }
+
+    QByteArray formatMlsd(const QByteArray& body) const {
+        QByteArray out;
+        for (const QByteArray& raw : body.split('\n')) {
+            const QByteArray line = raw.endsWith('\r') ? raw.chopped(1) : raw;
+            if (line.isEmpty())
+                continue;
+            const qsizetype sp = line.indexOf(' ');
+            if (sp < 0)
+                continue;
+            const QByteArray facts = line.left(sp).toLower();
+            if (facts.contains("type=cdir") || facts.contains("type=pdir"))
+                continue;
+            out += line.mid(sp + 1);
+            if (facts.startsWith("type=dir") || facts.contains(";type=dir"))
+                out += '/';
+            out += "\r\n";
+        }
+        return out;
+    }
+
+    // A Unix-style LIST, for hosts without MLSD: name is everything after the eighth field.
+    static QByteArray formatList(const QByteArray& body) {
+        QByteArray out;
+        for (const QByteArray& raw : body.split('\n')) {
+            const QByteArray line = raw.endsWith('\r') ? raw.chopped(1) : raw;
+            if (line.isEmpty() || line.startsWith("total "))
+                continue;
+            qsizetype pos = 0;
+            for (int field = 0; field < 8 && pos >= 0; ++field) {
+                while (pos < line.size() && line[pos] == ' ')
+                    ++pos;
+                pos = line.indexOf(' ', pos);
+            }
+            if (pos < 0)
+                continue;
+            QByteArray name = line.mid(pos + 1);
+            if (line.startsWith('l') && name.contains(" -> "))
+                name = name.left(name.indexOf(" -> "));
+            if (name == "." || name == "..")
+                continue;
+            out += name;
+            if (line.startsWith('d'))
+                out += '/';
+            out += "\r\n";
+        }
+        return out;
+    }
+
+    static bool unsupported(const QString& error) {
+        return error.startsWith(QLatin1String("500")) || error.startsWith(QLatin1String("502")) ||
+               error.startsWith(QLatin1String("504"));
+    }
+
+    bool listFolder(const Job& job, const QString& folder, Result& r) {
+        if (!m_noMlsd) {
+            if (listing(job, QStringLiteral("MLSD ") + folder, r)) {
+                r.reply = formatMlsd(m_body);
+                return true;
+            }
+            if (!unsupported(r.error))
+                return false;
+            m_noMlsd = true;
+        }
+        r.ok = true;
+        r.error.clear();
+        if (!listing(job, QStringLiteral("LIST ") + folder, r))
+            return false;
+        r.reply = formatList(m_body);
+        return true;
+    }
+
+    bool ls(const Job& job, Result& r) {
+        if (job.command.args.isEmpty())
+            return listFolder(job, job.currentFolder, r);
+        const QString path = ResolveRemotePath(job.currentFolder, job.command.args[0]);
+        if (!m_noMlsd) {
+            if (quote(job, {QStringLiteral("MLST ") + path}, r)) {
+                Entry e;
+                for (const QByteArray& line : m_headers)
+                    if (line.startsWith("type=") || line.contains(";type=") || line.contains("type="))
+                        if (!line.startsWith("250"))
+                            e = parseFacts(line);
+                if (e.folder)
+                    return listFolder(job, path, r);
+                r.reply = baseName(e.found ? e.name : path).toUtf8() + "\r\n";
+                return true;
+            }
+            if (!unsupported(r.error))
+                return false;
+            m_noMlsd = true;
+            r.ok = true;
+            r.error.clear();
+        }
+        // Without MLST: NLST names a file as itself and a folder by its content.
+        if (!listing(job, QStringLiteral("LIST ") + path, r))
+            return false;
+        r.reply = formatList(m_body);
+        return true;
+    }
+
+    bool get(const Job& job, Result& r) {
+        const QString remote = ResolveRemotePath(job.currentFolder, job.command.args[0]);
+        const QString local = job.localA;
+        // Write beside the target and move into place only when complete, so a failed download never
+        // leaves a partial or empty file under the real name.
+        QTemporaryFile tmp(QFileInfo(local).absolutePath() + QStringLiteral("/.krtp-XXXXXX.part"));
+        if (!tmp.open()) {
+            r.ok = false;
+            r.error = QStringLiteral("Cannot write ") + local + QStringLiteral(": ") + tmp.errorString();
+            return false;
+        }
+        CURL* h = ftpHandle(job);
+        begin(!m_sessionOpen);
+        prepare(h, job);
+        const QByteArray url = ftpUrl(job.settings.host, remote);
+        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToFile);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+        m_file = &tmp;
+        const bool ok = perform(h, r);
+        m_file = nullptr;
+        if (!ok)
+            return false;
+        m_sessionOpen = true;
+        if (!tmp.flush()) {
+            r.ok = false;
+            r.error = QStringLiteral("Cannot write ") + local + QStringLiteral(": ") + tmp.errorString();
+            return false;
+        }
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(tmp.handle(), 0666 & ~mask);
+        tmp.close();
+        if (::rename(QFile::encodeName(tmp.fileName()).constData(), QFile::encodeName(local).constData()) != 0) {
+            r.ok = false;
+            r.error = QStringLiteral("Cannot write ") + local + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
+            return false;
+        }
+        tmp.setAutoRemove(false);
+        return true;
+    }
+
+    bool put(const Job& job, Result& r) {
+        const QString local = job.localA;
+        const QString remote = ResolveRemotePath(
+            job.currentFolder, job.command.args.size() > 1 ? job.command.args[1] : baseName(job.command.args[0]));
+        QFile file(local);
+        if (!file.open(QIODevice::ReadOnly)) {
+            r.ok = false;
+            r.error = QStringLiteral("Cannot read ") + local + QStringLiteral(": ") + file.errorString();
+            return false;
+        }
+        CURL* h = ftpHandle(job);
+        begin(!m_sessionOpen);
+        prepare(h, job);
+        const QByteArray url = ftpUrl(job.settings.host, remote);
+        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(file.size()));
+        curl_easy_setopt(h, CURLOPT_READFUNCTION, readFromFile);
+        curl_easy_setopt(h, CURLOPT_READDATA, this);
+        m_file = &file;
+        const bool ok = perform(h, r);
+        m_file = nullptr;
+        if (ok)
+            m_sessionOpen = true;
+        return ok;
+    }
+
+    Result runFtp(const Job& job) {
+        Result r;
+        r.ok = true;
+        r.currentFolder = job.currentFolder;
+        const QString verb = job.command.verb;
+        const QStringList& a = job.command.args;
+        auto path = [&](int i) { return ResolveRemotePath(job.currentFolder, a[i]); };
+        if (verb == QLatin1String("QUIT")) {
+            if (m_ftp) {
+                m_state = StateConnected;
+                advance(StateDisconnecting);
+                curl_easy_cleanup(m_ftp); // sends QUIT on an open connection
+                m_ftp = nullptr;
+                advance(StateDisconnected);
+            }
+            m_sessionOpen = false;
+            r.currentFolder = QStringLiteral("/");
+            return r;
+        }
+        if (verb == QLatin1String("PWD")) {
+            r.reply = job.currentFolder.toUtf8();
+            return r;
+        }
+        if (verb == QLatin1String("CD") || verb == QLatin1String("CDUP")) {
+            const QString target = verb == QLatin1String("CD") ? path(0) : ResolveRemotePath(job.currentFolder, QStringLiteral(".."));
+            if (quote(job, {QStringLiteral("CWD ") + target}, r))
+                r.currentFolder = target;
+            return r;
+        }
+        if (verb == QLatin1String("LS")) {
+            ls(job, r);
+            return r;
+        }
+        if (verb == QLatin1String("DIR")) {
+            if (listing(job, a.isEmpty() ? QStringLiteral("LIST ") + job.currentFolder : QStringLiteral("LIST ") + path(0), r))
+                r.reply = m_body;
+            return r;
+        }
+        if (verb == QLatin1String("GET")) {
+            get(job, r);
+            return r;
+        }
+        if (verb == QLatin1String("PUT")) {
+            put(job, r);
+            return r;
+        }
+        if (verb == QLatin1String("DELETE")) {
+            quote(job, {QStringLiteral("DELE ") + path(0)}, r);
+            return r;
+        }
+        if (verb == QLatin1String("RENAME")) {
+            quote(job, {QStringLiteral("RNFR ") + path(0), QStringLiteral("RNTO ") + path(1)}, r);
+            return r;
+        }
+        if (verb == QLatin1String("MKDIR")) {
+            quote(job, {QStringLiteral("MKD ") + path(0)}, r);
+            return r;
+        }
+        if (verb == QLatin1String("RMDIR")) {
+            quote(job, {QStringLiteral("RMD ") + path(0)}, r);
+            return r;
+        }
+        if (verb == QLatin1String("SIZE")) {
+            // Hosts answer SIZE in binary mode only.
+            if (quote(job, {QStringLiteral("TYPE I"), QStringLiteral("SIZE ") + path(0)}, r)) {
+                for (const QByteArray& line : m_headers)
+                    if (line.startsWith("213 "))
+                        r.reply = line.mid(4).trimmed();
+            }
+            return r;
+        }
+        r.ok = false;
+        r.error = QStringLiteral("Unknown command: ") + verb;
+        return r;
+    }
+
+    Result runHttp(const Job& job) {
+        Result r;
+        r.ok = true;
+        r.currentFolder = job.currentFolder;
+        if (!m_http)
+            m_http = curl_easy_init();
+        m_state = 0;
+        advance(StateConnecting);
+        prepare(m_http, job);
+        const QByteArray url = job.url.toUtf8();
+        curl_easy_setopt(m_http, CURLOPT_URL, url.constData());
+        curl_easy_setopt(m_http, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(m_http, CURLOPT_MAXREDIRS, 5L);
+        curl_easy_setopt(m_http, CURLOPT_WRITEFUNCTION, writeToBuffer);
+        curl_easy_setopt(m_http, CURLOPT_WRITEDATA, this);
+        // Any HTTP status counts as an answer: the caller judges the body.
+        m_headers.clear();
+        if (perform(m_http, r))
+            r.reply = m_body;
+        return r;
+    }
+
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    CURL* m_ftp = nullptr;
+    CURL* m_http = nullptr;
+    ConnectionSettings m_ftpSettings;
+    bool m_sessionOpen = false;
+    bool m_noMlsd = false;
+    QList<QByteArray> m_headers;
+    QByteArray m_body;
+    QIODevice* m_file = nullptr;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    int m_state = 0;
+    int m_commands = 0;
+    int m_connections = 0;
+    qint64 m_lastProgress = -1;
+    QElapsedTimer m_progressTimer;
+};
+
+class TransferControl::Private {
+public:
+    QThread thread;
+    TransferWorker* worker = nullptr;
+    std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+    bool busy = false;
+    QString reply;
+    qsizetype replyPos = 0;
+    bool lastOk = true;
+    QString lastError;
+    int lastReplyCode = 0;
+    QString currentFolder = QStringLiteral("/");
+    int connections = 0;
+    int commands = 0;
+    int connectSeconds = kDefaultConnectSeconds;
+    int stallSeconds = kDefaultStallSeconds;
+    Result httpResult;
+};
+
+TransferControl::TransferControl(QObject* parent) : QObject(parent), d(std::make_unique<Private>()) {
+    d->worker = new TransferWorker(d->cancel);
+    d->worker->moveToThread(&d->thread);
+    QPointer<TransferControl> self(this);
+    d->worker->onState = [self](int state) {
+        QMetaObject::invokeMethod(
+            self.data(), [self, state] { if (self) emit self->StateChanged(state); }, Qt::QueuedConnection);
+    };
+    d->worker->onProgress = [self](qint64 done, qint64 total) {
+        QMetaObject::invokeMethod(
+            self.data(), [self, done, total] { if (self) emit self->progress(done, total); }, Qt::QueuedConnection);
+    };
+    d->thread.setObjectName(QStringLiteral("TransferControl"));
+    d->thread.start();
+}
+
+TransferControl::~TransferControl() {
+    d->cancel->store(true);
+    // The worker's handles are cleaned up on its own thread, after any running command ended.
+    QMetaObject::invokeMethod(d->worker, [w = d->worker] { delete w; }, Qt::BlockingQueuedConnection);
+    d->thread.quit();
+    d->thread.wait();
+}
+
+void TransferControl::configureForSite() {
+    const SiteConfig& site = siteConfig();
+    RemoteHost = site.ftpHost;
+    UserName = site.ftpUser;
+    Password = site.ftpPassword;
+    Protocol = ProtocolFTP;
+    if (!runState().ProxyServer.isEmpty()) {
+        Proxy = runState().ProxyServer;
+        AccessType = AccessNamedProxy;
+    }
+}
+
+void TransferControl::setTimeLimits(int connectSeconds, int stallSeconds) {
+    d->connectSeconds = std::max(1, connectSeconds);
+    d->stallSeconds = std::max(1, stallSeconds);
+}
+
+bool TransferControl::Execute(const QString& command) {
+    if (d->busy) {
+        // Refused rather than queued: the caller is waiting on the running command's reply.
+        d->lastError = QLatin1String(kBusyText);
+        return false;
+    }
+    Job job;
+    job.command = FtpCommand::parse(command);
+    job.settings = {RemoteHost, UserName, Password, Proxy, AccessType == AccessNamedProxy && !Proxy.isEmpty()};
+    job.currentFolder = d->currentFolder;
+    job.connectSeconds = d->connectSeconds;
+    job.stallSeconds = d->stallSeconds;
+    // Local names resolve against the working directory at the time of the call.
+    if (job.command.verb == QLatin1String("GET")) {
+        const QStringList& a = job.command.args;
+        job.localA = QDir::current().absoluteFilePath(a.size() > 1 ? a[1] : baseName(a[0]));
+    } else if (job.command.verb == QLatin1String("PUT")) {
+        job.localA = QDir::current().absoluteFilePath(job.command.args[0]);
+    }
+    d->busy = true;
+    d->reply.clear();
+    d->replyPos = 0;
+    d->cancel->store(false);
+    QPointer<TransferControl> self(this);
+    auto finish = [self](const Result& r) {
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, r] {
+                if (!self)
+                    return;
+                Private& p = *self->d;
+                p.reply = QString::fromUtf8(r.reply);
+                p.replyPos = 0;
+                p.lastOk = r.ok;
+                p.lastError = r.ok ? QString() : r.error;
+                p.lastReplyCode = r.ok ? 0 : r.replyCode;
+                p.currentFolder = r.currentFolder;
+                p.connections += r.connections;
+                p.commands += r.commands;
+                p.busy = false;
+                emit self->StateChanged(r.ok ? StateResponseCompleted : StateError);
+            },
+            Qt::QueuedConnection);
+    };
+    if (!job.command.error.isEmpty()) {
+        Result r;
+        r.error = job.command.error;
+        r.currentFolder = d->currentFolder;
+        finish(r);
+        return true;
+    }
+    if (job.settings.host.isEmpty()) {
+        Result r;
+        r.error = QStringLiteral("No host is set.");
+        r.currentFolder = d->currentFolder;
+        finish(r);
+        return true;
+    }
+    TransferWorker* w = d->worker;
+    QMetaObject::invokeMethod(w, [w, job, finish] { finish(w->run(job)); }, Qt::QueuedConnection);
+    return true;
+}
+
+bool TransferControl::StillExecuting() const { return d->busy; }
+
+QString TransferControl::GetChunk(int max) {
+    if (max <= 0 || d->replyPos >= d->reply.size())
+        return {};
+    const QString piece = d->reply.mid(d->replyPos, max);
+    d->replyPos += piece.size();
+    return piece;
+}
+
+QByteArray TransferControl::OpenURL(const QString& url, QString* error) {
+    if (d->busy) {
+        if (error)
+            *error = QLatin1String(kBusyText);
+        return {};
+    }
+    Job job;
+    job.http = true;
+    job.url = url;
+    job.settings = {RemoteHost, UserName, Password, Proxy, AccessType == AccessNamedProxy && !Proxy.isEmpty()};
+    job.connectSeconds = d->connectSeconds;
+    job.stallSeconds = d->stallSeconds;
+    d->busy = true;
+    d->cancel->store(false);
+    auto result = std::make_shared<Result>();
+    QPointer<TransferControl> self(this);
+    TransferWorker* w = d->worker;
+    QMetaObject::invokeMethod(
+        w,
+        [w, job, result, self] {
+            *result = w->run(job);
+            QMetaObject::invokeMethod(
+                self.data(), [self] { if (self) self->d->busy = false; }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+    waitUntilIdle();
+    d->lastOk = result->ok;
+    d->lastError = result->ok ? QString() : result->error;
+    if (!result->ok) {
+        if (error)
+            *error = result->error;
+        return {};
+    }
+    if (error)
+        error->clear();
+    return result->reply;
+}
+
+bool TransferControl::waitUntilIdle(int timeoutMs) {
+    if (!d->busy)
+        return true;
+    bool timedOut = false;
+    QTimer timer;
+    if (timeoutMs >= 0) {
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, [&timedOut] { timedOut = true; });
+        timer.start(timeoutMs);
+    }
+    while (d->busy && !timedOut)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return !d->busy;
+}
+
+void TransferControl::Cancel() {
+    if (d->busy)
+        d->cancel->store(true);
+}
+
+bool TransferControl::lastSucceeded() const { return d->lastOk; }
+QString TransferControl::lastError() const { return d->lastError; }
+int TransferControl::lastReplyCode() const { return d->lastReplyCode; }
+int TransferControl::connectionsOpened() const { return d->connections; }
+int TransferControl::commandsSent() const { return d->commands; }
+QString TransferControl::currentFolder() const { return d->currentFolder; }
+
+} // namespace krtp

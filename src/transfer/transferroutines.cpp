@@ -1,0 +1,185 @@
+#include "transfer/transferroutines.h"
+
+#include "app/paths.h"
+#include "platform/dialogs.h"
+#include "transfer/ftpcommand.h"
+#include "transfer/transfercontrol.h"
+#include "util/fileutil.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+namespace krtp {
+
+namespace {
+
+bool run(TransferControl& control, const QString& command) {
+    if (!control.Execute(command))
+        return false;
+    control.waitUntilIdle();
+    return control.lastSucceeded();
+}
+
+void showError(const QString& text) { dialogs().message(text, Dialogs::Icon::Critical, Dialogs::Ok); }
+
+QString q(const QString& s) { return QuoteCommandArgument(s); }
+
+bool refusePath(const MirrorPath& p) {
+    if (p.ok)
+        return false;
+    showError(p.error);
+    return true;
+}
+
+} // namespace
+
+MirrorPath MapMirrorPath(const QString& relativePath) {
+    MirrorPath m;
+    QString path = relativePath;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const auto refuse = [&](const QString& why) {
+        m.error = QStringLiteral("The path \"") + relativePath + QStringLiteral("\" ") + why +
+                  QStringLiteral(" Nothing was transferred.");
+        return m;
+    };
+    if (path.trimmed().isEmpty())
+        return refuse(QStringLiteral("names no file."));
+    if (path.startsWith(QLatin1Char('/')) || (path.size() >= 2 && path[1] == QLatin1Char(':')))
+        return refuse(QStringLiteral("is not a path below the site folder."));
+    QStringList segments = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (path.endsWith(QLatin1Char('/')) || segments.isEmpty())
+        return refuse(QStringLiteral("names no file."));
+    for (const QString& seg : segments)
+        if (seg == QLatin1String(".."))
+            return refuse(QStringLiteral("leads outside the site folder."));
+    m.fileName = segments.takeLast();
+    m.localFolder = QLatin1String(kMirrorRoot) + QLatin1Char('/');
+    m.hostFolder = QStringLiteral("/");
+    for (const QString& folder : segments) {
+        m.localFolder += folder + QLatin1Char('/');
+        m.hostFolder += folder + QLatin1Char('/');
+    }
+    m.ok = true;
+    return m;
+}
+
+bool SendFileToServer(TransferControl& control, const QString& relativePath) {
+    BusyPointer busy;
+    const MirrorPath p = MapMirrorPath(relativePath);
+    if (refusePath(p))
+        return false;
+    if (!QFileInfo(p.localFile()).isFile()) {
+        showError(p.localFile() + QStringLiteral(" does not exist on the local hard drive."));
+        return false;
+    }
+    control.configureForSite();
+    const QString host = p.hostFile();
+    run(control, QStringLiteral("delete ") + q(host + QStringLiteral(".backup"))); // fails harmlessly for a new file
+    const bool keptBackup = run(control, QStringLiteral("rename ") + q(host) + QLatin1Char(' ') +
+                                             q(host + QStringLiteral(".backup")));
+    if (run(control, QStringLiteral("send ") + q(p.localFile()) + QLatin1Char(' ') + q(host)))
+        return true;
+    const QString error = control.lastError();
+    // Put the previous copy back so that a refused upload loses nothing on the host.
+    if (keptBackup)
+        run(control, QStringLiteral("rename ") + q(host + QStringLiteral(".backup")) + QLatin1Char(' ') + q(host));
+    showError(error);
+    return false;
+}
+
+bool GetFileFromServer(TransferControl& control, const QString& relativePath, QString& text) {
+    BusyPointer busy;
+    const MirrorPath p = MapMirrorPath(relativePath);
+    if (refusePath(p))
+        return false;
+    // Create the mirror folders on the way down.
+    QString folder;
+    for (const QString& seg : p.localFolder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        folder += seg + QLatin1Char('/');
+        MakeLocalFolder(folder);
+    }
+    const QString local = p.localFile();
+    const QString backup = local + QStringLiteral(".backup");
+    bool movedToBackup = false;
+    const QFileInfo info(local);
+    if (info.exists()) {
+        if (info.size() < 1) {
+            if (!QFile::remove(local)) {
+                showError(QStringLiteral("Cannot delete ") + local);
+                return false;
+            }
+        } else {
+            if (QFileInfo::exists(backup) && !QFile::remove(backup)) {
+                showError(QStringLiteral("Cannot delete ") + backup);
+                return false;
+            }
+            if (!QFile::rename(local, backup)) {
+                showError(QStringLiteral("Cannot rename ") + local + QStringLiteral(" to ") + backup);
+                return false;
+            }
+            movedToBackup = true;
+        }
+    }
+    control.configureForSite();
+    if (!run(control, QStringLiteral("get ") + q(p.hostFile()) + QLatin1Char(' ') + q(local))) {
+        const QString error = control.lastError();
+        // The previous copy comes back under its own name: a failed download loses nothing.
+        if (movedToBackup && !QFileInfo::exists(local))
+            QFile::rename(backup, local);
+        showError(error);
+        return false;
+    }
+    if (text != QLatin1String(kSaveToFile)) {
+        QByteArray data;
+        QString error;
+        if (!ReadWholeFile(local, data, &error)) {
+            showError(error);
+            return false;
+        }
+        text = QString::fromLatin1(data);
+    }
+    return true;
+}
+
+bool DeleteFileFromServer(TransferControl& control, const QString& relativePath) {
+    BusyPointer busy;
+    const MirrorPath p = MapMirrorPath(relativePath);
+    if (refusePath(p))
+        return false;
+    // The host stays as the control already has it (the site explorer sets it up before listing).
+    const QString host = control.RemoteHost;
+    control.configureForSite();
+    if (!host.isEmpty())
+        control.RemoteHost = host;
+    if (run(control, QStringLiteral("delete ") + q(p.hostFile())))
+        return true;
+    showError(control.lastError());
+    return false;
+}
+
+bool GetFile(TransferControl& control, const QString& pstrFileName) {
+    BusyPointer busy;
+    control.Execute(QStringLiteral("QUIT"));
+    QCoreApplication::processEvents();
+    control.waitUntilIdle();
+    control.configureForSite();
+    if (!run(control, QStringLiteral("cd /krg")) && control.lastReplyCode() == 0) {
+        showError(control.lastError());
+        return false;
+    }
+    if (QFileInfo::exists(pstrFileName) && !QFile::remove(pstrFileName)) {
+        showError(QStringLiteral("Cannot delete ") + pstrFileName);
+        return false;
+    }
+    // A file the host refuses (missing) is no failure here: the caller finds no local copy and
+    // decides (the catalogue reader repairs it). Not reaching the host is one.
+    if (!run(control, QStringLiteral("GET ") + q(pstrFileName) + QLatin1Char(' ') + q(pstrFileName)) &&
+        control.lastReplyCode() == 0) {
+        showError(control.lastError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace krtp

@@ -1,0 +1,380 @@
+#include "app/runstate.h"
+#include "loopbackhost.h"
+#include "testmain.h"
+#include "transfer/ftpcommand.h"
+#include "transfer/transfercontrol.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QScopeGuard>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+struct Outcome {
+    bool ok;
+    QString reply;
+    QString error;
+};
+
+Outcome run(TransferControl& c, const QString& command) {
+    if (!c.Execute(command))
+        return {false, {}, c.lastError()};
+    c.waitUntilIdle();
+    QString reply;
+    for (QString piece = c.GetChunk(7); !piece.isEmpty(); piece = c.GetChunk(7))
+        reply += piece;
+    return {c.lastSucceeded(), reply, c.lastError()};
+}
+
+QByteArray pattern(qsizetype size) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = char((i * 131 + i / 251) & 0xff);
+    return data;
+}
+
+} // namespace
+
+class TestTransferControl : public QObject {
+    Q_OBJECT
+    LoopbackHost host;
+    QTemporaryDir work;
+
+private slots:
+    void initTestCase() {
+        QString error;
+        QVERIFY2(host.start(LoopbackHost::seedPath(QStringLiteral("transfer")), &error), qPrintable(error));
+        QVERIFY(QDir::setCurrent(work.path()));
+    }
+
+    void parsesCommands() {
+        FtpCommand c = FtpCommand::parse(QStringLiteral("  get \"a b.txt\" c.txt"));
+        QCOMPARE(c.verb, QStringLiteral("GET"));
+        QCOMPARE(c.args, (QStringList{"a b.txt", "c.txt"}));
+        c = FtpCommand::parse(QStringLiteral("Ls my file.txt"));
+        QCOMPARE(c.args, QStringList{"my file.txt"});
+        QCOMPARE(FtpCommand::parse(QStringLiteral("recv x")).verb, QStringLiteral("GET"));
+        QCOMPARE(FtpCommand::parse(QStringLiteral("SEND x")).verb, QStringLiteral("PUT"));
+        QVERIFY(!FtpCommand::parse(QStringLiteral("rename onlyone")).error.isEmpty());
+        QVERIFY(!FtpCommand::parse(QStringLiteral("FROB x")).error.isEmpty());
+        QVERIFY(!FtpCommand::parse(QStringLiteral("get \"open")).error.isEmpty());
+        QCOMPARE(ResolveRemotePath(QStringLiteral("/krg"), QStringLiteral("../a/./b")), QStringLiteral("/a/b"));
+        QCOMPARE(ResolveRemotePath(QStringLiteral("/"), QStringLiteral("../../x")), QStringLiteral("/x"));
+        QCOMPARE(ResolveRemotePath(QStringLiteral("/krg"), QStringLiteral("\\news\\a.html")), QStringLiteral("/news/a.html"));
+        QCOMPARE(QuoteCommandArgument(QStringLiteral("a b")), QStringLiteral("\"a b\""));
+        QCOMPARE(StateText(4), QStringLiteral("KRtp - CONNECTED!"));
+        QCOMPARE(StateText(11), QStringLiteral("KRtp - ** Communications Error **"));
+        QCOMPARE(StateText(0), QString());
+    }
+
+    void sessionFolderAndListing() {
+        TransferControl c;
+        c.configureForSite();
+        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/"));
+        QVERIFY(run(c, QStringLiteral("CD /krg")).ok);
+        QCOMPARE(run(c, QStringLiteral("PWD")).reply, QStringLiteral("/krg"));
+
+        // Folders carry a trailing "/", every name ends in CR LF.
+        const QStringList names = run(c, QStringLiteral("ls")).reply.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QVERIFY2(names.contains(QStringLiteral("_files.txt")), qPrintable(names.join(',')));
+        QVERIFY(names.contains(QStringLiteral("sub folder/")));
+        QVERIFY(names.contains(QStringLiteral("my page.html")));
+        QVERIFY(run(c, QStringLiteral("ls")).reply.endsWith(QStringLiteral("\r\n")));
+
+        // One file: its name. A folder: its content. Missing: failure with the host's words.
+        QCOMPARE(run(c, QStringLiteral("ls _files.txt")).reply, QStringLiteral("_files.txt\r\n"));
+        QCOMPARE(run(c, QStringLiteral("LS my page.html")).reply, QStringLiteral("my page.html\r\n"));
+        QCOMPARE(run(c, QStringLiteral("ls \"sub folder\"")).reply, QStringLiteral("inner.txt\r\n"));
+        const Outcome missing = run(c, QStringLiteral("ls nothing.txt"));
+        QVERIFY(!missing.ok);
+        QCOMPARE(missing.reply, QString());
+        QVERIFY2(missing.error.startsWith(QStringLiteral("550")), qPrintable(missing.error));
+        QCOMPARE(c.lastReplyCode(), 550);
+
+        QVERIFY(run(c, QStringLiteral("cd \"sub folder\"")).ok);
+        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/krg/sub folder"));
+        QVERIFY(run(c, QStringLiteral("cdup")).ok);
+        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/krg"));
+        QVERIFY(!run(c, QStringLiteral("cd nowhere")).ok);
+        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/krg"));
+
+        QVERIFY(run(c, QStringLiteral("DIR")).reply.contains(QStringLiteral("_files.txt")));
+        QCOMPARE(run(c, QStringLiteral("size _message.dat")).reply, QString::number(host.read("krg/_message.dat").size()));
+
+        // QUIT ends the session: the folder is "/" again and the next command reconnects.
+        QVERIFY(run(c, QStringLiteral("quit")).ok);
+        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/"));
+        const int before = c.connectionsOpened();
+        QVERIFY(run(c, QStringLiteral("ls krg/_files.txt")).ok);
+        QCOMPARE(c.connectionsOpened(), before + 1);
+        QVERIFY(run(c, QStringLiteral("ls krg/_message.dat")).ok);
+        QCOMPARE(c.connectionsOpened(), before + 1); // the session is reused
+    }
+
+    void transfersByteExactWithBlanks() {
+        TransferControl c;
+        c.configureForSite();
+        const QByteArray data = pattern(300 * 1024 + 7);
+        QFile f(QStringLiteral("local copy.bin"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(data);
+        f.close();
+        QVERIFY(run(c, QStringLiteral("cd /krg")).ok);
+        QVERIFY(run(c, QStringLiteral("send \"local copy.bin\" \"up loaded.bin\"")).ok);
+        QCOMPARE(host.read(QStringLiteral("krg/up loaded.bin")), data);
+        QVERIFY(run(c, QStringLiteral("get \"up loaded.bin\" \"back again.bin\"")).ok);
+        QFile g(QStringLiteral("back again.bin"));
+        QVERIFY(g.open(QIODevice::ReadOnly));
+        QCOMPARE(g.readAll(), data);
+
+        // Default names: the remote's base name locally, the local's base name remotely.
+        QVERIFY(run(c, QStringLiteral("GET _message.dat")).ok);
+        QVERIFY(QFile::exists(QStringLiteral("_message.dat")));
+        QVERIFY(run(c, QStringLiteral("put \"local copy.bin\"")).ok);
+        QVERIFY(host.exists(QStringLiteral("krg/local copy.bin")));
+
+        // An empty file travels both ways.
+        QFile e(QStringLiteral("empty.txt"));
+        QVERIFY(e.open(QIODevice::WriteOnly));
+        e.close();
+        QVERIFY(run(c, QStringLiteral("send empty.txt")).ok);
+        QVERIFY(host.exists(QStringLiteral("krg/empty.txt")));
+        QFile::remove(QStringLiteral("empty.txt"));
+        QVERIFY(run(c, QStringLiteral("get empty.txt")).ok);
+        QVERIFY(QFile::exists(QStringLiteral("empty.txt")));
+
+        QVERIFY(run(c, QStringLiteral("rename \"up loaded.bin\" \"re named.bin\"")).ok);
+        QVERIFY(!host.exists(QStringLiteral("krg/up loaded.bin")));
+        QVERIFY(host.exists(QStringLiteral("krg/re named.bin")));
+        QVERIFY(run(c, QStringLiteral("delete \"re named.bin\"")).ok);
+        QVERIFY(!host.exists(QStringLiteral("krg/re named.bin")));
+        QVERIFY(run(c, QStringLiteral("mkdir \"new dir\"")).ok);
+        QVERIFY(QFileInfo(host.path(QStringLiteral("krg/new dir"))).isDir());
+        QVERIFY(run(c, QStringLiteral("rmdir \"new dir\"")).ok);
+        QVERIFY(!host.exists(QStringLiteral("krg/new dir")));
+    }
+
+    void failuresEndInStateElevenWithTheHostsWords() {
+        TransferControl c;
+        c.configureForSite();
+        QSignalSpy states(&c, &TransferControl::StateChanged);
+        const Outcome o = run(c, QStringLiteral("delete /krg/missing.txt"));
+        QVERIFY(!o.ok);
+        QCOMPARE(states.last().at(0).toInt(), int(StateError));
+        QVERIFY2(o.error.startsWith(QStringLiteral("550")), qPrintable(o.error));
+
+        // A failed download leaves no local file under the name (not even an empty one).
+        QFile::remove(QStringLiteral("missing.txt"));
+        QVERIFY(!run(c, QStringLiteral("get /krg/missing.txt")).ok);
+        QVERIFY(!QFile::exists(QStringLiteral("missing.txt")));
+        QVERIFY(QDir().entryList(QStringList{QStringLiteral("*.part")}, QDir::Hidden | QDir::Files).isEmpty());
+
+        // Upload of a missing local file: failure, nothing sent.
+        const int sent = c.commandsSent();
+        QVERIFY(!run(c, QStringLiteral("send nothere.txt")).ok);
+        QCOMPARE(c.commandsSent(), sent);
+        QVERIFY(!host.exists(QStringLiteral("nothere.txt")));
+
+        QVERIFY(!run(c, QStringLiteral("frobnicate")).ok);
+        QVERIFY(c.lastError().contains(QStringLiteral("Unknown command")));
+    }
+
+    void replyIsReadableWhenTheWaitEnds() {
+        TransferControl c;
+        c.configureForSite();
+        QList<int> seen;
+        bool replyReadyAt12 = false;
+        const auto watch = connect(&c, &TransferControl::StateChanged, this, [&](int s) {
+            seen << s;
+            if (s == StateResponseCompleted) {
+                replyReadyAt12 = !c.StillExecuting();
+                // The reply is complete inside the handler already.
+                replyReadyAt12 = replyReadyAt12 && c.GetChunk(1024).startsWith(QStringLiteral("_files.txt"));
+            }
+        });
+        QVERIFY(c.Execute(QStringLiteral("ls /krg/_files.txt")));
+        QVERIFY(c.StillExecuting());
+        // A second command while busy is refused and does not disturb the first.
+        QVERIFY(!c.Execute(QStringLiteral("ls /krg/_message.dat")));
+        QVERIFY(c.lastError().contains(QStringLiteral("still executing")));
+        while (c.StillExecuting())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QVERIFY(!seen.isEmpty());
+        QCOMPARE(seen.last(), int(StateResponseCompleted));
+        QVERIFY(replyReadyAt12);
+        // States never go backwards within one command.
+        for (int i = 1; i < seen.size(); ++i)
+            QVERIFY(seen[i] > seen[i - 1]);
+        QVERIFY(seen.contains(StateConnected));
+        disconnect(watch);
+
+        // Many commands back to back: each wait ends with its own reply.
+        for (int i = 0; i < 20; ++i) {
+            const QString name = i % 2 ? QStringLiteral("_files.txt") : QStringLiteral("_message.dat");
+            QCOMPARE(run(c, QStringLiteral("ls /krg/") + name).reply, name + QStringLiteral("\r\n"));
+        }
+    }
+
+    void openUrlReadsBodies() {
+        TransferControl c;
+        QString error;
+        QCOMPARE(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat?username=a%20b&password=%23"), &error),
+                 host.read(QStringLiteral("krg/_message.dat")));
+        QVERIFY(error.isEmpty());
+        // A missing page is an answer (the caller judges the body), not a transport failure.
+        const QByteArray page = c.OpenURL(host.baseUrl() + QStringLiteral("krg/none.dat"), &error);
+        QVERIFY(error.isEmpty());
+        QVERIFY(page.contains("404") || page.contains("html"));
+    }
+
+    void silentHostEndsWithinTheLimit() {
+        QTcpServer silent; // accepts, never greets
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        TransferControl c;
+        c.configureForSite();
+        c.RemoteHost = QStringLiteral("127.0.0.1:%1").arg(silent.serverPort());
+        c.setTimeLimits(2, 2);
+        QElapsedTimer t;
+        t.start();
+        const Outcome o = run(c, QStringLiteral("ls"));
+        QVERIFY(!o.ok);
+        QVERIFY2(t.elapsed() < 8000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(!o.error.isEmpty());
+
+        // Nobody listening at all.
+        silent.close();
+        QVERIFY(!run(c, QStringLiteral("ls")).ok);
+        QCOMPARE(c.lastReplyCode(), 0);
+    }
+
+    void hostKilledMidTransfer() {
+        LoopbackHost dying;
+        dying.setThrottle(512 * 1024);
+        QVERIFY(dying.start());
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        dying.write(QStringLiteral("big.bin"), pattern(8 * 1024 * 1024));
+        TransferControl c;
+        c.configureForSite();
+        c.setTimeLimits(3, 3);
+        bool stopped = false;
+        connect(&c, &TransferControl::progress, this, [&](qint64 done, qint64) {
+            if (!stopped && done > 0) {
+                stopped = true;
+                dying.stop();
+            }
+        });
+        QElapsedTimer t;
+        t.start();
+        const Outcome o = run(c, QStringLiteral("get /big.bin"));
+        QVERIFY(stopped);
+        QVERIFY(!o.ok);
+        QVERIFY(t.elapsed() < 15000);
+        QVERIFY(!QFile::exists(QStringLiteral("big.bin")));
+    }
+
+    void cancelStopsALongDownload() {
+        host.write(QStringLiteral("large.bin"), pattern(48 * 1024 * 1024));
+        TransferControl c;
+        c.configureForSite();
+        connect(&c, &TransferControl::progress, &c, [&](qint64 done, qint64) {
+            if (done > 0)
+                c.Cancel();
+        });
+        const Outcome o = run(c, QStringLiteral("get /large.bin"));
+        if (o.ok)
+            QSKIP("the download finished before the cancel arrived");
+        QCOMPARE(o.error, QStringLiteral("The command was cancelled."));
+        QVERIFY(!QFile::exists(QStringLiteral("large.bin")));
+        QVERIFY(run(c, QStringLiteral("ls /krg/_files.txt")).ok); // usable afterwards
+    }
+
+    void uiStaysResponsiveDuringA50MBDownload() {
+        host.write(QStringLiteral("fifty.bin"), pattern(50 * 1024 * 1024));
+        TransferControl c;
+        c.configureForSite();
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer tick;
+        tick.setInterval(10);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            const qint64 now = clock.elapsed();
+            longest = std::max(longest, now - last);
+            last = now;
+        });
+        clock.start();
+        tick.start();
+        const Outcome o = run(c, QStringLiteral("get /fifty.bin"));
+        tick.stop();
+        QVERIFY(o.ok);
+        QCOMPARE(QFileInfo(QStringLiteral("fifty.bin")).size(), qint64(50 * 1024 * 1024));
+        qInfo("50 MB download took %lld ms; longest gap between 10 ms timer ticks: %lld ms", clock.elapsed(), longest);
+        QVERIFY2(longest < 250, qPrintable(QString::number(longest)));
+        QFile::remove(QStringLiteral("fifty.bin"));
+    }
+
+    void throughAProxy() {
+        const QString tinyproxy = QStandardPaths::findExecutable(QStringLiteral("tinyproxy"), {"/usr/bin", "/usr/sbin"});
+        if (tinyproxy.isEmpty())
+            QSKIP("tinyproxy is not installed");
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        QTemporaryDir dir;
+        QFile conf(dir.filePath(QStringLiteral("tinyproxy.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        // No ConnectPort lines: CONNECT is allowed to any port (the FTP control and data ports).
+        conf.write(QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 60\nAllow 127.0.0.1\nMaxClients 20\n"
+                                  "LogLevel Critical\nPidFile \"%2/tp.pid\"\n")
+                       .arg(port)
+                       .arg(dir.path())
+                       .toUtf8());
+        conf.close();
+        QProcess proxy;
+        proxy.start(tinyproxy, {QStringLiteral("-d"), QStringLiteral("-c"), conf.fileName()});
+        QVERIFY(proxy.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(([port] {
+                                     QTcpSocket s;
+                                     s.connectToHost(QHostAddress::LocalHost, port);
+                                     return s.waitForConnected(200);
+                                 }()),
+                                 5000);
+
+        runState().ProxyServer = QStringLiteral("127.0.0.1:%1").arg(port);
+        const auto direct = qScopeGuard([&proxy] {
+            runState().ProxyServer.clear();
+            proxy.terminate();
+            proxy.waitForFinished();
+        });
+        TransferControl c;
+        c.configureForSite();
+        QCOMPARE(c.AccessType, int(TransferControl::AccessNamedProxy));
+        QVERIFY(run(c, QStringLiteral("ls /krg")).reply.contains(QStringLiteral("_files.txt\r\n")));
+        QVERIFY(run(c, QStringLiteral("get /krg/_message.dat via-proxy.dat")).ok);
+        QFile f(QStringLiteral("via-proxy.dat"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), host.read(QStringLiteral("krg/_message.dat")));
+        QVERIFY(run(c, QStringLiteral("send via-proxy.dat /krg/sent-via-proxy.dat")).ok);
+        QCOMPARE(host.read(QStringLiteral("krg/sent-via-proxy.dat")), host.read(QStringLiteral("krg/_message.dat")));
+        QVERIFY(run(c, QStringLiteral("rename /krg/sent-via-proxy.dat /krg/renamed-via-proxy.dat")).ok);
+        QVERIFY(host.exists(QStringLiteral("krg/renamed-via-proxy.dat")));
+        QString error;
+        QCOMPARE(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat"), &error),
+                 host.read(QStringLiteral("krg/_message.dat")));
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestTransferControl)
+#include "tst_transfercontrol.moc"

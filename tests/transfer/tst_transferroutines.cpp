@@ -1,0 +1,209 @@
+#include "app/runstate.h"
+#include "loopbackhost.h"
+#include "scripteddialogs.h"
+#include "testmain.h"
+#include "transfer/transfercontrol.h"
+#include "transfer/transferroutines.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QScopeGuard>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+QByteArray readLocal(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeLocal(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+} // namespace
+
+class TestTransferRoutines : public QObject {
+    Q_OBJECT
+    LoopbackHost host;
+    QTemporaryDir work;
+
+private slots:
+    void initTestCase() {
+        QString error;
+        QVERIFY2(host.start(LoopbackHost::seedPath(QStringLiteral("transfer")), &error), qPrintable(error));
+        QVERIFY(QDir::setCurrent(work.path()));
+        QDir().mkdir(QStringLiteral("VelmarFTP"));
+    }
+
+    void mapsPaths() {
+        MirrorPath p = MapMirrorPath(QStringLiteral("index.html"));
+        QVERIFY(p.ok);
+        QCOMPARE(p.localFile(), QStringLiteral("VelmarFTP/index.html"));
+        QCOMPARE(p.hostFile(), QStringLiteral("/index.html"));
+        for (const QString& path : {QStringLiteral("a/b/c.txt"), QStringLiteral("a\\b\\c.txt")}) {
+            p = MapMirrorPath(path);
+            QVERIFY(p.ok);
+            QCOMPARE(p.localFolder, QStringLiteral("VelmarFTP/a/b/"));
+            QCOMPARE(p.hostFile(), QStringLiteral("/a/b/c.txt"));
+        }
+        for (const QString& bad : {QStringLiteral("../etc/passwd"), QStringLiteral("a/../../x"), QStringLiteral("/abs.txt"),
+                                   QStringLiteral("C:\\x.txt"), QStringLiteral("\\x.txt"), QString(), QStringLiteral("dir/")}) {
+            p = MapMirrorPath(bad);
+            QVERIFY2(!p.ok, qPrintable(bad));
+            QVERIFY(p.error.endsWith(QStringLiteral("Nothing was transferred.")));
+        }
+    }
+
+    void downloadCreatesFoldersAndKeepsOneBackup() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        QString text;
+        QVERIFY(GetFileFromServer(c, QStringLiteral("krg\\sub folder/inner.txt"), text));
+        QCOMPARE(text, QStringLiteral("inner\r\n"));
+        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/krg/sub folder/inner.txt")), QByteArray("inner\r\n"));
+        QVERIFY(dialogs.busyCount() > 0);
+        QCOMPARE(dialogs.busyDepth(), 0);
+
+        // Two downloads in a row: the first downloaded copy becomes the backup, the older backup goes.
+        writeLocal(QStringLiteral("VelmarFTP/news/index.html.backup"), "very old");
+        writeLocal(QStringLiteral("VelmarFTP/news/index.html"), "local edit");
+        text = QLatin1String(kSaveToFile);
+        QVERIFY(GetFileFromServer(c, QStringLiteral("news/index.html"), text));
+        QCOMPARE(text, QLatin1String(kSaveToFile));
+        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html.backup")), QByteArray("local edit"));
+        host.write(QStringLiteral("news/index.html"), "second");
+        QVERIFY(GetFileFromServer(c, QStringLiteral("news/index.html"), text));
+        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html")), QByteArray("second"));
+        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html.backup")), QByteArray("<html>news</html>\r\n"));
+
+        // An empty local copy is deleted, not kept as backup.
+        writeLocal(QStringLiteral("VelmarFTP/index.html"), "");
+        writeLocal(QStringLiteral("VelmarFTP/index.html.backup"), "keep me");
+        QVERIFY(GetFileFromServer(c, QStringLiteral("index.html"), text));
+        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/index.html.backup")), QByteArray("keep me"));
+        QVERIFY(dialogs.records().isEmpty());
+    }
+
+    void failedDownloadPutsThePreviousCopyBack() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        writeLocal(QStringLiteral("VelmarFTP/gone.html"), "my only copy");
+        QString text;
+        QVERIFY(!GetFileFromServer(c, QStringLiteral("gone.html"), text));
+        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/gone.html")), QByteArray("my only copy"));
+        QCOMPARE(dialogs.records().size(), 1);
+        QVERIFY2(dialogs.lastText().startsWith(QStringLiteral("550")), qPrintable(dialogs.lastText()));
+        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
+    }
+
+    void uploadKeepsTheHostBackup() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        host.write(QStringLiteral("news/page.html"), "host v1");
+        host.write(QStringLiteral("news/page.html.backup"), "host v0");
+        writeLocal(QStringLiteral("VelmarFTP/news/page.html"), "mine v2");
+        QVERIFY(SendFileToServer(c, QStringLiteral("news/page.html")));
+        QCOMPARE(host.read(QStringLiteral("news/page.html")), QByteArray("mine v2"));
+        QCOMPARE(host.read(QStringLiteral("news/page.html.backup")), QByteArray("host v1"));
+
+        // A new file: the first two commands fail harmlessly.
+        writeLocal(QStringLiteral("VelmarFTP/news/fresh page.html"), "fresh");
+        QVERIFY(SendFileToServer(c, QStringLiteral("news/fresh page.html")));
+        QCOMPARE(host.read(QStringLiteral("news/fresh page.html")), QByteArray("fresh"));
+        QVERIFY(dialogs.records().isEmpty());
+    }
+
+    void uploadOfAMissingFileSendsNothing() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        QVERIFY(!SendFileToServer(c, QStringLiteral("a/none.html")));
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("VelmarFTP/a/none.html does not exist on the local hard drive.")});
+        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(c.commandsSent(), 0);
+    }
+
+    void refusedUploadKeepsTheHostCopy() {
+        ScriptedDialogs dialogs;
+        LoopbackHost strict;
+        strict.addReadOnlyFolder(QStringLiteral("locked"));
+        QVERIFY(strict.start());
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        strict.write(QStringLiteral("locked/page.html"), "host copy");
+        writeLocal(QStringLiteral("VelmarFTP/locked/page.html"), "mine");
+        TransferControl c;
+        QVERIFY(!SendFileToServer(c, QStringLiteral("locked/page.html")));
+        QCOMPARE(strict.read(QStringLiteral("locked/page.html")), QByteArray("host copy"));
+        QCOMPARE(dialogs.records().size(), 1);
+        QVERIFY2(dialogs.lastText().startsWith(QStringLiteral("550")), qPrintable(dialogs.lastText()));
+    }
+
+    void unsafePathsTouchNothing() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        QString text;
+        QVERIFY(!GetFileFromServer(c, QStringLiteral("../outside.txt"), text));
+        QVERIFY(!SendFileToServer(c, QStringLiteral("/etc/passwd")));
+        QVERIFY(!DeleteFileFromServer(c, QStringLiteral("a/../../index.html")));
+        QCOMPARE(dialogs.records().size(), 3);
+        QCOMPARE(c.commandsSent(), 0);
+        QVERIFY(!QFile::exists(QStringLiteral("outside.txt")));
+        QVERIFY(host.exists(QStringLiteral("index.html")));
+    }
+
+    void deleteAndControlFileFetch() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        host.write(QStringLiteral("news/old.html"), "x");
+        QVERIFY(DeleteFileFromServer(c, QStringLiteral("news/old.html")));
+        QVERIFY(!host.exists(QStringLiteral("news/old.html")));
+        QVERIFY(!DeleteFileFromServer(c, QStringLiteral("news/old.html")));
+        QVERIFY(dialogs.lastText().startsWith(QStringLiteral("550")));
+
+        dialogs.clear();
+        writeLocal(QStringLiteral("_files.txt"), "stale");
+        QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
+        QCOMPARE(readLocal(QStringLiteral("_files.txt")), host.read(QStringLiteral("krg/_files.txt")));
+        QCOMPARE(c.currentFolder(), QStringLiteral("/krg"));
+        // Missing on the host: no local copy is left, and it is the caller's call what that means.
+        QVERIFY(GetFile(c, QStringLiteral("_nothing.txt")));
+        QVERIFY(!QFile::exists(QStringLiteral("_nothing.txt")));
+        QVERIFY(dialogs.records().isEmpty());
+    }
+
+    void consoleFrontEnd() {
+        const QString cli = qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli");
+        QProcess p;
+        p.start(cli, {QStringLiteral("ftp"), QStringLiteral("cd /krg"), QStringLiteral("ls \"my page.html\""),
+                      QStringLiteral("pwd")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("my page.html\r\n/krg\n"));
+
+        p.start(cli, {QStringLiteral("ftp"), QStringLiteral("ls /none")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(p.readAllStandardError().contains("550"));
+
+        p.start(cli, {QStringLiteral("get"), QStringLiteral("krg/sub folder/inner.txt")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/krg/sub folder/inner.txt")), QByteArray("inner\r\n"));
+
+        p.start(cli, {QStringLiteral("send"), QStringLiteral("../x")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(p.readAllStandardError().contains("Nothing was transferred."));
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestTransferRoutines)
+#include "tst_transferroutines.moc"
