@@ -1,0 +1,109 @@
+#pragma once
+
+#include "filestore/catalogue.h"
+#include "filestore/filelistmodel.h"
+#include "filestore/filestatus.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace krtp {
+
+class Dialogs;
+class SettingsStore;
+class TransferControl;
+
+// The shared file store's operations on one file list: the catalogue (fetch, read with retry and
+// repair, rewrite and save), the list rebuild with the file status, icon positions, and the reply
+// text of the transfer control. Works on the list model, the transfer control, the settings and the
+// dialogs only, so the file list window, the command line and tests share it.
+class FileStore : public QObject {
+    Q_OBJECT
+public:
+    FileStore(TransferControl& inet, FileListModel& list, SettingsStore& settings, Dialogs& dialogs,
+              QObject* parent = nullptr);
+    ~FileStore() override;
+
+    TransferControl& inet() { return m_inet; }
+    FileListModel& list() { return m_list; }
+    SettingsStore& settings() { return m_settings; }
+    Dialogs& dialogs() { return m_dialogs; }
+
+    // Sends one command through the control (after the one running, if any) and waits for it.
+    // GetChunkData then holds its reply. False when the command failed.
+    bool Run(const QString& command);
+    // Reply text of the last completed command.
+    QString GetChunkData;
+
+    // Fetches the catalogue into the working directory over a fresh connection; the connection is then
+    // in the control folder.
+    bool GetControlFile();
+
+    // Changes at most one entry of the local working copy of the catalogue, optionally fetching it
+    // first and saving it to the host afterwards. A missing optional value leaves its field unchanged.
+    bool UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile, std::optional<qint64> pvarVersion,
+                           std::optional<QString> pvarController, std::optional<QString> pvarAuthor,
+                           std::optional<QString> pvarDesc, std::optional<QString> pvarComment,
+                           bool pblnDeleteFile, bool pblnGetControlFile, bool pblnSaveControlFile);
+
+    // Rebuilds the list from the host's catalogue; true when the catalogue was read completely.
+    bool UpdateFileList();
+
+    enum class ReadOutcome { None, Complete, FetchFailed, Outdated, Cancelled, FillError };
+    ReadOutcome lastOutcome() const { return m_outcome; }
+
+    int LastCountOfOutdatedFiles = 0;
+    int LastCountOfCheckedOutFiles = 0;
+
+    // The icon of a file for a status (see filestatus.h).
+    QString GetIcon(bool pblnUseDefault, const QString& pstrDefault, const QString& pstrFileName) const {
+        return krtp::GetIcon(pblnUseDefault, pstrDefault, pstrFileName);
+    }
+    ColourFlags readColourFlags() const;
+
+    // Icon positions, stored and restored only in the small-icon view.
+    void SaveIcons();
+    void LoadIcons();
+
+    // Closing: the checked-out question, then the positions, the view style and the final QUIT.
+    enum class CloseAnswer { Close, ShowCheckedOut, Stay };
+    CloseAnswer QueryClose();
+    void Shutdown(int quitTimeoutMs = 5000);
+
+    // What the window does when the rebuild says so; unset hooks do nothing.
+    std::function<void()> closeWindow; // the program is outdated
+    std::function<void()> endProgram;  // the member refused the catalogue repair
+
+    // Message texts.
+    static QString OutdatedMessage(const QString& requiredVersion);
+    static QString RepairQuestion(const QString& reason, const QString& localFolder);
+    static QString CountReason(int expected, int found);
+    static QString CheckedOutQuestion(int count);
+    static QString CommunicationsError(int number, const QString& description);
+
+signals:
+    // Forwarded from the transfer control, for titles and the results box.
+    void StateChanged(int state);
+    void replyPiece(const QString& piece);
+    void replyComplete();
+    // Around the icon positions, so a view can hand its positions over and take them back.
+    void aboutToSaveIcons();
+    void iconsLoaded();
+
+private:
+    enum class ReadResult { Complete, Failed, Outdated, FillError };
+    ReadResult readCatalogue(QString& reason, const ColourFlags& flags);
+    bool addRecord(const CatalogueRecord& record, const ColourFlags& flags);
+    bool fail(const QString& description);
+    void onStateChanged(int state);
+
+    TransferControl& m_inet;
+    FileListModel& m_list;
+    SettingsStore& m_settings;
+    Dialogs& m_dialogs;
+    ReadOutcome m_outcome = ReadOutcome::None;
+};
+
+} // namespace krtp

@@ -1,0 +1,416 @@
+#include "filestore/frmfilelist.h"
+
+#include "app/runstate.h"
+#include "app/settingsstore.h"
+#include "filestore/gui/filelistview.h"
+#include "filestore/preview.h"
+#include "platform/desktopservices.h"
+#include "platform/dialogs.h"
+#include "transfer/transfercontrol.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+// Resources of a static library are registered by hand.
+static void initFileStoreResources() { Q_INIT_RESOURCE(filestore); }
+
+namespace krtp {
+
+namespace {
+
+QPointer<frmFileList> g_window;
+
+QString imageFile(const QString& key) {
+    QString name = key;
+    if (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    return QStringLiteral(":/filelist/images/") + name + QStringLiteral(".png");
+}
+
+} // namespace
+
+frmFileList* frmFileList::instance() { return g_window.data(); }
+
+frmFileList& frmFileList::ShowFileList() {
+    if (!g_window)
+        g_window = new frmFileList;
+    frmFileList* w = g_window.data();
+    w->show();
+    w->raise();
+    w->activateWindow();
+    QCoreApplication::processEvents();
+    w->UpdateFileList();
+    return *w;
+}
+
+frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
+    initFileStoreResources();
+    setObjectName(QStringLiteral("frmFileList"));
+    setWindowTitle(windowCaption());
+    BusyPointer busy;
+
+    inet = new TransferControl(this);
+    inet->setObjectName(QStringLiteral("inet"));
+    inet->configureForSite();
+    inet->Document = QStringLiteral("/");
+    m_store = new FileStore(*inet, m_model, settingsStore(), dialogs(), this);
+    m_store->closeWindow = [this] {
+        m_closing = true;
+        close();
+    };
+    m_store->endProgram = [this] {
+        if (endProgram) {
+            endProgram();
+            return;
+        }
+        m_closing = true;
+        QCoreApplication::exit(0);
+    };
+    connect(m_store, &FileStore::StateChanged, this, &frmFileList::onStateChanged);
+    connect(m_store, &FileStore::replyPiece, this, [this](const QString& piece) { txtResults->insertPlainText(piece); });
+    connect(m_store, &FileStore::replyComplete, this, [this] { txtResults->insertPlainText(QStringLiteral("\n")); });
+
+    m_central = new QWidget(this);
+    m_central->installEventFilter(this);
+    setCentralWidget(m_central);
+
+    buildImages();
+    buildToolbar();
+    lvwFileList = new FileListView(m_model, m_central);
+    lvwFileList->setObjectName(QStringLiteral("lvwFileList"));
+    lvwFileList->move(m_margin, m_margin);
+    m_model.setRoleProvider([this](const ListEntry& e, int column, int role) -> QVariant {
+        if (role == Qt::DecorationRole && column == 0)
+            return imglstFileList.value(e.smallIconKey);
+        return {};
+    });
+    connect(lvwFileList, &FileListView::headerClicked, this, [this](int column) {
+        SortListByColumn(m_model, column);
+        QHeaderView* header = lvwFileList->detailsView()->header();
+        header->setSortIndicatorShown(true);
+        header->setSortIndicator(column, m_model.sortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+    });
+    connect(lvwFileList, &FileListView::clicked, this, [this] { UpdatePreview(); });
+    connect(m_store, &FileStore::aboutToSaveIcons, lvwFileList, &FileListView::pullPositions);
+    connect(m_store, &FileStore::iconsLoaded, lvwFileList, &FileListView::pushPositions);
+    buildPreviewAndConsole();
+    buildMenus();
+
+    const bool toolbar = LeadingNumber(settingsStore().get(settings::ViewToolbar)) == -1;
+    picToolBar->setVisible(toolbar);
+    mnuViewToolbar->setChecked(toolbar);
+
+    setViewStyle(int(LeadingNumber(settingsStore().get(settings::CurrentView))));
+    resize(960, 560);
+    LayOut();
+}
+
+frmFileList::~frmFileList() = default;
+
+void frmFileList::buildImages() {
+    for (const QString& key : FileListImageKeys())
+        imglstFileList.insert(key, QIcon(QPixmap(imageFile(key))));
+}
+
+void frmFileList::buildToolbar() {
+    picToolBar = new QWidget(m_central);
+    picToolBar->setObjectName(QStringLiteral("picToolBar"));
+    auto* row = new QHBoxLayout(picToolBar);
+    row->setContentsMargins(m_margin, 2, m_margin, 2);
+    row->setSpacing(2);
+    const auto button = [&](QToolButton*& b, const char* name, const char* caption, const char* picture) {
+        b = new QToolButton(picToolBar);
+        b->setObjectName(QLatin1String(name));
+        b->setText(QLatin1String(caption));
+        b->setIcon(imglstFileList.value(QLatin1String(picture)));
+        b->setIconSize(QSize(16, 16));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setAutoRaise(true);
+        b->setMinimumWidth(72);
+        row->addWidget(b);
+    };
+    button(cmdGetLatestVersion, "cmdGetLatestVersion", "Get Latest Version", "old");
+    button(cmdCheckIn, "cmdCheckIn", "Check In", "unlocked");
+    button(cmdCheckOut, "cmdCheckOut", "Check Out", "open");
+    button(cmdAddFile, "cmdAddFile", "Add File(s)", "add");
+    button(cmdSetLocalFolder, "cmdSetLocalFolder", "Set Local Folder", "folder");
+    button(cmdRefresh, "cmdRefresh", "Refresh", "refresh");
+    button(cmdOptions, "cmdOptions", "Options", "options");
+    button(cmdExplorer, "cmdExplorer", "Explorer", "options");
+    row->addStretch(1);
+    // Operations of later work stay disabled until they are connected.
+    for (QToolButton* b : {cmdGetLatestVersion, cmdCheckIn, cmdCheckOut, cmdAddFile, cmdSetLocalFolder, cmdOptions})
+        b->setEnabled(false);
+    connect(cmdRefresh, &QToolButton::clicked, this, [this] { UpdateFileList(); });
+    connect(cmdExplorer, &QToolButton::clicked, this, [this] { explore(); });
+    picToolBar->adjustSize();
+    picToolBar->setFixedHeight(picToolBar->sizeHint().height());
+}
+
+void frmFileList::buildMenus() {
+    const auto entry = [this](QMenu* menu, QAction*& action, const char* name, const char* caption, bool enabled) {
+        action = menu->addAction(QLatin1String(caption));
+        action->setObjectName(QLatin1String(name));
+        action->setEnabled(enabled);
+    };
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    entry(mnuFile, mnuFileRefresh, "mnuFileRefresh", "&Refresh File List", true);
+    entry(mnuFile, mnuFileAddFiles, "mnuFileAddFiles", "&Add Files...", false);
+    entry(mnuFile, mnuFileShowCheckedOutFiles, "mnuFileShowCheckedOutFiles", "Show &Checked Out Files...", false);
+    entry(mnuFile, mnuFileShowOutOfDate, "mnuFileShowOutOfDate", "&Show Out-of-date Files...", false);
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileBreak1"));
+    entry(mnuFile, mnuFileSetLocalFolder, "mnuFileSetLocalFolder", "Set &Local Folder...", false);
+    entry(mnuFile, mnuFileExplore, "mnuFileExplore", "&Explore...", true);
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileBreak2"));
+    entry(mnuFile, mnuFileUsers, "mnuFileUsers", "Edit &Users", false);
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileBreak3"));
+    entry(mnuFile, mnuFileExit, "mnuFileExit", "E&xit", true);
+
+    mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    entry(mnuEdit, mnuEditSelectAll, "mnuEditSelectAll", "Select &All", true);
+    entry(mnuEdit, mnuEditSelectNone, "mnuEditSelectNone", "Select &None", true);
+
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuView->setObjectName(QStringLiteral("mnuView"));
+    entry(mnuView, mnuViewToolbar, "mnuViewToolbar", "&Toolbar", true);
+    mnuViewToolbar->setCheckable(true);
+    entry(mnuView, mnuViewOptions, "mnuViewOptions", "&Options...", false);
+
+    mnuActions = menuBar()->addMenu(QStringLiteral("&Actions"));
+    mnuActions->setObjectName(QStringLiteral("mnuActions"));
+    entry(mnuActions, mnuActionsOpenFile, "mnuActionsOpenFile", "Open &File", false);
+    entry(mnuActions, mnuActionsReadOnly, "mnuActionsReadOnly", "R&ead Only (Local File Attributes)", false);
+    mnuActionsReadOnly->setCheckable(true);
+    mnuActions->addSeparator()->setObjectName(QStringLiteral("mnuActionsBreak2"));
+    entry(mnuActions, mnuActionsGetLatestVersion, "mnuActionsGetLatestVersion", "&Get Latest Version", false);
+    entry(mnuActions, mnuActionsCheckIn, "mnuActionsCheckIn", "Check &In...", false);
+    entry(mnuActions, mnuActionsCheckOut, "mnuActionsCheckOut", "Check &Out", false);
+    mnuActions->addSeparator()->setObjectName(QStringLiteral("mnuActionsOwnerOptionsBreak"));
+    entry(mnuActions, mnuActionsChangeFileDescription, "mnuActionsChangeFileDescription",
+          "&Change File Description...", false);
+    entry(mnuActions, mnuActionsDeleteFile, "mnuActionsDeleteFile", "&Remove File from KRtp", false);
+    entry(mnuActions, mnuActionsRelinquishControl, "mnuActionsRelinquishControl", "Relinquish Ownership of File",
+          false);
+    mnuActions->addSeparator()->setObjectName(QStringLiteral("mnuActionsAdminOptionsBreak"));
+    entry(mnuActions, mnuActionsEditFileDetails, "mnuActionsEditFileDetails", "Manually Edit File Details...", false);
+
+    connect(mnuFileRefresh, &QAction::triggered, this, [this] { UpdateFileList(); });
+    connect(mnuFileExplore, &QAction::triggered, this, [this] { explore(); });
+    connect(mnuFileExit, &QAction::triggered, this, &QWidget::close);
+    connect(mnuEditSelectAll, &QAction::triggered, this, [this] { m_model.setAllSelected(true); });
+    connect(mnuEditSelectNone, &QAction::triggered, this, [this] { m_model.setAllSelected(false); });
+    connect(mnuViewToolbar, &QAction::triggered, this, [this] { ToggleToolbar(); });
+}
+
+void frmFileList::buildPreviewAndConsole() {
+    picResize1 = new QFrame(m_central);
+    picResize1->setObjectName(QStringLiteral("picResize1"));
+    picResize1->setFrameShape(QFrame::VLine);
+    picResize1->setFixedWidth(6);
+    picResize1->setCursor(Qt::SplitHCursor);
+    picResize1->installEventFilter(this);
+
+    picPreview = new QLabel(m_central);
+    picPreview->setObjectName(QStringLiteral("picPreview"));
+    picPreview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picPreview->setFrameShape(QFrame::StyledPanel);
+    picPreview->setAutoFillBackground(true);
+    txtPreview = new QPlainTextEdit(picPreview);
+    txtPreview->setObjectName(QStringLiteral("txtPreview"));
+    txtPreview->setReadOnly(true);
+    txtPreview->setLineWrapMode(QPlainTextEdit::NoWrap);
+    picPreview->installEventFilter(this);
+
+    fraConsole = new QDockWidget(QStringLiteral("Commands"), this);
+    fraConsole->setObjectName(QStringLiteral("fraConsole"));
+    fraConsole->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    auto* box = new QWidget(fraConsole);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(m_margin, 0, m_margin, m_margin);
+    txtCommands = new QLineEdit(box);
+    txtCommands->setObjectName(QStringLiteral("txtCommands"));
+    txtResults = new QPlainTextEdit(box);
+    txtResults->setObjectName(QStringLiteral("txtResults"));
+    txtResults->setReadOnly(true);
+    txtResults->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtResults->setMaximumBlockCount(20000);
+    column->addWidget(txtCommands);
+    column->addWidget(txtResults);
+    fraConsole->setWidget(box);
+    addDockWidget(Qt::BottomDockWidgetArea, fraConsole);
+    connect(txtCommands, &QLineEdit::returnPressed, this, &frmFileList::onCommandEntered);
+}
+
+int frmFileList::viewStyle() const { return lvwFileList->viewStyle(); }
+
+void frmFileList::setViewStyle(int style) { lvwFileList->setViewStyle(style); }
+
+bool frmFileList::UpdateFileList() { return m_store->UpdateFileList(); }
+
+void frmFileList::SaveIcons() { m_store->SaveIcons(); }
+
+void frmFileList::LoadIcons() { m_store->LoadIcons(); }
+
+void frmFileList::LayOut() {
+    const int width = m_central->width();
+    const int height = m_central->height();
+    const int toolbarHeight = picToolBar->isHidden() ? 0 : picToolBar->height();
+    if (!picToolBar->isHidden())
+        picToolBar->setGeometry(0, 0, width, toolbarHeight);
+    const bool preview = settingsStore().isYes(settings::ShowPreviewPane);
+    const int listLeft = m_margin;
+    const int listTop = m_margin + toolbarHeight;
+    const int listHeight = height - toolbarHeight - 2 * m_margin;
+    const int splitterWidth = picResize1->width();
+    int listWidth = width - 2 * m_margin;
+    if (preview)
+        listWidth -= m_previewWidth + splitterWidth;
+    // Sizes that do not fit are left as they were.
+    if (listWidth > 0 && listHeight > 0)
+        lvwFileList->setGeometry(listLeft, listTop, listWidth, listHeight);
+    picResize1->setVisible(preview);
+    picPreview->setVisible(preview);
+    if (!preview)
+        return;
+    const int splitterLeft = lvwFileList->x() + lvwFileList->width();
+    if (listHeight > 0) {
+        picResize1->setGeometry(splitterLeft, lvwFileList->y(), splitterWidth, lvwFileList->height());
+        if (m_previewWidth > 0)
+            picPreview->setGeometry(splitterLeft + splitterWidth, lvwFileList->y(), m_previewWidth,
+                                    lvwFileList->height());
+    }
+    txtPreview->setGeometry(picPreview->contentsRect());
+}
+
+void frmFileList::SplitterDropped(QWidget* target, int x) {
+    const int splitterWidth = picResize1->width();
+    if (target == lvwFileList || (target && lvwFileList->isAncestorOf(target)))
+        m_previewWidth = m_previewWidth + lvwFileList->width() - (x - splitterWidth / 2);
+    else if (target == picPreview || target == txtPreview || (target && picPreview->isAncestorOf(target)))
+        m_previewWidth = m_previewWidth - (x + splitterWidth / 2);
+    else
+        return;
+    LayOut();
+}
+
+void frmFileList::ToggleToolbar() {
+    picToolBar->setVisible(picToolBar->isHidden());
+    LayOut();
+    const bool shown = !picToolBar->isHidden();
+    settingsStore().set(settings::ViewToolbar, shown ? QStringLiteral("-1") : QStringLiteral("0"));
+    mnuViewToolbar->setChecked(shown);
+}
+
+void frmFileList::UpdatePreview() {
+    if (picPreview->isHidden())
+        return;
+    const QString key = m_model.focusedKey();
+    const ListEntry* e = m_model.find(key);
+    if (!e)
+        return;
+    const PreviewContent content = PreviewFor(e->text);
+    if (content.kind == PreviewContent::Picture) {
+        QPixmap picture;
+        if (!picture.load(content.picturePath))
+            return;
+        txtPreview->hide();
+        picPreview->setPixmap(picture);
+    } else if (content.kind == PreviewContent::Text) {
+        picPreview->setPixmap(QPixmap());
+        txtPreview->show();
+        txtPreview->setPlainText(content.text);
+    }
+}
+
+void frmFileList::onStateChanged(int state) {
+    txtResults->moveCursor(QTextCursor::End);
+    const QString title = StateText(state);
+    if (!title.isEmpty())
+        setWindowTitle(title);
+}
+
+void frmFileList::onCommandEntered() {
+    // The console does not wait: the reply arrives in the results box.
+    inet->Execute(txtCommands->text());
+    txtCommands->setSelection(0, int(txtCommands->text().size()));
+}
+
+void frmFileList::explore() { desktopServices().openFileManager(runState().LocalFolder); }
+
+void frmFileList::closeEvent(QCloseEvent* event) {
+    if (!m_closing) {
+        switch (m_store->QueryClose()) {
+        case FileStore::CloseAnswer::Stay:
+            event->ignore();
+            return;
+        case FileStore::CloseAnswer::ShowCheckedOut:
+            if (showCheckedOutFiles)
+                showCheckedOutFiles();
+            event->ignore();
+            return;
+        case FileStore::CloseAnswer::Close:
+            break;
+        }
+    }
+    m_store->Shutdown();
+    if (closeCompanionWindows)
+        closeCompanionWindows();
+    event->accept();
+    m_closing = false;
+    // Deleted once control is back in the event loop, as the close may come from inside a rebuild.
+    if (g_window == this)
+        g_window.clear();
+    deleteLater();
+}
+
+void frmFileList::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        LayOut();
+}
+
+bool frmFileList::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_central && event->type() == QEvent::Resize)
+        LayOut();
+    else if (watched == picPreview && event->type() == QEvent::Resize)
+        txtPreview->setGeometry(picPreview->contentsRect());
+    else if (watched == picResize1) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_draggingSplitter = true;
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonRelease && m_draggingSplitter) {
+            m_draggingSplitter = false;
+            const QPoint global = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+            if (QWidget* target = QApplication::widgetAt(global)) {
+                QWidget* drop = target;
+                if (lvwFileList->isAncestorOf(target))
+                    drop = lvwFileList;
+                else if (picPreview->isAncestorOf(target))
+                    drop = picPreview;
+                SplitterDropped(drop, drop->mapFromGlobal(global).x());
+            }
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace krtp

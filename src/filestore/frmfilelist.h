@@ -1,0 +1,141 @@
+#pragma once
+
+#include "filestore/filelistmodel.h"
+#include "filestore/filestore.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QDockWidget;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QToolButton;
+
+namespace krtp {
+
+class FileListView;
+class TransferControl;
+
+// The shared file store's window: the file list with its status icons, the toolbar, the preview pane
+// and the command console. The store's operations run on its FileStore (model, transfer control,
+// settings, dialogs); the window shows the model and forwards its buttons and menus.
+class frmFileList : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmFileList(QWidget* parent = nullptr);
+    ~frmFileList() override;
+
+    // The one store window of the process, created on first use; shown, drawn once and rebuilt from the
+    // host. The main menu's "Levels" button calls this.
+    static frmFileList& ShowFileList();
+    // The open store window, or nullptr.
+    static frmFileList* instance();
+
+    bool UpdateFileList();
+    QString GetIcon(bool pblnUseDefault, const QString& pstrDefault, const QString& pstrFileName) const {
+        return m_store->GetIcon(pblnUseDefault, pstrDefault, pstrFileName);
+    }
+    void SaveIcons();
+    void LoadIcons();
+    int LastCountOfOutdatedFiles() const { return m_store->LastCountOfOutdatedFiles; }
+    int LastCountOfCheckedOutFiles() const { return m_store->LastCountOfCheckedOutFiles; }
+    QString GetChunkData() const { return m_store->GetChunkData; }
+
+    FileStore& store() { return *m_store; }
+    FileListModel& model() { return m_model; }
+
+    int viewStyle() const;
+    void setViewStyle(int style);
+    // Lays the list, splitter and preview out by the current sizes and options.
+    void LayOut();
+    void ToggleToolbar();
+    // A splitter drop at x in the coordinates of target (the list, the preview or its text box).
+    void SplitterDropped(QWidget* target, int x);
+    int previewWidth() const { return m_previewWidth; }
+    void UpdatePreview();
+    QIcon image(const QString& key) const { return imglstFileList.value(key); }
+
+    // Companion windows of later issues; unset, "Yes" on the closing question only keeps the window open.
+    std::function<void()> showCheckedOutFiles;
+    std::function<void()> closeCompanionWindows;
+    // Ending the program at once (the member refused the catalogue repair).
+    std::function<void()> endProgram;
+
+    // Controls (each also carries its name as objectName).
+    TransferControl* inet;
+    QHash<QString, QIcon> imglstFileList; // in the order of FileListImageKeys()
+    QWidget* picToolBar;
+    QToolButton* cmdGetLatestVersion;
+    QToolButton* cmdCheckIn;
+    QToolButton* cmdCheckOut;
+    QToolButton* cmdAddFile;
+    QToolButton* cmdSetLocalFolder;
+    QToolButton* cmdRefresh;
+    QToolButton* cmdOptions;
+    QToolButton* cmdExplorer;
+    FileListView* lvwFileList;
+    QFrame* picResize1;
+    QLabel* picPreview;
+    QPlainTextEdit* txtPreview;
+    QDockWidget* fraConsole;
+    QLineEdit* txtCommands;
+    QPlainTextEdit* txtResults;
+
+    QMenu* mnuFile;
+    QAction* mnuFileRefresh;
+    QAction* mnuFileAddFiles;
+    QAction* mnuFileShowCheckedOutFiles;
+    QAction* mnuFileShowOutOfDate;
+    QAction* mnuFileSetLocalFolder;
+    QAction* mnuFileExplore;
+    QAction* mnuFileUsers;
+    QAction* mnuFileExit;
+    QMenu* mnuEdit;
+    QAction* mnuEditSelectAll;
+    QAction* mnuEditSelectNone;
+    QMenu* mnuView;
+    QAction* mnuViewToolbar;
+    QAction* mnuViewOptions;
+    QMenu* mnuActions;
+    QAction* mnuActionsOpenFile;
+    QAction* mnuActionsReadOnly;
+    QAction* mnuActionsGetLatestVersion;
+    QAction* mnuActionsCheckIn;
+    QAction* mnuActionsCheckOut;
+    QAction* mnuActionsChangeFileDescription;
+    QAction* mnuActionsDeleteFile;
+    QAction* mnuActionsRelinquishControl;
+    QAction* mnuActionsEditFileDetails;
+
+    static QString windowCaption() { return QStringLiteral("KRtp - Korrindale Guildhouse"); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildImages();
+    void buildToolbar();
+    void buildMenus();
+    void buildPreviewAndConsole();
+    void onStateChanged(int state);
+    void onCommandEntered();
+    void explore();
+
+    FileListModel m_model;
+    FileStore* m_store;
+    QWidget* m_central;
+    int m_margin = 4;
+    int m_previewWidth = 220;
+    bool m_draggingSplitter = false;
+    bool m_closing = false;
+};
+
+} // namespace krtp

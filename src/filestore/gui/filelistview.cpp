@@ -1,0 +1,141 @@
+#include "filestore/gui/filelistview.h"
+
+#include "filestore/filelistmodel.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+
+namespace krtp {
+
+FileListView::FileListView(FileListModel& model, QWidget* parent)
+    : QStackedWidget(parent), m_model(model), m_details(new QTreeView(this)), m_icons(new FileIconView(this)) {
+    m_details->setModel(&m_model);
+    m_icons->setModel(&m_model);
+    m_selection = m_details->selectionModel();
+    m_icons->setSelectionModel(m_selection);
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
+        v->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        connect(v, &QAbstractItemView::clicked, this, [this](const QModelIndex& i) {
+            emit clicked(m_model.data(i, Qt::UserRole).toString());
+        });
+        connect(v, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& i) {
+            emit doubleClicked(m_model.data(i, Qt::UserRole).toString());
+        });
+    }
+    m_details->setRootIsDecorated(false);
+    m_details->setUniformRowHeights(true);
+    m_details->setAllColumnsShowFocus(true);
+    m_details->setIconSize(QSize(16, 16));
+    m_details->header()->setSectionsClickable(true);
+    m_details->header()->setStretchLastSection(false);
+    connect(m_details->header(), &QHeaderView::sectionClicked, this, &FileListView::headerClicked);
+    m_icons->setUniformItemSizes(true);
+    addWidget(m_details);
+    addWidget(m_icons);
+
+    connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] { selectionToModel(); });
+    connect(m_selection, &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        m_model.setFocusedKey(current.isValid() ? m_model.data(current, Qt::UserRole).toString() : QString());
+    });
+    connect(&m_model, &FileListModel::selectionFlagsChanged, this, [this] { modelToSelection(); });
+    connect(&m_model, &QAbstractItemModel::layoutChanged, this, [this] { modelToSelection(); });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { applyColumnWidths(); });
+    connect(&m_model, &FileListModel::ensureVisibleRequested, this, &FileListView::scrollToKey);
+    connect(&m_model, &FileListModel::inputEnabledChanged, this, [this](bool on) {
+        m_details->setEnabled(on);
+        m_icons->setEnabled(on);
+    });
+    setViewStyle(m_model.viewStyle());
+    applyColumnWidths();
+}
+
+QAbstractItemView* FileListView::currentView() const {
+    return m_style == 3 ? static_cast<QAbstractItemView*>(m_details) : static_cast<QAbstractItemView*>(m_icons);
+}
+
+void FileListView::setViewStyle(int style) {
+    if (style == m_style)
+        return;
+    m_style = style;
+    m_model.setViewStyle(style);
+    switch (style) {
+    case 3:
+        setCurrentWidget(m_details);
+        return;
+    case 0:
+        m_icons->setViewMode(QListView::IconMode);
+        m_icons->setIconSize(QSize(32, 32));
+        m_icons->setMovement(QListView::Free);
+        m_icons->setGridSize(QSize(80, 64));
+        break;
+    case 1:
+        m_icons->setViewMode(QListView::IconMode);
+        m_icons->setIconSize(QSize(16, 16));
+        m_icons->setMovement(QListView::Free);
+        m_icons->setGridSize(QSize(120, 40));
+        break;
+    default:
+        m_icons->setViewMode(QListView::ListMode);
+        m_icons->setIconSize(QSize(16, 16));
+        m_icons->setFlow(QListView::TopToBottom);
+        m_icons->setWrapping(true);
+        m_icons->setResizeMode(QListView::Adjust);
+        m_icons->setGridSize(QSize());
+        break;
+    }
+    setCurrentWidget(m_icons);
+}
+
+void FileListView::applyColumnWidths() {
+    const int dpi = logicalDpiX();
+    const auto& cols = m_model.columnDefinitions();
+    for (int i = 0; i < cols.size(); ++i)
+        m_details->setColumnWidth(i, cols[i].widthTwips * dpi / 1440);
+}
+
+void FileListView::pullPositions() {
+    for (int row = 0; row < m_model.count(); ++row)
+        m_model.setPosition(m_model.at(row).key, m_icons->itemPosition(m_model.index(row, 0)));
+}
+
+void FileListView::pushPositions() {
+    for (int row = 0; row < m_model.count(); ++row) {
+        const ListEntry& e = m_model.at(row);
+        if (e.hasPosition)
+            m_icons->setItemPosition(m_model.index(row, 0), e.position);
+    }
+}
+
+void FileListView::scrollToKey(const QString& key) {
+    const int row = m_model.rowOf(key);
+    if (row >= 0)
+        currentView()->scrollTo(m_model.index(row, 0));
+}
+
+void FileListView::modelToSelection() {
+    if (m_syncing)
+        return;
+    m_syncing = true;
+    QItemSelection selection;
+    const int lastColumn = m_model.columnCount() - 1;
+    for (int row = 0; row < m_model.count(); ++row)
+        if (m_model.at(row).selected)
+            selection.select(m_model.index(row, 0), m_model.index(row, lastColumn));
+    m_selection->select(selection, QItemSelectionModel::ClearAndSelect);
+    m_syncing = false;
+}
+
+void FileListView::selectionToModel() {
+    if (m_syncing)
+        return;
+    m_syncing = true;
+    for (int row = 0; row < m_model.count(); ++row) {
+        const bool on = m_selection->isRowSelected(row, {});
+        if (m_model.at(row).selected != on)
+            m_model.KeyedListModel::setSelected(m_model.at(row).key, on);
+    }
+    m_syncing = false;
+}
+
+} // namespace krtp

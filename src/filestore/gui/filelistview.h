@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QListView>
+#include <QStackedWidget>
+#include <QTreeView>
+
+namespace krtp {
+
+class FileListModel;
+
+// The icon views of the file list; gives access to item positions for the small-icon view.
+class FileIconView : public QListView {
+    Q_OBJECT
+public:
+    using QListView::QListView;
+    QPoint itemPosition(const QModelIndex& index) const { return rectForIndex(index).topLeft(); }
+    void setItemPosition(const QModelIndex& index, const QPoint& pos) { setPositionForIndex(pos, index); }
+};
+
+// The file list control: a details view with column headers and an icon view for the large-icon,
+// small-icon and list styles, both on the same model and the same selection. The model's selected
+// flags and the views' selection follow each other.
+class FileListView : public QStackedWidget {
+    Q_OBJECT
+public:
+    explicit FileListView(FileListModel& model, QWidget* parent = nullptr);
+
+    FileListModel& model() { return m_model; }
+    QTreeView* detailsView() const { return m_details; }
+    FileIconView* iconView() const { return m_icons; }
+    QAbstractItemView* currentView() const;
+
+    int viewStyle() const { return m_style; }
+    void setViewStyle(int style);
+    // Column widths in twips, converted with the screen's logical resolution.
+    void applyColumnWidths();
+
+    // Small-icon positions between the icon view and the model.
+    void pullPositions();
+    void pushPositions();
+
+    void scrollToKey(const QString& key);
+
+signals:
+    void clicked(const QString& key);
+    void doubleClicked(const QString& key);
+    void headerClicked(int column);
+
+private:
+    void modelToSelection();
+    void selectionToModel();
+
+    FileListModel& m_model;
+    QTreeView* m_details;
+    FileIconView* m_icons;
+    QItemSelectionModel* m_selection;
+    int m_style = -1;
+    bool m_syncing = false;
+};
+
+} // namespace krtp
