@@ -1,0 +1,444 @@
+// The start-up windows against a real loopback host seeded with the demo site.
+#include "accounts/accountfile.h"
+#include "app/gui/frmlogin.h"
+#include "app/gui/frmmainmenu.h"
+#include "app/gui/frmsetlocaldir.h"
+#include "app/gui/frmsplash.h"
+#include "app/runstate.h"
+#include "app/settingsstore.h"
+#include "buildconfig.h"
+#include "loopbackhost.h"
+#include "scripteddialogs.h"
+#include "testmain.h"
+#include "transfer/transfercontrol.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+using namespace krtp;
+
+namespace {
+
+const QString kSeed = QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site");
+
+QByteArray accounts(std::initializer_list<AccountRecord> members) {
+    QByteArray data;
+    for (const AccountRecord& m : members)
+        data += EncodeAccountRecord(m);
+    return data;
+}
+
+} // namespace
+
+class TestAppWindows : public QObject {
+    Q_OBJECT
+
+    test::LoopbackHost m_host;
+    QByteArray m_seedAccounts;
+    QTemporaryDir m_dir;
+    QString m_startDir;
+    std::unique_ptr<SettingsStore> m_store;
+    int m_storeCount = 0;
+
+    // A login window on a fresh settings file, filled and submitted.
+    std::unique_ptr<frmLogin> login(const QString& user, const QString& password) {
+        auto w = std::make_unique<frmLogin>(nullptr, m_store.get());
+        w->show();
+        w->txtUserName->setText(user);
+        w->txtPassword->setText(password);
+        w->cmdOK->click();
+        return w;
+    }
+
+private slots:
+    void initTestCase() {
+        QString error;
+        QVERIFY2(m_host.start(kSeed, &error), qPrintable(error));
+        m_seedAccounts = m_host.read(QStringLiteral("krg/_files.dat"));
+        QCOMPARE(m_seedAccounts.size(), 6 * kAccountRecordSize);
+        m_startDir = QDir::currentPath();
+    }
+    void init() {
+        runState() = RunState();
+        m_store = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("s%1.ini").arg(++m_storeCount)));
+        m_host.write(QStringLiteral("krg/_files.dat"), m_seedAccounts);
+        m_host.exportEnvironment();
+    }
+    void cleanup() {
+        QDir::setCurrent(m_startDir);
+        runState() = RunState();
+    }
+
+    void loginIgnoresCaseAndBlanks() {
+        test::ScriptedDialogs dialogs;
+        auto w = login(QStringLiteral(" bob "), QStringLiteral("BUILDER"));
+        QCOMPARE(w->result(), int(QDialog::Accepted));
+        QCOMPARE(runState().CurrentUserName, QStringLiteral("Bob"));
+        QCOMPARE(runState().UserLevel, quint8(3));
+        QVERIFY(dialogs.records().isEmpty());
+        QCOMPARE(dialogs.busyDepth(), 0);
+        QVERIFY(dialogs.busyCount() > 0);
+        QCOMPARE(m_store->get(settings::LoginUserName), QStringLiteral(" bob "));
+        QCOMPARE(m_store->get(settings::LoginSavePassword), QStringLiteral("Yes"));
+        QCOMPARE(m_store->get(settings::LoginPassword), QStringLiteral("BUILDER"));
+        QCOMPARE(m_store->get(settings::ProxyUseProxy), QStringLiteral("No"));
+        QCOMPARE(w->inet->AccessType, int(TransferControl::AccessDirect));
+    }
+
+    void laterRecordWinsAndOddTextIsEncoded() {
+        test::ScriptedDialogs dialogs;
+        m_host.write(QStringLiteral("krg/_files.dat"),
+                     accounts({{QStringLiteral("Bob"), QStringLiteral("pw"), 2},
+                               {QStringLiteral("Al Ray"), QStringLiteral("a&b #c=d %"), 3},
+                               {QStringLiteral("BOB"), QStringLiteral("PW"), 4}}));
+        auto w = login(QStringLiteral("bob"), QStringLiteral("pw"));
+        QCOMPARE(runState().CurrentUserName, QStringLiteral("BOB"));
+        QCOMPARE(runState().UserLevel, quint8(4));
+
+        runState() = RunState();
+        auto odd = login(QStringLiteral("al ray"), QStringLiteral("A&B #C=D %"));
+        QCOMPARE(odd->result(), int(QDialog::Accepted));
+        QCOMPARE(runState().CurrentUserName, QStringLiteral("Al Ray"));
+        QVERIFY(dialogs.records().isEmpty());
+    }
+
+    void refusedLevelsPassTheCheck() {
+        test::ScriptedDialogs dialogs;
+        for (int level : {0, 1, 5}) {
+            runState() = RunState();
+            m_host.write(QStringLiteral("krg/_files.dat"),
+                         accounts({{QStringLiteral("Greta"), QStringLiteral("closed"), quint8(level)}}));
+            auto w = login(QStringLiteral("Greta"), QStringLiteral("closed"));
+            QCOMPARE(w->result(), int(QDialog::Accepted));
+            QCOMPARE(runState().CurrentUserName, QStringLiteral("Greta"));
+            QCOMPARE(runState().UserLevel, quint8(level)); // start-up refuses it
+        }
+        QVERIFY(dialogs.records().isEmpty());
+    }
+
+    void invalidAnswers_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("wrong password") << m_seedAccounts << "build";
+        QTest::newRow("html page") << QByteArray("<html><head><title>Error</title></head><body>The page cannot be "
+                                                 "found. Please try again later.</body></html>\r\n")
+                                   << "builder";
+        QTest::newRow("empty") << QByteArray() << "builder";
+    }
+    void invalidAnswers() {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, password);
+        test::ScriptedDialogs dialogs;
+        m_host.write(QStringLiteral("krg/_files.dat"), body);
+        auto w = login(QStringLiteral("Bob"), password);
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Invalid Username/Password")});
+        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::None);
+        QCOMPARE(dialogs.records().first().buttons, Dialogs::Buttons(Dialogs::Ok));
+        QVERIFY(w->isVisible());
+        QVERIFY(w->isEnabled());
+        QCOMPARE(w->result(), int(QDialog::Rejected));
+        QCOMPARE(runState().CurrentUserName, QString());
+        QCOMPARE(w->txtUserName->palette().color(QPalette::Base), w->palette().color(QPalette::Base));
+        QCOMPARE(m_store->get(settings::LoginUserName), QString()); // nothing saved
+    }
+
+    void stoppedHostKeepsWindowUsable() {
+        test::ScriptedDialogs dialogs;
+        test::LoopbackHost gone;
+        QVERIFY(gone.start());
+        gone.stop(); // its port is closed now
+        auto w = std::make_unique<frmLogin>(nullptr, m_store.get());
+        w->show();
+        w->txtUserName->setText(QStringLiteral("Bob"));
+        w->txtPassword->setText(QStringLiteral("builder"));
+        w->cmdOK->click();
+        QCOMPARE(dialogs.records().size(), 1);
+        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
+        QVERIFY(!dialogs.lastText().isEmpty());
+        QVERIFY(dialogs.lastText() != QLatin1String("Invalid Username/Password"));
+        QVERIFY(w->isEnabled());
+        QCOMPARE(dialogs.busyDepth(), 0);
+        QCOMPARE(runState().CurrentUserName, QString());
+
+        m_host.exportEnvironment(); // the host is back: the same window logs in
+        w->cmdOK->click();
+        QCOMPARE(runState().CurrentUserName, QStringLiteral("Bob"));
+        QCOMPARE(w->result(), int(QDialog::Accepted));
+    }
+
+    void savePasswordOffEmptiesIt() {
+        test::ScriptedDialogs dialogs;
+        m_store->set(settings::LoginUserName, QStringLiteral("Lina"));
+        m_store->set(settings::LoginPassword, QStringLiteral("lantern"));
+        auto w = std::make_unique<frmLogin>(nullptr, m_store.get());
+        QCOMPARE(w->txtUserName->text(), QStringLiteral("Lina"));
+        QCOMPARE(w->txtPassword->text(), QStringLiteral("lantern")); // SavePassword defaults to Yes
+        QVERIFY(w->chkSavePassword->isChecked());
+        w->chkSavePassword->setChecked(false);
+        w->cmdOK->click();
+        QCOMPARE(runState().CurrentUserName, QStringLiteral("Lina"));
+        QCOMPARE(m_store->get(settings::LoginSavePassword), QStringLiteral("No"));
+        QCOMPARE(m_store->get(settings::LoginPassword), QString());
+
+        auto again = std::make_unique<frmLogin>(nullptr, m_store.get());
+        QVERIFY(!again->chkSavePassword->isChecked());
+        QCOMPARE(again->txtPassword->text(), QString());
+    }
+
+    void proxyBox() {
+        test::ScriptedDialogs dialogs;
+        runState().ProxyServer = QStringLiteral("127.0.0.1:1"); // from the command line; nothing listens there
+        auto w = std::make_unique<frmLogin>(nullptr, m_store.get());
+        w->show();
+        QVERIFY(w->chkProxyServer->isChecked());
+        QCOMPARE(w->txtProxyName->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(w->txtProxyPort->text(), QStringLiteral("1"));
+        QVERIFY(w->fraProxyServer->isEnabled());
+        const int expanded = w->height();
+        QVERIFY(expanded > w->CollapsedHeight);
+        QVERIFY(w->fraProxyServer->geometry().bottom() < expanded);
+
+        // Through the refused proxy the check fails with the failure's description.
+        w->txtUserName->setText(QStringLiteral("Bob"));
+        w->txtPassword->setText(QStringLiteral("builder"));
+        w->cmdOK->click();
+        QCOMPARE(w->inet->AccessType, int(TransferControl::AccessNamedProxy));
+        QCOMPARE(w->inet->Proxy, QStringLiteral("127.0.0.1:1"));
+        QCOMPARE(dialogs.records().size(), 1);
+        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
+
+        // Unticking collapses the frame and clears the command-line proxy.
+        w->chkProxyServer->setChecked(false);
+        QCOMPARE(w->height(), w->CollapsedHeight);
+        QVERIFY(!w->fraProxyServer->isEnabled());
+        QVERIFY(w->fraProxyServer->y() >= w->height());
+        w->cmdOK->click();
+        QCOMPARE(runState().CurrentUserName, QStringLiteral("Bob"));
+        QCOMPARE(runState().ProxyServer, QString());
+        QCOMPARE(w->inet->AccessType, int(TransferControl::AccessDirect));
+        QCOMPARE(m_store->get(settings::ProxyUseProxy), QStringLiteral("No"));
+        QCOMPARE(m_store->get(settings::ProxyName), QStringLiteral("127.0.0.1"));
+
+        // Ticking it again moves the focus to the proxy name.
+        w->activateWindow();
+        w->chkProxyServer->setChecked(true);
+        QCOMPARE(w->height(), expanded);
+        QTRY_VERIFY(w->txtProxyName->hasFocus() || !QApplication::focusWidget());
+    }
+
+    void captionsAndKeys() {
+        test::ScriptedDialogs dialogs;
+        runState().CurrentUserName = QStringLiteral("left over");
+        frmLogin w(nullptr, m_store.get());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Norrow Eternal Login"));
+        QCOMPARE(w.findChildren<QLabel*>(QStringLiteral("lblLabels")).size(), 2);
+        QCOMPARE(w.chkProxyServer->text(), QStringLiteral("Use Proxy Server >>> (FTP && HTTP Protocol)"));
+        QCOMPARE(w.fraProxyServer->title(), QStringLiteral("Proxy Sever Settings"));
+        QCOMPARE(w.txtPassword->echoMode(), QLineEdit::Password);
+        QVERIFY(!w.chkProxyServer->isChecked());
+        QCOMPARE(w.height(), w.CollapsedHeight);
+        QVERIFY(w.cmdOK->isDefault());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QCOMPARE(w.result(), int(QDialog::Rejected));
+        QVERIFY(!w.isVisible());
+        QCOMPARE(runState().CurrentUserName, QString());
+
+        frmLogin enter(nullptr, m_store.get());
+        enter.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&enter));
+        enter.txtUserName->setText(QStringLiteral("tomas"));
+        enter.txtPassword->setText(QStringLiteral("reader"));
+        QTest::keyClick(enter.txtPassword, Qt::Key_Return);
+        QTRY_COMPARE(runState().CurrentUserName, QStringLiteral("Tomas"));
+        QCOMPARE(runState().UserLevel, quint8(2));
+    }
+
+    void whoamiCommand() {
+        const QString cli = qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli");
+        QProcess p;
+        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral(" bob "),
+                      QStringLiteral("--password"), QStringLiteral("Builder")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("Bob 3\n"));
+        QCOMPARE(p.exitCode(), 0);
+        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral("Bob"),
+                      QStringLiteral("--password"), QStringLiteral("wrong")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.readAllStandardError(), QByteArray("Invalid Username/Password\n"));
+        QVERIFY(p.exitCode() != 0);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray());
+    }
+
+    void mainMenuOpensWithMessage() {
+        test::ScriptedDialogs dialogs;
+        QTemporaryDir local;
+        QVERIFY(QDir::setCurrent(local.path()));
+        QDir().mkdir(QStringLiteral("VelmarFTP"));
+        for (int level : {2, 3, 4}) {
+            runState().UserLevel = quint8(level);
+            frmMainMenu menu;
+            int opened = 0;
+            menu.openFileList = menu.openWebPage = menu.openPostNews = menu.openUsers = [&] { ++opened; };
+            QVERIFY(menu.LoadWindow());
+            QCOMPARE(menu.windowTitle(), QStringLiteral("VelmarFTP Main Menu"));
+            QVERIFY(menu.txtMessage->toPlainText().startsWith(QLatin1String("Welcome back to the Korrindale")));
+            QVERIFY(!menu.txtMessage->toPlainText().contains(QLatin1String("2.0.5")));
+            QVERIFY(menu.cmdAdventure->isEnabled());
+            QVERIFY(menu.cmdWebPage->isEnabled());
+            QCOMPARE(menu.cmdPostNews->isEnabled(), level >= 3);
+            QCOMPARE(menu.cmdUsers->isEnabled(), level == 4);
+            menu.cmdAdventure->click();
+            QCOMPARE(opened, 1);
+        }
+        QVERIFY(QFileInfo::exists(QStringLiteral("VelmarFTP/krg/_message.dat")));
+        QVERIFY(dialogs.records().isEmpty());
+
+        // Without their windows the buttons stay disabled.
+        runState().UserLevel = 4;
+        frmMainMenu bare;
+        QVERIFY(bare.LoadWindow());
+        for (QPushButton* b : {bare.cmdAdventure, bare.cmdWebPage, bare.cmdPostNews, bare.cmdUsers})
+            QVERIFY(!b->isEnabled());
+
+        // Resizing: the message takes the full width and the rest of the height; the panel is centred.
+        bare.resize(900, 640);
+        bare.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bare));
+        QCOMPARE(bare.txtMessage->width(), bare.width());
+        QCOMPARE(bare.txtMessage->geometry().bottom() + 1, bare.height());
+        QCOMPARE(bare.picPanel->x(), (bare.width() - bare.picPanel->width()) / 2);
+    }
+
+    void newerVersionEnds() {
+        test::ScriptedDialogs dialogs;
+        QTemporaryDir local;
+        QVERIFY(QDir::setCurrent(local.path()));
+        QDir().mkdir(QStringLiteral("VelmarFTP"));
+        const QByteArray seedMessage = m_host.read(QStringLiteral("krg/_message.dat"));
+        m_host.write(QStringLiteral("krg/_message.dat"), "2.0.6\r\nPlease update.");
+        runState().UserLevel = 3;
+        frmMainMenu menu;
+        const bool opened = menu.LoadWindow();
+        m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
+        QVERIFY(!opened);
+        QCOMPARE(dialogs.texts(),
+                 QStringList{QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using "
+                                            "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Velmar.")});
+        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
+    }
+
+    void missingMessageStillOpens() {
+        test::ScriptedDialogs dialogs;
+        QTemporaryDir local;
+        QVERIFY(QDir::setCurrent(local.path()));
+        QDir().mkdir(QStringLiteral("VelmarFTP"));
+        const QByteArray seedMessage = m_host.read(QStringLiteral("krg/_message.dat"));
+        QFile::remove(m_host.path(QStringLiteral("krg/_message.dat")));
+        runState().UserLevel = 2;
+        frmMainMenu menu;
+        menu.openPostNews = [] {};
+        const bool opened = menu.LoadWindow();
+        m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
+        QVERIFY(opened);
+        QCOMPARE(menu.txtMessage->toPlainText(), QString());
+        QVERIFY(!menu.cmdPostNews->isEnabled());
+    }
+
+    void localFolderWindow() {
+        test::ScriptedDialogs dialogs;
+        QTemporaryDir chosen;
+        const QString chosenPath = QDir(chosen.path()).canonicalPath();
+        runState().LocalFolder = chosenPath + QLatin1Char('/');
+        frmSetLocalDir w(nullptr, m_store.get());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Set Local Folder"));
+        QCOMPARE(w.treePath(), chosenPath);
+        QCOMPARE(w.lblSetLocalFolder->text(), chosenPath);
+        QDir(chosenPath).mkdir(QStringLiteral("sub"));
+        QVERIFY(w.setTreePath(chosenPath + QStringLiteral("/sub")));
+        QCOMPARE(w.lblSetLocalFolder->text(), chosenPath + QStringLiteral("/sub"));
+        QVERIFY(!w.setTreePath(chosenPath + QStringLiteral("/missing")));
+        QCOMPARE(w.treePath(), chosenPath + QStringLiteral("/sub"));
+
+        w.show();
+        dialogs.answer(Dialogs::No);
+        w.cmdSetLocalDir->click();
+        QVERIFY(w.isVisible());
+        QCOMPARE(m_store->get(settings::LocalFolder), QString());
+        const QString expected = chosenPath + QStringLiteral("/sub/");
+        QCOMPARE(dialogs.lastText(), QStringLiteral("Set Local Folder to ") + expected + QStringLiteral(" ?"));
+        QCOMPARE(dialogs.records().last().buttons, Dialogs::Buttons(Dialogs::Yes | Dialogs::No));
+
+        dialogs.answer(Dialogs::Yes);
+        w.cmdSetLocalDir->click();
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+        QCOMPARE(m_store->get(settings::LocalFolder), expected);
+        QCOMPARE(runState().LocalFolder, expected);
+        QCOMPARE(QDir::currentPath(), chosenPath + QStringLiteral("/sub"));
+        QVERIFY(dialogs.unexpected().isEmpty());
+    }
+
+    void localFolderRootAndCancel() {
+        test::ScriptedDialogs dialogs;
+        runState().LocalFolder = m_dir.filePath(QStringLiteral("no such folder/"));
+        frmSetLocalDir w(nullptr, m_store.get());
+        QCOMPARE(w.treePath(), QDir::currentPath()); // an unusable folder leaves the tree where it was
+        QVERIFY(w.setTreePath(QStringLiteral("/")));
+        dialogs.answer(Dialogs::Yes);
+        w.cmdSetLocalDir->click();
+        QCOMPARE(dialogs.lastText(), QStringLiteral("Set Local Folder to / ?"));
+        QCOMPARE(m_store->get(settings::LocalFolder), QStringLiteral("/"));
+
+        frmSetLocalDir cancelled(nullptr, m_store.get());
+        cancelled.show();
+        cancelled.cmdCancel->click();
+        QCOMPARE(cancelled.result(), int(QDialog::Rejected));
+        QCOMPARE(m_store->get(settings::LocalFolder), QStringLiteral("/"));
+        QCOMPARE(dialogs.records().size(), 1);
+    }
+
+    void splash() {
+        frmSplash s;
+        QCOMPARE(s.lblVersion->text(), QStringLiteral("Version 2.0.5"));
+        QCOMPARE(s.lblPlatform->text(), QStringLiteral("for Windows 95"));
+        s.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s));
+        QTest::mouseClick(s.Frame1, Qt::LeftButton);
+        QVERIFY(!s.isVisible());
+        s.close(); // closing twice is harmless
+        s.show();
+        QTest::keyClick(&s, Qt::Key_Space);
+        QVERIFY(!s.isVisible());
+    }
+
+    void demoSeedIsWhole() {
+        for (const char* gif : {"images/logo.gif", "images/bob.gif", "krg/logo.gif"})
+            QVERIFY2(!QImage(kSeed + QLatin1Char('/') + QLatin1String(gif)).isNull(), gif);
+        QFile catalogue(kSeed + QStringLiteral("/krg/_files.txt"));
+        QVERIFY(catalogue.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = catalogue.readAll().split('\n');
+        QVERIFY(CheckProgramVersion(QString::fromLatin1(lines.at(0).trimmed())));
+        const int count = lines.at(1).trimmed().toInt();
+        QCOMPARE(count, 5);
+        for (int i = 2; i < 2 + count; ++i) {
+            QVERIFY(lines.at(i).endsWith('\r'));
+            const QByteArray name = lines.at(i).split('"').value(1);
+            QVERIFY2(QFileInfo::exists(kSeed + QStringLiteral("/krg/") + QString::fromLatin1(name)), name);
+        }
+        QCOMPARE(QFileInfo(kSeed + QStringLiteral("/krg/Bob.dat")).size(), qint64(13)); // "*full access*"
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestAppWindows)
+#include "tst_appwindows.moc"
