@@ -16,6 +16,8 @@
 #include <QUrl>
 
 #include <atomic>
+#include <cctype>
+#include <cstring>
 #include <curl/curl.h>
 #include <sys/stat.h>
 
@@ -312,39 +314,31 @@ private:
         return ok;
     }
 
-    // Facts of an MLST reply: "type=file;size=3; /krg/a.txt".
-    struct Entry {
-        bool found = false;
-        bool folder = false;
-        QString name;
-    };
-    static Entry parseFacts(const QByteArray& line) {
-        Entry e;
+    // One MLST/MLSD line: "modify=...;size=3;type=file; name". Returns the type fact in lower case
+    // ("file", "dir", "cdir", "pdir") and the name, or false for a line without facts.
+    static bool parseFacts(const QByteArray& line, QByteArray& type, QString& name) {
         const qsizetype sp = line.indexOf(' ');
-        if (sp < 0)
-            return e;
-        const QByteArray facts = line.left(sp).toLower();
-        e.name = QString::fromUtf8(line.mid(sp + 1));
-        e.found = true;
-        e.folder = facts.contains("type=dir;") || facts.startsWith("type=dir") || facts.contains("type=cdir") ||
-                   facts.contains("type=pdir");
-        return e;
+        if (sp <= 0)
+            return false;
+        type.clear();
+        for (const QByteArray& fact : line.left(sp).split(';'))
+            if (fact.toLower().startsWith("type="))
+                type = fact.mid(5).toLower();
+        if (type.isEmpty())
+            return false;
+        name = QString::fromUtf8(line.mid(sp + 1));
+        return true;
     }
 
-    QByteArray formatMlsd(const QByteArray& body) const {
+    static QByteArray formatMlsd(const QByteArray& body) {
         QByteArray out;
+        QByteArray type;
+        QString name;
         for (const QByteArray& raw : body.split('\n')) {
-            const QByteArray line = raw.endsWith('\r') ? raw.chopped(1) : raw;
-            if (line.isEmpty())
+            if (!parseFacts(raw.endsWith('\r') ? raw.chopped(1) : raw, type, name) || type == "cdir" || type == "pdir")
                 continue;
-            const qsizetype sp = line.indexOf(' ');
-            if (sp < 0)
-                continue;
-            const QByteArray facts = line.left(sp).toLower();
-            if (facts.contains("type=cdir") || facts.contains("type=pdir"))
-                continue;
-            out += line.mid(sp + 1);
-            if (facts.startsWith("type=dir") || facts.contains(";type=dir"))
+            out += name.toUtf8();
+            if (type == "dir")
                 out += '/';
             out += "\r\n";
         }
@@ -408,14 +402,15 @@ private:
         const QString path = ResolveRemotePath(job.currentFolder, job.command.args[0]);
         if (!m_noMlsd) {
             if (quote(job, {QStringLiteral("MLST ") + path}, r)) {
-                Entry e;
+                // The facts line is the one reply line that does not start with a reply code.
+                QByteArray type;
+                QString name;
                 for (const QByteArray& line : m_headers)
-                    if (line.startsWith("type=") || line.contains(";type=") || line.contains("type="))
-                        if (!line.startsWith("250"))
-                            e = parseFacts(line);
-                if (e.folder)
+                    if (!line.isEmpty() && !std::isdigit(uchar(line[0])) && parseFacts(line, type, name))
+                        break;
+                if (type == "dir" || type == "cdir")
                     return listFolder(job, path, r);
-                r.reply = baseName(e.found ? e.name : path).toUtf8() + "\r\n";
+                r.reply = baseName(name.isEmpty() ? path : name).toUtf8() + "\r\n";
                 return true;
             }
             if (!unsupported(r.error))
