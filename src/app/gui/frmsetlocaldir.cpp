@@ -24,7 +24,7 @@ frmSetLocalDir::frmSetLocalDir(QWidget* parent, SettingsStore* store)
     setModal(true);
 
     m_model = new QFileSystemModel(this);
-    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     m_model->setRootPath(QDir::rootPath());
 
     dirLocalFolder = new QTreeView(this);
@@ -58,12 +58,14 @@ frmSetLocalDir::frmSetLocalDir(QWidget* parent, SettingsStore* store)
 
     connect(dirLocalFolder->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { lblSetLocalFolder->setText(treePath()); });
+    // The model fills folders in the background: keep the chosen folder in view as they arrive.
+    connect(m_model, &QFileSystemModel::directoryLoaded, this,
+            [this] { dirLocalFolder->scrollTo(dirLocalFolder->currentIndex(), QAbstractItemView::PositionAtCenter); });
     connect(cmdSetLocalDir, &QPushButton::clicked, this, &frmSetLocalDir::cmdSetLocalDir_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    setTreePath(QDir::currentPath());
-    if (!runState().LocalFolder.isEmpty())
-        setTreePath(runState().LocalFolder);
+    if (runState().LocalFolder.isEmpty() || !setTreePath(runState().LocalFolder))
+        setTreePath(QDir::currentPath());
     lblSetLocalFolder->setText(treePath());
     resize(480, 420);
 }

@@ -1,0 +1,88 @@
+// Renders each start-up window to build/screens/*.png so it can be looked at without a display.
+#include "app/gui/frmlogin.h"
+#include "app/gui/frmmainmenu.h"
+#include "app/gui/frmsetlocaldir.h"
+#include "app/gui/frmsplash.h"
+#include "app/mainmenu.h"
+#include "app/runstate.h"
+#include "app/settingsstore.h"
+#include "buildconfig.h"
+#include "testmain.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+using namespace krtp;
+
+class TestScreens : public QObject {
+    Q_OBJECT
+
+    QString m_out;
+    QTemporaryDir m_dir;
+
+    void save(QWidget& w, const QString& name) {
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QApplication::processEvents();
+        const QString file = m_out + QLatin1Char('/') + name + QStringLiteral(".png");
+        QVERIFY2(w.grab().save(file), qPrintable(file));
+        qInfo("%s", qPrintable(file));
+    }
+
+private slots:
+    void initTestCase() {
+        m_out = qEnvironmentVariable("KRTP_BINARY_DIR", QDir::currentPath()) + QStringLiteral("/screens");
+        QVERIFY(QDir().mkpath(m_out));
+    }
+
+    void splash() {
+        frmSplash w;
+        save(w, QStringLiteral("frmSplash"));
+    }
+
+    void login() {
+        SettingsStore store(m_dir.filePath(QStringLiteral("login.ini")));
+        store.set(settings::LoginUserName, QStringLiteral("Bob"));
+        store.set(settings::LoginPassword, QStringLiteral("builder"));
+        frmLogin w(nullptr, &store);
+        save(w, QStringLiteral("frmLogin"));
+        w.chkProxyServer->setChecked(true);
+        w.txtProxyName->setText(QStringLiteral("cache.korrindale.net"));
+        w.txtProxyPort->setText(QStringLiteral("3128"));
+        save(w, QStringLiteral("frmLogin-proxy"));
+    }
+
+    void localFolder() {
+        runState().LocalFolder = QDir::homePath() + QLatin1Char('/');
+        SettingsStore store(m_dir.filePath(QStringLiteral("folder.ini")));
+        frmSetLocalDir w(nullptr, &store);
+        w.show();
+        QTRY_VERIFY(w.dirLocalFolder->viewport()->rect().contains(
+            w.dirLocalFolder->visualRect(w.dirLocalFolder->currentIndex()).center()));
+        save(w, QStringLiteral("frmSetLocalDir"));
+    }
+
+    void mainMenu() {
+        QFile motd(QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site/krg/_message.dat"));
+        QVERIFY(motd.open(QIODevice::ReadOnly));
+        runState().UserLevel = LevelAdministrator;
+        frmMainMenu w;
+        w.txtMessage->setPlainText(ParseMessageOfTheDay(QString::fromLatin1(motd.readAll())).message);
+        const MainMenuButtons allowed = ButtonsForLevel(runState().UserLevel);
+        w.cmdAdventure->setEnabled(allowed.adventure);
+        w.cmdWebPage->setEnabled(allowed.webPage);
+        w.cmdPostNews->setEnabled(allowed.postNews);
+        w.cmdUsers->setEnabled(allowed.users);
+        save(w, QStringLiteral("frmMainMenu"));
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestScreens)
+#include "tst_screens.moc"
