@@ -4,6 +4,7 @@
 #include "app/gui/frmmainmenu.h"
 #include "app/gui/frmsetlocaldir.h"
 #include "app/gui/frmsplash.h"
+#include "app/gui/guistartupwindows.h"
 #include "app/runstate.h"
 #include "app/settingsstore.h"
 #include "buildconfig.h"
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 using namespace krtp;
@@ -406,6 +408,46 @@ private slots:
         QCOMPARE(cancelled.result(), int(QDialog::Rejected));
         QCOMPARE(m_store->get(settings::LocalFolder), QStringLiteral("/"));
         QCOMPARE(dialogs.records().size(), 1);
+    }
+
+    // The whole start-up with the real windows: modal ones are answered from a timer.
+    void wholeStartUp() {
+        test::ScriptedDialogs dialogs;
+        SettingsStore store(m_dir.filePath(QStringLiteral("whole.ini")));
+        setSettingsStore(&store);
+        const QString program = m_dir.filePath(QStringLiteral("program"));
+        QDir().mkpath(program);
+        QStringList seen;
+        QTimer driver;
+        connect(&driver, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* login = qobject_cast<frmLogin*>(modal); login && !login->checking()) {
+                seen << QStringLiteral("login");
+                login->txtUserName->setText(QStringLiteral("Velmar"));
+                login->txtPassword->setText(QStringLiteral("keystone"));
+                login->cmdOK->click();
+            } else if (auto* folder = qobject_cast<frmSetLocalDir*>(modal)) {
+                seen << QStringLiteral("localfolder ") + folder->treePath();
+                folder->cmdCancel->click();
+            }
+        });
+        driver.start(5);
+        GuiStartupWindows windows;
+        const StartupEnd end = RunStartup(windows, store, program, {QStringLiteral("krtp")});
+        driver.stop();
+        setSettingsStore(nullptr);
+        QCOMPARE(end, StartupEnd::Running);
+        const QString local = program + QStringLiteral("/Local Folder");
+        QCOMPARE(seen, (QStringList{QStringLiteral("login"), QStringLiteral("localfolder ") + local}));
+        QCOMPARE(runState().CurrentUserName, QStringLiteral("Velmar"));
+        QCOMPARE(runState().LocalFolder, local + QLatin1Char('/'));
+        QVERIFY(QFileInfo(local + QStringLiteral("/VelmarFTP/krg/_message.dat")).isFile());
+        QVERIFY(windows.mainMenu() && windows.mainMenu()->isVisible());
+        QVERIFY(windows.mainMenu()->txtMessage->toPlainText().startsWith(QLatin1String("Welcome back")));
+        QVERIFY(!windows.splash() || !windows.splash()->isVisible());
+        QCOMPARE(store.get(settings::LoginUserName), QStringLiteral("Velmar"));
+        QVERIFY(dialogs.records().isEmpty());
+        delete windows.mainMenu();
     }
 
     void splash() {
