@@ -1,0 +1,240 @@
+#include "filestore/catalogue.h"
+#include "filestore/filestatus.h"
+#include "filestore/filestore.h"
+#include "filestore/preview.h"
+#include "testmain.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace krtp;
+
+namespace {
+
+QList<CatalogueRecord> readAll(const QByteArray& data, QString* line1 = nullptr, QString* line2 = nullptr) {
+    CatalogueReader r(data);
+    QString l1, l2;
+    r.readLine(l1);
+    r.readLine(l2);
+    if (line1)
+        *line1 = l1;
+    if (line2)
+        *line2 = l2;
+    QList<CatalogueRecord> out;
+    CatalogueRecord rec;
+    while (r.readRecord(rec))
+        out.append(rec);
+    return out;
+}
+
+QByteArray rewrite(const QByteArray& data) {
+    CatalogueReader r(data);
+    QString l1, l2;
+    r.readLine(l1);
+    r.readLine(l2);
+    CatalogueWriter w(r.isUtf8());
+    w.writeLine(l1);
+    w.writeLine(QString::number(LeadingNumber(l2)));
+    CatalogueRecord rec;
+    while (r.readRecord(rec))
+        w.writeRecord(rec);
+    return w.bytes();
+}
+
+} // namespace
+
+class TestCatalogue : public QObject {
+    Q_OBJECT
+private slots:
+    void roundTripIsByteExact_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("plain") << QByteArray("2.0.5\r\n2\r\n\"index.html\",3,\"\",\"velmar\",\"Home page\",\"velmar: first\"\r\n"
+                                             "\"Logo.GIF\",1,\"brenmoor\",\"\",\"\",\"\"\r\n");
+        QTest::newRow("empty catalogue") << QByteArray("1.2.0\r\n0\r\n");
+        QTest::newRow("commas and negative") << QByteArray("2.0.5\r\n1\r\n\"a, b.txt\",-4,\"x\",\"y\",\"one, two\",\"c: d, e\"\r\n");
+        QTest::newRow("latin-1") << QByteArray("2.0.5\r\n1\r\n\"caf\xe9.txt\",2,\"\",\"J\xf6rg\",\"\xa9\",\"\"\r\n");
+        QTest::newRow("utf-8") << QByteArray("2.0.5\r\n1\r\n\"caf\xc3\xa9.txt\",2,\"\",\"\",\"\",\"\"\r\n");
+        QTest::newRow("max version") << QByteArray("2.0.5\r\n1\r\n\"a\",32767,\"\",\"\",\"\",\"\"\r\n");
+    }
+    void roundTripIsByteExact() {
+        QFETCH(QByteArray, data);
+        QCOMPARE(rewrite(data), data);
+    }
+
+    void readingRules() {
+        // Quoted fields keep commas, unquoted fields end at a comma, blanks before a field are
+        // skipped, line ends separate fields like commas, the version of an empty field is 0.
+        const QByteArray data = "2.0.5\r\n4\r\n"
+                                "\"a,b.txt\",7,\"ctl\",\"au\",\"d, e\",\"c\"\r\n"
+                                "plain.html, 12 ,  \"x\",  bare author,desc,comment text\r\n"
+                                "\"split.txt\",3,\"\"\r\n\"who\",\"what\",\"why\"\r\n"
+                                "\"noversion.txt\",,\"\",\"\",\"\",\"\"\r\n";
+        QString l1, l2;
+        const auto recs = readAll(data, &l1, &l2);
+        QCOMPARE(l1, QStringLiteral("2.0.5"));
+        QCOMPARE(l2, QStringLiteral("4"));
+        QCOMPARE(recs.size(), 4);
+        QCOMPARE(recs[0].Name, QStringLiteral("a,b.txt"));
+        QCOMPARE(recs[0].CurrentVersion, qint16(7));
+        QCOMPARE(recs[0].Description, QStringLiteral("d, e"));
+        QCOMPARE(recs[1].Name, QStringLiteral("plain.html"));
+        QCOMPARE(recs[1].CurrentVersion, qint16(12));
+        QCOMPARE(recs[1].Controller, QStringLiteral("x"));
+        QCOMPARE(recs[1].Author, QStringLiteral("bare author"));
+        QCOMPARE(recs[1].Comment, QStringLiteral("comment text"));
+        QCOMPARE(recs[2].Name, QStringLiteral("split.txt"));
+        QCOMPARE(recs[2].Author, QStringLiteral("who"));
+        QCOMPARE(recs[2].Comment, QStringLiteral("why"));
+        QCOMPARE(recs[3].CurrentVersion, qint16(0));
+    }
+
+    void recordCutShortAndEmptyNames() {
+        const auto recs = readAll("2.0.5\r\n3\r\n\"\",1,\"\",\"\",\"\",\"\"\r\n\"a.txt\",2,\"me\"");
+        QCOMPARE(recs.size(), 2);
+        QVERIFY(recs[0].Name.isEmpty());
+        QCOMPARE(recs[1].Name, QStringLiteral("a.txt"));
+        QCOMPARE(recs[1].CurrentVersion, qint16(2));
+        QCOMPARE(recs[1].Controller, QStringLiteral("me"));
+        QVERIFY(recs[1].Author.isEmpty() && recs[1].Description.isEmpty() && recs[1].Comment.isEmpty());
+        // A quote never closed runs to the end of the file.
+        const auto open = readAll("2.0.5\r\n1\r\n\"a.txt\",1,\"x\",\"y\",\"runs on");
+        QCOMPARE(open.size(), 1);
+        QCOMPARE(open[0].Description, QStringLiteral("runs on"));
+    }
+
+    void linesAndBlankLines() {
+        // No line at all, only line 1, LF line ends and blank lines between records.
+        CatalogueReader empty(QByteArray{});
+        QString line;
+        QVERIFY(!empty.readLine(line));
+        CatalogueReader one("2.0.5\r\n");
+        QVERIFY(one.readLine(line));
+        QVERIFY(!one.readLine(line));
+        const auto recs = readAll("2.0.5\n2\n\n\"a\",1,\"\",\"\",\"\",\"\"\n\n\"b\",2,\"\",\"\",\"\",\"\"\n\n");
+        QCOMPARE(recs.size(), 2);
+        QCOMPARE(recs[1].Name, QStringLiteral("b"));
+    }
+
+    void versionNumbers() {
+        QCOMPARE(LeadingVersion(QStringLiteral("")), qint16(0));
+        QCOMPARE(LeadingVersion(QStringLiteral("abc")), qint16(0));
+        QCOMPARE(LeadingVersion(QStringLiteral(" 12abc")), qint16(12));
+        QCOMPARE(LeadingVersion(QStringLiteral("99999")), qint16(32767));
+        QCOMPARE(LeadingVersion(QStringLiteral("-99999")), qint16(-32768));
+        QCOMPARE(LeadingVersion(QStringLiteral("99999999999999999999999")), qint16(32767));
+    }
+
+    void writerNeverWritesQuotesOrLineBreaks() {
+        CatalogueWriter w;
+        w.writeLine(QStringLiteral("2.0.5"));
+        w.writeLine(QStringLiteral("1"));
+        CatalogueRecord r;
+        r.Name = QStringLiteral("a.txt");
+        r.CurrentVersion = 2;
+        r.Description = QStringLiteral("say \"hi\"\r\nsecond line\nthird");
+        r.Comment = QStringLiteral("x\ry");
+        w.writeRecord(r);
+        QCOMPARE(w.bytes(), QByteArray("2.0.5\r\n1\r\n\"a.txt\",2,\"\",\"\",\"say 'hi' second line third\",\"x y\"\r\n"));
+        // A Latin-1 catalogue that gets a character beyond Latin-1 is written in UTF-8.
+        CatalogueWriter latin(false);
+        latin.writeLine(QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
+        QCOMPARE(latin.bytes(), QByteArray("caf\xc3\xa9 \xe2\x82\xac\r\n"));
+    }
+
+    void statusTable_data() {
+        QTest::addColumn<QString>("controller");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("local");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("count");
+        QTest::newRow("mine, versions differ") << "Dovrin" << 4 << 2 << "open" << int(FileStatus::CountCheckedOut);
+        QTest::newRow("mine, other case") << "DOVRIN" << 4 << 4 << "open" << int(FileStatus::CountCheckedOut);
+        QTest::newRow("older copy") << "" << 4 << 2 << "old" << int(FileStatus::CountOutdated);
+        QTest::newRow("never fetched, locked") << "someone" << 4 << 0 << "new" << int(FileStatus::CountOutdated);
+        QTest::newRow("locked, current") << "someone" << 4 << 4 << "locked" << int(FileStatus::CountNone);
+        QTest::newRow("free, current") << "" << 4 << 4 << "unlocked" << int(FileStatus::CountNone);
+        QTest::newRow("newer local copy") << "" << 4 << 5 << "old" << int(FileStatus::CountOutdated);
+    }
+    void statusTable() {
+        QFETCH(QString, controller);
+        QFETCH(int, version);
+        QFETCH(int, local);
+        QFETCH(QString, status);
+        QFETCH(int, count);
+        const FileStatus s = DecideFileStatus(controller, version, local, QStringLiteral("dovrin"), ColourFlags{});
+        QCOMPARE(s.key, status);
+        QCOMPARE(int(s.count), count);
+    }
+
+    void freeFileIsNotMineBeforeLogin() {
+        QCOMPARE(DecideFileStatus(QString(), 1, 1, QString(), ColourFlags{}).key, QStringLiteral("unlocked"));
+    }
+
+    void getIcon() {
+        QCOMPARE(GetIcon(true, QStringLiteral("old"), QStringLiteral("a.gif")), QStringLiteral("old"));
+        QCOMPARE(GetIcon(false, QStringLiteral("old"), QStringLiteral("Logo.GIF")), QStringLiteral(".gif"));
+        QCOMPARE(GetIcon(false, QStringLiteral("unlocked"), QStringLiteral("site.backup.txt")), QStringLiteral(".txt"));
+        QCOMPARE(GetIcon(false, QStringLiteral("unlocked"), QStringLiteral("index.html")), QStringLiteral("unlocked"));
+        QCOMPARE(GetIcon(false, QStringLiteral("new"), QStringLiteral("README")), QStringLiteral("new"));
+        QCOMPARE(GetIcon(false, QStringLiteral("new"), QStringLiteral("tune.txt.")), QStringLiteral("new"));
+        QCOMPARE(GetIcon(false, QStringLiteral("new"), QStringLiteral("x.Norrow")), QStringLiteral(".norrow"));
+        QCOMPARE(FileListImageKeys().size(), 16);
+    }
+
+    void messageTexts() {
+        QCOMPARE(FileStore::CountReason(5, 3), QStringLiteral("5 files expected, 3 files found)"));
+        QCOMPARE(FileStore::OutdatedMessage(QStringLiteral("2.0.6")),
+                 QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using version 2.0.5\r\n\r\n"
+                                "Please get version 2.0.6 from Dovrin."));
+        QCOMPARE(FileStore::RepairQuestion(QStringLiteral("file not found"), QStringLiteral("/home/m/site/")),
+                 QStringLiteral(
+                     "KRtp detected a corrupt or missing _files.txt on the server. This is probably the result of KRtp "
+                     "crashing the last time that you or another user was checking in, checking out, or adding files."
+                     "\r\n\r\nKRtp will now try to restore _files.txt from a backup on the server.: If this fails, "
+                     "please email a copy of the _files.txt.backup file from your computer to Dovrin.  This file should "
+                     "be found at /home/m/site/.\r\n\r\n(ERR: file not found)\r\n\r\nPress <OK> to attempt to restore "
+                     "_files.txt from the server backup."));
+        QVERIFY(FileStore::RepairQuestion(FileStore::CountReason(2, 1), QString()).contains(
+            QStringLiteral("(ERR: 2 files expected, 1 files found))\r\n")));
+        QCOMPARE(FileStore::CheckedOutQuestion(1),
+                 QStringLiteral("You currently have 1 file checked out.  Would you like to view the list of checked out "
+                                "files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp"));
+        QVERIFY(FileStore::CheckedOutQuestion(2).startsWith(QStringLiteral("You currently have 2 files checked out.  ")));
+        QCOMPARE(FileStore::CommunicationsError(7, QStringLiteral("broken")),
+                 QStringLiteral("*** communications error ***\r\n7: broken\r\n\r\nYou may need to restart KRtp."));
+    }
+
+    void previewContent() {
+        QTemporaryDir dir;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QFile t(QStringLiteral("notes.txt"));
+        QVERIFY(t.open(QIODevice::WriteOnly));
+        t.write("caf\xe9\r\nline");
+        t.close();
+        QFile h(QStringLiteral("page.html"));
+        QVERIFY(h.open(QIODevice::WriteOnly));
+        h.close();
+        QFile g(QStringLiteral("Logo.GIF"));
+        QVERIFY(g.open(QIODevice::WriteOnly));
+        g.close();
+
+        PreviewContent c = PreviewFor(QStringLiteral("notes.txt"));
+        QCOMPARE(c.kind, PreviewContent::Text);
+        QCOMPARE(c.text, QString::fromLatin1("caf\xe9\r\nline"));
+        c = PreviewFor(QStringLiteral("missing.txt"));
+        QCOMPARE(c.text, QStringLiteral("missing.txt does not exist on the local hard drive!"));
+        c = PreviewFor(QStringLiteral("gone.gif"));
+        QCOMPARE(c.kind, PreviewContent::Text);
+        QCOMPARE(c.text, QStringLiteral("gone.gif does not exist on the local hard drive!"));
+        c = PreviewFor(QStringLiteral("page.html"));
+        QCOMPARE(c.text, QStringLiteral("No Preview Availble: page.html"));
+        c = PreviewFor(QStringLiteral("Logo.GIF"));
+        QCOMPARE(c.kind, PreviewContent::Picture);
+        QCOMPARE(c.picturePath, QStringLiteral("Logo.GIF"));
+        QVERIFY(QDir::setCurrent(QDir::homePath()));
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestCatalogue)
+#include "tst_catalogue.moc"

@@ -1,0 +1,297 @@
+#include "app/siteconfig.h"
+#include "filestore/filestore.h"
+#include "scripteddialogs.h"
+#include "storetestutil.h"
+#include "testmain.h"
+#include "transfer/transfercontrol.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+const QByteArray kIndex = catalogueLine("index.html", 3, "", "velmar", "Home page", "velmar: links");
+const QByteArray kLogo = catalogueLine("Logo.GIF", 2, "brenmoor", "", "The logo", "brenmoor: bigger");
+const QByteArray kNotes = catalogueLine("notes.txt", 5, "DOVRIN", "Dovrin", "Notes", "Dovrin: more");
+
+} // namespace
+
+class TestFileStore : public QObject {
+    Q_OBJECT
+    StoreFixture fx;
+    std::unique_ptr<TransferControl> inet;
+    std::unique_ptr<FileListModel> list;
+    std::unique_ptr<FileStore> store;
+    std::unique_ptr<ScriptedDialogs> dlg;
+    int closed = 0;
+    int ended = 0;
+
+    void makeStore() {
+        inet = std::make_unique<TransferControl>();
+        inet->configureForSite();
+        list = std::make_unique<FileListModel>();
+        store = std::make_unique<FileStore>(*inet, *list, settingsStore(), dialogs());
+        closed = ended = 0;
+        store->closeWindow = [this] { ++closed; };
+        store->endProgram = [this] { ++ended; };
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+
+    void init() {
+        fx.resetLocal();
+        dlg = std::make_unique<ScriptedDialogs>();
+        makeStore();
+    }
+
+    void cleanup() {
+        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
+        store.reset();
+        list.reset();
+        inet.reset();
+        dlg.reset();
+    }
+
+    void completeReadFillsTheList() {
+        ScriptedDialogs& d = *dlg;
+        fx.setCatalogue(catalogue({kIndex, kLogo, kNotes}));
+        settingsStore().setFileVersion(QStringLiteral("INDEX.HTML"), QStringLiteral("3"));
+        settingsStore().setFileVersion(QStringLiteral("logo.gif"), QStringLiteral("1"));
+        QVERIFY(store->UpdateFileList());
+        QVERIFY(d.records().isEmpty());
+        QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Complete);
+        QCOMPARE(list->count(), 3);
+        const ListEntry* logo = list->find(QStringLiteral("logo.gif"));
+        QVERIFY(logo);
+        QCOMPARE(logo->text, QStringLiteral("Logo.GIF"));
+        QCOMPARE(logo->columns.value(QStringLiteral("owner")), QStringLiteral("brenmoor"));
+        QCOMPARE(logo->columns.value(QStringLiteral("ver")), QStringLiteral("2"));
+        QCOMPARE(logo->columns.value(QStringLiteral("myver")), QStringLiteral("1"));
+        QCOMPARE(logo->columns.value(QStringLiteral("desc")), QStringLiteral("The logo"));
+        QCOMPARE(logo->columns.value(QStringLiteral("comment")), QStringLiteral("brenmoor: bigger"));
+        QCOMPARE(logo->columns.value(QStringLiteral("status")), QStringLiteral("old"));
+        QCOMPARE(logo->smallIconKey, QStringLiteral("old")); // red circle by default
+        QCOMPARE(list->find(QStringLiteral("index.html"))->smallIconKey, QStringLiteral("unlocked"));
+        // Checked out by the member in another letter case, never fetched: open, not outdated.
+        QCOMPARE(list->find(QStringLiteral("notes.txt"))->columns.value(QStringLiteral("status")), QStringLiteral("open"));
+        QCOMPARE(list->find(QStringLiteral("notes.txt"))->smallIconKey, QStringLiteral(".txt"));
+        QCOMPARE(store->LastCountOfCheckedOutFiles, 1);
+        QCOMPARE(store->LastCountOfOutdatedFiles, 1);
+        QVERIFY(list->inputEnabled());
+        // The connection is left in the control folder: a listing there finds the catalogue.
+        QVERIFY(store->Run(QStringLiteral("ls _files.txt")));
+        QVERIFY(store->GetChunkData.contains(QStringLiteral("_files.txt")));
+    }
+
+    void emptyCatalogueIsComplete() {
+        ScriptedDialogs& d = *dlg;
+        fx.setCatalogue("2.0.5\r\n0\r\n");
+        QVERIFY(store->UpdateFileList());
+        QCOMPARE(list->count(), 0);
+        QVERIFY(d.records().isEmpty());
+    }
+
+    void brokenCatalogueIsRetriedOnceThenRepairedFromTheBackup_data() {
+        QTest::addColumn<QByteArray>("broken");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("count") << catalogue({kIndex}, "2.0.5", 2) << QStringLiteral("2 files expected, 1 files found)");
+        QTest::newRow("empty") << QByteArray("") << QStringLiteral("file is empty");
+        QTest::newRow("line 1 only") << QByteArray("2.0.5\r\n") << QStringLiteral("file is incomplete");
+        QTest::newRow("missing") << QByteArray() << QStringLiteral("file not found");
+        QTest::newRow("counted empty name")
+            << catalogue({kIndex, catalogueLine("", 1)}) << QStringLiteral("2 files expected, 1 files found)");
+    }
+    void brokenCatalogueIsRetriedOnceThenRepairedFromTheBackup() {
+        QFETCH(QByteArray, broken);
+        QFETCH(QString, reason);
+        const QByteArray good = catalogue({kIndex, kLogo});
+        fx.setCatalogue(broken, good);
+        if (broken.isNull())
+            QFile::remove(fx.host.path(QStringLiteral("krg/_files.txt")));
+        ScriptedDialogs& d = *dlg;
+        int connectionsAtPrompt = 0;
+        d.onPrompt([&](const ScriptedDialogs::Record&) { connectionsAtPrompt = inet->connectionsOpened(); });
+        d.answer(Dialogs::Ok);
+        QVERIFY(store->UpdateFileList());
+        QCOMPARE(d.texts(), QStringList{FileStore::RepairQuestion(reason, runState().LocalFolder)});
+        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
+        QVERIFY(d.unexpected().isEmpty());
+        // Two fetches (the first read and the retry) before the member is asked.
+        QVERIFY(connectionsAtPrompt >= 2);
+        QCOMPARE(fx.hostCatalogue(), good);
+        QCOMPARE(fx.hostBackup(), good);
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(ended, 0);
+    }
+
+    void cancelOnTheRepairQuestionEndsWithoutFurtherTraffic() {
+        const QByteArray broken = catalogue({kIndex}, "2.0.5", 3);
+        const QByteArray good = catalogue({kIndex});
+        fx.setCatalogue(broken, good);
+        ScriptedDialogs& d = *dlg;
+        int sentAtPrompt = -1;
+        d.onPrompt([&](const ScriptedDialogs::Record&) { sentAtPrompt = inet->commandsSent(); });
+        d.answer(Dialogs::Cancel);
+        QVERIFY(!store->UpdateFileList());
+        QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Cancelled);
+        QCOMPARE(ended, 1);
+        QCOMPARE(inet->commandsSent(), sentAtPrompt);
+        QCOMPARE(fx.hostCatalogue(), broken);
+        QCOMPARE(fx.hostBackup(), good);
+    }
+
+    void repairWithoutBackupNeverUploadsLeftovers() {
+        // No backup on the host: the repair's download fails, so nothing is sent; asked again, the
+        // member cancels. The host's catalogue is untouched.
+        const QByteArray broken = catalogue({kIndex}, "2.0.5", 3);
+        fx.setCatalogue(broken);
+        ScriptedDialogs& d = *dlg;
+        d.answer(Dialogs::Ok);
+        d.answer(Dialogs::Cancel);
+        QVERIFY(!store->UpdateFileList());
+        QCOMPARE(d.records().size(), 2);
+        QCOMPARE(fx.hostCatalogue(), broken);
+        QVERIFY(!fx.host.exists(QStringLiteral("krg/_files.txt.backup")));
+    }
+
+    void outdatedProgramClosesTheWindow() {
+        ScriptedDialogs& d = *dlg;
+        fx.setCatalogue(catalogue({kIndex}, "2.0.6"));
+        QVERIFY(!store->UpdateFileList());
+        QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Outdated);
+        QCOMPARE(d.texts(), QStringList{QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using "
+                                                       "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Dovrin.")});
+        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(closed, 1);
+        QCOMPARE(list->count(), 0);
+        // Older or equal required versions are accepted.
+        for (const char* v : {"2.0.5", "1.9.9", "2"}) {
+            fx.setCatalogue(catalogue({kIndex}, v));
+            QVERIFY2(store->UpdateFileList(), v);
+        }
+        QCOMPARE(closed, 1);
+    }
+
+    void namesDifferingInCaseStopTheFill() {
+        ScriptedDialogs& d = *dlg;
+        fx.setCatalogue(catalogue({kIndex, catalogueLine("INDEX.html", 1), kLogo}));
+        QVERIFY(!store->UpdateFileList());
+        QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::FillError);
+        QCOMPARE(d.records().size(), 1);
+        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(list->count(), 1);
+        QVERIFY(!list->inputEnabled());
+    }
+
+    void failedFetchKeepsTheList() {
+        ScriptedDialogs& d = *dlg;
+        fx.setCatalogue(catalogue({kIndex, kLogo}));
+        QVERIFY(store->UpdateFileList());
+        qputenv("KRTP_FTP_HOST", "127.0.0.1:1");
+        reloadSiteConfig();
+        QVERIFY(!store->UpdateFileList());
+        fx.host.exportEnvironment();
+        QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::FetchFailed);
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(store->LastCountOfOutdatedFiles, 0);
+        QCOMPARE(d.records().size(), 1); // the transfer layer's error
+    }
+
+    void addAppendsAndSavesWithBackup() {
+        ScriptedDialogs& d = *dlg;
+        const QByteArray before = catalogue({kIndex, kLogo});
+        fx.setCatalogue(before, "old backup");
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("new page.html"), true, 1, QString(), QStringLiteral("Dovrin"),
+                                         QStringLiteral("say \"hi\""), QStringLiteral("Dovrin: added"), false, true,
+                                         true));
+        QVERIFY(d.records().isEmpty());
+        QCOMPARE(fx.hostCatalogue(),
+                 catalogue({kIndex, kLogo, catalogueLine("new page.html", 1, "", "Dovrin", "say 'hi'", "Dovrin: added")}));
+        QCOMPARE(fx.hostBackup(), before);
+        // Locally: the working copy and the copy before the rewrite.
+        QByteArray local;
+        QFile f(fx.localPath(QStringLiteral("_files.txt.backup")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+
+    void duplicateAddInOtherCaseChangesNothing() {
+        ScriptedDialogs& d = *dlg;
+        const QByteArray before = catalogue({kIndex, kLogo});
+        fx.setCatalogue(before, "backup");
+        QVERIFY(!store->UpdateFileDetails(QStringLiteral("INDEX.HTML"), true, 1, QString(), QString(), QString(),
+                                          QString(), false, true, true));
+        QCOMPARE(d.texts(), QStringList{QStringLiteral("Cannot add a file that already exists.")});
+        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(fx.hostCatalogue(), before);
+        QCOMPARE(fx.hostBackup(), QByteArray("backup"));
+        // The working copy stays whole, so a batch cannot upload a cut-off catalogue.
+        QFile f(fx.localPath(QStringLiteral("_files.txt")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+
+    void deleteOfMissingAndExistingNames() {
+        ScriptedDialogs& d = *dlg;
+        const QByteArray before = catalogue({kIndex, kLogo, kNotes});
+        fx.setCatalogue(before, "backup");
+        QVERIFY(!store->UpdateFileDetails(QStringLiteral("gone.txt"), false, {}, {}, {}, {}, {}, true, true, true));
+        QCOMPARE(d.texts(), QStringList{QStringLiteral("Cannot delete a file that doesn't exist.")});
+        QCOMPARE(fx.hostCatalogue(), before);
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("logo.gif"), false, {}, {}, {}, {}, {}, true, true, true));
+        QCOMPARE(fx.hostCatalogue(), catalogue({kIndex, kNotes}));
+        QCOMPARE(fx.hostBackup(), before);
+    }
+
+    void updateWithEveryValueMissingRewritesUnchanged() {
+        ScriptedDialogs& d = *dlg;
+        const QByteArray before = catalogue({kIndex, kLogo});
+        fx.setCatalogue(before, "backup");
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("Logo.gif"), false, {}, {}, {}, {}, {}, false, true, true));
+        QCOMPARE(fx.hostCatalogue(), before);
+        QCOMPARE(fx.hostBackup(), before);
+        QVERIFY(d.records().isEmpty());
+    }
+
+    void emptyNameWithoutFlagsDoesNothing() {
+        ScriptedDialogs& d = *dlg;
+        const int sent = inet->commandsSent();
+        QVERIFY(store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, false, false));
+        QCOMPARE(inet->commandsSent(), sent);
+        QVERIFY(!QFile::exists(fx.localPath(QStringLiteral("_files.txt"))));
+        QVERIFY(d.records().isEmpty());
+    }
+
+    void batchFetchesOnceAndSavesOnce() {
+        ScriptedDialogs& d = *dlg;
+        fx.setCatalogue(catalogue({kIndex, kLogo, kNotes}), "backup");
+        QVERIFY(store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, true, false));
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("index.html"), false, 4, QString(), {}, {},
+                                         QStringLiteral("Dovrin: fixed"), false, false, false));
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("notes.txt"), false, 6, QStringLiteral("Dovrin"), {}, {},
+                                         QStringLiteral("Dovrin: kept"), false, false, false));
+        QCOMPARE(fx.hostBackup(), QByteArray("backup")); // nothing saved yet
+        QVERIFY(store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, false, true));
+        QCOMPARE(fx.hostCatalogue(),
+                 catalogue({catalogueLine("index.html", 4, "", "velmar", "Home page", "Dovrin: fixed"), kLogo,
+                            catalogueLine("notes.txt", 6, "Dovrin", "Dovrin", "Notes", "Dovrin: kept")}));
+        QCOMPARE(fx.hostBackup(), catalogue({kIndex, kLogo, kNotes}));
+        QVERIFY(!store->UpdateFileDetails(QStringLiteral("index.html"), false, 32768, {}, {}, {}, {}, false, true,
+                                          false));
+        QCOMPARE(d.records().size(), 1);
+    }
+
+    void rewriteDropsEmptyNamesButKeepsTheCount() {
+        fx.setCatalogue(catalogue({kIndex, catalogueLine("", 1), kLogo}), "backup");
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {}, {}, {}, false, true, true));
+        QCOMPARE(fx.hostCatalogue(), catalogue({kIndex, kLogo}, "2.0.5", 3));
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestFileStore)
+#include "tst_filestore.moc"
