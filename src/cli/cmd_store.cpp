@@ -1,0 +1,162 @@
+// krtp-cli store: the shared file store from the command line, through the same operations as the
+// file list window.
+#include "app/login.h"
+#include "app/runstate.h"
+#include "app/settingsstore.h"
+#include "app/siteconfig.h"
+#include "cli/clicommand.h"
+#include "filestore/filelistmodel.h"
+#include "filestore/filestatus.h"
+#include "filestore/filestore.h"
+#include "platform/consoledialogs.h"
+#include "transfer/transfercontrol.h"
+
+#include <QDir>
+#include <cstdio>
+#include <memory>
+
+namespace krtp::cli {
+
+namespace {
+
+const char kStoreUsage[] =
+    "store status --user NAME --password PW [--local-folder DIR] [--proxy HOST:PORT] [--yes]";
+
+// Logs the member in with the login's credential check; on success the run-time state holds the
+// member's name and level. Returns the exit code to end with, or 0.
+int LoginMember(const QString& user, const QString& password, const QString& proxy) {
+    TransferControl control;
+    control.Protocol = TransferControl::ProtocolHTTP;
+    if (!proxy.isEmpty()) {
+        control.Proxy = proxy;
+        control.AccessType = TransferControl::AccessNamedProxy;
+    }
+    const LoginCheck check = CheckCredentials(control, siteConfig().baseUrl, user, password);
+    if (check.outcome == LoginCheck::FetchFailed) {
+        std::fprintf(stderr, "%s\n", check.error.toLocal8Bit().constData());
+        return 3;
+    }
+    if (check.outcome != LoginCheck::Accepted) {
+        std::fprintf(stderr, "%s\n", kInvalidLoginMessage);
+        return 1;
+    }
+    if (check.member.level < LevelReadOnly || check.member.level > LevelAdministrator) {
+        std::fprintf(stderr, "Sorry, you've been locked out.\n");
+        return 1;
+    }
+    runState().CurrentUserName = check.member.name;
+    runState().UserLevel = check.member.level;
+    runState().ProxyServer = proxy;
+    return 0;
+}
+
+// What every store subcommand needs: a logged-in member, the local folder as working directory,
+// console dialogs and a store on its own transfer control and list.
+struct StoreSession {
+    ConsoleDialogs consoleDialogs;
+    TransferControl inet;
+    FileListModel list;
+    std::unique_ptr<FileStore> store;
+
+    explicit StoreSession(bool answerYes) : consoleDialogs(answerYes, stderr) {}
+};
+
+// Parses the shared options, logs in and enters the local folder. Returns 0 or the exit code.
+int OpenSession(QStringList& args, std::unique_ptr<StoreSession>& session) {
+    const QString user = takeOption(args, QStringLiteral("--user"));
+    const QString password = takeOption(args, QStringLiteral("--password"));
+    const QString proxy = takeOption(args, QStringLiteral("--proxy"));
+    QString folder = takeOption(args, QStringLiteral("--local-folder"), settingsStore().get(settings::LocalFolder));
+    const bool yes = takeFlag(args, QStringLiteral("--yes"));
+    if (user.isEmpty() || !args.isEmpty()) {
+        std::fprintf(stderr, "usage: krtp-cli %s\n", kStoreUsage);
+        return 2;
+    }
+    if (folder.isEmpty()) {
+        std::fprintf(stderr, "No local folder: give --local-folder DIR or set one in the program.\n");
+        return 2;
+    }
+    folder = QDir(folder).absolutePath();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    if (!QDir::setCurrent(folder)) {
+        std::fprintf(stderr, "Cannot enter the local folder %s\n", folder.toLocal8Bit().constData());
+        return 2;
+    }
+    if (const int rc = LoginMember(user, password, proxy))
+        return rc;
+    runState().LocalFolder = folder;
+    runState().NoReadOnly = settingsStore().isYes(settings::NoReadOnly);
+
+    session = std::make_unique<StoreSession>(yes);
+    setDialogs(&session->consoleDialogs);
+    session->inet.configureForSite();
+    session->inet.Document = QStringLiteral("/");
+    session->store = std::make_unique<FileStore>(session->inet, session->list, settingsStore(),
+                                                 session->consoleDialogs);
+    return 0;
+}
+
+void CloseSession(std::unique_ptr<StoreSession>& session) {
+    if (!session)
+        return;
+    session->inet.Execute(QStringLiteral("QUIT"));
+    session->inet.waitUntilIdle(5000);
+    setDialogs(nullptr);
+    session.reset();
+}
+
+QByteArray field(const QString& text) {
+    QString t = text;
+    t.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return t.toUtf8();
+}
+
+// One line per entry in list order: name, status and the columns, separated by tabs.
+int status(StoreSession& s) {
+    const bool complete = s.store->UpdateFileList();
+    for (const ListEntry& e : s.list.entries()) {
+        QByteArray line = field(e.text);
+        for (const char* column : {columns::kStatus, columns::kOwner, columns::kVer, columns::kMyVer, columns::kAuthor,
+                                   columns::kDesc, columns::kComment}) {
+            line += '\t';
+            line += field(e.columns.value(QLatin1String(column)));
+        }
+        line += '\n';
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    }
+    std::fflush(stdout);
+    return complete ? 0 : 1;
+}
+
+struct StoreSubcommand {
+    const char* name;
+    int (*run)(StoreSession& session);
+};
+
+const StoreSubcommand kSubcommands[] = {
+    {"status", status},
+};
+
+int store(const QStringList& arguments) {
+    QStringList args = arguments;
+    const QString name = args.isEmpty() ? QString() : args.takeFirst();
+    for (const StoreSubcommand& sub : kSubcommands) {
+        if (name != QLatin1String(sub.name))
+            continue;
+        std::unique_ptr<StoreSession> session;
+        if (const int rc = OpenSession(args, session))
+            return rc;
+        const int rc = sub.run(*session);
+        CloseSession(session);
+        return rc;
+    }
+    std::fprintf(stderr, "usage: krtp-cli %s\n", kStoreUsage);
+    return 2;
+}
+
+CliRegistration storeCommand({"store", kStoreUsage, store});
+
+} // namespace
+
+} // namespace krtp::cli
