@@ -49,7 +49,8 @@ QString unpadded(const QByteArray& field) {
 QByteArray EncodeAccountRecord(const AccountRecord& record, QString* error) {
     if (!IsAccountText(record.Name) || !IsAccountText(record.Password)) {
         if (error)
-            *error = QStringLiteral("Member names and passwords may only use Western European (Latin-1) letters.");
+            *error =
+                QStringLiteral("Member names and passwords may only use Western European (Latin-1) letters.");
         return {};
     }
     QByteArray bytes = padded(record.Name, kAccountNameSize) + padded(record.Password, kAccountPasswordSize);

@@ -18,7 +18,9 @@ QString DefaultLocalFolder(const QString& programFolder) {
 namespace {
 
 // An empty path must not count as success (QDir::setCurrent("") would keep the old directory).
-bool enterFolder(const QString& folder) { return !folder.isEmpty() && QDir::setCurrent(folder); }
+bool enterFolder(const QString& folder) {
+    return !folder.isEmpty() && QDir::setCurrent(folder);
+}
 
 } // namespace
 

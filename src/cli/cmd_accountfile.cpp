@@ -67,7 +67,8 @@ int makeAccounts(const QStringList& arguments) {
     return 0;
 }
 
-CliRegistration makeAccountsCommand({"make-accounts", "make-accounts --members LIST --out FILE", makeAccounts});
+CliRegistration makeAccountsCommand({"make-accounts", "make-accounts --members LIST --out FILE",
+                                     makeAccounts});
 
 } // namespace
 

@@ -42,9 +42,10 @@ private slots:
 
     void roundTripKeepsEdgeBytes() {
         // "\xDF" scrambles to a blank: a leading or full-width trailing one must survive.
-        const QString name = QString::fromLatin1("\xDF") + QStringLiteral("tefan") + QString(24, QLatin1Char('x'));
-        const QString password = QString::fromLatin1("\xE9t\xE9") + QString(25, QLatin1Char('y')) +
-                                 QString::fromLatin1("\xDF");
+        const QString name =
+            QString::fromLatin1("\xDF") + QStringLiteral("tefan") + QString(24, QLatin1Char('x'));
+        const QString password =
+            QString::fromLatin1("\xE9t\xE9") + QString(25, QLatin1Char('y')) + QString::fromLatin1("\xDF");
         QCOMPARE(name.size(), 30);
         QCOMPARE(password.size(), 29);
         const AccountRecord back = DecodeAccountRecord(record(name, password, 4));
@@ -60,7 +61,8 @@ private slots:
         QCOMPARE(back.Password, QString(29, QLatin1Char('p')));
 
         QString error;
-        QVERIFY(EncodeAccountRecord({QStringLiteral("\u0141ukasz"), QStringLiteral("pw"), 3}, &error).isEmpty());
+        QVERIFY(
+            EncodeAccountRecord({QStringLiteral("\u0141ukasz"), QStringLiteral("pw"), 3}, &error).isEmpty());
         QVERIFY(!error.isEmpty());
         QVERIFY(EncodeAccountRecord({QStringLiteral("Lukas"), QStringLiteral("\u20AC"), 3}).isEmpty());
         QVERIFY(!IsAccountText(QStringLiteral("\u0141")));
@@ -114,8 +116,8 @@ private slots:
         // A blank slot is not a member.
         QVERIFY(!FindMember(file, QString(), QString()).found);
         QVERIFY(!FindMember(QByteArray(), QStringLiteral("bob"), QStringLiteral("secret")).found);
-        QVERIFY(!FindMember(QByteArray("<html><body>404 Not Found</body></html>").repeated(3), QStringLiteral("bob"),
-                            QStringLiteral("secret"))
+        QVERIFY(!FindMember(QByteArray("<html><body>404 Not Found</body></html>").repeated(3),
+                            QStringLiteral("bob"), QStringLiteral("secret"))
                      .found);
         // Typed text outside Latin-1 never matches a stored "?".
         const QByteArray q = record(QStringLiteral("?"), QStringLiteral("?"), 3);
@@ -125,8 +127,9 @@ private slots:
     void queryValuesAreEncoded() {
         QCOMPARE(AccountQueryUrl(QStringLiteral("http://h:1/"), QStringLiteral("Bob"), QStringLiteral("pw")),
                  QStringLiteral("http://h:1/krg/_files.dat?username=Bob&password=pw"));
-        QCOMPARE(AccountQueryUrl(QStringLiteral("http://h:1"), QStringLiteral(" a b"), QStringLiteral("x#&=y%")),
-                 QStringLiteral("http://h:1/krg/_files.dat?username=%20a%20b&password=x%23%26%3Dy%25"));
+        QCOMPARE(
+            AccountQueryUrl(QStringLiteral("http://h:1"), QStringLiteral(" a b"), QStringLiteral("x#&=y%")),
+            QStringLiteral("http://h:1/krg/_files.dat?username=%20a%20b&password=x%23%26%3Dy%25"));
     }
 
     // The demo site's account file is built from the member list; they must agree.

@@ -72,7 +72,8 @@ private slots:
     }
     void init() {
         runState() = RunState();
-        m_store = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("s%1.ini").arg(++m_storeCount)));
+        m_store =
+            std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("s%1.ini").arg(++m_storeCount)));
         m_host.write(QStringLiteral("krg/_files.dat"), m_seedAccounts);
         m_host.exportEnvironment();
     }
@@ -132,8 +133,9 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("password");
         QTest::newRow("wrong password") << m_seedAccounts << "build";
-        QTest::newRow("html page") << QByteArray("<html><head><title>Error</title></head><body>The page cannot be "
-                                                 "found. Please try again later.</body></html>\r\n")
+        QTest::newRow("html page") << QByteArray(
+                                          "<html><head><title>Error</title></head><body>The page cannot be "
+                                          "found. Please try again later.</body></html>\r\n")
                                    << "builder";
         QTest::newRow("empty") << QByteArray() << "builder";
     }
@@ -199,7 +201,8 @@ private slots:
 
     void proxyBox() {
         test::ScriptedDialogs dialogs;
-        runState().ProxyServer = QStringLiteral("127.0.0.1:1"); // from the command line; nothing listens there
+        runState().ProxyServer =
+            QStringLiteral("127.0.0.1:1"); // from the command line; nothing listens there
         auto w = std::make_unique<frmLogin>(nullptr, m_store.get());
         w->show();
         QVERIFY(w->chkProxyServer->isChecked());
@@ -295,7 +298,8 @@ private slots:
             menu.openFileList = menu.openWebPage = menu.openPostNews = menu.openUsers = [&] { ++opened; };
             QVERIFY(menu.LoadWindow());
             QCOMPARE(menu.windowTitle(), QStringLiteral("VelmarFTP Main Menu"));
-            QVERIFY(menu.txtMessage->toPlainText().startsWith(QLatin1String("Welcome back to the Korrindale")));
+            QVERIFY(
+                menu.txtMessage->toPlainText().startsWith(QLatin1String("Welcome back to the Korrindale")));
             QVERIFY(!menu.txtMessage->toPlainText().contains(QLatin1String("2.0.5")));
             QVERIFY(menu.cmdAdventure->isEnabled());
             QVERIFY(menu.cmdWebPage->isEnabled());
@@ -335,9 +339,9 @@ private slots:
         const bool opened = menu.LoadWindow();
         m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
         QVERIFY(!opened);
-        QCOMPARE(dialogs.texts(),
-                 QStringList{QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using "
-                                            "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Velmar.")});
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral(
+                                      "KRtp has been updated to version 2.0.6\r\nYou are currently using "
+                                      "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Velmar.")});
         QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
     }
 
@@ -379,7 +383,8 @@ private slots:
         QVERIFY(w.isVisible());
         QCOMPARE(m_store->get(settings::LocalFolder), QString());
         const QString expected = chosenPath + QStringLiteral("/sub/");
-        QCOMPARE(dialogs.lastText(), QStringLiteral("Set Local Folder to ") + expected + QStringLiteral(" ?"));
+        QCOMPARE(dialogs.lastText(),
+                 QStringLiteral("Set Local Folder to ") + expected + QStringLiteral(" ?"));
         QCOMPARE(dialogs.records().last().buttons, Dialogs::Buttons(Dialogs::Yes | Dialogs::No));
 
         dialogs.answer(Dialogs::Yes);

@@ -63,7 +63,8 @@ private slots:
         runState() = RunState();
         m_programFolder = m_dir.filePath(QStringLiteral("program%1").arg(QTest::currentTestFunction()));
         QDir().mkpath(m_programFolder);
-        m_store = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("%1.ini").arg(QTest::currentTestFunction())));
+        m_store = std::make_unique<SettingsStore>(
+            m_dir.filePath(QStringLiteral("%1.ini").arg(QTest::currentTestFunction())));
     }
     void cleanup() {
         QDir::setCurrent(m_startDir);
@@ -106,7 +107,8 @@ private slots:
         test::ScriptedDialogs dialogs;
         m_store->set(settings::LocalFolder, m_dir.filePath(QStringLiteral("gone/")));
         FakeWindows fails;
-        QCOMPARE(RunStartup(fails, *m_store, m_programFolder, {QStringLiteral("krtp")}), StartupEnd::NoLocalFolder);
+        QCOMPARE(RunStartup(fails, *m_store, m_programFolder, {QStringLiteral("krtp")}),
+                 StartupEnd::NoLocalFolder);
         QCOMPARE(fails.calls, (QStringList{"splash", "login", "localfolder"}));
         QVERIFY(dialogs.records().isEmpty());
 
@@ -121,7 +123,8 @@ private slots:
         test::ScriptedDialogs dialogs;
         FakeWindows w;
         w.localFolder = [] { runState().LocalFolder.clear(); };
-        QCOMPARE(RunStartup(w, *m_store, m_programFolder, {QStringLiteral("krtp")}), StartupEnd::NoLocalFolder);
+        QCOMPARE(RunStartup(w, *m_store, m_programFolder, {QStringLiteral("krtp")}),
+                 StartupEnd::NoLocalFolder);
         QVERIFY(!w.calls.contains(QStringLiteral("mainmenu")));
     }
 
@@ -129,7 +132,8 @@ private slots:
         test::ScriptedDialogs dialogs;
         FakeWindows w;
         w.login = [] {};
-        QCOMPARE(RunStartup(w, *m_store, m_programFolder, {QStringLiteral("krtp")}), StartupEnd::LoginCancelled);
+        QCOMPARE(RunStartup(w, *m_store, m_programFolder, {QStringLiteral("krtp")}),
+                 StartupEnd::LoginCancelled);
         QCOMPARE(w.calls, (QStringList{"splash", "login"}));
         QVERIFY(dialogs.records().isEmpty());
     }
@@ -142,7 +146,8 @@ private slots:
                 runState().CurrentUserName = QStringLiteral("Greta");
                 runState().UserLevel = quint8(level);
             };
-            QCOMPARE(RunStartup(w, *m_store, m_programFolder, {QStringLiteral("krtp")}), StartupEnd::LockedOut);
+            QCOMPARE(RunStartup(w, *m_store, m_programFolder, {QStringLiteral("krtp")}),
+                     StartupEnd::LockedOut);
             QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Sorry, you've been locked out.")});
             QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::None);
             QCOMPARE(dialogs.records().first().buttons, Dialogs::Buttons(Dialogs::Ok));
@@ -157,7 +162,8 @@ private slots:
         m_store->set(settings::LocalFolder, local.path() + QLatin1Char('/'));
         FakeWindows w;
         w.menuOpens = false;
-        QCOMPARE(RunStartup(w, *m_store, m_programFolder, {QStringLiteral("krtp")}), StartupEnd::MainMenuRefused);
+        QCOMPARE(RunStartup(w, *m_store, m_programFolder, {QStringLiteral("krtp")}),
+                 StartupEnd::MainMenuRefused);
         QCOMPARE(w.calls.last(), QStringLiteral("mainmenu"));
     }
 
@@ -181,9 +187,10 @@ private slots:
         m = ParseMessageOfTheDay(QStringLiteral("2.0.4\nno CR LF here"));
         QCOMPARE(m.version, QStringLiteral("2.0.4\nno CR LF here"));
         QCOMPARE(m.message, QString());
-        QCOMPARE(OutdatedProgramMessage(QStringLiteral("2.0.6")),
-                 QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using version 2.0.5"
-                                "\r\n\r\nPlease get version 2.0.6 from Velmar."));
+        QCOMPARE(
+            OutdatedProgramMessage(QStringLiteral("2.0.6")),
+            QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using version 2.0.5"
+                           "\r\n\r\nPlease get version 2.0.6 from Velmar."));
     }
 
     void buttonsByLevel() {

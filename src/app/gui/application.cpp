@@ -22,7 +22,8 @@ int RunApplication(int argc, char* argv[]) {
 
     // Every refusal during start-up ends the program at once, with whatever windows are open.
     GuiStartupWindows windows;
-    if (RunStartup(windows, settingsStore(), ProgramFolder(), QApplication::arguments()) != StartupEnd::Running)
+    if (RunStartup(windows, settingsStore(), ProgramFolder(), QApplication::arguments()) !=
+        StartupEnd::Running)
         return 0;
     return QApplication::exec();
 }

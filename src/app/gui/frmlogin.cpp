@@ -135,7 +135,8 @@ void frmLogin::SaveLoginSettings() {
         m_store.set(settings::LoginSavePassword, QStringLiteral("No"));
         m_store.set(settings::LoginPassword, QString());
     }
-    m_store.set(settings::ProxyUseProxy, chkProxyServer->isChecked() ? QStringLiteral("Yes") : QStringLiteral("No"));
+    m_store.set(settings::ProxyUseProxy,
+                chkProxyServer->isChecked() ? QStringLiteral("Yes") : QStringLiteral("No"));
     m_store.set(settings::ProxyName, txtProxyName->text());
     m_store.set(settings::ProxyPort, txtProxyPort->text());
     m_store.sync();
@@ -156,7 +157,8 @@ void frmLogin::chkProxyServer_Click() {
 void frmLogin::setBoxColours(bool busy) {
     for (QLineEdit* box : {txtUserName, txtPassword}) {
         QPalette p = box->palette();
-        p.setColor(QPalette::Base, busy ? palette().color(QPalette::Button) : palette().color(QPalette::Base));
+        p.setColor(QPalette::Base,
+                   busy ? palette().color(QPalette::Button) : palette().color(QPalette::Base));
         box->setPalette(p);
     }
 }
@@ -184,7 +186,8 @@ void frmLogin::cmdOK_Click() {
     inet->Protocol = TransferControl::ProtocolHTTP;
 
     state.CurrentUserName.clear();
-    const LoginCheck check = CheckCredentials(*inet, siteConfig().baseUrl, txtUserName->text(), txtPassword->text());
+    const LoginCheck check =
+        CheckCredentials(*inet, siteConfig().baseUrl, txtUserName->text(), txtPassword->text());
     m_checking = false;
     if (check.outcome == LoginCheck::Accepted) {
         state.CurrentUserName = check.member.name;

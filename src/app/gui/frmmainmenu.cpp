@@ -57,10 +57,22 @@ frmMainMenu::frmMainMenu(QWidget* parent) : QWidget(parent, Qt::Window) {
     inet = new TransferControl(this);
     inet->setObjectName(QStringLiteral("inet"));
 
-    connect(cmdAdventure, &QPushButton::clicked, this, [this] { if (openFileList) openFileList(); });
-    connect(cmdWebPage, &QPushButton::clicked, this, [this] { if (openWebPage) openWebPage(); });
-    connect(cmdPostNews, &QPushButton::clicked, this, [this] { if (openPostNews) openPostNews(); });
-    connect(cmdUsers, &QPushButton::clicked, this, [this] { if (openUsers) openUsers(); });
+    connect(cmdAdventure, &QPushButton::clicked, this, [this] {
+        if (openFileList)
+            openFileList();
+    });
+    connect(cmdWebPage, &QPushButton::clicked, this, [this] {
+        if (openWebPage)
+            openWebPage();
+    });
+    connect(cmdPostNews, &QPushButton::clicked, this, [this] {
+        if (openPostNews)
+            openPostNews();
+    });
+    connect(cmdUsers, &QPushButton::clicked, this, [this] {
+        if (openUsers)
+            openUsers();
+    });
 
     resize(qMax(560, picPanel->width() + 24), 400);
     layoutControls();

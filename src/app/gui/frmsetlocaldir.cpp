@@ -59,8 +59,9 @@ frmSetLocalDir::frmSetLocalDir(QWidget* parent, SettingsStore* store)
     connect(dirLocalFolder->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { lblSetLocalFolder->setText(treePath()); });
     // The model fills folders in the background: keep the chosen folder in view as they arrive.
-    connect(m_model, &QFileSystemModel::directoryLoaded, this,
-            [this] { dirLocalFolder->scrollTo(dirLocalFolder->currentIndex(), QAbstractItemView::PositionAtCenter); });
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] {
+        dirLocalFolder->scrollTo(dirLocalFolder->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
     connect(cmdSetLocalDir, &QPushButton::clicked, this, &frmSetLocalDir::cmdSetLocalDir_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 

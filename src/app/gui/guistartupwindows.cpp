@@ -8,7 +8,9 @@
 
 namespace krtp {
 
-GuiStartupWindows::~GuiStartupWindows() { delete m_splash; }
+GuiStartupWindows::~GuiStartupWindows() {
+    delete m_splash;
+}
 
 void GuiStartupWindows::showSplash() {
     m_splash = new frmSplash;

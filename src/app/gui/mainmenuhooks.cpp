@@ -10,6 +10,8 @@ namespace krtp {
 //   menu.openPostNews  -> frmPostNews
 //   menu.openUsers     -> frmUsers
 // None of these windows exists yet, so all four buttons stay disabled.
-void ConnectMainMenuWindows(frmMainMenu& menu) { (void)menu; }
+void ConnectMainMenuWindows(frmMainMenu& menu) {
+    (void)menu;
+}
 
 } // namespace krtp
