@@ -234,11 +234,21 @@ private slots:
         QCOMPARE(m_store->get(settings::ProxyUseProxy), QStringLiteral("No"));
         QCOMPARE(m_store->get(settings::ProxyName), QStringLiteral("127.0.0.1"));
 
-        // Ticking it again moves the focus to the proxy name.
-        w->activateWindow();
-        w->chkProxyServer->setChecked(true);
-        QCOMPARE(w->height(), expanded);
-        QTRY_VERIFY(w->txtProxyName->hasFocus() || !QApplication::focusWidget());
+        // Ticking the box moves the focus to the proxy name.
+        runState().ProxyServer.clear();
+        frmLogin next(nullptr, m_store.get());
+        next.show();
+        QVERIFY(QTest::qWaitForWindowActive(&next));
+        QVERIFY(!next.chkProxyServer->isChecked());
+        next.chkProxyServer->setChecked(true);
+        QCOMPARE(next.height(), expanded);
+        QTRY_VERIFY(next.txtProxyName->hasFocus());
+
+        // Entering a text box selects all of its text.
+        next.txtUserName->setText(QStringLiteral("Bob"));
+        next.txtUserName->deselect();
+        QTest::mouseClick(next.txtUserName, Qt::LeftButton);
+        QTRY_COMPARE(next.txtUserName->selectedText(), QStringLiteral("Bob"));
     }
 
     void captionsAndKeys() {
