@@ -100,7 +100,12 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
         return {};
     });
     connect(lvwFileList, &FileListView::headerClicked, this, [this](int column) {
-        SortListByColumn(m_model, column);
+        // The list starts unsorted: the first click sorts by the column in the current order, also
+        // on the first column (which is the sort key before any sorting).
+        if (m_model.sorted())
+            SortListByColumn(m_model, column);
+        else
+            m_model.setSorting(true, column, m_model.sortDescending());
         QHeaderView* header = lvwFileList->detailsView()->header();
         header->setSortIndicatorShown(true);
         header->setSortIndicator(column, m_model.sortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
