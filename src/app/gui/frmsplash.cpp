@@ -48,7 +48,7 @@ QPixmap splashPicture() {
 
 } // namespace
 
-frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
+frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(QStringLiteral("VelmarFTP"));
 
