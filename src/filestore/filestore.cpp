@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <exception>
 
 namespace krtp {
@@ -259,6 +260,10 @@ bool FileStore::UpdateFileList() {
     if (rememberedRow < 0)
         rememberedRow = 0;
 
+    QElapsedTimer total;
+    total.start();
+    lastFetchNs = 0;
+    const auto finish = qScopeGuard([&] { lastRebuildNs = total.nsecsElapsed(); });
     const ColourFlags flags = readColourFlags();
     BusyPointer busy(m_dialogs);
     bool retried = false;
@@ -268,7 +273,11 @@ bool FileStore::UpdateFileList() {
         LastCountOfOutdatedFiles = 0;
         LastCountOfCheckedOutFiles = 0;
         SaveIcons();
-        if (!GetControlFile()) {
+        QElapsedTimer fetch;
+        fetch.start();
+        const bool fetched = GetControlFile();
+        lastFetchNs += fetch.nsecsElapsed();
+        if (!fetched) {
             m_outcome = ReadOutcome::FetchFailed;
             return false;
         }

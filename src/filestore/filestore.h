@@ -57,6 +57,10 @@ public:
     int LastCountOfOutdatedFiles = 0;
     int LastCountOfCheckedOutFiles = 0;
 
+    // Time of the last rebuild and of its catalogue downloads, in nanoseconds (for measurements).
+    qint64 lastRebuildNs = 0;
+    qint64 lastFetchNs = 0;
+
     // The icon of a file for a status (see filestatus.h).
     QString GetIcon(bool pblnUseDefault, const QString& pstrDefault, const QString& pstrFileName) const {
         return krtp::GetIcon(pblnUseDefault, pstrDefault, pstrFileName);

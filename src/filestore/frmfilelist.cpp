@@ -47,8 +47,11 @@ QString imageFile(const QString& key) {
 frmFileList* frmFileList::instance() { return g_window.data(); }
 
 frmFileList& frmFileList::ShowFileList() {
-    if (!g_window)
+    if (!g_window) {
         g_window = new frmFileList;
+        // Deleted once control is back in the event loop, as the close may come from inside a rebuild.
+        g_window->setAttribute(Qt::WA_DeleteOnClose);
+    }
     frmFileList* w = g_window.data();
     w->show();
     w->raise();
@@ -379,10 +382,8 @@ void frmFileList::closeEvent(QCloseEvent* event) {
         closeCompanionWindows();
     event->accept();
     m_closing = false;
-    // Deleted once control is back in the event loop, as the close may come from inside a rebuild.
     if (g_window == this)
         g_window.clear();
-    deleteLater();
 }
 
 void frmFileList::changeEvent(QEvent* event) {

@@ -5,6 +5,7 @@
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
@@ -85,6 +86,22 @@ private slots:
         // The connection is left in the control folder: a listing there finds the catalogue.
         QVERIFY(store->Run(QStringLiteral("ls _files.txt")));
         QVERIFY(store->GetChunkData.contains(QStringLiteral("_files.txt")));
+    }
+
+    void shutdownStoresTheViewAndEndsTheSession() {
+        fx.setCatalogue(catalogue({kIndex}));
+        QVERIFY(store->UpdateFileList());
+        list->setViewStyle(FileListModel::List);
+        QElapsedTimer timer;
+        timer.start();
+        store->Shutdown();
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(!inet->StillExecuting());
+        QCOMPARE(settingsStore().get(settings::CurrentView), QStringLiteral("2"));
+        // The session was ended: the next command opens a new connection.
+        const int connections = inet->connectionsOpened();
+        QVERIFY(store->Run(QStringLiteral("cd /krg")));
+        QCOMPARE(inet->connectionsOpened(), connections + 1);
     }
 
     void emptyCatalogueIsComplete() {
