@@ -9,6 +9,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace krtp {
@@ -89,6 +90,11 @@ frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     lblVersion->setText(QStringLiteral("Version ") + GetProgramVersion());
     setFocusPolicy(Qt::StrongFocus);
     resize(460, 240);
+    // Centred above the middle of the screen, where the login then appears.
+    if (const QScreen* s = screen()) {
+        const QRect area = s->availableGeometry();
+        move(area.center().x() - width() / 2, qMax(area.top(), area.center().y() - height()));
+    }
 }
 
 void frmSplash::keyPressEvent(QKeyEvent* event) {
