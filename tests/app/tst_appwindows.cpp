@@ -143,8 +143,11 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(QString, password);
         test::ScriptedDialogs dialogs;
+        int busyAtPrompt = -1;
+        dialogs.onPrompt([&](const test::ScriptedDialogs::Record&) { busyAtPrompt = dialogs.busyDepth(); });
         m_host.write(QStringLiteral("krg/_files.dat"), body);
         auto w = login(QStringLiteral("Bob"), password);
+        QCOMPARE(busyAtPrompt, 0); // the message box has the normal pointer
         QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Invalid Username/Password")});
         QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::None);
         QCOMPARE(dialogs.records().first().buttons, Dialogs::Buttons(Dialogs::Ok));

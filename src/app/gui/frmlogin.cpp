@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <optional>
+
 namespace krtp {
 
 frmLogin::frmLogin(QWidget* splash, SettingsStore* store, QWidget* parent)
@@ -168,7 +170,7 @@ void frmLogin::cmdOK_Click() {
         return;
     m_checking = true;
     setBoxColours(true);
-    BusyPointer busy;
+    std::optional<BusyPointer> busy(std::in_place);
     setEnabled(false);
     if (m_splash && m_splash->isVisible())
         m_splash->raise();
@@ -189,6 +191,7 @@ void frmLogin::cmdOK_Click() {
     const LoginCheck check =
         CheckCredentials(*inet, siteConfig().baseUrl, txtUserName->text(), txtPassword->text());
     m_checking = false;
+    busy.reset(); // the answer's message box gets the normal pointer
     if (check.outcome == LoginCheck::Accepted) {
         state.CurrentUserName = check.member.name;
         state.UserLevel = check.member.level;
