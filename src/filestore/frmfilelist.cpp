@@ -131,8 +131,12 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
 frmFileList::~frmFileList() = default;
 
 void frmFileList::buildImages() {
-    for (const QString& key : FileListImageKeys())
-        imglstFileList.insert(key, QIcon(QPixmap(imageFile(key))));
+    for (const QString& key : FileListImageKeys()) {
+        const QPixmap small(imageFile(key));
+        QIcon icon(small);
+        icon.addPixmap(small.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        imglstFileList.insert(key, icon);
+    }
 }
 
 void frmFileList::buildToolbar() {
@@ -263,6 +267,7 @@ void frmFileList::buildPreviewAndConsole() {
     column->addWidget(txtResults);
     fraConsole->setWidget(box);
     addDockWidget(Qt::BottomDockWidgetArea, fraConsole);
+    resizeDocks({fraConsole}, {140}, Qt::Vertical);
     connect(txtCommands, &QLineEdit::returnPressed, this, &frmFileList::onCommandEntered);
 }
 

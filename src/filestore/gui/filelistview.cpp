@@ -3,9 +3,34 @@
 #include "filestore/filelistmodel.h"
 
 #include <QHeaderView>
-#include <QScrollBar>
+#include <QStyledItemDelegate>
 
 namespace krtp {
+
+namespace {
+
+// Small icons carry their text beside the picture, as in a list, while keeping free positions.
+class SideTextDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
+        return QSize(o.fontMetrics.horizontalAdvance(o.text) + o.decorationSize.width() + 12,
+                     qMax(o.fontMetrics.height(), o.decorationSize.height()) + 4);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->decorationPosition = QStyleOptionViewItem::Left;
+        option->displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+        option->features &= ~QStyleOptionViewItem::WrapText;
+    }
+};
+
+} // namespace
 
 FileListView::FileListView(FileListModel& model, QWidget* parent)
     : QStackedWidget(parent), m_model(model), m_details(new QTreeView(this)), m_icons(new FileIconView(this)) {
@@ -31,6 +56,8 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
     m_details->header()->setStretchLastSection(false);
     connect(m_details->header(), &QHeaderView::sectionClicked, this, &FileListView::headerClicked);
     m_icons->setUniformItemSizes(true);
+    m_iconDelegate = m_icons->itemDelegate();
+    m_sideDelegate = new SideTextDelegate(m_icons);
     addWidget(m_details);
     addWidget(m_icons);
 
@@ -64,18 +91,32 @@ void FileListView::setViewStyle(int style) {
         setCurrentWidget(m_details);
         return;
     case 0:
+        m_icons->setItemDelegate(m_iconDelegate);
+        m_icons->setUniformItemSizes(true);
+        m_icons->setTextElideMode(Qt::ElideNone);
+        m_icons->setWordWrap(true);
         m_icons->setViewMode(QListView::IconMode);
         m_icons->setIconSize(QSize(32, 32));
         m_icons->setMovement(QListView::Free);
-        m_icons->setGridSize(QSize(80, 64));
+        m_icons->setGridSize(QSize(104, 72));
+        m_icons->setFlow(QListView::LeftToRight);
+        m_icons->setWrapping(true);
         break;
     case 1:
+        m_icons->setItemDelegate(m_sideDelegate);
         m_icons->setViewMode(QListView::IconMode);
         m_icons->setIconSize(QSize(16, 16));
         m_icons->setMovement(QListView::Free);
-        m_icons->setGridSize(QSize(120, 40));
+        m_icons->setGridSize(QSize(160, 22));
+        m_icons->setUniformItemSizes(false);
+        m_icons->setFlow(QListView::LeftToRight);
+        m_icons->setWrapping(true);
+        m_icons->setTextElideMode(Qt::ElideNone);
         break;
     default:
+        m_icons->setItemDelegate(m_iconDelegate);
+        m_icons->setUniformItemSizes(true);
+        m_icons->setTextElideMode(Qt::ElideRight);
         m_icons->setViewMode(QListView::ListMode);
         m_icons->setIconSize(QSize(16, 16));
         m_icons->setFlow(QListView::TopToBottom);
@@ -84,6 +125,7 @@ void FileListView::setViewStyle(int style) {
         m_icons->setGridSize(QSize());
         break;
     }
+    m_icons->doItemsLayout();
     setCurrentWidget(m_icons);
 }
 

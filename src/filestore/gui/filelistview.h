@@ -54,6 +54,8 @@ private:
     QTreeView* m_details;
     FileIconView* m_icons;
     QItemSelectionModel* m_selection;
+    QAbstractItemDelegate* m_iconDelegate;
+    QAbstractItemDelegate* m_sideDelegate;
     int m_style = -1;
     bool m_syncing = false;
 };

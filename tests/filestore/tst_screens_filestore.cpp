@@ -1,0 +1,77 @@
+// Renders the file list window to build/screens/*.png so it can be looked at without a display.
+#include "filestore/frmfilelist.h"
+#include "scripteddialogs.h"
+#include "storetestutil.h"
+#include "testmain.h"
+
+#include <QPlainTextEdit>
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+class TestScreensFileStore : public QObject {
+    Q_OBJECT
+    StoreFixture fx;
+    QString m_out;
+
+    void save(QWidget& w, const QString& name) {
+        QApplication::processEvents();
+        const QString file = m_out + QLatin1Char('/') + name + QStringLiteral(".png");
+        QVERIFY2(w.grab().save(file), qPrintable(file));
+        qInfo("%s", qPrintable(file));
+    }
+
+private slots:
+    void initTestCase() {
+        m_out = qEnvironmentVariable("KRTP_BINARY_DIR", QDir::currentPath()) + QStringLiteral("/screens");
+        QVERIFY(QDir().mkpath(m_out));
+        QVERIFY(fx.start());
+    }
+
+    void fileList() {
+        ScriptedDialogs d;
+        fx.setCatalogue(catalogue({catalogueLine("index.html", 4, "", "velmar", "Home page", "velmar: new links"),
+                                   catalogueLine("Logo.GIF", 3, "", "brenmoor", "The guild's logo", "brenmoor: bigger"),
+                                   catalogueLine("notes.txt", 5, "Dovrin", "Dovrin", "Meeting notes", "Dovrin: more"),
+                                   catalogueLine("krplot.doc", 2, "brenmoor", "velmar", "The plot", "velmar: chapter 3"),
+                                   catalogueLine("theme.mid", 1, "", "", "Theme tune", "velmar: first"),
+                                   catalogueLine("door.wav", 1, "", "", "Door sound", "velmar: first"),
+                                   catalogueLine("world.norrow", 7, "", "", "World file", "brenmoor: rivers"),
+                                   catalogueLine("README", 1, "", "", "Read me", "velmar: first")}));
+        SettingsStore& s = settingsStore();
+        s.setFileVersion(QStringLiteral("index.html"), QStringLiteral("4"));
+        s.setFileVersion(QStringLiteral("logo.gif"), QStringLiteral("2"));
+        s.setFileVersion(QStringLiteral("notes.txt"), QStringLiteral("5"));
+        s.setFileVersion(QStringLiteral("krplot.doc"), QStringLiteral("2"));
+        s.setFileVersion(QStringLiteral("theme.mid"), QStringLiteral("1"));
+        s.setFileVersion(QStringLiteral("door.wav"), QStringLiteral("1"));
+        QFile f(QStringLiteral("notes.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("Next meeting: Thursday.\r\nBring the maps.\r\n");
+        f.close();
+        frmFileList w;
+        w.resize(1100, 600);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.UpdateFileList());
+        w.model().setFocusedKey(QStringLiteral("notes.txt"));
+        w.UpdatePreview();
+        save(w, QStringLiteral("frmFileList"));
+        for (const SettingKey& k : {settings::ShowUpToDateAsBlue, settings::ShowCheckedOutAsGreen,
+                                    settings::ShowUnavailableAsYellow})
+            s.set(k, QStringLiteral("Yes"));
+        QVERIFY(w.UpdateFileList());
+        save(w, QStringLiteral("frmFileList-colours"));
+        w.setViewStyle(1);
+        save(w, QStringLiteral("frmFileList-smallicons"));
+        w.setViewStyle(2);
+        save(w, QStringLiteral("frmFileList-list"));
+        w.setViewStyle(0);
+        save(w, QStringLiteral("frmFileList-largeicons"));
+        w.store().Shutdown();
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestScreensFileStore)
+#include "tst_screens_filestore.moc"
