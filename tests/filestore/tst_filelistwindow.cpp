@@ -73,6 +73,11 @@ private slots:
         QCOMPARE(captions, (QStringList{"Get Latest Version", "Check In", "Check Out", "Add File(s)", "Set Local Folder",
                                         "Refresh", "Options", "Explorer"}));
         QVERIFY(w.cmdRefresh->isEnabled() && w.cmdExplorer->isEnabled() && !w.cmdCheckOut->isEnabled());
+        RecordingDesktopServices desktop;
+        w.cmdExplorer->click();
+        w.mnuFileExplore->trigger();
+        QCOMPARE(desktop.calls.size(), 2);
+        QVERIFY(desktop.calls.first().contains(runState().LocalFolder));
         QVERIFY(w.findChild<FileListView*>(QStringLiteral("lvwFileList")));
         for (const char* name : {"txtCommands", "txtResults", "picPreview", "txtPreview", "picResize1", "inet"})
             QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
