@@ -46,7 +46,7 @@ QString imageFile(const QString& key) {
 
 frmFileList* frmFileList::instance() { return g_window.data(); }
 
-frmFileList& frmFileList::ShowFileList() {
+frmFileList* frmFileList::ShowFileList() {
     if (!g_window) {
         g_window = new frmFileList;
         // Deleted once control is back in the event loop, as the close may come from inside a rebuild.
@@ -58,7 +58,7 @@ frmFileList& frmFileList::ShowFileList() {
     w->activateWindow();
     QCoreApplication::processEvents();
     w->UpdateFileList();
-    return *w;
+    return g_window.data();
 }
 
 frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {

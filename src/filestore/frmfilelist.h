@@ -32,8 +32,9 @@ public:
     ~frmFileList() override;
 
     // The one store window of the process, created on first use; shown, drawn once and rebuilt from the
-    // host. The main menu's "Levels" button calls this.
-    static frmFileList& ShowFileList();
+    // host. The main menu's "Levels" button calls this. Returns nullptr when the window closed itself
+    // during the rebuild (outdated program).
+    static frmFileList* ShowFileList();
     // The open store window, or nullptr.
     static frmFileList* instance();
 
