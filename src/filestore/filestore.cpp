@@ -56,11 +56,15 @@ bool FileStore::Run(const QString& command) {
     if (!m_inet.Execute(command)) {
         // Another command (the console's, say) is running: send ours after it.
         m_inet.waitUntilIdle();
-        if (!m_inet.Execute(command))
+        if (!m_inet.Execute(command)) {
+            emit commandFinished(command, false);
             return false;
+        }
     }
     m_inet.waitUntilIdle();
-    return m_inet.lastSucceeded();
+    const bool succeeded = m_inet.lastSucceeded();
+    emit commandFinished(command, succeeded);
+    return succeeded;
 }
 
 bool FileStore::GetControlFile() { return GetFile(m_inet, kCatalogue); }

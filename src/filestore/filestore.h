@@ -92,6 +92,8 @@ signals:
     void StateChanged(int state);
     void replyPiece(const QString& piece);
     void replyComplete();
+    // After every command sent through Run, with its text (lets observers follow the exchange).
+    void commandFinished(const QString& command, bool succeeded);
     // Around the icon positions, so a view can hand its positions over and take them back.
     void aboutToSaveIcons();
     void iconsLoaded();

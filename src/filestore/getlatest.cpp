@@ -1,0 +1,92 @@
+// Get latest version: the server's current copies of the selected files, read-only, without taking
+// control; the member's own check-outs are only recorded as current.
+#include "app/runstate.h"
+#include "app/settingsstore.h"
+#include "filestore/catalogue.h"
+#include "filestore/filestore.h"
+#include "filestore/storeexchange.h"
+#include "filestore/storeoperations.h"
+#include "platform/dialogs.h"
+#include "util/fileutil.h"
+
+#include <QFileInfo>
+
+namespace krtp {
+
+bool StoreOperations::GetLatestVersion() {
+    Guard guard(*this);
+    if (!guard)
+        return false;
+    FileListModel& list = m_store.list();
+    Dialogs& d = m_store.dialogs();
+    const QString me = runState().CurrentUserName;
+    BusyPointer busy(d);
+    StoreExchange ex(m_store);
+    bool ok = true;
+    bool specialDocument = false;
+    const auto raised = [&](const QString& description) {
+        d.message(description, Dialogs::Icon::Critical, Dialogs::Ok);
+        return false;
+    };
+
+    for (const QString& key : selectedKeys()) {
+        const ListEntry* e = list.find(key);
+        if (!e || !e->selected)
+            continue;
+        const QString name = e->text;
+        const QString owner = e->columns.value(QLatin1String(columns::kOwner));
+        const QString verText = e->columns.value(QLatin1String(columns::kVer));
+        const QString version = QString::number(LeadingVersion(verText));
+        // Never overwrite the working copy of a file the member has checked out (the list counts a
+        // controller in another letter case as the member too).
+        if (!me.isEmpty() && owner.compare(me, Qt::CaseInsensitive) == 0) {
+            m_store.settings().setFileVersion(name, version);
+            continue;
+        }
+        if (!IsPlainFileName(name)) {
+            d.message(NotPlainFileNameMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+            ok = false;
+            continue;
+        }
+        list.ensureVisible(key);
+        bool exists = false;
+        if (!ex.ensureOnServer(name, exists))
+            return raised(ex.error());
+        if (!exists) {
+            d.message(NotOnServerMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+            ok = false;
+            continue;
+        }
+        if (!ex.makeLocalBackup(name))
+            return raised(ex.error());
+        if (!ex.run(storecmd::Download(name)))
+            return raised(ex.error());
+        // A download the host refused leaves no local copy: record no version the member does not have.
+        if (!QFileInfo::exists(name)) {
+            d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+            ok = false;
+            continue;
+        }
+        m_store.settings().setFileVersion(name, version);
+        list.setColumnText(key, QLatin1String(columns::kMyVer), verText);
+        SetFileReadOnly(name, true, false);
+        list.setSelected(key, false);
+        const QString icon = owner.isEmpty() ? QStringLiteral("unlocked") : QStringLiteral("locked");
+        list.setIcons(key, icon, icon);
+        if (name.toLower() == QLatin1String("krplot.doc"))
+            specialDocument = true;
+    }
+
+    m_store.UpdateFileList();
+    if (specialDocument &&
+        d.message(SpecialDocumentQuestion(), Dialogs::Icon::Information, Dialogs::Ok | Dialogs::Cancel) == Dialogs::Ok) {
+        for (const ListEntry& e : list.entries())
+            list.setSelected(e.key, e.key == QLatin1String("krplot.doc"));
+        list.ensureVisible(QStringLiteral("krplot.doc"));
+        if (!openSelected())
+            ok = false;
+    }
+    return ok;
+}
+
+} // namespace krtp

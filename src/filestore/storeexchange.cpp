@@ -1,0 +1,120 @@
+#include "filestore/storeexchange.h"
+
+#include "filestore/catalogue.h"
+#include "filestore/filestore.h"
+#include "transfer/ftpcommand.h"
+#include "transfer/transfercontrol.h"
+#include "util/fileutil.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace krtp {
+
+namespace {
+
+QString q(const QString& s) { return QuoteCommandArgument(s); }
+QString backupOf(const QString& name) { return name + QLatin1String(kBackupSuffix); }
+
+} // namespace
+
+namespace storecmd {
+QString ChangeToControlFolder() { return QLatin1String(kControlFolderCommand); }
+QString List(const QString& n) { return QStringLiteral("ls ") + q(n); }
+QString Restore(const QString& n) { return QStringLiteral("rename ") + q(backupOf(n)) + QLatin1Char(' ') + q(n); }
+QString Download(const QString& n) { return QStringLiteral("get ") + q(n) + QLatin1Char(' ') + q(n); }
+QString Upload(const QString& n) { return QStringLiteral("send ") + q(n) + QLatin1Char(' ') + q(n); }
+QString MoveAside(const QString& n) { return QStringLiteral("rename ") + q(n) + QLatin1Char(' ') + q(backupOf(n)); }
+QString DeleteBackup(const QString& n) { return QStringLiteral("delete ") + q(backupOf(n)); }
+QString Delete(const QString& n) { return QStringLiteral("delete ") + q(n); }
+} // namespace storecmd
+
+bool IsPlainFileName(const QString& name) {
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char('"') || c.unicode() < 0x20 ||
+            c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
+QString NotPlainFileNameMessage(const QString& name) {
+    return QStringLiteral("\"") + name +
+           QStringLiteral("\" is not a plain file name, so it was left alone: a catalogued file must lie directly "
+                          "in the control folder and in your local folder.");
+}
+
+QString MissingLocalFileMessage(const QString& name) {
+    return name + QStringLiteral(" does not exist on the local computer.  Either it was not downloaded correctly, or "
+                                 "it has been deleted off both the server and the local machine.");
+}
+
+bool StoreExchange::run(const QString& command) {
+    m_refused = false;
+    m_error.clear();
+    if (m_store.Run(command))
+        return true;
+    TransferControl& inet = m_store.inet();
+    if (inet.lastReplyCode() != 0) {
+        m_refused = true;
+        return true;
+    }
+    m_error = inet.lastError();
+    if (m_error.isEmpty())
+        m_error = QStringLiteral("The host could not be reached (") + command + QStringLiteral(").");
+    return false;
+}
+
+bool StoreExchange::enterControlFolder() {
+    if (m_store.inet().currentFolder() == QLatin1String("/krg"))
+        return true;
+    if (!run(storecmd::ChangeToControlFolder()))
+        return false;
+    if (m_refused) {
+        m_error = m_store.inet().lastError();
+        return false;
+    }
+    return true;
+}
+
+bool StoreExchange::listFile(const QString& name, bool& exists) {
+    exists = false;
+    if (!run(storecmd::List(name)))
+        return false;
+    exists = !m_refused && m_store.GetChunkData.contains(name);
+    return true;
+}
+
+bool StoreExchange::ensureOnServer(const QString& name, bool& exists) {
+    if (!enterControlFolder() || !listFile(name, exists))
+        return false;
+    if (exists)
+        return true;
+    // A check-in that was cut short may have left the server copy under its backup name.
+    if (!run(storecmd::Restore(name)))
+        return false;
+    return listFile(name, exists);
+}
+
+bool StoreExchange::makeLocalBackup(const QString& name) {
+    m_error.clear();
+    if (!QFileInfo::exists(name))
+        return true;
+    const QString backup = backupOf(name);
+    if (QFileInfo::exists(backup)) {
+        SetFileReadOnly(backup, false, false);
+        if (!QFile::remove(backup)) {
+            m_error = QStringLiteral("Permission denied: cannot delete ") + backup;
+            return false;
+        }
+    }
+    SetFileReadOnly(name, false, false);
+    if (!QFile::rename(name, backup)) {
+        m_error = QStringLiteral("Permission denied: cannot rename ") + name + QStringLiteral(" to ") + backup;
+        return false;
+    }
+    return true;
+}
+
+} // namespace krtp

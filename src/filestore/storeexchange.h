@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+
+namespace krtp {
+
+class FileStore;
+
+// The pieces every per-file operation of the store shares: the command texts of a file's exchange
+// with the control folder, the existence test on the host, the local backup and the download.
+namespace storecmd {
+QString ChangeToControlFolder();         // cd /krg
+QString List(const QString& name);       // ls N
+QString Restore(const QString& name);    // rename N.backup N
+QString Download(const QString& name);   // get N N
+QString Upload(const QString& name);     // send N N
+QString MoveAside(const QString& name);  // rename N N.backup
+QString DeleteBackup(const QString& name); // delete N.backup
+QString Delete(const QString& name);       // delete N
+} // namespace storecmd
+
+// A catalogue name that can safely be used as a local file name in the local folder and as a plain
+// name in the control folder: no folder separators, not "." or "..", no control characters.
+bool IsPlainFileName(const QString& name);
+QString NotPlainFileNameMessage(const QString& name);
+
+// "N does not exist on the local computer.  Either ..." shown when a download left no local copy.
+QString MissingLocalFileMessage(const QString& name);
+
+// Sends the store's commands and tells the host's refusals apart from failures to talk to the host
+// at all (no reply code), which end an operation.
+class StoreExchange {
+public:
+    explicit StoreExchange(FileStore& store) : m_store(store) {}
+
+    // Runs a command. False when the host could not be reached or the transfer broke down; a refusal
+    // by the host (a reply code) is reported through refused().
+    bool run(const QString& command);
+    bool refused() const { return m_refused; }
+    const QString& error() const { return m_error; }
+
+    // Puts the connection into the control folder unless it is there already.
+    bool enterControlFolder();
+
+    // Lists N in the control folder; exists is true when the reply names N.
+    bool listFile(const QString& name, bool& exists);
+    // The list, restore from the server backup and list again of check-out and get latest version.
+    bool ensureOnServer(const QString& name, bool& exists);
+
+    // Keeps the member's local copy as N.backup (replacing an older one); false with error() set when
+    // a local file cannot be removed or renamed.
+    bool makeLocalBackup(const QString& name);
+
+    FileStore& store() { return m_store; }
+
+private:
+    FileStore& m_store;
+    bool m_refused = false;
+    QString m_error;
+};
+
+} // namespace krtp

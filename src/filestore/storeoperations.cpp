@@ -1,0 +1,111 @@
+#include "filestore/storeoperations.h"
+
+#include "filestore/catalogue.h"
+#include "filestore/filestore.h"
+#include "util/fileutil.h"
+
+namespace krtp {
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+}
+
+StoreOperations::StoreOperations(FileStore& store, QObject* parent) : QObject(parent), m_store(store) {}
+
+StoreOperations::~StoreOperations() = default;
+
+void StoreOperations::setBusy(bool busy) {
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    emit busyChanged(busy);
+}
+
+QStringList StoreOperations::selectedKeys() const {
+    QStringList keys;
+    for (const ListEntry& e : m_store.list().entries())
+        if (e.selected)
+            keys << e.key;
+    return keys;
+}
+
+bool StoreOperations::UpdateFileList() {
+    Guard guard(*this);
+    if (!guard)
+        return false;
+    return m_store.UpdateFileList();
+}
+
+bool StoreOperations::readFetchedCatalogue(QList<CatalogueRecord>& records, QString& reason) const {
+    records.clear();
+    QByteArray data;
+    if (!ReadWholeFile(QLatin1String(kCatalogueName), data)) {
+        reason = QStringLiteral("file not found");
+        return false;
+    }
+    CatalogueReader reader(data);
+    QString line1, line2;
+    if (!reader.readLine(line1)) {
+        reason = QStringLiteral("file is empty");
+        return false;
+    }
+    if (!reader.readLine(line2)) {
+        reason = QStringLiteral("file is incomplete");
+        return false;
+    }
+    const qint64 expected = LeadingNumber(line2);
+    CatalogueRecord r;
+    while (reader.readRecord(r))
+        if (!r.Name.isEmpty())
+            records << r;
+    if (records.size() != expected) {
+        reason = FileStore::CountReason(int(expected), int(records.size()));
+        return false;
+    }
+    return true;
+}
+
+QString StoreOperations::NoAccessMessage() { return QStringLiteral("Sorry, you do not have access to that feature."); }
+
+QString StoreOperations::NotOnServerQuestion(const QString& name) {
+    return name + QStringLiteral(" does not exist on the server.") + kCrLf + kCrLf +
+           QStringLiteral("Do you still want to check this file out?");
+}
+
+QString StoreOperations::NotOnServerMessage(const QString& name) {
+    return name + QStringLiteral(" does not exist on the server.");
+}
+
+QString StoreOperations::TakenMeanwhileMessage(const QString& name, const QString& controller) {
+    return name + QStringLiteral(" has just been checked out by ") + controller +
+           QStringLiteral(", so it is not checked out to you.  Your local copy is the latest server copy, but you "
+                          "cannot check in changes to it.");
+}
+
+QString StoreOperations::MissingLocalCheckInQuestion(const QString& name) {
+    return QStringLiteral("The file ") + name +
+           QStringLiteral(" does not exist on your local computer.  Press OK to check this file in without updating "
+                          "the server (you will lose any changes you may have made).");
+}
+
+QString StoreOperations::SendErrorMessage(const QString& name) {
+    return QStringLiteral("Error sending ") + name + QStringLiteral(", please try again.");
+}
+
+QString StoreOperations::OverflowMessage(const QString& name, qint64 version) {
+    return QStringLiteral("Overflow: ") + name + QStringLiteral(" is at version ") + QString::number(version) +
+           QStringLiteral(", the highest version the catalogue can hold.  Nothing was checked in.");
+}
+
+QString StoreOperations::SpecialDocumentQuestion() {
+    return QStringLiteral("KRplot.doc has been updated, press OK to view the changes.");
+}
+
+QString StoreOperations::IncompleteCatalogueMessage(const QString& reason) {
+    return QStringLiteral("The catalogue ") + QLatin1String(kCatalogueName) +
+           QStringLiteral(" on the server is missing or incomplete (") + reason +
+           QStringLiteral("), perhaps because another member is saving it right now.  Nothing was changed in it; "
+                          "please refresh the file list and try again.");
+}
+
+} // namespace krtp

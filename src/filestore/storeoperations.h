@@ -1,0 +1,98 @@
+#pragma once
+
+#include "filestore/clsfiledetails.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace krtp {
+
+class CheckInPrompt;
+class FileStore;
+class StoreExchange;
+struct CatalogueRecord;
+
+// The version-control operations of the shared file store (check out, check in, get latest
+// version, open) on one FileStore: its list, transfer control, settings and dialogs. The file list
+// window and the command line both run them.
+//
+// One operation at a time: while one waits for the host, the event loop keeps running, and a second
+// operation on the same connection and the same local catalogue copy could corrupt both. A call
+// made while another runs does nothing and returns false; busyChanged lets a window disable its
+// actions meanwhile.
+//
+// Each operation returns false when it reported a failure to the member (or did not run).
+class StoreOperations : public QObject {
+    Q_OBJECT
+public:
+    explicit StoreOperations(FileStore& store, QObject* parent = nullptr);
+    ~StoreOperations() override;
+
+    FileStore& store() { return m_store; }
+
+    // Answers the check-in's question for each file; without one, the check-in is abandoned.
+    void setCheckInPrompt(CheckInPrompt* prompt) { m_prompt = prompt; }
+    CheckInPrompt* checkInPrompt() const { return m_prompt; }
+
+    bool busy() const { return m_busy; }
+
+    bool CheckOut();
+    bool CheckIn();
+    bool GetLatestVersion();
+    bool OpenFile();
+    // The list rebuild, under the same one-at-a-time rule.
+    bool UpdateFileList();
+
+    // Message texts of the operations.
+    static QString NoAccessMessage();
+    static QString NotOnServerQuestion(const QString& name);
+    static QString NotOnServerMessage(const QString& name);
+    static QString TakenMeanwhileMessage(const QString& name, const QString& controller);
+    static QString MissingLocalCheckInQuestion(const QString& name);
+    static QString SendErrorMessage(const QString& name);
+    static QString OverflowMessage(const QString& name, qint64 version);
+    static QString SpecialDocumentQuestion();
+    static QString IncompleteCatalogueMessage(const QString& reason);
+
+signals:
+    void busyChanged(bool busy);
+
+private:
+    // Marks the operations busy for one call; a call that finds them busy does not run.
+    class Guard {
+    public:
+        explicit Guard(StoreOperations& ops) : m_ops(ops), m_ok(!ops.m_busy) {
+            if (m_ok)
+                m_ops.setBusy(true);
+        }
+        ~Guard() {
+            if (m_ok)
+                m_ops.setBusy(false);
+        }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+        explicit operator bool() const { return m_ok; }
+
+    private:
+        StoreOperations& m_ops;
+        bool m_ok;
+    };
+
+    // Keys of the selected entries in list order, taken when the operation starts, so that clicks
+    // in the list while it waits do not change what it works on.
+    QStringList selectedKeys() const;
+    void setBusy(bool busy);
+    bool openSelected();
+    // Reads the catalogue just fetched into the local folder; false (and the reason) when it is
+    // missing or shorter than its count line says.
+    bool readFetchedCatalogue(QList<CatalogueRecord>& records, QString& reason) const;
+    bool checkOutRecord(const clsFileDetails& record, bool& stop);
+    void failCheckIn(const QString& description);
+
+    FileStore& m_store;
+    CheckInPrompt* m_prompt = nullptr;
+    bool m_busy = false;
+};
+
+} // namespace krtp
