@@ -91,6 +91,9 @@ private slots:
         QCOMPARE(header->sectionSize(0), 1440 * dpi / 1440);
         QCOMPARE(header->sectionSize(3), 2880 * dpi / 1440);
         QCOMPARE(header->sectionSize(6), 720 * dpi / 1440);
+        settingsStore().set(settings::CurrentView, QStringLiteral("9"));
+        frmFileList unknown;
+        QCOMPARE(unknown.viewStyle(), 3);
     }
 
     void statusAndIconsThroughTheWindow() {

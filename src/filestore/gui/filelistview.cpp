@@ -82,6 +82,9 @@ QAbstractItemView* FileListView::currentView() const {
 }
 
 void FileListView::setViewStyle(int style) {
+    // An unknown stored style shows the details.
+    if (style < FileListModel::LargeIcons || style > FileListModel::Details)
+        style = FileListModel::Details;
     if (style == m_style)
         return;
     m_style = style;
