@@ -1,0 +1,517 @@
+// Check out, check in, get latest version and open against a loopback host, with two members
+// (separate local folders and settings) working on the same store.
+#include "scripteddialogs.h"
+#include "storeopstestutil.h"
+#include "testmain.h"
+#include "util/fileutil.h"
+
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QTest>
+#include <QTimer>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+const QByteArray kIndexBytes = "<html>index v3</html>\r\n";
+const QByteArray kPageBytes = "<html>my page</html>\n";
+
+QByteArray indexLine(int version = 3, const char* controller = "", const char* comment = "Alda: links") {
+    return catalogueLine("index.html", version, controller, "Alda", "Home page", comment);
+}
+QByteArray pageLine(const char* controller = "", int version = 1, const char* comment = "") {
+    return catalogueLine("my page.html", version, controller, "", "Page with blanks", comment);
+}
+QByteArray fileLine(const char* name, const char* controller = "", int version = 1, const char* comment = "") {
+    return catalogueLine(name, version, controller, "", "", comment);
+}
+
+} // namespace
+
+class TestStoreOps : public QObject {
+    Q_OBJECT
+    LoopbackHost host;
+    QTemporaryDir seed;
+    std::unique_ptr<QTemporaryDir> config;
+    std::unique_ptr<ScriptedDialogs> dlg;
+    std::unique_ptr<RecordingDesktopServices> desktop;
+    std::unique_ptr<Member> A;
+    std::unique_ptr<Member> B;
+
+    void setCatalogue(const QList<QByteArray>& lines) {
+        host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
+    }
+    QByteArray hostCatalogue() const { return host.read(QStringLiteral("krg/_files.txt")); }
+    QByteArray hostFile(const QString& name) const { return host.read(QStringLiteral("krg/") + name); }
+    bool hostHas(const QString& name) const { return host.exists(QStringLiteral("krg/") + name); }
+
+    // The standard store: five files, all free.
+    void seedStore() {
+        QDirIterator it(host.path(QStringLiteral("krg")), QDir::Files);
+        while (it.hasNext())
+            QFile::remove(it.next());
+        setCatalogue({indexLine(), pageLine(), fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")});
+        host.write(QStringLiteral("krg/index.html"), kIndexBytes);
+        host.write(QStringLiteral("krg/my page.html"), kPageBytes);
+        for (const char* n : {"a.txt", "b.txt", "c.txt"})
+            host.write(QStringLiteral("krg/") + QLatin1String(n), QByteArray("server ") + n + "\n");
+    }
+
+    // The host's process must not start inside a member's local folder: the host's FTP server
+    // needs its working folder to outlive the member.
+    bool startHost(LoopbackHost& h, const QString& seedFolder) {
+        QDir::setCurrent(QDir::tempPath());
+        QString error;
+        if (!h.start(seedFolder, &error)) {
+            qWarning("%s", qPrintable(error));
+            return false;
+        }
+        return true;
+    }
+
+    // Restarts the host on a copy of its present files (a restart gives new ports).
+    bool restartHost() {
+        QTemporaryDir keep;
+        if (!copyTree(host.root(), keep.path()))
+            return false;
+        if (!startHost(host, keep.path()))
+            return false;
+        A->reconnect();
+        B->reconnect();
+        return true;
+    }
+
+private slots:
+    void initTestCase() {
+        QDir(seed.path()).mkpath(QStringLiteral("krg"));
+        QString error;
+        QVERIFY2(host.start(seed.path(), &error), qPrintable(error));
+    }
+
+    void init() {
+        if (!host.running())
+            QVERIFY(startHost(host, seed.path()));
+        seedStore();
+        config = std::make_unique<QTemporaryDir>();
+        dlg = std::make_unique<ScriptedDialogs>();
+        desktop = std::make_unique<RecordingDesktopServices>();
+        A = std::make_unique<Member>(QStringLiteral("Alda"), LevelFullAccess, config->path());
+        B = std::make_unique<Member>(QStringLiteral("Bren"), LevelFullAccess, config->path());
+    }
+
+    void cleanup() {
+        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
+        A.reset();
+        B.reset();
+        desktop.reset();
+        dlg.reset();
+        setSettingsStore(nullptr);
+        if (host.running())
+            host.exportEnvironment();
+    }
+
+    void twoMembersCheckOutCheckInAndGet() {
+        ScriptedDialogs& d = *dlg;
+        // Both had fetched version 3; A's copy is read-only, as a get leaves it.
+        A->write(QStringLiteral("index.html"), "A's old copy");
+        SetFileReadOnly(A->path(QStringLiteral("index.html")), true, true, false);
+        A->write(QStringLiteral("index.html.backup"), "older still");
+        A->settings->setFileVersion(QStringLiteral("index.html"), QStringLiteral("3"));
+        B->write(QStringLiteral("index.html"), "B's old copy");
+        B->settings->setFileVersion(QStringLiteral("index.html"), QStringLiteral("3"));
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY(B->refresh());
+
+        // A checks out: the catalogue names A as controller and nothing else changes.
+        QVERIFY(A->checkOut({QStringLiteral("index.html")}));
+        QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));
+        QCOMPARE(A->commands, (QStringList{QStringLiteral("ls index.html"), QStringLiteral("get index.html index.html"),
+                                           QStringLiteral("delete _files.txt.backup"),
+                                           QStringLiteral("rename _files.txt _files.txt.backup"),
+                                           QStringLiteral("send _files.txt _files.txt")}));
+        QCOMPARE(hostCatalogue(),
+                 catalogue({indexLine(3, "Alda"), pageLine(), fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(A->read(QStringLiteral("index.html")), kIndexBytes);
+        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("index.html"))));
+        QCOMPARE(A->read(QStringLiteral("index.html.backup")), QByteArray("A's old copy"));
+        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("index.html.backup"))));
+        QCOMPARE(A->version(QStringLiteral("index.html")), QStringLiteral("3"));
+        QCOMPARE(A->status(QStringLiteral("index.html")), QStringLiteral("open"));
+
+        // B's list shows the file locked; B's check-out of it is passed over without a word.
+        QVERIFY(B->refresh());
+        QCOMPARE(B->status(QStringLiteral("index.html")), QStringLiteral("locked"));
+        QVERIFY(B->checkOut({QStringLiteral("index.html")}));
+        QVERIFY(B->commands.isEmpty());
+        QVERIFY(d.records().isEmpty());
+        QCOMPARE(B->read(QStringLiteral("index.html")), QByteArray("B's old copy"));
+
+        // A edits and checks in; a typed double quote reaches the catalogue as an apostrophe.
+        const QByteArray edited = "<html>index v4, \"edited\" by A</html>\r\n";
+        A->write(QStringLiteral("index.html"), edited);
+        A->prompt.answers.enqueue({true, QStringLiteral("new \"links\""), false, false, false});
+        QVERIFY(A->checkIn({QStringLiteral("index.html")}));
+        QVERIFY(d.records().isEmpty());
+        QCOMPARE(A->prompt.asked, QStringList{QStringLiteral("index.html")});
+        QCOMPARE(A->commands,
+                 (QStringList{QStringLiteral("delete index.html.backup"), QStringLiteral("rename index.html index.html.backup"),
+                              QStringLiteral("send index.html index.html"), QStringLiteral("ls index.html"),
+                              QStringLiteral("delete index.html.backup"), QStringLiteral("delete _files.txt.backup"),
+                              QStringLiteral("rename _files.txt _files.txt.backup"),
+                              QStringLiteral("send _files.txt _files.txt")}));
+        QCOMPARE(hostFile(QStringLiteral("index.html")), edited);
+        QVERIFY(!hostHas(QStringLiteral("index.html.backup")));
+        QCOMPARE(hostCatalogue(), catalogue({indexLine(4, "", "Alda: new 'links'"), pageLine(), fileLine("a.txt"),
+                                             fileLine("b.txt"), fileLine("c.txt")}));
+        QVERIFY(IsFileReadOnly(A->path(QStringLiteral("index.html"))));
+        QCOMPARE(A->version(QStringLiteral("index.html")), QStringLiteral("4"));
+        QCOMPARE(A->status(QStringLiteral("index.html")), QStringLiteral("unlocked"));
+
+        // B gets the latest version: A's bytes, B's copy kept aside, read-only, shown unlocked.
+        QVERIFY(B->refresh());
+        QCOMPARE(B->status(QStringLiteral("index.html")), QStringLiteral("old"));
+        QVERIFY(B->getLatest({QStringLiteral("index.html")}));
+        QVERIFY(d.records().isEmpty());
+        QCOMPARE(B->read(QStringLiteral("index.html")), edited);
+        QCOMPARE(B->read(QStringLiteral("index.html.backup")), QByteArray("B's old copy"));
+        QVERIFY(IsFileReadOnly(B->path(QStringLiteral("index.html"))));
+        QVERIFY(!IsFileReadOnly(B->path(QStringLiteral("index.html.backup"))));
+        QCOMPARE(B->version(QStringLiteral("index.html")), QStringLiteral("4"));
+        QCOMPARE(B->status(QStringLiteral("index.html")), QStringLiteral("unlocked"));
+        QCOMPARE(B->column(QStringLiteral("index.html"), columns::kMyVer), QStringLiteral("4"));
+    }
+
+    void neverReadOnlyKeepsCopiesWritable() {
+        A->noReadOnly = true;
+        B->noReadOnly = true;
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY(A->checkOut({QStringLiteral("a.txt")}));
+        A->write(QStringLiteral("a.txt"), "A's a");
+        A->prompt.answers.enqueue({true, QStringLiteral("done"), false, false, false});
+        QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
+        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
+        QVERIFY(B->refresh());
+        QVERIFY(B->getLatest({QStringLiteral("a.txt")}));
+        QCOMPARE(B->read(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QVERIFY(!IsFileReadOnly(B->path(QStringLiteral("a.txt"))));
+        QVERIFY(dlg->records().isEmpty());
+    }
+
+    void namesWithBlanksWorkEverywhere() {
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY(A->checkOut({QStringLiteral("my page.html")}));
+        QVERIFY(A->commands.contains(QStringLiteral("ls \"my page.html\"")));
+        QVERIFY(A->commands.contains(QStringLiteral("get \"my page.html\" \"my page.html\"")));
+        QCOMPARE(A->read(QStringLiteral("my page.html")), kPageBytes);
+        A->write(QStringLiteral("my page.html"), "A's page");
+        A->prompt.answers.enqueue({true, QStringLiteral("blanks"), false, false, false});
+        QVERIFY(A->checkIn({QStringLiteral("my page.html")}));
+        QVERIFY(A->commands.contains(QStringLiteral("send \"my page.html\" \"my page.html\"")));
+        QCOMPARE(hostFile(QStringLiteral("my page.html")), QByteArray("A's page"));
+        QVERIFY(!hostHas(QStringLiteral("my page.html.backup")));
+        QCOMPARE(hostCatalogue(), catalogue({indexLine(), pageLine("", 2, "Alda: blanks"), fileLine("a.txt"),
+                                             fileLine("b.txt"), fileLine("c.txt")}));
+        QVERIFY(B->refresh());
+        QVERIFY(B->getLatest({QStringLiteral("my page.html")}));
+        QCOMPARE(B->read(QStringLiteral("my page.html")), QByteArray("A's page"));
+        QVERIFY(dlg->records().isEmpty());
+    }
+
+    void keepCheckedOutAndRevert() {
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        A->write(QStringLiteral("a.txt"), "A's a");
+        A->write(QStringLiteral("b.txt"), "A's unsent b");
+        // Keep: the new version goes up, the file stays A's and writable.
+        A->prompt.answers.enqueue({true, QStringLiteral("halfway"), true, false, false});
+        QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
+        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
+        QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("2"));
+        QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
+        // Revert: nothing is sent, the file is given back, the local changes stay (read-only).
+        A->prompt.answers.enqueue({true, QString(), false, false, true});
+        QVERIFY(A->checkIn({QStringLiteral("b.txt")}));
+        QVERIFY(!A->commands.contains(QStringLiteral("send b.txt b.txt")));
+        QCOMPARE(hostFile(QStringLiteral("b.txt")), QByteArray("server b.txt\n"));
+        QCOMPARE(A->read(QStringLiteral("b.txt")), QByteArray("A's unsent b"));
+        QVERIFY(IsFileReadOnly(A->path(QStringLiteral("b.txt"))));
+        QCOMPARE(A->version(QStringLiteral("b.txt")), QStringLiteral("1"));
+        QCOMPARE(hostCatalogue(), catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda", 2, "Alda: halfway"),
+                                             fileLine("b.txt"), fileLine("c.txt")}));
+        QVERIFY(dlg->records().isEmpty());
+    }
+
+    void checkInAllOverThreeFiles() {
+        ScriptedDialogs& d = *dlg;
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        const QStringList three{QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")};
+        QVERIFY(A->checkOut(three));
+        A->write(QStringLiteral("a.txt"), "A's a");
+        A->write(QStringLiteral("b.txt"), "A's b");
+        QFile::remove(A->path(QStringLiteral("c.txt")));
+        // One answer for all; the missing c.txt still asks, and OK gives back only that file.
+        A->prompt.answers.enqueue({true, QStringLiteral("all three"), false, true, false});
+        d.answer(Dialogs::Ok);
+        QVERIFY(A->checkIn(three));
+        QCOMPARE(A->prompt.asked, QStringList{QStringLiteral("a.txt")});
+        QCOMPARE(d.texts(), QStringList{StoreOperations::MissingLocalCheckInQuestion(QStringLiteral("c.txt"))});
+        QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
+        QCOMPARE(d.records().first().defaultButton, Dialogs::Cancel);
+        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QCOMPARE(hostFile(QStringLiteral("b.txt")), QByteArray("A's b"));
+        QCOMPARE(hostFile(QStringLiteral("c.txt")), QByteArray("server c.txt\n"));
+        QCOMPARE(hostCatalogue(),
+                 catalogue({indexLine(), pageLine(), fileLine("a.txt", "", 2, "Alda: all three"),
+                            fileLine("b.txt", "", 2, "Alda: all three"), fileLine("c.txt")}));
+    }
+
+    void cancelledCheckInSendsNothing() {
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        const QByteArray before = hostCatalogue();
+        A->write(QStringLiteral("a.txt"), "A's a");
+        A->write(QStringLiteral("b.txt"), "A's b");
+        A->prompt.answers.enqueue({true, QStringLiteral("first"), false, false, false});
+        A->prompt.answers.enqueue({false});
+        QVERIFY(A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        QCOMPARE(A->prompt.asked, (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        QVERIFY(A->commands.isEmpty());
+        QCOMPARE(hostCatalogue(), before);
+        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
+        QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
+        QVERIFY(dlg->records().isEmpty());
+    }
+
+    void versionOverflowStopsBeforeAnythingIsSent() {
+        setCatalogue({fileLine("a.txt", "Alda", 32767)});
+        A->write(QStringLiteral("a.txt"), "A's a");
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        A->prompt.answers.enqueue({true, QStringLiteral("one more"), false, false, false});
+        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{StoreOperations::OverflowMessage(QStringLiteral("a.txt"), 32767)});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
+        QVERIFY(A->commands.isEmpty());
+        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "Alda", 32767)}));
+        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
+    }
+
+    void readOnlyMemberMayGetButNotCheckOut() {
+        B->level = LevelReadOnly;
+        QVERIFY(B->refresh());
+        QVERIFY(!B->checkOut({QStringLiteral("a.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Sorry, you do not have access to that feature.")});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
+        QVERIFY(B->commands.isEmpty());
+        QVERIFY(B->selected(QStringLiteral("a.txt")));
+        dlg->clear();
+        QVERIFY(B->getLatest({QStringLiteral("a.txt")}));
+        QCOMPARE(B->read(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
+        QVERIFY(dlg->records().isEmpty());
+    }
+
+    void serverCopyMissing() {
+        ScriptedDialogs& d = *dlg;
+        // a.txt was left aside by an interrupted check-in: restored without a word.
+        QFile::rename(host.path(QStringLiteral("krg/a.txt")), host.path(QStringLiteral("krg/a.txt.backup")));
+        QFile::remove(host.path(QStringLiteral("krg/b.txt")));
+        A->write(QStringLiteral("b.txt"), "A's own b");
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        d.answer(Dialogs::No);
+        QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        QCOMPARE(d.texts(), QStringList{QStringLiteral("b.txt does not exist on the server.\r\n\r\nDo you still want to "
+                                                       "check this file out?")});
+        QCOMPARE(d.records().first().buttons, Dialogs::Yes | Dialogs::No);
+        QVERIFY(hostHas(QStringLiteral("a.txt")));
+        QVERIFY(!hostHas(QStringLiteral("a.txt.backup")));
+        QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
+        QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
+        QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kOwner), QString());
+        // Yes: checked out on the strength of the local copy alone, which stays untouched.
+        d.clear();
+        d.answer(Dialogs::Yes);
+        QVERIFY(A->checkOut({QStringLiteral("b.txt")}));
+        QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kOwner), QStringLiteral("Alda"));
+        QCOMPARE(A->read(QStringLiteral("b.txt")), QByteArray("A's own b"));
+        QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("b.txt.backup"))));
+        // Get latest of a file missing on the server says so and leaves the local copy.
+        d.clear();
+        QVERIFY(B->refresh());
+        QVERIFY(!B->getLatest({QStringLiteral("b.txt")}));
+        QCOMPARE(d.texts(), QStringList{QStringLiteral("b.txt does not exist on the server.")});
+    }
+
+    void bothMembersCheckOutTheSameFreeFile() {
+        ScriptedDialogs& d = *dlg;
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY(B->refresh());
+        QVERIFY(A->checkOut({QStringLiteral("a.txt")}));
+        // B's list was built before A's check-out and still shows a.txt free.
+        QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QString());
+        QVERIFY(!B->checkOut({QStringLiteral("a.txt")}));
+        QCOMPARE(d.texts(), QStringList{StoreOperations::TakenMeanwhileMessage(QStringLiteral("a.txt"), QStringLiteral("Alda"))});
+        QCOMPARE(d.records().first().icon, Dialogs::Icon::Warning);
+        QCOMPARE(hostCatalogue(), catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda"), fileLine("b.txt"),
+                                             fileLine("c.txt")}));
+        QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
+        QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
+    }
+
+    void hostRefusingTheUploadChangesNothing() {
+        // A host where everything in the control folder is read-only.
+        LoopbackHost refusing;
+        refusing.addReadOnlyFolder(QStringLiteral("krg"));
+        QTemporaryDir store;
+        QVERIFY(copyTree(host.root(), store.path()));
+        QFile f(store.filePath(QStringLiteral("krg/_files.txt")));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(catalogue({fileLine("a.txt", "Alda")}));
+        f.close();
+        QVERIFY(startHost(refusing, store.path()));
+        A->reconnect();
+        const QByteArray before = refusing.read(QStringLiteral("krg/_files.txt"));
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        A->write(QStringLiteral("a.txt"), "A's a");
+        A->prompt.answers.enqueue({true, QStringLiteral("refused"), false, false, false});
+        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending a.txt, please try again.")});
+        QCOMPARE(refusing.read(QStringLiteral("krg/a.txt")), QByteArray("server a.txt\n"));
+        QVERIFY(!refusing.exists(QStringLiteral("krg/a.txt.backup")));
+        QCOMPARE(refusing.read(QStringLiteral("krg/_files.txt")), before);
+        QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
+        QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
+        refusing.stop();
+        host.exportEnvironment();
+    }
+
+    void hostStoppedBetweenSendAndListLosesNothing() {
+        setCatalogue({fileLine("a.txt", "Alda"), fileLine("b.txt")});
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        A->write(QStringLiteral("a.txt"), "A's a");
+        const QMetaObject::Connection stopper =
+            QObject::connect(A->store.get(), &FileStore::commandFinished, [this](const QString& command) {
+                if (command == QLatin1String("send a.txt a.txt"))
+                    host.stop();
+            });
+        A->prompt.answers.enqueue({true, QStringLiteral("cut"), false, false, false});
+        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
+        QCOMPARE(dlg->texts().value(0), QStringLiteral("Error sending a.txt, please try again."));
+        // The catalogue is unchanged: A still controls a.txt at version 1; the previous server copy
+        // waits as a.txt.backup, A's copy is untouched.
+        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "Alda"), fileLine("b.txt")}));
+        QCOMPARE(hostFile(QStringLiteral("a.txt.backup")), QByteArray("server a.txt\n"));
+        QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
+        QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("0"));
+        // Once the host is back, checking in again finishes the job.
+        QVERIFY(restartHost());
+        dlg->clear();
+        QObject::disconnect(stopper);
+        A->prompt.answers.enqueue({true, QStringLiteral("again"), false, false, false});
+        QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
+        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QVERIFY(!hostHas(QStringLiteral("a.txt.backup")));
+        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "", 2, "Alda: again"), fileLine("b.txt")}));
+    }
+
+    void catalogueSaveCutOffIsRepairedByTheNextReader() {
+        const QByteArray before = catalogue({fileLine("a.txt"), fileLine("b.txt")});
+        host.write(QStringLiteral("krg/_files.txt"), before);
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QObject::connect(A->store.get(), &FileStore::commandFinished, [this](const QString& command) {
+            if (command == QLatin1String("rename _files.txt _files.txt.backup"))
+                host.stop();
+        });
+        QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
+        QVERIFY(!hostHas(QStringLiteral("_files.txt")));
+        QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), before);
+        QVERIFY(restartHost());
+        dlg->clear();
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(B->refresh());
+        QCOMPARE(dlg->texts(), QStringList{FileStore::RepairQuestion(QStringLiteral("file not found"),
+                                                                      runState().LocalFolder)});
+        QCOMPARE(hostCatalogue(), before);
+        QCOMPARE(B->list.count(), 2);
+        QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QString());
+    }
+
+    void getLatestLeavesOwnCheckOutsAndOffersTheSpecialDocument() {
+        ScriptedDialogs& d = *dlg;
+        setCatalogue({fileLine("a.txt", "ALDA", 5), fileLine("KRplot.doc", "Bren", 2), fileLine("b.txt", "", 3)});
+        host.write(QStringLiteral("krg/KRplot.doc"), "plot v2");
+        A->write(QStringLiteral("a.txt"), "A's work in progress");
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        d.answer(Dialogs::Ok); // view the special document
+        d.answer(Dialogs::Ok); // open it although not checked out
+        QVERIFY(A->getLatest({QStringLiteral("a.txt"), QStringLiteral("KRplot.doc")}));
+        QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("A's work in progress"));
+        QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("5"));
+        QCOMPARE(A->read(QStringLiteral("KRplot.doc")), QByteArray("plot v2"));
+        QCOMPARE(A->version(QStringLiteral("krplot.doc")), QStringLiteral("2"));
+        QCOMPARE(d.texts(), (QStringList{StoreOperations::SpecialDocumentQuestion(),
+                                         QStringLiteral("You do not have KRplot.doc checked out.  You will not be able "
+                                                        "to save your changes to this file.")}));
+        QCOMPARE(d.records().first().icon, Dialogs::Icon::Information);
+        QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
+        QCOMPARE(desktop->calls.size(), 1);
+        QVERIFY(desktop->calls.first().endsWith(A->path(QStringLiteral("KRplot.doc"))));
+        QVERIFY(A->selected(QStringLiteral("krplot.doc")));
+        QVERIFY(!A->selected(QStringLiteral("a.txt")));
+    }
+
+    void openFileRules() {
+        ScriptedDialogs& d = *dlg;
+        setCatalogue({fileLine("a.txt", "Alda", 2), fileLine("b.txt", "", 3), fileLine("c.txt", "", 1)});
+        A->write(QStringLiteral("a.txt"), "a");
+        A->write(QStringLiteral("c.txt"), "c");
+        A->settings->setFileVersion(QStringLiteral("a.txt"), QStringLiteral("2"));
+        A->settings->setFileVersion(QStringLiteral("b.txt"), QStringLiteral("1"));
+        A->settings->setFileVersion(QStringLiteral("c.txt"), QStringLiteral("1"));
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        A->select({});
+        QVERIFY(A->ops->OpenFile());
+        A->select({QStringLiteral("b.txt")});
+        QVERIFY(A->ops->OpenFile());
+        A->select({QStringLiteral("a.txt")});
+        QVERIFY(A->ops->OpenFile()); // checked out by the member: opened without a question
+        d.answer(Dialogs::Yes);
+        A->select({QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")});
+        QVERIFY(A->ops->OpenFile());
+        QCOMPARE(d.texts(), (QStringList{QStringLiteral("No Files Are Selected"),
+                                         QStringLiteral("You do not have the latest version of this file."),
+                                         QStringLiteral("Are you sure you want to open the 3 selected files?"),
+                                         QStringLiteral("1 files were not opened because you do not have the latest "
+                                                        "version of these files.")}));
+        QCOMPARE(desktop->calls.size(), 3);
+        QVERIFY(desktop->calls.at(0).endsWith(A->path(QStringLiteral("a.txt"))));
+        QVERIFY(desktop->calls.at(2).endsWith(A->path(QStringLiteral("c.txt"))));
+    }
+
+    void oneOperationAtATime() {
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QList<bool> busy;
+        QObject::connect(A->ops.get(), &StoreOperations::busyChanged, [&](bool b) { busy << b; });
+        bool secondRan = true;
+        bool wasBusy = false;
+        // Fires inside the check-out's first wait for the host.
+        QTimer::singleShot(0, [&] {
+            wasBusy = A->ops->busy();
+            secondRan = A->ops->GetLatestVersion() || A->ops->UpdateFileList();
+        });
+        QVERIFY(A->checkOut({QStringLiteral("a.txt")}));
+        QVERIFY(wasBusy);
+        QVERIFY(!secondRan);
+        QCOMPARE(busy, (QList<bool>{true, false}));
+        QVERIFY(!A->ops->busy());
+        QCOMPARE(dlg->busyDepth(), 0);
+        QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("a.txt.backup"))));
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestStoreOps)
+#include "tst_storeops.moc"
