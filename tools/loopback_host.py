@@ -36,6 +36,8 @@ def main():
                         help="limit data transfers to this many bytes per second")
     parser.add_argument("--read-only", action="append", default=[],
                         help="a folder below the root where the host refuses every change")
+    parser.add_argument("--idle-timeout", type=int, default=300,
+                        help="close control connections idle for this many seconds")
     parser.add_argument("--stdin-watch", action="store_true",
                         help="stop when stdin reaches end of file")
     args = parser.parse_args()
@@ -54,6 +56,7 @@ def main():
     handler.authorizer = authorizer
     handler.banner = "KRtp loopback host ready."
     handler.permit_foreign_addresses = False
+    handler.timeout = args.idle_timeout
     if args.throttle > 0:
         dtp = type("Throttled", (ThrottledDTPHandler,), {})
         dtp.read_limit = args.throttle

@@ -67,6 +67,7 @@ struct Result {
     QString error;
     QString currentFolder;
     int replyCode = 0;
+    bool staleConnection = false; // failed at once on a reused connection the host had closed
     int connections = 0;
     int commands = 0;
 };
@@ -233,9 +234,18 @@ private:
         r.replyCode = 0;
         if (r.error.size() >= 3 && r.error[0].isDigit() && r.error[1].isDigit() && r.error[2].isDigit())
             r.replyCode = r.error.left(3).toInt();
-        if (rc != CURLE_QUOTE_ERROR && rc != CURLE_REMOTE_FILE_NOT_FOUND && rc != CURLE_REMOTE_ACCESS_DENIED &&
-            rc != CURLE_UPLOAD_FAILED && rc != CURLE_FTP_COULDNT_RETR_FILE)
-            m_sessionOpen = false; // the connection is gone or unusable; the next command reconnects
+        // 421: the host is closing the connection (it says so when it drops an idle session).
+        if ((r.replyCode == 0 || r.replyCode == 421) && h == m_ftp) {
+            // The connection is gone or unusable: drop it, so the next command connects afresh
+            // instead of reusing a dead socket from libcurl's cache.
+            r.staleConnection = connects == 0 && m_sessionOpen &&
+                                (r.replyCode == 421 || rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR ||
+                                 rc == CURLE_GOT_NOTHING || rc == CURLE_FTP_WEIRD_SERVER_REPLY ||
+                                 rc == CURLE_WEIRD_SERVER_REPLY);
+            curl_easy_cleanup(m_ftp);
+            m_ftp = nullptr;
+            m_sessionOpen = false;
+        }
         return false;
     }
 
@@ -289,8 +299,7 @@ private:
         curl_easy_setopt(h, CURLOPT_URL, url.constData());
         curl_easy_setopt(h, CURLOPT_QUOTE, list);
         curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-        const bool ok = perform(h, r);
-        curl_easy_setopt(h, CURLOPT_QUOTE, nullptr);
+        const bool ok = perform(h, r); // may drop the handle; the next prepare() clears the list from it
         curl_slist_free_all(list);
         if (ok)
             m_sessionOpen = true;
@@ -442,6 +451,8 @@ private:
         prepare(h, job);
         const QByteArray url = ftpUrl(job.settings.host, remote);
         curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        // Skips the SIZE round trip before each download; progress then reports no total.
+        curl_easy_setopt(h, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToFile);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
         m_file = &tmp;
@@ -496,6 +507,15 @@ private:
     }
 
     Result runFtp(const Job& job) {
+        Result r = runFtpOnce(job);
+        // A connection the host closed while idle fails the first command sent on it before the host
+        // could act on it; run that command once more on a new connection.
+        if (r.staleConnection)
+            r = runFtpOnce(job);
+        return r;
+    }
+
+    Result runFtpOnce(const Job& job) {
         Result r;
         r.ok = true;
         r.currentFolder = job.currentFolder;

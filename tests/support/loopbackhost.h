@@ -25,6 +25,8 @@ public:
     void setThrottle(int bytesPerSecond) { m_throttle = bytesPerSecond; }
     // A folder below the root where the host refuses every change; takes effect at the next start().
     void addReadOnlyFolder(const QString& relative) { m_readOnly << relative; }
+    // The host closes control connections idle this long; takes effect at the next start().
+    void setIdleTimeout(int seconds) { m_idleTimeout = seconds; }
     void stop();
     bool running() const;
 
@@ -52,6 +54,7 @@ private:
     int m_httpPort = 0;
     int m_throttle = 0;
     QStringList m_readOnly;
+    int m_idleTimeout = 0;
 };
 
 // Copies a folder tree; false on the first failure.
