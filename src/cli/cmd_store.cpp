@@ -8,6 +8,8 @@
 #include "filestore/filelistmodel.h"
 #include "filestore/filestatus.h"
 #include "filestore/filestore.h"
+#include "filestore/checkinchoices.h"
+#include "filestore/storeoperations.h"
 #include "platform/consoledialogs.h"
 #include "transfer/transfercontrol.h"
 
@@ -20,7 +22,8 @@ namespace krtp::cli {
 namespace {
 
 const char kStoreUsage[] =
-    "store status --user NAME --password PW [--local-folder DIR] [--proxy HOST:PORT] [--yes]";
+    "store status|checkout NAME...|checkin NAME... -m COMMENT [--keep] [--revert]|get NAME...|get --all "
+    "--user NAME --password PW [--local-folder DIR] [--proxy HOST:PORT] [--yes]";
 
 // Logs the member in with the login's credential check; on success the run-time state holds the
 // member's name and level. Returns the exit code to end with, or 0.
@@ -62,12 +65,18 @@ struct StoreSession {
 };
 
 // Parses the shared options, logs in and enters the local folder. Returns 0 or the exit code.
-int OpenSession(QStringList& args, std::unique_ptr<StoreSession>& session) {
+// Arguments that are not options go to names when given, else they are a usage error.
+int OpenSession(QStringList& args, std::unique_ptr<StoreSession>& session, QStringList* names = nullptr) {
     const QString user = takeOption(args, QStringLiteral("--user"));
     const QString password = takeOption(args, QStringLiteral("--password"));
     const QString proxy = takeOption(args, QStringLiteral("--proxy"));
     QString folder = takeOption(args, QStringLiteral("--local-folder"), settingsStore().get(settings::LocalFolder));
     const bool yes = takeFlag(args, QStringLiteral("--yes"));
+    if (names) {
+        for (qsizetype i = args.size() - 1; i >= 0; --i)
+            if (!args.at(i).startsWith(QLatin1String("--")))
+                names->prepend(args.takeAt(i));
+    }
     if (user.isEmpty() || !args.isEmpty()) {
         std::fprintf(stderr, "usage: krtp-cli %s\n", kStoreUsage);
         return 2;
@@ -113,9 +122,8 @@ QByteArray field(const QString& text) {
 }
 
 // One line per entry in list order: name, status and the columns, separated by tabs.
-int status(StoreSession& s) {
-    const bool complete = s.store->UpdateFileList();
-    for (const ListEntry& e : s.list.entries()) {
+void printList(const FileListModel& list) {
+    for (const ListEntry& e : list.entries()) {
         QByteArray line = field(e.text);
         for (const char* column : {columns::kStatus, columns::kOwner, columns::kVer, columns::kMyVer, columns::kAuthor,
                                    columns::kDesc, columns::kComment}) {
@@ -126,7 +134,89 @@ int status(StoreSession& s) {
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     }
     std::fflush(stdout);
+}
+
+int status(StoreSession& s) {
+    const bool complete = s.store->UpdateFileList();
+    printList(s.list);
     return complete ? 0 : 1;
+}
+
+// The command line's answer to the check-in's question: the same comment and choices for every
+// file, as "Check In All" gives them.
+class CliCheckInPrompt : public CheckInPrompt {
+public:
+    QString comment;
+    bool keep = false;
+    bool revert = false;
+    bool Do_CheckInFile(const QString&, QString& pstrComment, bool& pblnKeepCheckedOut, bool& pblnCheckInAll,
+                        bool& pblnDontUpdateServer) override {
+        pstrComment = CheckInChoices::CleanComment(comment);
+        pblnKeepCheckedOut = keep;
+        pblnCheckInAll = true;
+        pblnDontUpdateServer = revert;
+        return true;
+    }
+};
+
+// checkout, checkin and get: select the named entries (ignoring case) in the rebuilt list, run the
+// operation as the window does, print the list it leaves.
+int RunStoreOperation(const QString& op, QStringList args) {
+    CliCheckInPrompt prompt;
+    bool all = false;
+    bool hasComment = false;
+    if (op == QLatin1String("get"))
+        all = takeFlag(args, QStringLiteral("--all"));
+    if (op == QLatin1String("checkin")) {
+        prompt.keep = takeFlag(args, QStringLiteral("--keep"));
+        prompt.revert = takeFlag(args, QStringLiteral("--revert"));
+        const qsizetype i = args.indexOf(QStringLiteral("-m"));
+        if (i >= 0 && i + 1 < args.size()) {
+            prompt.comment = args.at(i + 1);
+            args.remove(i, 2);
+            hasComment = true;
+        }
+    }
+    std::unique_ptr<StoreSession> session;
+    QStringList names;
+    if (const int rc = OpenSession(args, session, &names))
+        return rc;
+    const bool usageError = (names.isEmpty() != all) ||
+                            (op == QLatin1String("checkin") && ((!hasComment && !prompt.revert) ||
+                                                                (prompt.keep && prompt.revert)));
+    if (usageError) {
+        CloseSession(session);
+        std::fprintf(stderr, "usage: krtp-cli %s\n", kStoreUsage);
+        return 2;
+    }
+    StoreSession& s = *session;
+    StoreOperations ops(*s.store);
+    ops.setCheckInPrompt(&prompt);
+    int rc = 1;
+    if (ops.UpdateFileList()) {
+        bool known = true;
+        s.list.setAllSelected(all);
+        for (const QString& n : names) {
+            if (!s.list.contains(n.toLower())) {
+                std::fprintf(stderr, "%s is not in the file list.\n", n.toLocal8Bit().constData());
+                known = false;
+            }
+            s.list.setSelected(n.toLower(), true);
+        }
+        if (known) {
+            bool ok = false;
+            if (op == QLatin1String("checkout"))
+                ok = ops.CheckOut();
+            else if (op == QLatin1String("checkin"))
+                ok = ops.CheckIn();
+            else
+                ok = ops.GetLatestVersion();
+            rc = ok ? 0 : 1;
+        }
+        printList(s.list);
+    }
+    CloseSession(session);
+    return rc;
 }
 
 struct StoreSubcommand {
@@ -141,6 +231,8 @@ const StoreSubcommand kSubcommands[] = {
 int store(const QStringList& arguments) {
     QStringList args = arguments;
     const QString name = args.isEmpty() ? QString() : args.takeFirst();
+    if (name == QLatin1String("checkout") || name == QLatin1String("checkin") || name == QLatin1String("get"))
+        return RunStoreOperation(name, args);
     for (const StoreSubcommand& sub : kSubcommands) {
         if (name != QLatin1String(sub.name))
             continue;
