@@ -5,6 +5,8 @@
 #include "app/gui/frmsetlocaldir.h"
 #include "app/gui/frmsplash.h"
 #include "app/gui/guistartupwindows.h"
+#include "app/gui/mainmenuhooks.h"
+#include "filestore/frmfilelist.h"
 #include "app/runstate.h"
 #include "app/settingsstore.h"
 #include "buildconfig.h"
@@ -25,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QTreeView>
 
 using namespace krtp;
@@ -297,6 +301,35 @@ private slots:
         QCOMPARE(p.readAllStandardError(), QByteArray("Invalid Username/Password\n"));
         QVERIFY(p.exitCode() != 0);
         QCOMPARE(p.readAllStandardOutput(), QByteArray());
+    }
+
+    void levelsOpensTheOneFileListWindow() {
+        test::ScriptedDialogs dialogs;
+        QTemporaryDir local;
+        QVERIFY(QDir::setCurrent(local.path()));
+        QDir().mkdir(QStringLiteral("VelmarFTP"));
+        runState().CurrentUserName = QStringLiteral("Bob");
+        runState().UserLevel = 3;
+        runState().LocalFolder = local.path() + QLatin1Char('/');
+        setSettingsStore(m_store.get());
+        const auto restore = qScopeGuard([] { setSettingsStore(nullptr); });
+        m_store->set(settings::ShowCheckedOutFilesOnExit, QStringLiteral("No"));
+
+        frmMainMenu menu;
+        ConnectMainMenuWindows(menu);
+        QVERIFY(menu.LoadWindow());
+        QVERIFY(menu.cmdAdventure->isEnabled());
+        menu.cmdAdventure->click();
+        QPointer<frmFileList> window = frmFileList::instance();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QVERIFY(window->model().count() > 0);
+        // A second click shows the same window again, rebuilt.
+        menu.cmdAdventure->click();
+        QCOMPARE(frmFileList::instance(), window.data());
+        QVERIFY(dialogs.unexpected().isEmpty());
+        window->close();
+        QTRY_VERIFY(!window);
     }
 
     void mainMenuOpensWithMessage() {

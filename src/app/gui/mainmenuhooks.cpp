@@ -1,17 +1,16 @@
 #include "app/gui/mainmenuhooks.h"
 
 #include "app/gui/frmmainmenu.h"
+#include "filestore/frmfilelist.h"
 
 namespace krtp {
 
-// The place where each tool window is connected to its main-menu button once it exists:
-//   menu.openFileList  -> frmFileList (show, UpdateFileList, out-of-date files window)
-//   menu.openWebPage   -> the site explorer's Do_ShowWebPage
-//   menu.openPostNews  -> frmPostNews
-//   menu.openUsers     -> frmUsers
-// None of these windows exists yet, so all four buttons stay disabled.
+// Each tool window is connected to its main-menu button here once it exists; a button without an
+// opener stays disabled. Still to come: the site explorer (openWebPage), the news poster
+// (openPostNews), the accounts window (openUsers) and the out-of-date files window that "Levels"
+// shows after the rebuild when files are outdated.
 void ConnectMainMenuWindows(frmMainMenu& menu) {
-    (void)menu;
+    menu.openFileList = [] { frmFileList::ShowFileList(); };
 }
 
 } // namespace krtp
