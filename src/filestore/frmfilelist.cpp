@@ -2,7 +2,9 @@
 
 #include "app/runstate.h"
 #include "app/settingsstore.h"
+#include "filestore/frmcheckin.h"
 #include "filestore/gui/filelistview.h"
+#include "filestore/storeoperations.h"
 #include "filestore/preview.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
@@ -84,6 +86,10 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
         m_closing = true;
         QCoreApplication::exit(0);
     };
+    m_ops = new StoreOperations(*m_store, this);
+    m_checkIn = new frmCheckIn(this);
+    m_ops->setCheckInPrompt(m_checkIn);
+    connect(m_ops, &StoreOperations::busyChanged, this, [this](bool busy) { setStoreActionsEnabled(!busy); });
     connect(m_store, &FileStore::StateChanged, this, &frmFileList::onStateChanged);
     connect(m_store, &FileStore::replyPiece, this, [this](const QString& piece) { txtResults->insertPlainText(piece); });
     connect(m_store, &FileStore::replyComplete, this, [this] { txtResults->insertPlainText(QStringLiteral("\n")); });
@@ -114,6 +120,7 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
         header->setSortIndicator(column, m_model.sortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
     });
     connect(lvwFileList, &FileListView::clicked, this, [this] { UpdatePreview(); });
+    connect(lvwFileList, &FileListView::doubleClicked, this, [this] { OpenFile(); });
     connect(m_store, &FileStore::aboutToSaveIcons, lvwFileList, &FileListView::pullPositions);
     connect(m_store, &FileStore::iconsLoaded, lvwFileList, &FileListView::pushPositions);
     buildPreviewAndConsole();
@@ -166,9 +173,12 @@ void frmFileList::buildToolbar() {
     button(cmdExplorer, "cmdExplorer", "Explorer", "options");
     row->addStretch(1);
     // Operations of later work stay disabled until they are connected.
-    for (QToolButton* b : {cmdGetLatestVersion, cmdCheckIn, cmdCheckOut, cmdAddFile, cmdSetLocalFolder, cmdOptions})
+    for (QToolButton* b : {cmdAddFile, cmdSetLocalFolder, cmdOptions})
         b->setEnabled(false);
     connect(cmdRefresh, &QToolButton::clicked, this, [this] { UpdateFileList(); });
+    connect(cmdGetLatestVersion, &QToolButton::clicked, this, [this] { GetLatestVersion(); });
+    connect(cmdCheckIn, &QToolButton::clicked, this, [this] { CheckIn(); });
+    connect(cmdCheckOut, &QToolButton::clicked, this, [this] { CheckOut(); });
     connect(cmdExplorer, &QToolButton::clicked, this, [this] { explore(); });
     picToolBar->adjustSize();
     picToolBar->setFixedHeight(picToolBar->sizeHint().height());
@@ -207,13 +217,13 @@ void frmFileList::buildMenus() {
 
     mnuActions = menuBar()->addMenu(QStringLiteral("&Actions"));
     mnuActions->setObjectName(QStringLiteral("mnuActions"));
-    entry(mnuActions, mnuActionsOpenFile, "mnuActionsOpenFile", "Open &File", false);
+    entry(mnuActions, mnuActionsOpenFile, "mnuActionsOpenFile", "Open &File", true);
     entry(mnuActions, mnuActionsReadOnly, "mnuActionsReadOnly", "R&ead Only (Local File Attributes)", false);
     mnuActionsReadOnly->setCheckable(true);
     mnuActions->addSeparator()->setObjectName(QStringLiteral("mnuActionsBreak2"));
-    entry(mnuActions, mnuActionsGetLatestVersion, "mnuActionsGetLatestVersion", "&Get Latest Version", false);
-    entry(mnuActions, mnuActionsCheckIn, "mnuActionsCheckIn", "Check &In...", false);
-    entry(mnuActions, mnuActionsCheckOut, "mnuActionsCheckOut", "Check &Out", false);
+    entry(mnuActions, mnuActionsGetLatestVersion, "mnuActionsGetLatestVersion", "&Get Latest Version", true);
+    entry(mnuActions, mnuActionsCheckIn, "mnuActionsCheckIn", "Check &In...", true);
+    entry(mnuActions, mnuActionsCheckOut, "mnuActionsCheckOut", "Check &Out", true);
     mnuActions->addSeparator()->setObjectName(QStringLiteral("mnuActionsOwnerOptionsBreak"));
     entry(mnuActions, mnuActionsChangeFileDescription, "mnuActionsChangeFileDescription",
           "&Change File Description...", false);
@@ -229,6 +239,10 @@ void frmFileList::buildMenus() {
     connect(mnuEditSelectAll, &QAction::triggered, this, [this] { m_model.setAllSelected(true); });
     connect(mnuEditSelectNone, &QAction::triggered, this, [this] { m_model.setAllSelected(false); });
     connect(mnuViewToolbar, &QAction::triggered, this, [this] { ToggleToolbar(); });
+    connect(mnuActionsOpenFile, &QAction::triggered, this, [this] { OpenFile(); });
+    connect(mnuActionsGetLatestVersion, &QAction::triggered, this, [this] { GetLatestVersion(); });
+    connect(mnuActionsCheckIn, &QAction::triggered, this, [this] { CheckIn(); });
+    connect(mnuActionsCheckOut, &QAction::triggered, this, [this] { CheckOut(); });
 }
 
 void frmFileList::buildPreviewAndConsole() {
@@ -275,7 +289,23 @@ int frmFileList::viewStyle() const { return lvwFileList->viewStyle(); }
 
 void frmFileList::setViewStyle(int style) { lvwFileList->setViewStyle(style); }
 
-bool frmFileList::UpdateFileList() { return m_store->UpdateFileList(); }
+bool frmFileList::UpdateFileList() { return m_ops->UpdateFileList(); }
+
+void frmFileList::CheckOut() { m_ops->CheckOut(); }
+
+void frmFileList::CheckIn() { m_ops->CheckIn(); }
+
+void frmFileList::GetLatestVersion() { m_ops->GetLatestVersion(); }
+
+void frmFileList::OpenFile() { m_ops->OpenFile(); }
+
+void frmFileList::setStoreActionsEnabled(bool enabled) {
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdGetLatestVersion, cmdCheckIn, cmdCheckOut, cmdRefresh, txtCommands})
+        w->setEnabled(enabled);
+    for (QAction* a : {mnuFileRefresh, mnuActionsOpenFile, mnuActionsGetLatestVersion, mnuActionsCheckIn,
+                       mnuActionsCheckOut})
+        a->setEnabled(enabled);
+}
 
 void frmFileList::SaveIcons() { m_store->SaveIcons(); }
 
@@ -368,6 +398,12 @@ void frmFileList::onCommandEntered() {
 void frmFileList::explore() { desktopServices().openFileManager(runState().LocalFolder); }
 
 void frmFileList::closeEvent(QCloseEvent* event) {
+    // The running operation still uses this window's store and list; only the store itself (an
+    // outdated program) closes the window from inside one.
+    if (m_ops->busy() && !m_closing) {
+        event->ignore();
+        return;
+    }
     if (!m_closing) {
         switch (m_store->QueryClose()) {
         case FileStore::CloseAnswer::Stay:

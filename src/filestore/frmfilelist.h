@@ -20,7 +20,9 @@ class QToolButton;
 namespace krtp {
 
 class FileListView;
+class StoreOperations;
 class TransferControl;
+class frmCheckIn;
 
 // The shared file store's window: the file list with its status icons, the toolbar, the preview pane
 // and the command console. The store's operations run on its FileStore (model, transfer control,
@@ -39,6 +41,13 @@ public:
     static frmFileList* instance();
 
     bool UpdateFileList();
+    // The store's operations on the selected entries; one at a time (see StoreOperations).
+    void CheckOut();
+    void CheckIn();
+    void GetLatestVersion();
+    void OpenFile();
+    StoreOperations& operations() { return *m_ops; }
+    frmCheckIn* checkInDialog() const { return m_checkIn; }
     QString GetIcon(bool pblnUseDefault, const QString& pstrDefault, const QString& pstrFileName) const {
         return m_store->GetIcon(pblnUseDefault, pstrDefault, pstrFileName);
     }
@@ -129,9 +138,14 @@ private:
     void onStateChanged(int state);
     void onCommandEntered();
     void explore();
+    // While an operation waits for the host, the store's actions and the console are disabled; the
+    // list stays usable for scrolling.
+    void setStoreActionsEnabled(bool enabled);
 
     FileListModel m_model;
     FileStore* m_store;
+    StoreOperations* m_ops;
+    frmCheckIn* m_checkIn;
     QWidget* m_central;
     int m_margin = 4;
     int m_previewWidth = 220;

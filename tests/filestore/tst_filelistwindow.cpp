@@ -72,7 +72,7 @@ private slots:
         }
         QCOMPARE(captions, (QStringList{"Get Latest Version", "Check In", "Check Out", "Add File(s)", "Set Local Folder",
                                         "Refresh", "Options", "Explorer"}));
-        QVERIFY(w.cmdRefresh->isEnabled() && w.cmdExplorer->isEnabled() && !w.cmdCheckOut->isEnabled());
+        QVERIFY(w.cmdRefresh->isEnabled() && w.cmdExplorer->isEnabled() && w.cmdCheckOut->isEnabled() && !w.cmdAddFile->isEnabled());
         RecordingDesktopServices desktop;
         w.cmdExplorer->click();
         w.mnuFileExplore->trigger();
