@@ -387,22 +387,35 @@ private:
                error.startsWith(QLatin1String("504"));
     }
 
+    // Hosts without MLSD/MLST: a Unix-style LIST of the path (a file lists as itself).
+    bool listPlain(const Job& job, const QString& path, Result& r) {
+        r.ok = true;
+        r.error.clear();
+        if (!listing(job, QStringLiteral("LIST ") + path, r))
+            return false;
+        r.reply = formatList(m_body);
+        return true;
+    }
+
+    // After a failed MLSD/MLST: true when the host does not know the command, which is then not
+    // tried again in this session's lifetime.
+    bool mlsxUnsupported(const Result& r) {
+        if (!unsupported(r.error))
+            return false;
+        m_noMlsd = true;
+        return true;
+    }
+
     bool listFolder(const Job& job, const QString& folder, Result& r) {
         if (!m_noMlsd) {
             if (listing(job, QStringLiteral("MLSD ") + folder, r)) {
                 r.reply = formatMlsd(m_body);
                 return true;
             }
-            if (!unsupported(r.error))
+            if (!mlsxUnsupported(r))
                 return false;
-            m_noMlsd = true;
         }
-        r.ok = true;
-        r.error.clear();
-        if (!listing(job, QStringLiteral("LIST ") + folder, r))
-            return false;
-        r.reply = formatList(m_body);
-        return true;
+        return listPlain(job, folder, r);
     }
 
     bool ls(const Job& job, Result& r) {
@@ -422,17 +435,10 @@ private:
                 r.reply = baseName(name.isEmpty() ? path : name).toUtf8() + "\r\n";
                 return true;
             }
-            if (!unsupported(r.error))
+            if (!mlsxUnsupported(r))
                 return false;
-            m_noMlsd = true;
-            r.ok = true;
-            r.error.clear();
         }
-        // Without MLST: NLST names a file as itself and a folder by its content.
-        if (!listing(job, QStringLiteral("LIST ") + path, r))
-            return false;
-        r.reply = formatList(m_body);
-        return true;
+        return listPlain(job, path, r);
     }
 
     bool get(const Job& job, Result& r) {

@@ -1,5 +1,6 @@
 #include "app/runstate.h"
 #include "loopbackhost.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
@@ -38,10 +39,6 @@ Outcome run(TransferControl& c, const QString& command) {
     return {c.lastSucceeded(), reply, c.lastError()};
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray pattern(qsizetype size) {
     QByteArray data(size, Qt::Uninitialized);
@@ -303,7 +300,7 @@ private slots:
         QCOMPARE(run(c, QStringLiteral("ls _files.txt")).reply, QStringLiteral("_files.txt\r\n"));
         QTest::qWait(2500);
         QVERIFY(run(c, QStringLiteral("get _message.dat idle.dat")).ok);
-        QCOMPARE(readFile(QStringLiteral("idle.dat")), impatient.read(QStringLiteral("krg/_message.dat")));
+        QCOMPARE(readLocal(QStringLiteral("idle.dat")), impatient.read(QStringLiteral("krg/_message.dat")));
         QTest::qWait(2500);
         QVERIFY(run(c, QStringLiteral("rename _message.dat moved.dat")).ok);
         QVERIFY(impatient.exists(QStringLiteral("krg/moved.dat")));

@@ -1,6 +1,7 @@
 #include "app/runstate.h"
 #include "loopbackhost.h"
 #include "scripteddialogs.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
@@ -15,21 +16,6 @@
 using namespace krtp;
 using namespace krtp::test;
 
-namespace {
-
-QByteArray readLocal(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeLocal(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
-
-} // namespace
 
 class TestTransferRoutines : public QObject {
     Q_OBJECT
@@ -74,8 +60,8 @@ private slots:
         QCOMPARE(dialogs.busyDepth(), 0);
 
         // Two downloads in a row: the first downloaded copy becomes the backup, the older backup goes.
-        writeLocal(QStringLiteral("VelmarFTP/news/index.html.backup"), "very old");
-        writeLocal(QStringLiteral("VelmarFTP/news/index.html"), "local edit");
+        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/index.html.backup"), "very old"));
+        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/index.html"), "local edit"));
         text = QLatin1String(kSaveToFile);
         QVERIFY(GetFileFromServer(c, QStringLiteral("news/index.html"), text));
         QCOMPARE(text, QLatin1String(kSaveToFile));
@@ -86,8 +72,8 @@ private slots:
         QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html.backup")), QByteArray("<html>news</html>\r\n"));
 
         // An empty local copy is deleted, not kept as backup.
-        writeLocal(QStringLiteral("VelmarFTP/index.html"), "");
-        writeLocal(QStringLiteral("VelmarFTP/index.html.backup"), "keep me");
+        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/index.html"), ""));
+        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/index.html.backup"), "keep me"));
         QVERIFY(GetFileFromServer(c, QStringLiteral("index.html"), text));
         QCOMPARE(readLocal(QStringLiteral("VelmarFTP/index.html.backup")), QByteArray("keep me"));
         QVERIFY(dialogs.records().isEmpty());
@@ -96,7 +82,7 @@ private slots:
     void failedDownloadPutsThePreviousCopyBack() {
         ScriptedDialogs dialogs;
         TransferControl c;
-        writeLocal(QStringLiteral("VelmarFTP/gone.html"), "my only copy");
+        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/gone.html"), "my only copy"));
         QString text;
         QVERIFY(!GetFileFromServer(c, QStringLiteral("gone.html"), text));
         QCOMPARE(readLocal(QStringLiteral("VelmarFTP/gone.html")), QByteArray("my only copy"));
@@ -110,13 +96,13 @@ private slots:
         TransferControl c;
         host.write(QStringLiteral("news/page.html"), "host v1");
         host.write(QStringLiteral("news/page.html.backup"), "host v0");
-        writeLocal(QStringLiteral("VelmarFTP/news/page.html"), "mine v2");
+        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/page.html"), "mine v2"));
         QVERIFY(SendFileToServer(c, QStringLiteral("news/page.html")));
         QCOMPARE(host.read(QStringLiteral("news/page.html")), QByteArray("mine v2"));
         QCOMPARE(host.read(QStringLiteral("news/page.html.backup")), QByteArray("host v1"));
 
         // A new file: the first two commands fail harmlessly.
-        writeLocal(QStringLiteral("VelmarFTP/news/fresh page.html"), "fresh");
+        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/fresh page.html"), "fresh"));
         QVERIFY(SendFileToServer(c, QStringLiteral("news/fresh page.html")));
         QCOMPARE(host.read(QStringLiteral("news/fresh page.html")), QByteArray("fresh"));
         QVERIFY(dialogs.records().isEmpty());
@@ -138,7 +124,7 @@ private slots:
         QVERIFY(strict.start());
         const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
         strict.write(QStringLiteral("locked/page.html"), "host copy");
-        writeLocal(QStringLiteral("VelmarFTP/locked/page.html"), "mine");
+        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/locked/page.html"), "mine"));
         TransferControl c;
         QVERIFY(!SendFileToServer(c, QStringLiteral("locked/page.html")));
         QCOMPARE(strict.read(QStringLiteral("locked/page.html")), QByteArray("host copy"));
@@ -169,7 +155,7 @@ private slots:
         QVERIFY(dialogs.lastText().startsWith(QStringLiteral("550")));
 
         dialogs.clear();
-        writeLocal(QStringLiteral("_files.txt"), "stale");
+        QVERIFY(writeLocal(QStringLiteral("_files.txt"), "stale"));
         QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
         QCOMPARE(readLocal(QStringLiteral("_files.txt")), host.read(QStringLiteral("krg/_files.txt")));
         QCOMPARE(c.currentFolder(), QStringLiteral("/krg"));
