@@ -41,7 +41,7 @@ bool StoreOperations::CheckIn() {
     for (const QString& key : selectedKeys()) {
         const ListEntry* e = list.find(key);
         // The list shows a file as the member's whatever the letter case of the name; so does this.
-        if (!e || !e->selected ||
+        if (!e ||
             e->columns.value(QLatin1String(columns::kOwner)).compare(me, Qt::CaseInsensitive) != 0 || me.isEmpty())
             continue;
         const QString name = e->text;

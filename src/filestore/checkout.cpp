@@ -34,7 +34,7 @@ bool StoreOperations::CheckOut() {
     QList<clsFileDetails> batch;
     for (const QString& key : selectedKeys()) {
         const ListEntry* e = list.find(key);
-        if (!e || !e->selected || !e->columns.value(QLatin1String(columns::kOwner)).isEmpty())
+        if (!e || !e->columns.value(QLatin1String(columns::kOwner)).isEmpty())
             continue;
         const QString name = e->text;
         if (!IsPlainFileName(name)) {

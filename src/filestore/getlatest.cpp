@@ -31,7 +31,7 @@ bool StoreOperations::GetLatestVersion() {
 
     for (const QString& key : selectedKeys()) {
         const ListEntry* e = list.find(key);
-        if (!e || !e->selected)
+        if (!e)
             continue;
         const QString name = e->text;
         const QString owner = e->columns.value(QLatin1String(columns::kOwner));

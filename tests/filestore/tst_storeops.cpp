@@ -492,6 +492,45 @@ private slots:
         QVERIFY(desktop->calls.at(2).endsWith(A->path(QStringLiteral("c.txt"))));
     }
 
+    void shortCatalogueIsNeverSavedOver() {
+        // Another member's save is under way: the catalogue the check-out fetches is cut short.
+        QVERIFY(A->refresh());
+        const QByteArray cut = catalogue({indexLine(), pageLine()}, "2.0.5", 5);
+        host.write(QStringLiteral("krg/_files.txt"), cut);
+        dlg->answer(Dialogs::Cancel); // the closing rebuild finds it short too and offers the repair
+        QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
+        QCOMPARE(dlg->texts().size(), 2);
+        QCOMPARE(dlg->texts().value(0), StoreOperations::IncompleteCatalogueMessage(
+                                            QStringLiteral("5 files expected, 2 files found)")));
+        QVERIFY(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")));
+        QCOMPARE(hostCatalogue(), cut);
+        // Check-in likewise uploads the file but leaves the catalogue alone.
+        dlg->clear();
+        setCatalogue({fileLine("a.txt", "Alda")});
+        QVERIFY(A->refresh());
+        host.write(QStringLiteral("krg/_files.txt"), catalogue({}, "2.0.5", 1));
+        A->write(QStringLiteral("a.txt"), "A's a");
+        A->prompt.answers.enqueue({true, QStringLiteral("x"), false, false, false});
+        dlg->answer(Dialogs::Cancel);
+        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
+        QCOMPARE(dlg->texts().size(), 2);
+        QCOMPARE(dlg->texts().value(0), StoreOperations::IncompleteCatalogueMessage(
+                                            QStringLiteral("1 files expected, 0 files found)")));
+        QCOMPARE(hostCatalogue(), catalogue({}, "2.0.5", 1));
+        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
+    }
+
+    void controllerInAnotherLetterCaseIsTheMember() {
+        setCatalogue({fileLine("a.txt", "ALDA", 4)});
+        A->write(QStringLiteral("a.txt"), "A's a");
+        QVERIFY(A->refresh());
+        QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
+        A->prompt.answers.enqueue({true, QStringLiteral("case"), false, false, false});
+        QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
+        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "", 5, "Alda: case")}));
+    }
+
     void oneOperationAtATime() {
         QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
         QList<bool> busy;
