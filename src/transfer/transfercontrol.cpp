@@ -160,7 +160,8 @@ private:
             ++w->m_commands;
             w->advance(StateRequestSent);
         } else if (type == CURLINFO_HEADER_IN) {
-            if (size >= 4 && std::memcmp(data, "220", 3) == 0 && w->m_state < StateConnected) {
+            if (size >= 4 && std::memcmp(data, "220 ", 4) == 0) {
+                ++w->m_greetings;
                 w->advance(StateConnected);
                 w->advance(StateRequesting);
             } else if (w->m_state >= StateRequestSent) {
@@ -220,25 +221,29 @@ private:
     }
 
     bool perform(CURL* h, Result& r) {
+        const int greetingsBefore = m_greetings;
         const CURLcode rc = curl_easy_perform(h);
-        long connects = 0;
-        curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &connects);
-        m_connections += int(connects);
+        // A new control connection shows as the host's greeting (data connections have none).
+        m_lastReused = m_greetings == greetingsBefore;
+        m_connections += m_greetings - greetingsBefore;
         if (rc == CURLE_OK)
             return true;
+        const bool cancelled = rc == CURLE_ABORTED_BY_CALLBACK && m_cancel->load();
+        return fail(r, cancelled ? QStringLiteral("The command was cancelled.") : describe(rc), rc);
+    }
+
+    // Ends a failed command with its error text and, when the host refused, its reply code.
+    bool fail(Result& r, const QString& error, CURLcode rc = CURLE_OK) {
         r.ok = false;
-        if (rc == CURLE_ABORTED_BY_CALLBACK && m_cancel->load())
-            r.error = QStringLiteral("The command was cancelled.");
-        else
-            r.error = describe(rc);
+        r.error = error;
         r.replyCode = 0;
-        if (r.error.size() >= 3 && r.error[0].isDigit() && r.error[1].isDigit() && r.error[2].isDigit())
-            r.replyCode = r.error.left(3).toInt();
+        if (error.size() >= 3 && error[0].isDigit() && error[1].isDigit() && error[2].isDigit())
+            r.replyCode = error.left(3).toInt();
         // 421: the host is closing the connection (it says so when it drops an idle session).
-        if ((r.replyCode == 0 || r.replyCode == 421) && h == m_ftp) {
+        if ((r.replyCode == 0 || r.replyCode == 421) && m_ftp) {
             // The connection is gone or unusable: drop it, so the next command connects afresh
             // instead of reusing a dead socket from libcurl's cache.
-            r.staleConnection = connects == 0 && m_sessionOpen &&
+            r.staleConnection = m_lastReused && m_sessionOpen &&
                                 (r.replyCode == 421 || rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR ||
                                  rc == CURLE_GOT_NOTHING || rc == CURLE_FTP_WEIRD_SERVER_REPLY ||
                                  rc == CURLE_WEIRD_SERVER_REPLY);
@@ -292,18 +297,30 @@ private:
         CURL* h = ftpHandle(job);
         begin(!m_sessionOpen);
         prepare(h, job);
+        // "*": libcurl goes on after a refusal instead of closing the connection; the replies are
+        // judged below, so a refused "delete X.backup" costs no new login.
         curl_slist* list = nullptr;
         for (const QString& c : commands)
-            list = curl_slist_append(list, c.toUtf8().constData());
+            list = curl_slist_append(list, (QLatin1Char('*') + c).toUtf8().constData());
         const QByteArray url = ftpUrlBase(job.settings.host).toUtf8();
         curl_easy_setopt(h, CURLOPT_URL, url.constData());
         curl_easy_setopt(h, CURLOPT_QUOTE, list);
         curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
         const bool ok = perform(h, r); // may drop the handle; the next prepare() clears the list from it
         curl_slist_free_all(list);
-        if (ok)
-            m_sessionOpen = true;
-        return ok;
+        if (!ok)
+            return false;
+        m_sessionOpen = true;
+        // The last final reply lines ("ddd text") answer the commands, in order; the first refusal counts.
+        QList<QByteArray> finals;
+        for (const QByteArray& line : m_headers)
+            if (line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1])) &&
+                std::isdigit(uchar(line[2])) && (line.size() == 3 || line[3] == ' '))
+                finals << line;
+        for (const QByteArray& reply : finals.mid(std::max<qsizetype>(0, finals.size() - commands.size())))
+            if (reply[0] == '4' || reply[0] == '5')
+                return fail(r, QString::fromUtf8(reply));
+        return true;
     }
 
     // A listing over the data connection (MLSD, LIST); the text ends up in m_body.
@@ -632,6 +649,8 @@ private:
     int m_state = 0;
     int m_commands = 0;
     int m_connections = 0;
+    int m_greetings = 0;
+    bool m_lastReused = false;
     qint64 m_lastProgress = -1;
     QElapsedTimer m_progressTimer;
 };
