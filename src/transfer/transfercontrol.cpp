@@ -101,10 +101,11 @@ class TransferWorker : public QObject {
 public:
     TransferWorker(std::shared_ptr<std::atomic<bool>> cancel) : m_cancel(std::move(cancel)) { initCurlOnce(); }
     ~TransferWorker() override {
-        if (m_ftp)
-            curl_easy_cleanup(m_ftp);
+        dropFtp();
         if (m_http)
             curl_easy_cleanup(m_http);
+        if (m_httpMulti)
+            curl_multi_cleanup(m_httpMulti);
     }
 
     std::function<void(int)> onState;
@@ -220,9 +221,35 @@ private:
         m_progressTimer.start();
     }
 
+    // Runs one transfer on the session's multi handle, which keeps the connection between commands.
+    // The wait is at most 10 ms at a time: curl_easy_perform's own one-second wait can stall on a
+    // step that arms no timer (seen when a passive data connection is started).
+    static CURLcode drive(CURL* h, CURLM* multi) {
+        if (curl_multi_add_handle(multi, h) != CURLM_OK)
+            return CURLE_FAILED_INIT;
+        CURLcode rc = CURLE_OK;
+        int running = 1;
+        while (running) {
+            if (curl_multi_perform(multi, &running) != CURLM_OK) {
+                rc = CURLE_FAILED_INIT;
+                break;
+            }
+            if (running && curl_multi_poll(multi, nullptr, 0, 10, nullptr) != CURLM_OK) {
+                rc = CURLE_FAILED_INIT;
+                break;
+            }
+        }
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &left))
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == h)
+                rc = msg->data.result;
+        curl_multi_remove_handle(multi, h);
+        return rc;
+    }
+
     bool perform(CURL* h, Result& r) {
         const int greetingsBefore = m_greetings;
-        const CURLcode rc = curl_easy_perform(h);
+        const CURLcode rc = drive(h, h == m_ftp ? m_ftpMulti : m_httpMulti);
         // A new control connection shows as the host's greeting (data connections have none).
         m_lastReused = m_greetings == greetingsBefore;
         m_connections += m_greetings - greetingsBefore;
@@ -247,11 +274,21 @@ private:
                                 (r.replyCode == 421 || rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR ||
                                  rc == CURLE_GOT_NOTHING || rc == CURLE_FTP_WEIRD_SERVER_REPLY ||
                                  rc == CURLE_WEIRD_SERVER_REPLY);
-            curl_easy_cleanup(m_ftp);
-            m_ftp = nullptr;
-            m_sessionOpen = false;
+            dropFtp();
         }
         return false;
+    }
+
+    // Ends the FTP session: its connections live in the multi handle's cache, which says QUIT
+    // to the host on an open connection when cleaned up.
+    void dropFtp() {
+        if (m_ftp)
+            curl_easy_cleanup(m_ftp);
+        if (m_ftpMulti)
+            curl_multi_cleanup(m_ftpMulti);
+        m_ftp = nullptr;
+        m_ftpMulti = nullptr;
+        m_sessionOpen = false;
     }
 
     // The host's own words when it refused, else libcurl's description.
@@ -270,12 +307,11 @@ private:
     }
 
     CURL* ftpHandle(const Job& job) {
-        if (m_ftp && !(job.settings == m_ftpSettings)) {
-            curl_easy_cleanup(m_ftp);
-            m_ftp = nullptr;
-        }
+        if (m_ftp && !(job.settings == m_ftpSettings))
+            dropFtp();
         if (!m_ftp) {
             m_ftp = curl_easy_init();
+            m_ftpMulti = curl_multi_init();
             m_ftpSettings = job.settings;
             m_sessionOpen = false;
         }
@@ -549,11 +585,9 @@ private:
             if (m_ftp) {
                 m_state = StateConnected;
                 advance(StateDisconnecting);
-                curl_easy_cleanup(m_ftp); // sends QUIT on an open connection
-                m_ftp = nullptr;
+                dropFtp();
                 advance(StateDisconnected);
             }
-            m_sessionOpen = false;
             r.currentFolder = QStringLiteral("/");
             return r;
         }
@@ -618,8 +652,10 @@ private:
         Result r;
         r.ok = true;
         r.currentFolder = job.currentFolder;
-        if (!m_http)
+        if (!m_http) {
             m_http = curl_easy_init();
+            m_httpMulti = curl_multi_init();
+        }
         m_state = 0;
         advance(StateConnecting);
         prepare(m_http, job);
@@ -638,7 +674,9 @@ private:
 
     std::shared_ptr<std::atomic<bool>> m_cancel;
     CURL* m_ftp = nullptr;
+    CURLM* m_ftpMulti = nullptr;
     CURL* m_http = nullptr;
+    CURLM* m_httpMulti = nullptr;
     ConnectionSettings m_ftpSettings;
     bool m_sessionOpen = false;
     bool m_noMlsd = false;
