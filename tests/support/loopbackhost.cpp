@@ -58,6 +58,8 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     m_process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    // Not the test's working directory: tests delete their temporary folders while the host runs.
+    m_process->setWorkingDirectory(m_root->path());
     QStringList args{scriptPath(), QStringLiteral("--root"), m_root->path(), QStringLiteral("--user"), user(),
                      QStringLiteral("--password"), password(), QStringLiteral("--stdin-watch")};
     for (const QString& folder : m_readOnly)
