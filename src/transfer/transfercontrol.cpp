@@ -56,7 +56,7 @@ struct Job {
     QString url;
     ConnectionSettings settings;
     QString currentFolder;
-    QString localA, localB; // absolute local paths, resolved on the caller's thread
+    QString localA; // absolute local path of GET/PUT, resolved on the caller's thread
     int connectSeconds = TransferControl::kDefaultConnectSeconds;
     int stallSeconds = TransferControl::kDefaultStallSeconds;
 };
@@ -96,7 +96,9 @@ QString baseName(const QString& path) {
 
 } // namespace
 
-// Runs jobs on its own thread with one reused libcurl handle for the FTP session and one for HTTP.
+// Runs jobs on its own thread. The FTP session is one libcurl easy handle driven through its own multi
+// handle, whose connection cache keeps the control connection from command to command until QUIT;
+// HTTP reads have a pair of their own.
 class TransferWorker : public QObject {
 public:
     TransferWorker(std::shared_ptr<std::atomic<bool>> cancel) : m_cancel(std::move(cancel)) { initCurlOnce(); }
