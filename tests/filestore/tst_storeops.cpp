@@ -219,6 +219,38 @@ private slots:
         QVERIFY(dlg->records().isEmpty());
     }
 
+    void oddCharactersInNames() {
+        const QStringList names{QStringLiteral("a#1.txt"), QStringLiteral("50% off.txt"), QStringLiteral("it's,here.txt"),
+                                QStringLiteral("\u00fcber & co.txt"), QStringLiteral("x?y.txt"), QStringLiteral("[b].txt"),
+                                QStringLiteral(" lead  two.txt"), QStringLiteral("*.txt")};
+        QList<QByteArray> lines;
+        for (const QString& n : names) {
+            lines << catalogueLine(n.toUtf8().constData(), 1, "", "", "", "");
+            host.write(QStringLiteral("krg/") + n, "server " + n.toUtf8());
+        }
+        setCatalogue(lines);
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->checkOut(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        for (const QString& n : names) {
+            QCOMPARE(A->read(n), "server " + n.toUtf8());
+            A->write(n, "A's " + n.toUtf8());
+        }
+        A->prompt.answers.enqueue({true, QStringLiteral("odd"), false, true, false});
+        QVERIFY2(A->checkIn(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QList<QByteArray> after;
+        for (const QString& n : names) {
+            QCOMPARE(hostFile(n), "A's " + n.toUtf8());
+            QVERIFY(!hostHas(n + QStringLiteral(".backup")));
+            after << catalogueLine(n.toUtf8().constData(), 2, "", "", "", "Alda: odd");
+        }
+        QCOMPARE(hostCatalogue(), catalogue(after));
+        QVERIFY(B->refresh());
+        QVERIFY2(B->getLatest(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        for (const QString& n : names)
+            QCOMPARE(B->read(n), "A's " + n.toUtf8());
+        QVERIFY(dlg->records().isEmpty());
+    }
+
     void keepCheckedOutAndRevert() {
         QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
         QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
