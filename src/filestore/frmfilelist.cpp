@@ -418,6 +418,8 @@ void frmFileList::closeEvent(QCloseEvent* event) {
             break;
         }
     }
+    // The wait for the QUIT keeps events flowing: nothing may start on a window that is going away.
+    setStoreActionsEnabled(false);
     m_store->Shutdown();
     if (closeCompanionWindows)
         closeCompanionWindows();

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -178,6 +179,24 @@ private slots:
         w->close();
         QTRY_VERIFY(w.isNull());
         QCOMPARE(dlg->records().size(), 3);
+    }
+
+    void whileClosingNothingElseStarts() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
+        QPointer<frmFileList> w = new frmFileList;
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->show();
+        QVERIFY(w->UpdateFileList());
+        // Fires while the closing waits for the host to take its QUIT.
+        bool checked = false;
+        QTimer::singleShot(0, w, [&] {
+            checked = true;
+            QVERIFY(!w->cmdCheckOut->isEnabled());
+            QVERIFY(!w->mnuFileRefresh->isEnabled());
+        });
+        QVERIFY(w->close());
+        QVERIFY(checked);
+        QTRY_VERIFY(w.isNull());
     }
 
     void outdatedCatalogueClosesTheWindow() {
