@@ -139,7 +139,13 @@ QString KeyedListModel::cellText(const ListEntry& entry, int column) const {
 }
 
 void KeyedListModel::applySort() {
-    emit layoutAboutToBeChanged();
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Views keep their selection and current entry as persistent indexes: move them with their entries.
+    const QModelIndexList before = persistentIndexList();
+    QStringList keys;
+    keys.reserve(before.size());
+    for (const QModelIndex& i : before)
+        keys << m_entries.at(i.row()).key;
     const int column = m_sortKey;
     const bool descending = m_descending;
     std::stable_sort(m_entries.begin(), m_entries.end(), [&](const ListEntry& a, const ListEntry& b) {
@@ -147,7 +153,12 @@ void KeyedListModel::applySort() {
         return descending ? c > 0 : c < 0;
     });
     reindex();
-    emit layoutChanged();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i)
+        after << index(m_index.value(keys.at(i)), before.at(i).column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void KeyedListModel::reindex() {

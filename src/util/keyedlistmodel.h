@@ -90,7 +90,6 @@ private:
     bool m_sorted = false;
     int m_sortKey = 0;
     bool m_descending = false;
-    bool m_batch = false;
     RoleProvider m_roleProvider;
 };
 

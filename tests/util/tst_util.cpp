@@ -5,6 +5,7 @@
 #include "util/textutil.h"
 
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -199,6 +200,33 @@ private slots:
         QCOMPARE(list.columnText(QStringLiteral("c.txt"), QStringLiteral("owner")), QStringLiteral("Bob"));
         QVERIFY(list.remove(QStringLiteral("b.txt")));
         QCOMPARE(list.rowOf(QStringLiteral("c.txt")), 1);
+    }
+
+    // A view's selection and current entry must stay on the same files when the list re-sorts;
+    // otherwise an operation on "the selected files" would act on others.
+    void sortingKeepsSelectionOnItsEntries() {
+        KeyedListModel list;
+        list.setColumns({{QString(), QStringLiteral("Name"), 1440}, {QStringLiteral("ver"), QStringLiteral("Ver"), 1440}});
+        for (const char* name : {"b.txt", "a.txt", "c.txt", "d.txt"}) {
+            ListEntry e;
+            e.key = e.text = QString::fromLatin1(name);
+            list.add(e);
+        }
+        QItemSelectionModel selection(&list);
+        const auto keyAt = [&](const QModelIndex& i) { return list.data(i, Qt::UserRole).toString(); };
+        selection.setCurrentIndex(list.index(list.rowOf(QStringLiteral("c.txt")), 0), QItemSelectionModel::NoUpdate);
+        selection.select(list.index(list.rowOf(QStringLiteral("b.txt")), 0),
+                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection.select(list.index(list.rowOf(QStringLiteral("a.txt")), 0),
+                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+        SortListByColumn(list, 0); // descending: d, c, b, a
+        QStringList selected;
+        for (const QModelIndex& i : selection.selectedRows())
+            selected << keyAt(i);
+        selected.sort();
+        QCOMPARE(selected, (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        QCOMPARE(keyAt(selection.currentIndex()), QStringLiteral("c.txt"));
     }
 };
 
