@@ -46,8 +46,7 @@ bool StoreOperations::CheckIn() {
             continue;
         const QString name = e->text;
         const QString verText = e->columns.value(QLatin1String(columns::kVer));
-        if (!IsPlainFileName(name)) {
-            d.message(NotPlainFileNameMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+        if (refuseName(name)) {
             ok = false;
             continue;
         }

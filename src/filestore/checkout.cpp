@@ -37,8 +37,7 @@ bool StoreOperations::CheckOut() {
         if (!e || !e->columns.value(QLatin1String(columns::kOwner)).isEmpty())
             continue;
         const QString name = e->text;
-        if (!IsPlainFileName(name)) {
-            d.message(NotPlainFileNameMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+        if (refuseName(name)) {
             ok = false;
             continue;
         }

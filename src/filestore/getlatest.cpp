@@ -43,8 +43,7 @@ bool StoreOperations::GetLatestVersion() {
             m_store.settings().setFileVersion(name, version);
             continue;
         }
-        if (!IsPlainFileName(name)) {
-            d.message(NotPlainFileNameMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+        if (refuseName(name)) {
             ok = false;
             continue;
         }

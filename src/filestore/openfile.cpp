@@ -59,7 +59,7 @@ bool StoreOperations::openSelected() {
             ++skipped;
             continue;
         }
-        if (!IsPlainFileName(e->text) || !QFileInfo::exists(e->text) || !desktopServices().openDocument(QDir::current().absoluteFilePath(e->text))) {
+        if (!IsSharedFileName(e->text) || !QFileInfo::exists(e->text) || !desktopServices().openDocument(QDir::current().absoluteFilePath(e->text))) {
             d.message(e->text + QStringLiteral(" could not be opened: no program is registered for it, or the file is "
                                                "missing from your local folder."),
                       Dialogs::Icon::Critical, Dialogs::Ok);

@@ -29,20 +29,18 @@ QString DeleteBackup(const QString& n) { return QStringLiteral("delete ") + q(ba
 QString Delete(const QString& n) { return QStringLiteral("delete ") + q(n); }
 } // namespace storecmd
 
-bool IsPlainFileName(const QString& name) {
+bool IsSharedFileName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    const QString catalogue = QLatin1String(kCatalogueName);
+    if (name.compare(catalogue, Qt::CaseInsensitive) == 0 ||
+        name.compare(backupOf(catalogue), Qt::CaseInsensitive) == 0)
         return false;
     for (const QChar c : name)
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char('"') || c.unicode() < 0x20 ||
             c.unicode() == 0x7f)
             return false;
     return true;
-}
-
-QString NotPlainFileNameMessage(const QString& name) {
-    return QStringLiteral("\"") + name +
-           QStringLiteral("\" is not a plain file name, so it was left alone: a catalogued file must lie directly "
-                          "in the control folder and in your local folder.");
 }
 
 QString MissingLocalFileMessage(const QString& name) {

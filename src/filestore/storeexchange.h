@@ -20,9 +20,9 @@ QString Delete(const QString& name);       // delete N
 } // namespace storecmd
 
 // A catalogue name that can safely be used as a local file name in the local folder and as a plain
-// name in the control folder: no folder separators, not "." or "..", no control characters.
-bool IsPlainFileName(const QString& name);
-QString NotPlainFileNameMessage(const QString& name);
+// name in the control folder: no folder separators, not "." or "..", no control characters, and not
+// the catalogue itself or its backup, which a check-in would otherwise send over the catalogue.
+bool IsSharedFileName(const QString& name);
 
 // "N does not exist on the local computer.  Either ..." shown when a download left no local copy.
 QString MissingLocalFileMessage(const QString& name);

@@ -2,6 +2,8 @@
 
 #include "filestore/catalogue.h"
 #include "filestore/filestore.h"
+#include "filestore/storeexchange.h"
+#include "platform/dialogs.h"
 #include "util/fileutil.h"
 
 namespace krtp {
@@ -63,6 +65,19 @@ bool StoreOperations::readFetchedCatalogue(QList<CatalogueRecord>& records, QStr
         return false;
     }
     return true;
+}
+
+bool StoreOperations::refuseName(const QString& name) {
+    if (IsSharedFileName(name))
+        return false;
+    m_store.dialogs().message(NotSharedFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+    return true;
+}
+
+QString StoreOperations::NotSharedFileMessage(const QString& name) {
+    return QStringLiteral("\"") + name +
+           QStringLiteral("\" cannot be handled as a shared file, so it was left alone: a shared file lies directly "
+                          "in the control folder and in your local folder, and is not the catalogue itself.");
 }
 
 QString StoreOperations::NoAccessMessage() { return QStringLiteral("Sorry, you do not have access to that feature."); }

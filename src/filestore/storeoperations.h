@@ -46,6 +46,7 @@ public:
 
     // Message texts of the operations.
     static QString NoAccessMessage();
+    static QString NotSharedFileMessage(const QString& name);
     static QString NotOnServerQuestion(const QString& name);
     static QString NotOnServerMessage(const QString& name);
     static QString TakenMeanwhileMessage(const QString& name, const QString& controller);
@@ -82,6 +83,8 @@ private:
     // Keys of the selected entries in list order, taken when the operation starts, so that clicks
     // in the list while it waits do not change what it works on.
     QStringList selectedKeys() const;
+    // Tells the member when a catalogue name cannot be handled as a shared file; true when refused.
+    bool refuseName(const QString& name);
     void setBusy(bool busy);
     bool openSelected();
     // Reads the catalogue just fetched into the local folder; false (and the reason) when it is

@@ -251,6 +251,49 @@ private slots:
         QVERIFY(dlg->records().isEmpty());
     }
 
+    void namesThatAreNoSharedFilesAreLeftAlone() {
+        // A path would leave the local folder; the catalogue's own names would replace the catalogue.
+        const QStringList odd{QStringLiteral("../escape.txt"), QStringLiteral("sub/x.txt"), QStringLiteral("_files.txt"),
+                              QStringLiteral("_Files.txt.backup")};
+        QList<QByteArray> lines{fileLine("a.txt")};
+        for (const QString& n : odd)
+            lines << fileLine(n.toUtf8().constData());
+        setCatalogue(lines);
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY(!A->checkOut(QStringList(odd) << QStringLiteral("a.txt")));
+        QStringList expected;
+        for (const QString& n : odd)
+            expected << StoreOperations::NotSharedFileMessage(n);
+        QCOMPARE(dlg->texts(), expected);
+        for (const QString& c : A->commands)
+            QVERIFY2(!c.contains(QLatin1String("escape")) && !c.contains(QLatin1String("x.txt")) &&
+                         !c.contains(QLatin1String("_Files")) && !c.startsWith(QLatin1String("get _files.txt")),
+                     qPrintable(c));
+        lines[0] = fileLine("a.txt", "Alda");
+        QCOMPARE(hostCatalogue(), catalogue(lines));
+        QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("../escape.txt"))));
+
+        // Check-in and get leave them alone too: the host's catalogue is never sent as a shared file.
+        QList<QByteArray> mine;
+        for (const QString& n : odd)
+            mine << fileLine(n.toUtf8().constData(), "Alda");
+        setCatalogue(mine);
+        QVERIFY(A->refresh());
+        dlg->clear();
+        A->prompt.answers.enqueue({true, QStringLiteral("x"), false, true, false});
+        QVERIFY(!A->checkIn(odd));
+        QCOMPARE(dlg->texts(), expected);
+        QVERIFY(A->prompt.asked.isEmpty());
+        QVERIFY2(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")), qPrintable(A->commands.join('|')));
+        QCOMPARE(hostCatalogue(), catalogue(mine));
+        setCatalogue(lines);
+        QVERIFY(A->refresh());
+        dlg->clear();
+        QVERIFY(!A->getLatest(odd));
+        QCOMPARE(dlg->texts(), expected);
+        dlg->clear();
+    }
+
     void keepCheckedOutAndRevert() {
         QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
         QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
