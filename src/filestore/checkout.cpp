@@ -49,11 +49,8 @@ bool StoreOperations::CheckOut() {
             if (d.message(NotOnServerQuestion(name), Dialogs::Icon::Critical, Dialogs::Yes | Dialogs::No) !=
                 Dialogs::Yes)
                 continue;
-        } else {
-            if (!ex.makeLocalBackup(name))
-                return raised(ex.error());
-            if (!ex.run(storecmd::Download(name)))
-                return raised(ex.error());
+        } else if (!ex.download(name)) {
+            return raised(ex.error());
         }
         if (!QFileInfo::exists(name)) {
             d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);

@@ -56,9 +56,7 @@ bool StoreOperations::GetLatestVersion() {
             ok = false;
             continue;
         }
-        if (!ex.makeLocalBackup(name))
-            return raised(ex.error());
-        if (!ex.run(storecmd::Download(name)))
+        if (!ex.download(name))
             return raised(ex.error());
         // A download the host refused leaves no local copy: record no version the member does not have.
         if (!QFileInfo::exists(name)) {

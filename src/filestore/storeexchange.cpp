@@ -95,6 +95,10 @@ bool StoreExchange::ensureOnServer(const QString& name, bool& exists) {
     return listFile(name, exists);
 }
 
+bool StoreExchange::download(const QString& name) {
+    return makeLocalBackup(name) && run(storecmd::Download(name));
+}
+
 bool StoreExchange::makeLocalBackup(const QString& name) {
     m_error.clear();
     if (!QFileInfo::exists(name))

@@ -47,13 +47,14 @@ public:
     // The list, restore from the server backup and list again of check-out and get latest version.
     bool ensureOnServer(const QString& name, bool& exists);
 
-    // Keeps the member's local copy as N.backup (replacing an older one); false with error() set when
-    // a local file cannot be removed or renamed.
-    bool makeLocalBackup(const QString& name);
-
-    FileStore& store() { return m_store; }
+    // Keeps the member's local copy as N.backup (replacing an older one), then downloads N. False
+    // with error() set when a local file cannot be removed or renamed or the host cannot be reached;
+    // a download the host refused leaves no local N.
+    bool download(const QString& name);
 
 private:
+    bool makeLocalBackup(const QString& name);
+
     FileStore& m_store;
     bool m_refused = false;
     QString m_error;
