@@ -45,6 +45,8 @@ Dialogs::Button QtDialogs::message(const QString& text, Icon icon, Buttons butto
                                    const QString& title) {
     QMessageBox box(toQt(icon), title.isEmpty() ? defaultTitle() : title, displayText(text), QMessageBox::NoButton,
                     QApplication::activeWindow());
+    // Texts carry file names and host replies: never let them be read as markup.
+    box.setTextFormat(Qt::PlainText);
     for (const ButtonMap& b : kButtons)
         if (buttons & b.ours)
             box.addButton(b.qt);

@@ -88,6 +88,26 @@ private slots:
                  QFileDevice::Permissions());
     }
 
+    // Values typed by the member (a password, a proxy name) come back exactly as written.
+    void settingsValuesStayVerbatim() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("KRtp.ini"));
+        const QStringList values{QStringLiteral(" pass word "), QStringLiteral("a,b;c=d"), QStringLiteral("@Variant(x)"),
+                                 QStringLiteral("\"quoted\""), QStringLiteral("back\\slash"),
+                                 QStringLiteral("\u00e9t\u00e9 \u0141\u20ac"), QStringLiteral("two\r\nlines"),
+                                 QStringLiteral("#hash"), QString()};
+        {
+            SettingsStore s(file);
+            for (int i = 0; i < values.size(); ++i)
+                s.write(QStringLiteral("Login"), QStringLiteral("K%1").arg(i), values.at(i));
+            s.sync();
+        }
+        SettingsStore again(file);
+        for (int i = 0; i < values.size(); ++i)
+            QCOMPARE(again.read(QStringLiteral("Login"), QStringLiteral("K%1").arg(i), QStringLiteral("absent")),
+                     values.at(i));
+    }
+
     void defaultStoreLivesInConfigFolder() {
         QCOMPARE(SettingsStore::defaultFileName(),
                  qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/KRtp/KRtp.ini"));

@@ -1,0 +1,37 @@
+#include "platform/qtdialogs.h"
+#include "testmain.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+using namespace krtp;
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    // Messages carry file names, host replies and error texts: they are shown as written, never
+    // read as markup, with CR LF line breaks.
+    void messagesArePlainText() {
+        QtDialogs qt;
+        Dialogs& dialogs = qt;
+        QString shown;
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            format = box->textFormat();
+            box->button(QMessageBox::No)->click();
+        });
+        const Dialogs::Button answer = dialogs.message(QStringLiteral("Delete <b>index.html</b>?\r\n<img src=x>"),
+                                                       Dialogs::Icon::Question, Dialogs::Yes | Dialogs::No);
+        QCOMPARE(answer, Dialogs::No);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(shown, QStringLiteral("Delete <b>index.html</b>?\n<img src=x>"));
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestPlatform)
+#include "tst_platform.moc"
