@@ -1,5 +1,6 @@
 #include "app/startupsequence.h"
 
+#include "app/localfolder.h"
 #include "app/paths.h"
 #include "app/runstate.h"
 #include "app/settingsstore.h"
@@ -8,6 +9,7 @@
 #include "util/fileutil.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace krtp {
 
@@ -41,8 +43,9 @@ StartupEnd RunStartup(StartupWindows& windows, SettingsStore& store, const QStri
     }
 
     state.LocalFolder = store.get(settings::LocalFolder);
-    if (!state.LocalFolder.isEmpty() && !state.LocalFolder.endsWith(QLatin1Char('/')))
-        state.LocalFolder += QLatin1Char('/');
+    // Later paths are LocalFolder + name, so a relative (hand-edited) folder is made absolute.
+    if (!state.LocalFolder.isEmpty())
+        state.LocalFolder = LocalFolderPath(QFileInfo(state.LocalFolder).absoluteFilePath());
     if (state.LocalFolder.isEmpty()) {
         MakeLocalFolder(DefaultLocalFolder(programFolder));
         // Only the local-folder window stores the choice; the default stays unstored.

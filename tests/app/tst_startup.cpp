@@ -103,6 +103,20 @@ private slots:
         QVERIFY(QFileInfo(local.filePath(QStringLiteral("VelmarFTP"))).isDir());
     }
 
+    // Every later path is built as LocalFolder + name while LocalFolder is also the working
+    // directory, so a relative stored folder must become absolute.
+    void relativeStoredFolderBecomesAbsolute() {
+        test::ScriptedDialogs dialogs;
+        QTemporaryDir base;
+        QVERIFY(QDir(base.path()).mkdir(QStringLiteral("work")));
+        QVERIFY(QDir::setCurrent(base.path()));
+        m_store->set(settings::LocalFolder, QStringLiteral("work"));
+        FakeWindows w;
+        QCOMPARE(RunStartup(w, *m_store, m_programFolder, {QStringLiteral("krtp")}), StartupEnd::Running);
+        QCOMPARE(runState().LocalFolder, base.path() + QStringLiteral("/work/"));
+        QCOMPARE(QDir::currentPath(), QDir(base.filePath(QStringLiteral("work"))).canonicalPath());
+    }
+
     void vanishedFolderAsksOnce() {
         test::ScriptedDialogs dialogs;
         m_store->set(settings::LocalFolder, m_dir.filePath(QStringLiteral("gone/")));
