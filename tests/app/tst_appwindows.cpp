@@ -267,6 +267,8 @@ private slots:
         QCOMPARE(w.chkProxyServer->text(), QStringLiteral("Use Proxy Server >>> (FTP && HTTP Protocol)"));
         QCOMPARE(w.fraProxyServer->title(), QStringLiteral("Proxy Sever Settings"));
         QCOMPARE(w.txtPassword->echoMode(), QLineEdit::Password);
+        w.txtPassword->setText(QStringLiteral("pw1"));
+        QCOMPARE(w.txtPassword->displayText(), QStringLiteral("***"));
         QVERIFY(!w.chkProxyServer->isChecked());
         QCOMPARE(w.height(), w.CollapsedHeight);
         QVERIFY(w.cmdOK->isDefault());

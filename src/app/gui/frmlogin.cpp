@@ -37,6 +37,8 @@ frmLogin::frmLogin(QWidget* splash, SettingsStore* store, QWidget* parent)
     lblLabels[1] = new QLabel(QStringLiteral("&Password:"), this);
     txtPassword = new QLineEdit(this);
     txtPassword->setEchoMode(QLineEdit::Password);
+    // One "*" per typed character, whatever the style's own mask character.
+    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     for (int i = 0; i < 2; ++i) {
         lblLabels[i]->setObjectName(QStringLiteral("lblLabels"));
         lblLabels[i]->setBuddy(i == 0 ? txtUserName : txtPassword);
