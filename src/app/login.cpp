@@ -33,6 +33,12 @@ MemberMatch FindMember(const QByteArray& accountFile, const QString& userName, c
     return match;
 }
 
+void UseLoginProxy(TransferControl& control, const QString& proxy) {
+    control.Protocol = TransferControl::ProtocolHTTP;
+    control.Proxy = proxy;
+    control.AccessType = proxy.isEmpty() ? TransferControl::AccessDirect : TransferControl::AccessNamedProxy;
+}
+
 LoginCheck CheckCredentials(TransferControl& control, const QString& baseUrl, const QString& userName,
                             const QString& password) {
     LoginCheck check;

@@ -29,6 +29,9 @@ struct LoginCheck {
     MemberMatch member;
 };
 
+// Prepares control for the account-file fetch: HTTP, through proxy ("name:port") unless it is empty.
+void UseLoginProxy(TransferControl& control, const QString& proxy);
+
 // Fetches the account file over HTTP on control (its proxy settings as the caller made them) and
 // checks the credentials in memory; nothing is written to disk.
 LoginCheck CheckCredentials(TransferControl& control, const QString& baseUrl, const QString& userName,

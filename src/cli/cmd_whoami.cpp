@@ -1,6 +1,5 @@
 // krtp-cli whoami: the login's credential check against the configured site.
 #include "app/login.h"
-#include "app/runstate.h"
 #include "app/siteconfig.h"
 #include "cli/clicommand.h"
 #include "transfer/transfercontrol.h"
@@ -21,11 +20,7 @@ int whoami(const QStringList& arguments) {
         return 2;
     }
     TransferControl control;
-    control.Protocol = TransferControl::ProtocolHTTP;
-    if (!proxy.isEmpty()) {
-        control.Proxy = proxy;
-        control.AccessType = TransferControl::AccessNamedProxy;
-    }
+    UseLoginProxy(control, proxy);
     const LoginCheck check = CheckCredentials(control, siteConfig().baseUrl, user, password);
     switch (check.outcome) {
     case LoginCheck::Accepted:

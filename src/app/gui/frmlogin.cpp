@@ -178,16 +178,9 @@ void frmLogin::cmdOK_Click() {
         m_splash->raise();
 
     RunState& state = runState();
-    if (chkProxyServer->isChecked()) {
-        state.ProxyServer = txtProxyName->text() + QLatin1Char(':') + txtProxyPort->text();
-        inet->Proxy = state.ProxyServer;
-        inet->AccessType = TransferControl::AccessNamedProxy;
-    } else {
-        state.ProxyServer.clear();
-        inet->Proxy.clear();
-        inet->AccessType = TransferControl::AccessDirect;
-    }
-    inet->Protocol = TransferControl::ProtocolHTTP;
+    state.ProxyServer = chkProxyServer->isChecked() ? txtProxyName->text() + QLatin1Char(':') + txtProxyPort->text()
+                                                    : QString();
+    UseLoginProxy(*inet, state.ProxyServer);
 
     state.CurrentUserName.clear();
     const LoginCheck check =
