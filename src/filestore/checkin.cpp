@@ -145,18 +145,11 @@ bool StoreOperations::CheckIn() {
         list.setSelected(record.ListItem, false);
     }
 
-    // Phase 3: the catalogue, fetched once, rewritten locally and saved once.
+    // Phase 3: the catalogue, fetched once, rewritten locally and saved once (the save refuses a
+    // catalogue that arrived short).
     if (!m_store.UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, true, false)) {
         m_store.UpdateFileList();
         return false;
-    }
-    {
-        QList<CatalogueRecord> records;
-        QString reason;
-        if (!readFetchedCatalogue(records, reason)) {
-            failCheckIn(IncompleteCatalogueMessage(reason));
-            return false;
-        }
     }
     for (const clsFileDetails& record : batch) {
         list.ensureVisible(record.ListItem);

@@ -102,8 +102,8 @@ bool StoreOperations::checkOutRecord(const clsFileDetails& record, bool& stop) {
         return false;
     QList<CatalogueRecord> records;
     QString reason;
-    if (!readFetchedCatalogue(records, reason)) {
-        d.message(IncompleteCatalogueMessage(reason), Dialogs::Icon::Critical, Dialogs::Ok);
+    if (!m_store.ReadWorkingCopy(&records, reason)) {
+        d.message(FileStore::IncompleteCatalogueMessage(reason), Dialogs::Icon::Critical, Dialogs::Ok);
         return false;
     }
     stop = false;

@@ -160,6 +160,11 @@ bool FileStore::UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile,
     }
 
     if (pblnSaveControlFile) {
+        // The save replaces the host's backup: a short copy (fetched while another member was saving,
+        // or left so by a save cut off) would then be all that is left of the catalogue.
+        QString reason;
+        if (!ReadWorkingCopy(nullptr, reason))
+            return fail(IncompleteCatalogueMessage(reason));
         Run(QStringLiteral("delete ") + kCatalogueBackup);
         const bool movedAside = Run(QStringLiteral("rename ") + kCatalogue + QLatin1Char(' ') + kCatalogueBackup);
         if (!Run(QStringLiteral("send ") + kCatalogue + QLatin1Char(' ') + kCatalogue)) {
@@ -170,6 +175,41 @@ bool FileStore::UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile,
             return fail(QStringLiteral("Error sending ") + kCatalogue + QStringLiteral(", please try again.") +
                         (why.isEmpty() ? QString() : kCrLf + kCrLf + why));
         }
+    }
+    return true;
+}
+
+bool FileStore::ReadWorkingCopy(QList<CatalogueRecord>* records, QString& reason) const {
+    if (records)
+        records->clear();
+    QByteArray data;
+    if (!QFile::exists(kCatalogue) || !ReadWholeFile(kCatalogue, data)) {
+        reason = QStringLiteral("file not found");
+        return false;
+    }
+    CatalogueReader reader(data);
+    QString line1, line2;
+    if (!reader.readLine(line1)) {
+        reason = QStringLiteral("file is empty");
+        return false;
+    }
+    if (!reader.readLine(line2)) {
+        reason = QStringLiteral("file is incomplete");
+        return false;
+    }
+    const qint64 expected = LeadingNumber(line2);
+    qint64 found = 0;
+    CatalogueRecord r;
+    while (reader.readRecord(r)) {
+        if (r.Name.isEmpty())
+            continue;
+        ++found;
+        if (records)
+            *records << r;
+    }
+    if (found != expected) {
+        reason = CountReason(int(expected), int(found));
+        return false;
     }
     return true;
 }
@@ -407,6 +447,13 @@ QString FileStore::RepairQuestion(const QString& reason, const QString& localFol
 QString FileStore::CountReason(int expected, int found) {
     return QString::number(expected) + QStringLiteral(" files expected, ") + QString::number(found) +
            QStringLiteral(" files found)");
+}
+
+QString FileStore::IncompleteCatalogueMessage(const QString& reason) {
+    return QStringLiteral("The catalogue ") + kCatalogue + QStringLiteral(" on the server is missing or incomplete (") +
+           reason +
+           QStringLiteral("), perhaps because another member is saving it right now.  Nothing was changed in it; "
+                          "please refresh the file list and try again.");
 }
 
 QString FileStore::CheckedOutQuestion(int count) {

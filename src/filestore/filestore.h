@@ -4,6 +4,7 @@
 #include "filestore/filelistmodel.h"
 #include "filestore/filestatus.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -48,6 +49,10 @@ public:
                            std::optional<QString> pvarDesc, std::optional<QString> pvarComment,
                            bool pblnDeleteFile, bool pblnGetControlFile, bool pblnSaveControlFile);
 
+    // Reads the local working copy of the catalogue; false with the reason (the texts of the repair
+    // question) when it is missing or holds fewer or more entries than its count line says.
+    bool ReadWorkingCopy(QList<CatalogueRecord>* records, QString& reason) const;
+
     // Rebuilds the list from the host's catalogue; true when the catalogue was read completely.
     bool UpdateFileList();
 
@@ -84,6 +89,7 @@ public:
     static QString OutdatedMessage(const QString& requiredVersion);
     static QString RepairQuestion(const QString& reason, const QString& localFolder);
     static QString CountReason(int expected, int found);
+    static QString IncompleteCatalogueMessage(const QString& reason);
     static QString CheckedOutQuestion(int count);
     static QString CommunicationsError(int number, const QString& description);
 

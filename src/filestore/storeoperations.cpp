@@ -1,10 +1,8 @@
 #include "filestore/storeoperations.h"
 
-#include "filestore/catalogue.h"
 #include "filestore/filestore.h"
 #include "filestore/storeexchange.h"
 #include "platform/dialogs.h"
-#include "util/fileutil.h"
 
 namespace krtp {
 
@@ -36,35 +34,6 @@ bool StoreOperations::UpdateFileList() {
     if (!guard)
         return false;
     return m_store.UpdateFileList();
-}
-
-bool StoreOperations::readFetchedCatalogue(QList<CatalogueRecord>& records, QString& reason) const {
-    records.clear();
-    QByteArray data;
-    if (!ReadWholeFile(QLatin1String(kCatalogueName), data)) {
-        reason = QStringLiteral("file not found");
-        return false;
-    }
-    CatalogueReader reader(data);
-    QString line1, line2;
-    if (!reader.readLine(line1)) {
-        reason = QStringLiteral("file is empty");
-        return false;
-    }
-    if (!reader.readLine(line2)) {
-        reason = QStringLiteral("file is incomplete");
-        return false;
-    }
-    const qint64 expected = LeadingNumber(line2);
-    CatalogueRecord r;
-    while (reader.readRecord(r))
-        if (!r.Name.isEmpty())
-            records << r;
-    if (records.size() != expected) {
-        reason = FileStore::CountReason(int(expected), int(records.size()));
-        return false;
-    }
-    return true;
 }
 
 bool StoreOperations::refuseName(const QString& name) {
@@ -114,13 +83,6 @@ QString StoreOperations::OverflowMessage(const QString& name, qint64 version) {
 
 QString StoreOperations::SpecialDocumentQuestion() {
     return QStringLiteral("KRplot.doc has been updated, press OK to view the changes.");
-}
-
-QString StoreOperations::IncompleteCatalogueMessage(const QString& reason) {
-    return QStringLiteral("The catalogue ") + QLatin1String(kCatalogueName) +
-           QStringLiteral(" on the server is missing or incomplete (") + reason +
-           QStringLiteral("), perhaps because another member is saving it right now.  Nothing was changed in it; "
-                          "please refresh the file list and try again.");
 }
 
 } // namespace krtp

@@ -11,7 +11,6 @@ namespace krtp {
 class CheckInPrompt;
 class FileStore;
 class StoreExchange;
-struct CatalogueRecord;
 
 // The version-control operations of the shared file store (check out, check in, get latest
 // version, open) on one FileStore: its list, transfer control, settings and dialogs. The file list
@@ -54,7 +53,6 @@ public:
     static QString SendErrorMessage(const QString& name);
     static QString OverflowMessage(const QString& name, qint64 version);
     static QString SpecialDocumentQuestion();
-    static QString IncompleteCatalogueMessage(const QString& reason);
 
 signals:
     void busyChanged(bool busy);
@@ -87,9 +85,6 @@ private:
     bool refuseName(const QString& name);
     void setBusy(bool busy);
     bool openSelected();
-    // Reads the catalogue just fetched into the local folder; false (and the reason) when it is
-    // missing or shorter than its count line says.
-    bool readFetchedCatalogue(QList<CatalogueRecord>& records, QString& reason) const;
     bool checkOutRecord(const clsFileDetails& record, bool& stop);
     void failCheckIn(const QString& description);
 

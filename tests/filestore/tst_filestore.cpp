@@ -305,8 +305,29 @@ private slots:
 
     void rewriteDropsEmptyNamesButKeepsTheCount() {
         fx.setCatalogue(catalogue({kIndex, catalogueLine("", 1), kLogo}), "backup");
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {}, {}, {}, false, true, true));
-        QCOMPARE(fx.hostCatalogue(), catalogue({kIndex, kLogo}, "2.0.5", 3));
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {}, {}, {}, false, true, false));
+        QFile f(fx.localPath(QStringLiteral("_files.txt")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), catalogue({kIndex, kLogo}, "2.0.5", 3));
+    }
+
+    void shortCatalogueIsNeverSaved() {
+        // A save cut short left the host with a short catalogue; the backup holds the whole one.
+        const QByteArray whole = catalogue({kIndex, kLogo, kNotes});
+        const QByteArray cut = catalogue({kIndex, kLogo}, "2.0.5", 3);
+        fx.setCatalogue(cut, whole);
+        QVERIFY(!store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {}, QStringLiteral("new"), {},
+                                          false, true, true));
+        QCOMPARE(dlg->texts(),
+                 QStringList{FileStore::IncompleteCatalogueMessage(QStringLiteral("3 files expected, 2 files found)"))});
+        QCOMPARE(fx.hostCatalogue(), cut);
+        QCOMPARE(fx.hostBackup(), whole);
+        // Nor is a missing working copy: the host's backup stays.
+        dlg->clear();
+        QFile::remove(fx.localPath(QStringLiteral("_files.txt")));
+        QVERIFY(!store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, false, true));
+        QCOMPARE(dlg->texts(), QStringList{FileStore::IncompleteCatalogueMessage(QStringLiteral("file not found"))});
+        QCOMPARE(fx.hostBackup(), whole);
     }
 };
 

@@ -575,7 +575,7 @@ private slots:
         dlg->answer(Dialogs::Cancel); // the closing rebuild finds it short too and offers the repair
         QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts().size(), 2);
-        QCOMPARE(dlg->texts().value(0), StoreOperations::IncompleteCatalogueMessage(
+        QCOMPARE(dlg->texts().value(0), FileStore::IncompleteCatalogueMessage(
                                             QStringLiteral("5 files expected, 2 files found)")));
         QVERIFY(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")));
         QCOMPARE(hostCatalogue(), cut);
@@ -589,7 +589,7 @@ private slots:
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts().size(), 2);
-        QCOMPARE(dlg->texts().value(0), StoreOperations::IncompleteCatalogueMessage(
+        QCOMPARE(dlg->texts().value(0), FileStore::IncompleteCatalogueMessage(
                                             QStringLiteral("1 files expected, 0 files found)")));
         QCOMPARE(hostCatalogue(), catalogue({}, "2.0.5", 1));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
