@@ -38,7 +38,7 @@ void FileListModel::setSelected(const QString& key, bool selected) {
     if (!e || e->selected == selected)
         return;
     e->selected = selected;
-    emit selectionFlagsChanged();
+    emit entrySelectionChanged(key, selected);
 }
 
 void FileListModel::setAllSelected(bool selected) {

@@ -44,6 +44,8 @@ public:
     void ensureVisible(const QString& key) { emit ensureVisibleRequested(key); }
 
 signals:
+    // One entry's flag changed; selectionFlagsChanged: any number of them.
+    void entrySelectionChanged(const QString& key, bool selected);
     void selectionFlagsChanged();
     void viewStyleChanged(int style);
     void inputEnabledChanged(bool enabled);

@@ -66,6 +66,7 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
         m_model.setFocusedKey(current.isValid() ? m_model.data(current, Qt::UserRole).toString() : QString());
     });
     connect(&m_model, &FileListModel::selectionFlagsChanged, this, [this] { modelToSelection(); });
+    connect(&m_model, &FileListModel::entrySelectionChanged, this, &FileListView::entryToSelection);
     connect(&m_model, &QAbstractItemModel::layoutChanged, this, [this] { modelToSelection(); });
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { applyColumnWidths(); });
     connect(&m_model, &FileListModel::ensureVisibleRequested, this, &FileListView::scrollToKey);
@@ -162,12 +163,31 @@ void FileListView::modelToSelection() {
     if (m_syncing)
         return;
     m_syncing = true;
+    // Runs of selected rows become one range each: a selection of single rows makes every later
+    // change cost as much as the whole selection.
     QItemSelection selection;
     const int lastColumn = m_model.columnCount() - 1;
-    for (int row = 0; row < m_model.count(); ++row)
-        if (m_model.at(row).selected)
-            selection.select(m_model.index(row, 0), m_model.index(row, lastColumn));
+    const int count = m_model.count();
+    for (int row = 0; row < count; ++row) {
+        if (!m_model.at(row).selected)
+            continue;
+        int last = row;
+        while (last + 1 < count && m_model.at(last + 1).selected)
+            ++last;
+        selection.select(m_model.index(row, 0), m_model.index(last, lastColumn));
+        row = last;
+    }
     m_selection->select(selection, QItemSelectionModel::ClearAndSelect);
+    m_syncing = false;
+}
+
+void FileListView::entryToSelection(const QString& key, bool selected) {
+    const int row = m_model.rowOf(key);
+    if (m_syncing || row < 0)
+        return;
+    m_syncing = true;
+    m_selection->select(QItemSelection(m_model.index(row, 0), m_model.index(row, m_model.columnCount() - 1)),
+                        selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
     m_syncing = false;
 }
 

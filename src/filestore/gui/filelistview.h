@@ -48,6 +48,7 @@ signals:
 
 private:
     void modelToSelection();
+    void entryToSelection(const QString& key, bool selected);
     void selectionToModel();
 
     FileListModel& m_model;
