@@ -313,10 +313,12 @@ bool FileStore::UpdateFileList() {
     bool retried = false;
     m_outcome = ReadOutcome::None;
     m_list.setInputEnabled(false);
+    // Only the list of the last rebuild holds the member's positions; a repeated read would store the
+    // places a short read's entries were just given.
+    SaveIcons();
     for (;;) {
         LastCountOfOutdatedFiles = 0;
         LastCountOfCheckedOutFiles = 0;
-        SaveIcons();
         QElapsedTimer fetch;
         fetch.start();
         const bool fetched = GetControlFile();

@@ -337,9 +337,17 @@ private slots:
         w.SaveIcons();
         QCOMPARE(settingsStore().read(section, QStringLiteral("b.txt"), QString()), QStringLiteral("10,120"));
         QCOMPARE(settingsStore().read(section, QStringLiteral("a.txt"), QString()), QStringLiteral("300,50"));
-        // A rebuild keeps them.
+        // A rebuild keeps them, also one that reads a short catalogue twice and repairs it.
         QVERIFY(w.UpdateFileList());
         QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0)), QPoint(10, 120));
+        const QByteArray whole = catalogue({catalogueLine("A.txt", 1), catalogueLine("b.txt", 1)});
+        fx.setCatalogue(catalogue({catalogueLine("A.txt", 1), catalogueLine("b.txt", 1)}, "2.0.5", 3), whole);
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(w.UpdateFileList());
+        QCOMPARE(dlg->records().size(), 1);
+        QCOMPARE(fx.hostCatalogue(), whole);
+        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0)), QPoint(10, 120));
+        QCOMPARE(settingsStore().read(section, QStringLiteral("b.txt"), QString()), QStringLiteral("10,120"));
         w.store().Shutdown();
     }
 
