@@ -15,10 +15,11 @@ QString GetProgramVersion() {
 
 namespace {
 
-// The number formed by the leading digits; 0 when there are none. Saturates instead of overflowing.
+// The number formed by the leading digits (after leading blanks); 0 when there are none. Saturates
+// instead of overflowing. A blank before the version must not let an outdated program pass.
 long long leadingNumber(const QString& text) {
     long long value = 0;
-    for (QChar c : text) {
+    for (QChar c : text.trimmed()) {
         if (!c.isDigit() || c.unicode() > '9')
             break;
         value = value * 10 + (c.unicode() - '0');

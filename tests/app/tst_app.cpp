@@ -30,6 +30,8 @@ private slots:
         QTest::newRow("trailing text") << "2.0.6 (update)" << false;
         QTest::newRow("huge") << "99999999999999999999" << false;
         QTest::newRow("two only") << "2.0" << true;
+        QTest::newRow("leading blank") << " 2.0.6" << false;
+        QTest::newRow("blank before minor") << "2. 1" << false;
     }
     void checkProgramVersion() {
         QFETCH(QString, version);
