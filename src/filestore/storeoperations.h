@@ -32,7 +32,6 @@ public:
 
     // Answers the check-in's question for each file; without one, the check-in is abandoned.
     void setCheckInPrompt(CheckInPrompt* prompt) { m_prompt = prompt; }
-    CheckInPrompt* checkInPrompt() const { return m_prompt; }
 
     bool busy() const { return m_busy; }
 
