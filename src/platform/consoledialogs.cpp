@@ -37,7 +37,6 @@ DesktopServices& desktopServices() {
 void setDesktopServices(DesktopServices* d) { g_desktop = d; }
 
 Dialogs::Button ConsoleDialogs::message(const QString& text, Icon, Buttons buttons, Button, const QString&) {
-    ++m_count;
     say(m_out, text);
     if (m_answerYes) {
         for (Button b : {Yes, Ok, Retry, Ignore})

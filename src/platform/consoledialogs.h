@@ -20,12 +20,9 @@ public:
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
 
-    int messageCount() const { return m_count; }
-
 private:
     bool m_answerYes;
     FILE* m_out;
-    int m_count = 0;
 };
 
 // Desktop services of the console: report what would be opened, start nothing.

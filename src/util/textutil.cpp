@@ -79,10 +79,4 @@ bool IsProperCase(const QString& text) {
 
 QString ProperCase(const QString& text) { return text.left(1).toUpper() + text.mid(1).toLower(); }
 
-QString QuotesToApostrophes(const QString& text) {
-    QString result = text;
-    result.replace(QLatin1Char('"'), QLatin1Char('\''));
-    return result;
-}
-
 } // namespace krtp

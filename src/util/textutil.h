@@ -25,7 +25,4 @@ bool IsAllLower(const QString& text);
 bool IsProperCase(const QString& text);
 QString ProperCase(const QString& text);
 
-// Text typed by a member that goes into the catalogue never holds a double quote.
-QString QuotesToApostrophes(const QString& text);
-
 } // namespace krtp
