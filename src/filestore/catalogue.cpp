@@ -37,9 +37,8 @@ CatalogueReader::CatalogueReader(const QByteArray& data) {
         m_utf8 = false;
         m_text = QString::fromLatin1(data);
     }
-    // A byte order mark is not part of line 1.
-    if (m_utf8 && m_text.startsWith(QChar(0xFEFF)))
-        m_pos = 1;
+    // A byte order mark is not part of line 1 (the decoder drops it).
+    m_bom = m_utf8 && data.startsWith("\xEF\xBB\xBF");
 }
 
 bool CatalogueReader::atLineEnd() const {
@@ -159,7 +158,7 @@ QByteArray CatalogueWriter::bytes() const {
         if (fits)
             return m_text.toLatin1();
     }
-    return m_text.toUtf8();
+    return (m_bom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + m_text.toUtf8();
 }
 
 } // namespace krtp

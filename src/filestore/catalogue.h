@@ -38,6 +38,8 @@ public:
     explicit CatalogueReader(const QByteArray& data);
 
     bool isUtf8() const { return m_utf8; }
+    // Whether the file began with a UTF-8 byte order mark (not part of line 1).
+    bool hasByteOrderMark() const { return m_bom; }
     bool atEnd() const { return m_pos >= m_text.size(); }
     // The next whole line without its line end; false when the file has no more line.
     bool readLine(QString& line);
@@ -52,6 +54,7 @@ private:
     QString m_text;
     qsizetype m_pos = 0;
     bool m_utf8 = true;
+    bool m_bom = false;
 };
 
 // Writes a catalogue in the form every client reads: CR LF line ends, text fields in double quotes,
@@ -59,8 +62,9 @@ private:
 // or a line break (it becomes a blank), since the format has no escape for either.
 class CatalogueWriter {
 public:
-    // utf8 false keeps a Latin-1 catalogue in Latin-1 as long as every text fits.
-    explicit CatalogueWriter(bool utf8 = true) : m_utf8(utf8) {}
+    // utf8 false keeps a Latin-1 catalogue in Latin-1 as long as every text fits; a byte order mark
+    // the catalogue had is kept, so that a rewrite changes only what it means to.
+    explicit CatalogueWriter(bool utf8 = true, bool byteOrderMark = false) : m_utf8(utf8), m_bom(byteOrderMark) {}
 
     void writeLine(const QString& line);
     void writeRecord(const CatalogueRecord& record);
@@ -71,6 +75,7 @@ public:
 private:
     QString m_text;
     bool m_utf8;
+    bool m_bom;
 };
 
 } // namespace krtp

@@ -104,7 +104,7 @@ bool FileStore::UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile,
         if (pblnDeleteFile)
             --count;
 
-        CatalogueWriter writer(reader.isUtf8());
+        CatalogueWriter writer(reader.isUtf8(), reader.hasByteOrderMark());
         writer.writeLine(line1);
         writer.writeLine(QString::number(count));
         bool found = false;

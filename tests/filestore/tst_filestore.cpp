@@ -272,6 +272,11 @@ private slots:
         QVERIFY(store->UpdateFileDetails(QStringLiteral("Logo.gif"), false, {}, {}, {}, {}, {}, false, true, true));
         QCOMPARE(fx.hostCatalogue(), before);
         QCOMPARE(fx.hostBackup(), before);
+        // Also when an editor put a byte order mark in front.
+        const QByteArray marked = "\xEF\xBB\xBF" + before;
+        fx.setCatalogue(marked, "backup");
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("Logo.gif"), false, {}, {}, {}, {}, {}, false, true, true));
+        QCOMPARE(fx.hostCatalogue(), marked);
         QVERIFY(d.records().isEmpty());
     }
 
