@@ -17,7 +17,9 @@ MessageOfTheDay FetchMessageOfTheDay(TransferControl& control) {
     QString text;
     if (!GetFileFromServer(control, QLatin1String(kMessageFile), text))
         return {};
-    return ParseMessageOfTheDay(text);
+    // The routine hands back single bytes; a message saved as UTF-8 (perhaps with a byte order mark,
+    // which would hide the version line) is shown as written.
+    return ParseMessageOfTheDay(DecodeText(text.toLatin1()));
 }
 
 QString OutdatedProgramMessage(const QString& newestVersion) {

@@ -1,5 +1,7 @@
 #include "util/textutil.h"
 
+#include <QStringDecoder>
+
 namespace krtp {
 
 namespace {
@@ -78,5 +80,15 @@ bool IsProperCase(const QString& text) {
 }
 
 QString ProperCase(const QString& text) { return text.left(1).toUpper() + text.mid(1).toLower(); }
+
+QString DecodeText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return QString::fromLatin1(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    return text;
+}
 
 } // namespace krtp

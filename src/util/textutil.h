@@ -25,4 +25,8 @@ bool IsAllLower(const QString& text);
 bool IsProperCase(const QString& text);
 QString ProperCase(const QString& text);
 
+// Text of a file a member may have saved either way: UTF-8 when the bytes are valid UTF-8 (a byte
+// order mark is dropped), otherwise single-byte Latin-1.
+QString DecodeText(const QByteArray& bytes);
+
 } // namespace krtp

@@ -391,6 +391,30 @@ private slots:
                                       "KRtp has been updated to version 2.0.6\r\nYou are currently using "
                                       "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Velmar.")});
         QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
+
+        // Saved as UTF-8 with a byte order mark: the version line still counts.
+        m_host.write(QStringLiteral("krg/_message.dat"), "\xEF\xBB\xBF" "2.0.6\r\nBitte aktualisieren.");
+        frmMainMenu marked;
+        const bool markedOpened = marked.LoadWindow();
+        m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
+        QVERIFY(!markedOpened);
+        QCOMPARE(dialogs.records().size(), 2);
+    }
+
+    void utf8MessageShownAsWritten() {
+        test::ScriptedDialogs dialogs;
+        QTemporaryDir local;
+        QVERIFY(QDir::setCurrent(local.path()));
+        QDir().mkdir(QStringLiteral("VelmarFTP"));
+        const QByteArray seedMessage = m_host.read(QStringLiteral("krg/_message.dat"));
+        m_host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nGr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+        runState().UserLevel = 3;
+        frmMainMenu menu;
+        const bool opened = menu.LoadWindow();
+        m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
+        QVERIFY(opened);
+        QCOMPARE(menu.txtMessage->toPlainText(), QStringLiteral("Gr\u00FC\u00DF" "e \u20AC"));
+        QVERIFY(dialogs.records().isEmpty());
     }
 
     void missingMessageStillOpens() {

@@ -120,6 +120,13 @@ private slots:
         QCOMPARE(ProperCase(QStringLiteral("hELLO wORLD")), QStringLiteral("Hello world"));
     }
 
+    void decodeTextTakesUtf8OrLatin1() {
+        QCOMPARE(DecodeText("Gr\xC3\xBC\xC3\x9F\xE2\x82\xAC"), QStringLiteral("Gr\u00FC\u00DF\u20AC"));
+        QCOMPARE(DecodeText("\xEF\xBB\xBF" "2.0.6"), QStringLiteral("2.0.6"));
+        QCOMPARE(DecodeText("Gr\xFC\xDF"), QStringLiteral("Gr\u00FC\u00DF")); // not UTF-8: single bytes
+        QCOMPARE(DecodeText(QByteArray()), QString());
+    }
+
     void readOnlyFollowsPreferenceAndUmask() {
         QTemporaryDir dir;
         const QString f = dir.filePath(QStringLiteral("a.txt"));
