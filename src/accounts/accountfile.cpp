@@ -104,7 +104,8 @@ bool WriteAccountRecord(const QString& path, int recordNumber, const AccountReco
         return false;
     }
     // flush: a write error (a full disk) shows only when the buffer reaches the file.
-    if (!f.seek(qint64(recordNumber - 1) * kAccountRecordSize) || f.write(bytes) != bytes.size() || !f.flush()) {
+    if (!f.seek(qint64(recordNumber - 1) * kAccountRecordSize) || f.write(bytes) != bytes.size() ||
+        !f.flush()) {
         if (error)
             *error = f.errorString();
         return false;

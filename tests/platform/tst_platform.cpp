@@ -25,8 +25,9 @@ private slots:
             format = box->textFormat();
             box->button(QMessageBox::No)->click();
         });
-        const Dialogs::Button answer = dialogs.message(QStringLiteral("Delete <b>index.html</b>?\r\n<img src=x>"),
-                                                       Dialogs::Icon::Question, Dialogs::Yes | Dialogs::No);
+        const Dialogs::Button answer =
+            dialogs.message(QStringLiteral("Delete <b>index.html</b>?\r\n<img src=x>"),
+                            Dialogs::Icon::Question, Dialogs::Yes | Dialogs::No);
         QCOMPARE(answer, Dialogs::No);
         QCOMPARE(format, Qt::PlainText);
         QCOMPARE(shown, QStringLiteral("Delete <b>index.html</b>?\n<img src=x>"));

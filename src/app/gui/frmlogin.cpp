@@ -178,8 +178,9 @@ void frmLogin::cmdOK_Click() {
         m_splash->raise();
 
     RunState& state = runState();
-    state.ProxyServer = chkProxyServer->isChecked() ? txtProxyName->text() + QLatin1Char(':') + txtProxyPort->text()
-                                                    : QString();
+    state.ProxyServer = chkProxyServer->isChecked()
+                            ? txtProxyName->text() + QLatin1Char(':') + txtProxyPort->text()
+                            : QString();
     UseLoginProxy(*inet, state.ProxyServer);
 
     state.CurrentUserName.clear();
