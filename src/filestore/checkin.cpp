@@ -11,6 +11,7 @@
 #include "util/fileutil.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <optional>
 
 namespace krtp {
@@ -145,11 +146,35 @@ bool StoreOperations::CheckIn() {
         list.setSelected(record.ListItem, false);
     }
 
-    // Phase 3: the catalogue, fetched once, rewritten locally and saved once (the save refuses a
-    // catalogue that arrived short).
+    // Phase 3: the catalogue, fetched once, rewritten locally and saved once.
     if (!m_store.UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, true, false)) {
         m_store.UpdateFileList();
         return false;
+    }
+    QList<CatalogueRecord> current;
+    if (QString reason; !m_store.ReadWorkingCopy(&current, reason)) {
+        failCheckIn(FileStore::IncompleteCatalogueMessage(reason));
+        return false;
+    }
+    // The list may be older than the catalogue: a file somebody else holds now keeps its entry, so
+    // that check-in never takes it from them.
+    QHash<QString, QString> controllers;
+    for (const CatalogueRecord& r : current)
+        controllers.insert(r.Name.toLower(), r.Controller);
+    QList<clsFileDetails> recorded;
+    for (const clsFileDetails& record : batch) {
+        const QString controller = controllers.value(record.Name.toLower());
+        if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
+            d.message(HeldByOtherMessage(record.Name, controller), Dialogs::Icon::Warning, Dialogs::Ok);
+            ok = false;
+            continue;
+        }
+        recorded << record;
+    }
+    batch = recorded;
+    if (batch.isEmpty()) {
+        m_store.UpdateFileList();
+        return ok;
     }
     for (const clsFileDetails& record : batch) {
         list.ensureVisible(record.ListItem);

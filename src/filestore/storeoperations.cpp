@@ -66,6 +66,13 @@ QString StoreOperations::TakenMeanwhileMessage(const QString& name, const QStrin
                           "cannot check in changes to it.");
 }
 
+QString StoreOperations::HeldByOtherMessage(const QString& name, const QString& controller) {
+    return name + QStringLiteral(" is checked out by ") + controller +
+           QStringLiteral(" now, so your check-in of it was not recorded and it stays with ") + controller +
+           QStringLiteral(".  If your copy was sent, the server holds it; please agree with ") + controller +
+           QStringLiteral(" which copy is the latest.");
+}
+
 QString StoreOperations::MissingLocalCheckInQuestion(const QString& name) {
     return QStringLiteral("The file ") + name +
            QStringLiteral(" does not exist on your local computer.  Press OK to check this file in without updating "

@@ -48,6 +48,7 @@ public:
     static QString NotOnServerQuestion(const QString& name);
     static QString NotOnServerMessage(const QString& name);
     static QString TakenMeanwhileMessage(const QString& name, const QString& controller);
+    static QString HeldByOtherMessage(const QString& name, const QString& controller);
     static QString MissingLocalCheckInQuestion(const QString& name);
     static QString SendErrorMessage(const QString& name);
     static QString OverflowMessage(const QString& name, qint64 version);

@@ -435,6 +435,24 @@ private slots:
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
     }
 
+    void checkInNeverReleasesAnotherMembersCheckOut() {
+        // A's list says A holds a.txt and b.txt, but meanwhile the catalogue gave a.txt to Bren.
+        setCatalogue({fileLine("a.txt", "Alda"), fileLine("b.txt", "Alda")});
+        A->write(QStringLiteral("a.txt"), "A's a");
+        A->write(QStringLiteral("b.txt"), "A's b");
+        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        setCatalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "Alda")});
+        A->prompt.answers.enqueue({true, QStringLiteral("both"), false, true, false});
+        QVERIFY(!A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{StoreOperations::HeldByOtherMessage(QStringLiteral("a.txt"), QStringLiteral("Bren"))});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
+        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "", 2, "Alda: both")}));
+        QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("0"));
+        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
+        QCOMPARE(A->version(QStringLiteral("b.txt")), QStringLiteral("2"));
+        QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Bren"));
+    }
+
     void hostRefusingTheUploadChangesNothing() {
         // A host where everything in the control folder is read-only.
         LoopbackHost refusing;
