@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -466,6 +467,31 @@ private slots:
         QCOMPARE(runState().LocalFolder, expected);
         QCOMPARE(QDir::currentPath(), chosenPath + QStringLiteral("/sub"));
         QVERIFY(dialogs.unexpected().isEmpty());
+    }
+
+    // The tree fills and sorts its folders in the background, and folders appear while it is open:
+    // the chosen folder stays in view until the member uses the tree.
+    void localFolderTreeKeepsChosenFolderInView() {
+        test::ScriptedDialogs dialogs;
+        QTemporaryDir base;
+        const QDir root(QDir(base.path()).canonicalPath());
+        const QString chosen = root.filePath(QStringLiteral("team/.local/share/KRtp/Local Folder"));
+        QVERIFY(QDir().mkpath(chosen));
+        runState().LocalFolder = chosen + QLatin1Char('/');
+        frmSetLocalDir w(nullptr, m_store.get());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.treePath(), chosen);
+        const auto inView = [&] {
+            return w.dirLocalFolder->viewport()->rect().contains(
+                w.dirLocalFolder->visualRect(w.dirLocalFolder->currentIndex()));
+        };
+        QTRY_VERIFY(inView());
+        for (int i = 0; i < 60; ++i) // rows above the chosen folder push it down
+            QVERIFY(root.mkdir(QStringLiteral("added%1").arg(i, 2, 10, QLatin1Char('0'))));
+        const auto* model = qobject_cast<const QFileSystemModel*>(w.dirLocalFolder->model());
+        QTRY_COMPARE(model->rowCount(model->index(root.path())), 61);
+        QTRY_VERIFY(inView());
     }
 
     void localFolderRootAndCancel() {

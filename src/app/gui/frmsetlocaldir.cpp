@@ -6,12 +6,14 @@
 #include "platform/dialogs.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -58,10 +60,19 @@ frmSetLocalDir::frmSetLocalDir(QWidget* parent, SettingsStore* store)
 
     connect(dirLocalFolder->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { lblSetLocalFolder->setText(treePath()); });
-    // The model fills folders in the background: keep the chosen folder in view as they arrive.
-    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] {
-        dirLocalFolder->scrollTo(dirLocalFolder->currentIndex(), QAbstractItemView::PositionAtCenter);
-    });
+    // The model fills and sorts folders in the background, which moves rows: keep the chosen folder
+    // in view as they arrive, until the member starts using the tree.
+    const auto follow = [this] {
+        if (m_followCurrent)
+            dirLocalFolder->scrollTo(dirLocalFolder->currentIndex(), QAbstractItemView::PositionAtCenter);
+    };
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, follow);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, follow);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, follow);
+    dirLocalFolder->viewport()->installEventFilter(this);
+    dirLocalFolder->installEventFilter(this);
+    connect(dirLocalFolder->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { m_followCurrent = false; });
     connect(cmdSetLocalDir, &QPushButton::clicked, this, &frmSetLocalDir::cmdSetLocalDir_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -69,6 +80,19 @@ frmSetLocalDir::frmSetLocalDir(QWidget* parent, SettingsStore* store)
         setTreePath(QDir::currentPath());
     lblSetLocalFolder->setText(treePath());
     resize(480, 420);
+}
+
+bool frmSetLocalDir::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+        m_followCurrent = false;
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QString frmSetLocalDir::treePath() const {

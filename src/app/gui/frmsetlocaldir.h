@@ -27,12 +27,16 @@ public:
     QPushButton* cmdSetLocalDir = nullptr;
     QPushButton* cmdCancel = nullptr;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private slots:
     void cmdSetLocalDir_Click();
 
 private:
     SettingsStore& m_store;
     QFileSystemModel* m_model = nullptr;
+    bool m_followCurrent = true; // until the member scrolls, clicks or types in the tree
 };
 
 } // namespace krtp
