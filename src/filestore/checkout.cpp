@@ -78,7 +78,8 @@ bool StoreOperations::CheckOut() {
 
     // The rebuild fetches the catalogue anyway; it also shows whether a member who saved at the same
     // moment overwrote one of our entries.
-    m_store.UpdateFileList();
+    if (!m_store.UpdateFileList())
+        return false;
     for (const QString& key : recorded) {
         const ListEntry* e = list.find(key);
         if (!e)

@@ -75,6 +75,10 @@ bool StoreOperations::GetLatestVersion() {
     }
 
     m_store.UpdateFileList();
+    // Not after the member chose to end the program, or the window closed, in the rebuild.
+    const FileStore::ReadOutcome outcome = m_store.lastOutcome();
+    if (outcome == FileStore::ReadOutcome::Cancelled || outcome == FileStore::ReadOutcome::Outdated)
+        return ok;
     if (specialDocument &&
         d.message(SpecialDocumentQuestion(), Dialogs::Icon::Information, Dialogs::Ok | Dialogs::Cancel) == Dialogs::Ok) {
         for (const ListEntry& e : list.entries())

@@ -555,6 +555,15 @@ private slots:
         QVERIFY(desktop->calls.first().endsWith(A->path(QStringLiteral("KRplot.doc"))));
         QVERIFY(A->selected(QStringLiteral("krplot.doc")));
         QVERIFY(!A->selected(QStringLiteral("a.txt")));
+
+        // When the member ends the program at the closing rebuild's repair question, nothing more is asked.
+        d.clear();
+        host.write(QStringLiteral("krg/_files.txt"), catalogue({fileLine("KRplot.doc", "Bren", 2)}, "2.0.5", 3));
+        d.answer(Dialogs::Cancel);
+        QVERIFY(A->getLatest({QStringLiteral("KRplot.doc")}));
+        QCOMPARE(A->store->lastOutcome(), FileStore::ReadOutcome::Cancelled);
+        QCOMPARE(d.records().size(), 1);
+        QCOMPARE(desktop->calls.size(), 1);
     }
 
     void openFileRules() {
