@@ -10,9 +10,11 @@ namespace krtp {
 namespace {
 
 void overrideFrom(QString& value, const QSettings& site, const char* key, const char* envName) {
-    const QVariant v = site.value(QStringLiteral("Site/") + QLatin1String(key));
-    if (v.isValid() && !v.toString().isEmpty())
-        value = v.toString();
+    // An unquoted comma makes QSettings read a list; in a hand-written site file it is part of the value.
+    const QString v =
+        site.value(QStringLiteral("Site/") + QLatin1String(key)).toStringList().join(QLatin1Char(','));
+    if (!v.isEmpty())
+        value = v;
     if (qEnvironmentVariableIsSet(envName) && !qEnvironmentVariableIsEmpty(envName))
         value = qEnvironmentVariable(envName);
 }

@@ -186,6 +186,15 @@ private slots:
         QCOMPARE(c.ftpHost, QStringLiteral("127.0.0.1:9"));
         QCOMPARE(c.baseUrl, QStringLiteral("http://www.example/"));
         qunsetenv("KRTP_FTP_HOST");
+
+        // A hand-written site file: a comma in a value is part of it.
+        QFile raw(SiteConfig::siteFileName());
+        QVERIFY(raw.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        raw.write("[Site]\nFtpPassword=to,lbek\nFtpUser=team site\n");
+        raw.close();
+        c = SiteConfig::load();
+        QCOMPARE(c.ftpPassword, QStringLiteral("to,lbek"));
+        QCOMPARE(c.ftpUser, QStringLiteral("team site"));
         QFile::remove(SiteConfig::siteFileName());
     }
 };
