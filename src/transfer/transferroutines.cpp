@@ -164,7 +164,8 @@ bool GetFile(TransferControl& control, const QString& pstrFileName) {
     QCoreApplication::processEvents();
     control.waitUntilIdle();
     control.configureForSite();
-    if (!run(control, QStringLiteral("cd /krg")) && control.lastReplyCode() == 0) {
+    // Without the control folder the GET below would fetch a file of the same name from the site root.
+    if (!run(control, QStringLiteral("cd /krg"))) {
         showError(control.lastError());
         return false;
     }

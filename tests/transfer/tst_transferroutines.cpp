@@ -163,6 +163,17 @@ private slots:
         QVERIFY(GetFile(c, QStringLiteral("_nothing.txt")));
         QVERIFY(!QFile::exists(QStringLiteral("_nothing.txt")));
         QVERIFY(dialogs.records().isEmpty());
+
+        // No control folder on the host: nothing is fetched from elsewhere, the host's answer is shown.
+        QVERIFY(QDir(host.root()).rename(QStringLiteral("krg"), QStringLiteral("krg-away")));
+        host.write(QStringLiteral("_files.txt"), "site root file");
+        QFile::remove(QStringLiteral("_files.txt"));
+        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
+        QVERIFY(!QFile::exists(QStringLiteral("_files.txt")));
+        QCOMPARE(dialogs.records().size(), 1);
+        QVERIFY2(dialogs.lastText().startsWith(QStringLiteral("550")), qPrintable(dialogs.lastText()));
+        QVERIFY(QDir(host.root()).rename(QStringLiteral("krg-away"), QStringLiteral("krg")));
+        QFile::remove(host.path(QStringLiteral("_files.txt")));
     }
 
     void consoleFrontEnd() {
