@@ -17,9 +17,7 @@ MessageOfTheDay FetchMessageOfTheDay(TransferControl& control) {
     QString text;
     if (!GetFileFromServer(control, QLatin1String(kMessageFile), text))
         return {};
-    // The routine hands back single bytes; a message saved as UTF-8 (perhaps with a byte order mark,
-    // which would hide the version line) is shown as written.
-    return ParseMessageOfTheDay(DecodeText(text.toLatin1()));
+    return ParseMessageOfTheDay(text);
 }
 
 QString OutdatedProgramMessage(const QString& newestVersion) {

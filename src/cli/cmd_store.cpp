@@ -29,11 +29,7 @@ const char kStoreUsage[] =
 // member's name and level. Returns the exit code to end with, or 0.
 int LoginMember(const QString& user, const QString& password, const QString& proxy) {
     TransferControl control;
-    control.Protocol = TransferControl::ProtocolHTTP;
-    if (!proxy.isEmpty()) {
-        control.Proxy = proxy;
-        control.AccessType = TransferControl::AccessNamedProxy;
-    }
+    UseLoginProxy(control, proxy);
     const LoginCheck check = CheckCredentials(control, siteConfig().baseUrl, user, password);
     if (check.outcome == LoginCheck::FetchFailed) {
         std::fprintf(stderr, "%s\n", check.error.toLocal8Bit().constData());

@@ -5,6 +5,7 @@
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
 #include "util/fileutil.h"
+#include "util/textutil.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -137,7 +138,7 @@ bool GetFileFromServer(TransferControl& control, const QString& relativePath, QS
             showError(error);
             return false;
         }
-        text = QString::fromLatin1(data);
+        text = DecodeText(data);
     }
     return true;
 }

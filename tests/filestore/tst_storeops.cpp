@@ -351,7 +351,7 @@ private slots:
         A->write(QStringLiteral("a.txt"), "A's a");
         A->write(QStringLiteral("b.txt"), "A's b");
         A->prompt.answers.enqueue({true, QStringLiteral("first"), false, false, false});
-        A->prompt.answers.enqueue({false});
+        A->prompt.answers.enqueue({false, {}, false, false, false});
         QVERIFY(A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
         QCOMPARE(A->prompt.asked, (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
         QVERIFY(A->commands.isEmpty());
