@@ -496,22 +496,31 @@ private:
         return listPlain(job, path, r);
     }
 
-    bool get(const Job& job, Result& r) {
-        const QString remote = ResolveRemotePath(job.currentFolder, job.command.args[0]);
-        const QString local = job.localA;
-        // Write beside the target and move into place only when complete, so a failed download never
-        // leaves a partial or empty file under the real name.
-        QTemporaryFile tmp(QFileInfo(local).absolutePath() + QStringLiteral("/.krtp-XXXXXX.part"));
-        if (!tmp.open()) {
-            r.ok = false;
-            r.error = QStringLiteral("Cannot write ") + local + QStringLiteral(": ") + tmp.errorString();
-            return false;
-        }
+    static bool localFailure(Result& r, const QString& error) {
+        r.ok = false;
+        r.error = error;
+        return false;
+    }
+
+    // The session's handle, set up for one file transfer to or from remote.
+    CURL* fileTransfer(const Job& job, const QString& remote) {
         CURL* h = ftpHandle(job);
         begin(!m_sessionOpen);
         prepare(h, job);
-        const QByteArray url = ftpUrl(job.settings.host, remote);
-        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        curl_easy_setopt(h, CURLOPT_URL, ftpUrl(job.settings.host, remote).constData()); // libcurl copies it
+        return h;
+    }
+
+    bool get(const Job& job, Result& r) {
+        const QString remote = ResolveRemotePath(job.currentFolder, job.command.args[0]);
+        const QString local = job.localA;
+        const QString cannotWrite = QStringLiteral("Cannot write ") + local + QStringLiteral(": ");
+        // Write beside the target and move into place only when complete, so a failed download never
+        // leaves a partial or empty file under the real name.
+        QTemporaryFile tmp(QFileInfo(local).absolutePath() + QStringLiteral("/.krtp-XXXXXX.part"));
+        if (!tmp.open())
+            return localFailure(r, cannotWrite + tmp.errorString());
+        CURL* h = fileTransfer(job, remote);
         // Skips the SIZE round trip before each download; progress then reports no total.
         curl_easy_setopt(h, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToFile);
@@ -522,20 +531,14 @@ private:
         if (!ok)
             return false;
         m_sessionOpen = true;
-        if (!tmp.flush()) {
-            r.ok = false;
-            r.error = QStringLiteral("Cannot write ") + local + QStringLiteral(": ") + tmp.errorString();
-            return false;
-        }
+        if (!tmp.flush())
+            return localFailure(r, cannotWrite + tmp.errorString());
         const mode_t mask = ::umask(0);
         ::umask(mask);
         ::fchmod(tmp.handle(), 0666 & ~mask);
         tmp.close();
-        if (::rename(QFile::encodeName(tmp.fileName()).constData(), QFile::encodeName(local).constData()) != 0) {
-            r.ok = false;
-            r.error = QStringLiteral("Cannot write ") + local + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
-            return false;
-        }
+        if (::rename(QFile::encodeName(tmp.fileName()).constData(), QFile::encodeName(local).constData()) != 0)
+            return localFailure(r, cannotWrite + QString::fromLocal8Bit(strerror(errno)));
         tmp.setAutoRemove(false);
         return true;
     }
@@ -545,16 +548,9 @@ private:
         const QString remote = ResolveRemotePath(
             job.currentFolder, job.command.args.size() > 1 ? job.command.args[1] : baseName(job.command.args[0]));
         QFile file(local);
-        if (!file.open(QIODevice::ReadOnly)) {
-            r.ok = false;
-            r.error = QStringLiteral("Cannot read ") + local + QStringLiteral(": ") + file.errorString();
-            return false;
-        }
-        CURL* h = ftpHandle(job);
-        begin(!m_sessionOpen);
-        prepare(h, job);
-        const QByteArray url = ftpUrl(job.settings.host, remote);
-        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        if (!file.open(QIODevice::ReadOnly))
+            return localFailure(r, QStringLiteral("Cannot read ") + local + QStringLiteral(": ") + file.errorString());
+        CURL* h = fileTransfer(job, remote);
         curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(file.size()));
         curl_easy_setopt(h, CURLOPT_READFUNCTION, readFromFile);
