@@ -38,6 +38,8 @@ def main():
                         help="a folder below the root where the host refuses every change")
     parser.add_argument("--idle-timeout", type=int, default=300,
                         help="close control connections idle for this many seconds")
+    parser.add_argument("--no-mlsx", action="store_true",
+                        help="behave as an older host without the MLST and MLSD commands")
     parser.add_argument("--stdin-watch", action="store_true",
                         help="stop when stdin reaches end of file")
     args = parser.parse_args()
@@ -57,6 +59,9 @@ def main():
     handler.banner = "KRtp loopback host ready."
     handler.permit_foreign_addresses = False
     handler.timeout = args.idle_timeout
+    if args.no_mlsx:
+        handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items()
+                              if k not in ("MLST", "MLSD")}
     if args.throttle > 0:
         dtp = type("Throttled", (ThrottledDTPHandler,), {})
         dtp.read_limit = args.throttle

@@ -64,6 +64,8 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
                      QStringLiteral("--password"), password(), QStringLiteral("--stdin-watch")};
     for (const QString& folder : m_readOnly)
         args << QStringLiteral("--read-only") << folder;
+    if (m_noMlsx)
+        args << QStringLiteral("--no-mlsx");
     if (m_idleTimeout > 0)
         args << QStringLiteral("--idle-timeout") << QString::number(m_idleTimeout);
     if (m_throttle > 0)

@@ -27,6 +27,8 @@ public:
     void addReadOnlyFolder(const QString& relative) { m_readOnly << relative; }
     // The host closes control connections idle this long; takes effect at the next start().
     void setIdleTimeout(int seconds) { m_idleTimeout = seconds; }
+    // Behave as an older host without MLST/MLSD; takes effect at the next start().
+    void setWithoutMachineListings(bool on) { m_noMlsx = on; }
     void stop();
     bool running() const;
 
@@ -55,6 +57,7 @@ private:
     int m_throttle = 0;
     QStringList m_readOnly;
     int m_idleTimeout = 0;
+    bool m_noMlsx = false;
 };
 
 // Copies a folder tree; false on the first failure.

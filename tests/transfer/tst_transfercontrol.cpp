@@ -125,6 +125,25 @@ private slots:
         QCOMPARE(c.connectionsOpened(), before + 1); // the session is reused
     }
 
+    void listingOnAHostWithoutMachineListings() {
+        LoopbackHost older;
+        older.setWithoutMachineListings(true);
+        QVERIFY(older.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        TransferControl c;
+        c.configureForSite();
+        const QStringList names =
+            run(c, QStringLiteral("ls /krg")).reply.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QVERIFY2(names.contains(QStringLiteral("_files.txt")), qPrintable(names.join(',')));
+        QVERIFY(names.contains(QStringLiteral("sub folder/")));
+        QVERIFY(names.contains(QStringLiteral("my page.html")));
+        QCOMPARE(run(c, QStringLiteral("ls /krg/my page.html")).reply, QStringLiteral("my page.html\r\n"));
+        QCOMPARE(run(c, QStringLiteral("ls \"/krg/sub folder\"")).reply, QStringLiteral("inner.txt\r\n"));
+        QVERIFY(!run(c, QStringLiteral("ls /krg/nothing.txt")).ok);
+        QVERIFY(run(c, QStringLiteral("cd /krg")).ok);
+        QVERIFY(run(c, QStringLiteral("ls")).reply.contains(QStringLiteral("_message.dat\r\n")));
+    }
+
     void transfersByteExactWithBlanks() {
         TransferControl c;
         c.configureForSite();
