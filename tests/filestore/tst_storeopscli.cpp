@@ -39,9 +39,9 @@ class TestStoreOpsCli : public QObject {
             return s.value(QStringLiteral("FileVersions/") + f.toLower(), QStringLiteral("0")).toString();
         }
     };
-    CliMember alda{QStringLiteral("Alda"), QStringLiteral("a1")};
-    CliMember bren{QStringLiteral("Bren"), QStringLiteral("b2")};
-    CliMember rita{QStringLiteral("Rita"), QStringLiteral("r3")};
+    CliMember alda{QStringLiteral("Alda"), QStringLiteral("a1"), {}, {}};
+    CliMember bren{QStringLiteral("Bren"), QStringLiteral("b2"), {}, {}};
+    CliMember rita{QStringLiteral("Rita"), QStringLiteral("r3"), {}, {}};
 
     struct Result {
         int code = -1;
