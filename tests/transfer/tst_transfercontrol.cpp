@@ -373,7 +373,7 @@ private slots:
         QVERIFY(o.ok);
         QCOMPARE(QFileInfo(QStringLiteral("fifty.bin")).size(), qint64(50 * 1024 * 1024));
         qInfo("50 MB download took %lld ms; longest gap between 10 ms timer ticks: %lld ms", clock.elapsed(), longest);
-        QVERIFY2(longest < 250, qPrintable(QString::number(longest)));
+        QVERIFY2(longest < 500, qPrintable(QString::number(longest)));
         QFile::remove(QStringLiteral("fifty.bin"));
     }
 
