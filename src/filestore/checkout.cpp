@@ -37,15 +37,14 @@ bool StoreOperations::CheckOut() {
         if (!e || !e->columns.value(QLatin1String(columns::kOwner)).isEmpty())
             continue;
         const QString name = e->text;
-        if (refuseName(name)) {
+        const ServerCopy copy = locateServerCopy(ex, key, name);
+        if (copy == ServerCopy::Refused) {
             ok = false;
             continue;
         }
-        list.ensureVisible(key);
-        bool exists = false;
-        if (!ex.ensureOnServer(name, exists))
+        if (copy == ServerCopy::Failed)
             return raised(ex.error());
-        if (!exists) {
+        if (copy == ServerCopy::Missing) {
             if (d.message(NotOnServerQuestion(name), Dialogs::Icon::Critical, Dialogs::Yes | Dialogs::No) !=
                 Dialogs::Yes)
                 continue;

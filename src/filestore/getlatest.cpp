@@ -43,15 +43,14 @@ bool StoreOperations::GetLatestVersion() {
             m_store.settings().setFileVersion(name, version);
             continue;
         }
-        if (refuseName(name)) {
+        const ServerCopy copy = locateServerCopy(ex, key, name);
+        if (copy == ServerCopy::Refused) {
             ok = false;
             continue;
         }
-        list.ensureVisible(key);
-        bool exists = false;
-        if (!ex.ensureOnServer(name, exists))
+        if (copy == ServerCopy::Failed)
             return raised(ex.error());
-        if (!exists) {
+        if (copy == ServerCopy::Missing) {
             d.message(NotOnServerMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;

@@ -43,6 +43,17 @@ bool StoreOperations::refuseName(const QString& name) {
     return true;
 }
 
+StoreOperations::ServerCopy StoreOperations::locateServerCopy(StoreExchange& ex, const QString& key,
+                                                             const QString& name) {
+    if (refuseName(name))
+        return ServerCopy::Refused;
+    m_store.list().ensureVisible(key);
+    bool exists = false;
+    if (!ex.ensureOnServer(name, exists))
+        return ServerCopy::Failed;
+    return exists ? ServerCopy::Present : ServerCopy::Missing;
+}
+
 QString StoreOperations::NotSharedFileMessage(const QString& name) {
     return QStringLiteral("\"") + name +
            QStringLiteral("\" cannot be handled as a shared file, so it was left alone: a shared file lies directly "

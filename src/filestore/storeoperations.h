@@ -83,6 +83,10 @@ private:
     QStringList selectedKeys() const;
     // Tells the member when a catalogue name cannot be handled as a shared file; true when refused.
     bool refuseName(const QString& name);
+    // The per-file start shared by check-out and get latest: refuse odd names, show the entry, make
+    // sure the server copy is there (restoring it from its backup).
+    enum class ServerCopy { Refused, Present, Missing, Failed };
+    ServerCopy locateServerCopy(StoreExchange& ex, const QString& key, const QString& name);
     void setBusy(bool busy);
     bool openSelected();
     bool checkOutRecord(const clsFileDetails& record, bool& stop);

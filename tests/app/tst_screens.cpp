@@ -7,6 +7,7 @@
 #include "app/runstate.h"
 #include "app/settingsstore.h"
 #include "buildconfig.h"
+#include "screenshot.h"
 #include "testmain.h"
 
 #include <QCheckBox>
@@ -24,24 +25,15 @@ using namespace krtp;
 class TestScreens : public QObject {
     Q_OBJECT
 
-    QString m_out;
     QTemporaryDir m_dir;
 
     void save(QWidget& w, const QString& name) {
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QApplication::processEvents();
-        const QString file = m_out + QLatin1Char('/') + name + QStringLiteral(".png");
-        QVERIFY2(w.grab().save(file), qPrintable(file));
-        qInfo("%s", qPrintable(file));
+        QVERIFY(test::saveScreen(w, name));
     }
 
 private slots:
-    void initTestCase() {
-        m_out = qEnvironmentVariable("KRTP_BINARY_DIR", QDir::currentPath()) + QStringLiteral("/screens");
-        QVERIFY(QDir().mkpath(m_out));
-    }
-
     void splash() {
         frmSplash w;
         save(w, QStringLiteral("frmSplash"));

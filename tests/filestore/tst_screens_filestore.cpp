@@ -2,6 +2,7 @@
 #include "filestore/frmfilelist.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
+#include "screenshot.h"
 #include "testmain.h"
 
 #include <QPlainTextEdit>
@@ -13,19 +14,11 @@ using namespace krtp::test;
 class TestScreensFileStore : public QObject {
     Q_OBJECT
     StoreFixture fx;
-    QString m_out;
 
-    void save(QWidget& w, const QString& name) {
-        QApplication::processEvents();
-        const QString file = m_out + QLatin1Char('/') + name + QStringLiteral(".png");
-        QVERIFY2(w.grab().save(file), qPrintable(file));
-        qInfo("%s", qPrintable(file));
-    }
+    void save(QWidget& w, const QString& name) { QVERIFY(test::saveScreen(w, name)); }
 
 private slots:
     void initTestCase() {
-        m_out = qEnvironmentVariable("KRTP_BINARY_DIR", QDir::currentPath()) + QStringLiteral("/screens");
-        QVERIFY(QDir().mkpath(m_out));
         QVERIFY(fx.start());
     }
 
