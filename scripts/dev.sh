@@ -8,7 +8,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="${KRTP_BUILD_DIR:-$here/build}"
 packages=(cmake g++ make ccache qt6-base-dev qt6-webengine-dev libcurl4-openssl-dev python3-pyftpdlib
-          xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core)
+          xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core clang-format)
 
 install_missing() {
     local missing=()

@@ -1,3 +1,5 @@
 #include "app/gui/application.h"
 
-int main(int argc, char* argv[]) { return krtp::RunApplication(argc, argv); }
+int main(int argc, char* argv[]) {
+    return krtp::RunApplication(argc, argv);
+}

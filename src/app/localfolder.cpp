@@ -1,7 +1,7 @@
 #include "app/localfolder.h"
 
-#include "app/runstate.h"
-#include "app/settingsstore.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 
 #include <QDir>
 

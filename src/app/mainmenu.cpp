@@ -1,6 +1,6 @@
 #include "app/mainmenu.h"
 
-#include "app/runstate.h"
+#include "config/runstate.h"
 #include "transfer/transferroutines.h"
 #include "util/textutil.h"
 

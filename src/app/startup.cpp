@@ -1,8 +1,8 @@
 #include "app/startup.h"
 
-#include "app/paths.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
+#include "config/paths.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 
 #include <QFile>
 
@@ -29,9 +29,13 @@ void PrepareExternalEditors(const QString& programFolder) {
         f.write(DefaultExternalEditors());
 }
 
-void ReadStartupSettings(SettingsStore& store) { runState().NoReadOnly = store.isYes(settings::NoReadOnly); }
+void ReadStartupSettings(SettingsStore& store) {
+    runState().NoReadOnly = store.isYes(settings::NoReadOnly);
+}
 
-QString CommandLineText(const QStringList& arguments) { return arguments.mid(1).join(QLatin1Char(' ')); }
+QString CommandLineText(const QStringList& arguments) {
+    return arguments.mid(1).join(QLatin1Char(' '));
+}
 
 void ProxyFromCommandLine(const QString& commandLine) {
     const qsizetype pos = commandLine.indexOf(QLatin1String("/proxy"), 0, Qt::CaseSensitive);

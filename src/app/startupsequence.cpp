@@ -1,10 +1,10 @@
 #include "app/startupsequence.h"
 
 #include "app/localfolder.h"
-#include "app/paths.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
 #include "app/startup.h"
+#include "config/paths.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "platform/dialogs.h"
 #include "util/fileutil.h"
 

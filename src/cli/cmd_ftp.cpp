@@ -1,6 +1,6 @@
 // krtp-cli ftp / get / send / delete: the transfer control and routines from the command line.
-#include "app/runstate.h"
 #include "cli/clicommand.h"
+#include "config/runstate.h"
 #include "platform/consoledialogs.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
@@ -45,8 +45,7 @@ int ftp(const QStringList& args) {
     return failures ? 1 : 0;
 }
 
-template <typename Routine>
-int routine(const QStringList& args, const char* usage, Routine call) {
+template <typename Routine> int routine(const QStringList& args, const char* usage, Routine call) {
     if (args.size() != 1) {
         std::fprintf(stderr, "usage: krtp-cli %s PATH\n", usage);
         return 2;
@@ -66,8 +65,12 @@ int get(const QStringList& args) {
         return GetFileFromServer(c, path, text);
     });
 }
-int send(const QStringList& args) { return routine(args, "send", SendFileToServer); }
-int del(const QStringList& args) { return routine(args, "delete", DeleteFileFromServer); }
+int send(const QStringList& args) {
+    return routine(args, "send", SendFileToServer);
+}
+int del(const QStringList& args) {
+    return routine(args, "delete", DeleteFileFromServer);
+}
 
 CliRegistration ftpCommand({"ftp", "ftp CMD [CMD...]     run transfer commands in one session", ftp});
 CliRegistration getCommand({"get", "get PATH             download a site file into ./VelmarFTP", get});

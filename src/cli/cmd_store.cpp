@@ -1,14 +1,14 @@
 // krtp-cli store: the shared file store from the command line, through the same operations as the
 // file list window.
 #include "app/login.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
-#include "app/siteconfig.h"
 #include "cli/clicommand.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
+#include "config/siteconfig.h"
+#include "filestore/checkinchoices.h"
 #include "filestore/filelistmodel.h"
 #include "filestore/filestatus.h"
 #include "filestore/filestore.h"
-#include "filestore/checkinchoices.h"
 #include "filestore/storeoperations.h"
 #include "platform/consoledialogs.h"
 #include "transfer/transfercontrol.h"
@@ -66,7 +66,8 @@ int OpenSession(QStringList& args, std::unique_ptr<StoreSession>& session, QStri
     const QString user = takeOption(args, QStringLiteral("--user"));
     const QString password = takeOption(args, QStringLiteral("--password"));
     const QString proxy = takeOption(args, QStringLiteral("--proxy"));
-    QString folder = takeOption(args, QStringLiteral("--local-folder"), settingsStore().get(settings::LocalFolder));
+    QString folder =
+        takeOption(args, QStringLiteral("--local-folder"), settingsStore().get(settings::LocalFolder));
     const bool yes = takeFlag(args, QStringLiteral("--yes"));
     if (names) {
         for (qsizetype i = args.size() - 1; i >= 0; --i)
@@ -97,8 +98,8 @@ int OpenSession(QStringList& args, std::unique_ptr<StoreSession>& session, QStri
     setDialogs(&session->consoleDialogs);
     session->inet.configureForSite();
     session->inet.Document = QStringLiteral("/");
-    session->store = std::make_unique<FileStore>(session->inet, session->list, settingsStore(),
-                                                 session->consoleDialogs);
+    session->store =
+        std::make_unique<FileStore>(session->inet, session->list, settingsStore(), session->consoleDialogs);
     return 0;
 }
 
@@ -121,8 +122,8 @@ QByteArray field(const QString& text) {
 void printList(const FileListModel& list) {
     for (const ListEntry& e : list.entries()) {
         QByteArray line = field(e.text);
-        for (const char* column : {columns::kStatus, columns::kOwner, columns::kVer, columns::kMyVer, columns::kAuthor,
-                                   columns::kDesc, columns::kComment}) {
+        for (const char* column : {columns::kStatus, columns::kOwner, columns::kVer, columns::kMyVer,
+                                   columns::kAuthor, columns::kDesc, columns::kComment}) {
             line += '\t';
             line += field(e.columns.value(QLatin1String(column)));
         }
@@ -177,9 +178,9 @@ int RunStoreOperation(const QString& op, QStringList args) {
     QStringList names;
     if (const int rc = OpenSession(args, session, &names))
         return rc;
-    const bool usageError = (names.isEmpty() != all) ||
-                            (op == QLatin1String("checkin") && ((!hasComment && !prompt.revert) ||
-                                                                (prompt.keep && prompt.revert)));
+    const bool usageError =
+        (names.isEmpty() != all) || (op == QLatin1String("checkin") &&
+                                     ((!hasComment && !prompt.revert) || (prompt.keep && prompt.revert)));
     if (usageError) {
         CloseSession(session);
         std::fprintf(stderr, "usage: krtp-cli %s\n", kStoreUsage);

@@ -1,7 +1,7 @@
 // krtp-cli whoami: the login's credential check against the configured site.
 #include "app/login.h"
-#include "app/siteconfig.h"
 #include "cli/clicommand.h"
+#include "config/siteconfig.h"
 #include "transfer/transfercontrol.h"
 
 #include <cstdio>

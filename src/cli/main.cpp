@@ -1,5 +1,5 @@
-#include "app/runstate.h"
 #include "cli/clicommand.h"
+#include "config/runstate.h"
 #include "platform/consoledialogs.h"
 
 #include <QCoreApplication>
@@ -16,9 +16,13 @@ QList<CliCommand>& registry() {
 }
 } // namespace
 
-CliRegistration::CliRegistration(const CliCommand& command) { registry().append(command); }
+CliRegistration::CliRegistration(const CliCommand& command) {
+    registry().append(command);
+}
 
-const QList<CliCommand>& cliCommands() { return registry(); }
+const QList<CliCommand>& cliCommands() {
+    return registry();
+}
 
 QString takeOption(QStringList& args, const QString& name, const QString& fallback) {
     const qsizetype i = args.indexOf(name);
@@ -29,7 +33,9 @@ QString takeOption(QStringList& args, const QString& name, const QString& fallba
     return value;
 }
 
-bool takeFlag(QStringList& args, const QString& name) { return args.removeAll(name) > 0; }
+bool takeFlag(QStringList& args, const QString& name) {
+    return args.removeAll(name) > 0;
+}
 
 namespace {
 int version(const QStringList&) {

@@ -42,7 +42,8 @@ CatalogueReader::CatalogueReader(const QByteArray& data) {
 }
 
 bool CatalogueReader::atLineEnd() const {
-    return m_pos < m_text.size() && (m_text[m_pos] == QLatin1Char('\r') || m_text[m_pos] == QLatin1Char('\n'));
+    return m_pos < m_text.size() &&
+           (m_text[m_pos] == QLatin1Char('\r') || m_text[m_pos] == QLatin1Char('\n'));
 }
 
 void CatalogueReader::skipLineEnd() {
@@ -93,7 +94,8 @@ QString CatalogueReader::readField() {
 bool CatalogueReader::readRecord(CatalogueRecord& record) {
     // Blank lines between records carry no field.
     for (;;) {
-        while (m_pos < m_text.size() && (m_text[m_pos] == QLatin1Char(' ') || m_text[m_pos] == QLatin1Char('\t')))
+        while (m_pos < m_text.size() &&
+               (m_text[m_pos] == QLatin1Char(' ') || m_text[m_pos] == QLatin1Char('\t')))
             ++m_pos;
         if (!atLineEnd())
             break;

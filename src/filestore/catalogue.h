@@ -64,7 +64,8 @@ class CatalogueWriter {
 public:
     // utf8 false keeps a Latin-1 catalogue in Latin-1 as long as every text fits; a byte order mark
     // the catalogue had is kept, so that a rewrite changes only what it means to.
-    explicit CatalogueWriter(bool utf8 = true, bool byteOrderMark = false) : m_utf8(utf8), m_bom(byteOrderMark) {}
+    explicit CatalogueWriter(bool utf8 = true, bool byteOrderMark = false)
+        : m_utf8(utf8), m_bom(byteOrderMark) {}
 
     void writeLine(const QString& line);
     void writeRecord(const CatalogueRecord& record);

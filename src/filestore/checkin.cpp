@@ -1,7 +1,7 @@
 // Check in: the member's changed copies go up as new versions with a comment (or are given back
 // unsent), then the catalogue is rewritten once.
-#include "app/runstate.h"
-#include "app/settingsstore.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "filestore/catalogue.h"
 #include "filestore/checkinchoices.h"
 #include "filestore/filestore.h"
@@ -42,8 +42,8 @@ bool StoreOperations::CheckIn() {
     for (const QString& key : selectedKeys()) {
         const ListEntry* e = list.find(key);
         // The list shows a file as the member's whatever the letter case of the name; so does this.
-        if (!e ||
-            e->columns.value(QLatin1String(columns::kOwner)).compare(me, Qt::CaseInsensitive) != 0 || me.isEmpty())
+        if (!e || e->columns.value(QLatin1String(columns::kOwner)).compare(me, Qt::CaseInsensitive) != 0 ||
+            me.isEmpty())
             continue;
         const QString name = e->text;
         const QString verText = e->columns.value(QLatin1String(columns::kVer));
@@ -56,8 +56,8 @@ bool StoreOperations::CheckIn() {
         bool fileDontUpdate = dontUpdate;
         if (all) {
             if (!localExists && !dontUpdate) {
-                if (d.message(MissingLocalCheckInQuestion(name), Dialogs::Icon::Critical, Dialogs::Ok | Dialogs::Cancel,
-                              Dialogs::Cancel) != Dialogs::Ok) {
+                if (d.message(MissingLocalCheckInQuestion(name), Dialogs::Icon::Critical,
+                              Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel) != Dialogs::Ok) {
                     abandoned = true;
                     break;
                 }
@@ -75,7 +75,8 @@ bool StoreOperations::CheckIn() {
                 }
                 fileDontUpdate = true;
             } else {
-                const bool accepted = m_prompt && m_prompt->Do_CheckInFile(name, comment, keep, all, dontUpdate);
+                const bool accepted =
+                    m_prompt && m_prompt->Do_CheckInFile(name, comment, keep, all, dontUpdate);
                 busy.emplace(d);
                 if (!accepted) {
                     abandoned = true;
@@ -129,7 +130,8 @@ bool StoreOperations::CheckIn() {
         // The upload counts only when the host took it and then lists the file: a refused upload
         // next to a copy that could not be moved aside would otherwise pass for a sent one.
         bool exists = false;
-        const bool sent = ex.run(storecmd::Upload(name)) && !ex.refused() && ex.listFile(name, exists) && exists;
+        const bool sent =
+            ex.run(storecmd::Upload(name)) && !ex.refused() && ex.listFile(name, exists) && exists;
         if (!sent) {
             if (movedAside && ex.run(storecmd::Restore(name)) && ex.refused()) {
                 // A host that will not rename onto an existing name: drop the partial upload first.
@@ -180,9 +182,10 @@ bool StoreOperations::CheckIn() {
         list.ensureVisible(record.ListItem);
         const bool updated =
             record.DontUpdateServer
-                ? m_store.UpdateFileDetails(record.Name, false, {}, QString(), {}, {}, {}, false, false, false)
-                : m_store.UpdateFileDetails(record.Name, false, qint64(record.CurrentVersion), record.Controller, {},
-                                            {}, record.Comment, false, false, false);
+                ? m_store.UpdateFileDetails(record.Name, false, {}, QString(), {}, {}, {}, false, false,
+                                            false)
+                : m_store.UpdateFileDetails(record.Name, false, qint64(record.CurrentVersion),
+                                            record.Controller, {}, {}, record.Comment, false, false, false);
         if (!updated) {
             m_store.UpdateFileList();
             return false;

@@ -1,7 +1,7 @@
 // Check out: the member becomes the controller of the selected free files, with the server's
 // latest copy in the local folder.
-#include "app/runstate.h"
-#include "app/settingsstore.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "filestore/catalogue.h"
 #include "filestore/filestore.h"
 #include "filestore/storeexchange.h"
@@ -120,7 +120,8 @@ bool StoreOperations::checkOutRecord(const clsFileDetails& record, bool& stop) {
     }
     if (!current->Controller.isEmpty() &&
         current->Controller.compare(record.Controller, Qt::CaseInsensitive) != 0) {
-        d.message(TakenMeanwhileMessage(record.Name, current->Controller), Dialogs::Icon::Warning, Dialogs::Ok);
+        d.message(TakenMeanwhileMessage(record.Name, current->Controller), Dialogs::Icon::Warning,
+                  Dialogs::Ok);
         return false;
     }
     // The version of the copy just fetched: the fresh catalogue's, which a list built earlier may
@@ -128,7 +129,8 @@ bool StoreOperations::checkOutRecord(const clsFileDetails& record, bool& stop) {
     const QString version = QString::number(current->CurrentVersion);
     m_store.settings().setFileVersion(record.Name, version);
     list.setColumnText(record.ListItem, QLatin1String(columns::kMyVer), version);
-    if (!m_store.UpdateFileDetails(record.Name, false, {}, record.Controller, {}, {}, {}, false, false, true)) {
+    if (!m_store.UpdateFileDetails(record.Name, false, {}, record.Controller, {}, {}, {}, false, false,
+                                   true)) {
         stop = true;
         return false;
     }

@@ -2,7 +2,9 @@
 
 namespace krtp {
 
-FileListModel::FileListModel(QObject* parent) : KeyedListModel(parent) { setColumns(standardColumns()); }
+FileListModel::FileListModel(QObject* parent) : KeyedListModel(parent) {
+    setColumns(standardColumns());
+}
 
 QList<ListColumn> FileListModel::standardColumns() {
     return {
@@ -23,7 +25,8 @@ void FileListModel::setViewStyle(int style) {
     emit viewStyleChanged(style);
 }
 
-bool FileListModel::addFile(const QString& name, const QString& smallIcon, const QHash<QString, QString>& cols) {
+bool FileListModel::addFile(const QString& name, const QString& smallIcon,
+                            const QHash<QString, QString>& cols) {
     ListEntry e;
     e.key = name.toLower();
     e.text = name;

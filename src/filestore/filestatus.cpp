@@ -4,10 +4,12 @@ namespace krtp {
 
 const QStringList& FileListImageKeys() {
     static const QStringList keys{
-        QStringLiteral("open"),   QStringLiteral("unlocked"), QStringLiteral("locked"),  QStringLiteral("old"),
-        QStringLiteral("new"),    QStringLiteral(".norrow"),  QStringLiteral(".gif"),    QStringLiteral(".mid"),
-        QStringLiteral(".txt"),   QStringLiteral(".doc"),     QStringLiteral(".wav"),    QStringLiteral("folder"),
-        QStringLiteral("add"),    QStringLiteral("refresh"),  QStringLiteral("options"), QStringLiteral("delete"),
+        QStringLiteral("open"),   QStringLiteral("unlocked"), QStringLiteral("locked"),
+        QStringLiteral("old"),    QStringLiteral("new"),      QStringLiteral(".norrow"),
+        QStringLiteral(".gif"),   QStringLiteral(".mid"),     QStringLiteral(".txt"),
+        QStringLiteral(".doc"),   QStringLiteral(".wav"),     QStringLiteral("folder"),
+        QStringLiteral("add"),    QStringLiteral("refresh"),  QStringLiteral("options"),
+        QStringLiteral("delete"),
     };
     return keys;
 }

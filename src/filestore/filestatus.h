@@ -32,7 +32,7 @@ struct ColourFlags {
 
 struct FileStatus {
     enum Count { CountNone, CountCheckedOut, CountOutdated };
-    QString key;            // "open", "old", "new", "locked", "unlocked"
+    QString key; // "open", "old", "new", "locked", "unlocked"
     Count count = CountNone;
     bool useStatusIcon = false; // the colour option of the matching row
 };

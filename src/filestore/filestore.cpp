@@ -1,7 +1,7 @@
 #include "filestore/filestore.h"
 
-#include "app/runstate.h"
-#include "app/settingsstore.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "platform/dialogs.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
@@ -46,7 +46,8 @@ void FileStore::onStateChanged(int state) {
         }
         emit replyComplete();
     } catch (const std::exception& e) {
-        m_dialogs.message(CommunicationsError(0, QString::fromLocal8Bit(e.what())), Dialogs::Icon::None, Dialogs::Ok);
+        m_dialogs.message(CommunicationsError(0, QString::fromLocal8Bit(e.what())), Dialogs::Icon::None,
+                          Dialogs::Ok);
     }
 }
 
@@ -67,17 +68,20 @@ bool FileStore::Run(const QString& command) {
     return succeeded;
 }
 
-bool FileStore::GetControlFile() { return GetFile(m_inet, kCatalogue); }
+bool FileStore::GetControlFile() {
+    return GetFile(m_inet, kCatalogue);
+}
 
 bool FileStore::fail(const QString& description) {
     m_dialogs.message(description, Dialogs::Icon::Critical, Dialogs::Ok);
     return false;
 }
 
-bool FileStore::UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile, std::optional<qint64> pvarVersion,
-                                  std::optional<QString> pvarController, std::optional<QString> pvarAuthor,
-                                  std::optional<QString> pvarDesc, std::optional<QString> pvarComment,
-                                  bool pblnDeleteFile, bool pblnGetControlFile, bool pblnSaveControlFile) {
+bool FileStore::UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile,
+                                  std::optional<qint64> pvarVersion, std::optional<QString> pvarController,
+                                  std::optional<QString> pvarAuthor, std::optional<QString> pvarDesc,
+                                  std::optional<QString> pvarComment, bool pblnDeleteFile,
+                                  bool pblnGetControlFile, bool pblnSaveControlFile) {
     BusyPointer busy(m_dialogs);
     if (pblnGetControlFile && !GetControlFile())
         return false;
@@ -97,7 +101,8 @@ bool FileStore::UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile,
         CatalogueReader reader(data);
         QString line1, line2;
         if (!reader.readLine(line1) || !reader.readLine(line2))
-            return fail(QStringLiteral("The local copy of ") + kCatalogue + QStringLiteral(" is empty or incomplete."));
+            return fail(QStringLiteral("The local copy of ") + kCatalogue +
+                        QStringLiteral(" is empty or incomplete."));
         qint64 count = LeadingNumber(line2);
         if (pblnNewFile)
             ++count;
@@ -166,13 +171,15 @@ bool FileStore::UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile,
         if (!ReadWorkingCopy(nullptr, reason))
             return fail(IncompleteCatalogueMessage(reason));
         Run(QStringLiteral("delete ") + kCatalogueBackup);
-        const bool movedAside = Run(QStringLiteral("rename ") + kCatalogue + QLatin1Char(' ') + kCatalogueBackup);
+        const bool movedAside =
+            Run(QStringLiteral("rename ") + kCatalogue + QLatin1Char(' ') + kCatalogueBackup);
         if (!Run(QStringLiteral("send ") + kCatalogue + QLatin1Char(' ') + kCatalogue)) {
             // Never leave the host without a catalogue: put the one moved aside back.
             const QString why = m_inet.lastError();
             if (movedAside)
                 Run(QStringLiteral("rename ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue);
-            return fail(QStringLiteral("Error sending ") + kCatalogue + QStringLiteral(", please try again.") +
+            return fail(QStringLiteral("Error sending ") + kCatalogue +
+                        QStringLiteral(", please try again.") +
                         (why.isEmpty() ? QString() : kCrLf + kCrLf + why));
         }
     }
@@ -237,8 +244,8 @@ bool FileStore::addRecord(const CatalogueRecord& r, const ColourFlags& flags) {
     cols.insert(QLatin1String(columns::kComment), r.Comment);
     cols.insert(QLatin1String(columns::kStatus), status.key);
     if (!m_list.addFile(r.Name, GetIcon(status.useStatusIcon, status.key, r.Name), cols)) {
-        m_dialogs.message(QStringLiteral("Key is not unique in collection: ") + r.Name, Dialogs::Icon::Critical,
-                          Dialogs::Ok);
+        m_dialogs.message(QStringLiteral("Key is not unique in collection: ") + r.Name,
+                          Dialogs::Icon::Critical, Dialogs::Ok);
         return false;
     }
     if (status.count == FileStatus::CountCheckedOut)
@@ -357,8 +364,9 @@ bool FileStore::UpdateFileList() {
             Run(QLatin1String(kControlFolderCommand));
             continue;
         }
-        const Dialogs::Button answer = m_dialogs.message(RepairQuestion(reason, runState().LocalFolder),
-                                                         Dialogs::Icon::Critical, Dialogs::Ok | Dialogs::Cancel);
+        const Dialogs::Button answer =
+            m_dialogs.message(RepairQuestion(reason, runState().LocalFolder), Dialogs::Icon::Critical,
+                              Dialogs::Ok | Dialogs::Cancel);
         if (answer != Dialogs::Ok) {
             m_outcome = ReadOutcome::Cancelled;
             if (endProgram)
@@ -369,7 +377,8 @@ bool FileStore::UpdateFileList() {
         // the host's catalogue with whatever is left locally.
         if (QFile::exists(kCatalogue))
             QFile::remove(kCatalogue);
-        if (Run(QStringLiteral("get ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue) && QFile::exists(kCatalogue))
+        if (Run(QStringLiteral("get ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue) &&
+            QFile::exists(kCatalogue))
             Run(QStringLiteral("send ") + kCatalogue + QLatin1Char(' ') + kCatalogue);
     }
 }
@@ -382,7 +391,8 @@ void FileStore::SaveIcons() {
     for (const ListEntry& e : m_list.entries())
         if (e.hasPosition)
             m_settings.write(section, e.text.toLower(),
-                             QString::number(e.position.x()) + QLatin1Char(',') + QString::number(e.position.y()));
+                             QString::number(e.position.x()) + QLatin1Char(',') +
+                                 QString::number(e.position.y()));
 }
 
 void FileStore::LoadIcons() {
@@ -395,7 +405,8 @@ void FileStore::LoadIcons() {
         const qsizetype comma = value.indexOf(QLatin1Char(','));
         if (comma < 0)
             continue;
-        m_list.setPosition(e.key, QPoint(int(LeadingNumber(value.left(comma))), int(LeadingNumber(value.mid(comma + 1)))));
+        m_list.setPosition(
+            e.key, QPoint(int(LeadingNumber(value.left(comma))), int(LeadingNumber(value.mid(comma + 1)))));
     }
     emit iconsLoaded();
 }
@@ -403,9 +414,9 @@ void FileStore::LoadIcons() {
 FileStore::CloseAnswer FileStore::QueryClose() {
     if (LastCountOfCheckedOutFiles <= 0 || !m_settings.isYes(settings::ShowCheckedOutFilesOnExit))
         return CloseAnswer::Close;
-    const Dialogs::Button b = m_dialogs.message(CheckedOutQuestion(LastCountOfCheckedOutFiles),
-                                                Dialogs::Icon::Question,
-                                                Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
+    const Dialogs::Button b =
+        m_dialogs.message(CheckedOutQuestion(LastCountOfCheckedOutFiles), Dialogs::Icon::Question,
+                          Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
     if (b == Dialogs::Yes)
         return CloseAnswer::ShowCheckedOut;
     if (b == Dialogs::No)
@@ -435,15 +446,19 @@ QString FileStore::OutdatedMessage(const QString& requiredVersion) {
 }
 
 QString FileStore::RepairQuestion(const QString& reason, const QString& localFolder) {
-    return QStringLiteral("KRtp detected a corrupt or missing ") + kCatalogue + QStringLiteral(" on the server.") +
-           QStringLiteral(" This is probably the result of KRtp crashing the last time that you or another user") +
+    return QStringLiteral("KRtp detected a corrupt or missing ") + kCatalogue +
+           QStringLiteral(" on the server.") +
+           QStringLiteral(
+               " This is probably the result of KRtp crashing the last time that you or another user") +
            QStringLiteral(" was checking in, checking out, or adding files.") + kCrLf + kCrLf +
            QStringLiteral("KRtp will now try to restore ") + kCatalogue +
-           QStringLiteral(" from a backup on the server.:") + QStringLiteral(" If this fails, please email a copy of the ") +
-           kCatalogue + QStringLiteral(".backup file") +
+           QStringLiteral(" from a backup on the server.:") +
+           QStringLiteral(" If this fails, please email a copy of the ") + kCatalogue +
+           QStringLiteral(".backup file") +
            QStringLiteral(" from your computer to Dovrin.  This file should be found at ") + localFolder +
-           QStringLiteral(".") + kCrLf + kCrLf + QStringLiteral("(ERR: ") + reason + QStringLiteral(")") + kCrLf + kCrLf +
-           QStringLiteral("Press <OK> to attempt to restore ") + kCatalogue + QStringLiteral(" from the server backup.");
+           QStringLiteral(".") + kCrLf + kCrLf + QStringLiteral("(ERR: ") + reason + QStringLiteral(")") +
+           kCrLf + kCrLf + QStringLiteral("Press <OK> to attempt to restore ") + kCatalogue +
+           QStringLiteral(" from the server backup.");
 }
 
 QString FileStore::CountReason(int expected, int found) {
@@ -452,22 +467,25 @@ QString FileStore::CountReason(int expected, int found) {
 }
 
 QString FileStore::IncompleteCatalogueMessage(const QString& reason) {
-    return QStringLiteral("The catalogue ") + kCatalogue + QStringLiteral(" on the server is missing or incomplete (") +
-           reason +
-           QStringLiteral("), perhaps because another member is saving it right now.  Nothing was changed in it; "
-                          "please refresh the file list and try again.");
+    return QStringLiteral("The catalogue ") + kCatalogue +
+           QStringLiteral(" on the server is missing or incomplete (") + reason +
+           QStringLiteral(
+               "), perhaps because another member is saving it right now.  Nothing was changed in it; "
+               "please refresh the file list and try again.");
 }
 
 QString FileStore::CheckedOutQuestion(int count) {
     return QStringLiteral("You currently have ") + QString::number(count) + QStringLiteral(" file") +
            (count >= 2 ? QStringLiteral("s") : QString()) +
-           QStringLiteral(" checked out.  Would you like to view the list of checked out files?") + kCrLf + kCrLf +
-           QStringLiteral("<Yes> - View Checked Out Files") + kCrLf + QStringLiteral("<No> - Exit KRtp");
+           QStringLiteral(" checked out.  Would you like to view the list of checked out files?") + kCrLf +
+           kCrLf + QStringLiteral("<Yes> - View Checked Out Files") + kCrLf +
+           QStringLiteral("<No> - Exit KRtp");
 }
 
 QString FileStore::CommunicationsError(int number, const QString& description) {
-    return QStringLiteral("*** communications error ***") + kCrLf + QString::number(number) + QStringLiteral(": ") +
-           description + kCrLf + kCrLf + QStringLiteral("You may need to restart KRtp.");
+    return QStringLiteral("*** communications error ***") + kCrLf + QString::number(number) +
+           QStringLiteral(": ") + description + kCrLf + kCrLf +
+           QStringLiteral("You may need to restart KRtp.");
 }
 
 } // namespace krtp

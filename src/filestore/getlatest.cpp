@@ -1,7 +1,7 @@
 // Get latest version: the server's current copies of the selected files, read-only, without taking
 // control; the member's own check-outs are only recorded as current.
-#include "app/runstate.h"
-#include "app/settingsstore.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "filestore/catalogue.h"
 #include "filestore/filestore.h"
 #include "filestore/storeexchange.h"
@@ -78,8 +78,8 @@ bool StoreOperations::GetLatestVersion() {
     const FileStore::ReadOutcome outcome = m_store.lastOutcome();
     if (outcome == FileStore::ReadOutcome::Cancelled || outcome == FileStore::ReadOutcome::Outdated)
         return ok;
-    if (specialDocument &&
-        d.message(SpecialDocumentQuestion(), Dialogs::Icon::Information, Dialogs::Ok | Dialogs::Cancel) == Dialogs::Ok) {
+    if (specialDocument && d.message(SpecialDocumentQuestion(), Dialogs::Icon::Information,
+                                     Dialogs::Ok | Dialogs::Cancel) == Dialogs::Ok) {
         for (const ListEntry& e : list.entries())
             list.setSelected(e.key, e.key == QLatin1String("krplot.doc"));
         list.ensureVisible(QStringLiteral("krplot.doc"));

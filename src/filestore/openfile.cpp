@@ -1,5 +1,5 @@
 // Open: the selected local copies in the applications registered for their types.
-#include "app/runstate.h"
+#include "config/runstate.h"
 #include "filestore/catalogue.h"
 #include "filestore/filestore.h"
 #include "filestore/storeexchange.h"
@@ -34,15 +34,16 @@ bool StoreOperations::openSelected() {
     if (keys.size() == 1) {
         const ListEntry* e = list.find(keys.first());
         if (!latest(*e)) {
-            d.message(QStringLiteral("You do not have the latest version of this file."), Dialogs::Icon::Critical,
-                      Dialogs::Ok);
+            d.message(QStringLiteral("You do not have the latest version of this file."),
+                      Dialogs::Icon::Critical, Dialogs::Ok);
             return true;
         }
-        if (e->columns.value(QLatin1String(columns::kOwner)).compare(runState().CurrentUserName, Qt::CaseInsensitive) !=
-                0 &&
-            d.message(QStringLiteral("You do not have ") + e->text +
-                          QStringLiteral(" checked out.  You will not be able to save your changes to this file."),
-                      Dialogs::Icon::Information, Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
+        if (e->columns.value(QLatin1String(columns::kOwner))
+                    .compare(runState().CurrentUserName, Qt::CaseInsensitive) != 0 &&
+            d.message(
+                QStringLiteral("You do not have ") + e->text +
+                    QStringLiteral(" checked out.  You will not be able to save your changes to this file."),
+                Dialogs::Icon::Information, Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
             return true;
     } else if (d.message(QStringLiteral("Are you sure you want to open the ") + QString::number(keys.size()) +
                              QStringLiteral(" selected files?"),
@@ -59,17 +60,21 @@ bool StoreOperations::openSelected() {
             ++skipped;
             continue;
         }
-        if (!IsSharedFileName(e->text) || !QFileInfo::exists(e->text) || !desktopServices().openDocument(QDir::current().absoluteFilePath(e->text))) {
-            d.message(e->text + QStringLiteral(" could not be opened: no program is registered for it, or the file is "
-                                               "missing from your local folder."),
+        if (!IsSharedFileName(e->text) || !QFileInfo::exists(e->text) ||
+            !desktopServices().openDocument(QDir::current().absoluteFilePath(e->text))) {
+            d.message(e->text + QStringLiteral(
+                                    " could not be opened: no program is registered for it, or the file is "
+                                    "missing from your local folder."),
                       Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
         }
     }
     if (skipped > 0)
-        d.message(QString::number(skipped) +
-                      QStringLiteral(" files were not opened because you do not have the latest version of these files."),
-                  Dialogs::Icon::Information, Dialogs::Ok);
+        d.message(
+            QString::number(skipped) +
+                QStringLiteral(
+                    " files were not opened because you do not have the latest version of these files."),
+            Dialogs::Icon::Information, Dialogs::Ok);
     return ok;
 }
 

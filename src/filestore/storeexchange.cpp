@@ -1,5 +1,6 @@
 #include "filestore/storeexchange.h"
 
+#include "config/runstate.h"
 #include "filestore/catalogue.h"
 #include "filestore/filestore.h"
 #include "transfer/ftpcommand.h"
@@ -13,20 +14,40 @@ namespace krtp {
 
 namespace {
 
-QString q(const QString& s) { return QuoteCommandArgument(s); }
-QString backupOf(const QString& name) { return name + QLatin1String(kBackupSuffix); }
+QString q(const QString& s) {
+    return QuoteCommandArgument(s);
+}
+QString backupOf(const QString& name) {
+    return name + QLatin1String(kBackupSuffix);
+}
 
 } // namespace
 
 namespace storecmd {
-QString ChangeToControlFolder() { return QLatin1String(kControlFolderCommand); }
-QString List(const QString& n) { return QStringLiteral("ls ") + q(n); }
-QString Restore(const QString& n) { return QStringLiteral("rename ") + q(backupOf(n)) + QLatin1Char(' ') + q(n); }
-QString Download(const QString& n) { return QStringLiteral("get ") + q(n) + QLatin1Char(' ') + q(n); }
-QString Upload(const QString& n) { return QStringLiteral("send ") + q(n) + QLatin1Char(' ') + q(n); }
-QString MoveAside(const QString& n) { return QStringLiteral("rename ") + q(n) + QLatin1Char(' ') + q(backupOf(n)); }
-QString DeleteBackup(const QString& n) { return QStringLiteral("delete ") + q(backupOf(n)); }
-QString Delete(const QString& n) { return QStringLiteral("delete ") + q(n); }
+QString ChangeToControlFolder() {
+    return QLatin1String(kControlFolderCommand);
+}
+QString List(const QString& n) {
+    return QStringLiteral("ls ") + q(n);
+}
+QString Restore(const QString& n) {
+    return QStringLiteral("rename ") + q(backupOf(n)) + QLatin1Char(' ') + q(n);
+}
+QString Download(const QString& n) {
+    return QStringLiteral("get ") + q(n) + QLatin1Char(' ') + q(n);
+}
+QString Upload(const QString& n) {
+    return QStringLiteral("send ") + q(n) + QLatin1Char(' ') + q(n);
+}
+QString MoveAside(const QString& n) {
+    return QStringLiteral("rename ") + q(n) + QLatin1Char(' ') + q(backupOf(n));
+}
+QString DeleteBackup(const QString& n) {
+    return QStringLiteral("delete ") + q(backupOf(n));
+}
+QString Delete(const QString& n) {
+    return QStringLiteral("delete ") + q(n);
+}
 } // namespace storecmd
 
 bool IsSharedFileName(const QString& name) {
@@ -44,8 +65,9 @@ bool IsSharedFileName(const QString& name) {
 }
 
 QString MissingLocalFileMessage(const QString& name) {
-    return name + QStringLiteral(" does not exist on the local computer.  Either it was not downloaded correctly, or "
-                                 "it has been deleted off both the server and the local machine.");
+    return name + QStringLiteral(
+                      " does not exist on the local computer.  Either it was not downloaded correctly, or "
+                      "it has been deleted off both the server and the local machine.");
 }
 
 bool StoreExchange::run(const QString& command) {
@@ -113,7 +135,8 @@ bool StoreExchange::makeLocalBackup(const QString& name) {
     }
     SetFileReadOnly(name, false, false);
     if (!QFile::rename(name, backup)) {
-        m_error = QStringLiteral("Permission denied: cannot rename ") + name + QStringLiteral(" to ") + backup;
+        m_error =
+            QStringLiteral("Permission denied: cannot rename ") + name + QStringLiteral(" to ") + backup;
         return false;
     }
     return true;

@@ -9,12 +9,12 @@ class FileStore;
 // The pieces every per-file operation of the store shares: the command texts of a file's exchange
 // with the control folder, the existence test on the host, the local backup and the download.
 namespace storecmd {
-QString ChangeToControlFolder();         // cd /krg
-QString List(const QString& name);       // ls N
-QString Restore(const QString& name);    // rename N.backup N
-QString Download(const QString& name);   // get N N
-QString Upload(const QString& name);     // send N N
-QString MoveAside(const QString& name);  // rename N N.backup
+QString ChangeToControlFolder();           // cd /krg
+QString List(const QString& name);         // ls N
+QString Restore(const QString& name);      // rename N.backup N
+QString Download(const QString& name);     // get N N
+QString Upload(const QString& name);       // send N N
+QString MoveAside(const QString& name);    // rename N N.backup
 QString DeleteBackup(const QString& name); // delete N.backup
 QString Delete(const QString& name);       // delete N
 } // namespace storecmd

@@ -44,7 +44,7 @@ bool StoreOperations::refuseName(const QString& name) {
 }
 
 StoreOperations::ServerCopy StoreOperations::locateServerCopy(StoreExchange& ex, const QString& key,
-                                                             const QString& name) {
+                                                              const QString& name) {
     if (refuseName(name))
         return ServerCopy::Refused;
     m_store.list().ensureVisible(key);
@@ -56,11 +56,14 @@ StoreOperations::ServerCopy StoreOperations::locateServerCopy(StoreExchange& ex,
 
 QString StoreOperations::NotSharedFileMessage(const QString& name) {
     return QStringLiteral("\"") + name +
-           QStringLiteral("\" cannot be handled as a shared file, so it was left alone: a shared file lies directly "
-                          "in the control folder and in your local folder, and is not the catalogue itself.");
+           QStringLiteral(
+               "\" cannot be handled as a shared file, so it was left alone: a shared file lies directly "
+               "in the control folder and in your local folder, and is not the catalogue itself.");
 }
 
-QString StoreOperations::NoAccessMessage() { return QStringLiteral("Sorry, you do not have access to that feature."); }
+QString StoreOperations::NoAccessMessage() {
+    return QStringLiteral("Sorry, you do not have access to that feature.");
+}
 
 QString StoreOperations::NotOnServerQuestion(const QString& name) {
     return name + QStringLiteral(" does not exist on the server.") + kCrLf + kCrLf +
@@ -73,8 +76,9 @@ QString StoreOperations::NotOnServerMessage(const QString& name) {
 
 QString StoreOperations::TakenMeanwhileMessage(const QString& name, const QString& controller) {
     return name + QStringLiteral(" has just been checked out by ") + controller +
-           QStringLiteral(", so it is not checked out to you.  Your local copy is the latest server copy, but you "
-                          "cannot check in changes to it.");
+           QStringLiteral(
+               ", so it is not checked out to you.  Your local copy is the latest server copy, but you "
+               "cannot check in changes to it.");
 }
 
 QString StoreOperations::HeldByOtherMessage(const QString& name, const QString& controller) {
@@ -86,8 +90,9 @@ QString StoreOperations::HeldByOtherMessage(const QString& name, const QString& 
 
 QString StoreOperations::MissingLocalCheckInQuestion(const QString& name) {
     return QStringLiteral("The file ") + name +
-           QStringLiteral(" does not exist on your local computer.  Press OK to check this file in without updating "
-                          "the server (you will lose any changes you may have made).");
+           QStringLiteral(
+               " does not exist on your local computer.  Press OK to check this file in without updating "
+               "the server (you will lose any changes you may have made).");
 }
 
 QString StoreOperations::SendErrorMessage(const QString& name) {
@@ -95,7 +100,8 @@ QString StoreOperations::SendErrorMessage(const QString& name) {
 }
 
 QString StoreOperations::OverflowMessage(const QString& name, qint64 version) {
-    return QStringLiteral("Overflow: ") + name + QStringLiteral(" is at version ") + QString::number(version) +
+    return QStringLiteral("Overflow: ") + name + QStringLiteral(" is at version ") +
+           QString::number(version) +
            QStringLiteral(", the highest version the catalogue can hold.  Nothing was checked in.");
 }
 

@@ -24,7 +24,9 @@ Dialogs& dialogs() {
     return *g_dialogs;
 }
 
-void setDialogs(Dialogs* d) { g_dialogs = d; }
+void setDialogs(Dialogs* d) {
+    g_dialogs = d;
+}
 
 DesktopServices& desktopServices() {
     if (!g_desktop) {
@@ -34,7 +36,9 @@ DesktopServices& desktopServices() {
     return *g_desktop;
 }
 
-void setDesktopServices(DesktopServices* d) { g_desktop = d; }
+void setDesktopServices(DesktopServices* d) {
+    g_desktop = d;
+}
 
 Dialogs::Button ConsoleDialogs::message(const QString& text, Icon, Buttons buttons, Button, const QString&) {
     say(m_out, text);
@@ -54,7 +58,8 @@ std::optional<QString> ConsoleDialogs::input(const QString&, const QString& prom
     return std::nullopt;
 }
 
-std::optional<QStringList> ConsoleDialogs::openFiles(const QString& title, const QString&, bool, const QString&) {
+std::optional<QStringList> ConsoleDialogs::openFiles(const QString& title, const QString&, bool,
+                                                     const QString&) {
     say(m_out, title);
     return std::nullopt;
 }

@@ -11,11 +11,13 @@ namespace krtp {
 // (No, Cancel) unless the caller said yes to everything.
 class ConsoleDialogs : public Dialogs {
 public:
-    explicit ConsoleDialogs(bool answerYes = false, FILE* out = stderr) : m_answerYes(answerYes), m_out(out) {}
+    explicit ConsoleDialogs(bool answerYes = false, FILE* out = stderr)
+        : m_answerYes(answerYes), m_out(out) {}
 
     Button message(const QString& text, Icon icon, Buttons buttons, Button defaultButton,
                    const QString& title) override;
-    std::optional<QString> input(const QString& title, const QString& prompt, const QString& defaultText) override;
+    std::optional<QString> input(const QString& title, const QString& prompt,
+                                 const QString& defaultText) override;
     std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;

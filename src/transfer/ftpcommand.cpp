@@ -12,10 +12,12 @@ struct VerbInfo {
 };
 
 constexpr VerbInfo kVerbs[] = {
-    {"CD", "CD", 1, 1},         {"CDUP", "CDUP", 0, 0},     {"PWD", "PWD", 0, 0},       {"LS", "LS", 0, 1},
-    {"DIR", "DIR", 0, 1},       {"GET", "GET", 1, 2},       {"RECV", "GET", 1, 2},      {"PUT", "PUT", 1, 2},
-    {"SEND", "PUT", 1, 2},      {"DELETE", "DELETE", 1, 1}, {"RENAME", "RENAME", 2, 2}, {"MKDIR", "MKDIR", 1, 1},
-    {"RMDIR", "RMDIR", 1, 1},   {"SIZE", "SIZE", 1, 1},     {"QUIT", "QUIT", 0, 0},     {"CLOSE", "QUIT", 0, 0},
+    {"CD", "CD", 1, 1},         {"CDUP", "CDUP", 0, 0},     {"PWD", "PWD", 0, 0},
+    {"LS", "LS", 0, 1},         {"DIR", "DIR", 0, 1},       {"GET", "GET", 1, 2},
+    {"RECV", "GET", 1, 2},      {"PUT", "PUT", 1, 2},       {"SEND", "PUT", 1, 2},
+    {"DELETE", "DELETE", 1, 1}, {"RENAME", "RENAME", 2, 2}, {"MKDIR", "MKDIR", 1, 1},
+    {"RMDIR", "RMDIR", 1, 1},   {"SIZE", "SIZE", 1, 1},     {"QUIT", "QUIT", 0, 0},
+    {"CLOSE", "QUIT", 0, 0},
 };
 
 QStringList splitArguments(const QString& text, QString* error) {

@@ -1,7 +1,7 @@
 #include "transfer/transfercontrol.h"
 
-#include "app/runstate.h"
-#include "app/siteconfig.h"
+#include "config/runstate.h"
+#include "config/siteconfig.h"
 #include "transfer/ftpcommand.h"
 
 #include <QCoreApplication>
@@ -25,10 +25,18 @@ namespace krtp {
 
 QString StateText(int state) {
     static const char* const texts[] = {
-        "KRtp - Finding Host",       "KRtp - Host found",          "KRtp - Connecting to Host",
-        "KRtp - CONNECTED!",         "KRtp - Sending Request to Host", "KRtp - Request Sent to Host",
-        "KRtp - Host is Responding", "KRtp - Host has Responded", "KRtp - Disconnecting",
-        "KRtp - Disconnected",       "KRtp - ** Communications Error **", "KRtp - Transfer Complete",
+        "KRtp - Finding Host",
+        "KRtp - Host found",
+        "KRtp - Connecting to Host",
+        "KRtp - CONNECTED!",
+        "KRtp - Sending Request to Host",
+        "KRtp - Request Sent to Host",
+        "KRtp - Host is Responding",
+        "KRtp - Host has Responded",
+        "KRtp - Disconnecting",
+        "KRtp - Disconnected",
+        "KRtp - ** Communications Error **",
+        "KRtp - Transfer Complete",
     };
     if (state < 1 || state > 12)
         return {};
@@ -72,7 +80,9 @@ struct Result {
     int commands = 0;
 };
 
-QString ftpUrlBase(const QString& host) { return QStringLiteral("ftp://") + host + QLatin1Char('/'); }
+QString ftpUrlBase(const QString& host) {
+    return QStringLiteral("ftp://") + host + QLatin1Char('/');
+}
 
 // An absolute remote path as a URL path that libcurl passes unchanged to the host ("%2F" keeps it absolute).
 QByteArray ftpUrl(const QString& host, const QString& absolutePath) {
@@ -101,7 +111,9 @@ QString baseName(const QString& path) {
 // HTTP reads have a pair of their own.
 class TransferWorker : public QObject {
 public:
-    TransferWorker(std::shared_ptr<std::atomic<bool>> cancel) : m_cancel(std::move(cancel)) { initCurlOnce(); }
+    TransferWorker(std::shared_ptr<std::atomic<bool>> cancel) : m_cancel(std::move(cancel)) {
+        initCurlOnce();
+    }
     ~TransferWorker() override {
         dropFtp();
         if (m_http)
@@ -143,7 +155,8 @@ private:
         w->m_headers.append(QByteArray(data, qsizetype(size * n)).trimmed());
         return size * n;
     }
-    static int progress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow) {
+    static int progress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
+                        curl_off_t ulnow) {
         auto* w = static_cast<TransferWorker*>(self);
         if (w->m_cancel->load())
             return 1;
@@ -399,7 +412,8 @@ private:
         QByteArray type;
         QString name;
         for (const QByteArray& raw : body.split('\n')) {
-            if (!parseFacts(raw.endsWith('\r') ? raw.chopped(1) : raw, type, name) || type == "cdir" || type == "pdir")
+            if (!parseFacts(raw.endsWith('\r') ? raw.chopped(1) : raw, type, name) || type == "cdir" ||
+                type == "pdir")
                 continue;
             out += name.toUtf8();
             if (type == "dir")
@@ -537,7 +551,8 @@ private:
         ::umask(mask);
         ::fchmod(tmp.handle(), 0666 & ~mask);
         tmp.close();
-        if (::rename(QFile::encodeName(tmp.fileName()).constData(), QFile::encodeName(local).constData()) != 0)
+        if (::rename(QFile::encodeName(tmp.fileName()).constData(), QFile::encodeName(local).constData()) !=
+            0)
             return localFailure(r, cannotWrite + QString::fromLocal8Bit(strerror(errno)));
         tmp.setAutoRemove(false);
         return true;
@@ -545,11 +560,13 @@ private:
 
     bool put(const Job& job, Result& r) {
         const QString local = job.localA;
-        const QString remote = ResolveRemotePath(
-            job.currentFolder, job.command.args.size() > 1 ? job.command.args[1] : baseName(job.command.args[0]));
+        const QString remote =
+            ResolveRemotePath(job.currentFolder, job.command.args.size() > 1 ? job.command.args[1]
+                                                                             : baseName(job.command.args[0]));
         QFile file(local);
         if (!file.open(QIODevice::ReadOnly))
-            return localFailure(r, QStringLiteral("Cannot read ") + local + QStringLiteral(": ") + file.errorString());
+            return localFailure(r, QStringLiteral("Cannot read ") + local + QStringLiteral(": ") +
+                                       file.errorString());
         CURL* h = fileTransfer(job, remote);
         curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(file.size()));
@@ -594,7 +611,9 @@ private:
             return r;
         }
         if (verb == QLatin1String("CD") || verb == QLatin1String("CDUP")) {
-            const QString target = verb == QLatin1String("CD") ? path(0) : ResolveRemotePath(job.currentFolder, QStringLiteral(".."));
+            const QString target = verb == QLatin1String("CD")
+                                       ? path(0)
+                                       : ResolveRemotePath(job.currentFolder, QStringLiteral(".."));
             if (quote(job, {QStringLiteral("CWD ") + target}, r))
                 r.currentFolder = target;
             return r;
@@ -604,7 +623,10 @@ private:
             return r;
         }
         if (verb == QLatin1String("DIR")) {
-            if (listing(job, a.isEmpty() ? QStringLiteral("LIST ") + job.currentFolder : QStringLiteral("LIST ") + path(0), r))
+            if (listing(job,
+                        a.isEmpty() ? QStringLiteral("LIST ") + job.currentFolder
+                                    : QStringLiteral("LIST ") + path(0),
+                        r))
                 r.reply = m_body;
             return r;
         }
@@ -716,11 +738,21 @@ TransferControl::TransferControl(QObject* parent) : QObject(parent), d(std::make
     QPointer<TransferControl> self(this);
     d->worker->onState = [self](int state) {
         QMetaObject::invokeMethod(
-            self.data(), [self, state] { if (self) emit self->StateChanged(state); }, Qt::QueuedConnection);
+            self.data(),
+            [self, state] {
+                if (self)
+                    emit self->StateChanged(state);
+            },
+            Qt::QueuedConnection);
     };
     d->worker->onProgress = [self](qint64 done, qint64 total) {
         QMetaObject::invokeMethod(
-            self.data(), [self, done, total] { if (self) emit self->progress(done, total); }, Qt::QueuedConnection);
+            self.data(),
+            [self, done, total] {
+                if (self)
+                    emit self->progress(done, total);
+            },
+            Qt::QueuedConnection);
     };
     d->thread.setObjectName(QStringLiteral("TransferControl"));
     d->thread.start();
@@ -729,19 +761,23 @@ TransferControl::TransferControl(QObject* parent) : QObject(parent), d(std::make
 TransferControl::~TransferControl() {
     d->cancel->store(true);
     // The worker's handles are cleaned up on its own thread, after any running command ended.
-    QMetaObject::invokeMethod(d->worker, [w = d->worker] { delete w; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        d->worker, [w = d->worker] { delete w; }, Qt::BlockingQueuedConnection);
     d->thread.quit();
     d->thread.wait();
 }
 
 void TransferControl::configureForSite() {
-    const SiteConfig& site = siteConfig();
+    configureForSite(siteConfig(), runState().ProxyServer);
+}
+
+void TransferControl::configureForSite(const SiteConfig& site, const QString& proxy) {
     RemoteHost = site.ftpHost;
     UserName = site.ftpUser;
     Password = site.ftpPassword;
     Protocol = ProtocolFTP;
-    if (!runState().ProxyServer.isEmpty()) {
-        Proxy = runState().ProxyServer;
+    if (!proxy.isEmpty()) {
+        Proxy = proxy;
         AccessType = AccessNamedProxy;
     }
 }
@@ -759,7 +795,8 @@ bool TransferControl::Execute(const QString& command) {
     }
     Job job;
     job.command = FtpCommand::parse(command);
-    job.settings = {RemoteHost, UserName, Password, Proxy, AccessType == AccessNamedProxy && !Proxy.isEmpty()};
+    job.settings = {RemoteHost, UserName, Password, Proxy,
+                    AccessType == AccessNamedProxy && !Proxy.isEmpty()};
     job.currentFolder = d->currentFolder;
     job.connectSeconds = d->connectSeconds;
     job.stallSeconds = d->stallSeconds;
@@ -810,11 +847,14 @@ bool TransferControl::Execute(const QString& command) {
         return true;
     }
     TransferWorker* w = d->worker;
-    QMetaObject::invokeMethod(w, [w, job, finish] { finish(w->run(job)); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        w, [w, job, finish] { finish(w->run(job)); }, Qt::QueuedConnection);
     return true;
 }
 
-bool TransferControl::StillExecuting() const { return d->busy; }
+bool TransferControl::StillExecuting() const {
+    return d->busy;
+}
 
 QString TransferControl::GetChunk(int max) {
     if (max <= 0 || d->replyPos >= d->reply.size())
@@ -833,7 +873,8 @@ QByteArray TransferControl::OpenURL(const QString& url, QString* error) {
     Job job;
     job.http = true;
     job.url = url;
-    job.settings = {RemoteHost, UserName, Password, Proxy, AccessType == AccessNamedProxy && !Proxy.isEmpty()};
+    job.settings = {RemoteHost, UserName, Password, Proxy,
+                    AccessType == AccessNamedProxy && !Proxy.isEmpty()};
     job.connectSeconds = d->connectSeconds;
     job.stallSeconds = d->stallSeconds;
     d->busy = true;
@@ -846,7 +887,12 @@ QByteArray TransferControl::OpenURL(const QString& url, QString* error) {
         [w, job, result, self] {
             *result = w->run(job);
             QMetaObject::invokeMethod(
-                self.data(), [self] { if (self) self->d->busy = false; }, Qt::QueuedConnection);
+                self.data(),
+                [self] {
+                    if (self)
+                        self->d->busy = false;
+                },
+                Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
     waitUntilIdle();
@@ -882,11 +928,23 @@ void TransferControl::Cancel() {
         d->cancel->store(true);
 }
 
-bool TransferControl::lastSucceeded() const { return d->lastOk; }
-QString TransferControl::lastError() const { return d->lastError; }
-int TransferControl::lastReplyCode() const { return d->lastReplyCode; }
-int TransferControl::connectionsOpened() const { return d->connections; }
-int TransferControl::commandsSent() const { return d->commands; }
-QString TransferControl::currentFolder() const { return d->currentFolder; }
+bool TransferControl::lastSucceeded() const {
+    return d->lastOk;
+}
+QString TransferControl::lastError() const {
+    return d->lastError;
+}
+int TransferControl::lastReplyCode() const {
+    return d->lastReplyCode;
+}
+int TransferControl::connectionsOpened() const {
+    return d->connections;
+}
+int TransferControl::commandsSent() const {
+    return d->commands;
+}
+QString TransferControl::currentFolder() const {
+    return d->currentFolder;
+}
 
 } // namespace krtp

@@ -7,6 +7,8 @@
 
 namespace krtp {
 
+struct SiteConfig;
+
 // States reported by StateChanged; 12 means the reply is complete and can be read with GetChunk.
 enum TransferStates {
     StateFindingHost = 1,
@@ -51,6 +53,7 @@ public:
 
     // Host, account and password from the site configuration, FTP, and the run-time proxy when set.
     void configureForSite();
+    void configureForSite(const SiteConfig& site, const QString& proxy);
 
     // Starts one command (CD, CDUP, PWD, LS/DIR [path], GET/RECV remote [local], PUT/SEND local [remote],
     // DELETE, RENAME old new, MKDIR, RMDIR, SIZE, QUIT/CLOSE; verbs in any letter case; arguments with

@@ -1,6 +1,6 @@
 #include "transfer/transferroutines.h"
 
-#include "app/paths.h"
+#include "config/paths.h"
 #include "platform/dialogs.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
@@ -22,9 +22,13 @@ bool run(TransferControl& control, const QString& command) {
     return control.lastSucceeded();
 }
 
-void showError(const QString& text) { dialogs().message(text, Dialogs::Icon::Critical, Dialogs::Ok); }
+void showError(const QString& text) {
+    dialogs().message(text, Dialogs::Icon::Critical, Dialogs::Ok);
+}
 
-QString q(const QString& s) { return QuoteCommandArgument(s); }
+QString q(const QString& s) {
+    return QuoteCommandArgument(s);
+}
 
 bool refusePath(const MirrorPath& p) {
     if (p.ok)
@@ -76,7 +80,8 @@ bool SendFileToServer(TransferControl& control, const QString& relativePath) {
     }
     control.configureForSite();
     const QString host = p.hostFile();
-    run(control, QStringLiteral("delete ") + q(host + QStringLiteral(".backup"))); // fails harmlessly for a new file
+    run(control,
+        QStringLiteral("delete ") + q(host + QStringLiteral(".backup"))); // fails harmlessly for a new file
     const bool keptBackup = run(control, QStringLiteral("rename ") + q(host) + QLatin1Char(' ') +
                                              q(host + QStringLiteral(".backup")));
     if (run(control, QStringLiteral("send ") + q(p.localFile()) + QLatin1Char(' ') + q(host)))
@@ -84,7 +89,8 @@ bool SendFileToServer(TransferControl& control, const QString& relativePath) {
     const QString error = control.lastError();
     // Put the previous copy back so that a refused upload loses nothing on the host.
     if (keptBackup)
-        run(control, QStringLiteral("rename ") + q(host + QStringLiteral(".backup")) + QLatin1Char(' ') + q(host));
+        run(control,
+            QStringLiteral("rename ") + q(host + QStringLiteral(".backup")) + QLatin1Char(' ') + q(host));
     showError(error);
     return false;
 }

@@ -1,7 +1,5 @@
 #include "util/fileutil.h"
 
-#include "app/runstate.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,7 +22,7 @@ mode_t currentUmask() {
 
 void SetFileReadOnly(const QString& path, bool readOnly, bool force, bool noReadOnly) {
     const QByteArray native = QFile::encodeName(path);
-    struct stat st{};
+    struct stat st {};
     if (::stat(native.constData(), &st) != 0)
         return;
     mode_t mode = st.st_mode & 07777;
@@ -37,12 +35,8 @@ void SetFileReadOnly(const QString& path, bool readOnly, bool force, bool noRead
     ::chmod(native.constData(), mode);
 }
 
-void SetFileReadOnly(const QString& path, bool readOnly, bool force) {
-    SetFileReadOnly(path, readOnly, force, runState().NoReadOnly);
-}
-
 bool IsFileReadOnly(const QString& path) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return true;
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;

@@ -7,8 +7,6 @@ namespace krtp {
 // Read-only means no write permission bits; "normal" gives the owner write permission back and
 // group/other write as the umask allows. noReadOnly is the member's never-read-only preference.
 void SetFileReadOnly(const QString& path, bool readOnly, bool force, bool noReadOnly);
-// Uses the never-read-only preference of the run-time state.
-void SetFileReadOnly(const QString& path, bool readOnly, bool force);
 
 // A file that cannot be examined (missing) counts as read-only.
 bool IsFileReadOnly(const QString& path);

@@ -116,7 +116,8 @@ QList<ListEntry*> KeyedListModel::selectedEntries() {
 }
 
 int KeyedListModel::selectedCount() const {
-    return int(std::count_if(m_entries.begin(), m_entries.end(), [](const ListEntry& e) { return e.selected; }));
+    return int(
+        std::count_if(m_entries.begin(), m_entries.end(), [](const ListEntry& e) { return e.selected; }));
 }
 
 void KeyedListModel::setSorting(bool sorted, int sortKey, bool descending) {
@@ -195,7 +196,8 @@ QVariant KeyedListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant KeyedListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < m_columns.size())
         return m_columns[section].header;
     return QAbstractTableModel::headerData(section, orientation, role);
 }

@@ -70,8 +70,12 @@ void SplitAtFirst(const QString& text, const QString& separator, QString& before
     after = source.mid(pos + separator.size());
 }
 
-bool IsAllUpper(const QString& text) { return text == text.toUpper(); }
-bool IsAllLower(const QString& text) { return text == text.toLower(); }
+bool IsAllUpper(const QString& text) {
+    return text == text.toUpper();
+}
+bool IsAllLower(const QString& text) {
+    return text == text.toLower();
+}
 
 bool IsProperCase(const QString& text) {
     if (text.isEmpty())
@@ -79,7 +83,9 @@ bool IsProperCase(const QString& text) {
     return text.left(1) == text.left(1).toUpper() && text.mid(1) == text.mid(1).toLower();
 }
 
-QString ProperCase(const QString& text) { return text.left(1).toUpper() + text.mid(1).toLower(); }
+QString ProperCase(const QString& text) {
+    return text.left(1).toUpper() + text.mid(1).toLower();
+}
 
 QString DecodeText(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

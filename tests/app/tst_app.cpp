@@ -1,8 +1,8 @@
-#include "app/paths.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
-#include "app/siteconfig.h"
 #include "app/startup.h"
+#include "config/paths.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
+#include "config/siteconfig.h"
 #include "testmain.h"
 
 #include <QFile>
@@ -78,15 +78,17 @@ private slots:
         }
         SettingsStore again(file);
         QCOMPARE(again.get(settings::CurrentView), QStringLiteral("1"));
-        QCOMPARE(again.read(QStringLiteral("Icons"), QStringLiteral("currentview"), QString()), QStringLiteral("10,20"));
+        QCOMPARE(again.read(QStringLiteral("Icons"), QStringLiteral("currentview"), QString()),
+                 QStringLiteral("10,20"));
         QCOMPARE(again.read(QStringLiteral("Icons"), QStringLiteral("a/b\\c%2F d.txt"), QString()),
                  QStringLiteral("5,6"));
-        QCOMPARE(again.read(QStringLiteral("Icons"), QStringLiteral("a/b/c%2F d.txt"), QStringLiteral("none")),
-                 QStringLiteral("none"));
+        QCOMPARE(
+            again.read(QStringLiteral("Icons"), QStringLiteral("a/b/c%2F d.txt"), QStringLiteral("none")),
+            QStringLiteral("none"));
         QCOMPARE(again.fileVersion(QStringLiteral("my page.html")), QStringLiteral("7"));
         // The file may hold a password: owner only.
-        QCOMPARE(QFile::permissions(file) & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
-                                             QFileDevice::WriteOther),
+        QCOMPARE(QFile::permissions(file) & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                             QFileDevice::WriteGroup | QFileDevice::WriteOther),
                  QFileDevice::Permissions());
     }
 
@@ -94,10 +96,15 @@ private slots:
     void settingsValuesStayVerbatim() {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("KRtp.ini"));
-        const QStringList values{QStringLiteral(" pass word "), QStringLiteral("a,b;c=d"), QStringLiteral("@Variant(x)"),
-                                 QStringLiteral("\"quoted\""), QStringLiteral("back\\slash"),
-                                 QStringLiteral("\u00e9t\u00e9 \u0141\u20ac"), QStringLiteral("two\r\nlines"),
-                                 QStringLiteral("#hash"), QString()};
+        const QStringList values{QStringLiteral(" pass word "),
+                                 QStringLiteral("a,b;c=d"),
+                                 QStringLiteral("@Variant(x)"),
+                                 QStringLiteral("\"quoted\""),
+                                 QStringLiteral("back\\slash"),
+                                 QStringLiteral("\u00e9t\u00e9 \u0141\u20ac"),
+                                 QStringLiteral("two\r\nlines"),
+                                 QStringLiteral("#hash"),
+                                 QString()};
         {
             SettingsStore s(file);
             for (int i = 0; i < values.size(); ++i)
@@ -106,8 +113,9 @@ private slots:
         }
         SettingsStore again(file);
         for (int i = 0; i < values.size(); ++i)
-            QCOMPARE(again.read(QStringLiteral("Login"), QStringLiteral("K%1").arg(i), QStringLiteral("absent")),
-                     values.at(i));
+            QCOMPARE(
+                again.read(QStringLiteral("Login"), QStringLiteral("K%1").arg(i), QStringLiteral("absent")),
+                values.at(i));
     }
 
     void defaultStoreLivesInConfigFolder() {
@@ -154,7 +162,8 @@ private slots:
     void proxySwitch_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("proxy");
-        QTest::newRow("switch") << QStringList{"krtp", "/proxy", "cache.example:3128"} << "cache.example:3128";
+        QTest::newRow("switch") << QStringList{"krtp", "/proxy", "cache.example:3128"}
+                                << "cache.example:3128";
         QTest::newRow("capitals ignored") << QStringList{"krtp", "/PROXY", "cache:1"} << "";
         QTest::newRow("later in line") << QStringList{"krtp", "-x", "/proxy", "p:8"} << "p:8";
         QTest::newRow("rest of line") << QStringList{"krtp", "/proxy", "p:8", "more"} << "p:8 more";

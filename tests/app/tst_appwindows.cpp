@@ -6,10 +6,10 @@
 #include "app/gui/frmsplash.h"
 #include "app/gui/guistartupwindows.h"
 #include "app/gui/mainmenuhooks.h"
-#include "filestore/frmfilelist.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
 #include "buildconfig.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
+#include "filestore/gui/frmfilelist.h"
 #include "loopbackhost.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
@@ -23,13 +23,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QPointer>
-#include <QScopeGuard>
 #include <QTreeView>
 
 using namespace krtp;
@@ -394,7 +394,8 @@ private slots:
         QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
 
         // Saved as UTF-8 with a byte order mark: the version line still counts.
-        m_host.write(QStringLiteral("krg/_message.dat"), "\xEF\xBB\xBF" "2.0.6\r\nBitte aktualisieren.");
+        m_host.write(QStringLiteral("krg/_message.dat"), "\xEF\xBB\xBF"
+                                                         "2.0.6\r\nBitte aktualisieren.");
         frmMainMenu marked;
         const bool markedOpened = marked.LoadWindow();
         m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
@@ -408,13 +409,15 @@ private slots:
         QVERIFY(QDir::setCurrent(local.path()));
         QDir().mkdir(QStringLiteral("VelmarFTP"));
         const QByteArray seedMessage = m_host.read(QStringLiteral("krg/_message.dat"));
-        m_host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nGr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+        m_host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nGr\xC3\xBC\xC3\x9F"
+                                                         "e \xE2\x82\xAC");
         runState().UserLevel = 3;
         frmMainMenu menu;
         const bool opened = menu.LoadWindow();
         m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
         QVERIFY(opened);
-        QCOMPARE(menu.txtMessage->toPlainText(), QStringLiteral("Gr\u00FC\u00DF" "e \u20AC"));
+        QCOMPARE(menu.txtMessage->toPlainText(), QStringLiteral("Gr\u00FC\u00DF"
+                                                                "e \u20AC"));
         QVERIFY(dialogs.records().isEmpty());
     }
 

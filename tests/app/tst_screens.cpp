@@ -4,9 +4,9 @@
 #include "app/gui/frmsetlocaldir.h"
 #include "app/gui/frmsplash.h"
 #include "app/mainmenu.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
 #include "buildconfig.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "screenshot.h"
 #include "testmain.h"
 

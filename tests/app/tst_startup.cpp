@@ -1,8 +1,8 @@
 #include "app/mainmenu.h"
-#include "app/paths.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
 #include "app/startupsequence.h"
+#include "config/paths.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "scripteddialogs.h"
 #include "testmain.h"
 

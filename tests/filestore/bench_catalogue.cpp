@@ -1,6 +1,6 @@
 #include "filestore/filestore.h"
-#include "filestore/frmfilelist.h"
 #include "filestore/gui/filelistview.h"
+#include "filestore/gui/frmfilelist.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
@@ -34,14 +34,14 @@ class BenchCatalogue : public QObject {
         fx.setCatalogue(bigCatalogue(entries));
         // Half of the files fetched before, as in a member's real store.
         for (int i = 0; i < entries; i += 2) {
-            const QString name = QStringLiteral("page%1%2").arg(i).arg(i % 3 == 0 ? QStringLiteral(".txt")
-                                                                                  : QStringLiteral(".html"));
+            const QString name = QStringLiteral("page%1%2")
+                                     .arg(i)
+                                     .arg(i % 3 == 0 ? QStringLiteral(".txt") : QStringLiteral(".html"));
             settingsStore().setFileVersion(name, QString::number(1 + i % 5));
         }
     }
 
-    template <typename Rebuild>
-    Figures measure(FileStore& store, Rebuild rebuild, int entries) {
+    template <typename Rebuild> Figures measure(FileStore& store, Rebuild rebuild, int entries) {
         QList<double> total, own;
         for (int run = 0; run < 7; ++run) {
             if (!rebuild() || store.list().count() != entries)
@@ -65,25 +65,30 @@ private slots:
                 frmFileList w;
                 w.show();
                 QVERIFY(QTest::qWaitForWindowExposed(&w));
-                window[entries] = measure(w.store(), [&] { return w.UpdateFileList(); }, entries);
+                window[entries] = measure(
+                    w.store(), [&] { return w.UpdateFileList(); }, entries);
                 w.setViewStyle(1);
-                smallIcons[entries] = measure(w.store(), [&] { return w.UpdateFileList(); }, entries);
+                smallIcons[entries] = measure(
+                    w.store(), [&] { return w.UpdateFileList(); }, entries);
                 w.store().Shutdown();
             }
             TransferControl inet;
             FileListModel list;
             FileStore store(inet, list, settingsStore(), dialogs());
-            core[entries] = measure(store, [&] { return store.UpdateFileList(); }, entries);
+            core[entries] = measure(
+                store, [&] { return store.UpdateFileList(); }, entries);
         }
         QVERIFY(d.records().isEmpty());
         for (int entries : {1000, 5000}) {
-            qInfo("%d entries: window (details) total %.1f ms, own part %.1f ms; small icons total %.1f ms, own part "
+            qInfo("%d entries: window (details) total %.1f ms, own part %.1f ms; small icons total %.1f ms, "
+                  "own part "
                   "%.1f ms; without window total %.1f ms, own part %.1f ms",
                   entries, window[entries].totalMs, window[entries].ownMs, smallIcons[entries].totalMs,
                   smallIcons[entries].ownMs, core[entries].totalMs, core[entries].ownMs);
             QVERIFY(window[entries].totalMs > 0);
         }
-        QVERIFY2(window[5000].ownMs < 250, "the client's own part of a 5,000-entry rebuild should stay under 250 ms");
+        QVERIFY2(window[5000].ownMs < 250,
+                 "the client's own part of a 5,000-entry rebuild should stay under 250 ms");
         // Linear growth: five times the entries may cost at most about five times as much (with slack
         // for noise on a busy machine).
         QVERIFY(window[5000].ownMs < 5 * 1.6 * window[1000].ownMs + 5);

@@ -59,7 +59,8 @@ private slots:
         QVERIFY(d.records().isEmpty());
         for (const QString& n : names)
             QCOMPARE(host.read(QStringLiteral("krg/") + n), "changed " + n.toLatin1());
-        QVERIFY(host.read(QStringLiteral("krg/_files.txt")).contains("\"page19.html\",2,\"\",\"\",\"A page\",\"Alda: bench\""));
+        QVERIFY(host.read(QStringLiteral("krg/_files.txt"))
+                    .contains("\"page19.html\",2,\"\",\"\",\"A page\",\"Alda: bench\""));
     }
 };
 

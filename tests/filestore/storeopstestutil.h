@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/runstate.h"
-#include "app/settingsstore.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "filestore/checkinchoices.h"
 #include "filestore/filestore.h"
 #include "filestore/storeoperations.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/runstate.h"
-#include "app/settingsstore.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "loopbackhost.h"
 
 #include <QByteArray>
@@ -16,14 +16,15 @@
 namespace krtp::test {
 
 // One catalogue line in the form every client writes.
-inline QByteArray catalogueLine(const char* name, int version, const char* controller = "", const char* author = "",
-                                const char* desc = "", const char* comment = "") {
-    return QByteArray("\"") + name + "\"," + QByteArray::number(version) + ",\"" + controller + "\",\"" + author +
-           "\",\"" + desc + "\",\"" + comment + "\"\r\n";
+inline QByteArray catalogueLine(const char* name, int version, const char* controller = "",
+                                const char* author = "", const char* desc = "", const char* comment = "") {
+    return QByteArray("\"") + name + "\"," + QByteArray::number(version) + ",\"" + controller + "\",\"" +
+           author + "\",\"" + desc + "\",\"" + comment + "\"\r\n";
 }
 
 inline QByteArray catalogue(const QList<QByteArray>& lines, const char* required = "2.0.5", int count = -1) {
-    QByteArray out = QByteArray(required) + "\r\n" + QByteArray::number(count < 0 ? lines.size() : count) + "\r\n";
+    QByteArray out =
+        QByteArray(required) + "\r\n" + QByteArray::number(count < 0 ? lines.size() : count) + "\r\n";
     for (const QByteArray& l : lines)
         out += l;
     return out;
@@ -35,7 +36,8 @@ inline QByteArray bigCatalogue(int entries) {
     for (int i = 0; i < entries; ++i) {
         const QByteArray name = "page" + QByteArray::number(i) + (i % 3 == 0 ? ".txt" : ".html");
         lines << catalogueLine(name.constData(), 1 + i % 7, i % 11 == 0 ? "someone" : "", "author",
-                               "A description of the page, long enough to be typical", "someone: last change");
+                               "A description of the page, long enough to be typical",
+                               "someone: last change");
     }
     return catalogue(lines);
 }
@@ -67,8 +69,8 @@ struct StoreFixture {
         QDir::setCurrent(local->path());
         runState().LocalFolder = local->path() + QLatin1Char('/');
         setSettingsStore(nullptr);
-        settings = std::make_unique<SettingsStore>(config.filePath(QFileInfo(local->path()).fileName() +
-                                                                   QStringLiteral(".ini")));
+        settings = std::make_unique<SettingsStore>(
+            config.filePath(QFileInfo(local->path()).fileName() + QStringLiteral(".ini")));
         setSettingsStore(settings.get());
     }
     QString localPath(const QString& name) const { return local->filePath(name); }

@@ -49,11 +49,14 @@ class TestCatalogue : public QObject {
 private slots:
     void roundTripIsByteExact_data() {
         QTest::addColumn<QByteArray>("data");
-        QTest::newRow("plain") << QByteArray("2.0.5\r\n2\r\n\"index.html\",3,\"\",\"velmar\",\"Home page\",\"velmar: first\"\r\n"
-                                             "\"Logo.GIF\",1,\"brenmoor\",\"\",\"\",\"\"\r\n");
+        QTest::newRow("plain") << QByteArray(
+            "2.0.5\r\n2\r\n\"index.html\",3,\"\",\"velmar\",\"Home page\",\"velmar: first\"\r\n"
+            "\"Logo.GIF\",1,\"brenmoor\",\"\",\"\",\"\"\r\n");
         QTest::newRow("empty catalogue") << QByteArray("1.2.0\r\n0\r\n");
-        QTest::newRow("commas and negative") << QByteArray("2.0.5\r\n1\r\n\"a, b.txt\",-4,\"x\",\"y\",\"one, two\",\"c: d, e\"\r\n");
-        QTest::newRow("latin-1") << QByteArray("2.0.5\r\n1\r\n\"caf\xe9.txt\",2,\"\",\"J\xf6rg\",\"\xa9\",\"\"\r\n");
+        QTest::newRow("commas and negative")
+            << QByteArray("2.0.5\r\n1\r\n\"a, b.txt\",-4,\"x\",\"y\",\"one, two\",\"c: d, e\"\r\n");
+        QTest::newRow("latin-1") << QByteArray(
+            "2.0.5\r\n1\r\n\"caf\xe9.txt\",2,\"\",\"J\xf6rg\",\"\xa9\",\"\"\r\n");
         QTest::newRow("utf-8") << QByteArray("2.0.5\r\n1\r\n\"caf\xc3\xa9.txt\",2,\"\",\"\",\"\",\"\"\r\n");
         QTest::newRow("max version") << QByteArray("2.0.5\r\n1\r\n\"a\",32767,\"\",\"\",\"\",\"\"\r\n");
     }
@@ -111,7 +114,8 @@ private slots:
         CatalogueReader one("2.0.5\r\n");
         QVERIFY(one.readLine(line));
         QVERIFY(!one.readLine(line));
-        const auto recs = readAll("2.0.5\n2\n\n\"a\",1,\"\",\"\",\"\",\"\"\n\n\"b\",2,\"\",\"\",\"\",\"\"\n\n");
+        const auto recs =
+            readAll("2.0.5\n2\n\n\"a\",1,\"\",\"\",\"\",\"\"\n\n\"b\",2,\"\",\"\",\"\",\"\"\n\n");
         QCOMPARE(recs.size(), 2);
         QCOMPARE(recs[1].Name, QStringLiteral("b"));
     }
@@ -135,7 +139,9 @@ private slots:
         r.Description = QStringLiteral("say \"hi\"\r\nsecond line\nthird");
         r.Comment = QStringLiteral("x\ry");
         w.writeRecord(r);
-        QCOMPARE(w.bytes(), QByteArray("2.0.5\r\n1\r\n\"a.txt\",2,\"\",\"\",\"say 'hi' second line third\",\"x y\"\r\n"));
+        QCOMPARE(
+            w.bytes(),
+            QByteArray("2.0.5\r\n1\r\n\"a.txt\",2,\"\",\"\",\"say 'hi' second line third\",\"x y\"\r\n"));
         // A Latin-1 catalogue that gets a character beyond Latin-1 is written in UTF-8.
         CatalogueWriter latin(false);
         latin.writeLine(QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
@@ -148,10 +154,12 @@ private slots:
         QTest::addColumn<int>("local");
         QTest::addColumn<QString>("status");
         QTest::addColumn<int>("count");
-        QTest::newRow("mine, versions differ") << "Dovrin" << 4 << 2 << "open" << int(FileStatus::CountCheckedOut);
+        QTest::newRow("mine, versions differ")
+            << "Dovrin" << 4 << 2 << "open" << int(FileStatus::CountCheckedOut);
         QTest::newRow("mine, other case") << "DOVRIN" << 4 << 4 << "open" << int(FileStatus::CountCheckedOut);
         QTest::newRow("older copy") << "" << 4 << 2 << "old" << int(FileStatus::CountOutdated);
-        QTest::newRow("never fetched, locked") << "someone" << 4 << 0 << "new" << int(FileStatus::CountOutdated);
+        QTest::newRow("never fetched, locked")
+            << "someone" << 4 << 0 << "new" << int(FileStatus::CountOutdated);
         QTest::newRow("locked, current") << "someone" << 4 << 4 << "locked" << int(FileStatus::CountNone);
         QTest::newRow("free, current") << "" << 4 << 4 << "unlocked" << int(FileStatus::CountNone);
         QTest::newRow("newer local copy") << "" << 4 << 5 << "old" << int(FileStatus::CountOutdated);
@@ -162,7 +170,8 @@ private slots:
         QFETCH(int, local);
         QFETCH(QString, status);
         QFETCH(int, count);
-        const FileStatus s = DecideFileStatus(controller, version, local, QStringLiteral("dovrin"), ColourFlags{});
+        const FileStatus s =
+            DecideFileStatus(controller, version, local, QStringLiteral("dovrin"), ColourFlags{});
         QCOMPARE(s.key, status);
         QCOMPARE(int(s.count), count);
     }
@@ -174,35 +183,46 @@ private slots:
     void getIcon() {
         QCOMPARE(GetIcon(true, QStringLiteral("old"), QStringLiteral("a.gif")), QStringLiteral("old"));
         QCOMPARE(GetIcon(false, QStringLiteral("old"), QStringLiteral("Logo.GIF")), QStringLiteral(".gif"));
-        QCOMPARE(GetIcon(false, QStringLiteral("unlocked"), QStringLiteral("site.backup.txt")), QStringLiteral(".txt"));
-        QCOMPARE(GetIcon(false, QStringLiteral("unlocked"), QStringLiteral("index.html")), QStringLiteral("unlocked"));
+        QCOMPARE(GetIcon(false, QStringLiteral("unlocked"), QStringLiteral("site.backup.txt")),
+                 QStringLiteral(".txt"));
+        QCOMPARE(GetIcon(false, QStringLiteral("unlocked"), QStringLiteral("index.html")),
+                 QStringLiteral("unlocked"));
         QCOMPARE(GetIcon(false, QStringLiteral("new"), QStringLiteral("README")), QStringLiteral("new"));
         QCOMPARE(GetIcon(false, QStringLiteral("new"), QStringLiteral("tune.txt.")), QStringLiteral("new"));
-        QCOMPARE(GetIcon(false, QStringLiteral("new"), QStringLiteral("x.Norrow")), QStringLiteral(".norrow"));
+        QCOMPARE(GetIcon(false, QStringLiteral("new"), QStringLiteral("x.Norrow")),
+                 QStringLiteral(".norrow"));
         QCOMPARE(FileListImageKeys().size(), 16);
     }
 
     void messageTexts() {
         QCOMPARE(FileStore::CountReason(5, 3), QStringLiteral("5 files expected, 3 files found)"));
         QCOMPARE(FileStore::OutdatedMessage(QStringLiteral("2.0.6")),
-                 QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using version 2.0.5\r\n\r\n"
-                                "Please get version 2.0.6 from Dovrin."));
-        QCOMPARE(FileStore::RepairQuestion(QStringLiteral("file not found"), QStringLiteral("/home/m/site/")),
                  QStringLiteral(
-                     "KRtp detected a corrupt or missing _files.txt on the server. This is probably the result of KRtp "
-                     "crashing the last time that you or another user was checking in, checking out, or adding files."
-                     "\r\n\r\nKRtp will now try to restore _files.txt from a backup on the server.: If this fails, "
-                     "please email a copy of the _files.txt.backup file from your computer to Dovrin.  This file should "
-                     "be found at /home/m/site/.\r\n\r\n(ERR: file not found)\r\n\r\nPress <OK> to attempt to restore "
-                     "_files.txt from the server backup."));
-        QVERIFY(FileStore::RepairQuestion(FileStore::CountReason(2, 1), QString()).contains(
-            QStringLiteral("(ERR: 2 files expected, 1 files found))\r\n")));
+                     "KRtp has been updated to version 2.0.6\r\nYou are currently using version 2.0.5\r\n\r\n"
+                     "Please get version 2.0.6 from Dovrin."));
+        QCOMPARE(FileStore::RepairQuestion(QStringLiteral("file not found"), QStringLiteral("/home/m/site/")),
+                 QStringLiteral("KRtp detected a corrupt or missing _files.txt on the server. This is "
+                                "probably the result of KRtp "
+                                "crashing the last time that you or another user was checking in, checking "
+                                "out, or adding files."
+                                "\r\n\r\nKRtp will now try to restore _files.txt from a backup on the "
+                                "server.: If this fails, "
+                                "please email a copy of the _files.txt.backup file from your computer to "
+                                "Dovrin.  This file should "
+                                "be found at /home/m/site/.\r\n\r\n(ERR: file not found)\r\n\r\nPress <OK> "
+                                "to attempt to restore "
+                                "_files.txt from the server backup."));
+        QVERIFY(FileStore::RepairQuestion(FileStore::CountReason(2, 1), QString())
+                    .contains(QStringLiteral("(ERR: 2 files expected, 1 files found))\r\n")));
         QCOMPARE(FileStore::CheckedOutQuestion(1),
-                 QStringLiteral("You currently have 1 file checked out.  Would you like to view the list of checked out "
-                                "files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp"));
-        QVERIFY(FileStore::CheckedOutQuestion(2).startsWith(QStringLiteral("You currently have 2 files checked out.  ")));
-        QCOMPARE(FileStore::CommunicationsError(7, QStringLiteral("broken")),
-                 QStringLiteral("*** communications error ***\r\n7: broken\r\n\r\nYou may need to restart KRtp."));
+                 QStringLiteral(
+                     "You currently have 1 file checked out.  Would you like to view the list of checked out "
+                     "files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp"));
+        QVERIFY(FileStore::CheckedOutQuestion(2).startsWith(
+            QStringLiteral("You currently have 2 files checked out.  ")));
+        QCOMPARE(
+            FileStore::CommunicationsError(7, QStringLiteral("broken")),
+            QStringLiteral("*** communications error ***\r\n7: broken\r\n\r\nYou may need to restart KRtp."));
     }
 
     void previewContent() {

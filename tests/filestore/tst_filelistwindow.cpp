@@ -1,5 +1,5 @@
-#include "filestore/frmfilelist.h"
 #include "filestore/gui/filelistview.h"
+#include "filestore/gui/frmfilelist.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
@@ -23,9 +23,10 @@ using namespace krtp::test;
 
 namespace {
 
-const QByteArray kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00\x00\x00\x00\x2c\x00"
-                      "\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
-                      43);
+const QByteArray
+    kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00\x00\x00\x00\x2c\x00"
+         "\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
+         43);
 
 void writeLocal(const QString& name, const QByteArray& data) {
     QFile f(name);
@@ -71,23 +72,26 @@ private slots:
             captions << b->text();
             QVERIFY(!b->icon().isNull());
         }
-        QCOMPARE(captions, (QStringList{"Get Latest Version", "Check In", "Check Out", "Add File(s)", "Set Local Folder",
-                                        "Refresh", "Options", "Explorer"}));
-        QVERIFY(w.cmdRefresh->isEnabled() && w.cmdExplorer->isEnabled() && w.cmdCheckOut->isEnabled() && !w.cmdAddFile->isEnabled());
+        QCOMPARE(captions, (QStringList{"Get Latest Version", "Check In", "Check Out", "Add File(s)",
+                                        "Set Local Folder", "Refresh", "Options", "Explorer"}));
+        QVERIFY(w.cmdRefresh->isEnabled() && w.cmdExplorer->isEnabled() && w.cmdCheckOut->isEnabled() &&
+                !w.cmdAddFile->isEnabled());
         RecordingDesktopServices desktop;
         w.cmdExplorer->click();
         w.mnuFileExplore->trigger();
         QCOMPARE(desktop.calls.size(), 2);
         QVERIFY(desktop.calls.first().contains(runState().LocalFolder));
         QVERIFY(w.findChild<FileListView*>(QStringLiteral("lvwFileList")));
-        for (const char* name : {"txtCommands", "txtResults", "picPreview", "txtPreview", "picResize1", "inet"})
+        for (const char* name :
+             {"txtCommands", "txtResults", "picPreview", "txtPreview", "picResize1", "inet"})
             QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
         QCOMPARE(w.imglstFileList.size(), 16);
         for (const QString& key : FileListImageKeys())
             QCOMPARE(w.image(key).pixmap(16, 16).size(), QSize(16, 16));
         QHeaderView* header = w.lvwFileList->detailsView()->header();
         QCOMPARE(header->count(), 7);
-        QCOMPARE(w.model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Last Updated By"));
+        QCOMPARE(w.model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Last Updated By"));
         const int dpi = w.lvwFileList->logicalDpiX();
         QCOMPARE(header->sectionSize(0), 1440 * dpi / 1440);
         QCOMPARE(header->sectionSize(3), 2880 * dpi / 1440);
@@ -150,8 +154,9 @@ private slots:
         dlg->answer(Dialogs::Yes);
         w->close();
         QCOMPARE(dlg->lastText(),
-                 QStringLiteral("You currently have 1 file checked out.  Would you like to view the list of checked "
-                                "out files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp"));
+                 QStringLiteral(
+                     "You currently have 1 file checked out.  Would you like to view the list of checked "
+                     "out files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp"));
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Question);
         QCOMPARE(dlg->records().last().buttons, Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
         QVERIFY(w->isVisible());
@@ -160,7 +165,8 @@ private slots:
         w->close();
         QVERIFY(w->isVisible());
 
-        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "Dovrin"), catalogueLine("b.txt", 1, "dovrin")}));
+        fx.setCatalogue(
+            catalogue({catalogueLine("a.txt", 1, "Dovrin"), catalogueLine("b.txt", 1, "dovrin")}));
         QVERIFY(w->UpdateFileList());
         w->setViewStyle(3);
         dlg->answer(Dialogs::No);
@@ -244,7 +250,8 @@ private slots:
         clickEntry(w, QStringLiteral("missing.txt"));
         QVERIFY(!w.txtPreview->isHidden());
         QVERIFY(w.picPreview->pixmap().isNull());
-        QCOMPARE(w.txtPreview->toPlainText(), QStringLiteral("missing.txt does not exist on the local hard drive!"));
+        QCOMPARE(w.txtPreview->toPlainText(),
+                 QStringLiteral("missing.txt does not exist on the local hard drive!"));
         clickEntry(w, QStringLiteral("page.html"));
         QCOMPARE(w.txtPreview->toPlainText(), QStringLiteral("No Preview Availble: page.html"));
         // With the pane switched off, clicks change nothing.
@@ -294,8 +301,8 @@ private slots:
         QCOMPARE(w.lvwFileList->height(), central->height() - toolbar - 2 * margin);
         QCOMPARE(w.lvwFileList->width(), central->width() - 2 * margin - (preview + splitter));
         QCOMPARE(w.picResize1->x(), w.lvwFileList->x() + w.lvwFileList->width());
-        QCOMPARE(w.picPreview->geometry(), QRect(w.picResize1->x() + splitter, w.lvwFileList->y(), preview,
-                                                 w.lvwFileList->height()));
+        QCOMPARE(w.picPreview->geometry(),
+                 QRect(w.picResize1->x() + splitter, w.lvwFileList->y(), preview, w.lvwFileList->height()));
         // Toolbar off: the list moves up and the choice is stored.
         w.mnuViewToolbar->trigger();
         QVERIFY(w.picToolBar->isHidden());
@@ -332,27 +339,31 @@ private slots:
         w.setViewStyle(1);
         w.LoadIcons();
         FileIconView* view = w.lvwFileList->iconView();
-        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("a.txt")), 0)), QPoint(300, 50));
+        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("a.txt")), 0)),
+                 QPoint(300, 50));
         view->setItemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0), QPoint(10, 120));
         w.SaveIcons();
         QCOMPARE(settingsStore().read(section, QStringLiteral("b.txt"), QString()), QStringLiteral("10,120"));
         QCOMPARE(settingsStore().read(section, QStringLiteral("a.txt"), QString()), QStringLiteral("300,50"));
         // A rebuild keeps them, also one that reads a short catalogue twice and repairs it.
         QVERIFY(w.UpdateFileList());
-        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0)), QPoint(10, 120));
+        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0)),
+                 QPoint(10, 120));
         const QByteArray whole = catalogue({catalogueLine("A.txt", 1), catalogueLine("b.txt", 1)});
         fx.setCatalogue(catalogue({catalogueLine("A.txt", 1), catalogueLine("b.txt", 1)}, "2.0.5", 3), whole);
         dlg->answer(Dialogs::Ok);
         QVERIFY(w.UpdateFileList());
         QCOMPARE(dlg->records().size(), 1);
         QCOMPARE(fx.hostCatalogue(), whole);
-        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0)), QPoint(10, 120));
+        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0)),
+                 QPoint(10, 120));
         QCOMPARE(settingsStore().read(section, QStringLiteral("b.txt"), QString()), QStringLiteral("10,120"));
         w.store().Shutdown();
     }
 
     void headerClicksSortAndSelectionFollowsTheModel() {
-        fx.setCatalogue(catalogue({catalogueLine("b.txt", 1), catalogueLine("C.txt", 1), catalogueLine("a.txt", 1)}));
+        fx.setCatalogue(
+            catalogue({catalogueLine("b.txt", 1), catalogueLine("C.txt", 1), catalogueLine("a.txt", 1)}));
         frmFileList w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -365,9 +376,11 @@ private slots:
             return names;
         };
         QCOMPARE(order(), (QStringList{"b.txt", "C.txt", "a.txt"}));
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 5, 5));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(0) + 5, 5));
         QCOMPARE(order(), (QStringList{"a.txt", "b.txt", "C.txt"}));
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 5, 5));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(0) + 5, 5));
         QCOMPARE(order(), (QStringList{"C.txt", "b.txt", "a.txt"}));
         // The sort survives a rebuild.
         QVERIFY(w.UpdateFileList());

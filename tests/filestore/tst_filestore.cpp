@@ -1,4 +1,4 @@
-#include "app/siteconfig.h"
+#include "config/siteconfig.h"
 #include "filestore/filestore.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
@@ -78,7 +78,8 @@ private slots:
         QCOMPARE(logo->smallIconKey, QStringLiteral("old")); // red circle by default
         QCOMPARE(list->find(QStringLiteral("index.html"))->smallIconKey, QStringLiteral("unlocked"));
         // Checked out by the member in another letter case, never fetched: open, not outdated.
-        QCOMPARE(list->find(QStringLiteral("notes.txt"))->columns.value(QStringLiteral("status")), QStringLiteral("open"));
+        QCOMPARE(list->find(QStringLiteral("notes.txt"))->columns.value(QStringLiteral("status")),
+                 QStringLiteral("open"));
         QCOMPARE(list->find(QStringLiteral("notes.txt"))->smallIconKey, QStringLiteral(".txt"));
         QCOMPARE(store->LastCountOfCheckedOutFiles, 1);
         QCOMPARE(store->LastCountOfOutdatedFiles, 1);
@@ -115,12 +116,13 @@ private slots:
     void brokenCatalogueIsRetriedOnceThenRepairedFromTheBackup_data() {
         QTest::addColumn<QByteArray>("broken");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("count") << catalogue({kIndex}, "2.0.5", 2) << QStringLiteral("2 files expected, 1 files found)");
+        QTest::newRow("count") << catalogue({kIndex}, "2.0.5", 2)
+                               << QStringLiteral("2 files expected, 1 files found)");
         QTest::newRow("empty") << QByteArray("") << QStringLiteral("file is empty");
         QTest::newRow("line 1 only") << QByteArray("2.0.5\r\n") << QStringLiteral("file is incomplete");
         QTest::newRow("missing") << QByteArray() << QStringLiteral("file not found");
-        QTest::newRow("counted empty name")
-            << catalogue({kIndex, catalogueLine("", 1)}) << QStringLiteral("2 files expected, 1 files found)");
+        QTest::newRow("counted empty name") << catalogue({kIndex, catalogueLine("", 1)})
+                                            << QStringLiteral("2 files expected, 1 files found)");
     }
     void brokenCatalogueIsRetriedOnceThenRepairedFromTheBackup() {
         QFETCH(QByteArray, broken);
@@ -181,8 +183,9 @@ private slots:
         fx.setCatalogue(catalogue({kIndex}, "2.0.6"));
         QVERIFY(!store->UpdateFileList());
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Outdated);
-        QCOMPARE(d.texts(), QStringList{QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using "
-                                                       "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Dovrin.")});
+        QCOMPARE(d.texts(), QStringList{QStringLiteral(
+                                "KRtp has been updated to version 2.0.6\r\nYou are currently using "
+                                "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Dovrin.")});
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(closed, 1);
         QCOMPARE(list->count(), 0);
@@ -223,12 +226,13 @@ private slots:
         ScriptedDialogs& d = *dlg;
         const QByteArray before = catalogue({kIndex, kLogo});
         fx.setCatalogue(before, "old backup");
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("new page.html"), true, 1, QString(), QStringLiteral("Dovrin"),
-                                         QStringLiteral("say \"hi\""), QStringLiteral("Dovrin: added"), false, true,
-                                         true));
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("new page.html"), true, 1, QString(),
+                                         QStringLiteral("Dovrin"), QStringLiteral("say \"hi\""),
+                                         QStringLiteral("Dovrin: added"), false, true, true));
         QVERIFY(d.records().isEmpty());
         QCOMPARE(fx.hostCatalogue(),
-                 catalogue({kIndex, kLogo, catalogueLine("new page.html", 1, "", "Dovrin", "say 'hi'", "Dovrin: added")}));
+                 catalogue({kIndex, kLogo,
+                            catalogueLine("new page.html", 1, "", "Dovrin", "say 'hi'", "Dovrin: added")}));
         QCOMPARE(fx.hostBackup(), before);
         // Locally: the working copy and the copy before the rewrite.
         QByteArray local;
@@ -241,8 +245,8 @@ private slots:
         ScriptedDialogs& d = *dlg;
         const QByteArray before = catalogue({kIndex, kLogo});
         fx.setCatalogue(before, "backup");
-        QVERIFY(!store->UpdateFileDetails(QStringLiteral("INDEX.HTML"), true, 1, QString(), QString(), QString(),
-                                          QString(), false, true, true));
+        QVERIFY(!store->UpdateFileDetails(QStringLiteral("INDEX.HTML"), true, 1, QString(), QString(),
+                                          QString(), QString(), false, true, true));
         QCOMPARE(d.texts(), QStringList{QStringLiteral("Cannot add a file that already exists.")});
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(fx.hostCatalogue(), before);
@@ -257,10 +261,12 @@ private slots:
         ScriptedDialogs& d = *dlg;
         const QByteArray before = catalogue({kIndex, kLogo, kNotes});
         fx.setCatalogue(before, "backup");
-        QVERIFY(!store->UpdateFileDetails(QStringLiteral("gone.txt"), false, {}, {}, {}, {}, {}, true, true, true));
+        QVERIFY(!store->UpdateFileDetails(QStringLiteral("gone.txt"), false, {}, {}, {}, {}, {}, true, true,
+                                          true));
         QCOMPARE(d.texts(), QStringList{QStringLiteral("Cannot delete a file that doesn't exist.")});
         QCOMPARE(fx.hostCatalogue(), before);
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("logo.gif"), false, {}, {}, {}, {}, {}, true, true, true));
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("logo.gif"), false, {}, {}, {}, {}, {}, true, true,
+                                         true));
         QCOMPARE(fx.hostCatalogue(), catalogue({kIndex, kNotes}));
         QCOMPARE(fx.hostBackup(), before);
     }
@@ -269,13 +275,15 @@ private slots:
         ScriptedDialogs& d = *dlg;
         const QByteArray before = catalogue({kIndex, kLogo});
         fx.setCatalogue(before, "backup");
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("Logo.gif"), false, {}, {}, {}, {}, {}, false, true, true));
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("Logo.gif"), false, {}, {}, {}, {}, {}, false, true,
+                                         true));
         QCOMPARE(fx.hostCatalogue(), before);
         QCOMPARE(fx.hostBackup(), before);
         // Also when an editor put a byte order mark in front.
         const QByteArray marked = "\xEF\xBB\xBF" + before;
         fx.setCatalogue(marked, "backup");
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("Logo.gif"), false, {}, {}, {}, {}, {}, false, true, true));
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("Logo.gif"), false, {}, {}, {}, {}, {}, false, true,
+                                         true));
         QCOMPARE(fx.hostCatalogue(), marked);
         QVERIFY(d.records().isEmpty());
     }
@@ -295,22 +303,23 @@ private slots:
         QVERIFY(store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, true, false));
         QVERIFY(store->UpdateFileDetails(QStringLiteral("index.html"), false, 4, QString(), {}, {},
                                          QStringLiteral("Dovrin: fixed"), false, false, false));
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("notes.txt"), false, 6, QStringLiteral("Dovrin"), {}, {},
-                                         QStringLiteral("Dovrin: kept"), false, false, false));
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("notes.txt"), false, 6, QStringLiteral("Dovrin"), {},
+                                         {}, QStringLiteral("Dovrin: kept"), false, false, false));
         QCOMPARE(fx.hostBackup(), QByteArray("backup")); // nothing saved yet
         QVERIFY(store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, false, true));
         QCOMPARE(fx.hostCatalogue(),
                  catalogue({catalogueLine("index.html", 4, "", "velmar", "Home page", "Dovrin: fixed"), kLogo,
                             catalogueLine("notes.txt", 6, "Dovrin", "Dovrin", "Notes", "Dovrin: kept")}));
         QCOMPARE(fx.hostBackup(), catalogue({kIndex, kLogo, kNotes}));
-        QVERIFY(!store->UpdateFileDetails(QStringLiteral("index.html"), false, 32768, {}, {}, {}, {}, false, true,
-                                          false));
+        QVERIFY(!store->UpdateFileDetails(QStringLiteral("index.html"), false, 32768, {}, {}, {}, {}, false,
+                                          true, false));
         QCOMPARE(d.records().size(), 1);
     }
 
     void rewriteDropsEmptyNamesButKeepsTheCount() {
         fx.setCatalogue(catalogue({kIndex, catalogueLine("", 1), kLogo}), "backup");
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {}, {}, {}, false, true, false));
+        QVERIFY(store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {}, {}, {}, false, true,
+                                         false));
         QFile f(fx.localPath(QStringLiteral("_files.txt")));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), catalogue({kIndex, kLogo}, "2.0.5", 3));
@@ -321,17 +330,18 @@ private slots:
         const QByteArray whole = catalogue({kIndex, kLogo, kNotes});
         const QByteArray cut = catalogue({kIndex, kLogo}, "2.0.5", 3);
         fx.setCatalogue(cut, whole);
-        QVERIFY(!store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {}, QStringLiteral("new"), {},
-                                          false, true, true));
-        QCOMPARE(dlg->texts(),
-                 QStringList{FileStore::IncompleteCatalogueMessage(QStringLiteral("3 files expected, 2 files found)"))});
+        QVERIFY(!store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {},
+                                          QStringLiteral("new"), {}, false, true, true));
+        QCOMPARE(dlg->texts(), QStringList{FileStore::IncompleteCatalogueMessage(
+                                   QStringLiteral("3 files expected, 2 files found)"))});
         QCOMPARE(fx.hostCatalogue(), cut);
         QCOMPARE(fx.hostBackup(), whole);
         // Nor is a missing working copy: the host's backup stays.
         dlg->clear();
         QFile::remove(fx.localPath(QStringLiteral("_files.txt")));
         QVERIFY(!store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, false, true));
-        QCOMPARE(dlg->texts(), QStringList{FileStore::IncompleteCatalogueMessage(QStringLiteral("file not found"))});
+        QCOMPARE(dlg->texts(),
+                 QStringList{FileStore::IncompleteCatalogueMessage(QStringLiteral("file not found"))});
         QCOMPARE(fx.hostBackup(), whole);
     }
 };

@@ -1,8 +1,8 @@
 // Renders the file list window to build/screens/*.png so it can be looked at without a display.
-#include "filestore/frmfilelist.h"
+#include "filestore/gui/frmfilelist.h"
+#include "screenshot.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
-#include "screenshot.h"
 #include "testmain.h"
 
 #include <QPlainTextEdit>
@@ -18,20 +18,19 @@ class TestScreensFileStore : public QObject {
     void save(QWidget& w, const QString& name) { QVERIFY(test::saveScreen(w, name)); }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(fx.start());
-    }
+    void initTestCase() { QVERIFY(fx.start()); }
 
     void fileList() {
         ScriptedDialogs d;
-        fx.setCatalogue(catalogue({catalogueLine("index.html", 4, "", "velmar", "Home page", "velmar: new links"),
-                                   catalogueLine("Logo.GIF", 3, "", "brenmoor", "The guild's logo", "brenmoor: bigger"),
-                                   catalogueLine("notes.txt", 5, "Dovrin", "Dovrin", "Meeting notes", "Dovrin: more"),
-                                   catalogueLine("krplot.doc", 2, "brenmoor", "velmar", "The plot", "velmar: chapter 3"),
-                                   catalogueLine("theme.mid", 1, "", "", "Theme tune", "velmar: first"),
-                                   catalogueLine("door.wav", 1, "", "", "Door sound", "velmar: first"),
-                                   catalogueLine("world.norrow", 7, "", "", "World file", "brenmoor: rivers"),
-                                   catalogueLine("README", 1, "", "", "Read me", "velmar: first")}));
+        fx.setCatalogue(
+            catalogue({catalogueLine("index.html", 4, "", "velmar", "Home page", "velmar: new links"),
+                       catalogueLine("Logo.GIF", 3, "", "brenmoor", "The guild's logo", "brenmoor: bigger"),
+                       catalogueLine("notes.txt", 5, "Dovrin", "Dovrin", "Meeting notes", "Dovrin: more"),
+                       catalogueLine("krplot.doc", 2, "brenmoor", "velmar", "The plot", "velmar: chapter 3"),
+                       catalogueLine("theme.mid", 1, "", "", "Theme tune", "velmar: first"),
+                       catalogueLine("door.wav", 1, "", "", "Door sound", "velmar: first"),
+                       catalogueLine("world.norrow", 7, "", "", "World file", "brenmoor: rivers"),
+                       catalogueLine("README", 1, "", "", "Read me", "velmar: first")}));
         SettingsStore& s = settingsStore();
         s.setFileVersion(QStringLiteral("index.html"), QStringLiteral("4"));
         s.setFileVersion(QStringLiteral("logo.gif"), QStringLiteral("2"));

@@ -28,7 +28,7 @@ class TestStoreCli : public QObject {
     }
 
     QStringList login() const {
-        return {QStringLiteral("--user"), QStringLiteral(" dovrin "), QStringLiteral("--password"),
+        return {QStringLiteral("--user"), QStringLiteral(" dovrin "),       QStringLiteral("--password"),
                 QStringLiteral("Secret"), QStringLiteral("--local-folder"), fx.local->path()};
     }
 
@@ -47,10 +47,11 @@ private slots:
     }
 
     void statusPrintsTheListInOrder() {
-        fx.setCatalogue(catalogue({catalogueLine("index.html", 3, "", "velmar", "Home page", "velmar: links"),
-                                   catalogueLine("Logo.GIF", 2, "brenmoor", "", "The logo", "brenmoor: bigger"),
-                                   catalogueLine("notes.txt", 5, "DOVRIN", "Dovrin", "Notes", "Dovrin: more"),
-                                   catalogueLine("fresh.txt", 1, "brenmoor")}));
+        fx.setCatalogue(
+            catalogue({catalogueLine("index.html", 3, "", "velmar", "Home page", "velmar: links"),
+                       catalogueLine("Logo.GIF", 2, "brenmoor", "", "The logo", "brenmoor: bigger"),
+                       catalogueLine("notes.txt", 5, "DOVRIN", "Dovrin", "Notes", "Dovrin: more"),
+                       catalogueLine("fresh.txt", 1, "brenmoor")}));
         fx.settings->setFileVersion(QStringLiteral("index.html"), QStringLiteral("3"));
         fx.settings->setFileVersion(QStringLiteral("LOGO.GIF"), QStringLiteral("1"));
         fx.settings->sync();
@@ -83,14 +84,16 @@ private slots:
         fx.setCatalogue(catalogue({}, "3.0.0"));
         Result r = store(login());
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("KRtp has been updated to version 3.0.0\nYou are currently using version 2.0.5\n\n"
-                                   "Please get version 3.0.0 from Dovrin.\n"));
+        QCOMPARE(
+            r.err,
+            QByteArray("KRtp has been updated to version 3.0.0\nYou are currently using version 2.0.5\n\n"
+                       "Please get version 3.0.0 from Dovrin.\n"));
         r = store({QStringLiteral("--user"), QStringLiteral("dovrin"), QStringLiteral("--password"),
                    QStringLiteral("wrong"), QStringLiteral("--local-folder"), fx.local->path()});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QByteArray("Invalid Username/Password\n"));
-        r = store({QStringLiteral("--user"), QStringLiteral("gone"), QStringLiteral("--password"), QStringLiteral("x"),
-                   QStringLiteral("--local-folder"), fx.local->path()});
+        r = store({QStringLiteral("--user"), QStringLiteral("gone"), QStringLiteral("--password"),
+                   QStringLiteral("x"), QStringLiteral("--local-folder"), fx.local->path()});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QByteArray("Sorry, you've been locked out.\n"));
         QCOMPARE(r.out, QByteArray());

@@ -24,7 +24,8 @@ QByteArray indexLine(int version = 3, const char* controller = "", const char* c
 QByteArray pageLine(const char* controller = "", int version = 1, const char* comment = "") {
     return catalogueLine("my page.html", version, controller, "", "Page with blanks", comment);
 }
-QByteArray fileLine(const char* name, const char* controller = "", int version = 1, const char* comment = "") {
+QByteArray fileLine(const char* name, const char* controller = "", int version = 1,
+                    const char* comment = "") {
     return catalogueLine(name, version, controller, "", "", comment);
 }
 
@@ -127,12 +128,13 @@ private slots:
         // A checks out: the catalogue names A as controller and nothing else changes.
         QVERIFY(A->checkOut({QStringLiteral("index.html")}));
         QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));
-        QCOMPARE(A->commands, (QStringList{QStringLiteral("ls index.html"), QStringLiteral("get index.html index.html"),
-                                           QStringLiteral("delete _files.txt.backup"),
-                                           QStringLiteral("rename _files.txt _files.txt.backup"),
-                                           QStringLiteral("send _files.txt _files.txt")}));
-        QCOMPARE(hostCatalogue(),
-                 catalogue({indexLine(3, "Alda"), pageLine(), fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(A->commands,
+                 (QStringList{QStringLiteral("ls index.html"), QStringLiteral("get index.html index.html"),
+                              QStringLiteral("delete _files.txt.backup"),
+                              QStringLiteral("rename _files.txt _files.txt.backup"),
+                              QStringLiteral("send _files.txt _files.txt")}));
+        QCOMPARE(hostCatalogue(), catalogue({indexLine(3, "Alda"), pageLine(), fileLine("a.txt"),
+                                             fileLine("b.txt"), fileLine("c.txt")}));
         QCOMPARE(A->read(QStringLiteral("index.html")), kIndexBytes);
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("index.html"))));
         QCOMPARE(A->read(QStringLiteral("index.html.backup")), QByteArray("A's old copy"));
@@ -156,15 +158,17 @@ private slots:
         QVERIFY(d.records().isEmpty());
         QCOMPARE(A->prompt.asked, QStringList{QStringLiteral("index.html")});
         QCOMPARE(A->commands,
-                 (QStringList{QStringLiteral("delete index.html.backup"), QStringLiteral("rename index.html index.html.backup"),
+                 (QStringList{QStringLiteral("delete index.html.backup"),
+                              QStringLiteral("rename index.html index.html.backup"),
                               QStringLiteral("send index.html index.html"), QStringLiteral("ls index.html"),
-                              QStringLiteral("delete index.html.backup"), QStringLiteral("delete _files.txt.backup"),
+                              QStringLiteral("delete index.html.backup"),
+                              QStringLiteral("delete _files.txt.backup"),
                               QStringLiteral("rename _files.txt _files.txt.backup"),
                               QStringLiteral("send _files.txt _files.txt")}));
         QCOMPARE(hostFile(QStringLiteral("index.html")), edited);
         QVERIFY(!hostHas(QStringLiteral("index.html.backup")));
-        QCOMPARE(hostCatalogue(), catalogue({indexLine(4, "", "Alda: new 'links'"), pageLine(), fileLine("a.txt"),
-                                             fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(hostCatalogue(), catalogue({indexLine(4, "", "Alda: new 'links'"), pageLine(),
+                                             fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")}));
         QVERIFY(IsFileReadOnly(A->path(QStringLiteral("index.html"))));
         QCOMPARE(A->version(QStringLiteral("index.html")), QStringLiteral("4"));
         QCOMPARE(A->status(QStringLiteral("index.html")), QStringLiteral("unlocked"));
@@ -220,8 +224,9 @@ private slots:
     }
 
     void oddCharactersInNames() {
-        const QStringList names{QStringLiteral("a#1.txt"), QStringLiteral("50% off.txt"), QStringLiteral("it's,here.txt"),
-                                QStringLiteral("\u00fcber & co.txt"), QStringLiteral("x?y.txt"), QStringLiteral("[b].txt"),
+        const QStringList names{QStringLiteral("a#1.txt"),        QStringLiteral("50% off.txt"),
+                                QStringLiteral("it's,here.txt"),  QStringLiteral("\u00fcber & co.txt"),
+                                QStringLiteral("x?y.txt"),        QStringLiteral("[b].txt"),
                                 QStringLiteral(" lead  two.txt"), QStringLiteral("*.txt")};
         QList<QByteArray> lines;
         for (const QString& n : names) {
@@ -253,8 +258,8 @@ private slots:
 
     void namesThatAreNoSharedFilesAreLeftAlone() {
         // A path would leave the local folder; the catalogue's own names would replace the catalogue.
-        const QStringList odd{QStringLiteral("../escape.txt"), QStringLiteral("sub/x.txt"), QStringLiteral("_files.txt"),
-                              QStringLiteral("_Files.txt.backup")};
+        const QStringList odd{QStringLiteral("../escape.txt"), QStringLiteral("sub/x.txt"),
+                              QStringLiteral("_files.txt"), QStringLiteral("_Files.txt.backup")};
         QList<QByteArray> lines{fileLine("a.txt")};
         for (const QString& n : odd)
             lines << fileLine(n.toUtf8().constData());
@@ -267,7 +272,8 @@ private slots:
         QCOMPARE(dlg->texts(), expected);
         for (const QString& c : A->commands)
             QVERIFY2(!c.contains(QLatin1String("escape")) && !c.contains(QLatin1String("x.txt")) &&
-                         !c.contains(QLatin1String("_Files")) && !c.startsWith(QLatin1String("get _files.txt")),
+                         !c.contains(QLatin1String("_Files")) &&
+                         !c.startsWith(QLatin1String("get _files.txt")),
                      qPrintable(c));
         lines[0] = fileLine("a.txt", "Alda");
         QCOMPARE(hostCatalogue(), catalogue(lines));
@@ -284,7 +290,8 @@ private slots:
         QVERIFY(!A->checkIn(odd));
         QCOMPARE(dlg->texts(), expected);
         QVERIFY(A->prompt.asked.isEmpty());
-        QVERIFY2(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")), qPrintable(A->commands.join('|')));
+        QVERIFY2(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")),
+                 qPrintable(A->commands.join('|')));
         QCOMPARE(hostCatalogue(), catalogue(mine));
         setCatalogue(lines);
         QVERIFY(A->refresh());
@@ -314,8 +321,9 @@ private slots:
         QCOMPARE(A->read(QStringLiteral("b.txt")), QByteArray("A's unsent b"));
         QVERIFY(IsFileReadOnly(A->path(QStringLiteral("b.txt"))));
         QCOMPARE(A->version(QStringLiteral("b.txt")), QStringLiteral("1"));
-        QCOMPARE(hostCatalogue(), catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda", 2, "Alda: halfway"),
-                                             fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(hostCatalogue(),
+                 catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda", 2, "Alda: halfway"),
+                            fileLine("b.txt"), fileLine("c.txt")}));
         QVERIFY(dlg->records().isEmpty());
     }
 
@@ -332,7 +340,8 @@ private slots:
         d.answer(Dialogs::Ok);
         QVERIFY(A->checkIn(three));
         QCOMPARE(A->prompt.asked, QStringList{QStringLiteral("a.txt")});
-        QCOMPARE(d.texts(), QStringList{StoreOperations::MissingLocalCheckInQuestion(QStringLiteral("c.txt"))});
+        QCOMPARE(d.texts(),
+                 QStringList{StoreOperations::MissingLocalCheckInQuestion(QStringLiteral("c.txt"))});
         QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
         QCOMPARE(d.records().first().defaultButton, Dialogs::Cancel);
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
@@ -397,8 +406,9 @@ private slots:
         QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
         d.answer(Dialogs::No);
         QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-        QCOMPARE(d.texts(), QStringList{QStringLiteral("b.txt does not exist on the server.\r\n\r\nDo you still want to "
-                                                       "check this file out?")});
+        QCOMPARE(d.texts(),
+                 QStringList{QStringLiteral("b.txt does not exist on the server.\r\n\r\nDo you still want to "
+                                            "check this file out?")});
         QCOMPARE(d.records().first().buttons, Dialogs::Yes | Dialogs::No);
         QVERIFY(hostHas(QStringLiteral("a.txt")));
         QVERIFY(!hostHas(QStringLiteral("a.txt.backup")));
@@ -427,10 +437,11 @@ private slots:
         // B's list was built before A's check-out and still shows a.txt free.
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QString());
         QVERIFY(!B->checkOut({QStringLiteral("a.txt")}));
-        QCOMPARE(d.texts(), QStringList{StoreOperations::TakenMeanwhileMessage(QStringLiteral("a.txt"), QStringLiteral("Alda"))});
+        QCOMPARE(d.texts(), QStringList{StoreOperations::TakenMeanwhileMessage(QStringLiteral("a.txt"),
+                                                                               QStringLiteral("Alda"))});
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Warning);
-        QCOMPARE(hostCatalogue(), catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda"), fileLine("b.txt"),
-                                             fileLine("c.txt")}));
+        QCOMPARE(hostCatalogue(), catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda"),
+                                             fileLine("b.txt"), fileLine("c.txt")}));
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
     }
@@ -444,9 +455,11 @@ private slots:
         setCatalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "Alda")});
         A->prompt.answers.enqueue({true, QStringLiteral("both"), false, true, false});
         QVERIFY(!A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-        QCOMPARE(dlg->texts(), QStringList{StoreOperations::HeldByOtherMessage(QStringLiteral("a.txt"), QStringLiteral("Bren"))});
+        QCOMPARE(dlg->texts(), QStringList{StoreOperations::HeldByOtherMessage(QStringLiteral("a.txt"),
+                                                                               QStringLiteral("Bren"))});
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
-        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "", 2, "Alda: both")}));
+        QCOMPARE(hostCatalogue(),
+                 catalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "", 2, "Alda: both")}));
         QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("0"));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
         QCOMPARE(A->version(QStringLiteral("b.txt")), QStringLiteral("2"));
@@ -527,7 +540,7 @@ private slots:
         dlg->answer(Dialogs::Ok);
         QVERIFY(B->refresh());
         QCOMPARE(dlg->texts(), QStringList{FileStore::RepairQuestion(QStringLiteral("file not found"),
-                                                                      runState().LocalFolder)});
+                                                                     runState().LocalFolder)});
         QCOMPARE(hostCatalogue(), before);
         QCOMPARE(B->list.count(), 2);
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QString());
@@ -535,7 +548,8 @@ private slots:
 
     void getLatestLeavesOwnCheckOutsAndOffersTheSpecialDocument() {
         ScriptedDialogs& d = *dlg;
-        setCatalogue({fileLine("a.txt", "ALDA", 5), fileLine("KRplot.doc", "Bren", 2), fileLine("b.txt", "", 3)});
+        setCatalogue(
+            {fileLine("a.txt", "ALDA", 5), fileLine("KRplot.doc", "Bren", 2), fileLine("b.txt", "", 3)});
         host.write(QStringLiteral("krg/KRplot.doc"), "plot v2");
         A->write(QStringLiteral("a.txt"), "A's work in progress");
         QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
@@ -546,9 +560,10 @@ private slots:
         QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("5"));
         QCOMPARE(A->read(QStringLiteral("KRplot.doc")), QByteArray("plot v2"));
         QCOMPARE(A->version(QStringLiteral("krplot.doc")), QStringLiteral("2"));
-        QCOMPARE(d.texts(), (QStringList{StoreOperations::SpecialDocumentQuestion(),
-                                         QStringLiteral("You do not have KRplot.doc checked out.  You will not be able "
-                                                        "to save your changes to this file.")}));
+        QCOMPARE(d.texts(),
+                 (QStringList{StoreOperations::SpecialDocumentQuestion(),
+                              QStringLiteral("You do not have KRplot.doc checked out.  You will not be able "
+                                             "to save your changes to this file.")}));
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Information);
         QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
         QCOMPARE(desktop->calls.size(), 1);
@@ -558,7 +573,8 @@ private slots:
 
         // When the member ends the program at the closing rebuild's repair question, nothing more is asked.
         d.clear();
-        host.write(QStringLiteral("krg/_files.txt"), catalogue({fileLine("KRplot.doc", "Bren", 2)}, "2.0.5", 3));
+        host.write(QStringLiteral("krg/_files.txt"),
+                   catalogue({fileLine("KRplot.doc", "Bren", 2)}, "2.0.5", 3));
         d.answer(Dialogs::Cancel);
         QVERIFY(A->getLatest({QStringLiteral("KRplot.doc")}));
         QCOMPARE(A->store->lastOutcome(), FileStore::ReadOutcome::Cancelled);
@@ -584,11 +600,12 @@ private slots:
         d.answer(Dialogs::Yes);
         A->select({QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")});
         QVERIFY(A->ops->OpenFile());
-        QCOMPARE(d.texts(), (QStringList{QStringLiteral("No Files Are Selected"),
-                                         QStringLiteral("You do not have the latest version of this file."),
-                                         QStringLiteral("Are you sure you want to open the 3 selected files?"),
-                                         QStringLiteral("1 files were not opened because you do not have the latest "
-                                                        "version of these files.")}));
+        QCOMPARE(d.texts(),
+                 (QStringList{QStringLiteral("No Files Are Selected"),
+                              QStringLiteral("You do not have the latest version of this file."),
+                              QStringLiteral("Are you sure you want to open the 3 selected files?"),
+                              QStringLiteral("1 files were not opened because you do not have the latest "
+                                             "version of these files.")}));
         QCOMPARE(desktop->calls.size(), 3);
         QVERIFY(desktop->calls.at(0).endsWith(A->path(QStringLiteral("a.txt"))));
         QVERIFY(desktop->calls.at(2).endsWith(A->path(QStringLiteral("c.txt"))));
@@ -602,8 +619,8 @@ private slots:
         dlg->answer(Dialogs::Cancel); // the closing rebuild finds it short too and offers the repair
         QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts().size(), 2);
-        QCOMPARE(dlg->texts().value(0), FileStore::IncompleteCatalogueMessage(
-                                            QStringLiteral("5 files expected, 2 files found)")));
+        QCOMPARE(dlg->texts().value(0),
+                 FileStore::IncompleteCatalogueMessage(QStringLiteral("5 files expected, 2 files found)")));
         QVERIFY(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")));
         QCOMPARE(hostCatalogue(), cut);
         // Check-in likewise uploads the file but leaves the catalogue alone.
@@ -616,8 +633,8 @@ private slots:
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts().size(), 2);
-        QCOMPARE(dlg->texts().value(0), FileStore::IncompleteCatalogueMessage(
-                                            QStringLiteral("1 files expected, 0 files found)")));
+        QCOMPARE(dlg->texts().value(0),
+                 FileStore::IncompleteCatalogueMessage(QStringLiteral("1 files expected, 0 files found)")));
         QCOMPARE(hostCatalogue(), catalogue({}, "2.0.5", 1));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
     }

@@ -87,14 +87,16 @@ private slots:
     void twoMembersThroughTheCommandLine() {
         bren.write(QStringLiteral("index.html"), "B's old copy");
         // A checks out, naming the file in another letter case.
-        Result r = run(alda, {QStringLiteral("checkout"), QStringLiteral("INDEX.html"), QStringLiteral("my page.html")});
+        Result r = run(
+            alda, {QStringLiteral("checkout"), QStringLiteral("INDEX.html"), QStringLiteral("my page.html")});
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("index.html\topen\tAlda\t3\t3\tAlda\tHome page\tAlda: links\n"
                                    "my page.html\topen\tAlda\t1\t1\t\t\t\n"
                                    "a.txt\tnew\t\t1\t0\t\t\t\n"));
-        QCOMPARE(hostCatalogue(), catalogue({catalogueLine("index.html", 3, "Alda", "Alda", "Home page", "Alda: links"),
-                                             catalogueLine("my page.html", 1, "Alda"), catalogueLine("a.txt", 1)}));
+        QCOMPARE(hostCatalogue(),
+                 catalogue({catalogueLine("index.html", 3, "Alda", "Alda", "Home page", "Alda: links"),
+                            catalogueLine("my page.html", 1, "Alda"), catalogueLine("a.txt", 1)}));
         QCOMPARE(alda.read(QStringLiteral("index.html")), QByteArray("index v3"));
 
         // B's check-out of it is passed over.
@@ -120,7 +122,8 @@ private slots:
 
         // Revert the page with blanks: nothing sent, given back.
         alda.write(QStringLiteral("my page.html"), "unsent");
-        r = run(alda, {QStringLiteral("checkin"), QStringLiteral("my page.html"), QStringLiteral("--revert")});
+        r = run(alda,
+                {QStringLiteral("checkin"), QStringLiteral("my page.html"), QStringLiteral("--revert")});
         QCOMPARE(r.code, 0);
         QCOMPARE(host.read(QStringLiteral("krg/my page.html")), QByteArray("page v1"));
         QVERIFY(r.out.contains("my page.html\tunlocked\t\t1\t1\t"));
@@ -153,15 +156,18 @@ private slots:
         // A check-in needs a comment (or --revert); --keep and --revert exclude each other.
         r = run(alda, {QStringLiteral("checkin"), QStringLiteral("a.txt")});
         QCOMPARE(r.code, 2);
-        r = run(alda, {QStringLiteral("checkin"), QStringLiteral("a.txt"), QStringLiteral("-m"), QStringLiteral("x"),
-                       QStringLiteral("--keep"), QStringLiteral("--revert")});
+        r = run(alda, {QStringLiteral("checkin"), QStringLiteral("a.txt"), QStringLiteral("-m"),
+                       QStringLiteral("x"), QStringLiteral("--keep"), QStringLiteral("--revert")});
         QCOMPARE(r.code, 2);
         // A file missing on the server: the safe answer (No) unless --yes.
         host.write(QStringLiteral("krg/_files.txt"), catalogue({catalogueLine("gone.txt", 2)}));
         alda.write(QStringLiteral("gone.txt"), "local only");
         r = run(alda, {QStringLiteral("checkout"), QStringLiteral("gone.txt")});
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.err, QByteArray("gone.txt does not exist on the server.\n\nDo you still want to check this file out?\n"));
+        QCOMPARE(
+            r.err,
+            QByteArray(
+                "gone.txt does not exist on the server.\n\nDo you still want to check this file out?\n"));
         QCOMPARE(hostCatalogue(), catalogue({catalogueLine("gone.txt", 2)}));
         r = run(alda, {QStringLiteral("checkout"), QStringLiteral("gone.txt"), QStringLiteral("--yes")});
         QCOMPARE(r.code, 0);

@@ -1,8 +1,8 @@
 // The check-in dialog's rules on its widgets, and the store operations from the file list window:
 // buttons, the real dialog, and the busy state while an operation waits for the host.
-#include "filestore/frmcheckin.h"
-#include "filestore/frmfilelist.h"
 #include "filestore/gui/filelistview.h"
+#include "filestore/gui/frmcheckin.h"
+#include "filestore/gui/frmfilelist.h"
 #include "filestore/storeoperations.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
@@ -120,8 +120,8 @@ private slots:
         QTimer::singleShot(0, &w, [&] {
             checked = true;
             QVERIFY(w.operations().busy());
-            for (QWidget* b : std::initializer_list<QWidget*>{w.cmdCheckOut, w.cmdCheckIn, w.cmdGetLatestVersion,
-                                                                w.cmdRefresh, w.txtCommands})
+            for (QWidget* b : std::initializer_list<QWidget*>{
+                     w.cmdCheckOut, w.cmdCheckIn, w.cmdGetLatestVersion, w.cmdRefresh, w.txtCommands})
                 QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
             for (QAction* a : {w.mnuActionsCheckOut, w.mnuActionsCheckIn, w.mnuActionsGetLatestVersion,
                                w.mnuActionsOpenFile, w.mnuFileRefresh})

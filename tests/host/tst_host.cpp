@@ -1,4 +1,4 @@
-#include "app/siteconfig.h"
+#include "config/siteconfig.h"
 #include "loopbackhost.h"
 #include "testmain.h"
 
@@ -79,12 +79,16 @@ private slots:
         QCOMPARE(host.read(QStringLiteral("krg/new file.txt")), payload);
 
         QByteArray got;
-        QCOMPARE(fetch(QStringLiteral("ftp://") + host.ftpHost() + QStringLiteral("/krg/_message.dat"), got, true), CURLE_OK);
+        QCOMPARE(
+            fetch(QStringLiteral("ftp://") + host.ftpHost() + QStringLiteral("/krg/_message.dat"), got, true),
+            CURLE_OK);
         QCOMPARE(got, QByteArray("2.0.5\r\nHello\r\n"));
 
         // The HTTP side serves the same root and ignores a query.
         got.clear();
-        QCOMPARE(fetch(host.baseUrl() + QStringLiteral("krg/new%20file.txt?username=a&password=b"), got, false), CURLE_OK);
+        QCOMPARE(
+            fetch(host.baseUrl() + QStringLiteral("krg/new%20file.txt?username=a&password=b"), got, false),
+            CURLE_OK);
         QCOMPARE(got, payload);
 
         // A wrong password is refused.

@@ -1,7 +1,7 @@
 #include "loopbackhost.h"
 
-#include "app/siteconfig.h"
 #include "buildconfig.h"
+#include "config/siteconfig.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -14,7 +14,8 @@ namespace krtp::test {
 
 bool copyTree(const QString& from, const QString& to) {
     QDir().mkpath(to);
-    QDirIterator it(from, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(from, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QString rel = QDir(from).relativeFilePath(it.filePath());
@@ -27,8 +28,8 @@ bool copyTree(const QString& from, const QString& to) {
             QFile::remove(target);
             if (!QFile::copy(it.filePath(), target))
                 return false;
-            QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                              QFileDevice::ReadOther);
+            QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
         }
     }
     return true;
@@ -36,11 +37,17 @@ bool copyTree(const QString& from, const QString& to) {
 
 LoopbackHost::LoopbackHost() = default;
 
-LoopbackHost::~LoopbackHost() { stop(); }
+LoopbackHost::~LoopbackHost() {
+    stop();
+}
 
-QString LoopbackHost::scriptPath() { return QStringLiteral(KRTP_SOURCE_DIR "/tools/loopback_host.py"); }
+QString LoopbackHost::scriptPath() {
+    return QStringLiteral(KRTP_SOURCE_DIR "/tools/loopback_host.py");
+}
 
-QString LoopbackHost::seedPath(const QString& name) { return QStringLiteral(KRTP_SOURCE_DIR "/tests/seeds/") + name; }
+QString LoopbackHost::seedPath(const QString& name) {
+    return QStringLiteral(KRTP_SOURCE_DIR "/tests/seeds/") + name;
+}
 
 bool LoopbackHost::start(const QString& seedFolder, QString* error) {
     stop();
@@ -60,8 +67,9 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
     m_process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     // Not the test's working directory: tests delete their temporary folders while the host runs.
     m_process->setWorkingDirectory(m_root->path());
-    QStringList args{scriptPath(), QStringLiteral("--root"), m_root->path(), QStringLiteral("--user"), user(),
-                     QStringLiteral("--password"), password(), QStringLiteral("--stdin-watch")};
+    QStringList args{
+        scriptPath(), QStringLiteral("--root"),     m_root->path(), QStringLiteral("--user"),
+        user(),       QStringLiteral("--password"), password(),     QStringLiteral("--stdin-watch")};
     for (const QString& folder : m_readOnly)
         args << QStringLiteral("--read-only") << folder;
     if (m_noMlsx)
@@ -115,11 +123,17 @@ void LoopbackHost::stop() {
     }
 }
 
-bool LoopbackHost::running() const { return m_process && m_process->state() == QProcess::Running; }
+bool LoopbackHost::running() const {
+    return m_process && m_process->state() == QProcess::Running;
+}
 
-QString LoopbackHost::ftpHost() const { return QStringLiteral("127.0.0.1:%1").arg(m_ftpPort); }
+QString LoopbackHost::ftpHost() const {
+    return QStringLiteral("127.0.0.1:%1").arg(m_ftpPort);
+}
 
-QString LoopbackHost::baseUrl() const { return QStringLiteral("http://127.0.0.1:%1/").arg(m_httpPort); }
+QString LoopbackHost::baseUrl() const {
+    return QStringLiteral("http://127.0.0.1:%1/").arg(m_httpPort);
+}
 
 QByteArray LoopbackHost::read(const QString& relative) const {
     QFile f(path(relative));
@@ -128,7 +142,9 @@ QByteArray LoopbackHost::read(const QString& relative) const {
     return f.readAll();
 }
 
-bool LoopbackHost::exists(const QString& relative) const { return QFileInfo::exists(path(relative)); }
+bool LoopbackHost::exists(const QString& relative) const {
+    return QFileInfo::exists(path(relative));
+}
 
 void LoopbackHost::write(const QString& relative, const QByteArray& data) {
     const QString p = path(relative);

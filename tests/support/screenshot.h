@@ -9,7 +9,8 @@ namespace krtp::test {
 
 // Folder for the window pictures of the screens label: <build>/screens.
 inline QString screensFolder() {
-    const QString out = qEnvironmentVariable("KRTP_BINARY_DIR", QDir::currentPath()) + QStringLiteral("/screens");
+    const QString out =
+        qEnvironmentVariable("KRTP_BINARY_DIR", QDir::currentPath()) + QStringLiteral("/screens");
     QDir().mkpath(out);
     return out;
 }

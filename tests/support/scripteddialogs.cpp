@@ -7,7 +7,9 @@ ScriptedDialogs::ScriptedDialogs() {
     setDialogs(this);
 }
 
-ScriptedDialogs::~ScriptedDialogs() { setDialogs(m_previous); }
+ScriptedDialogs::~ScriptedDialogs() {
+    setDialogs(m_previous);
+}
 
 QStringList ScriptedDialogs::texts() const {
     QStringList out;
@@ -31,8 +33,8 @@ std::optional<ScriptedDialogs::Answer> ScriptedDialogs::take(const Record& r) {
     return m_answers.dequeue();
 }
 
-Dialogs::Button ScriptedDialogs::message(const QString& text, Icon icon, Buttons buttons, Button defaultButton,
-                                         const QString& title) {
+Dialogs::Button ScriptedDialogs::message(const QString& text, Icon icon, Buttons buttons,
+                                         Button defaultButton, const QString& title) {
     Record r;
     r.text = text;
     r.icon = icon;
@@ -93,7 +95,9 @@ RecordingDesktopServices::RecordingDesktopServices() {
     setDesktopServices(this);
 }
 
-RecordingDesktopServices::~RecordingDesktopServices() { setDesktopServices(m_previous); }
+RecordingDesktopServices::~RecordingDesktopServices() {
+    setDesktopServices(m_previous);
+}
 
 bool RecordingDesktopServices::openDocument(const QString& path) {
     calls << QStringLiteral("open ") + path;

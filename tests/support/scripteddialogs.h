@@ -28,7 +28,7 @@ public:
     };
     using Answer = std::variant<Button, std::optional<QString>, std::optional<QStringList>>;
 
-    ScriptedDialogs();  // installs itself as the process's dialogs
+    ScriptedDialogs(); // installs itself as the process's dialogs
     ~ScriptedDialogs() override;
 
     void answer(Button b) { m_answers.enqueue(b); }
@@ -48,7 +48,8 @@ public:
 
     Button message(const QString& text, Icon icon, Buttons buttons, Button defaultButton,
                    const QString& title) override;
-    std::optional<QString> input(const QString& title, const QString& prompt, const QString& defaultText) override;
+    std::optional<QString> input(const QString& title, const QString& prompt,
+                                 const QString& defaultText) override;
     std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;

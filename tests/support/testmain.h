@@ -24,7 +24,7 @@ inline void krtpIsolateTestEnvironment(QTemporaryDir& home) {
 }
 
 #define KRTP_TEST_MAIN_IMPL(AppClass, TestClass)                                                             \
-    int main(int argc, char* argv[]) {                                                                      \
+    int main(int argc, char* argv[]) {                                                                       \
         QTemporaryDir home;                                                                                  \
         krtpIsolateTestEnvironment(home);                                                                    \
         AppClass app(argc, argv);                                                                            \

@@ -45,7 +45,7 @@ private slots:
             c.waitUntilIdle();
         };
 
-        double best[4] = {0, 0, 0, 0}; // control down, curl down, control up, curl up
+        double best[4] = {0, 0, 0, 0};            // control down, curl down, control up, curl up
         for (int round = 0; round < 5; ++round) { // best of five: the loopback host and the disk are noisy
             fresh();
             t.start();
@@ -56,8 +56,8 @@ private slots:
 
             const QString url = QStringLiteral("ftp://velmar:tolbek@") + host.ftpHost();
             t.start();
-            QCOMPARE(QProcess::execute(curl, {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("curl.bin"),
-                                              url + QStringLiteral("/big.bin")}),
+            QCOMPARE(QProcess::execute(curl, {QStringLiteral("-s"), QStringLiteral("-o"),
+                                              QStringLiteral("curl.bin"), url + QStringLiteral("/big.bin")}),
                      0);
             best[1] = std::max(best[1], rate(t.elapsed()));
 
@@ -69,9 +69,10 @@ private slots:
             best[2] = std::max(best[2], rate(t.elapsed()));
 
             t.start();
-            QCOMPARE(QProcess::execute(curl, {QStringLiteral("-s"), QStringLiteral("-T"), QStringLiteral("curl.bin"),
-                                              url + QStringLiteral("/up-curl.bin")}),
-                     0);
+            QCOMPARE(
+                QProcess::execute(curl, {QStringLiteral("-s"), QStringLiteral("-T"),
+                                         QStringLiteral("curl.bin"), url + QStringLiteral("/up-curl.bin")}),
+                0);
             best[3] = std::max(best[3], rate(t.elapsed()));
         }
         QCOMPARE(QFileInfo(host.path(QStringLiteral("up-control.bin"))).size(), size);

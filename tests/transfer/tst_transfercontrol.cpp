@@ -1,4 +1,4 @@
-#include "app/runstate.h"
+#include "config/runstate.h"
 #include "loopbackhost.h"
 #include "testfiles.h"
 #include "testmain.h"
@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -16,7 +17,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QScopeGuard>
 
 using namespace krtp;
 using namespace krtp::test;
@@ -38,7 +38,6 @@ Outcome run(TransferControl& c, const QString& command) {
         reply += piece;
     return {c.lastSucceeded(), reply, c.lastError()};
 }
-
 
 QByteArray pattern(qsizetype size) {
     QByteArray data(size, Qt::Uninitialized);
@@ -72,9 +71,11 @@ private slots:
         QVERIFY(!FtpCommand::parse(QStringLiteral("rename onlyone")).error.isEmpty());
         QVERIFY(!FtpCommand::parse(QStringLiteral("FROB x")).error.isEmpty());
         QVERIFY(!FtpCommand::parse(QStringLiteral("get \"open")).error.isEmpty());
-        QCOMPARE(ResolveRemotePath(QStringLiteral("/krg"), QStringLiteral("../a/./b")), QStringLiteral("/a/b"));
+        QCOMPARE(ResolveRemotePath(QStringLiteral("/krg"), QStringLiteral("../a/./b")),
+                 QStringLiteral("/a/b"));
         QCOMPARE(ResolveRemotePath(QStringLiteral("/"), QStringLiteral("../../x")), QStringLiteral("/x"));
-        QCOMPARE(ResolveRemotePath(QStringLiteral("/krg"), QStringLiteral("\\news\\a.html")), QStringLiteral("/news/a.html"));
+        QCOMPARE(ResolveRemotePath(QStringLiteral("/krg"), QStringLiteral("\\news\\a.html")),
+                 QStringLiteral("/news/a.html"));
         QCOMPARE(QuoteCommandArgument(QStringLiteral("a b")), QStringLiteral("\"a b\""));
         QCOMPARE(StateText(4), QStringLiteral("KRtp - CONNECTED!"));
         QCOMPARE(StateText(11), QStringLiteral("KRtp - ** Communications Error **"));
@@ -89,7 +90,8 @@ private slots:
         QCOMPARE(run(c, QStringLiteral("PWD")).reply, QStringLiteral("/krg"));
 
         // Folders carry a trailing "/", every name ends in CR LF.
-        const QStringList names = run(c, QStringLiteral("ls")).reply.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        const QStringList names =
+            run(c, QStringLiteral("ls")).reply.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QVERIFY2(names.contains(QStringLiteral("_files.txt")), qPrintable(names.join(',')));
         QVERIFY(names.contains(QStringLiteral("sub folder/")));
         QVERIFY(names.contains(QStringLiteral("my page.html")));
@@ -113,7 +115,8 @@ private slots:
         QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/krg"));
 
         QVERIFY(run(c, QStringLiteral("DIR")).reply.contains(QStringLiteral("_files.txt")));
-        QCOMPARE(run(c, QStringLiteral("size _message.dat")).reply, QString::number(host.read("krg/_message.dat").size()));
+        QCOMPARE(run(c, QStringLiteral("size _message.dat")).reply,
+                 QString::number(host.read("krg/_message.dat").size()));
 
         // QUIT ends the session: the folder is "/" again and the next command reconnects.
         QVERIFY(run(c, QStringLiteral("quit")).ok);
@@ -200,7 +203,8 @@ private slots:
         QFile::remove(QStringLiteral("missing.txt"));
         QVERIFY(!run(c, QStringLiteral("get /krg/missing.txt")).ok);
         QVERIFY(!QFile::exists(QStringLiteral("missing.txt")));
-        QVERIFY(QDir().entryList(QStringList{QStringLiteral("*.part")}, QDir::Hidden | QDir::Files).isEmpty());
+        QVERIFY(
+            QDir().entryList(QStringList{QStringLiteral("*.part")}, QDir::Hidden | QDir::Files).isEmpty());
 
         // Upload of a missing local file: failure, nothing sent.
         const int sent = c.commandsSent();
@@ -251,7 +255,8 @@ private slots:
     void openUrlReadsBodies() {
         TransferControl c;
         QString error;
-        QCOMPARE(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat?username=a%20b&password=%23"), &error),
+        QCOMPARE(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat?username=a%20b&password=%23"),
+                           &error),
                  host.read(QStringLiteral("krg/_message.dat")));
         QVERIFY(error.isEmpty());
         // A missing page is an answer (the caller judges the body), not a transport failure.
@@ -372,13 +377,15 @@ private slots:
         tick.stop();
         QVERIFY(o.ok);
         QCOMPARE(QFileInfo(QStringLiteral("fifty.bin")).size(), qint64(50 * 1024 * 1024));
-        qInfo("50 MB download took %lld ms; longest gap between 10 ms timer ticks: %lld ms", clock.elapsed(), longest);
+        qInfo("50 MB download took %lld ms; longest gap between 10 ms timer ticks: %lld ms", clock.elapsed(),
+              longest);
         QVERIFY2(longest < 500, qPrintable(QString::number(longest)));
         QFile::remove(QStringLiteral("fifty.bin"));
     }
 
     void throughAProxy() {
-        const QString tinyproxy = QStandardPaths::findExecutable(QStringLiteral("tinyproxy"), {"/usr/bin", "/usr/sbin"});
+        const QString tinyproxy =
+            QStandardPaths::findExecutable(QStringLiteral("tinyproxy"), {"/usr/bin", "/usr/sbin"});
         if (tinyproxy.isEmpty())
             QSKIP("tinyproxy is not installed");
         QTcpServer probe;
@@ -420,7 +427,8 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), host.read(QStringLiteral("krg/_message.dat")));
         QVERIFY(run(c, QStringLiteral("send via-proxy.dat /krg/sent-via-proxy.dat")).ok);
-        QCOMPARE(host.read(QStringLiteral("krg/sent-via-proxy.dat")), host.read(QStringLiteral("krg/_message.dat")));
+        QCOMPARE(host.read(QStringLiteral("krg/sent-via-proxy.dat")),
+                 host.read(QStringLiteral("krg/_message.dat")));
         QVERIFY(run(c, QStringLiteral("rename /krg/sent-via-proxy.dat /krg/renamed-via-proxy.dat")).ok);
         QVERIFY(host.exists(QStringLiteral("krg/renamed-via-proxy.dat")));
         QString error;

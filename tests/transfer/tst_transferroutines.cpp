@@ -1,4 +1,4 @@
-#include "app/runstate.h"
+#include "config/runstate.h"
 #include "loopbackhost.h"
 #include "scripteddialogs.h"
 #include "testfiles.h"
@@ -9,13 +9,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QScopeGuard>
 
 using namespace krtp;
 using namespace krtp::test;
-
 
 class TestTransferRoutines : public QObject {
     Q_OBJECT
@@ -41,8 +40,9 @@ private slots:
             QCOMPARE(p.localFolder, QStringLiteral("VelmarFTP/a/b/"));
             QCOMPARE(p.hostFile(), QStringLiteral("/a/b/c.txt"));
         }
-        for (const QString& bad : {QStringLiteral("../etc/passwd"), QStringLiteral("a/../../x"), QStringLiteral("/abs.txt"),
-                                   QStringLiteral("C:\\x.txt"), QStringLiteral("\\x.txt"), QString(), QStringLiteral("dir/")}) {
+        for (const QString& bad :
+             {QStringLiteral("../etc/passwd"), QStringLiteral("a/../../x"), QStringLiteral("/abs.txt"),
+              QStringLiteral("C:\\x.txt"), QStringLiteral("\\x.txt"), QString(), QStringLiteral("dir/")}) {
             p = MapMirrorPath(bad);
             QVERIFY2(!p.ok, qPrintable(bad));
             QVERIFY(p.error.endsWith(QStringLiteral("Nothing was transferred.")));
@@ -69,7 +69,8 @@ private slots:
         host.write(QStringLiteral("news/index.html"), "second");
         QVERIFY(GetFileFromServer(c, QStringLiteral("news/index.html"), text));
         QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html")), QByteArray("second"));
-        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html.backup")), QByteArray("<html>news</html>\r\n"));
+        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html.backup")),
+                 QByteArray("<html>news</html>\r\n"));
 
         // An empty local copy is deleted, not kept as backup.
         QVERIFY(writeLocal(QStringLiteral("VelmarFTP/index.html"), ""));
@@ -112,7 +113,8 @@ private slots:
         ScriptedDialogs dialogs;
         TransferControl c;
         QVERIFY(!SendFileToServer(c, QStringLiteral("a/none.html")));
-        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("VelmarFTP/a/none.html does not exist on the local hard drive.")});
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral(
+                                      "VelmarFTP/a/none.html does not exist on the local hard drive.")});
         QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(c.commandsSent(), 0);
     }

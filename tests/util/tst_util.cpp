@@ -1,4 +1,4 @@
-#include "app/runstate.h"
+#include "config/runstate.h"
 #include "testmain.h"
 #include "util/fileutil.h"
 #include "util/keyedlistmodel.h"
@@ -23,8 +23,8 @@ private slots:
 
         // Pairs apply one after another, each to the previous result; an unpaired last item is ignored.
         QString u = QStringLiteral("one two");
-        ReplaceText(u, {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("TWO"), QStringLiteral("3"),
-                        QStringLiteral("dangling")});
+        ReplaceText(u, {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("TWO"),
+                        QStringLiteral("3"), QStringLiteral("dangling")});
         QCOMPARE(u, QStringLiteral("3 3"));
 
         // An empty search text is skipped instead of matching everywhere.
@@ -122,7 +122,9 @@ private slots:
 
     void decodeTextTakesUtf8OrLatin1() {
         QCOMPARE(DecodeText("Gr\xC3\xBC\xC3\x9F\xE2\x82\xAC"), QStringLiteral("Gr\u00FC\u00DF\u20AC"));
-        QCOMPARE(DecodeText("\xEF\xBB\xBF" "2.0.6"), QStringLiteral("2.0.6"));
+        QCOMPARE(DecodeText("\xEF\xBB\xBF"
+                            "2.0.6"),
+                 QStringLiteral("2.0.6"));
         QCOMPARE(DecodeText("Gr\xFC\xDF"), QStringLiteral("Gr\u00FC\u00DF")); // not UTF-8: single bytes
         QCOMPARE(DecodeText(QByteArray()), QString());
     }
@@ -145,7 +147,7 @@ private slots:
 
         const mode_t old = ::umask(022);
         SetFileReadOnly(f, false, false, false);
-        struct stat st{};
+        struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(f).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0222, mode_t(0200));
         ::umask(old);
@@ -172,7 +174,8 @@ private slots:
 
     void sortListByColumnTogglesAndSwitches() {
         KeyedListModel list;
-        list.setColumns({{QString(), QStringLiteral("Name"), 1440}, {QStringLiteral("owner"), QStringLiteral("Owner"), 1440}});
+        list.setColumns({{QString(), QStringLiteral("Name"), 1440},
+                         {QStringLiteral("owner"), QStringLiteral("Owner"), 1440}});
         auto add = [&](const char* name, const char* owner) {
             ListEntry e;
             e.key = QString::fromLatin1(name).toLower();
@@ -213,7 +216,8 @@ private slots:
     // otherwise an operation on "the selected files" would act on others.
     void sortingKeepsSelectionOnItsEntries() {
         KeyedListModel list;
-        list.setColumns({{QString(), QStringLiteral("Name"), 1440}, {QStringLiteral("ver"), QStringLiteral("Ver"), 1440}});
+        list.setColumns({{QString(), QStringLiteral("Name"), 1440},
+                         {QStringLiteral("ver"), QStringLiteral("Ver"), 1440}});
         for (const char* name : {"b.txt", "a.txt", "c.txt", "d.txt"}) {
             ListEntry e;
             e.key = e.text = QString::fromLatin1(name);
@@ -221,7 +225,8 @@ private slots:
         }
         QItemSelectionModel selection(&list);
         const auto keyAt = [&](const QModelIndex& i) { return list.data(i, Qt::UserRole).toString(); };
-        selection.setCurrentIndex(list.index(list.rowOf(QStringLiteral("c.txt")), 0), QItemSelectionModel::NoUpdate);
+        selection.setCurrentIndex(list.index(list.rowOf(QStringLiteral("c.txt")), 0),
+                                  QItemSelectionModel::NoUpdate);
         selection.select(list.index(list.rowOf(QStringLiteral("b.txt")), 0),
                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
         selection.select(list.index(list.rowOf(QStringLiteral("a.txt")), 0),

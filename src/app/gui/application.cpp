@@ -1,10 +1,10 @@
 #include "app/gui/application.h"
 
 #include "app/gui/guistartupwindows.h"
-#include "app/paths.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
-#include "platform/qtdialogs.h"
+#include "config/paths.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
+#include "platform/gui/qtdialogs.h"
 
 #include <QApplication>
 

@@ -1,9 +1,9 @@
 #include "app/gui/frmlogin.h"
 
 #include "app/login.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
-#include "app/siteconfig.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
+#include "config/siteconfig.h"
 #include "platform/dialogs.h"
 #include "transfer/transfercontrol.h"
 #include "util/textutil.h"

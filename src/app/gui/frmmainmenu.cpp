@@ -1,7 +1,7 @@
 #include "app/gui/frmmainmenu.h"
 
 #include "app/mainmenu.h"
-#include "app/runstate.h"
+#include "config/runstate.h"
 #include "platform/dialogs.h"
 #include "transfer/transfercontrol.h"
 

@@ -1,8 +1,8 @@
 #include "app/gui/frmsetlocaldir.h"
 
 #include "app/localfolder.h"
-#include "app/runstate.h"
-#include "app/settingsstore.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "platform/dialogs.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/gui/frmsplash.h"
 
-#include "app/runstate.h"
+#include "config/runstate.h"
 
 #include <QFrame>
 #include <QGridLayout>

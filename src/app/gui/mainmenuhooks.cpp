@@ -1,7 +1,7 @@
 #include "app/gui/mainmenuhooks.h"
 
 #include "app/gui/frmmainmenu.h"
-#include "filestore/frmfilelist.h"
+#include "filestore/gui/frmfilelist.h"
 
 namespace krtp {
 

@@ -33,17 +33,18 @@ protected:
 } // namespace
 
 FileListView::FileListView(FileListModel& model, QWidget* parent)
-    : QStackedWidget(parent), m_model(model), m_details(new QTreeView(this)), m_icons(new FileIconView(this)) {
+    : QStackedWidget(parent), m_model(model), m_details(new QTreeView(this)),
+      m_icons(new FileIconView(this)) {
     m_details->setModel(&m_model);
     m_icons->setModel(&m_model);
     m_selection = m_details->selectionModel();
     m_icons->setSelectionModel(m_selection);
-    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
+    for (QAbstractItemView* v :
+         {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
         v->setSelectionMode(QAbstractItemView::ExtendedSelection);
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        connect(v, &QAbstractItemView::clicked, this, [this](const QModelIndex& i) {
-            emit clicked(m_model.data(i, Qt::UserRole).toString());
-        });
+        connect(v, &QAbstractItemView::clicked, this,
+                [this](const QModelIndex& i) { emit clicked(m_model.data(i, Qt::UserRole).toString()); });
         connect(v, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& i) {
             emit doubleClicked(m_model.data(i, Qt::UserRole).toString());
         });
@@ -79,7 +80,8 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
 }
 
 QAbstractItemView* FileListView::currentView() const {
-    return m_style == 3 ? static_cast<QAbstractItemView*>(m_details) : static_cast<QAbstractItemView*>(m_icons);
+    return m_style == 3 ? static_cast<QAbstractItemView*>(m_details)
+                        : static_cast<QAbstractItemView*>(m_icons);
 }
 
 void FileListView::setViewStyle(int style) {

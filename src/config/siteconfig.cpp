@@ -1,4 +1,4 @@
-#include "app/siteconfig.h"
+#include "config/siteconfig.h"
 
 #include "buildconfig.h"
 
@@ -27,7 +27,8 @@ SiteConfig& cached() {
 } // namespace
 
 QString SiteConfig::siteFileName() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/KRtp/site.ini");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/KRtp/site.ini");
 }
 
 SiteConfig SiteConfig::load() {
@@ -43,8 +44,12 @@ SiteConfig SiteConfig::load() {
     return c;
 }
 
-const SiteConfig& siteConfig() { return cached(); }
+const SiteConfig& siteConfig() {
+    return cached();
+}
 
-void reloadSiteConfig() { cached() = SiteConfig::load(); }
+void reloadSiteConfig() {
+    cached() = SiteConfig::load();
+}
 
 } // namespace krtp

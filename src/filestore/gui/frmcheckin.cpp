@@ -1,4 +1,4 @@
-#include "filestore/frmcheckin.h"
+#include "filestore/gui/frmcheckin.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -29,7 +29,8 @@ frmCheckIn::frmCheckIn(QWidget* parent) : QDialog(parent) {
     named(txtComments, "txtComments");
     txtComments->setMinimumWidth(360);
     Label1->setBuddy(txtComments);
-    chkKeepFileCheckedOut = new QCheckBox(QStringLiteral("&Keep file checked out (update server only)"), this);
+    chkKeepFileCheckedOut =
+        new QCheckBox(QStringLiteral("&Keep file checked out (update server only)"), this);
     named(chkKeepFileCheckedOut, "chkKeepFileCheckedOut");
     chkRevert = new QCheckBox(QStringLiteral("&Don't update server (you will lose your changes)"), this);
     named(chkRevert, "chkRevert");

@@ -1,11 +1,11 @@
-#include "filestore/frmfilelist.h"
+#include "filestore/gui/frmfilelist.h"
 
-#include "app/runstate.h"
-#include "app/settingsstore.h"
-#include "filestore/frmcheckin.h"
+#include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "filestore/gui/filelistview.h"
-#include "filestore/storeoperations.h"
+#include "filestore/gui/frmcheckin.h"
 #include "filestore/preview.h"
+#include "filestore/storeoperations.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
 #include "transfer/transfercontrol.h"
@@ -29,7 +29,9 @@
 #include <QVBoxLayout>
 
 // Resources of a static library are registered by hand.
-static void initFileStoreResources() { Q_INIT_RESOURCE(filestore); }
+static void initFileStoreResources() {
+    Q_INIT_RESOURCE(filestore);
+}
 
 namespace krtp {
 
@@ -46,7 +48,9 @@ QString imageFile(const QString& key) {
 
 } // namespace
 
-frmFileList* frmFileList::instance() { return g_window.data(); }
+frmFileList* frmFileList::instance() {
+    return g_window.data();
+}
 
 frmFileList* frmFileList::ShowFileList() {
     if (!g_window) {
@@ -91,8 +95,10 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     m_ops->setCheckInPrompt(m_checkIn);
     connect(m_ops, &StoreOperations::busyChanged, this, [this](bool busy) { setStoreActionsEnabled(!busy); });
     connect(m_store, &FileStore::StateChanged, this, &frmFileList::onStateChanged);
-    connect(m_store, &FileStore::replyPiece, this, [this](const QString& piece) { txtResults->insertPlainText(piece); });
-    connect(m_store, &FileStore::replyComplete, this, [this] { txtResults->insertPlainText(QStringLiteral("\n")); });
+    connect(m_store, &FileStore::replyPiece, this,
+            [this](const QString& piece) { txtResults->insertPlainText(piece); });
+    connect(m_store, &FileStore::replyComplete, this,
+            [this] { txtResults->insertPlainText(QStringLiteral("\n")); });
 
     m_central = new QWidget(this);
     m_central->installEventFilter(this);
@@ -185,7 +191,8 @@ void frmFileList::buildToolbar() {
 }
 
 void frmFileList::buildMenus() {
-    const auto entry = [this](QMenu* menu, QAction*& action, const char* name, const char* caption, bool enabled) {
+    const auto entry = [this](QMenu* menu, QAction*& action, const char* name, const char* caption,
+                              bool enabled) {
         action = menu->addAction(QLatin1String(caption));
         action->setObjectName(QLatin1String(name));
         action->setEnabled(enabled);
@@ -194,7 +201,8 @@ void frmFileList::buildMenus() {
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     entry(mnuFile, mnuFileRefresh, "mnuFileRefresh", "&Refresh File List", true);
     entry(mnuFile, mnuFileAddFiles, "mnuFileAddFiles", "&Add Files...", false);
-    entry(mnuFile, mnuFileShowCheckedOutFiles, "mnuFileShowCheckedOutFiles", "Show &Checked Out Files...", false);
+    entry(mnuFile, mnuFileShowCheckedOutFiles, "mnuFileShowCheckedOutFiles", "Show &Checked Out Files...",
+          false);
     entry(mnuFile, mnuFileShowOutOfDate, "mnuFileShowOutOfDate", "&Show Out-of-date Files...", false);
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileBreak1"));
     entry(mnuFile, mnuFileSetLocalFolder, "mnuFileSetLocalFolder", "Set &Local Folder...", false);
@@ -228,10 +236,11 @@ void frmFileList::buildMenus() {
     entry(mnuActions, mnuActionsChangeFileDescription, "mnuActionsChangeFileDescription",
           "&Change File Description...", false);
     entry(mnuActions, mnuActionsDeleteFile, "mnuActionsDeleteFile", "&Remove File from KRtp", false);
-    entry(mnuActions, mnuActionsRelinquishControl, "mnuActionsRelinquishControl", "Relinquish Ownership of File",
-          false);
+    entry(mnuActions, mnuActionsRelinquishControl, "mnuActionsRelinquishControl",
+          "Relinquish Ownership of File", false);
     mnuActions->addSeparator()->setObjectName(QStringLiteral("mnuActionsAdminOptionsBreak"));
-    entry(mnuActions, mnuActionsEditFileDetails, "mnuActionsEditFileDetails", "Manually Edit File Details...", false);
+    entry(mnuActions, mnuActionsEditFileDetails, "mnuActionsEditFileDetails", "Manually Edit File Details...",
+          false);
 
     connect(mnuFileRefresh, &QAction::triggered, this, [this] { UpdateFileList(); });
     connect(mnuFileExplore, &QAction::triggered, this, [this] { explore(); });
@@ -285,31 +294,50 @@ void frmFileList::buildPreviewAndConsole() {
     connect(txtCommands, &QLineEdit::returnPressed, this, &frmFileList::onCommandEntered);
 }
 
-int frmFileList::viewStyle() const { return lvwFileList->viewStyle(); }
+int frmFileList::viewStyle() const {
+    return lvwFileList->viewStyle();
+}
 
-void frmFileList::setViewStyle(int style) { lvwFileList->setViewStyle(style); }
+void frmFileList::setViewStyle(int style) {
+    lvwFileList->setViewStyle(style);
+}
 
-bool frmFileList::UpdateFileList() { return m_ops->UpdateFileList(); }
+bool frmFileList::UpdateFileList() {
+    return m_ops->UpdateFileList();
+}
 
-void frmFileList::CheckOut() { m_ops->CheckOut(); }
+void frmFileList::CheckOut() {
+    m_ops->CheckOut();
+}
 
-void frmFileList::CheckIn() { m_ops->CheckIn(); }
+void frmFileList::CheckIn() {
+    m_ops->CheckIn();
+}
 
-void frmFileList::GetLatestVersion() { m_ops->GetLatestVersion(); }
+void frmFileList::GetLatestVersion() {
+    m_ops->GetLatestVersion();
+}
 
-void frmFileList::OpenFile() { m_ops->OpenFile(); }
+void frmFileList::OpenFile() {
+    m_ops->OpenFile();
+}
 
 void frmFileList::setStoreActionsEnabled(bool enabled) {
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdGetLatestVersion, cmdCheckIn, cmdCheckOut, cmdRefresh, txtCommands})
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdGetLatestVersion, cmdCheckIn, cmdCheckOut,
+                                                      cmdRefresh, txtCommands})
         w->setEnabled(enabled);
     for (QAction* a : {mnuFileRefresh, mnuActionsOpenFile, mnuActionsGetLatestVersion, mnuActionsCheckIn,
                        mnuActionsCheckOut})
         a->setEnabled(enabled);
 }
 
-void frmFileList::SaveIcons() { m_store->SaveIcons(); }
+void frmFileList::SaveIcons() {
+    m_store->SaveIcons();
+}
 
-void frmFileList::LoadIcons() { m_store->LoadIcons(); }
+void frmFileList::LoadIcons() {
+    m_store->LoadIcons();
+}
 
 void frmFileList::LayOut() {
     const int width = m_central->width();
@@ -395,7 +423,9 @@ void frmFileList::onCommandEntered() {
     txtCommands->setSelection(0, int(txtCommands->text().size()));
 }
 
-void frmFileList::explore() { desktopServices().openFileManager(runState().LocalFolder); }
+void frmFileList::explore() {
+    desktopServices().openFileManager(runState().LocalFolder);
+}
 
 void frmFileList::closeEvent(QCloseEvent* event) {
     // The running operation still uses this window's store and list; only the store itself (an

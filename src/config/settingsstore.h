@@ -37,7 +37,7 @@ inline constexpr SettingKey ProxyPort{"Proxy", "Port", ""};
 inline constexpr SettingKey PostNewsTimeZone{"PostNews", "TimeZone", "EST"};
 
 // Sections whose keys are file names in lower case.
-inline constexpr char kIconsSection[] = "Icons";     // icon position "left,top"
+inline constexpr char kIconsSection[] = "Icons"; // icon position "left,top"
 inline constexpr char kIconPositionDefault[] = "";
 inline constexpr char kFileVersionsSection[] = "FileVersions"; // version of the member's local copy
 inline constexpr char kFileVersionDefault[] = "0";

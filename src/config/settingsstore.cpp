@@ -1,4 +1,4 @@
-#include "app/settingsstore.h"
+#include "config/settingsstore.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,7 +28,9 @@ QString encodeKey(const QString& key) {
     return out;
 }
 
-QString fullKey(const QString& section, const QString& key) { return encodeKey(section) + QLatin1Char('/') + encodeKey(key); }
+QString fullKey(const QString& section, const QString& key) {
+    return encodeKey(section) + QLatin1Char('/') + encodeKey(key);
+}
 
 SettingsStore* g_store = nullptr;
 
@@ -36,8 +38,8 @@ SettingsStore* g_store = nullptr;
 
 QString SettingsStore::defaultFileName() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/") +
-           QLatin1String(settings::kApplication) + QStringLiteral("/") + QLatin1String(settings::kApplication) +
-           QStringLiteral(".ini");
+           QLatin1String(settings::kApplication) + QStringLiteral("/") +
+           QLatin1String(settings::kApplication) + QStringLiteral(".ini");
 }
 
 SettingsStore::SettingsStore() : SettingsStore(defaultFileName()) {}
@@ -45,7 +47,9 @@ SettingsStore::SettingsStore() : SettingsStore(defaultFileName()) {}
 SettingsStore::SettingsStore(const QString& fileName)
     : m_settings(std::make_unique<QSettings>(fileName, QSettings::IniFormat)) {}
 
-SettingsStore::~SettingsStore() { m_settings->sync(); }
+SettingsStore::~SettingsStore() {
+    m_settings->sync();
+}
 
 QString SettingsStore::read(const QString& section, const QString& key, const QString& defaultValue) const {
     const QVariant v = m_settings->value(fullKey(section, key));
@@ -65,7 +69,9 @@ void SettingsStore::set(const SettingKey& k, const QString& value) {
     write(QLatin1String(k.section), QLatin1String(k.key), value);
 }
 
-bool SettingsStore::isYes(const SettingKey& k) const { return get(k) == QLatin1String("Yes"); }
+bool SettingsStore::isYes(const SettingKey& k) const {
+    return get(k) == QLatin1String("Yes");
+}
 
 QString SettingsStore::fileVersion(const QString& fileName) const {
     return read(QLatin1String(settings::kFileVersionsSection), fileName.toLower(),
@@ -83,7 +89,9 @@ void SettingsStore::sync() {
         QFile::setPermissions(fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
-QString SettingsStore::fileName() const { return m_settings->fileName(); }
+QString SettingsStore::fileName() const {
+    return m_settings->fileName();
+}
 
 void SettingsStore::ensurePrivateFile() {
     if (m_fileChecked)
@@ -107,6 +115,8 @@ SettingsStore& settingsStore() {
     return *g_store;
 }
 
-void setSettingsStore(SettingsStore* store) { g_store = store; }
+void setSettingsStore(SettingsStore* store) {
+    g_store = store;
+}
 
 } // namespace krtp

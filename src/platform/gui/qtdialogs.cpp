@@ -1,4 +1,4 @@
-#include "platform/qtdialogs.h"
+#include "platform/gui/qtdialogs.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -14,11 +14,16 @@ namespace {
 
 QMessageBox::Icon toQt(Dialogs::Icon icon) {
     switch (icon) {
-    case Dialogs::Icon::Information: return QMessageBox::Information;
-    case Dialogs::Icon::Warning: return QMessageBox::Warning;
-    case Dialogs::Icon::Critical: return QMessageBox::Critical;
-    case Dialogs::Icon::Question: return QMessageBox::Question;
-    case Dialogs::Icon::None: break;
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    case Dialogs::Icon::Warning:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    case Dialogs::Icon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -28,8 +33,9 @@ struct ButtonMap {
     QMessageBox::StandardButton qt;
 };
 constexpr ButtonMap kButtons[] = {
-    {Dialogs::Ok, QMessageBox::Ok},         {Dialogs::Cancel, QMessageBox::Cancel}, {Dialogs::Yes, QMessageBox::Yes},
-    {Dialogs::No, QMessageBox::No},         {Dialogs::Retry, QMessageBox::Retry},   {Dialogs::Abort, QMessageBox::Abort},
+    {Dialogs::Ok, QMessageBox::Ok},         {Dialogs::Cancel, QMessageBox::Cancel},
+    {Dialogs::Yes, QMessageBox::Yes},       {Dialogs::No, QMessageBox::No},
+    {Dialogs::Retry, QMessageBox::Retry},   {Dialogs::Abort, QMessageBox::Abort},
     {Dialogs::Ignore, QMessageBox::Ignore},
 };
 
@@ -43,8 +49,8 @@ QString displayText(const QString& text) {
 
 Dialogs::Button QtDialogs::message(const QString& text, Icon icon, Buttons buttons, Button defaultButton,
                                    const QString& title) {
-    QMessageBox box(toQt(icon), title.isEmpty() ? defaultTitle() : title, displayText(text), QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    QMessageBox box(toQt(icon), title.isEmpty() ? defaultTitle() : title, displayText(text),
+                    QMessageBox::NoButton, QApplication::activeWindow());
     // Texts carry file names and host replies: never let them be read as markup.
     box.setTextFormat(Qt::PlainText);
     for (const ButtonMap& b : kButtons)
@@ -71,10 +77,12 @@ Dialogs::Button QtDialogs::message(const QString& text, Icon icon, Buttons butto
     return Ok;
 }
 
-std::optional<QString> QtDialogs::input(const QString& title, const QString& prompt, const QString& defaultText) {
+std::optional<QString> QtDialogs::input(const QString& title, const QString& prompt,
+                                        const QString& defaultText) {
     bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? defaultTitle() : title,
-                                               displayText(prompt), QLineEdit::Normal, defaultText, &ok);
+    const QString text =
+        QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? defaultTitle() : title,
+                              displayText(prompt), QLineEdit::Normal, defaultText, &ok);
     if (!ok)
         return std::nullopt;
     return text;
@@ -102,8 +110,12 @@ std::optional<QString> QtDialogs::chooseFolder(const QString& title, const QStri
     return f;
 }
 
-void QtDialogs::beginBusy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-void QtDialogs::endBusy() { QApplication::restoreOverrideCursor(); }
+void QtDialogs::beginBusy() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+void QtDialogs::endBusy() {
+    QApplication::restoreOverrideCursor();
+}
 
 bool QtDesktopServices::openDocument(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -117,6 +129,8 @@ bool QtDesktopServices::openFileManager(const QString& folder) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-bool QtDesktopServices::openUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
+bool QtDesktopServices::openUrl(const QString& url) {
+    return QDesktopServices::openUrl(QUrl(url));
+}
 
 } // namespace krtp

@@ -8,8 +8,8 @@ namespace krtp {
 // ([Site] FtpHost, BaseUrl, FtpUser, FtpPassword) and then by KRTP_FTP_HOST, KRTP_BASE_URL,
 // KRTP_FTP_USER and KRTP_FTP_PASSWORD in the environment.
 struct SiteConfig {
-    QString ftpHost;     // host or host:port
-    QString baseUrl;     // ends in "/"
+    QString ftpHost; // host or host:port
+    QString baseUrl; // ends in "/"
     QString ftpUser;
     QString ftpPassword;
 

@@ -1,4 +1,4 @@
-#include "app/paths.h"
+#include "config/paths.h"
 
 #include <QDir>
 #include <QStandardPaths>

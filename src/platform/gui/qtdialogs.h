@@ -12,7 +12,8 @@ class QtDialogs : public Dialogs {
 public:
     Button message(const QString& text, Icon icon, Buttons buttons, Button defaultButton,
                    const QString& title) override;
-    std::optional<QString> input(const QString& title, const QString& prompt, const QString& defaultText) override;
+    std::optional<QString> input(const QString& title, const QString& prompt,
+                                 const QString& defaultText) override;
     std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;

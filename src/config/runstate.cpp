@@ -1,5 +1,6 @@
-#include "app/runstate.h"
+#include "config/runstate.h"
 
+#include "util/fileutil.h"
 #include "util/textutil.h"
 
 namespace krtp {
@@ -46,6 +47,10 @@ bool CheckProgramVersion(const QString& version) {
 bool IsSuperUser() {
     const QString name = runState().CurrentUserName.toLower();
     return name == QLatin1String("velmar") || name == QLatin1String("brenmoor");
+}
+
+void SetFileReadOnly(const QString& path, bool readOnly, bool force) {
+    SetFileReadOnly(path, readOnly, force, runState().NoReadOnly);
 }
 
 } // namespace krtp

@@ -1,0 +1,5 @@
+# Sources of src/accounts: core sources never include Qt Widgets; windows and Qt implementations live in gui/.
+krtp_core_sources(
+  accounts/accountfile.cpp
+  accounts/accountfile.h
+)

@@ -1,0 +1,29 @@
+# Sources of src/app: core sources never include Qt Widgets; windows and Qt implementations live in gui/.
+krtp_core_sources(
+  app/localfolder.cpp
+  app/localfolder.h
+  app/login.cpp
+  app/login.h
+  app/mainmenu.cpp
+  app/mainmenu.h
+  app/startup.cpp
+  app/startup.h
+  app/startupsequence.cpp
+  app/startupsequence.h
+)
+krtp_gui_sources(
+  app/gui/application.cpp
+  app/gui/application.h
+  app/gui/frmlogin.cpp
+  app/gui/frmlogin.h
+  app/gui/frmmainmenu.cpp
+  app/gui/frmmainmenu.h
+  app/gui/frmsetlocaldir.cpp
+  app/gui/frmsetlocaldir.h
+  app/gui/frmsplash.cpp
+  app/gui/frmsplash.h
+  app/gui/guistartupwindows.cpp
+  app/gui/guistartupwindows.h
+  app/gui/mainmenuhooks.cpp
+  app/gui/mainmenuhooks.h
+)

@@ -1,0 +1,9 @@
+# Sources of krtp-cli: one file per subcommand, on the core library only.
+krtp_cli_sources(
+  cli/clicommand.h
+  cli/cmd_accountfile.cpp
+  cli/cmd_ftp.cpp
+  cli/cmd_store.cpp
+  cli/cmd_whoami.cpp
+  cli/main.cpp
+)

@@ -1,0 +1,33 @@
+# Sources of src/filestore: core sources never include Qt Widgets; windows and Qt implementations live in gui/.
+krtp_core_sources(
+  filestore/catalogue.cpp
+  filestore/catalogue.h
+  filestore/checkin.cpp
+  filestore/checkinchoices.cpp
+  filestore/checkinchoices.h
+  filestore/checkout.cpp
+  filestore/clsfiledetails.h
+  filestore/filelistmodel.cpp
+  filestore/filelistmodel.h
+  filestore/filestatus.cpp
+  filestore/filestatus.h
+  filestore/filestore.cpp
+  filestore/filestore.h
+  filestore/getlatest.cpp
+  filestore/openfile.cpp
+  filestore/preview.cpp
+  filestore/preview.h
+  filestore/storeexchange.cpp
+  filestore/storeexchange.h
+  filestore/storeoperations.cpp
+  filestore/storeoperations.h
+)
+krtp_gui_sources(
+  filestore/gui/filelistview.cpp
+  filestore/gui/filelistview.h
+  filestore/gui/frmcheckin.cpp
+  filestore/gui/frmcheckin.h
+  filestore/gui/frmfilelist.cpp
+  filestore/gui/frmfilelist.h
+  filestore/gui/filestore.qrc
+)
