@@ -1,16 +1,19 @@
 #include "app/gui/mainmenuhooks.h"
 
+#include "accounts/gui/frmusers.h"
 #include "app/gui/frmmainmenu.h"
 #include "filestore/gui/frmfilelist.h"
+#include "sitetools/gui/frmpostnews.h"
 
 namespace krtp {
 
 // Each tool window is connected to its main-menu button here once it exists; a button without an
-// opener stays disabled. Still to come: the site explorer (openWebPage), the news poster
-// (openPostNews), the accounts window (openUsers) and the out-of-date files window that "Levels"
-// shows after the rebuild when files are outdated.
+// opener stays disabled. Still to come: the site explorer (openWebPage) and the out-of-date files
+// window that "Levels" shows after the rebuild when files are outdated.
 void ConnectMainMenuWindows(frmMainMenu& menu) {
     menu.openFileList = [] { frmFileList::ShowFileList(); };
+    menu.openPostNews = [] { frmPostNews::ShowPostNews(); };
+    menu.openUsers = [] { frmUsers::ShowUsers(); };
 }
 
 } // namespace krtp
