@@ -1,8 +1,6 @@
 // News composition without a host: the page list, the date and time, filling a template and
 // inserting the item into a page of any encoding.
-#include "config/runstate.h"
 #include "sitetools/newspages.h"
-#include "sitetools/newsposter.h"
 #include "testmain.h"
 
 #include <QTest>
@@ -177,21 +175,6 @@ private slots:
         QFETCH(QString, path);
         QFETCH(bool, usable);
         QCOMPARE(SitePathError(path).isEmpty(), usable);
-    }
-
-    void insertedTexts() {
-        QCOMPARE(NewMemberText(QStringLiteral("Dovrin")),
-                 QStringLiteral("\r\n<b>KR Welcomes Dovrin to the KR Team!</b>"));
-        QCOMPARE(HyperlinkText(QStringLiteral("http://h/a.html"), true, QStringLiteral("click here")),
-                 QStringLiteral("<a href=\"http://h/a.html\" target=\"_TOP\">click here</a>"));
-        QCOMPARE(HyperlinkText(QStringLiteral("a.html"), false, QStringLiteral("A")),
-                 QStringLiteral("<a href=\"a.html\">A</a>"));
-        QCOMPARE(ImageText(QStringLiteral("http://h/bob.gif")),
-                 QStringLiteral("<img src=\"http://h/bob.gif\" border=\"0\">"));
-        runState().CurrentUserName = QStringLiteral("Bob");
-        QCOMPARE(NewsPoster::NameGifPath(), QStringLiteral("bob.gif"));
-        QCOMPARE(NewsPoster::NameGifMirrorPath(QStringLiteral("img/bob.gif")),
-                 QStringLiteral("VelmarFTP/img/bob.gif"));
     }
 };
 
