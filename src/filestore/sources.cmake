@@ -2,6 +2,10 @@
 krtp_core_sources(
   filestore/catalogue.cpp
   filestore/catalogue.h
+  filestore/catalogueedit.cpp
+  filestore/catalogueedit.h
+  filestore/cataloguelock.cpp
+  filestore/cataloguelock.h
   filestore/checkin.cpp
   filestore/checkinchoices.cpp
   filestore/checkinchoices.h
