@@ -13,7 +13,6 @@
 
 #include <QDeadlineTimer>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -21,6 +20,7 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
 using namespace krtp;

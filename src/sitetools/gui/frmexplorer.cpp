@@ -17,13 +17,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
-#include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTreeView>
 #include <QTreeWidget>
 
 namespace krtp {
@@ -92,15 +93,18 @@ frmExplorer::~frmExplorer() = default;
 void frmExplorer::buildButtons() {
     picButtonBar = new QWidget(m_central);
     picButtonBar->setObjectName(QStringLiteral("picButtonBar"));
-    auto* grid = new QHBoxLayout(picButtonBar);
+    // Two rows of six: every caption shows in full on a window of ordinary width.
+    auto* grid = new QGridLayout(picButtonBar);
     grid->setContentsMargins(4, 4, 4, 4);
     grid->setSpacing(3);
+    int count = 0;
     const auto button = [&](QPushButton*& b, const char* name, const char* caption, const char* tip) {
         b = new QPushButton(QString::fromLatin1(caption), picButtonBar);
         b->setObjectName(QLatin1String(name));
         if (tip)
             b->setToolTip(QString::fromLatin1(tip));
-        grid->addWidget(b);
+        grid->addWidget(b, count / 6, count % 6);
+        ++count;
     };
     button(cmdDownload, "cmdDownload", "Download File(s)",
            "click here to download all of the selected files from the server");
@@ -130,8 +134,7 @@ void frmExplorer::buildButtons() {
            "click on this button to select all of the files in the current folder");
     button(cmdExplorer, "cmdExplorer", "Explorer", nullptr);
     button(cmdPreviewPAne, "cmdPreviewPAne", "Preview Pane", nullptr);
-    grid->addStretch(1);
-    // Long captions wrap the bar onto the window's width in LayOut.
+    grid->setColumnStretch(6, 1);
     picButtonBar->setFixedHeight(picButtonBar->sizeHint().height());
 
     connect(cmdDownload, &QPushButton::clicked, m_actions, &ExplorerActions::Download);
@@ -167,15 +170,13 @@ void frmExplorer::buildViews() {
         }
     });
 
-    lvwExplorer = new QListView(m_central);
+    // One column of names: rows of one height keep folders of thousands of files quick to fill.
+    lvwExplorer = new QTreeView(m_central);
     lvwExplorer->setObjectName(QStringLiteral("lvwExplorer"));
     lvwExplorer->setModel(&m_explorer->files());
-    lvwExplorer->setViewMode(QListView::ListMode);
-    lvwExplorer->setFlow(QListView::TopToBottom);
-    lvwExplorer->setWrapping(true);
-    lvwExplorer->setResizeMode(QListView::Adjust);
-    lvwExplorer->setUniformItemSizes(true);
-    lvwExplorer->setLayoutMode(QListView::Batched);
+    lvwExplorer->setRootIsDecorated(false);
+    lvwExplorer->setUniformRowHeights(true);
+    lvwExplorer->setHeaderHidden(true);
     lvwExplorer->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvwExplorer->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvwExplorer->viewport()->installEventFilter(this);
@@ -278,7 +279,7 @@ void frmExplorer::connectModel() {
         if (row >= 0)
             lvwExplorer->scrollTo(m_explorer->files().index(row, 0));
     });
-    connect(lvwExplorer, &QListView::clicked, this, [this](const QModelIndex& index) {
+    connect(lvwExplorer, &QTreeView::clicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
             FileClicked(m_explorer->files().at(index.row()).key);
     });

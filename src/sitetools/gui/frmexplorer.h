@@ -7,10 +7,10 @@
 
 class QAction;
 class QFrame;
-class QListView;
 class QMenu;
 class QPushButton;
 class QTreeWidget;
+class QTreeView;
 class QTreeWidgetItem;
 
 namespace krtp {
@@ -79,7 +79,7 @@ public:
     QPushButton* cmdPreviewPAne = nullptr;
     QTreeWidget* tvwExplorer = nullptr;
     QFrame* picResize1 = nullptr;
-    QListView* lvwExplorer = nullptr;
+    QTreeView* lvwExplorer = nullptr;
     QFrame* picResize2 = nullptr;
     QWidget* picPreview = nullptr;
     WebPreview* webPreview = nullptr;
