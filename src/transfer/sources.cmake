@@ -7,3 +7,7 @@ krtp_core_sources(
   transfer/transferroutines.cpp
   transfer/transferroutines.h
 )
+krtp_gui_sources(
+  transfer/gui/transferprogress.cpp
+  transfer/gui/transferprogress.h
+)

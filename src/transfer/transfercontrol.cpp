@@ -174,8 +174,15 @@ private:
         auto* w = static_cast<TransferWorker*>(self);
         if (type == CURLINFO_HEADER_OUT) {
             ++w->m_commands;
+            w->m_exchanges.append({QByteArray(data, qsizetype(size)).trimmed(), QByteArray()});
             w->advance(StateRequestSent);
         } else if (type == CURLINFO_HEADER_IN) {
+            // The first final reply after a command answers it (1xx replies only announce a transfer).
+            const QByteArray line = QByteArray(data, qsizetype(size)).trimmed();
+            if (!w->m_exchanges.isEmpty() && w->m_exchanges.last().reply.isEmpty() && line.size() >= 3 &&
+                line[0] >= '2' && line[0] <= '5' && std::isdigit(uchar(line[1])) &&
+                std::isdigit(uchar(line[2])) && (line.size() == 3 || line[3] == ' '))
+                w->m_exchanges.last().reply = line;
             if (size >= 4 && std::memcmp(data, "220 ", 4) == 0) {
                 ++w->m_greetings;
                 w->advance(StateConnected);
@@ -231,6 +238,7 @@ private:
             curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, job.settings.useProxy ? 1L : 0L);
         }
         m_headers.clear();
+        m_exchanges.clear();
         m_body.clear();
         m_lastProgress = -1;
         m_progressTimer.start();
@@ -362,15 +370,20 @@ private:
         if (!ok)
             return false;
         m_sessionOpen = true;
-        // The last final reply lines ("ddd text") answer the commands, in order; the first refusal counts.
-        QList<QByteArray> finals;
-        for (const QByteArray& line : m_headers)
-            if (line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1])) &&
-                std::isdigit(uchar(line[2])) && (line.size() == 3 || line[3] == ' '))
-                finals << line;
-        for (const QByteArray& reply : finals.mid(std::max<qsizetype>(0, finals.size() - commands.size())))
-            if (reply[0] == '4' || reply[0] == '5')
+        // Each command is judged by its own reply; the first refusal counts. libcurl may send commands
+        // of its own after the quoted ones (a CWD back to the URL's folder after a file transfer), so
+        // the last replies need not be ours.
+        qsizetype from = 0;
+        for (const QString& c : commands) {
+            const QByteArray sent = c.toUtf8();
+            while (from < m_exchanges.size() && m_exchanges[from].command != sent)
+                ++from;
+            if (from == m_exchanges.size())
+                return fail(r, QStringLiteral("No reply from the host to ") + c);
+            const QByteArray& reply = m_exchanges[from++].reply;
+            if (reply.startsWith('4') || reply.startsWith('5'))
                 return fail(r, QString::fromUtf8(reply));
+        }
         return true;
     }
 
@@ -701,6 +714,11 @@ private:
     bool m_sessionOpen = false;
     bool m_noMlsd = false;
     QList<QByteArray> m_headers;
+    struct Exchange {
+        QByteArray command;
+        QByteArray reply;
+    };
+    QList<Exchange> m_exchanges; // commands sent in the running transfer and their final replies
     QByteArray m_body;
     QIODevice* m_file = nullptr;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
@@ -849,6 +867,7 @@ bool TransferControl::Execute(const QString& command) {
     TransferWorker* w = d->worker;
     QMetaObject::invokeMethod(
         w, [w, job, finish] { finish(w->run(job)); }, Qt::QueuedConnection);
+    emit commandStarted(command);
     return true;
 }
 

@@ -93,7 +93,10 @@ public:
 
 signals:
     void StateChanged(int state);
+    // Bytes moved by the running file transfer; total is 0 when the host did not say.
     void progress(qint64 done, qint64 total);
+    // A command was accepted by Execute (the text as given), for displays of what is under way.
+    void commandStarted(const QString& command);
 
 private:
     class Private;

@@ -8,6 +8,7 @@
 #include "app/login.h"
 #include "config/siteconfig.h"
 #include "scripteddialogs.h"
+#include "sitetools/editfile.h"
 #include "testfiles.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
@@ -455,6 +456,38 @@ private slots:
         QCOMPARE(edited.size(), 1);
         QVERIFY(closeAnswering(w, d, Dialogs::No));
         frmUsers::EditFile = nullptr;
+    }
+
+    // The application connects the site tools' editor: the access list is downloaded, edited and sent
+    // back with its backup.
+    void webSiteAccessThroughTheEditor() {
+        ScriptedDialogs d;
+        fx.host.write(QStringLiteral("krg/Bob.dat"), "*full access*");
+        frmMainMenu menu;
+        ConnectMainMenuWindows(menu);
+        QStringList opened;
+        EditWindowHooks hooks;
+        hooks.showModal = [&](EditSession& session, QObject*) {
+            opened << session.path() << session.text();
+            session.setText(QStringLiteral("news/\r\n*add files*"));
+            QCOMPARE(session.send(), EditSession::Send::Sent);
+        };
+        SetEditWindowHooks(hooks);
+        const auto restore = qScopeGuard([] {
+            SetEditWindowHooks({});
+            frmUsers::EditFile = nullptr;
+        });
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        w.lvwFileList->setCurrentRow(3);
+        QVERIFY(w.cmdWebAccess->isEnabled());
+        w.cmdWebAccess->click();
+        QCOMPARE(opened, (QStringList{QStringLiteral("krg\\Bob.dat"), QStringLiteral("*full access*")}));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")), QByteArray("news/\r\n*add files*"));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat.backup")), QByteArray("*full access*"));
+        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QVERIFY(d.unexpected().isEmpty());
     }
 
     void mainMenuOpensTheWindowForAdministrators() {

@@ -3,6 +3,7 @@
 #include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
+#include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 
 #include <QDockWidget>
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -259,6 +261,36 @@ private slots:
         w.LayOut();
         clickEntry(w, QStringLiteral("gone.html"));
         QCOMPARE(w.txtPreview->toPlainText(), QStringLiteral("No Preview Availble: page.html"));
+        w.store().Shutdown();
+    }
+
+    void transfersShowTheirProgress() {
+        frmFileList w;
+        w.show();
+        QVERIFY(w.prgTransfer->isHidden());
+        // Commands that move no file show nothing.
+        emit w.inet->commandStarted(QStringLiteral("cd /krg"));
+        emit w.inet->progress(10, 0);
+        QVERIFY(w.prgTransfer->isHidden());
+        emit w.inet->commandStarted(QStringLiteral("GET \"my page.html\" \"my page.html\""));
+        QVERIFY(w.prgTransfer->isVisible());
+        emit w.inet->progress(3 * 1024 * 1024, 0);
+        QVERIFY2(
+            w.prgTransfer->lblTransfer->text().startsWith(QLatin1String("Downloading my page.html: 3.0 MB")),
+            qPrintable(w.prgTransfer->lblTransfer->text()));
+        emit w.inet->StateChanged(StateResponseCompleted);
+        QVERIFY(w.prgTransfer->isHidden());
+        emit w.inet->commandStarted(QStringLiteral("send notes.txt"));
+        emit w.inet->progress(512, 2048);
+        QCOMPARE(w.prgTransfer->lblTransfer->text().left(43),
+                 QStringLiteral("Uploading notes.txt: 512 bytes of 2 KB"));
+        QCOMPARE(TransferProgress::LineText(QStringLiteral("Uploading"), QStringLiteral("a.zip"), 5LL << 20,
+                                            200LL << 20, 2.5 * 1024 * 1024),
+                 QStringLiteral("Uploading a.zip: 5.0 MB of 200.0 MB at 2.5 MB/s"));
+        w.prgTransfer->cmdCancel->click();
+        QVERIFY(!w.prgTransfer->cmdCancel->isEnabled());
+        emit w.inet->StateChanged(StateError);
+        QVERIFY(w.prgTransfer->isHidden());
         w.store().Shutdown();
     }
 
