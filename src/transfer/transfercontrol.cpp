@@ -3,6 +3,7 @@
 #include "config/runstate.h"
 #include "config/siteconfig.h"
 #include "transfer/ftpcommand.h"
+#include "transfer/listingparser.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -391,66 +392,6 @@ private:
         return ok;
     }
 
-    // One MLST/MLSD line: "modify=...;size=3;type=file; name". Returns the type fact in lower case
-    // ("file", "dir", "cdir", "pdir") and the name, or false for a line without facts.
-    static bool parseFacts(const QByteArray& line, QByteArray& type, QString& name) {
-        const qsizetype sp = line.indexOf(' ');
-        if (sp <= 0)
-            return false;
-        type.clear();
-        for (const QByteArray& fact : line.left(sp).split(';'))
-            if (fact.toLower().startsWith("type="))
-                type = fact.mid(5).toLower();
-        if (type.isEmpty())
-            return false;
-        name = QString::fromUtf8(line.mid(sp + 1));
-        return true;
-    }
-
-    static QByteArray formatMlsd(const QByteArray& body) {
-        QByteArray out;
-        QByteArray type;
-        QString name;
-        for (const QByteArray& raw : body.split('\n')) {
-            if (!parseFacts(raw.endsWith('\r') ? raw.chopped(1) : raw, type, name) || type == "cdir" ||
-                type == "pdir")
-                continue;
-            out += name.toUtf8();
-            if (type == "dir")
-                out += '/';
-            out += "\r\n";
-        }
-        return out;
-    }
-
-    // A Unix-style LIST, for hosts without MLSD: name is everything after the eighth field.
-    static QByteArray formatList(const QByteArray& body) {
-        QByteArray out;
-        for (const QByteArray& raw : body.split('\n')) {
-            const QByteArray line = raw.endsWith('\r') ? raw.chopped(1) : raw;
-            if (line.isEmpty() || line.startsWith("total "))
-                continue;
-            qsizetype pos = 0;
-            for (int field = 0; field < 8 && pos >= 0; ++field) {
-                while (pos < line.size() && line[pos] == ' ')
-                    ++pos;
-                pos = line.indexOf(' ', pos);
-            }
-            if (pos < 0)
-                continue;
-            QByteArray name = line.mid(pos + 1);
-            if (line.startsWith('l') && name.contains(" -> "))
-                name = name.left(name.indexOf(" -> "));
-            if (name == "." || name == "..")
-                continue;
-            out += name;
-            if (line.startsWith('d'))
-                out += '/';
-            out += "\r\n";
-        }
-        return out;
-    }
-
     static bool unsupported(const QString& error) {
         return error.startsWith(QLatin1String("500")) || error.startsWith(QLatin1String("502")) ||
                error.startsWith(QLatin1String("504"));
@@ -462,7 +403,7 @@ private:
         r.error.clear();
         if (!listing(job, QStringLiteral("LIST ") + path, r))
             return false;
-        r.reply = formatList(m_body);
+        r.reply = FormatUnixListing(m_body);
         return true;
     }
 
@@ -478,7 +419,7 @@ private:
     bool listFolder(const Job& job, const QString& folder, Result& r) {
         if (!m_noMlsd) {
             if (listing(job, QStringLiteral("MLSD ") + folder, r)) {
-                r.reply = formatMlsd(m_body);
+                r.reply = FormatMachineListing(m_body);
                 return true;
             }
             if (!mlsxUnsupported(r))
@@ -497,7 +438,8 @@ private:
                 QByteArray type;
                 QString name;
                 for (const QByteArray& line : m_headers)
-                    if (!line.isEmpty() && !std::isdigit(uchar(line[0])) && parseFacts(line, type, name))
+                    if (!line.isEmpty() && !std::isdigit(uchar(line[0])) &&
+                        ParseMachineListingLine(line, type, name))
                         break;
                 if (type == "dir" || type == "cdir")
                     return listFolder(job, path, r);
