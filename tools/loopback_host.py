@@ -14,15 +14,90 @@ import os
 import signal
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
 
 
 class QuietHTTPHandler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
+
+
+def cutting_dtp(base, after, session):
+    """A data handler that cuts a download after `after` bytes: the host answers 426, or with
+    `session` drops the control connection too, without any reply (a host or network that died)."""
+    class Cutting(base):
+        def use_sendfile(self):
+            return False  # every byte goes through send() below
+
+        def send(self, data):
+            if not self.receive and self.get_transmitted_bytes() >= after:
+                channel = self.cmd_channel
+                if session:
+                    self._resp = None
+                    self.close()
+                    channel.close()
+                else:
+                    self._resp = ("426 Connection closed; transfer aborted.", logging.debug)
+                    self.close()
+                return 0
+            return super().send(data)
+    return Cutting
+
+
+class FaultyHandler(FTPHandler):
+    """The handler's fault options; each is off unless the command line sets it."""
+    latency = 0.0
+    busy_retr = {}  # real path -> replies "450 busy" still to give
+    busy_lock = threading.Lock()
+    refuse_rename_over = False
+    drop_after = None  # a command carried out, then the control connection closed without a reply
+    close_before = None  # a command answered "421" without being carried out, then the connection closed
+    drop_lock = threading.Lock()
+    _dropping = False
+
+    def respond(self, resp, logfun=logging.debug):
+        if self._dropping:
+            self._dropping = False
+            self.close()
+            return
+        if self.latency:
+            time.sleep(self.latency)
+        super().respond(resp, logfun)
+
+    def process_command(self, cmd, *args, **kwargs):
+        if self.close_before and cmd == self.close_before:
+            with FaultyHandler.drop_lock:
+                if type(self).close_before == cmd:
+                    type(self).close_before = None
+                    self.respond("421 Service not available, closing control connection.")
+                    self.close_when_done()
+                    return
+        if self.drop_after and cmd == self.drop_after:
+            with FaultyHandler.drop_lock:
+                if type(self).drop_after == cmd:
+                    type(self).drop_after = None
+                    self._dropping = True
+        return super().process_command(cmd, *args, **kwargs)
+
+    def ftp_RETR(self, file):
+        with FaultyHandler.busy_lock:
+            left = self.busy_retr.get(os.path.realpath(file), 0)
+            if left > 0:
+                self.busy_retr[os.path.realpath(file)] = left - 1
+                self.respond("450 busy")
+                return
+        return super().ftp_RETR(file)
+
+    def ftp_RNTO(self, path):
+        if self.refuse_rename_over and self._rnfr and self.fs.lexists(path):
+            self._rnfr = None
+            self.respond("550 Cannot rename onto an existing file.")
+            return
+        return super().ftp_RNTO(path)
 
 
 def main():
@@ -40,6 +115,24 @@ def main():
                         help="close control connections idle for this many seconds")
     parser.add_argument("--no-mlsx", action="store_true",
                         help="behave as an older host without the MLST and MLSD commands")
+    parser.add_argument("--no-epsv", action="store_true",
+                        help="behave as a host without EPSV (\"500 ... not understood\")")
+    parser.add_argument("--cut-data-after", type=int, default=0,
+                        help="cut every download after this many bytes; the host replies 426")
+    parser.add_argument("--cut-session-after", type=int, default=0,
+                        help="cut every download after this many bytes with the control connection, "
+                             "without a reply")
+    parser.add_argument("--latency", type=int, default=0,
+                        help="delay every reply by this many milliseconds")
+    parser.add_argument("--busy-retr", action="append", default=[], metavar="N:PATH",
+                        help="answer the next N downloads of PATH (below the root) with \"450 busy\"")
+    parser.add_argument("--refuse-rename-over", action="store_true",
+                        help="refuse to rename onto an existing name")
+    parser.add_argument("--drop-after", metavar="VERB",
+                        help="carry out the next VERB command, then close the control connection "
+                             "without a reply")
+    parser.add_argument("--close-before", metavar="VERB",
+                        help="answer the next VERB command with 421 without carrying it out, and close")
     parser.add_argument("--stdin-watch", action="store_true",
                         help="stop when stdin reaches end of file")
     args = parser.parse_args()
@@ -54,19 +147,34 @@ def main():
         path = os.path.join(root, folder)
         os.makedirs(path, exist_ok=True)
         authorizer.override_perm(args.user, path, perm="elr", recursive=True)
-    handler = type("Handler", (FTPHandler,), {})
+    handler = type("Handler", (FaultyHandler,), {})
     handler.authorizer = authorizer
     handler.banner = "KRtp loopback host ready."
     handler.permit_foreign_addresses = False
     handler.timeout = args.idle_timeout
+    missing = set()
     if args.no_mlsx:
-        handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items()
-                              if k not in ("MLST", "MLSD")}
+        missing |= {"MLST", "MLSD"}
+    if args.no_epsv:
+        missing |= {"EPSV", "EPRT"}
+    if missing:
+        handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in missing}
+    dtp = DTPHandler
     if args.throttle > 0:
         dtp = type("Throttled", (ThrottledDTPHandler,), {})
         dtp.read_limit = args.throttle
         dtp.write_limit = args.throttle
-        handler.dtp_handler = dtp
+    if args.cut_data_after > 0 or args.cut_session_after > 0:
+        dtp = cutting_dtp(dtp, args.cut_session_after or args.cut_data_after, args.cut_session_after > 0)
+    handler.dtp_handler = dtp
+    handler.latency = args.latency / 1000.0
+    handler.busy_retr = {}
+    for item in args.busy_retr:
+        count, _, path = item.partition(":")
+        handler.busy_retr[os.path.realpath(os.path.join(root, path.lstrip("/")))] = int(count)
+    handler.refuse_rename_over = args.refuse_rename_over
+    handler.drop_after = args.drop_after.upper() if args.drop_after else None
+    handler.close_before = args.close_before.upper() if args.close_before else None
     ftp = ThreadedFTPServer(("127.0.0.1", args.ftp_port), handler)
 
     http_handler = functools.partial(QuietHTTPHandler, directory=root)

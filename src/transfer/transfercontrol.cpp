@@ -47,6 +47,8 @@ QString StateText(int state) {
 namespace {
 
 const char kBusyText[] = "The transfer control is still executing a command.";
+const char kControlInSettingsText[] =
+    "The host, account name, password or proxy setting contains a control character; nothing was sent.";
 
 void initCurlOnce() {
     static const bool ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -80,6 +82,11 @@ struct Result {
     int connections = 0;
     int commands = 0;
 };
+
+bool settingsHoldControlCharacter(const ConnectionSettings& s) {
+    return HasControlCharacter(s.host) || HasControlCharacter(s.user) || HasControlCharacter(s.password) ||
+           HasControlCharacter(s.proxy);
+}
 
 QString ftpUrlBase(const QString& host) {
     return QStringLiteral("ftp://") + host + QLatin1Char('/');
@@ -129,6 +136,7 @@ public:
     Result run(const Job& job) {
         m_commands = 0;
         m_connections = 0;
+        m_exchanges.clear();
         Result r = job.http ? runHttp(job) : runFtp(job);
         r.commands = m_commands;
         r.connections = m_connections;
@@ -175,8 +183,10 @@ private:
         auto* w = static_cast<TransferWorker*>(self);
         if (type == CURLINFO_HEADER_OUT) {
             ++w->m_commands;
+            w->sent(QByteArray(data, qsizetype(size)));
             w->advance(StateRequestSent);
         } else if (type == CURLINFO_HEADER_IN) {
+            w->received(QByteArray(data, qsizetype(size)).trimmed());
             if (size >= 4 && std::memcmp(data, "220 ", 4) == 0) {
                 ++w->m_greetings;
                 w->advance(StateConnected);
@@ -188,6 +198,62 @@ private:
             w->advance(StateReceivingResponse);
         }
         return 0;
+    }
+
+    // The commands of a job on the control connection, each with the host's final reply to it, so a
+    // failure is judged by the reply to the command that failed, never by an earlier harmless refusal
+    // (such as "500 EPSV not understood" before a fallback to PASV).
+    struct Exchange {
+        QByteArray verb;
+        QByteArray reply; // the final reply line (2xx to 5xx); empty while none came
+    };
+
+    void sent(const QByteArray& line) {
+        const qsizetype blank = line.indexOf(' ');
+        m_exchanges.append({(blank < 0 ? line.trimmed() : line.left(blank)).toUpper(), {}});
+    }
+
+    void received(const QByteArray& line) {
+        // Final replies only: "ddd text"; "1xx" announces a transfer, "ddd-" continues a reply.
+        if (line.size() < 3 || line[0] < '2' || line[0] > '5' || !std::isdigit(uchar(line[1])) ||
+            !std::isdigit(uchar(line[2])) || (line.size() > 3 && line[3] != ' '))
+            return;
+        if (m_exchanges.size() > m_performStart && m_exchanges.last().reply.isEmpty())
+            m_exchanges.last().reply = line;
+        else
+            m_unsolicited = line; // the greeting, or a reply nobody asked for
+    }
+
+    // The host's refusal of the command that failed: the final reply to the last command sent in
+    // this transfer (the greeting when none was sent), when it is 4xx or 5xx.
+    QByteArray refusal() const {
+        QByteArray reply = m_unsolicited;
+        for (qsizetype i = m_exchanges.size() - 1; i >= m_performStart; --i) {
+            const QByteArray& verb = m_exchanges[i].verb;
+            if (verb == "ABOR" || verb == "QUIT")
+                continue;
+            reply = m_exchanges[i].reply;
+            break;
+        }
+        return reply.startsWith('4') || reply.startsWith('5') ? reply : QByteArray();
+    }
+
+    // Whether a command of this job may have changed something on the host: sent, and neither refused
+    // nor cut off by the host's closing "421". Only a job for which this is false may run again.
+    bool mayHaveActed() const {
+        static const QByteArrayList harmless = {
+            "USER", "PASS", "ACCT", "PWD",  "XPWD", "CWD",  "CDUP", "TYPE", "MODE", "STRU", "PASV",
+            "EPSV", "PORT", "EPRT", "SIZE", "MDTM", "MLST", "MLSD", "LIST", "NLST", "RETR", "REST",
+            "NOOP", "SYST", "FEAT", "OPTS", "STAT", "HELP", "RNFR", "AUTH", "PBSZ", "PROT", "ABOR"};
+        for (const Exchange& e : m_exchanges) {
+            if (e.reply.startsWith("421"))
+                return false; // the host closes after a 421 and reads nothing more
+            if (harmless.contains(e.verb))
+                continue;
+            if (e.reply.isEmpty() || e.reply.startsWith('2') || e.reply.startsWith('3'))
+                return true;
+        }
+        return false;
     }
 
     // Emits the states between the current one and s, in order, never going back.
@@ -233,6 +299,8 @@ private:
         }
         m_headers.clear();
         m_body.clear();
+        m_performStart = m_exchanges.size();
+        m_unsolicited.clear();
         m_lastProgress = -1;
         m_progressTimer.start();
     }
@@ -272,24 +340,34 @@ private:
         if (rc == CURLE_OK)
             return true;
         const bool cancelled = rc == CURLE_ABORTED_BY_CALLBACK && m_cancel->load();
-        return fail(r, cancelled ? QStringLiteral("The command was cancelled.") : describe(rc), rc);
+        if (cancelled)
+            return fail(r, QStringLiteral("The command was cancelled."), 0, rc);
+        const QByteArray refused = refusal();
+        if (!refused.isEmpty())
+            return fail(r, QString::fromUtf8(refused), refused.left(3).toInt(), rc);
+        return fail(r, describe(rc), 0, rc);
     }
 
-    // Ends a failed command with its error text and, when the host refused, its reply code.
-    bool fail(Result& r, const QString& error, CURLcode rc = CURLE_OK) {
+    // Ends a failed command with its error text and, when the host refused it, the reply code.
+    bool fail(Result& r, const QString& error, int replyCode, CURLcode rc = CURLE_OK) {
         r.ok = false;
         r.error = error;
-        r.replyCode = 0;
-        if (error.size() >= 3 && error[0].isDigit() && error[1].isDigit() && error[2].isDigit())
-            r.replyCode = error.left(3).toInt();
+        r.replyCode = replyCode;
         // 421: the host is closing the connection (it says so when it drops an idle session).
         if ((r.replyCode == 0 || r.replyCode == 421) && m_ftp) {
             // The connection is gone or unusable: drop it, so the next command connects afresh
-            // instead of reusing a dead socket from libcurl's cache.
+            // instead of reusing a dead socket from libcurl's cache. The command runs again on the new
+            // connection only when it cannot have reached the host: a repeated delete or rename would
+            // report a failure for what was done, or do it twice.
             r.staleConnection = m_lastReused && m_sessionOpen &&
                                 (r.replyCode == 421 || rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR ||
                                  rc == CURLE_GOT_NOTHING || rc == CURLE_FTP_WEIRD_SERVER_REPLY ||
-                                 rc == CURLE_WEIRD_SERVER_REPLY);
+                                 rc == CURLE_WEIRD_SERVER_REPLY) &&
+                                !mayHaveActed();
+            if (m_lastReused && m_sessionOpen && !r.staleConnection && r.replyCode == 0)
+                r.error +=
+                    QStringLiteral(" (the connection was lost after the command was sent: the host may "
+                                   "have carried it out)");
             dropFtp();
         }
         return false;
@@ -307,13 +385,8 @@ private:
         m_sessionOpen = false;
     }
 
-    // The host's own words when it refused, else libcurl's description.
+    // libcurl's description of a failure the host did not answer with a refusal.
     QString describe(CURLcode rc) const {
-        for (qsizetype i = m_headers.size() - 1; i >= 0; --i) {
-            const QByteArray& line = m_headers[i];
-            if (line.size() >= 3 && (line[0] == '4' || line[0] == '5') && std::isdigit(uchar(line[1])))
-                return QString::fromUtf8(line);
-        }
         QString text = QString::fromUtf8(m_errorBuffer);
         if (text.isEmpty())
             text = QString::fromUtf8(curl_easy_strerror(rc));
@@ -371,7 +444,7 @@ private:
                 finals << line;
         for (const QByteArray& reply : finals.mid(std::max<qsizetype>(0, finals.size() - commands.size())))
             if (reply[0] == '4' || reply[0] == '5')
-                return fail(r, QString::fromUtf8(reply));
+                return fail(r, QString::fromUtf8(reply), reply.left(3).toInt());
         return true;
     }
 
@@ -643,6 +716,9 @@ private:
     bool m_sessionOpen = false;
     bool m_noMlsd = false;
     QList<QByteArray> m_headers;
+    QList<Exchange> m_exchanges;
+    qsizetype m_performStart = 0; // the first exchange of the running transfer
+    QByteArray m_unsolicited;
     QByteArray m_body;
     QIODevice* m_file = nullptr;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
@@ -742,11 +818,15 @@ bool TransferControl::Execute(const QString& command) {
     job.currentFolder = d->currentFolder;
     job.connectSeconds = d->connectSeconds;
     job.stallSeconds = d->stallSeconds;
-    // Local names resolve against the working directory at the time of the call.
-    if (job.command.verb == QLatin1String("GET")) {
+    if (job.command.error.isEmpty() && settingsHoldControlCharacter(job.settings))
+        job.command.error = QLatin1String(kControlInSettingsText);
+    // Local names resolve against the working directory at the time of the call. A refused command
+    // (such as "get" without a name) has no arguments to resolve.
+    const bool understood = job.command.error.isEmpty();
+    if (understood && job.command.verb == QLatin1String("GET")) {
         const QStringList& a = job.command.args;
         job.localA = QDir::current().absoluteFilePath(a.size() > 1 ? a[1] : baseName(a[0]));
-    } else if (job.command.verb == QLatin1String("PUT")) {
+    } else if (understood && job.command.verb == QLatin1String("PUT")) {
         job.localA = QDir::current().absoluteFilePath(job.command.args[0]);
     }
     d->busy = true;
@@ -817,6 +897,13 @@ QByteArray TransferControl::OpenURL(const QString& url, QString* error) {
     job.url = url;
     job.settings = {RemoteHost, UserName, Password, Proxy,
                     AccessType == AccessNamedProxy && !Proxy.isEmpty()};
+    if (HasControlCharacter(url) || HasControlCharacter(job.settings.proxy)) {
+        d->lastOk = false;
+        d->lastError = QStringLiteral("The address contains a control character; nothing was sent.");
+        if (error)
+            *error = d->lastError;
+        return {};
+    }
     job.connectSeconds = d->connectSeconds;
     job.stallSeconds = d->stallSeconds;
     d->busy = true;

@@ -35,6 +35,26 @@ bool copyTree(const QString& from, const QString& to) {
     return true;
 }
 
+QStringList LoopbackHost::Faults::arguments() const {
+    QStringList args;
+    if (noEpsv)
+        args << QStringLiteral("--no-epsv");
+    if (cutAfter > 0)
+        args << (cutSession ? QStringLiteral("--cut-session-after") : QStringLiteral("--cut-data-after"))
+             << QString::number(cutAfter);
+    if (latencyMs > 0)
+        args << QStringLiteral("--latency") << QString::number(latencyMs);
+    for (const auto& [path, count] : busy)
+        args << QStringLiteral("--busy-retr") << QString::number(count) + QLatin1Char(':') + path;
+    if (refuseRenameOver)
+        args << QStringLiteral("--refuse-rename-over");
+    if (!dropAfter.isEmpty())
+        args << QStringLiteral("--drop-after") << dropAfter;
+    if (!closeBefore.isEmpty())
+        args << QStringLiteral("--close-before") << closeBefore;
+    return args;
+}
+
 LoopbackHost::LoopbackHost() = default;
 
 LoopbackHost::~LoopbackHost() {
@@ -78,6 +98,7 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
         args << QStringLiteral("--idle-timeout") << QString::number(m_idleTimeout);
     if (m_throttle > 0)
         args << QStringLiteral("--throttle") << QString::number(m_throttle);
+    args << m_faults.arguments();
     m_process->start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_process->waitForStarted(10000)) {
         if (error)

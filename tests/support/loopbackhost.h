@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,26 @@ public:
     void setIdleTimeout(int seconds) { m_idleTimeout = seconds; }
     // Behave as an older host without MLST/MLSD; takes effect at the next start().
     void setWithoutMachineListings(bool on) { m_noMlsx = on; }
+    // Fault options; each takes effect at the next start().
+    // Behave as a host without EPSV/EPRT ("500 ... not understood").
+    void setWithoutEpsv(bool on) { m_faults.noEpsv = on; }
+    // Cut every download after this many bytes (0: never): the host replies 426, or with withSession
+    // drops the control connection too, without a reply.
+    void setCutDownloadsAfter(int bytes, bool withSession = false) {
+        m_faults.cutAfter = bytes;
+        m_faults.cutSession = withSession;
+    }
+    // Delay every reply of the host by this many milliseconds.
+    void setReplyLatency(int ms) { m_faults.latencyMs = ms; }
+    // Answer the next `count` downloads of a file (path below the root) with "450 busy".
+    void addBusyDownloads(const QString& relative, int count) { m_faults.busy << qMakePair(relative, count); }
+    // Refuse to rename onto an existing name, as some hosts do.
+    void setRefuseRenameOver(bool on) { m_faults.refuseRenameOver = on; }
+    // Carry out the next command with this verb (e.g. "RNTO"), then close the control connection
+    // without a reply.
+    void setDropAfter(const QString& verb) { m_faults.dropAfter = verb; }
+    // Answer the next command with this verb "421" without carrying it out, and close the connection.
+    void setCloseBefore(const QString& verb) { m_faults.closeBefore = verb; }
     void stop();
     bool running() const;
 
@@ -58,6 +80,17 @@ private:
     QStringList m_readOnly;
     int m_idleTimeout = 0;
     bool m_noMlsx = false;
+    struct Faults {
+        bool noEpsv = false;
+        int cutAfter = 0;
+        bool cutSession = false;
+        int latencyMs = 0;
+        QList<QPair<QString, int>> busy;
+        bool refuseRenameOver = false;
+        QString dropAfter;
+        QString closeBefore;
+        QStringList arguments() const;
+    } m_faults;
 };
 
 // Copies a folder tree; false on the first failure.
