@@ -3,16 +3,24 @@
 
 Prints one JSON line {"ftp": port, "http": port} once both servers listen, then serves
 until stdin closes or the process is terminated. Must run with Debian's /usr/bin/python3,
-which has pyftpdlib.
+which has pyftpdlib (and python3-openssl for --tls). With --tls the line also names the CA
+file of the certificate made at start ("ca") and the host key's pin ("pin", as curl takes it),
+and the HTTP server speaks HTTPS.
 """
 import argparse
+import base64
+import datetime
+import hashlib
+import ipaddress
 import functools
 import http.server
 import json
 import logging
 import os
 import signal
+import ssl
 import sys
+import tempfile
 import threading
 import time
 
@@ -48,8 +56,75 @@ def cutting_dtp(base, after, session):
     return Cutting
 
 
-class FaultyHandler(FTPHandler):
-    """The handler's fault options; each is off unless the command line sets it."""
+def make_certificates(folder, name):
+    """A test CA and a host certificate it signed for `name` (an IP address or a host name).
+    Returns the paths of the CA, the host certificate and key, and the pin of the host key."""
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization
+    from cryptography.hazmat.primitives.asymmetric import ec
+    from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
+
+    now = datetime.datetime.utcnow()
+    start, end = now - datetime.timedelta(hours=1), now + datetime.timedelta(days=2)
+    ca_key = ec.generate_private_key(ec.SECP256R1())
+    ca_name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "KRtp loopback test CA")])
+    ca = (x509.CertificateBuilder().subject_name(ca_name).issuer_name(ca_name)
+          .public_key(ca_key.public_key()).serial_number(x509.random_serial_number())
+          .not_valid_before(start).not_valid_after(end)
+          .add_extension(x509.BasicConstraints(ca=True, path_length=0), critical=True)
+          .add_extension(x509.KeyUsage(digital_signature=True, content_commitment=False,
+                                       key_encipherment=False, data_encipherment=False,
+                                       key_agreement=False, key_cert_sign=True, crl_sign=True,
+                                       encipher_only=False, decipher_only=False), critical=True)
+          .add_extension(x509.SubjectKeyIdentifier.from_public_key(ca_key.public_key()),
+                         critical=False)
+          .sign(ca_key, hashes.SHA256()))
+    key = ec.generate_private_key(ec.SECP256R1())
+    try:
+        alt = x509.IPAddress(ipaddress.ip_address(name))
+    except ValueError:
+        alt = x509.DNSName(name)
+    cert = (x509.CertificateBuilder()
+            .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, name)]))
+            .issuer_name(ca_name).public_key(key.public_key())
+            .serial_number(x509.random_serial_number())
+            .not_valid_before(start).not_valid_after(end)
+            .add_extension(x509.SubjectAlternativeName([alt]), critical=False)
+            .add_extension(x509.BasicConstraints(ca=False, path_length=None), critical=True)
+            .add_extension(x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), critical=False)
+            .add_extension(x509.AuthorityKeyIdentifier.from_issuer_public_key(ca_key.public_key()),
+                           critical=False)
+            .sign(ca_key, hashes.SHA256()))
+    paths = {k: os.path.join(folder, k + ".pem") for k in ("ca", "cert", "key")}
+    with open(paths["ca"], "wb") as f:
+        f.write(ca.public_bytes(serialization.Encoding.PEM))
+    with open(paths["cert"], "wb") as f:
+        f.write(cert.public_bytes(serialization.Encoding.PEM))
+    with open(paths["key"], "wb") as f:
+        f.write(key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
+                                  serialization.NoEncryption()))
+    spki = key.public_key().public_bytes(serialization.Encoding.DER,
+                                         serialization.PublicFormat.SubjectPublicKeyInfo)
+    pin = "sha256//" + base64.b64encode(hashlib.sha256(spki).digest()).decode()
+    return paths["ca"], paths["cert"], paths["key"], pin
+
+
+def tls_handlers():
+    """pyftpdlib's TLS handlers, with the data handler fixed for curl: while its TLS handshake is
+    pending it must stay readable, or pyftpdlib 1.5.7 closes a download's data connection before
+    the handshake ends."""
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+
+    class DataHandler(TLS_DTPHandler):
+        def readable(self):
+            return self._ssl_accepting or super().readable()
+
+    return TLS_FTPHandler, DataHandler
+
+
+class FaultyHandler:
+    """The handler's fault options; each is off unless the command line sets it. Mixed into
+    pyftpdlib's FTPHandler or TLS_FTPHandler."""
     latency = 0.0
     busy_retr = {}  # real path -> replies "450 busy" still to give
     busy_lock = threading.Lock()
@@ -58,6 +133,15 @@ class FaultyHandler(FTPHandler):
     close_before = None  # a command answered "421" without being carried out, then the connection closed
     drop_lock = threading.Lock()
     _dropping = False
+    command_log = None  # a file that receives every command line (passwords masked)
+    log_lock = threading.Lock()
+
+    def pre_process_command(self, line, cmd, arg):
+        if self.command_log:
+            shown = cmd + (" ****" if cmd == "PASS" else (" " + arg if arg else ""))
+            with FaultyHandler.log_lock, open(self.command_log, "a", encoding="utf-8") as f:
+                f.write(shown + "\n")
+        return super().pre_process_command(line, cmd, arg)
 
     def respond(self, resp, logfun=logging.debug):
         if self._dropping:
@@ -102,9 +186,12 @@ class FaultyHandler(FTPHandler):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--root", required=True)
-    parser.add_argument("--user", required=True)
-    parser.add_argument("--password", required=True)
+    parser.add_argument("--root")
+    parser.add_argument("--user")
+    parser.add_argument("--password")
+    parser.add_argument("--make-certificates", metavar="DIR",
+                        help="only make a test CA and a host certificate (for --tls-name) in DIR, "
+                             "print their paths and the key's pin as JSON, and end")
     parser.add_argument("--ftp-port", type=int, default=0)
     parser.add_argument("--http-port", type=int, default=0)
     parser.add_argument("--throttle", type=int, default=0,
@@ -133,9 +220,24 @@ def main():
                              "without a reply")
     parser.add_argument("--close-before", metavar="VERB",
                         help="answer the next VERB command with 421 without carrying it out, and close")
+    parser.add_argument("--tls", choices=("off", "offer", "require"), default="off",
+                        help="FTPS (explicit, AUTH TLS): offered, or required before login and for "
+                             "data; the HTTP server then speaks HTTPS")
+    parser.add_argument("--tls-name", default="127.0.0.1",
+                        help="the name the host certificate is made for (another one than the "
+                             "address makes a certificate with the wrong host name)")
+    parser.add_argument("--tls-dir", help="where the certificate files go (default: a new "
+                                          "temporary folder)")
+    parser.add_argument("--command-log", help="append every command received to this file")
     parser.add_argument("--stdin-watch", action="store_true",
                         help="stop when stdin reaches end of file")
     args = parser.parse_args()
+    if args.make_certificates:
+        ca, cert, key, pin = make_certificates(args.make_certificates, args.tls_name)
+        print(json.dumps({"ca": ca, "cert": cert, "key": key, "pin": pin}), flush=True)
+        return
+    if not (args.root and args.user and args.password):
+        parser.error("--root, --user and --password are required")
 
     logging.basicConfig(level=logging.WARNING)
     logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
@@ -147,7 +249,22 @@ def main():
         path = os.path.join(root, folder)
         os.makedirs(path, exist_ok=True)
         authorizer.override_perm(args.user, path, perm="elr", recursive=True)
-    handler = type("Handler", (FaultyHandler,), {})
+    tls = None
+    base, dtp = FTPHandler, DTPHandler
+    if args.tls != "off":
+        scratch = None if args.tls_dir else tempfile.TemporaryDirectory(prefix="krtp-tls-")
+        folder = args.tls_dir or scratch.name
+        ca, cert, key, pin = make_certificates(folder, args.tls_name)
+        tls = {"ca": ca, "pin": pin}
+        base, dtp = tls_handlers()
+    handler = type("Handler", (FaultyHandler, base), {})
+    if tls:
+        handler.certfile = cert
+        handler.keyfile = key
+        handler.tls_control_required = args.tls == "require"
+        handler.tls_data_required = args.tls == "require"
+        handler.dtp_handler = dtp
+    handler.command_log = args.command_log
     handler.authorizer = authorizer
     handler.banner = "KRtp loopback host ready."
     handler.permit_foreign_addresses = False
@@ -159,7 +276,6 @@ def main():
         missing |= {"EPSV", "EPRT"}
     if missing:
         handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in missing}
-    dtp = DTPHandler
     if args.throttle > 0:
         dtp = type("Throttled", (ThrottledDTPHandler,), {})
         dtp.read_limit = args.throttle
@@ -180,11 +296,18 @@ def main():
     http_handler = functools.partial(QuietHTTPHandler, directory=root)
     web = http.server.ThreadingHTTPServer(("127.0.0.1", args.http_port), http_handler)
     web.daemon_threads = True
+    if tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        web.socket = context.wrap_socket(web.socket, server_side=True)
 
     threading.Thread(target=ftp.serve_forever, kwargs={"handle_exit": False}, daemon=True).start()
     threading.Thread(target=web.serve_forever, daemon=True).start()
 
-    print(json.dumps({"ftp": ftp.address[1], "http": web.server_address[1]}), flush=True)
+    ports = {"ftp": ftp.address[1], "http": web.server_address[1]}
+    if tls:
+        ports.update(tls)
+    print(json.dumps(ports), flush=True)
 
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *a: stop.set())

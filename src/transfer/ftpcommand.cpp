@@ -71,6 +71,14 @@ QString VisibleControlCharacters(const QString& text) {
     return out;
 }
 
+QString MaskedCommandText(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("PASS"), Qt::CaseInsensitive) == 0 ||
+        t.left(5).compare(QLatin1String("PASS "), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("PASS ****");
+    return text;
+}
+
 FtpCommand FtpCommand::parse(const QString& text) {
     FtpCommand cmd;
     // Checked before anything else: a line break inside an argument would reach the host as a
@@ -78,7 +86,7 @@ FtpCommand FtpCommand::parse(const QString& text) {
     if (HasControlCharacter(text)) {
         cmd.error = QStringLiteral("The command contains a control character (such as a line break) and was "
                                    "not sent: ") +
-                    VisibleControlCharacters(text);
+                    VisibleControlCharacters(MaskedCommandText(text));
         return cmd;
     }
     const QString line = text.trimmed();

@@ -22,6 +22,9 @@ bool HasControlCharacter(const QString& text);
 // The text with each control character written as an escape (CR as \r, LF as \n, ESC as \x1b), for messages.
 QString VisibleControlCharacters(const QString& text);
 
+// A command text as it may be shown: a password command becomes "PASS ****".
+QString MaskedCommandText(const QString& text);
+
 // Wraps an argument in double quotes when it holds a blank, for building command texts.
 QString QuoteCommandArgument(const QString& argument);
 

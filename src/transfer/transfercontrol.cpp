@@ -58,6 +58,8 @@ void initCurlOnce() {
 struct ConnectionSettings {
     QString host, user, password, proxy;
     bool useProxy = false;
+    int tls = TransferControl::TlsRequire;
+    QString caFile, pinnedKey;
     bool operator==(const ConnectionSettings&) const = default;
 };
 
@@ -85,7 +87,7 @@ struct Result {
 
 bool settingsHoldControlCharacter(const ConnectionSettings& s) {
     return HasControlCharacter(s.host) || HasControlCharacter(s.user) || HasControlCharacter(s.password) ||
-           HasControlCharacter(s.proxy);
+           HasControlCharacter(s.proxy) || HasControlCharacter(s.caFile) || HasControlCharacter(s.pinnedKey);
 }
 
 QString ftpUrlBase(const QString& host) {
@@ -289,6 +291,7 @@ private:
         // An empty proxy also keeps libcurl from taking one from the environment.
         const QByteArray proxy = job.settings.useProxy ? job.settings.proxy.toUtf8() : QByteArray();
         curl_easy_setopt(h, CURLOPT_PROXY, proxy.constData());
+        setUpTls(h, job);
         if (!job.http) {
             curl_easy_setopt(h, CURLOPT_USERNAME, job.settings.user.toUtf8().constData());
             curl_easy_setopt(h, CURLOPT_PASSWORD, job.settings.password.toUtf8().constData());
@@ -303,6 +306,29 @@ private:
         m_unsolicited.clear();
         m_lastProgress = -1;
         m_progressTimer.start();
+    }
+
+    // Certificates are always verified (libcurl's default); a named CA file replaces the system's store,
+    // a pinned key replaces the chain check for a self-signed certificate (the host name is still
+    // checked). Session reuse stays on: hosts such as vsftpd require it on the data connections.
+    static void setUpTls(CURL* h, const Job& job) {
+        const ConnectionSettings& s = job.settings;
+        if (!s.caFile.isEmpty())
+            curl_easy_setopt(h, CURLOPT_CAINFO, QFile::encodeName(s.caFile).constData());
+        if (!s.pinnedKey.isEmpty()) {
+            curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, s.pinnedKey.toUtf8().constData());
+            if (s.caFile.isEmpty())
+                curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+        }
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+        curl_easy_setopt(h, CURLOPT_SSL_SESSIONID_CACHE, 1L);
+        if (job.http)
+            return;
+        const long use = s.tls == TransferControl::TlsRequire ? long(CURLUSESSL_ALL)
+                         : s.tls == TransferControl::TlsTry   ? long(CURLUSESSL_TRY)
+                                                              : long(CURLUSESSL_NONE);
+        curl_easy_setopt(h, CURLOPT_USE_SSL, use);
+        curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
     }
 
     // Runs one transfer on the session's multi handle, which keeps the connection between commands.
@@ -342,7 +368,8 @@ private:
         const bool cancelled = rc == CURLE_ABORTED_BY_CALLBACK && m_cancel->load();
         if (cancelled)
             return fail(r, QStringLiteral("The command was cancelled."), 0, rc);
-        const QByteArray refused = refusal();
+        // A host refusing "AUTH TLS" fails the session for want of TLS, not for that refusal.
+        const QByteArray refused = rc == CURLE_USE_SSL_FAILED ? QByteArray() : refusal();
         if (!refused.isEmpty())
             return fail(r, QString::fromUtf8(refused), refused.left(3).toInt(), rc);
         return fail(r, describe(rc), 0, rc);
@@ -385,11 +412,39 @@ private:
         m_sessionOpen = false;
     }
 
-    // libcurl's description of a failure the host did not answer with a refusal.
+    // libcurl's description of a failure the host did not answer with a refusal; for TLS failures
+    // the cause in words a member can act on.
     QString describe(CURLcode rc) const {
         QString text = QString::fromUtf8(m_errorBuffer);
         if (text.isEmpty())
             text = QString::fromUtf8(curl_easy_strerror(rc));
+        switch (rc) {
+        case CURLE_USE_SSL_FAILED:
+            return QStringLiteral(
+                "The host does not offer TLS (FTPS), which this site requires: nothing was "
+                "sent to it, not even the account name. Ask the host to enable FTPS, or set "
+                "FtpTls to \"try\" or \"off\" in the site settings if you accept sending the "
+                "password in clear.");
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return QStringLiteral("The host's certificate is not trusted (") + text +
+                   QStringLiteral(
+                       "). Nothing was sent. If the site uses a certificate of its own, name its CA "
+                       "file (FtpTlsCaFile) or pin its public key (FtpTlsPinnedKey) in the site "
+                       "settings.");
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+            return QStringLiteral(
+                "The host's public key is not the one pinned in the site settings "
+                "(FtpTlsPinnedKey). Nothing was sent. If the host's certificate was renewed "
+                "with a new key, pin the new key; otherwise someone may be between you and the "
+                "host.");
+        case CURLE_SSL_CACERT_BADFILE:
+            return QStringLiteral("The CA file named in the site settings (FtpTlsCaFile) cannot be read (") +
+                   text + QStringLiteral(").");
+        case CURLE_SSL_CONNECT_ERROR:
+            return QStringLiteral("The secure connection to the host failed (") + text + QLatin1Char(')');
+        default:
+            break;
+        }
         if (rc == CURLE_OPERATION_TIMEDOUT)
             text = QStringLiteral("The host did not answer in time (") + text + QLatin1Char(')');
         return text;
@@ -448,8 +503,9 @@ private:
         return true;
     }
 
-    // A listing over the data connection (MLSD, LIST); the text ends up in m_body.
-    bool listing(const Job& job, const QString& request, Result& r) {
+    // A listing over the data connection (MLSD, LIST); the text ends up in m_body. With enterFirst
+    // the host enters that folder before the request.
+    bool listing(const Job& job, const QString& request, Result& r, const QString& enterFirst = {}) {
         CURL* h = ftpHandle(job);
         begin(!m_sessionOpen);
         prepare(h, job);
@@ -459,7 +515,12 @@ private:
         curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, req.constData());
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToBuffer);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+        curl_slist* enter = nullptr;
+        if (!enterFirst.isEmpty())
+            enter = curl_slist_append(enter, (QStringLiteral("CWD ") + enterFirst).toUtf8().constData());
+        curl_easy_setopt(h, CURLOPT_QUOTE, enter);
         const bool ok = perform(h, r);
+        curl_slist_free_all(enter);
         if (ok)
             m_sessionOpen = true;
         return ok;
@@ -471,13 +532,37 @@ private:
     }
 
     // Hosts without MLSD/MLST: a Unix-style LIST of the path (a file lists as itself).
-    bool listPlain(const Job& job, const QString& path, Result& r) {
+    // The folder is entered and listed without an argument: hosts such as vsftpd read the argument of
+    // LIST as a wildcard pattern, so "{x}.txt" or "b*c.txt" would list other names or none.
+    bool listPlain(const Job& job, const QString& folder, Result& r) {
         r.ok = true;
         r.error.clear();
-        if (!listing(job, QStringLiteral("LIST ") + path, r))
+        if (!listing(job, QStringLiteral("LIST"), r, folder))
             return false;
         r.reply = FormatUnixListing(m_body);
         return true;
+    }
+
+    // One name on a host without MLST: its folder's listing, compared name by name.
+    bool listPlainEntry(const Job& job, const QString& path, Result& r) {
+        if (path == QLatin1String("/"))
+            return listPlain(job, path, r);
+        const QString name = baseName(path);
+        const QString folder = ResolveRemotePath(path, QStringLiteral(".."));
+        if (!listPlain(job, folder, r))
+            return false;
+        for (const QString& entry :
+             QString::fromUtf8(r.reply).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+            if (entry == name + QLatin1Char('/'))
+                return listPlain(job, path, r);
+            if (entry == name) {
+                r.reply = name.toUtf8() + "\r\n";
+                return true;
+            }
+        }
+        r.reply.clear();
+        // As a host with MLST answers for a missing name.
+        return fail(r, QStringLiteral("550 ") + path + QStringLiteral(": not in the folder's listing."), 550);
     }
 
     // After a failed MLSD/MLST: true when the host does not know the command, which is then not
@@ -522,7 +607,7 @@ private:
             if (!mlsxUnsupported(r))
                 return false;
         }
-        return listPlain(job, path, r);
+        return listPlainEntry(job, path, r);
     }
 
     static bool localFailure(Result& r, const QString& error) {
@@ -789,11 +874,27 @@ void TransferControl::configureForSite() {
     configureForSite(siteConfig(), runState().ProxyServer);
 }
 
+namespace {
+ConnectionSettings settingsOf(const TransferControl& c) {
+    return {c.RemoteHost,
+            c.UserName,
+            c.Password,
+            c.Proxy,
+            c.AccessType == TransferControl::AccessNamedProxy && !c.Proxy.isEmpty(),
+            c.Tls,
+            c.TlsCaFile,
+            c.TlsPinnedKey};
+}
+} // namespace
+
 void TransferControl::configureForSite(const SiteConfig& site, const QString& proxy) {
     RemoteHost = site.ftpHost;
     UserName = site.ftpUser;
     Password = site.ftpPassword;
     Protocol = ProtocolFTP;
+    Tls = site.ftpTls == FtpTlsMode::Off ? TlsOff : site.ftpTls == FtpTlsMode::Try ? TlsTry : TlsRequire;
+    TlsCaFile = site.ftpTlsCaFile;
+    TlsPinnedKey = site.ftpTlsPinnedKey;
     if (!proxy.isEmpty()) {
         Proxy = proxy;
         AccessType = AccessNamedProxy;
@@ -813,8 +914,7 @@ bool TransferControl::Execute(const QString& command) {
     }
     Job job;
     job.command = FtpCommand::parse(command);
-    job.settings = {RemoteHost, UserName, Password, Proxy,
-                    AccessType == AccessNamedProxy && !Proxy.isEmpty()};
+    job.settings = settingsOf(*this);
     job.currentFolder = d->currentFolder;
     job.connectSeconds = d->connectSeconds;
     job.stallSeconds = d->stallSeconds;
@@ -895,8 +995,7 @@ QByteArray TransferControl::OpenURL(const QString& url, QString* error) {
     Job job;
     job.http = true;
     job.url = url;
-    job.settings = {RemoteHost, UserName, Password, Proxy,
-                    AccessType == AccessNamedProxy && !Proxy.isEmpty()};
+    job.settings = settingsOf(*this);
     if (HasControlCharacter(url) || HasControlCharacter(job.settings.proxy)) {
         d->lastOk = false;
         d->lastError = QStringLiteral("The address contains a control character; nothing was sent.");

@@ -51,6 +51,20 @@ public:
     void setDropAfter(const QString& verb) { m_faults.dropAfter = verb; }
     // Answer the next command with this verb "421" without carrying it out, and close the connection.
     void setCloseBefore(const QString& verb) { m_faults.closeBefore = verb; }
+    // Keep a log of every command the host receives (passwords masked), read with commandLog().
+    void setCommandLog(bool on) { m_faults.commandLog = on; }
+    QStringList commandLog() const;
+
+    // FTPS (explicit, AUTH TLS) with a certificate made at start by a test CA, for the name given
+    // (the address by default; another name gives a certificate with the wrong host name). The HTTP
+    // server then speaks HTTPS. The exported site settings require TLS and name the CA file.
+    enum class Tls { Off, Offer, Require };
+    void setTls(Tls mode, const QString& certificateName = QStringLiteral("127.0.0.1")) {
+        m_tls = mode;
+        m_tlsName = certificateName;
+    }
+    QString caFile() const { return m_caFile; }       // the test CA (PEM)
+    QString pinnedKey() const { return m_pinnedKey; } // "sha256//<base64>" of the host key
     void stop();
     bool running() const;
 
@@ -89,8 +103,14 @@ private:
         bool refuseRenameOver = false;
         QString dropAfter;
         QString closeBefore;
+        bool commandLog = false;
         QStringList arguments() const;
     } m_faults;
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    Tls m_tls = Tls::Off;
+    QString m_tlsName;
+    QString m_caFile;
+    QString m_pinnedKey;
 };
 
 // Copies a folder tree; false on the first failure.
