@@ -14,10 +14,94 @@ import os
 import signal
 import sys
 import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
+
+
+class Faults:
+    """Faults the tests switch on while the host runs, from a JSON file read at every command:
+
+    {"latency_ms": 50,
+     "refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "450 Busy.", "times": 2}],
+     "replace_after_upload": [{"path": "/krg/_files.txt", "content_file": "/tmp/x", "times": 1}],
+     "no_rename_onto_existing": true}
+
+    A rule without "times" applies every time; counts start again whenever the file changes.
+    """
+
+    def __init__(self, path):
+        self.path = path
+        self.lock = threading.Lock()
+        self.stamp = None
+        self.rules = {}
+        self.used = {}
+
+    def current(self):
+        if not self.path:
+            return {}
+        with self.lock:
+            try:
+                st = os.stat(self.path)
+                stamp = (st.st_mtime_ns, st.st_size)
+            except OSError:
+                self.stamp, self.rules, self.used = None, {}, {}
+                return {}
+            if stamp != self.stamp:
+                try:
+                    with open(self.path, encoding="utf-8") as f:
+                        self.rules = json.load(f)
+                except (OSError, ValueError):
+                    self.rules = {}
+                self.stamp, self.used = stamp, {}
+            return self.rules
+
+    def take(self, kind, index, rule):
+        """Counts one use of a rule; False once its times are used up."""
+        with self.lock:
+            key = (kind, index)
+            n = self.used.get(key, 0)
+            if "times" in rule and n >= rule["times"]:
+                return False
+            self.used[key] = n + 1
+            return True
+
+
+def faulty_handler(base, faults):
+    class FaultyHandler(base):
+        def pre_process_command(self, line, cmd, arg):
+            rules = faults.current()
+            delay = rules.get("latency_ms", 0)
+            if delay:
+                time.sleep(delay / 1000.0)
+            path = None
+            if arg and self.fs is not None:
+                try:
+                    path = self.fs.ftpnorm(arg)
+                except Exception:
+                    path = None
+            for i, rule in enumerate(rules.get("refuse", [])):
+                if rule.get("cmd", "").upper() == cmd and rule.get("path") in (None, path) \
+                        and faults.take("refuse", i, rule):
+                    self.respond(rule.get("reply", "550 Refused by the test host."))
+                    return
+            if cmd == "RNTO" and rules.get("no_rename_onto_existing") and path \
+                    and os.path.lexists(self.fs.ftp2fs(path)):
+                self.respond("553 Rename onto an existing name refused.")
+                return
+            return super().pre_process_command(line, cmd, arg)
+
+        def on_file_received(self, file):
+            super().on_file_received(file)
+            rules = faults.current()
+            for i, rule in enumerate(rules.get("replace_after_upload", [])):
+                if self.fs.fs2ftp(file) == rule.get("path") and faults.take("replace", i, rule):
+                    with open(rule["content_file"], "rb") as src, open(file, "wb") as dst:
+                        dst.write(src.read())
+
+    return FaultyHandler
 
 
 class QuietHTTPHandler(http.server.SimpleHTTPRequestHandler):
@@ -40,6 +124,8 @@ def main():
                         help="close control connections idle for this many seconds")
     parser.add_argument("--no-mlsx", action="store_true",
                         help="behave as an older host without the MLST and MLSD commands")
+    parser.add_argument("--faults", default="",
+                        help="a JSON file of faults to show, read again whenever it changes")
     parser.add_argument("--stdin-watch", action="store_true",
                         help="stop when stdin reaches end of file")
     args = parser.parse_args()
@@ -54,7 +140,7 @@ def main():
         path = os.path.join(root, folder)
         os.makedirs(path, exist_ok=True)
         authorizer.override_perm(args.user, path, perm="elr", recursive=True)
-    handler = type("Handler", (FTPHandler,), {})
+    handler = type("Handler", (faulty_handler(FTPHandler, Faults(args.faults)),), {})
     handler.authorizer = authorizer
     handler.banner = "KRtp loopback host ready."
     handler.permit_foreign_addresses = False

@@ -49,10 +49,29 @@ int LoginMember(const QString& user, const QString& password, const QString& pro
     return 0;
 }
 
+// The console's dialogs, except that --yes confirms the repair of a broken catalogue once per run:
+// a backup that does not mend it would otherwise be sent again and again.
+class StoreConsoleDialogs : public ConsoleDialogs {
+public:
+    using ConsoleDialogs::ConsoleDialogs;
+    Button message(const QString& text, Icon icon, Buttons buttons, Button defaultButton,
+                   const QString& title) override {
+        const bool repair = text.startsWith(QLatin1String("KRtp detected a corrupt or missing "));
+        if (repair && m_repairs++ > 0) {
+            std::fprintf(stderr, "%s\n", "The shared file list is still broken after one repair; giving up.");
+            return Cancel;
+        }
+        return ConsoleDialogs::message(text, icon, buttons, defaultButton, title);
+    }
+
+private:
+    int m_repairs = 0;
+};
+
 // What every store subcommand needs: a logged-in member, the local folder as working directory,
 // console dialogs and a store on its own transfer control and list.
 struct StoreSession {
-    ConsoleDialogs consoleDialogs;
+    StoreConsoleDialogs consoleDialogs;
     TransferControl inet;
     FileListModel list;
     std::unique_ptr<FileStore> store;
@@ -208,7 +227,8 @@ int RunStoreOperation(const QString& op, QStringList args) {
                 ok = ops.CheckIn();
             else
                 ok = ops.GetLatestVersion();
-            rc = ok ? 0 : 1;
+            // A question answered the safe way left something undone.
+            rc = ok && s.consoleDialogs.declined() == 0 ? 0 : 1;
         }
         printList(s.list);
     }

@@ -45,12 +45,12 @@ bool StoreOperations::CheckOut() {
                 continue;
         } else if (!ex.download(name)) {
             return failOperation(ex.error());
-        } else if (ex.refused()) {
+        } else if (ex.refused() && QFileInfo::exists(name)) {
             d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;
         }
-        if (!QFileInfo::exists(name)) {
+        if (ex.refused() || !QFileInfo::exists(name)) {
             d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;

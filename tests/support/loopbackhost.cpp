@@ -72,6 +72,7 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
         user(),       QStringLiteral("--password"), password(),     QStringLiteral("--stdin-watch")};
     for (const QString& folder : m_readOnly)
         args << QStringLiteral("--read-only") << folder;
+    args << QStringLiteral("--faults") << m_control.filePath(QStringLiteral("faults.json"));
     if (m_noMlsx)
         args << QStringLiteral("--no-mlsx");
     if (m_idleTimeout > 0)
@@ -160,6 +161,23 @@ void LoopbackHost::exportEnvironment() const {
     qputenv("KRTP_FTP_USER", user().toUtf8());
     qputenv("KRTP_FTP_PASSWORD", password().toUtf8());
     reloadSiteConfig();
+}
+
+void LoopbackHost::setFaults(const QByteArray& json) {
+    const QString file = m_control.filePath(QStringLiteral("faults.json"));
+    if (json.isEmpty()) {
+        QFile::remove(file);
+        return;
+    }
+    // Written aside and renamed, so the host never reads half a file.
+    const QString part = file + QStringLiteral(".part");
+    QFile f(part);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        f.write(json);
+        f.close();
+        QFile::remove(file);
+        QFile::rename(part, file);
+    }
 }
 
 } // namespace krtp::test
