@@ -58,7 +58,10 @@ public:
                    const QString& title) override {
         const bool repair = text.startsWith(QLatin1String("KRtp detected a corrupt or missing "));
         if (repair && m_repairs++ > 0) {
-            std::fprintf(stderr, "%s\n", "The shared file list is still broken after one repair; giving up.");
+            QString shown = text;
+            shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            std::fprintf(stderr, "%s\n%s\n", shown.toLocal8Bit().constData(),
+                         "The shared file list is still broken after one repair; giving up.");
             return Cancel;
         }
         return ConsoleDialogs::message(text, icon, buttons, defaultButton, title);

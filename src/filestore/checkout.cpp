@@ -39,6 +39,7 @@ bool StoreOperations::CheckOut() {
         }
         if (copy == ServerCopy::Failed)
             return failOperation(ex.error());
+        bool refused = false;
         if (copy == ServerCopy::Missing) {
             if (d.message(NotOnServerQuestion(name), Dialogs::Icon::Critical, Dialogs::Yes | Dialogs::No) !=
                 Dialogs::Yes)
@@ -49,8 +50,10 @@ bool StoreOperations::CheckOut() {
             d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;
+        } else {
+            refused = ex.refused();
         }
-        if (ex.refused() || !QFileInfo::exists(name)) {
+        if (refused || !QFileInfo::exists(name)) {
             d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;
