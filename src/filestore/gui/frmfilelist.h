@@ -47,7 +47,6 @@ public:
     void GetLatestVersion();
     void OpenFile();
     StoreOperations& operations() { return *m_ops; }
-    frmCheckIn* checkInDialog() const { return m_checkIn; }
     QString GetIcon(bool pblnUseDefault, const QString& pstrDefault, const QString& pstrFileName) const {
         return m_store->GetIcon(pblnUseDefault, pstrDefault, pstrFileName);
     }
@@ -69,6 +68,7 @@ public:
     void SplitterDropped(QWidget* target, int x);
     int previewWidth() const { return m_previewWidth; }
     void UpdatePreview();
+    // An image of imglstFileList by key.
     QIcon image(const QString& key) const { return imglstFileList.value(key); }
 
     // Companion windows of later issues; unset, "Yes" on the closing question only keeps the window open.
@@ -77,7 +77,15 @@ public:
     // Ending the program at once (the member refused the catalogue repair).
     std::function<void()> endProgram;
 
-    // Controls (each also carries its name as objectName).
+    static QString windowCaption() { return QStringLiteral("KRtp - Korrindale Guildhouse"); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Controls; each carries its name as objectName, by which tests find it.
     TransferControl* inet;
     QHash<QString, QIcon> imglstFileList; // in the order of FileListImageKeys()
     QWidget* picToolBar;
@@ -123,14 +131,6 @@ public:
     QAction* mnuActionsRelinquishControl;
     QAction* mnuActionsEditFileDetails;
 
-    static QString windowCaption() { return QStringLiteral("KRtp - Korrindale Guildhouse"); }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void buildImages();
     void buildToolbar();
     void buildMenus();
