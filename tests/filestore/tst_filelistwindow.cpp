@@ -83,7 +83,19 @@ private slots:
         auto* cmdCheckOut = control<QToolButton>(w, "cmdCheckOut");
         auto* cmdAddFile = control<QToolButton>(w, "cmdAddFile");
         QVERIFY(cmdRefresh->isEnabled() && cmdExplorer->isEnabled() && cmdCheckOut->isEnabled() &&
-                !cmdAddFile->isEnabled());
+                cmdAddFile->isEnabled());
+        // The windows of the layer above come with their openers; without them their entries are off.
+        auto* cmdOptions = control<QToolButton>(w, "cmdOptions");
+        auto* cmdSetLocalFolder = control<QToolButton>(w, "cmdSetLocalFolder");
+        QVERIFY(!cmdOptions->isEnabled() && !cmdSetLocalFolder->isEnabled());
+        int opened = 0;
+        w.showOptions = [&] { ++opened; };
+        w.chooseLocalFolder = [&] { opened += 10; };
+        w.UpdateOpeners();
+        cmdOptions->click();
+        control<QAction>(w, "mnuViewOptions")->trigger();
+        cmdSetLocalFolder->click();
+        QCOMPARE(opened, 12);
         RecordingDesktopServices desktop;
         cmdExplorer->click();
         auto* mnuFileExplore = control<QAction>(w, "mnuFileExplore");
@@ -159,8 +171,6 @@ private slots:
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->show();
         QVERIFY(w->UpdateFileList());
-        int shown = 0;
-        w->showCheckedOutFiles = [&] { ++shown; };
         dlg->answer(Dialogs::Yes);
         w->close();
         QCOMPARE(dlg->lastText(),
@@ -170,7 +180,10 @@ private slots:
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Question);
         QCOMPARE(dlg->records().last().buttons, Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
         QVERIFY(w->isVisible());
-        QCOMPARE(shown, 1);
+        // "Yes" shows the checked-out list, owned by the window.
+        QWidget* checkedOut = control<QWidget>(*w, "frmCheckedOutFiles");
+        QVERIFY(checkedOut->isVisible() && checkedOut->isWindow());
+        QCOMPARE(control<QTreeView>(*checkedOut, "lvwCheckedOutFiles")->model()->rowCount(), 1);
         dlg->answer(Dialogs::Cancel);
         w->close();
         QVERIFY(w->isVisible());
