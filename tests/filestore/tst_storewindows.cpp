@@ -186,6 +186,26 @@ private slots:
         w.store().Shutdown();
     }
 
+    void localFolderIsKeptWhileAFileIsCheckedOut() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "dovrin"), catalogueLine("b.txt", 1, "Bren")}));
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        int asked = 0;
+        w.chooseLocalFolder = [&] { ++asked; };
+        w.UpdateOpeners();
+        // Recorded in another letter case, the check-out is still the member's.
+        control<QAction>(w, "mnuFileSetLocalFolder")->trigger();
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("You still have files checked out")});
+        QCOMPARE(dlg->records().first().buttons, Dialogs::Ok);
+        QCOMPARE(asked, 0);
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1), catalogueLine("b.txt", 1, "Bren")}));
+        QVERIFY(w.UpdateFileList());
+        control<QToolButton>(w, "cmdSetLocalFolder")->click();
+        QCOMPARE(asked, 1);
+        w.store().Shutdown();
+    }
+
     void addWindow() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         for (const char* n : {"A.TXT", "new.txt", "hide.txt", "delete.txt", "a.txt.backup"})
