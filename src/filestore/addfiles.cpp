@@ -4,7 +4,7 @@
 
 #include "config/runstate.h"
 #include "config/settingsstore.h"
-#include "filestore/cataloguechange.h"
+#include "filestore/catalogueedit.h"
 #include "filestore/filestore.h"
 #include "filestore/owneractions.h"
 #include "filestore/storeexchange.h"
@@ -254,7 +254,7 @@ bool StoreOperations::AddFiles(const QStringList& names, const DescriptionSource
     // One catalogue change for the whole batch; a name another member catalogued meanwhile is left
     // to them.
     QStringList taken;
-    const bool saved = ChangeCatalogue(m_store, [&](const QList<CatalogueRecord>& current) {
+    const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
         taken.clear();
         QSet<QString> catalogued;
         for (const CatalogueRecord& r : current)

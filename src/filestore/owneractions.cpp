@@ -6,7 +6,7 @@
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "filestore/catalogue.h"
-#include "filestore/cataloguechange.h"
+#include "filestore/catalogueedit.h"
 #include "filestore/filestore.h"
 #include "filestore/storeexchange.h"
 #include "platform/dialogs.h"
@@ -96,7 +96,7 @@ QString StillCheckedOutMessage() {
     return QStringLiteral("You still have files checked out");
 }
 
-QString StoreOperations::NoLongerCataloguedMessage(const QString& name) {
+QString StoreOperations::EntryGoneMessage(const QString& name) {
     return name + QStringLiteral(" is no longer in the catalogue, so nothing was changed.");
 }
 
@@ -156,11 +156,11 @@ bool StoreOperations::ChangeFileDescription(const QString& key, const std::optio
 
     BusyPointer busy(d);
     QString refusal;
-    const bool saved = ChangeCatalogue(m_store, [&](const QList<CatalogueRecord>& current) {
+    const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
         refusal.clear();
         const CatalogueRecord* r = FindRecord(current, name);
         if (!r) {
-            refusal = NoLongerCataloguedMessage(name);
+            refusal = EntryGoneMessage(name);
             return QList<CatalogueEdit>{};
         }
         if (!r->Author.isEmpty() && !SameMember(r->Author, me)) {
@@ -203,11 +203,11 @@ bool StoreOperations::DeleteFile(const QString& key) {
 
     BusyPointer busy(d);
     QString refusal;
-    const bool saved = ChangeCatalogue(m_store, [&](const QList<CatalogueRecord>& current) {
+    const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
         refusal.clear();
         const CatalogueRecord* r = FindRecord(current, name);
         if (!r) {
-            refusal = NoLongerCataloguedMessage(name);
+            refusal = EntryGoneMessage(name);
             return QList<CatalogueEdit>{};
         }
         if (!r->Author.isEmpty() && !SameMember(r->Author, me)) {
@@ -250,11 +250,11 @@ bool StoreOperations::RelinquishControl(const QString& key) {
 
     BusyPointer busy(d);
     QString refusal;
-    const bool saved = ChangeCatalogue(m_store, [&](const QList<CatalogueRecord>& current) {
+    const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
         refusal.clear();
         const CatalogueRecord* r = FindRecord(current, name);
         if (!r) {
-            refusal = NoLongerCataloguedMessage(name);
+            refusal = EntryGoneMessage(name);
             return QList<CatalogueEdit>{};
         }
         if (r->Author.isEmpty() || !SameMember(r->Author, me)) {
@@ -316,11 +316,11 @@ bool StoreOperations::EditFileDetails(const QString& key, const FileDetailsEdit&
 
     BusyPointer busy(d);
     QString refusal;
-    const bool saved = ChangeCatalogue(m_store, [&](const QList<CatalogueRecord>& current) {
+    const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
         refusal.clear();
         const CatalogueRecord* r = FindRecord(current, name);
         if (!r) {
-            refusal = NoLongerCataloguedMessage(name);
+            refusal = EntryGoneMessage(name);
             return QList<CatalogueEdit>{};
         }
         CatalogueEdit e;

@@ -4,9 +4,10 @@ krtp_core_sources(
   filestore/addfiles.h
   filestore/catalogue.cpp
   filestore/catalogue.h
-  filestore/cataloguechange.cpp
-  filestore/cataloguechange.h
+  filestore/catalogueedit.cpp
   filestore/catalogueedit.h
+  filestore/cataloguelock.cpp
+  filestore/cataloguelock.h
   filestore/checkin.cpp
   filestore/checkinchoices.cpp
   filestore/checkinchoices.h

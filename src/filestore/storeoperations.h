@@ -55,6 +55,8 @@ public:
     static QString SendErrorMessage(const QString& name);
     static QString OverflowMessage(const QString& name, qint64 version);
     static QString SpecialDocumentQuestion();
+    static QString DownloadRefusedMessage(const QString& name, const QString& reply);
+    static QString NoLongerCataloguedMessage(const QString& name);
 
 signals:
     void busyChanged(bool busy);
@@ -90,8 +92,26 @@ private:
     enum class ServerCopy { Refused, Present, Missing, Failed };
     ServerCopy locateServerCopy(StoreExchange& ex, const QString& key, const QString& name);
     void setBusy(bool busy);
+    // The opening every operation shares: the level test (full access or administrator when
+    // needsWriteLevel) and the selection. False, after telling the member, when refused.
+    bool beginOperation(bool needsWriteLevel, QStringList& keys);
+    // Tells the member why the operation ends; returns false.
+    bool failOperation(const QString& description);
     bool openSelected();
-    bool checkOutRecord(const clsFileDetails& record, bool& stop);
+    bool recordCheckOuts(const QList<clsFileDetails>& batch, QStringList& recorded);
+
+    // The phases of a check-in.
+    struct CheckInBatch {
+        QList<clsFileDetails> files;
+        QStringList notes; // shown once the catalogue is saved
+        bool ok = true;
+        bool abandoned = false;
+    };
+    void checkInChoices(CheckInBatch& batch);
+    bool checkInDropHeldByOthers(CheckInBatch& batch);
+    bool checkInUpload(CheckInBatch& batch);
+    bool checkInRecord(CheckInBatch& batch);
+    void checkInBookkeeping(const CheckInBatch& batch);
     void failCheckIn(const QString& description);
 
     FileStore& m_store;
@@ -128,7 +148,7 @@ public:
     };
     bool EditFileDetails(const QString& key, const FileDetailsEdit& edit);
 
-    static QString NoLongerCataloguedMessage(const QString& name);
+    static QString EntryGoneMessage(const QString& name);
     static QString ChangeDescriptionRefusal(const QString& author, const QString& name);
     static QString RemoveRefusal(const QString& author, const QString& name);
     static QString RelinquishRefusal(const QString& name);

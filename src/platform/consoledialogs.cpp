@@ -89,4 +89,11 @@ bool ConsoleDesktopServices::openUrl(const QString& url) {
     return true;
 }
 
+void ConsoleDialogs::status(const QString& text) {
+    if (text.isEmpty())
+        return;
+    std::fprintf(m_out, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(m_out);
+}
+
 } // namespace krtp

@@ -21,6 +21,7 @@ public:
     std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
+    void status(const QString& text) override;
 
 private:
     bool m_answerYes;

@@ -142,10 +142,19 @@ private slots:
         QCOMPARE(
             w.bytes(),
             QByteArray("2.0.5\r\n1\r\n\"a.txt\",2,\"\",\"\",\"say 'hi' second line third\",\"x y\"\r\n"));
-        // A Latin-1 catalogue that gets a character beyond Latin-1 is written in UTF-8.
-        CatalogueWriter latin(false);
-        latin.writeLine(QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
-        QCOMPARE(latin.bytes(), QByteArray("caf\xc3\xa9 \xe2\x82\xac\r\n"));
+        // Other members read Windows-1252: text goes out in it, and text it cannot hold is refused.
+        CatalogueWriter cp(false);
+        cp.writeLine(QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
+        QVERIFY(cp.ok());
+        QCOMPARE(cp.bytes(), QByteArray("caf\xe9 \x80\r\n"));
+        cp.writeLine(QString::fromUtf8("Zo\xc5\x9b"));
+        QVERIFY(!cp.ok());
+        QCOMPARE(cp.unencodable(), QString::fromUtf8("Zo\xc5\x9b"));
+        // A catalogue already in UTF-8 stays so.
+        CatalogueWriter utf8(true);
+        utf8.writeLine(QString::fromUtf8("Zo\xc5\x9b"));
+        QVERIFY(utf8.ok());
+        QCOMPARE(utf8.bytes(), QByteArray("Zo\xc5\x9b\r\n"));
     }
 
     void statusTable_data() {
