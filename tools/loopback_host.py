@@ -29,6 +29,89 @@ from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
 
 
+class Faults:
+    """Faults the tests switch on while the host runs, from a JSON file read at every command:
+
+    {"latency_ms": 50,
+     "refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "450 Busy.", "times": 2}],
+     "replace_after_upload": [{"path": "/krg/_files.txt", "content_file": "/tmp/x", "times": 1}],
+     "no_rename_onto_existing": true}
+
+    A rule without "times" applies every time; counts start again whenever the file changes.
+    """
+
+    def __init__(self, path):
+        self.path = path
+        self.lock = threading.Lock()
+        self.stamp = None
+        self.rules = {}
+        self.used = {}
+
+    def current(self):
+        if not self.path:
+            return {}
+        with self.lock:
+            try:
+                st = os.stat(self.path)
+                stamp = (st.st_mtime_ns, st.st_size)
+            except OSError:
+                self.stamp, self.rules, self.used = None, {}, {}
+                return {}
+            if stamp != self.stamp:
+                try:
+                    with open(self.path, encoding="utf-8") as f:
+                        self.rules = json.load(f)
+                except (OSError, ValueError):
+                    self.rules = {}
+                self.stamp, self.used = stamp, {}
+            return self.rules
+
+    def take(self, kind, index, rule):
+        """Counts one use of a rule; False once its times are used up."""
+        with self.lock:
+            key = (kind, index)
+            n = self.used.get(key, 0)
+            if "times" in rule and n >= rule["times"]:
+                return False
+            self.used[key] = n + 1
+            return True
+
+
+def faulty_handler(base, faults):
+    class FaultyHandler(base):
+        def pre_process_command(self, line, cmd, arg):
+            rules = faults.current()
+            delay = rules.get("latency_ms", 0)
+            if delay:
+                time.sleep(delay / 1000.0)
+            path = None
+            if arg and self.fs is not None:
+                try:
+                    path = self.fs.ftpnorm(arg)
+                except Exception:
+                    path = None
+            for i, rule in enumerate(rules.get("refuse", [])):
+                if rule.get("cmd", "").upper() == cmd and rule.get("path") in (None, path) \
+                        and faults.take("refuse", i, rule):
+                    self.respond(rule.get("reply", "550 Refused by the test host."))
+                    return
+            if cmd == "RNTO" and rules.get("no_rename_onto_existing") and path \
+                    and os.path.lexists(self.fs.ftp2fs(path)):
+                self.respond("553 Rename onto an existing name refused.")
+                return
+            return super().pre_process_command(line, cmd, arg)
+
+        def on_file_received(self, file):
+            super().on_file_received(file)
+            rules = faults.current()
+            for i, rule in enumerate(rules.get("replace_after_upload", [])):
+                if self.fs.fs2ftp(file) == rule.get("path") and faults.take("replace", i, rule):
+                    with open(rule["content_file"], "rb") as src, open(file, "wb") as dst:
+                        dst.write(src.read())
+
+    return FaultyHandler
+
+
 class QuietHTTPHandler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
@@ -122,9 +205,9 @@ def tls_handlers():
     return TLS_FTPHandler, DataHandler
 
 
-class FaultyHandler:
-    """The handler's fault options; each is off unless the command line sets it. Mixed into
-    pyftpdlib's FTPHandler or TLS_FTPHandler."""
+class StartFaults:
+    """The fault options of the command line; each is off unless set. Mixed into the handler in
+    front of the faults the tests switch on while the host runs (--faults)."""
     latency = 0.0
     busy_retr = {}  # real path -> replies "450 busy" still to give
     busy_lock = threading.Lock()
@@ -139,7 +222,7 @@ class FaultyHandler:
     def pre_process_command(self, line, cmd, arg):
         if self.command_log:
             shown = cmd + (" ****" if cmd == "PASS" else (" " + arg if arg else ""))
-            with FaultyHandler.log_lock, open(self.command_log, "a", encoding="utf-8") as f:
+            with StartFaults.log_lock, open(self.command_log, "a", encoding="utf-8") as f:
                 f.write(shown + "\n")
         return super().pre_process_command(line, cmd, arg)
 
@@ -154,21 +237,21 @@ class FaultyHandler:
 
     def process_command(self, cmd, *args, **kwargs):
         if self.close_before and cmd == self.close_before:
-            with FaultyHandler.drop_lock:
+            with StartFaults.drop_lock:
                 if type(self).close_before == cmd:
                     type(self).close_before = None
                     self.respond("421 Service not available, closing control connection.")
                     self.close_when_done()
                     return
         if self.drop_after and cmd == self.drop_after:
-            with FaultyHandler.drop_lock:
+            with StartFaults.drop_lock:
                 if type(self).drop_after == cmd:
                     type(self).drop_after = None
                     self._dropping = True
         return super().process_command(cmd, *args, **kwargs)
 
     def ftp_RETR(self, file):
-        with FaultyHandler.busy_lock:
+        with StartFaults.busy_lock:
             left = self.busy_retr.get(os.path.realpath(file), 0)
             if left > 0:
                 self.busy_retr[os.path.realpath(file)] = left - 1
@@ -229,6 +312,8 @@ def main():
     parser.add_argument("--tls-dir", help="where the certificate files go (default: a new "
                                           "temporary folder)")
     parser.add_argument("--command-log", help="append every command received to this file")
+    parser.add_argument("--faults", default="",
+                        help="a JSON file of faults to show, read again whenever it changes")
     parser.add_argument("--stdin-watch", action="store_true",
                         help="stop when stdin reaches end of file")
     args = parser.parse_args()
@@ -257,7 +342,7 @@ def main():
         ca, cert, key, pin = make_certificates(folder, args.tls_name)
         tls = {"ca": ca, "pin": pin}
         base, dtp = tls_handlers()
-    handler = type("Handler", (FaultyHandler, base), {})
+    handler = type("Handler", (StartFaults, faulty_handler(base, Faults(args.faults))), {})
     if tls:
         handler.certfile = cert
         handler.keyfile = key

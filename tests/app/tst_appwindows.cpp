@@ -330,9 +330,20 @@ private slots:
         QVERIFY(window);
         QVERIFY(window->isVisible());
         QVERIFY(window->model().count() > 0);
-        // A second click shows the same window again, rebuilt.
+        // The member has fetched nothing yet: the out-of-date list follows, owned by the window. The
+        // window has its options and local-folder openers.
+        QVERIFY(window->LastCountOfOutdatedFiles() > 0);
+        QPointer<QWidget> outdated = window->findChild<QWidget*>(QStringLiteral("frmOutdatedFiles"));
+        QVERIFY(outdated && outdated->isVisible());
+        QVERIFY(window->findChild<QWidget*>(QStringLiteral("cmdOptions"))->isEnabled());
+        QVERIFY(window->findChild<QWidget*>(QStringLiteral("cmdSetLocalFolder"))->isEnabled());
+        outdated->close();
+        QTRY_VERIFY(!outdated);
+        // A second click shows the same window again, rebuilt; with the option off no list follows.
+        m_store->set(settings::ShowOutdatedFilesOnStartup, QStringLiteral("No"));
         menu.cmdAdventure->click();
         QCOMPARE(frmFileList::instance(), window.data());
+        QVERIFY(!window->findChild<QWidget*>(QStringLiteral("frmOutdatedFiles")));
         QVERIFY(dialogs.unexpected().isEmpty());
         window->close();
         QTRY_VERIFY(!window);

@@ -93,6 +93,7 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
         user(),       QStringLiteral("--password"), password(),     QStringLiteral("--stdin-watch")};
     for (const QString& folder : m_readOnly)
         args << QStringLiteral("--read-only") << folder;
+    args << QStringLiteral("--faults") << m_control.filePath(QStringLiteral("faults.json"));
     if (m_noMlsx)
         args << QStringLiteral("--no-mlsx");
     if (m_idleTimeout > 0)
@@ -204,6 +205,23 @@ void LoopbackHost::exportEnvironment() const {
         qputenv("KRTP_FTP_TLS_CA_FILE", m_caFile.toUtf8());
     qunsetenv("KRTP_FTP_TLS_PINNED_KEY");
     reloadSiteConfig();
+}
+
+void LoopbackHost::setFaults(const QByteArray& json) {
+    const QString file = m_control.filePath(QStringLiteral("faults.json"));
+    if (json.isEmpty()) {
+        QFile::remove(file);
+        return;
+    }
+    // Written aside and renamed, so the host never reads half a file.
+    const QString part = file + QStringLiteral(".part");
+    QFile f(part);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        f.write(json);
+        f.close();
+        QFile::remove(file);
+        QFile::rename(part, file);
+    }
 }
 
 } // namespace krtp::test

@@ -31,6 +31,9 @@ public:
     void setIdleTimeout(int seconds) { m_idleTimeout = seconds; }
     // Behave as an older host without MLST/MLSD; takes effect at the next start().
     void setWithoutMachineListings(bool on) { m_noMlsx = on; }
+    // Faults the running host shows from now on, as JSON (see tools/loopback_host.py): passing
+    // refusals, a latency per command, a catalogue swapped right after an upload. Empty: none.
+    void setFaults(const QByteArray& json);
     // Fault options; each takes effect at the next start().
     // Behave as a host without EPSV/EPRT ("500 ... not understood").
     void setWithoutEpsv(bool on) { m_faults.noEpsv = on; }
@@ -87,6 +90,7 @@ public:
 
 private:
     std::unique_ptr<QTemporaryDir> m_root;
+    QTemporaryDir m_control; // beside the root, so no client can reach the faults file
     std::unique_ptr<QProcess> m_process;
     int m_ftpPort = 0;
     int m_httpPort = 0;
