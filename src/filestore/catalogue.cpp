@@ -56,7 +56,7 @@ QString CatalogueCountReason(qint64 expected, qint64 found) {
 CatalogueReader::CatalogueReader(const QByteArray& data) : m_data(data) {
     if (!isAscii(data.constData(), data.size())) {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        (void)utf8.decode(data);
+        const QString text = utf8.decode(data); // decoding happens on conversion
         m_utf8 = !utf8.hasError();
     }
     // A byte order mark is not part of line 1.
@@ -218,7 +218,7 @@ bool CatalogueWriter::fitsCodePage(const QString& text) {
     for (const QChar c : text)
         if (c.unicode() >= 0x80) {
             QStringEncoder e(kCodePage);
-            (void)e.encode(text);
+            const QByteArray bytes = e.encode(text); // encoding happens on conversion
             return !e.hasError();
         }
     return true;

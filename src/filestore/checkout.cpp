@@ -39,18 +39,21 @@ bool StoreOperations::CheckOut() {
         }
         if (copy == ServerCopy::Failed)
             return failOperation(ex.error());
+        bool refused = false;
         if (copy == ServerCopy::Missing) {
             if (d.message(NotOnServerQuestion(name), Dialogs::Icon::Critical, Dialogs::Yes | Dialogs::No) !=
                 Dialogs::Yes)
                 continue;
         } else if (!ex.download(name)) {
             return failOperation(ex.error());
-        } else if (ex.refused()) {
+        } else if (ex.refused() && QFileInfo::exists(name)) {
             d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;
+        } else {
+            refused = ex.refused();
         }
-        if (!QFileInfo::exists(name)) {
+        if (refused || !QFileInfo::exists(name)) {
             d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;
