@@ -6,6 +6,8 @@ krtp_core_sources(
   app/login.h
   app/mainmenu.cpp
   app/mainmenu.h
+  app/options.cpp
+  app/options.h
   app/startup.cpp
   app/startup.h
   app/startupsequence.cpp
@@ -18,6 +20,8 @@ krtp_gui_sources(
   app/gui/frmlogin.h
   app/gui/frmmainmenu.cpp
   app/gui/frmmainmenu.h
+  app/gui/frmoptions.cpp
+  app/gui/frmoptions.h
   app/gui/frmsetlocaldir.cpp
   app/gui/frmsetlocaldir.h
   app/gui/frmsplash.cpp

@@ -1,14 +1,18 @@
 // krtp-cli store: the shared file store from the command line, through the same operations as the
 // file list window.
 #include "app/login.h"
+#include "app/options.h"
 #include "cli/clicommand.h"
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "config/siteconfig.h"
+#include "filestore/addfiles.h"
+#include "filestore/catalogue.h"
 #include "filestore/checkinchoices.h"
 #include "filestore/filelistmodel.h"
 #include "filestore/filestatus.h"
 #include "filestore/filestore.h"
+#include "filestore/owneractions.h"
 #include "filestore/storeoperations.h"
 #include "platform/consoledialogs.h"
 #include "transfer/transfercontrol.h"
@@ -22,8 +26,11 @@ namespace krtp::cli {
 namespace {
 
 const char kStoreUsage[] =
-    "store status|checkout NAME...|checkin NAME... -m COMMENT [--keep] [--revert]|get NAME...|get --all "
-    "--user NAME --password PW [--local-folder DIR] [--proxy HOST:PORT] [--yes]";
+    "store status|checkout NAME...|checkin NAME... -m COMMENT [--keep] [--revert]|get NAME...|get --all"
+    "|addable|add NAME... -d DESCRIPTION [-d DESCRIPTION...]|hide NAME...|describe NAME -d TEXT|remove NAME"
+    "|relinquish NAME|edit NAME [--controller X] [--version N] [--author A] [--desc D] [--comment C] "
+    "[--my-version N] --user NAME [--password-file FILE] [--local-folder DIR] [--proxy HOST:PORT] [--yes]"
+    " | store options [KEY=VALUE...]";
 
 // Logs the member in with the login's credential check; on success the run-time state holds the
 // member's name and level. Returns the exit code to end with, or 0.
@@ -49,10 +56,32 @@ int LoginMember(const QString& user, const QString& password, const QString& pro
     return 0;
 }
 
+// The console's dialogs, except that --yes confirms the repair of a broken catalogue once per run:
+// a backup that does not mend it would otherwise be sent again and again.
+class StoreConsoleDialogs : public ConsoleDialogs {
+public:
+    using ConsoleDialogs::ConsoleDialogs;
+    Button message(const QString& text, Icon icon, Buttons buttons, Button defaultButton,
+                   const QString& title) override {
+        const bool repair = text.startsWith(QLatin1String("KRtp detected a corrupt or missing "));
+        if (repair && m_repairs++ > 0) {
+            QString shown = text;
+            shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            std::fprintf(stderr, "%s\n%s\n", shown.toLocal8Bit().constData(),
+                         "The shared file list is still broken after one repair; giving up.");
+            return Cancel;
+        }
+        return ConsoleDialogs::message(text, icon, buttons, defaultButton, title);
+    }
+
+private:
+    int m_repairs = 0;
+};
+
 // What every store subcommand needs: a logged-in member, the local folder as working directory,
 // console dialogs and a store on its own transfer control and list.
 struct StoreSession {
-    ConsoleDialogs consoleDialogs;
+    StoreConsoleDialogs consoleDialogs;
     TransferControl inet;
     FileListModel list;
     std::unique_ptr<FileStore> store;
@@ -64,7 +93,11 @@ struct StoreSession {
 // Arguments that are not options go to names when given, else they are a usage error.
 int OpenSession(QStringList& args, std::unique_ptr<StoreSession>& session, QStringList* names = nullptr) {
     const QString user = takeOption(args, QStringLiteral("--user"));
-    const QString password = takeOption(args, QStringLiteral("--password"));
+    QString password, passwordError;
+    if (!takePassword(args, user, password, &passwordError)) {
+        std::fprintf(stderr, "%s\n", passwordError.toLocal8Bit().constData());
+        return 2;
+    }
     const QString proxy = takeOption(args, QStringLiteral("--proxy"));
     QString folder =
         takeOption(args, QStringLiteral("--local-folder"), settingsStore().get(settings::LocalFolder));
@@ -208,12 +241,186 @@ int RunStoreOperation(const QString& op, QStringList args) {
                 ok = ops.CheckIn();
             else
                 ok = ops.GetLatestVersion();
-            rc = ok ? 0 : 1;
+            // A question answered the safe way left something undone.
+            rc = ok && s.consoleDialogs.declined() == 0 ? 0 : 1;
         }
         printList(s.list);
     }
     CloseSession(session);
     return rc;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: krtp-cli %s\n", kStoreUsage);
+    return 2;
+}
+
+// Removes every "-d TEXT" from args, in order.
+QStringList takeDescriptions(QStringList& args) {
+    QStringList texts;
+    for (qsizetype i = args.indexOf(QStringLiteral("-d")); i >= 0; i = args.indexOf(QStringLiteral("-d"))) {
+        if (i + 1 >= args.size()) {
+            args.removeAt(i);
+            texts << QString();
+            continue;
+        }
+        texts << args.at(i + 1);
+        args.remove(i, 2);
+    }
+    return texts;
+}
+
+// addable, add and hide: the add window's list and actions.
+int RunAddCommand(const QString& op, QStringList args) {
+    const QStringList descriptions = takeDescriptions(args);
+    std::unique_ptr<StoreSession> session;
+    QStringList names;
+    if (const int rc = OpenSession(args, session, &names))
+        return rc;
+    const bool wrong =
+        op == QLatin1String("addable") ? !names.isEmpty() || !descriptions.isEmpty()
+        : op == QLatin1String("hide")
+            ? names.isEmpty() || !descriptions.isEmpty()
+            : names.isEmpty() || (descriptions.size() != 1 && descriptions.size() != names.size());
+    if (wrong) {
+        CloseSession(session);
+        return usage();
+    }
+    StoreSession& s = *session;
+    StoreOperations ops(*s.store);
+    int rc = 1;
+    if (op == QLatin1String("hide")) {
+        QString error;
+        if (addfiles::HideFiles(names, &error))
+            rc = 0;
+        else
+            std::fprintf(stderr, "%s\n", addfiles::HideFailedMessage(error).toLocal8Bit().constData());
+    } else if (op == QLatin1String("addable")) {
+        if (ops.UpdateFileList()) {
+            const addfiles::Listing listing = addfiles::AddableFiles(s.list);
+            for (const QString& n : listing.names)
+                std::printf("%s\n", n.toUtf8().constData());
+            std::fflush(stdout);
+            if (listing.error.isEmpty())
+                rc = 0;
+            else
+                std::fprintf(stderr, "%s\n", listing.error.toLocal8Bit().constData());
+        }
+    } else if (ops.MayAddFiles()) {
+        const auto describe = [&](const QString& name) -> std::optional<QString> {
+            const qsizetype i = names.indexOf(name);
+            return descriptions.size() == 1 ? descriptions.first() : descriptions.value(i);
+        };
+        rc = ops.AddFiles(names, describe) ? 0 : 1;
+        printList(s.list);
+    }
+    CloseSession(session);
+    return rc;
+}
+
+// describe, remove, relinquish and edit: one catalogued file, named ignoring case.
+int RunOwnerCommand(const QString& op, QStringList args) {
+    const QStringList descriptions = takeDescriptions(args);
+    QHash<QString, QString> fields;
+    if (op == QLatin1String("edit")) {
+        for (const char* option :
+             {"--controller", "--version", "--author", "--desc", "--comment", "--my-version"}) {
+            const QString name = QLatin1String(option);
+            if (args.contains(name))
+                fields.insert(name, takeOption(args, name));
+        }
+    }
+    std::unique_ptr<StoreSession> session;
+    QStringList names;
+    if (const int rc = OpenSession(args, session, &names))
+        return rc;
+    const bool describe = op == QLatin1String("describe");
+    if (names.size() != 1 || descriptions.size() != (describe ? 1 : 0)) {
+        CloseSession(session);
+        return usage();
+    }
+    StoreSession& s = *session;
+    StoreOperations ops(*s.store);
+    const QString key = names.first().toLower();
+    int rc = 1;
+    if (ops.UpdateFileList()) {
+        const ListEntry* e = s.list.find(key);
+        if (!e) {
+            std::fprintf(stderr, "%s is not in the file list.\n", names.first().toLocal8Bit().constData());
+        } else if (describe) {
+            rc = ops.ChangeFileDescription(key, descriptions.first()) ? 0 : 1;
+        } else if (op == QLatin1String("remove")) {
+            // Declining the question leaves the entry, and that is not a success here.
+            rc = ops.DeleteFile(key) && !s.list.contains(key) ? 0 : 1;
+        } else if (op == QLatin1String("relinquish")) {
+            rc = ops.RelinquishControl(key) &&
+                         s.list.columnText(key, QLatin1String(columns::kAuthor)).isEmpty()
+                     ? 0
+                     : 1;
+        } else {
+            StoreOperations::FileDetailsEdit edit = DetailsOfEntry(*e);
+            edit.checkedOutBy = fields.value(QStringLiteral("--controller"), edit.checkedOutBy);
+            edit.serverVersion = fields.value(QStringLiteral("--version"), edit.serverVersion);
+            edit.author = fields.value(QStringLiteral("--author"), edit.author);
+            edit.description = fields.value(QStringLiteral("--desc"), edit.description);
+            edit.lastComment = fields.value(QStringLiteral("--comment"), edit.lastComment);
+            edit.localVersion = fields.value(QStringLiteral("--my-version"), edit.localVersion);
+            rc = ops.EditFileDetails(key, edit) ? 0 : 1;
+        }
+        printList(s.list);
+    }
+    CloseSession(session);
+    return rc;
+}
+
+// options: the options window's settings, printed or changed by its rules. Local settings only: no
+// login and no host.
+int RunOptions(const QStringList& args) {
+    SettingsStore& store = settingsStore();
+    OptionBoxes boxes = LoadOptions(store, int(LeadingNumber(store.get(settings::CurrentView))));
+    const QString listKey = QStringLiteral("CurrentView");
+    for (const QString& arg : args) {
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            return usage();
+        const QString key = arg.left(eq);
+        const QString value = arg.mid(eq + 1);
+        if (key.compare(listKey, Qt::CaseInsensitive) == 0) {
+            if (value != QLatin1String("1") && value != QLatin1String("2") && value != QLatin1String("3"))
+                return usage();
+            boxes.listStyle = value.toInt();
+            continue;
+        }
+        bool known = false;
+        for (const OptionBox& o : OptionBoxKeys()) {
+            QString name = QLatin1String(o.key->key);
+            if (name.startsWith(QLatin1Char('/')))
+                name.remove(0, 1);
+            if (key.compare(name, Qt::CaseInsensitive) != 0)
+                continue;
+            if (value.compare(QLatin1String("Yes"), Qt::CaseInsensitive) == 0)
+                boxes.*o.box = true;
+            else if (value.compare(QLatin1String("No"), Qt::CaseInsensitive) == 0)
+                boxes.*o.box = false;
+            else
+                return usage();
+            known = true;
+        }
+        if (!known)
+            return usage();
+    }
+    if (!args.isEmpty())
+        SaveOptions(store, boxes);
+    QByteArray out = listKey.toUtf8() + '=' + QByteArray::number(boxes.listStyle) + '\n';
+    for (const OptionBox& o : OptionBoxKeys()) {
+        QString name = QLatin1String(o.key->key);
+        if (name.startsWith(QLatin1Char('/')))
+            name.remove(0, 1);
+        out += name.toUtf8() + (boxes.*o.box ? "=Yes\n" : "=No\n");
+    }
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    std::fflush(stdout);
+    return 0;
 }
 
 struct StoreSubcommand {
@@ -230,6 +437,13 @@ int store(const QStringList& arguments) {
     const QString name = args.isEmpty() ? QString() : args.takeFirst();
     if (name == QLatin1String("checkout") || name == QLatin1String("checkin") || name == QLatin1String("get"))
         return RunStoreOperation(name, args);
+    if (name == QLatin1String("addable") || name == QLatin1String("add") || name == QLatin1String("hide"))
+        return RunAddCommand(name, args);
+    if (name == QLatin1String("describe") || name == QLatin1String("remove") ||
+        name == QLatin1String("relinquish") || name == QLatin1String("edit"))
+        return RunOwnerCommand(name, args);
+    if (name == QLatin1String("options"))
+        return RunOptions(args);
     for (const StoreSubcommand& sub : kSubcommands) {
         if (name != QLatin1String(sub.name))
             continue;

@@ -1,5 +1,5 @@
 // Check in: the member's changed copies go up as new versions with a comment (or are given back
-// unsent), then the catalogue is rewritten once.
+// unsent), then the catalogue is changed once.
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "filestore/catalogue.h"
@@ -23,22 +23,34 @@ void StoreOperations::failCheckIn(const QString& description) {
 
 bool StoreOperations::CheckIn() {
     Guard guard(*this);
-    if (!guard)
+    QStringList keys;
+    if (!guard || !beginOperation(false, keys))
         return false;
+    CheckInBatch batch;
+    checkInChoices(batch);
+    if (batch.abandoned || batch.files.isEmpty()) {
+        m_store.UpdateFileList();
+        return batch.ok;
+    }
+    BusyPointer busy(m_store.dialogs());
+    if (!checkInDropHeldByOthers(batch) || !checkInUpload(batch) || !checkInRecord(batch))
+        return false;
+    checkInBookkeeping(batch);
+    m_store.UpdateFileList();
+    return batch.ok;
+}
+
+// Phase 1: the member's choices for every file, before anything is sent.
+void StoreOperations::checkInChoices(CheckInBatch& batch) {
     FileListModel& list = m_store.list();
     Dialogs& d = m_store.dialogs();
     const QString me = runState().CurrentUserName;
     std::optional<BusyPointer> busy;
     busy.emplace(d);
-    bool ok = true;
-
-    // Phase 1: the member's choices for every file, before anything is sent.
-    QList<clsFileDetails> batch;
     QString comment;
     bool keep = false;
     bool dontUpdate = false;
     bool all = false;
-    bool abandoned = false;
     for (const QString& key : selectedKeys()) {
         const ListEntry* e = list.find(key);
         // The list shows a file as the member's whatever the letter case of the name; so does this.
@@ -48,7 +60,7 @@ bool StoreOperations::CheckIn() {
         const QString name = e->text;
         const QString verText = e->columns.value(QLatin1String(columns::kVer));
         if (refuseName(name)) {
-            ok = false;
+            batch.ok = false;
             continue;
         }
         list.ensureVisible(key);
@@ -58,8 +70,8 @@ bool StoreOperations::CheckIn() {
             if (!localExists && !dontUpdate) {
                 if (d.message(MissingLocalCheckInQuestion(name), Dialogs::Icon::Critical,
                               Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel) != Dialogs::Ok) {
-                    abandoned = true;
-                    break;
+                    batch.abandoned = true;
+                    return;
                 }
                 fileDontUpdate = true;
             }
@@ -70,8 +82,8 @@ bool StoreOperations::CheckIn() {
                                              Dialogs::Ok | Dialogs::Cancel, Dialogs::Cancel) == Dialogs::Ok;
                 busy.emplace(d);
                 if (!given) {
-                    abandoned = true;
-                    break;
+                    batch.abandoned = true;
+                    return;
                 }
                 fileDontUpdate = true;
             } else {
@@ -79,8 +91,8 @@ bool StoreOperations::CheckIn() {
                     m_prompt && m_prompt->Do_CheckInFile(name, comment, keep, all, dontUpdate);
                 busy.emplace(d);
                 if (!accepted) {
-                    abandoned = true;
-                    break;
+                    batch.abandoned = true;
+                    return;
                 }
                 comment = CheckInChoices::CleanComment(comment);
                 fileDontUpdate = dontUpdate;
@@ -94,24 +106,55 @@ bool StoreOperations::CheckIn() {
         } else {
             const qint64 version = LeadingNumber(verText);
             if (version < -32768 || version >= 32767) {
-                failCheckIn(OverflowMessage(name, version));
-                return false;
+                // Nothing has been sent yet: the whole check-in stops here.
+                d.message(OverflowMessage(name, version), Dialogs::Icon::Critical, Dialogs::Ok);
+                batch.ok = false;
+                batch.abandoned = true;
+                return;
             }
             record.CurrentVersion = qint16(version + 1);
             record.Controller = keep ? me : QString();
             record.Comment = me + QStringLiteral(": ") + comment;
         }
-        batch << record;
+        batch.files << record;
     }
-    if (abandoned || batch.isEmpty()) {
-        m_store.UpdateFileList();
-        return ok;
-    }
+}
 
-    // Phase 2: upload. The host's previous copy waits as N.backup until the new one is there.
+// Phase 2: nothing goes up for a file that somebody else holds by now; the list may be older than
+// the catalogue. The locked save checks again.
+bool StoreOperations::checkInDropHeldByOthers(CheckInBatch& batch) {
+    const QString me = runState().CurrentUserName;
+    if (!m_store.GetControlFile()) {
+        m_store.UpdateFileList();
+        return false;
+    }
+    QList<CatalogueRecord> current;
+    if (QString reason; !m_store.ReadWorkingCopy(&current, reason)) {
+        failCheckIn(FileStore::IncompleteCatalogueMessage(reason));
+        return false;
+    }
+    QHash<QString, QString> controllers;
+    for (const CatalogueRecord& r : current)
+        controllers.insert(r.Name.toLower(), r.Controller);
+    QList<clsFileDetails> kept;
+    for (const clsFileDetails& record : batch.files) {
+        const QString controller = controllers.value(record.Name.toLower());
+        if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
+            batch.notes << HeldByOtherMessage(record.Name, controller);
+            batch.ok = false;
+            continue;
+        }
+        kept << record;
+    }
+    batch.files = kept;
+    return true;
+}
+
+// Phase 3: upload. The host's previous copy waits as N.backup until the new one is there.
+bool StoreOperations::checkInUpload(CheckInBatch& batch) {
     StoreExchange ex(m_store);
     bool entered = false;
-    for (const clsFileDetails& record : batch) {
+    for (const clsFileDetails& record : batch.files) {
         if (record.DontUpdateServer)
             continue;
         const QString& name = record.Name;
@@ -145,60 +188,64 @@ bool StoreOperations::CheckIn() {
             failCheckIn(ex.error());
             return false;
         }
-        list.setSelected(record.ListItem, false);
+        m_store.list().setSelected(record.ListItem, false);
     }
+    return true;
+}
 
-    // Phase 3: the catalogue, fetched once, rewritten locally and saved once.
-    if (!m_store.UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, true, false)) {
-        m_store.UpdateFileList();
-        return false;
-    }
-    QList<CatalogueRecord> current;
-    if (QString reason; !m_store.ReadWorkingCopy(&current, reason)) {
-        failCheckIn(FileStore::IncompleteCatalogueMessage(reason));
-        return false;
-    }
-    // The list may be older than the catalogue: a file somebody else holds now keeps its entry, so
-    // that check-in never takes it from them.
-    QHash<QString, QString> controllers;
-    for (const CatalogueRecord& r : current)
-        controllers.insert(r.Name.toLower(), r.Controller);
+// Phase 4: the catalogue, changed once under the lock. A file that somebody else took meanwhile
+// keeps its entry, so that check-in never takes it from them.
+bool StoreOperations::checkInRecord(CheckInBatch& batch) {
+    const QString me = runState().CurrentUserName;
+    QStringList heldNotes;
     QList<clsFileDetails> recorded;
-    for (const clsFileDetails& record : batch) {
-        const QString controller = controllers.value(record.Name.toLower());
-        if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
-            d.message(HeldByOtherMessage(record.Name, controller), Dialogs::Icon::Warning, Dialogs::Ok);
-            ok = false;
-            continue;
-        }
-        recorded << record;
-    }
-    batch = recorded;
-    if (batch.isEmpty()) {
-        m_store.UpdateFileList();
-        return ok;
-    }
-    for (const clsFileDetails& record : batch) {
-        list.ensureVisible(record.ListItem);
-        const bool updated =
-            record.DontUpdateServer
-                ? m_store.UpdateFileDetails(record.Name, false, {}, QString(), {}, {}, {}, false, false,
-                                            false)
-                : m_store.UpdateFileDetails(record.Name, false, qint64(record.CurrentVersion),
-                                            record.Controller, {}, {}, record.Comment, false, false, false);
-        if (!updated) {
-            m_store.UpdateFileList();
-            return false;
-        }
-        list.setIcons(record.ListItem, QStringLiteral("unlocked"), QStringLiteral("unlocked"));
-    }
-    if (!m_store.UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, false, true)) {
+    const bool saved =
+        batch.files.isEmpty() || m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
+            heldNotes.clear();
+            recorded.clear();
+            QHash<QString, QString> controllers;
+            for (const CatalogueRecord& r : current)
+                controllers.insert(r.Name.toLower(), r.Controller);
+            QList<CatalogueEdit> edits;
+            for (const clsFileDetails& record : batch.files) {
+                const QString controller = controllers.value(record.Name.toLower());
+                if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
+                    heldNotes << HeldByOtherMessage(record.Name, controller);
+                    continue;
+                }
+                CatalogueEdit e;
+                e.name = record.Name;
+                e.controller = record.DontUpdateServer ? QString() : record.Controller;
+                if (!record.DontUpdateServer) {
+                    e.version = record.CurrentVersion;
+                    e.comment = record.Comment;
+                }
+                edits << e;
+                recorded << record;
+            }
+            return edits;
+        });
+    // The messages wait until the catalogue is saved (or not), so no box stands open meanwhile.
+    Dialogs& d = m_store.dialogs();
+    for (const QString& note : batch.notes + heldNotes)
+        d.message(note, Dialogs::Icon::Warning, Dialogs::Ok);
+    if (!heldNotes.isEmpty())
+        batch.ok = false;
+    if (!saved) {
         m_store.UpdateFileList();
         return false;
     }
+    for (const clsFileDetails& record : recorded)
+        m_store.list().setIcons(record.ListItem, QStringLiteral("unlocked"), QStringLiteral("unlocked"));
+    batch.files = recorded;
+    return true;
+}
 
-    // Phase 4: the member's own bookkeeping.
-    for (const clsFileDetails& record : batch) {
+// Phase 5: the member's own bookkeeping.
+void StoreOperations::checkInBookkeeping(const CheckInBatch& batch) {
+    FileListModel& list = m_store.list();
+    const QString me = runState().CurrentUserName;
+    for (const clsFileDetails& record : batch.files) {
         list.ensureVisible(record.ListItem);
         if (!record.DontUpdateServer)
             m_store.settings().setFileVersion(record.Name, QString::number(record.CurrentVersion));
@@ -206,8 +253,6 @@ bool StoreOperations::CheckIn() {
             SetFileReadOnly(record.Name, true, false);
         list.setSelected(record.ListItem, true);
     }
-    m_store.UpdateFileList();
-    return ok;
 }
 
 } // namespace krtp

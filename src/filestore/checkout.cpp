@@ -9,30 +9,25 @@
 #include "platform/dialogs.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 namespace krtp {
 
 bool StoreOperations::CheckOut() {
     Guard guard(*this);
-    if (!guard)
+    QStringList keys;
+    if (!guard || !beginOperation(true, keys))
         return false;
     FileListModel& list = m_store.list();
     Dialogs& d = m_store.dialogs();
-    const RunState& rs = runState();
-    if (rs.UserLevel != LevelAdministrator && rs.UserLevel != LevelFullAccess) {
-        d.message(NoAccessMessage(), Dialogs::Icon::Critical, Dialogs::Ok);
-        return false;
-    }
+    const QString me = runState().CurrentUserName;
     BusyPointer busy(d);
     StoreExchange ex(m_store);
     bool ok = true;
-    const auto raised = [&](const QString& description) {
-        d.message(description, Dialogs::Icon::Critical, Dialogs::Ok);
-        return false;
-    };
 
+    // Every server copy first, then one change of the catalogue for the whole batch.
     QList<clsFileDetails> batch;
-    for (const QString& key : selectedKeys()) {
+    for (const QString& key : keys) {
         const ListEntry* e = list.find(key);
         if (!e || !e->columns.value(QLatin1String(columns::kOwner)).isEmpty())
             continue;
@@ -43,15 +38,22 @@ bool StoreOperations::CheckOut() {
             continue;
         }
         if (copy == ServerCopy::Failed)
-            return raised(ex.error());
+            return failOperation(ex.error());
+        bool refused = false;
         if (copy == ServerCopy::Missing) {
             if (d.message(NotOnServerQuestion(name), Dialogs::Icon::Critical, Dialogs::Yes | Dialogs::No) !=
                 Dialogs::Yes)
                 continue;
         } else if (!ex.download(name)) {
-            return raised(ex.error());
+            return failOperation(ex.error());
+        } else if (ex.refused() && QFileInfo::exists(name)) {
+            d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
+            ok = false;
+            continue;
+        } else {
+            refused = ex.refused();
         }
-        if (!QFileInfo::exists(name)) {
+        if (refused || !QFileInfo::exists(name)) {
             d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;
@@ -59,24 +61,17 @@ bool StoreOperations::CheckOut() {
         clsFileDetails record;
         record.ListItem = key;
         record.Name = name;
-        record.Controller = rs.CurrentUserName;
+        record.Controller = me;
         list.setSelected(key, false);
         batch << record;
     }
 
     QStringList recorded;
-    for (const clsFileDetails& record : batch) {
-        bool stop = false;
-        if (checkOutRecord(record, stop))
-            recorded << record.ListItem;
-        else
-            ok = false;
-        if (stop)
-            break;
-    }
+    if (!batch.isEmpty() && !recordCheckOuts(batch, recorded))
+        ok = false;
 
-    // The rebuild fetches the catalogue anyway; it also shows whether a member who saved at the same
-    // moment overwrote one of our entries.
+    // The rebuild also shows whether a member whose program does not take the lock overwrote one of
+    // our entries after the save.
     if (!m_store.UpdateFileList())
         return false;
     for (const QString& key : recorded) {
@@ -84,7 +79,7 @@ bool StoreOperations::CheckOut() {
         if (!e)
             continue;
         const QString controller = e->columns.value(QLatin1String(columns::kOwner));
-        if (!controller.isEmpty() && controller.compare(rs.CurrentUserName, Qt::CaseInsensitive) != 0) {
+        if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
             d.message(TakenMeanwhileMessage(e->text, controller), Dialogs::Icon::Warning, Dialogs::Ok);
             ok = false;
         }
@@ -92,51 +87,56 @@ bool StoreOperations::CheckOut() {
     return ok;
 }
 
-// Records one file of the batch in the catalogue: fetch, check that the file is still free, write
-// the member as its controller and save. stop is set when the remaining files must be left alone.
-bool StoreOperations::checkOutRecord(const clsFileDetails& record, bool& stop) {
+// Writes the member as controller of every file of the batch that is still free in the fresh
+// catalogue, in one locked save; the member hears about the others once the save is through.
+bool StoreOperations::recordCheckOuts(const QList<clsFileDetails>& batch, QStringList& recorded) {
     FileListModel& list = m_store.list();
     Dialogs& d = m_store.dialogs();
-    stop = true;
-    if (!m_store.UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, true, false))
-        return false;
-    QList<CatalogueRecord> records;
-    QString reason;
-    if (!m_store.ReadWorkingCopy(&records, reason)) {
-        d.message(FileStore::IncompleteCatalogueMessage(reason), Dialogs::Icon::Critical, Dialogs::Ok);
-        return false;
-    }
-    stop = false;
-    const CatalogueRecord* current = nullptr;
-    for (const CatalogueRecord& r : records)
-        if (r.Name.compare(record.Name, Qt::CaseInsensitive) == 0) {
-            current = &r;
-            break;
+    QStringList notes;
+    QHash<QString, qint16> versions;
+    const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
+        notes.clear();
+        versions.clear();
+        QHash<QString, const CatalogueRecord*> byName;
+        for (const CatalogueRecord& r : current)
+            byName.insert(r.Name.toLower(), &r);
+        QList<CatalogueEdit> edits;
+        for (const clsFileDetails& record : batch) {
+            const CatalogueRecord* r = byName.value(record.Name.toLower());
+            if (!r) {
+                notes << NoLongerCataloguedMessage(record.Name);
+                continue;
+            }
+            if (!r->Controller.isEmpty() &&
+                r->Controller.compare(record.Controller, Qt::CaseInsensitive) != 0) {
+                notes << TakenMeanwhileMessage(record.Name, r->Controller);
+                continue;
+            }
+            // The version of the copy just fetched: the fresh catalogue's, which a list built earlier
+            // may not show yet.
+            versions.insert(record.ListItem, r->CurrentVersion);
+            CatalogueEdit e;
+            e.name = record.Name;
+            e.controller = record.Controller;
+            edits << e;
         }
-    if (!current) {
-        d.message(record.Name + QStringLiteral(" is no longer in the catalogue, so it was not checked out."),
-                  Dialogs::Icon::Warning, Dialogs::Ok);
+        return edits;
+    });
+    for (const QString& note : notes)
+        d.message(note, Dialogs::Icon::Warning, Dialogs::Ok);
+    if (!saved)
         return false;
+    for (const clsFileDetails& record : batch) {
+        if (!versions.contains(record.ListItem))
+            continue;
+        const QString version = QString::number(versions.value(record.ListItem));
+        m_store.settings().setFileVersion(record.Name, version);
+        list.setColumnText(record.ListItem, QLatin1String(columns::kMyVer), version);
+        list.setSelected(record.ListItem, false);
+        list.setIcons(record.ListItem, QStringLiteral("open"), QStringLiteral("open"));
+        recorded << record.ListItem;
     }
-    if (!current->Controller.isEmpty() &&
-        current->Controller.compare(record.Controller, Qt::CaseInsensitive) != 0) {
-        d.message(TakenMeanwhileMessage(record.Name, current->Controller), Dialogs::Icon::Warning,
-                  Dialogs::Ok);
-        return false;
-    }
-    // The version of the copy just fetched: the fresh catalogue's, which a list built earlier may
-    // not show yet.
-    const QString version = QString::number(current->CurrentVersion);
-    m_store.settings().setFileVersion(record.Name, version);
-    list.setColumnText(record.ListItem, QLatin1String(columns::kMyVer), version);
-    if (!m_store.UpdateFileDetails(record.Name, false, {}, record.Controller, {}, {}, {}, false, false,
-                                   true)) {
-        stop = true;
-        return false;
-    }
-    list.setSelected(record.ListItem, false);
-    list.setIcons(record.ListItem, QStringLiteral("open"), QStringLiteral("open"));
-    return true;
+    return notes.isEmpty();
 }
 
 } // namespace krtp

@@ -2,6 +2,7 @@
 
 #include "config/runstate.h"
 #include "config/settingsstore.h"
+#include "filestore/cataloguelock.h"
 #include "platform/dialogs.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
@@ -20,6 +21,9 @@ namespace {
 const QString kCatalogue = QLatin1String(kCatalogueName);
 const QString kCatalogueBackup = QLatin1String(kCatalogueName) + QLatin1String(kBackupSuffix);
 const QString kCrLf = QStringLiteral("\r\n");
+// How long a reader that found the catalogue short waits for a save in progress before it asks to
+// repair: a save takes a few commands, a lock older than that is most likely left by a dead client.
+constexpr int kReadWaitMs = 8000;
 
 } // namespace
 
@@ -69,7 +73,12 @@ bool FileStore::Run(const QString& command) {
 }
 
 bool FileStore::GetControlFile() {
-    return GetFile(m_inet, kCatalogue);
+    if (!GetFile(m_inet, kCatalogue))
+        return false;
+    const int code = m_inet.lastReplyCode();
+    if (!QFile::exists(kCatalogue) && code >= 400 && code < 500)
+        return fail(FetchRefusedMessage(m_inet.lastError()));
+    return true;
 }
 
 bool FileStore::fail(const QString& description) {
@@ -77,113 +86,179 @@ bool FileStore::fail(const QString& description) {
     return false;
 }
 
+bool FileStore::writeWorkingCopy(const QByteArray& bytes) {
+    if (QFile::exists(kCatalogueBackup)) {
+        SetFileReadOnly(kCatalogueBackup, false, true);
+        if (!QFile::remove(kCatalogueBackup))
+            return fail(QStringLiteral("Permission denied: cannot delete ") + kCatalogueBackup);
+    }
+    if (QFile::exists(kCatalogue) && !QFile::rename(kCatalogue, kCatalogueBackup))
+        return fail(QStringLiteral("Permission denied: cannot rename ") + kCatalogue);
+    QString error;
+    if (!WriteWholeFile(kCatalogue, bytes, &error)) {
+        QFile::remove(kCatalogue);
+        QFile::rename(kCatalogueBackup, kCatalogue);
+        return fail(error);
+    }
+    return true;
+}
+
+bool FileStore::EditWorkingCopy(const CatalogueEdit& edit) {
+    if (edit.name.isEmpty())
+        return true;
+    // The new content is made in memory first: a refused change leaves the working copy whole, so a
+    // batch that goes on to save never uploads a half-written catalogue.
+    QByteArray data;
+    QString error;
+    if (!QFile::exists(kCatalogue))
+        return fail(QStringLiteral("File not found: ") + kCatalogue);
+    if (!ReadWholeFile(kCatalogue, data, &error))
+        return fail(error);
+    CatalogueDocument doc = ParseCatalogue(data);
+    if (!doc.header.hasCountLine)
+        return fail(QStringLiteral("The local copy of ") + kCatalogue +
+                    QStringLiteral(" is empty or incomplete."));
+    if (!ApplyCatalogueEdit(doc, edit, error))
+        return fail(error);
+    QString unencodable;
+    const QByteArray bytes = WriteCatalogue(doc, &unencodable);
+    if (!unencodable.isEmpty())
+        return fail(UnencodableMessage(unencodable));
+    return writeWorkingCopy(bytes);
+}
+
+FileStore::SaveResult FileStore::saveAndReadBack(const QByteArray& sent, QByteArray& readBack) {
+    Run(QStringLiteral("delete ") + kCatalogueBackup);
+    const bool movedAside = Run(QStringLiteral("rename ") + kCatalogue + QLatin1Char(' ') + kCatalogueBackup);
+    if (!Run(QStringLiteral("send ") + kCatalogue + QLatin1Char(' ') + kCatalogue)) {
+        // Never leave the host without a catalogue: put the one moved aside back. A host that will not
+        // rename onto an existing name needs the partial upload out of the way first.
+        const QString why = m_inet.lastError();
+        if (movedAside &&
+            !Run(QStringLiteral("rename ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue) &&
+            m_inet.lastReplyCode() != 0) {
+            Run(QStringLiteral("delete ") + kCatalogue);
+            Run(QStringLiteral("rename ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue);
+        }
+        fail(QStringLiteral("Error sending ") + kCatalogue + QStringLiteral(", please try again.") +
+             (why.isEmpty() ? QString() : kCrLf + kCrLf + why));
+        return SaveResult::Failed;
+    }
+    // Read back: a client that does not take the lock may have saved over ours in between.
+    const QString check = kCatalogue + QStringLiteral(".check");
+    QFile::remove(check);
+    const bool got =
+        Run(QStringLiteral("get ") + kCatalogue + QLatin1Char(' ') + check) && ReadWholeFile(check, readBack);
+    QFile::remove(check);
+    if (!got) {
+        const QString why = m_inet.lastError();
+        fail(QStringLiteral(
+                 "The shared file list was sent, but it could not be read back to check it, so your "
+                 "change may not have been saved.  Please refresh the file list to see.") +
+             (why.isEmpty() ? QString() : kCrLf + kCrLf + why));
+        return SaveResult::Failed;
+    }
+    return readBack == sent ? SaveResult::Saved : SaveResult::Replaced;
+}
+
+bool FileStore::SaveCatalogue() {
+    // The save replaces the host's backup: a short copy (fetched while another member was saving,
+    // or left so by a save cut off) would then be all that is left of the catalogue.
+    QString reason;
+    if (!ReadWorkingCopy(nullptr, reason))
+        return fail(IncompleteCatalogueMessage(reason));
+    QByteArray sent, readBack;
+    QString error;
+    if (!ReadWholeFile(kCatalogue, sent, &error))
+        return fail(error);
+    switch (saveAndReadBack(sent, readBack)) {
+    case SaveResult::Saved:
+        return true;
+    case SaveResult::Failed:
+        return false;
+    case SaveResult::Replaced:
+        break;
+    }
+    return fail(NotStuckMessage({}));
+}
+
+bool FileStore::UpdateFileDetails(const CatalogueEdit& edit) {
+    BusyPointer busy(m_dialogs);
+    if (edit.fetchFirst && !GetControlFile())
+        return false;
+    if (!EditWorkingCopy(edit))
+        return false;
+    return !edit.saveAfter || SaveCatalogue();
+}
+
 bool FileStore::UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile,
                                   std::optional<qint64> pvarVersion, std::optional<QString> pvarController,
                                   std::optional<QString> pvarAuthor, std::optional<QString> pvarDesc,
                                   std::optional<QString> pvarComment, bool pblnDeleteFile,
                                   bool pblnGetControlFile, bool pblnSaveControlFile) {
+    CatalogueEdit e;
+    e.name = pstrFileName;
+    e.newFile = pblnNewFile;
+    e.deleteFile = pblnDeleteFile;
+    e.version = pvarVersion;
+    e.controller = std::move(pvarController);
+    e.author = std::move(pvarAuthor);
+    e.description = std::move(pvarDesc);
+    e.comment = std::move(pvarComment);
+    e.fetchFirst = pblnGetControlFile;
+    e.saveAfter = pblnSaveControlFile;
+    return UpdateFileDetails(e);
+}
+
+bool FileStore::ChangeCatalogue(const CataloguePlan& plan) {
     BusyPointer busy(m_dialogs);
-    if (pblnGetControlFile && !GetControlFile())
+    CatalogueLock lock(*this);
+    if (!lock.acquire())
         return false;
-
-    if (!pstrFileName.isEmpty()) {
-        if (pvarVersion && (*pvarVersion < -32768 || *pvarVersion > 32767))
-            return fail(QStringLiteral("Overflow: version %1 does not fit the catalogue.").arg(*pvarVersion));
-
-        // The new content is made in memory first: a refused change leaves the working copy whole, so a
-        // batch that goes on to save never uploads a half-written catalogue.
-        QByteArray data;
-        QString error;
-        if (!QFile::exists(kCatalogue))
-            return fail(QStringLiteral("File not found: ") + kCatalogue);
-        if (!ReadWholeFile(kCatalogue, data, &error))
-            return fail(error);
-        CatalogueReader reader(data);
-        QString line1, line2;
-        if (!reader.readLine(line1) || !reader.readLine(line2))
-            return fail(QStringLiteral("The local copy of ") + kCatalogue +
-                        QStringLiteral(" is empty or incomplete."));
-        qint64 count = LeadingNumber(line2);
-        if (pblnNewFile)
-            ++count;
-        if (pblnDeleteFile)
-            --count;
-
-        CatalogueWriter writer(reader.isUtf8(), reader.hasByteOrderMark());
-        writer.writeLine(line1);
-        writer.writeLine(QString::number(count));
-        bool found = false;
-        CatalogueRecord r;
-        while (reader.readRecord(r)) {
-            if (r.Name.isEmpty())
-                continue;
-            if (r.Name.compare(pstrFileName, Qt::CaseInsensitive) == 0) {
-                if (pblnNewFile)
-                    return fail(QStringLiteral("Cannot add a file that already exists."));
-                if (pvarVersion)
-                    r.CurrentVersion = qint16(*pvarVersion);
-                if (pvarController)
-                    r.Controller = *pvarController;
-                if (pvarAuthor)
-                    r.Author = *pvarAuthor;
-                if (pvarDesc)
-                    r.Description = *pvarDesc;
-                if (pvarComment)
-                    r.Comment = *pvarComment;
-                if (pblnDeleteFile) {
-                    found = true;
-                    continue;
-                }
-            }
-            writer.writeRecord(r);
+    // Every box below is shown with the lock given back, so nobody waits on an open message.
+    const auto failUnlocked = [&](const QString& description) {
+        lock.release();
+        return fail(description);
+    };
+    if (!GetControlFile())
+        return false;
+    QByteArray current;
+    QString error;
+    if (!ReadWholeFile(kCatalogue, current, &error))
+        return failUnlocked(error);
+    constexpr int kTries = 3;
+    for (int attempt = 1;; ++attempt) {
+        CatalogueDocument doc = ParseCatalogue(current);
+        if (!doc.complete)
+            return failUnlocked(IncompleteCatalogueMessage(doc.reason));
+        const QList<CatalogueEdit> edits = plan(doc.records);
+        if (edits.isEmpty())
+            return true;
+        QStringList names;
+        for (const CatalogueEdit& e : edits) {
+            if (!ApplyCatalogueEdit(doc, e, error))
+                return failUnlocked(error);
+            names << e.name;
         }
-        if (pblnNewFile) {
-            CatalogueRecord added;
-            added.Name = pstrFileName;
-            added.CurrentVersion = qint16(pvarVersion.value_or(0));
-            added.Controller = pvarController.value_or(QString());
-            added.Author = pvarAuthor.value_or(QString());
-            added.Description = pvarDesc.value_or(QString());
-            added.Comment = pvarComment.value_or(QString());
-            writer.writeRecord(added);
-        }
-        if (pblnDeleteFile && !found)
-            return fail(QStringLiteral("Cannot delete a file that doesn't exist."));
-
-        if (QFile::exists(kCatalogueBackup)) {
-            SetFileReadOnly(kCatalogueBackup, false, true);
-            if (!QFile::remove(kCatalogueBackup))
-                return fail(QStringLiteral("Permission denied: cannot delete ") + kCatalogueBackup);
-        }
-        if (!QFile::rename(kCatalogue, kCatalogueBackup))
-            return fail(QStringLiteral("Permission denied: cannot rename ") + kCatalogue);
-        if (!WriteWholeFile(kCatalogue, writer.bytes(), &error)) {
-            QFile::remove(kCatalogue);
-            QFile::rename(kCatalogueBackup, kCatalogue);
-            return fail(error);
-        }
+        QString unencodable;
+        const QByteArray bytes = WriteCatalogue(doc, &unencodable);
+        if (!unencodable.isEmpty())
+            return failUnlocked(UnencodableMessage(unencodable));
+        if (!writeWorkingCopy(bytes))
+            return false;
+        QByteArray readBack;
+        const SaveResult saved = saveAndReadBack(bytes, readBack);
+        if (saved == SaveResult::Saved)
+            return true;
+        if (saved == SaveResult::Failed)
+            return false;
+        if (attempt >= kTries)
+            return failUnlocked(NotStuckMessage(names));
+        // Somebody's save replaced ours: what is there now is the catalogue to change.
+        current = readBack;
+        if (!writeWorkingCopy(current))
+            return false;
     }
-
-    if (pblnSaveControlFile) {
-        // The save replaces the host's backup: a short copy (fetched while another member was saving,
-        // or left so by a save cut off) would then be all that is left of the catalogue.
-        QString reason;
-        if (!ReadWorkingCopy(nullptr, reason))
-            return fail(IncompleteCatalogueMessage(reason));
-        Run(QStringLiteral("delete ") + kCatalogueBackup);
-        const bool movedAside =
-            Run(QStringLiteral("rename ") + kCatalogue + QLatin1Char(' ') + kCatalogueBackup);
-        if (!Run(QStringLiteral("send ") + kCatalogue + QLatin1Char(' ') + kCatalogue)) {
-            // Never leave the host without a catalogue: put the one moved aside back.
-            const QString why = m_inet.lastError();
-            if (movedAside)
-                Run(QStringLiteral("rename ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue);
-            return fail(QStringLiteral("Error sending ") + kCatalogue +
-                        QStringLiteral(", please try again.") +
-                        (why.isEmpty() ? QString() : kCrLf + kCrLf + why));
-        }
-    }
-    return true;
 }
 
 bool FileStore::ReadWorkingCopy(QList<CatalogueRecord>* records, QString& reason) const {
@@ -194,31 +269,39 @@ bool FileStore::ReadWorkingCopy(QList<CatalogueRecord>* records, QString& reason
         reason = QStringLiteral("file not found");
         return false;
     }
-    CatalogueReader reader(data);
-    QString line1, line2;
-    if (!reader.readLine(line1)) {
-        reason = QStringLiteral("file is empty");
+    CatalogueDocument doc = ParseCatalogue(data);
+    if (!doc.complete) {
+        reason = doc.reason;
         return false;
     }
-    if (!reader.readLine(line2)) {
-        reason = QStringLiteral("file is incomplete");
-        return false;
-    }
-    const qint64 expected = LeadingNumber(line2);
-    qint64 found = 0;
-    CatalogueRecord r;
-    while (reader.readRecord(r)) {
-        if (r.Name.isEmpty())
-            continue;
-        ++found;
-        if (records)
-            *records << r;
-    }
-    if (found != expected) {
-        reason = CountReason(int(expected), int(found));
-        return false;
-    }
+    if (records)
+        *records = std::move(doc.records);
     return true;
+}
+
+bool FileStore::repairFromBackup() {
+    CatalogueLock lock(*this);
+    if (!lock.acquire())
+        return false;
+    // A member who saved meanwhile may have mended it already.
+    if (!GetControlFile())
+        return false;
+    if (QString reason; ReadWorkingCopy(nullptr, reason))
+        return true;
+    // Only a backup that really arrived and reads whole goes up as the catalogue; anything else would
+    // replace what is left of the catalogue with something worse.
+    if (QFile::exists(kCatalogue))
+        QFile::remove(kCatalogue);
+    if (!Run(QStringLiteral("get ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue) ||
+        !QFile::exists(kCatalogue)) {
+        lock.release();
+        return fail(BackupIncompleteMessage(QStringLiteral("file not found")));
+    }
+    if (QString reason; !ReadWorkingCopy(nullptr, reason)) {
+        lock.release();
+        return fail(BackupIncompleteMessage(reason));
+    }
+    return Run(QStringLiteral("send ") + kCatalogue + QLatin1Char(' ') + kCatalogue);
 }
 
 ColourFlags FileStore::readColourFlags() const {
@@ -265,17 +348,17 @@ FileStore::ReadResult FileStore::readCatalogue(QString& reason, const ColourFlag
     if (!ReadWholeFile(kCatalogue, data))
         return ReadResult::Failed;
     CatalogueReader reader(data);
-    QString line1, line2;
-    if (!reader.readLine(line1))
+    const CatalogueHeader header = reader.readHeader();
+    if (!header.hasVersionLine)
         return ReadResult::Failed;
-    if (!CheckProgramVersion(line1)) {
-        m_dialogs.message(OutdatedMessage(line1), Dialogs::Icon::Critical, Dialogs::Ok);
+    if (!CheckProgramVersion(header.versionLine)) {
+        m_dialogs.message(OutdatedMessage(header.versionLine), Dialogs::Icon::Critical, Dialogs::Ok);
         return ReadResult::Outdated;
     }
     reason = QStringLiteral("file is incomplete");
-    if (!reader.readLine(line2))
+    if (!header.hasCountLine)
         return ReadResult::Failed;
-    const int expected = LeadingVersion(line2);
+    const int expected = LeadingVersion(QString::number(header.count));
 
     m_list.beginFill();
     CatalogueRecord r;
@@ -291,10 +374,14 @@ FileStore::ReadResult FileStore::readCatalogue(QString& reason, const ColourFlag
     m_list.endFill();
     if (!filled)
         return ReadResult::FillError;
-    if (m_list.count() == expected)
-        return ReadResult::Complete;
-    reason = CountReason(expected, m_list.count());
-    return ReadResult::Failed;
+    if (m_list.count() != expected) {
+        reason = CountReason(expected, m_list.count());
+        return ReadResult::Failed;
+    }
+    // The right count with the last entry cut is an upload that broke off.
+    if (!reader.lastRecordWhole())
+        return ReadResult::Failed;
+    return ReadResult::Complete;
 }
 
 bool FileStore::UpdateFileList() {
@@ -362,6 +449,8 @@ bool FileStore::UpdateFileList() {
             retried = true;
             Run(QStringLiteral("QUIT"));
             Run(QLatin1String(kControlFolderCommand));
+            // A member may be saving right now: wait (a little) until the save is through.
+            CatalogueLock(*this).waitUntilFree(kReadWaitMs);
             continue;
         }
         const Dialogs::Button answer =
@@ -373,13 +462,10 @@ bool FileStore::UpdateFileList() {
                 endProgram();
             return false;
         }
-        // Only a backup that really arrived goes up as the catalogue; a failed download must not replace
-        // the host's catalogue with whatever is left locally.
-        if (QFile::exists(kCatalogue))
-            QFile::remove(kCatalogue);
-        if (Run(QStringLiteral("get ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue) &&
-            QFile::exists(kCatalogue))
-            Run(QStringLiteral("send ") + kCatalogue + QLatin1Char(' ') + kCatalogue);
+        if (!repairFromBackup()) {
+            m_outcome = ReadOutcome::RepairFailed;
+            return false;
+        }
     }
 }
 
@@ -462,8 +548,35 @@ QString FileStore::RepairQuestion(const QString& reason, const QString& localFol
 }
 
 QString FileStore::CountReason(int expected, int found) {
-    return QString::number(expected) + QStringLiteral(" files expected, ") + QString::number(found) +
-           QStringLiteral(" files found)");
+    return CatalogueCountReason(expected, found);
+}
+
+QString FileStore::FetchRefusedMessage(const QString& reply) {
+    return QStringLiteral("The host did not send the shared file list ") + kCatalogue +
+           QStringLiteral(" just now, so nothing was changed.  Please try again in a moment.") +
+           (reply.isEmpty() ? QString() : kCrLf + kCrLf + reply);
+}
+
+QString FileStore::UnencodableMessage(const QString& text) {
+    return QStringLiteral("\"") + text +
+           QStringLiteral(
+               "\" holds characters that the shared file list cannot store (it is kept in the Western "
+               "European character set other members' programs read), so nothing was changed.  Please "
+               "use other characters.");
+}
+
+QString FileStore::NotStuckMessage(const QStringList& names) {
+    return QStringLiteral("Another member's program saved the shared file list at the same moment as you, so "
+                          "your change") +
+           (names.isEmpty() ? QString() : QStringLiteral(" of ") + names.join(QStringLiteral(", "))) +
+           QStringLiteral(" is not in it.  Please refresh the file list and try again.");
+}
+
+QString FileStore::BackupIncompleteMessage(const QString& reason) {
+    return QStringLiteral("The backup ") + kCatalogueBackup +
+           QStringLiteral(" on the server is itself incomplete (") + reason +
+           QStringLiteral("), so it was not restored and the server was left as it is.  Please ask Dovrin to "
+                          "restore the shared file list.");
 }
 
 QString FileStore::IncompleteCatalogueMessage(const QString& reason) {

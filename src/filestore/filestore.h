@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filestore/catalogue.h"
+#include "filestore/catalogueedit.h"
 #include "filestore/filelistmodel.h"
 #include "filestore/filestatus.h"
 
@@ -39,24 +40,42 @@ public:
     QString GetChunkData;
 
     // Fetches the catalogue into the working directory over a fresh connection; the connection is then
-    // in the control folder.
+    // in the control folder. A host that passingly refuses to send it (a 4xx reply) is a failed
+    // fetch, told to the member, not a missing catalogue.
     bool GetControlFile();
+    bool FetchCatalogue() { return GetControlFile(); }
+    // Applies one edit to the local working copy (its previous state is kept as the local backup).
+    bool EditWorkingCopy(const CatalogueEdit& edit);
+    // Uploads the local working copy with the three-step save and reads it back; false (after
+    // telling the member) when it is short, the upload failed, or another client's save replaced it.
+    bool SaveCatalogue();
 
-    // Changes at most one entry of the local working copy of the catalogue, optionally fetching it
-    // first and saving it to the host afterwards. A missing optional value leaves its field unchanged.
+    // The catalogue update of one entry: optionally fetch first, edit the working copy, optionally
+    // save. A missing optional value leaves its field unchanged.
+    bool UpdateFileDetails(const CatalogueEdit& edit);
     bool UpdateFileDetails(const QString& pstrFileName, bool pblnNewFile, std::optional<qint64> pvarVersion,
                            std::optional<QString> pvarController, std::optional<QString> pvarAuthor,
                            std::optional<QString> pvarDesc, std::optional<QString> pvarComment,
                            bool pblnDeleteFile, bool pblnGetControlFile, bool pblnSaveControlFile);
 
+    // One change of the host's catalogue, safe against other members working at the same time: takes
+    // the catalogue lock, fetches the catalogue once, asks plan for the edits on its fresh entries,
+    // rewrites it once, saves once and reads it back. When the read-back shows that a client without
+    // the lock saved in between, plan runs again on what is there now and the save is repeated (a
+    // few times). The plan may run more than once and must start its notes afresh each time; the
+    // caller shows them after this returns, so no box waits while the lock is held. False (after
+    // telling the member) when nothing, or not all of the plan, reached the host.
+    using CataloguePlan = std::function<QList<CatalogueEdit>(const QList<CatalogueRecord>& current)>;
+    bool ChangeCatalogue(const CataloguePlan& plan);
+
     // Reads the local working copy of the catalogue; false with the reason (the texts of the repair
-    // question) when it is missing or holds fewer or more entries than its count line says.
+    // question) when it is missing, cut, or holds fewer or more entries than its count line says.
     bool ReadWorkingCopy(QList<CatalogueRecord>* records, QString& reason) const;
 
     // Rebuilds the list from the host's catalogue; true when the catalogue was read completely.
     bool UpdateFileList();
 
-    enum class ReadOutcome { None, Complete, FetchFailed, Outdated, Cancelled, FillError };
+    enum class ReadOutcome { None, Complete, FetchFailed, Outdated, Cancelled, FillError, RepairFailed };
     ReadOutcome lastOutcome() const { return m_outcome; }
 
     int LastCountOfOutdatedFiles = 0;
@@ -92,6 +111,10 @@ public:
     static QString IncompleteCatalogueMessage(const QString& reason);
     static QString CheckedOutQuestion(int count);
     static QString CommunicationsError(int number, const QString& description);
+    static QString FetchRefusedMessage(const QString& reply);
+    static QString UnencodableMessage(const QString& text);
+    static QString NotStuckMessage(const QStringList& names);
+    static QString BackupIncompleteMessage(const QString& reason);
 
 signals:
     // Forwarded from the transfer control, for titles and the results box.
@@ -109,6 +132,10 @@ private:
     ReadResult readCatalogue(QString& reason, const ColourFlags& flags);
     bool addRecord(const CatalogueRecord& record, const ColourFlags& flags);
     bool fail(const QString& description);
+    enum class SaveResult { Saved, Failed, Replaced };
+    SaveResult saveAndReadBack(const QByteArray& sent, QByteArray& readBack);
+    bool writeWorkingCopy(const QByteArray& bytes);
+    bool repairFromBackup();
     void onStateChanged(int state);
 
     TransferControl& m_inet;

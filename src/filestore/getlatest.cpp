@@ -15,7 +15,8 @@ namespace krtp {
 
 bool StoreOperations::GetLatestVersion() {
     Guard guard(*this);
-    if (!guard)
+    QStringList keys;
+    if (!guard || !beginOperation(false, keys))
         return false;
     FileListModel& list = m_store.list();
     Dialogs& d = m_store.dialogs();
@@ -24,12 +25,8 @@ bool StoreOperations::GetLatestVersion() {
     StoreExchange ex(m_store);
     bool ok = true;
     bool specialDocument = false;
-    const auto raised = [&](const QString& description) {
-        d.message(description, Dialogs::Icon::Critical, Dialogs::Ok);
-        return false;
-    };
 
-    for (const QString& key : selectedKeys()) {
+    for (const QString& key : keys) {
         const ListEntry* e = list.find(key);
         if (!e)
             continue;
@@ -49,16 +46,22 @@ bool StoreOperations::GetLatestVersion() {
             continue;
         }
         if (copy == ServerCopy::Failed)
-            return raised(ex.error());
+            return failOperation(ex.error());
         if (copy == ServerCopy::Missing) {
             d.message(NotOnServerMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;
         }
         if (!ex.download(name))
-            return raised(ex.error());
-        // A download the host refused leaves no local copy: record no version the member does not have.
-        if (!QFileInfo::exists(name)) {
+            return failOperation(ex.error());
+        // A download the host refused leaves the member's previous copy (or none): record no version
+        // the member does not have.
+        if (ex.refused() && QFileInfo::exists(name)) {
+            d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
+            ok = false;
+            continue;
+        }
+        if (ex.refused() || !QFileInfo::exists(name)) {
             d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
             ok = false;
             continue;

@@ -1,12 +1,20 @@
 # Sources of src/filestore: core sources never include Qt Widgets; windows and Qt implementations live in gui/.
 krtp_core_sources(
+  filestore/addfiles.cpp
+  filestore/addfiles.h
   filestore/catalogue.cpp
   filestore/catalogue.h
+  filestore/catalogueedit.cpp
+  filestore/catalogueedit.h
+  filestore/cataloguelock.cpp
+  filestore/cataloguelock.h
   filestore/checkin.cpp
   filestore/checkinchoices.cpp
   filestore/checkinchoices.h
   filestore/checkout.cpp
   filestore/clsfiledetails.h
+  filestore/companionlist.cpp
+  filestore/companionlist.h
   filestore/filelistmodel.cpp
   filestore/filelistmodel.h
   filestore/filestatus.cpp
@@ -15,6 +23,8 @@ krtp_core_sources(
   filestore/filestore.h
   filestore/getlatest.cpp
   filestore/openfile.cpp
+  filestore/owneractions.cpp
+  filestore/owneractions.h
   filestore/preview.cpp
   filestore/preview.h
   filestore/storeexchange.cpp
@@ -25,9 +35,15 @@ krtp_core_sources(
 krtp_gui_sources(
   filestore/gui/filelistview.cpp
   filestore/gui/filelistview.h
+  filestore/gui/filestore.qrc
+  filestore/gui/frmaddfile.cpp
+  filestore/gui/frmaddfile.h
   filestore/gui/frmcheckin.cpp
   filestore/gui/frmcheckin.h
+  filestore/gui/frmcompanionlist.cpp
+  filestore/gui/frmcompanionlist.h
+  filestore/gui/frmeditfiledetails.cpp
+  filestore/gui/frmeditfiledetails.h
   filestore/gui/frmfilelist.cpp
   filestore/gui/frmfilelist.h
-  filestore/gui/filestore.qrc
 )

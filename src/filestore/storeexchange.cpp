@@ -73,11 +73,13 @@ QString MissingLocalFileMessage(const QString& name) {
 bool StoreExchange::run(const QString& command) {
     m_refused = false;
     m_error.clear();
+    m_reply.clear();
     if (m_store.Run(command))
         return true;
     TransferControl& inet = m_store.inet();
     if (inet.lastReplyCode() != 0) {
         m_refused = true;
+        m_reply = inet.lastError();
         return true;
     }
     m_error = inet.lastError();
@@ -118,7 +120,20 @@ bool StoreExchange::ensureOnServer(const QString& name, bool& exists) {
 }
 
 bool StoreExchange::download(const QString& name) {
-    return makeLocalBackup(name) && run(storecmd::Download(name));
+    m_madeBackup = false;
+    if (!makeLocalBackup(name))
+        return false;
+    const bool reached = run(storecmd::Download(name));
+    if (reached && !m_refused)
+        return true;
+    m_reply = m_store.inet().lastError();
+    // The member's working copy comes back under its own name: a download that did not arrive loses
+    // nothing locally.
+    if (m_madeBackup && !QFileInfo::exists(name)) {
+        const QString backup = backupOf(name);
+        QFile::rename(backup, name);
+    }
+    return reached;
 }
 
 bool StoreExchange::makeLocalBackup(const QString& name) {
@@ -134,7 +149,9 @@ bool StoreExchange::makeLocalBackup(const QString& name) {
         }
     }
     SetFileReadOnly(name, false, false);
+    m_madeBackup = true;
     if (!QFile::rename(name, backup)) {
+        m_madeBackup = false;
         m_error =
             QStringLiteral("Permission denied: cannot rename ") + name + QStringLiteral(" to ") + backup;
         return false;

@@ -37,6 +37,8 @@ public:
     // by the host (a reply code) is reported through refused().
     bool run(const QString& command);
     bool refused() const { return m_refused; }
+    // The host's reply to the last refused command.
+    const QString& reply() const { return m_reply; }
     const QString& error() const { return m_error; }
 
     // Puts the connection into the control folder unless it is there already.
@@ -48,8 +50,9 @@ public:
     bool ensureOnServer(const QString& name, bool& exists);
 
     // Keeps the member's local copy as N.backup (replacing an older one), then downloads N. False
-    // with error() set when a local file cannot be removed or renamed or the host cannot be reached;
-    // a download the host refused leaves no local N.
+    // with error() set when a local file cannot be removed or renamed or the host cannot be reached.
+    // When the host refused (refused() true), the member's copy is back under N, or there is no N
+    // when there was none.
     bool download(const QString& name);
 
 private:
@@ -57,7 +60,9 @@ private:
 
     FileStore& m_store;
     bool m_refused = false;
+    bool m_madeBackup = false;
     QString m_error;
+    QString m_reply;
 };
 
 } // namespace krtp

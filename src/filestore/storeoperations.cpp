@@ -1,5 +1,6 @@
 #include "filestore/storeoperations.h"
 
+#include "config/runstate.h"
 #include "filestore/filestore.h"
 #include "filestore/storeexchange.h"
 #include "platform/dialogs.h"
@@ -34,6 +35,21 @@ bool StoreOperations::UpdateFileList() {
     if (!guard)
         return false;
     return m_store.UpdateFileList();
+}
+
+bool StoreOperations::beginOperation(bool needsWriteLevel, QStringList& keys) {
+    const quint8 level = runState().UserLevel;
+    if (needsWriteLevel && level != LevelAdministrator && level != LevelFullAccess) {
+        m_store.dialogs().message(NoAccessMessage(), Dialogs::Icon::Critical, Dialogs::Ok);
+        return false;
+    }
+    keys = selectedKeys();
+    return true;
+}
+
+bool StoreOperations::failOperation(const QString& description) {
+    m_store.dialogs().message(description, Dialogs::Icon::Critical, Dialogs::Ok);
+    return false;
 }
 
 bool StoreOperations::refuseName(const QString& name) {
@@ -103,6 +119,16 @@ QString StoreOperations::OverflowMessage(const QString& name, qint64 version) {
     return QStringLiteral("Overflow: ") + name + QStringLiteral(" is at version ") +
            QString::number(version) +
            QStringLiteral(", the highest version the catalogue can hold.  Nothing was checked in.");
+}
+
+QString StoreOperations::DownloadRefusedMessage(const QString& name, const QString& reply) {
+    return QStringLiteral("The server did not send ") + name +
+           QStringLiteral(", so your local copy was left as it was and nothing was recorded for it.") +
+           (reply.isEmpty() ? QString() : kCrLf + kCrLf + reply);
+}
+
+QString StoreOperations::NoLongerCataloguedMessage(const QString& name) {
+    return name + QStringLiteral(" is no longer in the catalogue, so it was not checked out.");
 }
 
 QString StoreOperations::SpecialDocumentQuestion() {

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 namespace krtp {
 
@@ -53,6 +55,8 @@ public:
     static QString SendErrorMessage(const QString& name);
     static QString OverflowMessage(const QString& name, qint64 version);
     static QString SpecialDocumentQuestion();
+    static QString DownloadRefusedMessage(const QString& name, const QString& reply);
+    static QString NoLongerCataloguedMessage(const QString& name);
 
 signals:
     void busyChanged(bool busy);
@@ -88,13 +92,69 @@ private:
     enum class ServerCopy { Refused, Present, Missing, Failed };
     ServerCopy locateServerCopy(StoreExchange& ex, const QString& key, const QString& name);
     void setBusy(bool busy);
+    // The opening every operation shares: the level test (full access or administrator when
+    // needsWriteLevel) and the selection. False, after telling the member, when refused.
+    bool beginOperation(bool needsWriteLevel, QStringList& keys);
+    // Tells the member why the operation ends; returns false.
+    bool failOperation(const QString& description);
     bool openSelected();
-    bool checkOutRecord(const clsFileDetails& record, bool& stop);
+    bool recordCheckOuts(const QList<clsFileDetails>& batch, QStringList& recorded);
+
+    // The phases of a check-in.
+    struct CheckInBatch {
+        QList<clsFileDetails> files;
+        QStringList notes; // shown once the catalogue is saved
+        bool ok = true;
+        bool abandoned = false;
+    };
+    void checkInChoices(CheckInBatch& batch);
+    bool checkInDropHeldByOthers(CheckInBatch& batch);
+    bool checkInUpload(CheckInBatch& batch);
+    bool checkInRecord(CheckInBatch& batch);
+    void checkInBookkeeping(const CheckInBatch& batch);
     void failCheckIn(const QString& description);
 
     FileStore& m_store;
     CheckInPrompt* m_prompt = nullptr;
     bool m_busy = false;
+
+    // Adding files and the owner and administrator actions (addfiles.cpp, owneractions.cpp). The
+    // single-file actions take the key of the list entry they act on.
+public:
+    // The level test of adding files; false, after telling the member, for a level that may not add.
+    bool MayAddFiles();
+    // Uploads the named local files and enters them in the catalogue at version 1 with the member as
+    // owner. describe gives each file's description (the input box when unset); an empty or missing
+    // one abandons the whole add before anything is sent. added receives the names catalogued.
+    using DescriptionSource = std::function<std::optional<QString>(const QString& name)>;
+    bool AddFiles(const QStringList& names, const DescriptionSource& describe = {},
+                  QStringList* added = nullptr);
+    // description given: used instead of asking.
+    bool ChangeFileDescription(const QString& key, const std::optional<QString>& description = {});
+    bool DeleteFile(const QString& key);
+    bool RelinquishControl(const QString& key);
+    // Switches the read-only attribute of the local copy (also when the never-read-only option is on).
+    bool ToggleReadOnly(const QString& key);
+    // The administrator's edit: every catalogue field of one entry and the member's local version,
+    // as texts the way the edit window's boxes hold them.
+    struct FileDetailsEdit {
+        QString fileName;
+        QString checkedOutBy;
+        QString lastComment;
+        QString description;
+        QString author;
+        QString serverVersion;
+        QString localVersion;
+    };
+    bool EditFileDetails(const QString& key, const FileDetailsEdit& edit);
+
+    static QString EntryGoneMessage(const QString& name);
+    static QString ChangeDescriptionRefusal(const QString& author, const QString& name);
+    static QString RemoveRefusal(const QString& author, const QString& name);
+    static QString RelinquishRefusal(const QString& name);
+    static QString DescriptionQuestion(const QString& name);
+    static QString RemoveQuestion(const QString& name);
+    static QString RelinquishQuestion(const QString& name);
 };
 
 } // namespace krtp

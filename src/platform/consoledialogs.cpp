@@ -48,13 +48,18 @@ Dialogs::Button ConsoleDialogs::message(const QString& text, Icon, Buttons butto
                 return b;
     }
     for (Button b : {No, Cancel, Abort, Ok})
-        if (buttons & b)
+        if (buttons & b) {
+            // A question with a choice answered the safe way: the front end's exit code says so.
+            if (b != Ok)
+                ++m_declined;
             return b;
+        }
     return Ok;
 }
 
 std::optional<QString> ConsoleDialogs::input(const QString&, const QString& prompt, const QString&) {
     say(m_out, prompt);
+    ++m_declined;
     return std::nullopt;
 }
 
@@ -87,6 +92,13 @@ bool ConsoleDesktopServices::openFileManager(const QString& folder) {
 bool ConsoleDesktopServices::openUrl(const QString& url) {
     say(stderr, QStringLiteral("browse: ") + url);
     return true;
+}
+
+void ConsoleDialogs::status(const QString& text) {
+    if (text.isEmpty())
+        return;
+    std::fprintf(m_out, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(m_out);
 }
 
 } // namespace krtp

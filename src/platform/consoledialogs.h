@@ -21,10 +21,15 @@ public:
     std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
+    void status(const QString& text) override;
+
+    // How many questions got the safe answer (No, Cancel) or no text.
+    int declined() const { return m_declined; }
 
 private:
     bool m_answerYes;
     FILE* m_out;
+    int m_declined = 0;
 };
 
 // Desktop services of the console: report what would be opened, start nothing.

@@ -28,6 +28,10 @@ public:
                                                  const QString& folder = {}) = 0;
     virtual std::optional<QString> chooseFolder(const QString& title, const QString& folder = {}) = 0;
 
+    // A passing note on what a long operation is doing (no box, no answer): a status line in a
+    // window, a line on stderr in the console. An empty text clears it.
+    virtual void status(const QString& text) { Q_UNUSED(text); }
+
     // The busy pointer while an operation talks to the host; calls nest.
     virtual void beginBusy() {}
     virtual void endBusy() {}

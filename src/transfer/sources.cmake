@@ -2,6 +2,8 @@
 krtp_core_sources(
   transfer/ftpcommand.cpp
   transfer/ftpcommand.h
+  transfer/listingparser.cpp
+  transfer/listingparser.h
   transfer/transfercontrol.cpp
   transfer/transfercontrol.h
   transfer/transferroutines.cpp

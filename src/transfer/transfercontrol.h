@@ -50,6 +50,13 @@ public:
     int Protocol = ProtocolFTP;
     int AccessType = AccessDirect;
     QString Proxy; // "name:port", used when AccessType is AccessNamedProxy
+    // Explicit FTPS: off, when the host offers it, or always (nothing is sent before "AUTH TLS", and a
+    // host without TLS is refused). Certificates are verified against the system's store unless a CA
+    // file is named; a pinned key ("sha256//<base64>") replaces the store for a self-signed one.
+    enum TlsModes { TlsOff = 0, TlsTry = 1, TlsRequire = 2 };
+    int Tls = TlsRequire;
+    QString TlsCaFile;
+    QString TlsPinnedKey;
 
     // Host, account and password from the site configuration, FTP, and the run-time proxy when set.
     void configureForSite();

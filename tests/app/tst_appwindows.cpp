@@ -293,13 +293,16 @@ private slots:
     void whoamiCommand() {
         const QString cli = qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli");
         QProcess p;
-        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral(" bob "),
-                      QStringLiteral("--password"), QStringLiteral("Builder")});
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KRTP_PASSWORD"), QStringLiteral("Builder"));
+        p.setProcessEnvironment(env);
+        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral(" bob ")});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.readAllStandardOutput(), QByteArray("Bob 3\n"));
         QCOMPARE(p.exitCode(), 0);
-        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral("Bob"),
-                      QStringLiteral("--password"), QStringLiteral("wrong")});
+        env.insert(QStringLiteral("KRTP_PASSWORD"), QStringLiteral("wrong"));
+        p.setProcessEnvironment(env);
+        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral("Bob")});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.readAllStandardError(), QByteArray("Invalid Username/Password\n"));
         QVERIFY(p.exitCode() != 0);
@@ -327,9 +330,20 @@ private slots:
         QVERIFY(window);
         QVERIFY(window->isVisible());
         QVERIFY(window->model().count() > 0);
-        // A second click shows the same window again, rebuilt.
+        // The member has fetched nothing yet: the out-of-date list follows, owned by the window. The
+        // window has its options and local-folder openers.
+        QVERIFY(window->LastCountOfOutdatedFiles() > 0);
+        QPointer<QWidget> outdated = window->findChild<QWidget*>(QStringLiteral("frmOutdatedFiles"));
+        QVERIFY(outdated && outdated->isVisible());
+        QVERIFY(window->findChild<QWidget*>(QStringLiteral("cmdOptions"))->isEnabled());
+        QVERIFY(window->findChild<QWidget*>(QStringLiteral("cmdSetLocalFolder"))->isEnabled());
+        outdated->close();
+        QTRY_VERIFY(!outdated);
+        // A second click shows the same window again, rebuilt; with the option off no list follows.
+        m_store->set(settings::ShowOutdatedFilesOnStartup, QStringLiteral("No"));
         menu.cmdAdventure->click();
         QCOMPARE(frmFileList::instance(), window.data());
+        QVERIFY(!window->findChild<QWidget*>(QStringLiteral("frmOutdatedFiles")));
         QVERIFY(dialogs.unexpected().isEmpty());
         window->close();
         QTRY_VERIFY(!window);

@@ -1,12 +1,14 @@
 // Renders each start-up window to build/screens/*.png so it can be looked at without a display.
 #include "app/gui/frmlogin.h"
 #include "app/gui/frmmainmenu.h"
+#include "app/gui/frmoptions.h"
 #include "app/gui/frmsetlocaldir.h"
 #include "app/gui/frmsplash.h"
 #include "app/mainmenu.h"
 #include "buildconfig.h"
 #include "config/runstate.h"
 #include "config/settingsstore.h"
+#include "filestore/gui/frmfilelist.h"
 #include "screenshot.h"
 #include "testmain.h"
 
@@ -49,6 +51,19 @@ private slots:
         w.txtProxyName->setText(QStringLiteral("cache.korrindale.net"));
         w.txtProxyPort->setText(QStringLiteral("3128"));
         save(w, QStringLiteral("frmLogin-proxy"));
+    }
+
+    void options() {
+        SettingsStore store(m_dir.filePath(QStringLiteral("options.ini")));
+        store.set(settings::ShowCheckedOutAsGreen, QStringLiteral("Yes"));
+        store.set(settings::ShowPreviewPane, QStringLiteral("No"));
+        setSettingsStore(&store);
+        frmFileList list;
+        list.setViewStyle(1);
+        frmOptions* w = frmOptions::ShowOptions(list);
+        save(*w, QStringLiteral("frmOptions"));
+        QMetaObject::invokeMethod(w->findChild<QObject*>(QStringLiteral("cmdCancel")), "click");
+        setSettingsStore(nullptr);
     }
 
     void localFolder() {

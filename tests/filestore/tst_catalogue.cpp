@@ -1,4 +1,5 @@
 #include "filestore/catalogue.h"
+#include "filestore/catalogueedit.h"
 #include "filestore/filestatus.h"
 #include "filestore/filestore.h"
 #include "filestore/preview.h"
@@ -106,6 +107,71 @@ private slots:
         QCOMPARE(open[0].Description, QStringLiteral("runs on"));
     }
 
+    void completeness_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("reason"); // empty: complete
+        const QByteArray a = "\"a.txt\",1,\"\",\"\",\"\",\"\"\r\n";
+        QTest::newRow("whole") << QByteArray("2.0.5\r\n1\r\n" + a) << QString();
+        QTest::newRow("no line end after the last record")
+            << QByteArray("2.0.5\r\n1\r\n" + a.left(a.size() - 2)) << QStringLiteral("file is incomplete");
+        QTest::newRow("quote never closed")
+            << QByteArray("2.0.5\r\n1\r\n\"a.txt\",1,\"\",\"\",\"\",\"half\r\n")
+            << QStringLiteral("file is incomplete");
+        QTest::newRow("text after a closing quote")
+            << QByteArray("2.0.5\r\n1\r\n\"a.txt\"x ,1,\"\",\"\",\"\",\"\"\r\n") << QString();
+        QTest::newRow("blank lines between records")
+            << QByteArray("2.0.5\r\n2\r\n" + a + "\r\n\r\n\r\n\"b\",1,\"\",\"\",\"\",\"\"\r\n") << QString();
+        QTest::newRow("count includes an empty name")
+            << QByteArray("2.0.5\r\n2\r\n" + a + "\"\",1,\"\",\"\",\"\",\"\"\r\n")
+            << QStringLiteral("2 files expected, 1 files found)");
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("file is empty");
+        QTest::newRow("line 1 only") << QByteArray("2.0.5\r\n") << QStringLiteral("file is incomplete");
+        QTest::newRow("no entries") << QByteArray("2.0.5\r\n0\r\n") << QString();
+    }
+    void completeness() {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, reason);
+        const CatalogueDocument doc = ParseCatalogue(data);
+        QCOMPARE(doc.complete, reason.isEmpty());
+        QCOMPARE(doc.reason, reason);
+    }
+
+    void everyCutOfACatalogueReadsShort() {
+        // An upload that broke off anywhere (short of the very last line feed) is never a whole catalogue.
+        const QByteArray whole =
+            "2.0.5\r\n3\r\n\"index.html\",3,\"\",\"velmar\",\"Home, page\",\"v: x\"\r\n"
+            "\"b.txt\",12,\"Bren\",\"\",\"\",\"\"\r\n\"c d.txt\",1,\"\",\"\",\"C\",\"Alda: 1\"\r\n";
+        QVERIFY(ParseCatalogue(whole).complete);
+        for (qsizetype cut = 0; cut < whole.size() - 1; ++cut)
+            QVERIFY2(!ParseCatalogue(whole.left(cut)).complete, qPrintable(QString::number(cut)));
+    }
+
+    void rewriteKeepsEveryByteOfUntouchedEntries() {
+        // Bytes 0x80-0xFF, including 0xFF and the five that Windows-1252 leaves unassigned.
+        QByteArray high;
+        for (int c = 0x80; c <= 0xFF; ++c)
+            if (c != '"')
+                high.append(char(c));
+        const QByteArray data = "2.0.5\r\n2\r\n\"a.txt\",1,\"\",\"\",\"" + high +
+                                "\",\"\"\r\n\"b.txt\",1,\"\",\"\",\"\",\"\"\r\n";
+        CatalogueDocument doc = ParseCatalogue(data);
+        QVERIFY(doc.complete);
+        QVERIFY(!doc.utf8);
+        QString error;
+        CatalogueEdit e;
+        e.name = QStringLiteral("B.TXT");
+        e.controller = QStringLiteral("Alda");
+        QVERIFY(ApplyCatalogueEdit(doc, e, error));
+        QCOMPARE(WriteCatalogue(doc), "2.0.5\r\n2\r\n\"a.txt\",1,\"\",\"\",\"" + high +
+                                          "\",\"\"\r\n\"b.txt\",1,\"Alda\",\"\",\"\",\"\"\r\n");
+        // The edited entry itself goes out in the code page too, unassigned bytes included.
+        CatalogueEdit f;
+        f.name = QStringLiteral("a.txt");
+        f.version = 2;
+        QVERIFY(ApplyCatalogueEdit(doc, f, error));
+        QVERIFY(WriteCatalogue(doc).contains("\"a.txt\",2,\"\",\"\",\"" + high + "\",\"\"\r\n"));
+    }
+
     void linesAndBlankLines() {
         // No line at all, only line 1, LF line ends and blank lines between records.
         CatalogueReader empty(QByteArray{});
@@ -142,10 +208,19 @@ private slots:
         QCOMPARE(
             w.bytes(),
             QByteArray("2.0.5\r\n1\r\n\"a.txt\",2,\"\",\"\",\"say 'hi' second line third\",\"x y\"\r\n"));
-        // A Latin-1 catalogue that gets a character beyond Latin-1 is written in UTF-8.
-        CatalogueWriter latin(false);
-        latin.writeLine(QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
-        QCOMPARE(latin.bytes(), QByteArray("caf\xc3\xa9 \xe2\x82\xac\r\n"));
+        // Other members read Windows-1252: text goes out in it, and text it cannot hold is refused.
+        CatalogueWriter cp(false);
+        cp.writeLine(QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
+        QVERIFY(cp.ok());
+        QCOMPARE(cp.bytes(), QByteArray("caf\xe9 \x80\r\n"));
+        cp.writeLine(QString::fromUtf8("Zo\xc5\x9b"));
+        QVERIFY(!cp.ok());
+        QCOMPARE(cp.unencodable(), QString::fromUtf8("Zo\xc5\x9b"));
+        // A catalogue already in UTF-8 stays so.
+        CatalogueWriter utf8(true);
+        utf8.writeLine(QString::fromUtf8("Zo\xc5\x9b"));
+        QVERIFY(utf8.ok());
+        QCOMPARE(utf8.bytes(), QByteArray("Zo\xc5\x9b\r\n"));
     }
 
     void statusTable_data() {

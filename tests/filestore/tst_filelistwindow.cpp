@@ -1,3 +1,4 @@
+#include "controls.h"
 #include "filestore/gui/filelistview.h"
 #include "filestore/gui/frmfilelist.h"
 #include "scripteddialogs.h"
@@ -44,7 +45,8 @@ class TestFileListWindow : public QObject {
     std::unique_ptr<ScriptedDialogs> dlg;
 
     void clickEntry(frmFileList& w, const QString& key) {
-        QTreeView* view = w.lvwFileList->detailsView();
+        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
+        QTreeView* view = lvwFileList->detailsView();
         const QModelIndex index = w.model().index(w.model().rowOf(key), 0);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
     }
@@ -66,9 +68,11 @@ private slots:
         frmFileList w;
         QCOMPARE(w.windowTitle(), QStringLiteral("KRtp - Korrindale Guildhouse"));
         QCOMPARE(w.viewStyle(), 1);
-        QVERIFY(w.picToolBar->isHidden());
-        QVERIFY(!w.mnuViewToolbar->isChecked());
-        const QList<QToolButton*> buttons = w.picToolBar->findChildren<QToolButton*>();
+        auto* picToolBar = control<QWidget>(w, "picToolBar");
+        QVERIFY(picToolBar->isHidden());
+        auto* mnuViewToolbar = control<QAction>(w, "mnuViewToolbar");
+        QVERIFY(!mnuViewToolbar->isChecked());
+        const QList<QToolButton*> buttons = picToolBar->findChildren<QToolButton*>();
         QStringList captions;
         for (QToolButton* b : buttons) {
             captions << b->text();
@@ -76,25 +80,43 @@ private slots:
         }
         QCOMPARE(captions, (QStringList{"Get Latest Version", "Check In", "Check Out", "Add File(s)",
                                         "Set Local Folder", "Refresh", "Options", "Explorer"}));
-        QVERIFY(w.cmdRefresh->isEnabled() && w.cmdExplorer->isEnabled() && w.cmdCheckOut->isEnabled() &&
-                !w.cmdAddFile->isEnabled());
+        auto* cmdRefresh = control<QToolButton>(w, "cmdRefresh");
+        auto* cmdExplorer = control<QToolButton>(w, "cmdExplorer");
+        auto* cmdCheckOut = control<QToolButton>(w, "cmdCheckOut");
+        auto* cmdAddFile = control<QToolButton>(w, "cmdAddFile");
+        QVERIFY(cmdRefresh->isEnabled() && cmdExplorer->isEnabled() && cmdCheckOut->isEnabled() &&
+                cmdAddFile->isEnabled());
+        // The windows of the layer above come with their openers; without them their entries are off.
+        auto* cmdOptions = control<QToolButton>(w, "cmdOptions");
+        auto* cmdSetLocalFolder = control<QToolButton>(w, "cmdSetLocalFolder");
+        QVERIFY(!cmdOptions->isEnabled() && !cmdSetLocalFolder->isEnabled());
+        int opened = 0;
+        w.showOptions = [&] { ++opened; };
+        w.chooseLocalFolder = [&] { opened += 10; };
+        w.UpdateOpeners();
+        cmdOptions->click();
+        control<QAction>(w, "mnuViewOptions")->trigger();
+        cmdSetLocalFolder->click();
+        QCOMPARE(opened, 12);
         RecordingDesktopServices desktop;
-        w.cmdExplorer->click();
-        w.mnuFileExplore->trigger();
+        cmdExplorer->click();
+        auto* mnuFileExplore = control<QAction>(w, "mnuFileExplore");
+        mnuFileExplore->trigger();
         QCOMPARE(desktop.calls.size(), 2);
         QVERIFY(desktop.calls.first().contains(runState().LocalFolder));
         QVERIFY(w.findChild<FileListView*>(QStringLiteral("lvwFileList")));
         for (const char* name :
              {"txtCommands", "txtResults", "picPreview", "txtPreview", "picResize1", "inet"})
             QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
-        QCOMPARE(w.imglstFileList.size(), 16);
+        QCOMPARE(FileListImageKeys().size(), 16);
         for (const QString& key : FileListImageKeys())
             QCOMPARE(w.image(key).pixmap(16, 16).size(), QSize(16, 16));
-        QHeaderView* header = w.lvwFileList->detailsView()->header();
+        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
+        QHeaderView* header = lvwFileList->detailsView()->header();
         QCOMPARE(header->count(), 7);
         QCOMPARE(w.model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Last Updated By"));
-        const int dpi = w.lvwFileList->logicalDpiX();
+        const int dpi = lvwFileList->logicalDpiX();
         QCOMPARE(header->sectionSize(0), 1440 * dpi / 1440);
         QCOMPARE(header->sectionSize(3), 2880 * dpi / 1440);
         QCOMPARE(header->sectionSize(6), 720 * dpi / 1440);
@@ -151,8 +173,6 @@ private slots:
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->show();
         QVERIFY(w->UpdateFileList());
-        int shown = 0;
-        w->showCheckedOutFiles = [&] { ++shown; };
         dlg->answer(Dialogs::Yes);
         w->close();
         QCOMPARE(dlg->lastText(),
@@ -162,7 +182,10 @@ private slots:
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Question);
         QCOMPARE(dlg->records().last().buttons, Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
         QVERIFY(w->isVisible());
-        QCOMPARE(shown, 1);
+        // "Yes" shows the checked-out list, owned by the window.
+        QWidget* checkedOut = control<QWidget>(*w, "frmCheckedOutFiles");
+        QVERIFY(checkedOut->isVisible() && checkedOut->isWindow());
+        QCOMPARE(control<QTreeView>(*checkedOut, "lvwCheckedOutFiles")->model()->rowCount(), 1);
         dlg->answer(Dialogs::Cancel);
         w->close();
         QVERIFY(w->isVisible());
@@ -197,10 +220,12 @@ private slots:
         QVERIFY(w->UpdateFileList());
         // Fires while the closing waits for the host to take its QUIT.
         bool checked = false;
+        auto* cmdCheckOut = control<QToolButton>(*w, "cmdCheckOut");
+        auto* mnuFileRefresh = control<QAction>(*w, "mnuFileRefresh");
         QTimer::singleShot(0, w, [&] {
             checked = true;
-            QVERIFY(!w->cmdCheckOut->isEnabled());
-            QVERIFY(!w->mnuFileRefresh->isEnabled());
+            QVERIFY(!cmdCheckOut->isEnabled());
+            QVERIFY(!mnuFileRefresh->isEnabled());
         });
         QVERIFY(w->close());
         QVERIFY(checked);
@@ -245,52 +270,56 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.UpdateFileList());
         clickEntry(w, QStringLiteral("notes.txt"));
-        QCOMPARE(w.txtPreview->toPlainText(), QString::fromLatin1("caf\xe9 au lait"));
+        auto* txtPreview = control<QPlainTextEdit>(w, "txtPreview");
+        QCOMPARE(txtPreview->toPlainText(), QString::fromLatin1("caf\xe9 au lait"));
         clickEntry(w, QStringLiteral("logo.gif"));
-        QVERIFY(w.txtPreview->isHidden());
-        QCOMPARE(w.picPreview->pixmap().size(), QSize(1, 1));
+        QVERIFY(txtPreview->isHidden());
+        auto* picPreview = control<QLabel>(w, "picPreview");
+        QCOMPARE(picPreview->pixmap().size(), QSize(1, 1));
         clickEntry(w, QStringLiteral("missing.txt"));
-        QVERIFY(!w.txtPreview->isHidden());
-        QVERIFY(w.picPreview->pixmap().isNull());
-        QCOMPARE(w.txtPreview->toPlainText(),
+        QVERIFY(!txtPreview->isHidden());
+        QVERIFY(picPreview->pixmap().isNull());
+        QCOMPARE(txtPreview->toPlainText(),
                  QStringLiteral("missing.txt does not exist on the local hard drive!"));
         clickEntry(w, QStringLiteral("page.html"));
-        QCOMPARE(w.txtPreview->toPlainText(), QStringLiteral("No Preview Availble: page.html"));
+        QCOMPARE(txtPreview->toPlainText(), QStringLiteral("No Preview Availble: page.html"));
         // With the pane switched off, clicks change nothing.
         settingsStore().set(settings::ShowPreviewPane, QStringLiteral("No"));
         w.LayOut();
         clickEntry(w, QStringLiteral("gone.html"));
-        QCOMPARE(w.txtPreview->toPlainText(), QStringLiteral("No Preview Availble: page.html"));
+        QCOMPARE(txtPreview->toPlainText(), QStringLiteral("No Preview Availble: page.html"));
         w.store().Shutdown();
     }
 
     void transfersShowTheirProgress() {
         frmFileList w;
         w.show();
-        QVERIFY(w.prgTransfer->isHidden());
+        auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
+        auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
+        QVERIFY(progress && inet);
+        QVERIFY(progress->isHidden());
         // Commands that move no file show nothing.
-        emit w.inet->commandStarted(QStringLiteral("cd /krg"));
-        emit w.inet->progress(10, 0);
-        QVERIFY(w.prgTransfer->isHidden());
-        emit w.inet->commandStarted(QStringLiteral("GET \"my page.html\" \"my page.html\""));
-        QVERIFY(w.prgTransfer->isVisible());
-        emit w.inet->progress(3 * 1024 * 1024, 0);
-        QVERIFY2(
-            w.prgTransfer->lblTransfer->text().startsWith(QLatin1String("Downloading my page.html: 3.0 MB")),
-            qPrintable(w.prgTransfer->lblTransfer->text()));
-        emit w.inet->StateChanged(StateResponseCompleted);
-        QVERIFY(w.prgTransfer->isHidden());
-        emit w.inet->commandStarted(QStringLiteral("send notes.txt"));
-        emit w.inet->progress(512, 2048);
-        QCOMPARE(w.prgTransfer->lblTransfer->text().left(43),
+        emit inet->commandStarted(QStringLiteral("cd /krg"));
+        emit inet->progress(10, 0);
+        QVERIFY(progress->isHidden());
+        emit inet->commandStarted(QStringLiteral("GET \"my page.html\" \"my page.html\""));
+        QVERIFY(progress->isVisible());
+        emit inet->progress(3 * 1024 * 1024, 0);
+        QVERIFY2(progress->lblTransfer->text().startsWith(QLatin1String("Downloading my page.html: 3.0 MB")),
+                 qPrintable(progress->lblTransfer->text()));
+        emit inet->StateChanged(StateResponseCompleted);
+        QVERIFY(progress->isHidden());
+        emit inet->commandStarted(QStringLiteral("send notes.txt"));
+        emit inet->progress(512, 2048);
+        QCOMPARE(progress->lblTransfer->text().left(43),
                  QStringLiteral("Uploading notes.txt: 512 bytes of 2 KB"));
         QCOMPARE(TransferProgress::LineText(QStringLiteral("Uploading"), QStringLiteral("a.zip"), 5LL << 20,
                                             200LL << 20, 2.5 * 1024 * 1024),
                  QStringLiteral("Uploading a.zip: 5.0 MB of 200.0 MB at 2.5 MB/s"));
-        w.prgTransfer->cmdCancel->click();
-        QVERIFY(!w.prgTransfer->cmdCancel->isEnabled());
-        emit w.inet->StateChanged(StateError);
-        QVERIFY(w.prgTransfer->isHidden());
+        progress->cmdCancel->click();
+        QVERIFY(!progress->cmdCancel->isEnabled());
+        emit inet->StateChanged(StateError);
+        QVERIFY(progress->isHidden());
         w.store().Shutdown();
     }
 
@@ -300,18 +329,21 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.UpdateFileList());
-        const QString before = w.txtResults->toPlainText();
-        const int sent = w.inet->commandsSent();
-        w.txtCommands->setFocus();
-        QTest::keyClicks(w.txtCommands, QStringLiteral("ls _files.txt"));
-        QTest::keyClick(w.txtCommands, Qt::Key_Return);
-        QCOMPARE(w.txtCommands->selectedText(), QStringLiteral("ls _files.txt"));
-        QTRY_VERIFY(!w.inet->StillExecuting());
-        QTest::keyClick(w.txtCommands, Qt::Key_Return);
-        QTRY_VERIFY(!w.inet->StillExecuting());
-        QCOMPARE(w.inet->commandsSent() - sent, 2);
-        QCOMPARE(w.txtCommands->text(), QStringLiteral("ls _files.txt"));
-        const QString added = w.txtResults->toPlainText().mid(before.size());
+        auto* txtResults = control<QPlainTextEdit>(w, "txtResults");
+        const QString before = txtResults->toPlainText();
+        auto* inet = control<TransferControl>(w, "inet");
+        const int sent = inet->commandsSent();
+        auto* txtCommands = control<QLineEdit>(w, "txtCommands");
+        txtCommands->setFocus();
+        QTest::keyClicks(txtCommands, QStringLiteral("ls _files.txt"));
+        QTest::keyClick(txtCommands, Qt::Key_Return);
+        QCOMPARE(txtCommands->selectedText(), QStringLiteral("ls _files.txt"));
+        QTRY_VERIFY(!inet->StillExecuting());
+        QTest::keyClick(txtCommands, Qt::Key_Return);
+        QTRY_VERIFY(!inet->StillExecuting());
+        QCOMPARE(inet->commandsSent() - sent, 2);
+        QCOMPARE(txtCommands->text(), QStringLiteral("ls _files.txt"));
+        const QString added = txtResults->toPlainText().mid(before.size());
         QCOMPARE(added.count(QStringLiteral("_files.txt")), 2);
         QVERIFY(added.endsWith(QLatin1Char('\n')));
         QCOMPARE(w.GetChunkData().count(QStringLiteral("_files.txt")), 1);
@@ -325,37 +357,43 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QWidget* central = w.centralWidget();
-        const int margin = w.lvwFileList->x();
-        const int toolbar = w.picToolBar->height();
+        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
+        const int margin = lvwFileList->x();
+        auto* picToolBar = control<QWidget>(w, "picToolBar");
+        const int toolbar = picToolBar->height();
         const int preview = w.previewWidth();
-        const int splitter = w.picResize1->width();
-        QCOMPARE(w.lvwFileList->y(), margin + toolbar);
-        QCOMPARE(w.lvwFileList->height(), central->height() - toolbar - 2 * margin);
-        QCOMPARE(w.lvwFileList->width(), central->width() - 2 * margin - (preview + splitter));
-        QCOMPARE(w.picResize1->x(), w.lvwFileList->x() + w.lvwFileList->width());
-        QCOMPARE(w.picPreview->geometry(),
-                 QRect(w.picResize1->x() + splitter, w.lvwFileList->y(), preview, w.lvwFileList->height()));
+        auto* picResize1 = control<QFrame>(w, "picResize1");
+        const int splitter = picResize1->width();
+        QCOMPARE(lvwFileList->y(), margin + toolbar);
+        QCOMPARE(lvwFileList->height(), central->height() - toolbar - 2 * margin);
+        QCOMPARE(lvwFileList->width(), central->width() - 2 * margin - (preview + splitter));
+        QCOMPARE(picResize1->x(), lvwFileList->x() + lvwFileList->width());
+        auto* picPreview = control<QLabel>(w, "picPreview");
+        QCOMPARE(picPreview->geometry(),
+                 QRect(picResize1->x() + splitter, lvwFileList->y(), preview, lvwFileList->height()));
         // Toolbar off: the list moves up and the choice is stored.
-        w.mnuViewToolbar->trigger();
-        QVERIFY(w.picToolBar->isHidden());
-        QVERIFY(!w.mnuViewToolbar->isChecked());
+        auto* mnuViewToolbar = control<QAction>(w, "mnuViewToolbar");
+        mnuViewToolbar->trigger();
+        QVERIFY(picToolBar->isHidden());
+        QVERIFY(!mnuViewToolbar->isChecked());
         QCOMPARE(settingsStore().get(settings::ViewToolbar), QStringLiteral("0"));
-        QCOMPARE(w.lvwFileList->y(), margin);
-        w.mnuViewToolbar->trigger();
+        QCOMPARE(lvwFileList->y(), margin);
+        mnuViewToolbar->trigger();
         QCOMPARE(settingsStore().get(settings::ViewToolbar), QStringLiteral("-1"));
         // Splitter dropped 100 pixels left of its place on the list: the preview grows by 100.
-        const int listWidth = w.lvwFileList->width();
-        w.SplitterDropped(w.lvwFileList, listWidth - 100 + splitter / 2);
+        const int listWidth = lvwFileList->width();
+        w.SplitterDropped(lvwFileList, listWidth - 100 + splitter / 2);
         QCOMPARE(w.previewWidth(), preview + 100);
-        QCOMPARE(w.lvwFileList->width(), listWidth - 100);
+        QCOMPARE(lvwFileList->width(), listWidth - 100);
         // Dropped 40 pixels into the preview: it shrinks by 40 plus half the splitter.
-        w.SplitterDropped(w.txtPreview, 40);
+        auto* txtPreview = control<QPlainTextEdit>(w, "txtPreview");
+        w.SplitterDropped(txtPreview, 40);
         QCOMPARE(w.previewWidth(), preview + 100 - 40 - splitter / 2);
         // Without the preview pane the list takes the width.
         settingsStore().set(settings::ShowPreviewPane, QStringLiteral("No"));
         w.LayOut();
-        QVERIFY(w.picResize1->isHidden());
-        QCOMPARE(w.lvwFileList->width(), central->width() - 2 * margin);
+        QVERIFY(picResize1->isHidden());
+        QCOMPARE(lvwFileList->width(), central->width() - 2 * margin);
     }
 
     void iconPositionsOnlyInSmallIcons() {
@@ -370,7 +408,8 @@ private slots:
         QCOMPARE(settingsStore().read(section, QStringLiteral("a.txt"), QString()), QStringLiteral("300,50"));
         w.setViewStyle(1);
         w.LoadIcons();
-        FileIconView* view = w.lvwFileList->iconView();
+        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
+        FileIconView* view = lvwFileList->iconView();
         QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("a.txt")), 0)),
                  QPoint(300, 50));
         view->setItemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0), QPoint(10, 120));
@@ -400,7 +439,8 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.UpdateFileList());
-        QHeaderView* header = w.lvwFileList->detailsView()->header();
+        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
+        QHeaderView* header = lvwFileList->detailsView()->header();
         const auto order = [&] {
             QStringList names;
             for (const ListEntry& e : w.model().entries())
@@ -419,10 +459,11 @@ private slots:
         QCOMPARE(order(), (QStringList{"C.txt", "b.txt", "a.txt"}));
         // Selecting in the model shows in the view and back.
         w.model().setSelected(QStringLiteral("b.txt"), true);
-        QVERIFY(w.lvwFileList->detailsView()->selectionModel()->isRowSelected(1, {}));
-        w.mnuEditSelectAll->trigger();
+        QVERIFY(lvwFileList->detailsView()->selectionModel()->isRowSelected(1, {}));
+        auto* mnuEditSelectAll = control<QAction>(w, "mnuEditSelectAll");
+        mnuEditSelectAll->trigger();
         QCOMPARE(w.model().selectedCount(), 3);
-        w.lvwFileList->detailsView()->clearSelection();
+        lvwFileList->detailsView()->clearSelection();
         QCOMPARE(w.model().selectedCount(), 0);
         w.store().Shutdown();
     }

@@ -226,9 +226,15 @@ private slots:
         ScriptedDialogs& d = *dlg;
         const QByteArray before = catalogue({kIndex, kLogo});
         fx.setCatalogue(before, "old backup");
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("new page.html"), true, 1, QString(),
-                                         QStringLiteral("Dovrin"), QStringLiteral("say \"hi\""),
-                                         QStringLiteral("Dovrin: added"), false, true, true));
+        QVERIFY(store->UpdateFileDetails({.name = QStringLiteral("new page.html"),
+                                          .newFile = true,
+                                          .version = 1,
+                                          .controller = QString(),
+                                          .author = QStringLiteral("Dovrin"),
+                                          .description = QStringLiteral("say \"hi\""),
+                                          .comment = QStringLiteral("Dovrin: added"),
+                                          .fetchFirst = true,
+                                          .saveAfter = true}));
         QVERIFY(d.records().isEmpty());
         QCOMPARE(fx.hostCatalogue(),
                  catalogue({kIndex, kLogo,
@@ -245,8 +251,11 @@ private slots:
         ScriptedDialogs& d = *dlg;
         const QByteArray before = catalogue({kIndex, kLogo});
         fx.setCatalogue(before, "backup");
-        QVERIFY(!store->UpdateFileDetails(QStringLiteral("INDEX.HTML"), true, 1, QString(), QString(),
-                                          QString(), QString(), false, true, true));
+        QVERIFY(!store->UpdateFileDetails({.name = QStringLiteral("INDEX.HTML"),
+                                           .newFile = true,
+                                           .version = 1,
+                                           .fetchFirst = true,
+                                           .saveAfter = true}));
         QCOMPARE(d.texts(), QStringList{QStringLiteral("Cannot add a file that already exists.")});
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(fx.hostCatalogue(), before);
@@ -261,12 +270,12 @@ private slots:
         ScriptedDialogs& d = *dlg;
         const QByteArray before = catalogue({kIndex, kLogo, kNotes});
         fx.setCatalogue(before, "backup");
-        QVERIFY(!store->UpdateFileDetails(QStringLiteral("gone.txt"), false, {}, {}, {}, {}, {}, true, true,
-                                          true));
+        QVERIFY(!store->UpdateFileDetails(
+            {.name = QStringLiteral("gone.txt"), .deleteFile = true, .fetchFirst = true, .saveAfter = true}));
         QCOMPARE(d.texts(), QStringList{QStringLiteral("Cannot delete a file that doesn't exist.")});
         QCOMPARE(fx.hostCatalogue(), before);
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("logo.gif"), false, {}, {}, {}, {}, {}, true, true,
-                                         true));
+        QVERIFY(store->UpdateFileDetails(
+            {.name = QStringLiteral("logo.gif"), .deleteFile = true, .fetchFirst = true, .saveAfter = true}));
         QCOMPARE(fx.hostCatalogue(), catalogue({kIndex, kNotes}));
         QCOMPARE(fx.hostBackup(), before);
     }
@@ -275,15 +284,15 @@ private slots:
         ScriptedDialogs& d = *dlg;
         const QByteArray before = catalogue({kIndex, kLogo});
         fx.setCatalogue(before, "backup");
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("Logo.gif"), false, {}, {}, {}, {}, {}, false, true,
-                                         true));
+        QVERIFY(store->UpdateFileDetails(
+            {.name = QStringLiteral("Logo.gif"), .fetchFirst = true, .saveAfter = true}));
         QCOMPARE(fx.hostCatalogue(), before);
         QCOMPARE(fx.hostBackup(), before);
         // Also when an editor put a byte order mark in front.
         const QByteArray marked = "\xEF\xBB\xBF" + before;
         fx.setCatalogue(marked, "backup");
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("Logo.gif"), false, {}, {}, {}, {}, {}, false, true,
-                                         true));
+        QVERIFY(store->UpdateFileDetails(
+            {.name = QStringLiteral("Logo.gif"), .fetchFirst = true, .saveAfter = true}));
         QCOMPARE(fx.hostCatalogue(), marked);
         QVERIFY(d.records().isEmpty());
     }
@@ -291,7 +300,7 @@ private slots:
     void emptyNameWithoutFlagsDoesNothing() {
         ScriptedDialogs& d = *dlg;
         const int sent = inet->commandsSent();
-        QVERIFY(store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, false, false));
+        QVERIFY(store->UpdateFileDetails(CatalogueEdit{}));
         QCOMPARE(inet->commandsSent(), sent);
         QVERIFY(!QFile::exists(fx.localPath(QStringLiteral("_files.txt"))));
         QVERIFY(d.records().isEmpty());
@@ -300,26 +309,29 @@ private slots:
     void batchFetchesOnceAndSavesOnce() {
         ScriptedDialogs& d = *dlg;
         fx.setCatalogue(catalogue({kIndex, kLogo, kNotes}), "backup");
-        QVERIFY(store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, true, false));
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("index.html"), false, 4, QString(), {}, {},
-                                         QStringLiteral("Dovrin: fixed"), false, false, false));
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("notes.txt"), false, 6, QStringLiteral("Dovrin"), {},
-                                         {}, QStringLiteral("Dovrin: kept"), false, false, false));
+        QVERIFY(store->FetchCatalogue());
+        QVERIFY(store->EditWorkingCopy({.name = QStringLiteral("index.html"),
+                                        .version = 4,
+                                        .controller = QString(),
+                                        .comment = QStringLiteral("Dovrin: fixed")}));
+        QVERIFY(store->EditWorkingCopy({.name = QStringLiteral("notes.txt"),
+                                        .version = 6,
+                                        .controller = QStringLiteral("Dovrin"),
+                                        .comment = QStringLiteral("Dovrin: kept")}));
         QCOMPARE(fx.hostBackup(), QByteArray("backup")); // nothing saved yet
-        QVERIFY(store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, false, true));
+        QVERIFY(store->SaveCatalogue());
         QCOMPARE(fx.hostCatalogue(),
                  catalogue({catalogueLine("index.html", 4, "", "velmar", "Home page", "Dovrin: fixed"), kLogo,
                             catalogueLine("notes.txt", 6, "Dovrin", "Dovrin", "Notes", "Dovrin: kept")}));
         QCOMPARE(fx.hostBackup(), catalogue({kIndex, kLogo, kNotes}));
-        QVERIFY(!store->UpdateFileDetails(QStringLiteral("index.html"), false, 32768, {}, {}, {}, {}, false,
-                                          true, false));
+        QVERIFY(!store->UpdateFileDetails(
+            {.name = QStringLiteral("index.html"), .version = 32768, .fetchFirst = true}));
         QCOMPARE(d.records().size(), 1);
     }
 
     void rewriteDropsEmptyNamesButKeepsTheCount() {
         fx.setCatalogue(catalogue({kIndex, catalogueLine("", 1), kLogo}), "backup");
-        QVERIFY(store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {}, {}, {}, false, true,
-                                         false));
+        QVERIFY(store->UpdateFileDetails({.name = QStringLiteral("index.html"), .fetchFirst = true}));
         QFile f(fx.localPath(QStringLiteral("_files.txt")));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), catalogue({kIndex, kLogo}, "2.0.5", 3));
@@ -330,8 +342,10 @@ private slots:
         const QByteArray whole = catalogue({kIndex, kLogo, kNotes});
         const QByteArray cut = catalogue({kIndex, kLogo}, "2.0.5", 3);
         fx.setCatalogue(cut, whole);
-        QVERIFY(!store->UpdateFileDetails(QStringLiteral("index.html"), false, {}, {}, {},
-                                          QStringLiteral("new"), {}, false, true, true));
+        QVERIFY(!store->UpdateFileDetails({.name = QStringLiteral("index.html"),
+                                           .description = QStringLiteral("new"),
+                                           .fetchFirst = true,
+                                           .saveAfter = true}));
         QCOMPARE(dlg->texts(), QStringList{FileStore::IncompleteCatalogueMessage(
                                    QStringLiteral("3 files expected, 2 files found)"))});
         QCOMPARE(fx.hostCatalogue(), cut);
@@ -339,7 +353,7 @@ private slots:
         // Nor is a missing working copy: the host's backup stays.
         dlg->clear();
         QFile::remove(fx.localPath(QStringLiteral("_files.txt")));
-        QVERIFY(!store->UpdateFileDetails(QString(), false, {}, {}, {}, {}, {}, false, false, true));
+        QVERIFY(!store->SaveCatalogue());
         QCOMPARE(dlg->texts(),
                  QStringList{FileStore::IncompleteCatalogueMessage(QStringLiteral("file not found"))});
         QCOMPARE(fx.hostBackup(), whole);

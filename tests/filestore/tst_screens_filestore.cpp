@@ -1,4 +1,7 @@
 // Renders the file list window to build/screens/*.png so it can be looked at without a display.
+#include "filestore/gui/frmaddfile.h"
+#include "filestore/gui/frmcompanionlist.h"
+#include "filestore/gui/frmeditfiledetails.h"
 #include "filestore/gui/frmfilelist.h"
 #include "screenshot.h"
 #include "scripteddialogs.h"
@@ -61,6 +64,46 @@ private slots:
         save(w, QStringLiteral("frmFileList-list"));
         w.setViewStyle(0);
         save(w, QStringLiteral("frmFileList-largeicons"));
+        w.setViewStyle(3);
+
+        // The member's companion lists: notes.txt checked out, the logo and the plot out of date.
+        s.setFileVersion(QStringLiteral("krplot.doc"), QStringLiteral("1"));
+        for (const SettingKey& k : {settings::ShowUpToDateAsBlue, settings::ShowCheckedOutAsGreen,
+                                    settings::ShowUnavailableAsYellow})
+            s.set(k, QStringLiteral("No"));
+        QVERIFY(w.UpdateFileList());
+        w.ShowCheckedOutFiles();
+        auto* checkedOut = w.findChild<QWidget*>(QStringLiteral("frmCheckedOutFiles"));
+        checkedOut->resize(900, 220);
+        save(*checkedOut, QStringLiteral("frmCheckedOutFiles"));
+        w.ShowOutdatedFiles();
+        auto* outdated = w.findChild<QWidget*>(QStringLiteral("frmOutdatedFiles"));
+        outdated->resize(900, 260);
+        save(*outdated, QStringLiteral("frmOutdatedFiles"));
+
+        // The add window with a few new local files, one already hidden.
+        for (const char* n : {"banner.gif", "minutes-june.txt", "draft.html", "scratch.tmp"}) {
+            QFile local{QString::fromLatin1(n)};
+            QVERIFY(local.open(QIODevice::WriteOnly));
+        }
+        QFile hidden(QStringLiteral("_hidden.txt"));
+        QVERIFY(hidden.open(QIODevice::WriteOnly));
+        hidden.write("scratch.tmp\r\n");
+        hidden.close();
+        frmAddFile add(w.operations(), &w);
+        add.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&add));
+        save(add, QStringLiteral("frmAddFile"));
+        add.close();
+
+        // The administrator's edit window on the plot.
+        w.model().setAllSelected(false);
+        w.model().setSelected(QStringLiteral("krplot.doc"), true);
+        frmEditFileDetails edit(w.operations(), w.currentKey(), &w);
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        save(edit, QStringLiteral("frmEditFileDetails"));
+        edit.close();
         w.store().Shutdown();
     }
 };

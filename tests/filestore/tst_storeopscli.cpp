@@ -53,13 +53,16 @@ class TestStoreOpsCli : public QObject {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m.config.path());
+        env.insert(QStringLiteral("KRTP_PASSWORD"), m.password);
         p.setProcessEnvironment(env);
         p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
                 QStringList{QStringLiteral("store")} + args +
-                    QStringList{QStringLiteral("--user"), m.name, QStringLiteral("--password"), m.password,
-                                QStringLiteral("--local-folder"), m.local.path()});
+                    QStringList{QStringLiteral("--user"), m.name, QStringLiteral("--local-folder"),
+                                m.local.path()});
         if (!p.waitForFinished(60000))
             return {};
+        if (p.exitStatus() != QProcess::NormalExit)
+            qWarning("krtp-cli crashed: %s", p.readAllStandardError().constData());
         return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
     }
 
@@ -163,7 +166,7 @@ private slots:
         host.write(QStringLiteral("krg/_files.txt"), catalogue({catalogueLine("gone.txt", 2)}));
         alda.write(QStringLiteral("gone.txt"), "local only");
         r = run(alda, {QStringLiteral("checkout"), QStringLiteral("gone.txt")});
-        QCOMPARE(r.code, 0);
+        QCOMPARE(r.code, 1); // the safe answer left the file alone
         QCOMPARE(
             r.err,
             QByteArray(
@@ -173,6 +176,29 @@ private slots:
         QCOMPARE(r.code, 0);
         QCOMPARE(hostCatalogue(), catalogue({catalogueLine("gone.txt", 2, "Alda")}));
         QCOMPARE(alda.read(QStringLiteral("gone.txt")), QByteArray("local only"));
+    }
+
+    void yesRepairsAtMostOnce() {
+        // Every upload of the catalogue arrives cut, so no repair can mend it; --yes must not loop.
+        const QByteArray whole = catalogue({catalogueLine("a.txt", 1)});
+        const QByteArray cut = whole.left(whole.size() - 4);
+        QTemporaryDir scratch;
+        QFile f(scratch.filePath(QStringLiteral("cut")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(cut);
+        f.close();
+        host.write(QStringLiteral("krg/_files.txt"), cut);
+        host.write(QStringLiteral("krg/_files.txt.backup"), whole);
+        host.setFaults(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/_files.txt",
+            "content_file": "%1"}]})")
+                           .arg(f.fileName())
+                           .toUtf8());
+        const Result r = run(alda, {QStringLiteral("status"), QStringLiteral("--yes")});
+        host.setFaults({});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err.count("KRtp detected a corrupt or missing _files.txt on the server."), 2);
+        QVERIFY(r.err.endsWith("The shared file list is still broken after one repair; giving up.\n"));
+        QCOMPARE(host.read(QStringLiteral("krg/_files.txt")), cut);
     }
 };
 

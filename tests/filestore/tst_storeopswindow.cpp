@@ -1,5 +1,6 @@
 // The check-in dialog's rules on its widgets, and the store operations from the file list window:
 // buttons, the real dialog, and the busy state while an operation waits for the host.
+#include "controls.h"
 #include "filestore/gui/filelistview.h"
 #include "filestore/gui/frmcheckin.h"
 #include "filestore/gui/frmfilelist.h"
@@ -46,56 +47,63 @@ private slots:
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Check In"));
-        QVERIFY(!dlg.chkKeepFileCheckedOut->isChecked() && !dlg.chkRevert->isChecked());
-        QVERIFY(dlg.txtComments->text().isEmpty());
+        auto* chkKeepFileCheckedOut = control<QCheckBox>(dlg, "chkKeepFileCheckedOut");
+        auto* chkRevert = control<QCheckBox>(dlg, "chkRevert");
+        QVERIFY(!chkKeepFileCheckedOut->isChecked() && !chkRevert->isChecked());
+        auto* txtComments = control<QLineEdit>(dlg, "txtComments");
+        QVERIFY(txtComments->text().isEmpty());
 
         // A typed double quote shows as an apostrophe; the caret stays where it was.
-        dlg.txtComments->setFocus();
-        QTest::keyClicks(dlg.txtComments, QStringLiteral("fix  here"));
-        dlg.txtComments->setCursorPosition(4);
-        QTest::keyClicks(dlg.txtComments, QStringLiteral("\"x\""));
-        QCOMPARE(dlg.txtComments->text(), QStringLiteral("fix 'x' here"));
-        QCOMPARE(dlg.txtComments->cursorPosition(), 7);
+        txtComments->setFocus();
+        QTest::keyClicks(txtComments, QStringLiteral("fix  here"));
+        txtComments->setCursorPosition(4);
+        QTest::keyClicks(txtComments, QStringLiteral("\"x\""));
+        QCOMPARE(txtComments->text(), QStringLiteral("fix 'x' here"));
+        QCOMPARE(txtComments->cursorPosition(), 7);
         QCOMPARE(dlg.choices().comment(), QStringLiteral("fix 'x' here"));
 
         // Revert puts the comment aside and locks the comment and keep boxes; unticking brings it back.
-        dlg.chkRevert->click();
-        QVERIFY(dlg.txtComments->text().isEmpty());
-        QVERIFY(!dlg.txtComments->isEnabled());
-        QVERIFY(!dlg.chkKeepFileCheckedOut->isEnabled());
-        dlg.chkRevert->click();
-        QCOMPARE(dlg.txtComments->text(), QStringLiteral("fix 'x' here"));
-        QVERIFY(dlg.txtComments->isEnabled() && dlg.chkKeepFileCheckedOut->isEnabled());
+        chkRevert->click();
+        QVERIFY(txtComments->text().isEmpty());
+        QVERIFY(!txtComments->isEnabled());
+        QVERIFY(!chkKeepFileCheckedOut->isEnabled());
+        chkRevert->click();
+        QCOMPARE(txtComments->text(), QStringLiteral("fix 'x' here"));
+        QVERIFY(txtComments->isEnabled() && chkKeepFileCheckedOut->isEnabled());
 
         // Keep locks revert.
-        dlg.chkKeepFileCheckedOut->click();
-        QVERIFY(!dlg.chkRevert->isEnabled());
-        dlg.chkKeepFileCheckedOut->click();
-        QVERIFY(dlg.chkRevert->isEnabled());
+        chkKeepFileCheckedOut->click();
+        QVERIFY(!chkRevert->isEnabled());
+        chkKeepFileCheckedOut->click();
+        QVERIFY(chkRevert->isEnabled());
         dlg.hide();
 
         // Do_CheckInFile: Check In All, then the answers are remembered for the next call; Cancel and
         // the close box give false.
         QString comment;
         bool keep = false, all = false, revert = false;
+        auto* txtCheckingInFile = control<QLineEdit>(dlg, "txtCheckingInFile");
+        auto* cmdCheckInAll = control<QPushButton>(dlg, "cmdCheckInAll");
         whenShown(&dlg, [&] {
-            QCOMPARE(dlg.txtCheckingInFile->text(), QStringLiteral("a.txt"));
-            dlg.chkKeepFileCheckedOut->click();
-            dlg.cmdCheckInAll->click();
+            QCOMPARE(txtCheckingInFile->text(), QStringLiteral("a.txt"));
+            chkKeepFileCheckedOut->click();
+            cmdCheckInAll->click();
         });
         QVERIFY(dlg.Do_CheckInFile(QStringLiteral("a.txt"), comment, keep, all, revert));
         QCOMPARE(comment, QStringLiteral("fix 'x' here"));
         QVERIFY(keep && all && !revert);
+        auto* cmdCancel = control<QPushButton>(dlg, "cmdCancel");
         whenShown(&dlg, [&] {
-            QCOMPARE(dlg.txtComments->text(), QStringLiteral("fix 'x' here"));
-            QVERIFY(dlg.chkKeepFileCheckedOut->isChecked());
-            dlg.cmdCancel->click();
+            QCOMPARE(txtComments->text(), QStringLiteral("fix 'x' here"));
+            QVERIFY(chkKeepFileCheckedOut->isChecked());
+            cmdCancel->click();
         });
         QVERIFY(!dlg.Do_CheckInFile(QStringLiteral("b.txt"), comment, keep, all, revert));
         QVERIFY(!all);
         whenShown(&dlg, [&] { dlg.close(); });
         QVERIFY(!dlg.Do_CheckInFile(QStringLiteral("c.txt"), comment, keep, all, revert));
-        whenShown(&dlg, [&] { dlg.cmdCheckIn->click(); });
+        auto* cmdCheckIn = control<QPushButton>(dlg, "cmdCheckIn");
+        whenShown(&dlg, [&] { cmdCheckIn->click(); });
         QVERIFY(dlg.Do_CheckInFile(QStringLiteral("c.txt"), comment, keep, all, revert));
         QVERIFY(!all);
     }
@@ -112,44 +120,57 @@ private slots:
         frmFileList w;
         w.show();
         QVERIFY(w.UpdateFileList());
-        QVERIFY(w.cmdCheckOut->isEnabled() && w.mnuActionsCheckOut->isEnabled());
+        auto* cmdCheckOut = control<QToolButton>(w, "cmdCheckOut");
+        auto* mnuActionsCheckOut = control<QAction>(w, "mnuActionsCheckOut");
+        QVERIFY(cmdCheckOut->isEnabled() && mnuActionsCheckOut->isEnabled());
 
         // While the check-out waits for the host, the store's actions and the console are off, the
         // list is not, the pointer is busy and the window does not close.
         bool checked = false;
+        auto* cmdCheckIn = control<QToolButton>(w, "cmdCheckIn");
+        auto* cmdGetLatestVersion = control<QToolButton>(w, "cmdGetLatestVersion");
+        auto* cmdRefresh = control<QToolButton>(w, "cmdRefresh");
+        auto* txtCommands = control<QLineEdit>(w, "txtCommands");
+        auto* mnuActionsCheckIn = control<QAction>(w, "mnuActionsCheckIn");
+        auto* mnuActionsGetLatestVersion = control<QAction>(w, "mnuActionsGetLatestVersion");
+        auto* mnuActionsOpenFile = control<QAction>(w, "mnuActionsOpenFile");
+        auto* mnuFileRefresh = control<QAction>(w, "mnuFileRefresh");
+        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
         QTimer::singleShot(0, &w, [&] {
             checked = true;
             QVERIFY(w.operations().busy());
-            for (QWidget* b : std::initializer_list<QWidget*>{
-                     w.cmdCheckOut, w.cmdCheckIn, w.cmdGetLatestVersion, w.cmdRefresh, w.txtCommands})
+            for (QWidget* b : std::initializer_list<QWidget*>{cmdCheckOut, cmdCheckIn, cmdGetLatestVersion,
+                                                              cmdRefresh, txtCommands})
                 QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
-            for (QAction* a : {w.mnuActionsCheckOut, w.mnuActionsCheckIn, w.mnuActionsGetLatestVersion,
-                               w.mnuActionsOpenFile, w.mnuFileRefresh})
+            for (QAction* a : {mnuActionsCheckOut, mnuActionsCheckIn, mnuActionsGetLatestVersion,
+                               mnuActionsOpenFile, mnuFileRefresh})
                 QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-            QVERIFY(w.lvwFileList->isEnabled());
+            QVERIFY(lvwFileList->isEnabled());
             QVERIFY(d.busyDepth() > 0);
             QVERIFY(!w.close());
         });
         w.model().setAllSelected(false);
         w.model().setSelected(QStringLiteral("a.txt"), true);
-        w.cmdCheckOut->click();
+        cmdCheckOut->click();
         QVERIFY(checked);
         QVERIFY(w.isVisible());
-        QVERIFY(w.cmdCheckOut->isEnabled() && w.cmdRefresh->isEnabled() && w.txtCommands->isEnabled());
+        QVERIFY(cmdCheckOut->isEnabled() && cmdRefresh->isEnabled() && txtCommands->isEnabled());
         QCOMPARE(d.busyDepth(), 0);
         QVERIFY(fx.hostCatalogue().contains("\"a.txt\",1,\"Dovrin\""));
 
         // Check in through the real dialog.
         w.model().setAllSelected(false);
         w.model().setSelected(QStringLiteral("b.txt"), true);
-        frmCheckIn* dlg = w.checkInDialog();
+        auto* dlg = control<frmCheckIn>(w, "frmCheckIn");
+        auto* txtCheckingInFile = control<QLineEdit>(*dlg, "txtCheckingInFile");
+        auto* txtComments = control<QLineEdit>(*dlg, "txtComments");
         whenShown(dlg, [&] {
-            QCOMPARE(dlg->txtCheckingInFile->text(), QStringLiteral("b.txt"));
-            dlg->txtComments->setText(QStringLiteral("from the window"));
-            QTest::keyClicks(dlg->txtComments, QStringLiteral("!"));
-            dlg->cmdCheckIn->click();
+            QCOMPARE(txtCheckingInFile->text(), QStringLiteral("b.txt"));
+            txtComments->setText(QStringLiteral("from the window"));
+            QTest::keyClicks(txtComments, QStringLiteral("!"));
+            control<QPushButton>(*dlg, "cmdCheckIn")->click();
         });
-        w.mnuActionsCheckIn->trigger();
+        mnuActionsCheckIn->trigger();
         QCOMPARE(fx.host.read(QStringLiteral("krg/b.txt")), QByteArray("Dovrin's b"));
         QVERIFY(fx.hostCatalogue().contains("\"b.txt\",3,\"\",\"\",\"\",\"Dovrin: from the window!\""));
         QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));

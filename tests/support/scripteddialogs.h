@@ -58,6 +58,12 @@ public:
         ++m_busyCount;
     }
     void endBusy() override { --m_busy; }
+    void status(const QString& text) override {
+        if (!text.isEmpty())
+            statuses << text;
+    }
+    // Every status note shown, in order.
+    QStringList statuses;
 
 private:
     std::optional<Answer> take(const Record& r);

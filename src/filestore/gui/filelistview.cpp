@@ -3,6 +3,7 @@
 #include "filestore/filelistmodel.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QStyledItemDelegate>
 
 namespace krtp {
@@ -42,6 +43,12 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
     for (QAbstractItemView* v :
          {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
         v->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        // Whole rows in every view style: an entry counts as selected when its row is.
+        v->setSelectionBehavior(QAbstractItemView::SelectRows);
+        v->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(v, &QWidget::customContextMenuRequested, this,
+                [this, v](const QPoint& pos) { emit contextMenuRequested(v->viewport()->mapToGlobal(pos)); });
+        v->installEventFilter(this);
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
         connect(v, &QAbstractItemView::clicked, this,
                 [this](const QModelIndex& i) { emit clicked(m_model.data(i, Qt::UserRole).toString()); });
@@ -193,12 +200,24 @@ void FileListView::entryToSelection(const QString& key, bool selected) {
     m_syncing = false;
 }
 
+bool FileListView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == m_details || watched == m_icons)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            emit enterPressed();
+            return true;
+        }
+    }
+    return QStackedWidget::eventFilter(watched, event);
+}
+
 void FileListView::selectionToModel() {
     if (m_syncing)
         return;
     m_syncing = true;
     for (int row = 0; row < m_model.count(); ++row) {
-        const bool on = m_selection->isRowSelected(row, {});
+        // The icon views select the entry's first cell; the details view selects the whole row.
+        const bool on = m_selection->isSelected(m_model.index(row, 0));
         if (m_model.at(row).selected != on)
             m_model.KeyedListModel::setSelected(m_model.at(row).key, on);
     }

@@ -45,6 +45,12 @@ signals:
     void clicked(const QString& key);
     void doubleClicked(const QString& key);
     void headerClicked(int column);
+    // Enter in the list, and the right button released over it (global position).
+    void enterPressed();
+    void contextMenuRequested(const QPoint& globalPos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void modelToSelection();

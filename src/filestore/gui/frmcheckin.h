@@ -24,6 +24,8 @@ public:
 
     const CheckInChoices& choices() const { return m_choices; }
 
+private:
+    // Controls; each carries its name as objectName, by which tests find it.
     QLabel* lblCheckingInFileLabel;
     QLineEdit* txtCheckingInFile;
     QLabel* Label1;
@@ -34,7 +36,6 @@ public:
     QPushButton* cmdCheckInAll;
     QPushButton* cmdCancel;
 
-private:
     void showChoices();
     void onCommentEdited(const QString& text);
 

@@ -3,13 +3,19 @@
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "filestore/gui/filelistview.h"
+#include "filestore/gui/frmaddfile.h"
 #include "filestore/gui/frmcheckin.h"
+#include "filestore/gui/frmcompanionlist.h"
+#include "filestore/gui/frmeditfiledetails.h"
+#include "filestore/owneractions.h"
 #include "filestore/preview.h"
+#include "filestore/storeexchange.h"
 #include "filestore/storeoperations.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
+#include "util/fileutil.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -54,11 +60,14 @@ frmFileList* frmFileList::instance() {
     return g_window.data();
 }
 
-frmFileList* frmFileList::ShowFileList() {
+frmFileList* frmFileList::ShowFileList(const std::function<void(frmFileList&)>& configure) {
     if (!g_window) {
         g_window = new frmFileList;
         // Deleted once control is back in the event loop, as the close may come from inside a rebuild.
         g_window->setAttribute(Qt::WA_DeleteOnClose);
+        if (configure)
+            configure(*g_window);
+        g_window->UpdateOpeners();
     }
     frmFileList* w = g_window.data();
     w->show();
@@ -129,11 +138,14 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     });
     connect(lvwFileList, &FileListView::clicked, this, [this] { UpdatePreview(); });
     connect(lvwFileList, &FileListView::doubleClicked, this, [this] { OpenFile(); });
+    connect(lvwFileList, &FileListView::enterPressed, this, [this] { OpenFile(); });
+    connect(lvwFileList, &FileListView::contextMenuRequested, this, &frmFileList::showActionsPopup);
     connect(m_store, &FileStore::aboutToSaveIcons, lvwFileList, &FileListView::pullPositions);
     connect(m_store, &FileStore::iconsLoaded, lvwFileList, &FileListView::pushPositions);
     buildPreviewAndConsole();
     buildMenus();
     prgTransfer = new TransferProgress(this);
+    prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
     prgTransfer->attach(inet);
     statusBar()->addWidget(prgTransfer, 1);
 
@@ -142,6 +154,7 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     mnuViewToolbar->setChecked(toolbar);
 
     setViewStyle(int(LeadingNumber(settingsStore().get(settings::CurrentView))));
+    UpdateOpeners();
     resize(960, 560);
     LayOut();
 }
@@ -183,14 +196,14 @@ void frmFileList::buildToolbar() {
     button(cmdOptions, "cmdOptions", "Options", "options");
     button(cmdExplorer, "cmdExplorer", "Explorer", "options");
     row->addStretch(1);
-    // Operations of later work stay disabled until they are connected.
-    for (QToolButton* b : {cmdAddFile, cmdSetLocalFolder, cmdOptions})
-        b->setEnabled(false);
     connect(cmdRefresh, &QToolButton::clicked, this, [this] { UpdateFileList(); });
     connect(cmdGetLatestVersion, &QToolButton::clicked, this, [this] { GetLatestVersion(); });
     connect(cmdCheckIn, &QToolButton::clicked, this, [this] { CheckIn(); });
     connect(cmdCheckOut, &QToolButton::clicked, this, [this] { CheckOut(); });
-    connect(cmdExplorer, &QToolButton::clicked, this, [this] { explore(); });
+    connect(cmdAddFile, &QToolButton::clicked, this, [this] { AddFiles(); });
+    connect(cmdSetLocalFolder, &QToolButton::clicked, this, [this] { ChangeLocalFolder(); });
+    connect(cmdOptions, &QToolButton::clicked, this, [this] { ShowOptions(); });
+    connect(cmdExplorer, &QToolButton::clicked, this, [this] { Explore(); });
     picToolBar->adjustSize();
     picToolBar->setFixedHeight(picToolBar->sizeHint().height());
 }
@@ -205,12 +218,12 @@ void frmFileList::buildMenus() {
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     entry(mnuFile, mnuFileRefresh, "mnuFileRefresh", "&Refresh File List", true);
-    entry(mnuFile, mnuFileAddFiles, "mnuFileAddFiles", "&Add Files...", false);
+    entry(mnuFile, mnuFileAddFiles, "mnuFileAddFiles", "&Add Files...", true);
     entry(mnuFile, mnuFileShowCheckedOutFiles, "mnuFileShowCheckedOutFiles", "Show &Checked Out Files...",
-          false);
-    entry(mnuFile, mnuFileShowOutOfDate, "mnuFileShowOutOfDate", "&Show Out-of-date Files...", false);
+          true);
+    entry(mnuFile, mnuFileShowOutOfDate, "mnuFileShowOutOfDate", "&Show Out-of-date Files...", true);
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileBreak1"));
-    entry(mnuFile, mnuFileSetLocalFolder, "mnuFileSetLocalFolder", "Set &Local Folder...", false);
+    entry(mnuFile, mnuFileSetLocalFolder, "mnuFileSetLocalFolder", "Set &Local Folder...", true);
     entry(mnuFile, mnuFileExplore, "mnuFileExplore", "&Explore...", true);
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileBreak2"));
     entry(mnuFile, mnuFileUsers, "mnuFileUsers", "Edit &Users", false);
@@ -248,7 +261,16 @@ void frmFileList::buildMenus() {
           false);
 
     connect(mnuFileRefresh, &QAction::triggered, this, [this] { UpdateFileList(); });
-    connect(mnuFileExplore, &QAction::triggered, this, [this] { explore(); });
+    connect(mnuFileAddFiles, &QAction::triggered, this, [this] { AddFiles(); });
+    connect(mnuFileShowCheckedOutFiles, &QAction::triggered, this, [this] { ShowCheckedOutFiles(); });
+    connect(mnuFileShowOutOfDate, &QAction::triggered, this, [this] { ShowOutdatedFiles(); });
+    connect(mnuFileSetLocalFolder, &QAction::triggered, this, [this] { ChangeLocalFolder(); });
+    connect(mnuFileExplore, &QAction::triggered, this, [this] { Explore(); });
+    connect(mnuFileUsers, &QAction::triggered, this, [this] {
+        if (openUsers)
+            openUsers();
+    });
+    connect(mnuViewOptions, &QAction::triggered, this, [this] { ShowOptions(); });
     connect(mnuFileExit, &QAction::triggered, this, &QWidget::close);
     connect(mnuEditSelectAll, &QAction::triggered, this, [this] { m_model.setAllSelected(true); });
     connect(mnuEditSelectNone, &QAction::triggered, this, [this] { m_model.setAllSelected(false); });
@@ -257,6 +279,15 @@ void frmFileList::buildMenus() {
     connect(mnuActionsGetLatestVersion, &QAction::triggered, this, [this] { GetLatestVersion(); });
     connect(mnuActionsCheckIn, &QAction::triggered, this, [this] { CheckIn(); });
     connect(mnuActionsCheckOut, &QAction::triggered, this, [this] { CheckOut(); });
+    connect(mnuActionsReadOnly, &QAction::triggered, this, [this] { ToggleReadOnly(); });
+    connect(mnuActionsChangeFileDescription, &QAction::triggered, this, [this] { ChangeFileDescription(); });
+    connect(mnuActionsDeleteFile, &QAction::triggered, this, [this] { DeleteFile(); });
+    connect(mnuActionsRelinquishControl, &QAction::triggered, this, [this] { RelinquishControl(); });
+    connect(mnuActionsEditFileDetails, &QAction::triggered, this, [this] { EditFileDetails(); });
+    connect(mnuActions, &QMenu::aboutToShow, this, &frmFileList::EnableOwnerOptions);
+    // Open File is the bold default entry of the pop-up only.
+    connect(mnuActions, &QMenu::aboutToHide, this, [this] { mnuActions->setDefaultAction(nullptr); });
+    mnuActionsEditFileDetails->setEnabled(runState().UserLevel == LevelAdministrator);
 }
 
 void frmFileList::buildPreviewAndConsole() {
@@ -328,12 +359,22 @@ void frmFileList::OpenFile() {
 }
 
 void frmFileList::setStoreActionsEnabled(bool enabled) {
+    // The local folder is the working directory of the running operation: it must not change meanwhile.
     for (QWidget* w : std::initializer_list<QWidget*>{cmdGetLatestVersion, cmdCheckIn, cmdCheckOut,
-                                                      cmdRefresh, txtCommands})
+                                                      cmdAddFile, cmdSetLocalFolder, cmdRefresh, txtCommands})
         w->setEnabled(enabled);
-    for (QAction* a : {mnuFileRefresh, mnuActionsOpenFile, mnuActionsGetLatestVersion, mnuActionsCheckIn,
-                       mnuActionsCheckOut})
+    for (QAction* a : {mnuFileRefresh, mnuFileAddFiles, mnuFileSetLocalFolder, mnuActionsOpenFile,
+                       mnuActionsGetLatestVersion, mnuActionsCheckIn, mnuActionsCheckOut})
         a->setEnabled(enabled);
+    UpdateOpeners();
+    if (!enabled) {
+        for (QAction* a : {mnuActionsReadOnly, mnuActionsChangeFileDescription, mnuActionsDeleteFile,
+                           mnuActionsRelinquishControl, mnuActionsEditFileDetails})
+            a->setEnabled(false);
+    } else {
+        mnuActionsEditFileDetails->setEnabled(runState().UserLevel == LevelAdministrator);
+        EnableOwnerOptions();
+    }
 }
 
 void frmFileList::SaveIcons() {
@@ -428,8 +469,11 @@ void frmFileList::onCommandEntered() {
     txtCommands->setSelection(0, int(txtCommands->text().size()));
 }
 
-void frmFileList::explore() {
-    desktopServices().openFileManager(runState().LocalFolder);
+void frmFileList::Explore() {
+    if (!desktopServices().openFileManager(runState().LocalFolder))
+        dialogs().message(QStringLiteral("The file manager could not be started for ") +
+                              runState().LocalFolder,
+                          Dialogs::Icon::Critical, Dialogs::Ok);
 }
 
 void frmFileList::closeEvent(QCloseEvent* event) {
@@ -445,8 +489,7 @@ void frmFileList::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         case FileStore::CloseAnswer::ShowCheckedOut:
-            if (showCheckedOutFiles)
-                showCheckedOutFiles();
+            ShowCheckedOutFiles();
             event->ignore();
             return;
         case FileStore::CloseAnswer::Close:
@@ -456,8 +499,9 @@ void frmFileList::closeEvent(QCloseEvent* event) {
     // The wait for the QUIT keeps events flowing: nothing may start on a window that is going away.
     setStoreActionsEnabled(false);
     m_store->Shutdown();
-    if (closeCompanionWindows)
-        closeCompanionWindows();
+    // Hidden first, so that the windows closed with it know not to rebuild it.
+    hide();
+    closeOwnedWindows();
     event->accept();
     m_closing = false;
     if (g_window == this)
@@ -495,6 +539,110 @@ bool frmFileList::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+QString frmFileList::currentKey() const {
+    return CurrentEntryKey(m_model, m_model.focusedKey());
+}
+
+void frmFileList::UpdateOpeners() {
+    const bool idle = !m_ops->busy();
+    cmdOptions->setEnabled(bool(showOptions));
+    mnuViewOptions->setEnabled(bool(showOptions));
+    cmdSetLocalFolder->setEnabled(idle && bool(chooseLocalFolder));
+    mnuFileSetLocalFolder->setEnabled(idle && bool(chooseLocalFolder));
+    mnuFileUsers->setEnabled(runState().UserLevel == LevelAdministrator && bool(openUsers));
+}
+
+void frmFileList::AddFiles() {
+    if (m_ops->busy() || !m_ops->MayAddFiles())
+        return;
+    frmAddFile add(*m_ops, this);
+    add.exec();
+}
+
+void frmFileList::ChangeFileDescription() {
+    m_ops->ChangeFileDescription(currentKey());
+}
+
+void frmFileList::DeleteFile() {
+    m_ops->DeleteFile(currentKey());
+}
+
+void frmFileList::RelinquishControl() {
+    m_ops->RelinquishControl(currentKey());
+}
+
+void frmFileList::ToggleReadOnly() {
+    m_ops->ToggleReadOnly(currentKey());
+}
+
+void frmFileList::EditFileDetails() {
+    if (m_ops->busy())
+        return;
+    frmEditFileDetails edit(*m_ops, currentKey(), this);
+    edit.exec();
+}
+
+void frmFileList::EnableOwnerOptions() {
+    const ListEntry* e = m_model.find(currentKey());
+    // A name the host gave that is not a plain local file name is never looked up on disk.
+    const bool readOnly = e && (!IsSharedFileName(e->text) || IsFileReadOnly(e->text));
+    const RunState& rs = runState();
+    const OwnerOptions o = DecideOwnerOptions(e, rs.UserLevel, rs.CurrentUserName, readOnly);
+    const bool idle = !m_ops->busy();
+    mnuActionsReadOnly->setEnabled(idle && o.readOnlyEnabled);
+    mnuActionsReadOnly->setChecked(o.readOnlyChecked);
+    mnuActionsChangeFileDescription->setEnabled(idle && o.changeDescription);
+    mnuActionsDeleteFile->setEnabled(idle && o.changeDescription);
+    mnuActionsRelinquishControl->setEnabled(idle && o.relinquish);
+    mnuActionsEditFileDetails->setEnabled(idle && rs.UserLevel == LevelAdministrator);
+}
+
+void frmFileList::showActionsPopup(const QPoint& globalPos) {
+    EnableOwnerOptions();
+    mnuActions->setDefaultAction(mnuActionsOpenFile);
+    mnuActions->popup(globalPos);
+}
+
+void frmFileList::ShowCheckedOutFiles() {
+    if (!m_checkedOutFiles)
+        m_checkedOutFiles = new frmCheckedOutFiles(*this);
+    m_checkedOutFiles->show();
+    m_checkedOutFiles->raise();
+    m_checkedOutFiles->activateWindow();
+}
+
+void frmFileList::ShowOutdatedFiles() {
+    if (!m_outdatedFiles)
+        m_outdatedFiles = new frmOutdatedFiles(*this);
+    m_outdatedFiles->show();
+    m_outdatedFiles->raise();
+    m_outdatedFiles->activateWindow();
+}
+
+void frmFileList::ChangeLocalFolder() {
+    if (m_ops->busy())
+        return;
+    // A check-out recorded under the member's name in another letter case is still the member's: the
+    // list shows it so and check-in takes it, so it would be stranded in the old folder too.
+    if (HoldsCheckOut(m_model, runState().CurrentUserName)) {
+        dialogs().message(StillCheckedOutMessage(), Dialogs::Icon::None, Dialogs::Ok);
+        return;
+    }
+    if (chooseLocalFolder)
+        chooseLocalFolder();
+}
+
+void frmFileList::ShowOptions() {
+    if (showOptions)
+        showOptions();
+}
+
+void frmFileList::closeOwnedWindows() {
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->isWindow() && w->isVisible())
+            w->close();
 }
 
 } // namespace krtp

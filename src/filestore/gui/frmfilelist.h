@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 class QAction;
@@ -37,7 +38,9 @@ public:
     // The one store window of the process, created on first use; shown, drawn once and rebuilt from the
     // host. The main menu's "Levels" button calls this. Returns nullptr when the window closed itself
     // during the rebuild (outdated program).
-    static frmFileList* ShowFileList();
+    // configure runs once on a newly made window, before it is shown (the openers of the windows of
+    // higher layers: options, local folder, accounts).
+    static frmFileList* ShowFileList(const std::function<void(frmFileList&)>& configure = {});
     // The open store window, or nullptr.
     static frmFileList* instance();
 
@@ -47,8 +50,26 @@ public:
     void CheckIn();
     void GetLatestVersion();
     void OpenFile();
+    // Adding files: the level test, then the add window.
+    void AddFiles();
+    // The owner's actions, the read-only switch and the administrator's edit window, on the current
+    // entry (the focused entry when selected, else the only selected one).
+    void ChangeFileDescription();
+    void DeleteFile();
+    void RelinquishControl();
+    void ToggleReadOnly();
+    void EditFileDetails();
+    // Enables the owner entries of the Actions menu (and the Read Only check mark) for the current entry.
+    void EnableOwnerOptions();
+    // The companion lists, made on first showing and brought to the front afterwards.
+    void ShowCheckedOutFiles();
+    void ShowOutdatedFiles();
+    // Refuses while the member holds a check-out, else asks for the folder (chooseLocalFolder).
+    void ChangeLocalFolder();
+    void ShowOptions();
+    void Explore();
+    QString currentKey() const;
     StoreOperations& operations() { return *m_ops; }
-    frmCheckIn* checkInDialog() const { return m_checkIn; }
     QString GetIcon(bool pblnUseDefault, const QString& pstrDefault, const QString& pstrFileName) const {
         return m_store->GetIcon(pblnUseDefault, pstrDefault, pstrFileName);
     }
@@ -70,15 +91,28 @@ public:
     void SplitterDropped(QWidget* target, int x);
     int previewWidth() const { return m_previewWidth; }
     void UpdatePreview();
+    // An image of imglstFileList by key.
     QIcon image(const QString& key) const { return imglstFileList.value(key); }
 
-    // Companion windows of later issues; unset, "Yes" on the closing question only keeps the window open.
-    std::function<void()> showCheckedOutFiles;
-    std::function<void()> closeCompanionWindows;
+    // Windows of higher layers, set by whoever opens this window; an entry whose opener is unset stays
+    // disabled. chooseLocalFolder shows the local-folder window modal.
+    std::function<void()> showOptions;
+    std::function<void()> chooseLocalFolder;
+    std::function<void()> openUsers; // the accounts window, for administrators
+    // Applies the openers' presence to the toolbar and menus (call after setting them).
+    void UpdateOpeners();
     // Ending the program at once (the member refused the catalogue repair).
     std::function<void()> endProgram;
 
-    // Controls (each also carries its name as objectName).
+    static QString windowCaption() { return QStringLiteral("KRtp - Korrindale Guildhouse"); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Controls; each carries its name as objectName, by which tests find it.
     TransferControl* inet;
     QHash<QString, QIcon> imglstFileList; // in the order of FileListImageKeys()
     QWidget* picToolBar;
@@ -126,21 +160,15 @@ public:
     QAction* mnuActionsRelinquishControl;
     QAction* mnuActionsEditFileDetails;
 
-    static QString windowCaption() { return QStringLiteral("KRtp - Korrindale Guildhouse"); }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void buildImages();
     void buildToolbar();
     void buildMenus();
     void buildPreviewAndConsole();
     void onStateChanged(int state);
     void onCommandEntered();
-    void explore();
+    void showActionsPopup(const QPoint& globalPos);
+    // Closes the store's other windows (add, check-in, options, local folder, companion lists).
+    void closeOwnedWindows();
     // While an operation waits for the host, the store's actions and the console are disabled; the
     // list stays usable for scrolling.
     void setStoreActionsEnabled(bool enabled);
@@ -149,6 +177,8 @@ private:
     FileStore* m_store;
     StoreOperations* m_ops;
     frmCheckIn* m_checkIn;
+    QPointer<QWidget> m_checkedOutFiles;
+    QPointer<QWidget> m_outdatedFiles;
     QWidget* m_central;
     int m_margin = 4;
     int m_previewWidth = 220;

@@ -1,0 +1,120 @@
+// The options window's rules (compare and write only what differs) and the window on a file list.
+#include "../filestore/storetestutil.h"
+#include "app/gui/frmoptions.h"
+#include "app/options.h"
+#include "controls.h"
+#include "filestore/gui/frmfilelist.h"
+#include "scripteddialogs.h"
+#include "testmain.h"
+#include "transfer/transfercontrol.h"
+
+#include <QCheckBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+const QString kAbsent = QStringLiteral("<absent>");
+QString stored(const SettingKey& k) {
+    return settingsStore().read(QLatin1String(k.section), QLatin1String(k.key), kAbsent);
+}
+} // namespace
+
+class TestOptions : public QObject {
+    Q_OBJECT
+    StoreFixture fx;
+
+private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+    void init() { fx.resetLocal(); }
+
+    void onlyChangedBoxesAreWritten() {
+        SettingsStore& s = settingsStore();
+        // An empty store reads as the defaults: red, start-up, exit and preview on.
+        OptionBoxes b = LoadOptions(s, 0);
+        QCOMPARE(b.listStyle, 2);
+        QVERIFY(b.showOutOfDateAsRed && !b.showUpToDateAsBlue && b.showOutdatedFilesOnStartup &&
+                b.showCheckedOutFilesOnExit && b.showPreviewPane && !b.noReadOnly);
+        QCOMPARE(LoadOptions(s, 1).listStyle, 1);
+        QCOMPARE(LoadOptions(s, 3).listStyle, 3);
+        // Saving the boxes as loaded writes only the list style.
+        OptionsSaved saved = SaveOptions(s, b);
+        QCOMPARE(saved.written, QStringList{QStringLiteral("/CurrentView")});
+        QCOMPARE(saved.viewStyle, 2);
+        QVERIFY(!saved.coloursChanged);
+        QCOMPARE(stored(settings::ShowOutOfDateAsRed), kAbsent);
+        QCOMPARE(stored(settings::CurrentView), QStringLiteral("2"));
+        // A stored "yes" is not "Yes": the box shows unticked, and an unticked box leaves it alone.
+        s.set(settings::ShowPreviewPane, QStringLiteral("yes"));
+        b = LoadOptions(s, 3);
+        QVERIFY(!b.showPreviewPane);
+        b.showUpToDateAsBlue = true;
+        b.noReadOnly = true;
+        saved = SaveOptions(s, b);
+        QCOMPARE(saved.written, (QStringList{"/CurrentView", "/ShowUpToDateAsBlue", "NoReadOnly"}));
+        QVERIFY(saved.coloursChanged);
+        QCOMPARE(stored(settings::ShowPreviewPane), QStringLiteral("yes"));
+        QCOMPARE(stored(settings::ShowUpToDateAsBlue), QStringLiteral("Yes"));
+        QVERIFY(runState().NoReadOnly);
+        b.noReadOnly = false;
+        SaveOptions(s, b);
+        QCOMPARE(stored(settings::NoReadOnly), QStringLiteral("No"));
+        QVERIFY(!runState().NoReadOnly);
+    }
+
+    void windowOnTheFileList() {
+        ScriptedDialogs d;
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
+        frmFileList list;
+        list.show();
+        QVERIFY(list.UpdateFileList());
+        auto* inet = control<TransferControl>(list, "inet");
+
+        // Opening stores the icon positions (small icons), even when the window is then cancelled;
+        // cancelling writes nothing else.
+        list.setViewStyle(1);
+        QPointer<frmOptions> w = frmOptions::ShowOptions(list);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Options"));
+        QVERIFY(stored({"Icons", "a.txt", ""}) != kAbsent);
+        QVERIFY(control<QRadioButton>(*w, "optSmallIcons")->isChecked());
+        QVERIFY(control<QCheckBox>(*w, "chkShowOutOfDateAsRed")->isChecked());
+        control<QCheckBox>(*w, "chkShowUpToDateAsBlue")->setChecked(true);
+        control<QPushButton>(*w, "cmdCancel")->click();
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(stored(settings::ShowUpToDateAsBlue), kAbsent);
+        QCOMPARE(stored(settings::CurrentView), kAbsent);
+
+        // Large icons show as "List"; OK stores 2. A colour box that matches writes nothing and the
+        // list is not rebuilt.
+        list.setViewStyle(0);
+        w = frmOptions::ShowOptions(list);
+        QCOMPARE(frmOptions::ShowOptions(list), w.data());
+        QVERIFY(control<QRadioButton>(*w, "optList")->isChecked());
+        int sent = inet->commandsSent();
+        control<QPushButton>(*w, "cmdOK")->click();
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(stored(settings::CurrentView), QStringLiteral("2"));
+        QCOMPARE(list.viewStyle(), 2);
+        QCOMPARE(stored(settings::ShowOutOfDateAsRed), kAbsent);
+        QCOMPARE(inet->commandsSent(), sent);
+
+        // A changed colour is written and the list rebuilt to show it.
+        w = frmOptions::ShowOptions(list);
+        control<QCheckBox>(*w, "chkShowUpToDateAsBlue")->setChecked(true);
+        control<QRadioButton>(*w, "optDetails")->setChecked(true);
+        w->close();
+        QCOMPARE(stored(settings::ShowUpToDateAsBlue), QStringLiteral("Yes"));
+        QVERIFY(inet->commandsSent() > sent);
+        QCOMPARE(list.model().find(QStringLiteral("a.txt"))->smallIconKey, QStringLiteral("new"));
+        QCOMPARE(list.viewStyle(), 3);
+        QVERIFY(d.unexpected().isEmpty());
+        list.store().Shutdown();
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestOptions)
+#include "tst_options.moc"

@@ -1,0 +1,304 @@
+// The catalogue among several members: the lock, the read-back after a save, passing refusals,
+// the code page, repairs and the checks that keep a member's work.
+#include "filestore/cataloguelock.h"
+#include "scripteddialogs.h"
+#include "storeopstestutil.h"
+#include "testmain.h"
+#include "transfer/transferroutines.h"
+
+#include <QDateTime>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+QByteArray line(const char* name, const char* controller = "", int version = 1, const char* comment = "") {
+    return catalogueLine(name, version, controller, "", "", comment);
+}
+
+QByteArray json(const QString& text) {
+    return text.toUtf8();
+}
+
+} // namespace
+
+class TestCatalogueGuard : public QObject {
+    Q_OBJECT
+    LoopbackHost host;
+    QTemporaryDir seed;
+    QTemporaryDir scratch;
+    std::unique_ptr<QTemporaryDir> config;
+    std::unique_ptr<ScriptedDialogs> dlg;
+    std::unique_ptr<Member> A;
+
+    QByteArray hostCatalogue() const { return host.read(QStringLiteral("krg/_files.txt")); }
+    bool lockOnHost() const { return QFileInfo(host.path(QStringLiteral("krg/_files.lock"))).isDir(); }
+    void setCatalogue(const QList<QByteArray>& lines) {
+        host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
+    }
+    // A holder file as another member's client writes it when it takes the lock.
+    void placeLock(const char* who, qint64 secondsAgo) {
+        QDir(host.root()).mkpath(QStringLiteral("krg/_files.lock"));
+        host.write(QStringLiteral("krg/_files.lock/holder.txt"),
+                   QByteArray(who) + "\r\n" +
+                       QByteArray::number(QDateTime::currentSecsSinceEpoch() - secondsAgo) + "\r\nfeed\r\n");
+    }
+    QString scratchFile(const QString& name, const QByteArray& data) {
+        const QString path = scratch.filePath(name);
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(data);
+        return path;
+    }
+    QString texts() const { return dlg->texts().join(QLatin1Char('|')); }
+
+private slots:
+    void initTestCase() {
+        CatalogueLock::timing().waitMs = 1500;
+        CatalogueLock::timing().staleSeconds = 120;
+        QDir(seed.path()).mkpath(QStringLiteral("krg"));
+        QDir::setCurrent(QDir::tempPath());
+        QString error;
+        QVERIFY2(host.start(seed.path(), &error), qPrintable(error));
+    }
+
+    void init() {
+        host.setFaults({});
+        QDir(host.path(QStringLiteral("krg/_files.lock"))).removeRecursively();
+        QDirIterator it(host.path(QStringLiteral("krg")), QDir::Files);
+        while (it.hasNext())
+            QFile::remove(it.next());
+        setCatalogue({line("a.txt"), line("b.txt"), line("c.txt")});
+        for (const char* n : {"a.txt", "b.txt", "c.txt"})
+            host.write(QStringLiteral("krg/") + QLatin1String(n), QByteArray("server ") + n);
+        config = std::make_unique<QTemporaryDir>();
+        dlg = std::make_unique<ScriptedDialogs>();
+        A = std::make_unique<Member>(QStringLiteral("Alda"), LevelFullAccess, config->path());
+        QVERIFY2(A->refresh(), qPrintable(texts()));
+    }
+
+    void cleanup() {
+        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
+        host.setFaults({});
+        A.reset();
+        dlg.reset();
+        setSettingsStore(nullptr);
+    }
+
+    void lockLeftByADeadClientIsBroken() {
+        placeLock("Carol", 3600);
+        QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
+        QCOMPARE(hostCatalogue(), catalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt")}));
+        QVERIFY(!lockOnHost());
+        QVERIFY(dlg->records().isEmpty());
+    }
+
+    void liveLockMakesTheMemberWaitThenChangesNothing() {
+        placeLock("Carol", 0);
+        const QByteArray before = hostCatalogue();
+        QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
+        QVERIFY(dlg->statuses.contains(QString::fromUtf8("Waiting for Carol, who is changing the shared file "
+                                                         "list\xe2\x80\xa6")));
+        QCOMPARE(dlg->texts(),
+                 QStringList{QStringLiteral("Carol is still changing the shared file list, so "
+                                            "nothing was changed.  Please try again in a moment.")});
+        QCOMPARE(hostCatalogue(), before);
+        // Carol's lock is still hers.
+        QVERIFY(host.read(QStringLiteral("krg/_files.lock/holder.txt")).startsWith("Carol\r\n"));
+        // The file list shows what the host has: nothing checked out to Alda.
+        QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QString());
+    }
+
+    void saveOverwrittenByAClientWithoutTheLockIsAppliedAgain() {
+        // Right after Alda's upload, an older client saves its own change of b.txt over it.
+        const QByteArray theirs = catalogue({line("a.txt"), line("b.txt", "Bren"), line("c.txt")});
+        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/_files.txt",
+            "content_file": "%1", "times": 1}]})")
+                                .arg(scratchFile(QStringLiteral("theirs"), theirs))));
+        QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
+        QCOMPARE(hostCatalogue(), catalogue({line("a.txt", "Alda"), line("b.txt", "Bren"), line("c.txt")}));
+        QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
+        QVERIFY(!lockOnHost());
+
+        // A client that keeps saving over every try: the member is told, nothing claims success.
+        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/_files.txt",
+            "content_file": "%1"}]})")
+                                .arg(scratchFile(QStringLiteral("theirs2"), theirs))));
+        QVERIFY(!A->checkOut({QStringLiteral("c.txt")}));
+        QCOMPARE(dlg->texts(),
+                 QStringList{QStringLiteral("Another member's program saved the shared file list at the same "
+                                            "moment as you, so your change of c.txt is not in it.  Please "
+                                            "refresh the file list and try again.")});
+        QVERIFY(!lockOnHost());
+    }
+
+    void takenWhileWaitingIsNotCheckedOut() {
+        // The list shows a.txt free, but by the time Alda holds the lock Carol has it.
+        const QByteArray theirs = catalogue({line("a.txt", "Carol"), line("b.txt"), line("c.txt")});
+        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/_files.txt",
+            "content_file": "%1", "times": 1}]})")
+                                .arg(scratchFile(QStringLiteral("carol"), theirs))));
+        QVERIFY(!A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
+                                   "a.txt has just been checked out by Carol, so it is not checked out to "
+                                   "you.  Your local copy is the latest server copy, but you cannot "
+                                   "check in changes to it.")});
+        QCOMPARE(hostCatalogue(), catalogue({line("a.txt", "Carol"), line("b.txt", "Alda"), line("c.txt")}));
+    }
+
+    void passingRefusalOfTheCatalogueIsAFailedFetch() {
+        // Two "450" answers once led to the repair question and a rollback of the last save.
+        const QByteArray before = hostCatalogue();
+        host.write(QStringLiteral("krg/_files.txt.backup"), catalogue({line("a.txt")}));
+        host.setFaults(
+            R"({"refuse": [{"cmd": "RETR", "path": "/krg/_files.txt", "reply": "450 Busy, try later.",
+            "times": 2}]})");
+        QVERIFY(!A->refresh());
+        QCOMPARE(dlg->texts(),
+                 QStringList{QStringLiteral("The host did not send the shared file list _files.txt "
+                                            "just now, so nothing was changed.  Please try again "
+                                            "in a moment.\r\n\r\n450 Busy, try later.")});
+        QCOMPARE(hostCatalogue(), before);
+        QCOMPARE(A->list.count(), 3);
+        dlg->clear();
+        QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
+        QCOMPARE(hostCatalogue(), before);
+        QVERIFY(!lockOnHost());
+    }
+
+    void entriesNobodyChangedKeepTheirBytes() {
+        // Windows-1252 text, a blank after a closing quote, blank lines and a record written by hand.
+        const QByteArray odd = "\"b\xe9t\xe9.txt\" ,2,\"\",\"J\xf6rg\",\"caf\xe9 \xff\",\"\"\r\n\r\n\r\n"
+                               " \"c.txt\",1,\"\",\"\",\"x, y\",\"\"\r\n";
+        const QByteArray before = "2.0.5\r\n3\r\n" + line("a.txt") + odd;
+        host.write(QStringLiteral("krg/_files.txt"), before);
+        host.write(QStringLiteral("krg/b\xc3\xa9t\xc3\xa9.txt"), "x");
+        QVERIFY(A->refresh());
+        QCOMPARE(A->list.count(), 3);
+        QCOMPARE(A->column(QString::fromUtf8("b\xc3\xa9t\xc3\xa9.txt"), columns::kDesc),
+                 QString::fromUtf8("caf\xc3\xa9 \xc3\xbf"));
+        QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
+        // Blank lines are no entries; they go.
+        const QByteArray after = "2.0.5\r\n3\r\n" + line("a.txt", "Alda") +
+                                 "\"b\xe9t\xe9.txt\" ,2,\"\",\"J\xf6rg\",\"caf\xe9 \xff\",\"\"\r\n"
+                                 " \"c.txt\",1,\"\",\"\",\"x, y\",\"\"\r\n";
+        QCOMPARE(hostCatalogue(), after);
+
+        // Text the code page cannot hold is refused before anything is sent.
+        dlg->clear();
+        A->activate();
+        QVERIFY(!A->store->ChangeCatalogue([](const QList<CatalogueRecord>&) {
+            CatalogueEdit e;
+            e.name = QStringLiteral("c.txt");
+            e.description = QString::fromUtf8("Zo\xc5\x9b");
+            return QList<CatalogueEdit>{e};
+        }));
+        QCOMPARE(dlg->texts(), QStringList{QString::fromUtf8(
+                                   "\"Zo\xc5\x9b\" holds characters that the shared file list cannot "
+                                   "store (it is kept in the Western European character set other "
+                                   "members' programs read), so nothing was changed.  Please use "
+                                   "other characters.")});
+        QCOMPARE(hostCatalogue(), after);
+        QVERIFY(!lockOnHost());
+    }
+
+    void refusedDownloadKeepsTheWorkingCopy() {
+        host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "550 Not now."},
+                                      {"cmd": "RETR", "path": "/krg/b.txt", "reply": "550 Not now."}]})");
+        A->write(QStringLiteral("a.txt"), "my own a");
+        A->settings->setFileVersion(QStringLiteral("a.txt"), QStringLiteral("0"));
+        QVERIFY(!A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        QCOMPARE(
+            dlg->texts(),
+            (QStringList{QStringLiteral("The server did not send a.txt, so your local copy was left as it "
+                                        "was and nothing was recorded for it.\r\n\r\n550 Not now."),
+                         QStringLiteral("b.txt does not exist on the local computer.  Either it was not "
+                                        "downloaded correctly, or it has been deleted off both the server "
+                                        "and the local machine.")}));
+        QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("my own a"));
+        QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("a.txt.backup"))));
+        QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt"), line("c.txt")}));
+        // Get latest records no version for a copy that did not arrive.
+        dlg->clear();
+        QVERIFY(!A->getLatest({QStringLiteral("a.txt")}));
+        QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("my own a"));
+        QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("0"));
+    }
+
+    void failedSavesPutThePreviousCopyBack() {
+        // The host takes the rename but refuses the upload, and will not rename onto an existing name.
+        const QByteArray before = hostCatalogue();
+        host.setFaults(R"({"refuse": [{"cmd": "STOR", "path": "/krg/_files.txt", "reply": "552 Disk full."}],
+                           "no_rename_onto_existing": true})");
+        QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
+                                   "Error sending _files.txt, please try again.\r\n\r\n552 Disk full.")});
+        QCOMPARE(hostCatalogue(), before);
+        QVERIFY(!lockOnHost());
+
+        // The same for a shared file in a check-in.
+        host.setFaults({});
+        dlg->clear();
+        QVERIFY2(A->checkOut({QStringLiteral("b.txt")}), qPrintable(texts()));
+        A->write(QStringLiteral("b.txt"), "Alda's b");
+        host.setFaults(R"({"refuse": [{"cmd": "STOR", "path": "/krg/b.txt", "reply": "552 Disk full."}],
+                           "no_rename_onto_existing": true})");
+        A->prompt.answers.enqueue({true, QStringLiteral("done"), false, false, false});
+        QVERIFY(!A->checkIn({QStringLiteral("b.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending b.txt, please try again.")});
+        QCOMPARE(host.read(QStringLiteral("krg/b.txt")), QByteArray("server b.txt"));
+        QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda"), line("c.txt")}));
+    }
+
+    void repairUsesOnlyAWholeBackup() {
+        // A cut catalogue: the count fits, but the last record lost its end.
+        const QByteArray whole = catalogue({line("a.txt"), line("b.txt"), line("c.txt")});
+        const QByteArray cut = whole.left(whole.size() - 5);
+        host.write(QStringLiteral("krg/_files.txt"), cut);
+        host.write(QStringLiteral("krg/_files.txt.backup"), QByteArray());
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(!A->refresh());
+        QCOMPARE(dlg->texts().size(), 2);
+        QVERIFY(dlg->texts().at(0).contains(QStringLiteral("(ERR: file is incomplete)")));
+        QCOMPARE(dlg->texts().at(1),
+                 QStringLiteral("The backup _files.txt.backup on the server is itself "
+                                "incomplete (file is empty), so it was not restored and the "
+                                "server was left as it is.  Please ask Dovrin to restore the "
+                                "shared file list."));
+        QCOMPARE(hostCatalogue(), cut);
+        QVERIFY(!lockOnHost());
+
+        // With a whole backup the repair goes through.
+        dlg->clear();
+        host.write(QStringLiteral("krg/_files.txt.backup"), whole);
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(A->refresh());
+        QCOMPARE(hostCatalogue(), whole);
+        QCOMPARE(A->list.count(), 3);
+    }
+
+    void oneByteLocalCopyIsKeptAsBackup() {
+        QDir(A->local.path()).mkpath(QStringLiteral("VelmarFTP"));
+        A->activate();
+        A->write(QStringLiteral("VelmarFTP/one.txt"), "1");
+        host.write(QStringLiteral("one.txt"), "server one");
+        QString text = QLatin1String(kSaveToFile);
+        TransferControl inet;
+        QVERIFY(GetFileFromServer(inet, QStringLiteral("one.txt"), text));
+        QCOMPARE(A->read(QStringLiteral("VelmarFTP/one.txt.backup")), QByteArray("1"));
+        QCOMPARE(A->read(QStringLiteral("VelmarFTP/one.txt")), QByteArray("server one"));
+    }
+
+    void administratorMayCheckOut() {
+        A->level = LevelAdministrator;
+        QVERIFY2(A->checkOut({QStringLiteral("c.txt")}), qPrintable(texts()));
+        QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt"), line("c.txt", "Alda")}));
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestCatalogueGuard)
+#include "tst_catalogueguard.moc"

@@ -1,0 +1,377 @@
+// The windows of the store's smaller actions on the file list window: selection in every view style,
+// the Actions menu and its owner rules, the add window, the administrator's edit window and the
+// companion lists.
+#include "controls.h"
+#include "filestore/addfiles.h"
+#include "filestore/gui/filelistview.h"
+#include "filestore/gui/frmcheckin.h"
+#include "filestore/gui/frmfilelist.h"
+#include "filestore/storeoperations.h"
+#include "scripteddialogs.h"
+#include "storetestutil.h"
+#include "testmain.h"
+#include "util/fileutil.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <functional>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+// Runs action once a window of that name is showing (inside its modal loop).
+void whenShown(QWidget* owner, const char* name, std::function<void(QWidget*)> action) {
+    QTimer::singleShot(10, owner, [owner, name, action] {
+        QWidget* w = owner->findChild<QWidget*>(QLatin1String(name));
+        if (w && w->isVisible())
+            action(w);
+        else
+            whenShown(owner, name, action);
+    });
+}
+
+void writeLocal(const QString& name, const QByteArray& data) {
+    QFile f(name);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(data);
+}
+
+} // namespace
+
+class TestStoreWindows : public QObject {
+    Q_OBJECT
+    StoreFixture fx;
+    std::unique_ptr<ScriptedDialogs> dlg;
+
+    void clickEntry(frmFileList& w, const QString& key, Qt::KeyboardModifiers mods = {},
+                    Qt::MouseButton button = Qt::LeftButton) {
+        QAbstractItemView* view = control<FileListView>(w, "lvwFileList")->currentView();
+        const QModelIndex index = w.model().index(w.model().rowOf(key), 0);
+        view->scrollTo(index);
+        QTest::mouseClick(view->viewport(), button, mods, view->visualRect(index).center());
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+    void init() {
+        fx.resetLocal();
+        runState().UserLevel = LevelFullAccess;
+        runState().CurrentUserName = QStringLiteral("Dovrin");
+        dlg = std::make_unique<ScriptedDialogs>();
+    }
+    void cleanup() {
+        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
+        dlg.reset();
+    }
+
+    void clickedEntryIsTheSelectionInEveryViewStyle_data() {
+        QTest::addColumn<int>("style");
+        QTest::newRow("large icons") << 0;
+        QTest::newRow("small icons") << 1;
+        QTest::newRow("list") << 2;
+        QTest::newRow("details") << 3;
+    }
+    void clickedEntryIsTheSelectionInEveryViewStyle() {
+        QFETCH(int, style);
+        fx.setCatalogue(
+            catalogue({catalogueLine("a.txt", 2), catalogueLine("b.txt", 2), catalogueLine("c.txt", 2)}));
+        for (const char* n : {"a.txt", "b.txt", "c.txt"})
+            fx.host.write(QStringLiteral("krg/") + QLatin1String(n), QByteArray("server ") + n);
+        frmFileList w;
+        w.resize(800, 500);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.setViewStyle(style);
+        QVERIFY(w.UpdateFileList());
+        clickEntry(w, QStringLiteral("b.txt"));
+        QCOMPARE(w.model().selectedCount(), 1);
+        QVERIFY(w.model().find(QStringLiteral("b.txt"))->selected);
+        QCOMPARE(w.currentKey(), QStringLiteral("b.txt"));
+        clickEntry(w, QStringLiteral("c.txt"), Qt::ControlModifier);
+        QCOMPARE(w.model().selectedCount(), 2);
+        // The operation acts on what the member sees selected.
+        control<QToolButton>(w, "cmdGetLatestVersion")->click();
+        QCOMPARE(QFile(QStringLiteral("b.txt")).exists(), true);
+        QCOMPARE(QFile(QStringLiteral("c.txt")).exists(), true);
+        QCOMPARE(QFile(QStringLiteral("a.txt")).exists(), false);
+        QVERIFY2(dlg->records().isEmpty(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        w.store().Shutdown();
+    }
+
+    void actionsMenuFollowsTheOwnerRules() {
+        fx.setCatalogue(
+            catalogue({catalogueLine("mine.txt", 1, "", "dovrin"), catalogueLine("free.txt", 1),
+                       catalogueLine("theirs.txt", 1, "", "Bren"), catalogueLine("gone.txt", 1)}));
+        writeLocal(QStringLiteral("mine.txt"), "m");
+        writeLocal(QStringLiteral("free.txt"), "f");
+        writeLocal(QStringLiteral("theirs.txt"), "t");
+        SetFileReadOnly(QStringLiteral("theirs.txt"), true, true);
+        frmFileList w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.UpdateFileList());
+        auto* readOnly = control<QAction>(w, "mnuActionsReadOnly");
+        auto* describe = control<QAction>(w, "mnuActionsChangeFileDescription");
+        auto* remove = control<QAction>(w, "mnuActionsDeleteFile");
+        auto* relinquish = control<QAction>(w, "mnuActionsRelinquishControl");
+        const auto state = [&] {
+            QString s;
+            for (QAction* a : {readOnly, describe, remove, relinquish})
+                s += a->isEnabled() ? QLatin1Char('E') : QLatin1Char('-');
+            return s + (readOnly->isChecked() ? QLatin1Char('R') : QLatin1Char('w'));
+        };
+        struct Row {
+            const char* key;
+            int level;
+            const char* expected;
+        };
+        const Row rows[] = {
+            {"", LevelFullAccess, "----w"},
+            {"mine.txt", LevelFullAccess, "EEEEw"},
+            {"free.txt", LevelFullAccess, "EEE-w"},
+            {"theirs.txt", LevelFullAccess, "E---R"},
+            {"gone.txt", LevelFullAccess, "EEE-R"},
+            {"mine.txt", LevelReadOnly, "E---w"},
+            {"theirs.txt", LevelAdministrator, "EEE-R"},
+        };
+        for (const Row& r : rows) {
+            runState().UserLevel = quint8(r.level);
+            w.model().setAllSelected(false);
+            if (*r.key)
+                clickEntry(w, QLatin1String(r.key));
+            w.EnableOwnerOptions();
+            QVERIFY2(state() == QLatin1String(r.expected),
+                     qPrintable(QLatin1String(r.key) + QLatin1Char(' ') + state()));
+        }
+        // Opening the Actions menu applies the rules, as the right button's pop-up does; Open File is its
+        // bold default there.
+        runState().UserLevel = LevelFullAccess;
+        auto* actions = control<QMenu>(w, "mnuActions");
+        clickEntry(w, QStringLiteral("theirs.txt"), {}, Qt::RightButton);
+        QAbstractItemView* view = control<FileListView>(w, "lvwFileList")->currentView();
+        const QPoint at =
+            view->visualRect(w.model().index(w.model().rowOf(QStringLiteral("theirs.txt")), 0)).center();
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &menuEvent);
+        QTRY_VERIFY(actions->isVisible());
+        QCOMPARE(actions->defaultAction(), control<QAction>(w, "mnuActionsOpenFile"));
+        QCOMPARE(state(), QStringLiteral("E---R"));
+        actions->hide();
+        QVERIFY(!actions->defaultAction());
+
+        // The Read Only entry switches the local copy.
+        control<QAction>(w, "mnuActionsReadOnly")->trigger();
+        QVERIFY(!IsFileReadOnly(QStringLiteral("theirs.txt")));
+        // Enter in the list opens the file.
+        RecordingDesktopServices desktop;
+        settingsStore().setFileVersion(QStringLiteral("theirs.txt"), QStringLiteral("1"));
+        QVERIFY(w.UpdateFileList());
+        clickEntry(w, QStringLiteral("theirs.txt"));
+        dlg->answer(Dialogs::Ok);
+        QTest::keyClick(control<FileListView>(w, "lvwFileList")->currentView(), Qt::Key_Return);
+        QCOMPARE(desktop.calls.size(), 1);
+        QVERIFY(desktop.calls.first().contains(QStringLiteral("theirs.txt")));
+        w.store().Shutdown();
+    }
+
+    void localFolderIsKeptWhileAFileIsCheckedOut() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "dovrin"), catalogueLine("b.txt", 1, "Bren")}));
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        int asked = 0;
+        w.chooseLocalFolder = [&] { ++asked; };
+        w.UpdateOpeners();
+        // Recorded in another letter case, the check-out is still the member's.
+        control<QAction>(w, "mnuFileSetLocalFolder")->trigger();
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("You still have files checked out")});
+        QCOMPARE(dlg->records().first().buttons, Dialogs::Ok);
+        QCOMPARE(asked, 0);
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1), catalogueLine("b.txt", 1, "Bren")}));
+        QVERIFY(w.UpdateFileList());
+        control<QToolButton>(w, "cmdSetLocalFolder")->click();
+        QCOMPARE(asked, 1);
+        w.store().Shutdown();
+    }
+
+    void addWindow() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
+        for (const char* n : {"A.TXT", "new.txt", "hide.txt", "delete.txt", "a.txt.backup"})
+            writeLocal(QLatin1String(n), n);
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        bool checked = false;
+        whenShown(&w, "frmAddFile", [&](QWidget* add) {
+            checked = true;
+            QCOMPARE(add->windowTitle(), QStringLiteral("Add File(s)"));
+            auto* list = control<QTreeView>(*add, "lvwAddFileList");
+            auto* lblHidden = control<QLabel>(*add, "lblHidden");
+            const auto names = [list] {
+                QStringList n;
+                for (int r = 0; r < list->model()->rowCount(); ++r)
+                    n << list->model()->index(r, 0).data().toString();
+                n.sort();
+                return n;
+            };
+            const auto select = [list](const QString& name) {
+                list->clearSelection();
+                for (int r = 0; r < list->model()->rowCount(); ++r)
+                    if (list->model()->index(r, 0).data().toString() == name)
+                        list->selectionModel()->select(list->model()->index(r, 0),
+                                                       QItemSelectionModel::Select |
+                                                           QItemSelectionModel::Rows);
+            };
+            QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("File Name"));
+            QCOMPARE(names(), (QStringList{"delete.txt", "hide.txt", "new.txt"}));
+            QVERIFY(lblHidden->isHidden());
+            select(QStringLiteral("hide.txt"));
+            control<QPushButton>(*add, "cmdHideFiles")->click();
+            QCOMPARE(lblHidden->text(), QStringLiteral("files added to _hidden.txt"));
+            QVERIFY(!lblHidden->isHidden());
+            QCOMPARE(names(), (QStringList{"delete.txt", "new.txt"}));
+            select(QStringLiteral("delete.txt"));
+            dlg->answer(Dialogs::No);
+            control<QPushButton>(*add, "cmdDeleteFiles")->click();
+            QVERIFY(QFile::exists(QStringLiteral("delete.txt")));
+            dlg->answer(Dialogs::Yes);
+            control<QPushButton>(*add, "cmdDeleteFiles")->click();
+            QCOMPARE(dlg->lastText(), addfiles::DeleteQuestion());
+            QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Critical);
+            QVERIFY(!QFile::exists(QStringLiteral("delete.txt")));
+            QCOMPARE(lblHidden->text(), QStringLiteral("files deleted from local drive"));
+            select(QStringLiteral("new.txt"));
+            dlg->answerText(QStringLiteral("A new file"));
+            control<QPushButton>(*add, "cmdAdd")->click();
+            QVERIFY(names().isEmpty());
+            control<QPushButton>(*add, "cmdClose")->click();
+        });
+        control<QToolButton>(w, "cmdAddFile")->click();
+        QVERIFY(checked);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/new.txt")), QByteArray("new.txt"));
+        QVERIFY(w.model().contains(QStringLiteral("new.txt")));
+        // A Read Only member is refused and sees no window.
+        runState().UserLevel = LevelReadOnly;
+        control<QAction>(w, "mnuFileAddFiles")->trigger();
+        QCOMPARE(dlg->lastText(), QStringLiteral("Sorry, you do not have access to that feature."));
+        w.store().Shutdown();
+    }
+
+    void editWindow() {
+        runState().UserLevel = LevelAdministrator;
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 2, "Bren", "Cara", "Old", "Cara: first")}));
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        QVERIFY(control<QAction>(w, "mnuActionsEditFileDetails")->isEnabled());
+        // Without a current entry Apply is off.
+        whenShown(&w, "frmEditFileDetails", [&](QWidget* edit) {
+            QVERIFY(!control<QPushButton>(*edit, "cmdApply")->isEnabled());
+            control<QPushButton>(*edit, "cmdClose")->click();
+        });
+        w.EditFileDetails();
+        w.model().setSelected(QStringLiteral("a.txt"), true);
+        whenShown(&w, "frmEditFileDetails", [&](QWidget* edit) {
+            QCOMPARE(edit->windowTitle(), QStringLiteral("Edit File Detials"));
+            const QStringList tags{"filename", "owner", "comment", "desc", "author", "ver", "myver"};
+            const QStringList boxes{"txtFileName", "txtCheckedOutBy",  "txtLastComment", "txtFileDescription",
+                                    "txtAuthor",   "txtServerVersion", "txtLocalVersion"};
+            const QStringList shown{"a.txt", "Bren", "Cara: first", "Old", "Cara", "2", "0"};
+            for (int i = 0; i < boxes.size(); ++i) {
+                auto* box = control<QLineEdit>(*edit, boxes[i].toLatin1().constData());
+                QCOMPARE(box->property("tag").toString(), tags[i]);
+                QCOMPARE(box->text(), shown[i]);
+            }
+            control<QLineEdit>(*edit, "txtCheckedOutBy")->setText(QString());
+            control<QLineEdit>(*edit, "txtFileDescription")->setText(QStringLiteral("New \"one\""));
+            control<QLineEdit>(*edit, "txtLocalVersion")->setText(QStringLiteral("2"));
+            control<QPushButton>(*edit, "cmdApply")->click();
+        });
+        control<QAction>(w, "mnuActionsEditFileDetails")->trigger();
+        QCOMPARE(fx.hostCatalogue(),
+                 catalogue({catalogueLine("a.txt", 2, "", "Cara", "New 'one'", "Cara: first")}));
+        QCOMPARE(settingsStore().fileVersion(QStringLiteral("a.txt")), QStringLiteral("2"));
+        QCOMPARE(w.model().columnText(QStringLiteral("a.txt"), QStringLiteral("desc")),
+                 QStringLiteral("New 'one'"));
+        w.store().Shutdown();
+    }
+
+    void checkedOutListChecksInTheTickedFiles() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "Dovrin"), catalogueLine("b.txt", 1, "Dovrin"),
+                                   catalogueLine("c.txt", 1, "dovrin")}));
+        for (const char* n : {"a.txt", "b.txt", "c.txt"}) {
+            fx.host.write(QStringLiteral("krg/") + QLatin1String(n), "old");
+            writeLocal(QLatin1String(n), QByteArray("new ") + n);
+            settingsStore().setFileVersion(QLatin1String(n), QStringLiteral("1"));
+        }
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        control<QAction>(w, "mnuFileShowCheckedOutFiles")->trigger();
+        QPointer<QWidget> list = control<QWidget>(w, "frmCheckedOutFiles");
+        QCOMPARE(list->windowTitle(), QStringLiteral("Files Currently Checked Out"));
+        auto* view = control<QTreeView>(*list, "lvwCheckedOutFiles");
+        auto* button = control<QPushButton>(*list, "cmdCheckInAll");
+        QCOMPARE(button->text(), QStringLiteral("Check In All Files Marked Above"));
+        QAbstractItemModel* model = view->model();
+        // The exact name only: c.txt is recorded for "dovrin".
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(view->columnWidth(0), (1440 + 360) * view->logicalDpiX() / 1440);
+
+        // Nothing ticked: the check-in runs on nothing and the same files come back ticked.
+        for (int r = 0; r < model->rowCount(); ++r)
+            model->setData(model->index(r, 0), int(Qt::Unchecked), Qt::CheckStateRole);
+        button->click();
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(model->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        QVERIFY(button->isEnabled());
+
+        // a.txt kept checked out: the window stays open with both files.
+        model->setData(model->index(1, 0), int(Qt::Unchecked), Qt::CheckStateRole);
+        whenShown(&w, "frmCheckIn", [&](QWidget* checkIn) {
+            control<QLineEdit>(*checkIn, "txtComments")->setText(QStringLiteral("halfway"));
+            control<QCheckBox>(*checkIn, "chkKeepFileCheckedOut")->setChecked(true);
+            control<QPushButton>(*checkIn, "cmdCheckIn")->click();
+        });
+        button->click();
+        QVERIFY(fx.hostCatalogue().contains("\"a.txt\",2,\"Dovrin\""));
+        QVERIFY(list);
+        QCOMPARE(model->rowCount(), 2);
+
+        // Both checked in: the list is empty and the window closes itself.
+        whenShown(&w, "frmCheckIn", [&](QWidget* checkIn) {
+            control<QCheckBox>(*checkIn, "chkKeepFileCheckedOut")->setChecked(false);
+            control<QPushButton>(*checkIn, "cmdCheckInAll")->click();
+        });
+        button->click();
+        QTRY_VERIFY(list.isNull());
+        QCOMPARE(fx.host.read(QStringLiteral("krg/b.txt")), QByteArray("new b.txt"));
+        QVERIFY(fx.hostCatalogue().contains("\"a.txt\",3,\"\""));
+
+        // The out-of-date list takes the files whose versions differ.
+        settingsStore().setFileVersion(QStringLiteral("c.txt"), QStringLiteral("0"));
+        QVERIFY(w.UpdateFileList());
+        w.ShowOutdatedFiles();
+        auto* outdated = control<QWidget>(w, "frmOutdatedFiles");
+        QCOMPARE(outdated->windowTitle(), QStringLiteral("New/Updated Files"));
+        QCOMPARE(control<QTreeView>(*outdated, "lvwUpdatedFiles")->model()->rowCount(), 1);
+        QCOMPARE(control<QPushButton>(*outdated, "cmdGetLatesVersionAll")->text(),
+                 QStringLiteral("Get the Latest Version of Files Marked Above"));
+        w.store().Shutdown();
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestStoreWindows)
+#include "tst_storewindows.moc"
