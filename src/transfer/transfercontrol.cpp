@@ -395,7 +395,9 @@ private:
                                  rc == CURLE_GOT_NOTHING || rc == CURLE_FTP_WEIRD_SERVER_REPLY ||
                                  rc == CURLE_WEIRD_SERVER_REPLY) &&
                                 !mayHaveActed();
-            if (m_lastReused && m_sessionOpen && !r.staleConnection && r.replyCode == 0)
+            // A cancel is the member's own doing, not a lost connection.
+            if (m_lastReused && m_sessionOpen && !r.staleConnection && r.replyCode == 0 &&
+                rc != CURLE_ABORTED_BY_CALLBACK)
                 r.error +=
                     QStringLiteral(" (the connection was lost after the command was sent: the host may "
                                    "have carried it out)");

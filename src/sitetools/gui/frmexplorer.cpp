@@ -77,6 +77,7 @@ frmExplorer::frmExplorer(QWidget* parent) : QMainWindow(parent) {
     connectModel();
 
     prgTransfer = new TransferProgress(this);
+    prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
     prgTransfer->attach(inet);
     connect(prgTransfer, &TransferProgress::cancelled, m_actions, &ExplorerActions::Cancel);
     statusBar()->addWidget(prgTransfer, 1);
