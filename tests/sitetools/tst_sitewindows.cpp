@@ -438,6 +438,15 @@ private slots:
         QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
         QCOMPARE(QFileInfo(slow.path(QStringLiteral("big.bin"))).size(), size);
         QCOMPARE(slow.read(QStringLiteral("big.bin")), QByteArray(size, 'n'));
+        // A new file: the host is left without it.
+        const QString fresh = fx.local->filePath(QStringLiteral("fresh.bin"));
+        QVERIFY(writeLocal(fresh, QByteArray(size, 'f')));
+        seen.clear();
+        QVERIFY(!w.actions().AddFiles({fresh}));
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
+        QVERIFY(!slow.exists(QStringLiteral("fresh.bin")));
+        QVERIFY(!w.explorer().files().contains(QStringLiteral("fresh.bin")));
         QVERIFY2(clock.elapsed() < 20000, "a cancelled transfer ran on");
         w.close();
     }
