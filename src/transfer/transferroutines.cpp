@@ -183,11 +183,11 @@ bool GetFile(TransferControl& control, const QString& pstrFileName) {
         showError(QStringLiteral("Cannot delete ") + pstrFileName);
         return false;
     }
-    // A file the host reports missing (550) is no failure here: the caller finds no local copy and
-    // decides (the catalogue reader repairs it). Anything else is: a temporary refusal (4xx), a
-    // connection lost mid-transfer, or a host not reached must never look like a missing file.
+    // A file the host refuses is no failure here: the caller finds no local copy and judges the
+    // host's reply code (missing, or only busy). A connection lost mid-transfer or a host not reached
+    // has no reply code, so it can never look like a refused file.
     if (!run(control, QStringLiteral("GET ") + q(pstrFileName) + QLatin1Char(' ') + q(pstrFileName)) &&
-        control.lastReplyCode() != 550) {
+        control.lastReplyCode() == 0) {
         showError(control.lastError());
         return false;
     }

@@ -187,21 +187,22 @@ private slots:
         QFile::remove(host.path(QStringLiteral("_files.txt")));
     }
 
-    void controlFileFetchFailsOnAnythingButAMissingFile() {
+    void controlFileFetchReportsTheRealReply() {
         ScriptedDialogs dialogs;
         LoopbackHost busy;
-        busy.addBusyDownloads(QStringLiteral("krg/_files.txt"), 2);
+        busy.addBusyDownloads(QStringLiteral("krg/_files.txt"), 1);
         QVERIFY(busy.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
         const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
         TransferControl c;
-        // A temporary refusal is a failed fetch, not a missing file.
+        // A temporary refusal leaves its own code for the caller, which tells it from a missing file.
         QFile::remove(QStringLiteral("_files.txt"));
-        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
-        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("450 busy")});
-        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
+        QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
+        QVERIFY(!QFile::exists(QStringLiteral("_files.txt")));
+        QCOMPARE(c.lastReplyCode(), 450);
+        QCOMPARE(c.lastError(), QStringLiteral("450 busy"));
         QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
         QCOMPARE(readLocal(QStringLiteral("_files.txt")), busy.read(QStringLiteral("krg/_files.txt")));
-        QCOMPARE(dialogs.records().size(), 2);
+        QVERIFY(dialogs.records().isEmpty());
 
         // A connection lost mid-download on a host without EPSV: a failure of its own, never the
         // host's "500" for EPSV.
