@@ -604,7 +604,9 @@ private:
                         break;
                 if (type == "dir" || type == "cdir")
                     return listFolder(job, path, r);
-                r.reply = baseName(name.isEmpty() ? path : name).toUtf8() + "\r\n";
+                // The host's spelling of the name when it is a plain one, else the name asked for.
+                const QByteArray listed = baseName(name).toUtf8();
+                r.reply = (IsPlainEntryName(listed) ? listed : baseName(path).toUtf8()) + "\r\n";
                 return true;
             }
             if (!mlsxUnsupported(r))
