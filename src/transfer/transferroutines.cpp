@@ -183,12 +183,20 @@ bool GetFile(TransferControl& control, const QString& pstrFileName) {
         showError(QStringLiteral("Cannot delete ") + pstrFileName);
         return false;
     }
-    // A file the host refuses is no failure here: the caller finds no local copy and judges the
-    // host's reply code (missing, or only busy). A connection lost mid-transfer or a host not reached
-    // has no reply code, so it can never look like a refused file.
+    // A file the host reports missing (550) is no failure here: the caller finds no local copy and
+    // decides (the catalogue reader repairs it). Anything else is: a temporary refusal (4xx), a
+    // connection lost mid-transfer, or a host not reached must never look like a missing file.
     if (!run(control, QStringLiteral("GET ") + q(pstrFileName) + QLatin1Char(' ') + q(pstrFileName)) &&
-        control.lastReplyCode() == 0) {
-        showError(control.lastError());
+        control.lastReplyCode() != 550) {
+        const int code = control.lastReplyCode();
+        if (code >= 400 && code < 500)
+            showError(
+                QStringLiteral("The host did not send ") + pstrFileName +
+                QStringLiteral(" just now (it may be busy), so nothing was changed.  Please try again in a "
+                               "moment.\r\n\r\n") +
+                control.lastError());
+        else
+            showError(control.lastError());
         return false;
     }
     return true;

@@ -187,22 +187,24 @@ private slots:
         QFile::remove(host.path(QStringLiteral("_files.txt")));
     }
 
-    void controlFileFetchReportsTheRealReply() {
+    void controlFileFetchFailsOnAnythingButAMissingFile() {
         ScriptedDialogs dialogs;
         LoopbackHost busy;
-        busy.addBusyDownloads(QStringLiteral("krg/_files.txt"), 1);
+        busy.addBusyDownloads(QStringLiteral("krg/_files.txt"), 2);
         QVERIFY(busy.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
         const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
         TransferControl c;
-        // A temporary refusal leaves its own code for the caller, which tells it from a missing file.
+        // A temporary refusal is a failed fetch, not a missing file.
         QFile::remove(QStringLiteral("_files.txt"));
-        QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
-        QVERIFY(!QFile::exists(QStringLiteral("_files.txt")));
-        QCOMPARE(c.lastReplyCode(), 450);
-        QCOMPARE(c.lastError(), QStringLiteral("450 busy"));
+        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
+        QCOMPARE(dialogs.texts(),
+                 QStringList{QStringLiteral("The host did not send _files.txt just now (it may be "
+                                            "busy), so nothing was changed.  Please try again in "
+                                            "a moment.\r\n\r\n450 busy")});
+        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
         QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
         QCOMPARE(readLocal(QStringLiteral("_files.txt")), busy.read(QStringLiteral("krg/_files.txt")));
-        QVERIFY(dialogs.records().isEmpty());
+        QCOMPARE(dialogs.records().size(), 2);
 
         // A connection lost mid-download on a host without EPSV: a failure of its own, never the
         // host's "500" for EPSV.
