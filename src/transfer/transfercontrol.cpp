@@ -287,7 +287,8 @@ private:
         curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, header);
         curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
-        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024L);
+        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE,
+                         job.settings.tls == TransferControl::TlsOff ? 512L * 1024L : 64L * 1024L);
         // An empty proxy also keeps libcurl from taking one from the environment.
         const QByteArray proxy = job.settings.useProxy ? job.settings.proxy.toUtf8() : QByteArray();
         curl_easy_setopt(h, CURLOPT_PROXY, proxy.constData());
