@@ -4,6 +4,7 @@
 #   bash scripts/dev.sh test   run every test (ctest, without the bench and screens labels; the interop
 #                              label runs against vsftpd when it is installed, else it is skipped with a line)
 #   bash scripts/dev.sh build  only install what is missing and build
+#   bash scripts/dev.sh fuzz   build the libFuzzer targets with clang (build-fuzz/) and run each for a while
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -44,8 +45,11 @@ configure_and_build() {
 }
 
 cmd="${1:-test}"
+if [ "$cmd" = fuzz ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 install_missing
-configure_and_build
+[ "$cmd" = fuzz ] || configure_and_build
 case "$cmd" in
     build) ;;
     test)
@@ -57,12 +61,22 @@ case "$cmd" in
         fi
         ctest --output-on-failure -LE "$labels" --timeout 600
         ;;
+    fuzz)
+        fuzz_build="${KRTP_FUZZ_BUILD_DIR:-$here/build-fuzz}"
+        if [ ! -f "$fuzz_build/CMakeCache.txt" ]; then
+            cmake -S "$here" -B "$fuzz_build" -DKRTP_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+                  -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        fi
+        cmake --build "$fuzz_build" -j "$(nproc)"
+        cd "$fuzz_build"
+        ctest -L fuzz --output-on-failure
+        ;;
     run)
         shift || true
         exec "$here/scripts/demo.sh" "$build" "$@"
         ;;
     *)
-        echo "usage: $0 run|test|build" >&2
+        echo "usage: $0 run|test|build|fuzz" >&2
         exit 2
         ;;
 esac

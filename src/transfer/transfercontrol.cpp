@@ -288,7 +288,8 @@ private:
         curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, header);
         curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
-        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024L);
+        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE,
+                         job.settings.tls == TransferControl::TlsOff ? 512L * 1024L : 64L * 1024L);
         // An empty proxy also keeps libcurl from taking one from the environment.
         const QByteArray proxy = job.settings.useProxy ? job.settings.proxy.toUtf8() : QByteArray();
         curl_easy_setopt(h, CURLOPT_PROXY, proxy.constData());
@@ -612,7 +613,9 @@ private:
                         break;
                 if (type == "dir" || type == "cdir")
                     return listFolder(job, path, r);
-                r.reply = baseName(name.isEmpty() ? path : name).toUtf8() + "\r\n";
+                // The host's spelling of the name when it is a plain one, else the name asked for.
+                const QByteArray listed = baseName(name).toUtf8();
+                r.reply = (IsPlainEntryName(listed) ? listed : baseName(path).toUtf8()) + "\r\n";
                 return true;
             }
             if (!mlsxUnsupported(r))
