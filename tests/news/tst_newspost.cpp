@@ -5,6 +5,7 @@
 #include "config/siteconfig.h"
 #include "newstestutil.h"
 #include "scripteddialogs.h"
+#include "sitetools/exploreractions.h"
 #include "sitetools/gui/frmpostnews.h"
 #include "testmain.h"
 
@@ -323,6 +324,7 @@ private slots:
         d.answerFiles(std::nullopt);
         w->cmdChangeGIF->click();
         QCOMPARE(d.records().last().text, QStringLiteral("Replace bob.gif With..."));
+        QCOMPARE(d.records().last().filter, ExplorerActions::FileFilter());
         QCOMPARE(d.records().size(), 1);
         QVERIFY(w->isEnabled());
 
