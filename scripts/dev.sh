@@ -10,7 +10,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="${KRTP_BUILD_DIR:-$here/build}"
 packages=(cmake g++ make ccache qt6-base-dev qt6-webengine-dev libcurl4-openssl-dev python3-pyftpdlib
-          xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core clang-format python3-openssl vsftpd)
+          xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core clang-format python3-openssl vsftpd
+          qtkeychain-qt6-dev libsecret-1-0)
 
 install_missing() {
     local missing=()
@@ -54,10 +55,10 @@ case "$cmd" in
     build) ;;
     test)
         cd "$build"
-        labels='bench|screens'
+        labels='bench|screens|keyring'
         if [ ! -x /usr/sbin/vsftpd ]; then
             echo "Skipping the interop tests: vsftpd is not installed (bash scripts/dev.sh build installs it)."
-            labels='bench|screens|interop'
+            labels='bench|screens|keyring|interop'
         fi
         ctest --output-on-failure -LE "$labels" --timeout 600
         ;;

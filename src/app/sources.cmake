@@ -8,6 +8,8 @@ krtp_core_sources(
   app/mainmenu.h
   app/options.cpp
   app/options.h
+  app/savedlogin.cpp
+  app/savedlogin.h
   app/startup.cpp
   app/startup.h
   app/startupsequence.cpp

@@ -1,7 +1,9 @@
+#include "app/savedlogin.h"
 #include "cli/clicommand.h"
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "platform/consoledialogs.h"
+#include "platform/keyring.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -71,7 +73,7 @@ bool takePassword(QStringList& args, const QString& user, QString& password, QSt
     const SettingsStore& store = settingsStore();
     if (store.get(settings::LoginSavePassword).toLower() == QLatin1String("yes") &&
         store.get(settings::LoginUserName).trimmed().compare(user.trimmed(), Qt::CaseInsensitive) == 0)
-        password = store.get(settings::LoginPassword);
+        password = LoadSavedPassword(store, keyring());
     else
         password.clear();
     return true;

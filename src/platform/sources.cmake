@@ -2,8 +2,12 @@
 krtp_core_sources(
   platform/consoledialogs.cpp
   platform/consoledialogs.h
+  platform/desktopkeyring.cpp
+  platform/desktopkeyring.h
   platform/desktopservices.h
   platform/dialogs.h
+  platform/keyring.cpp
+  platform/keyring.h
 )
 krtp_gui_sources(
   platform/gui/qtdialogs.cpp

@@ -1,14 +1,19 @@
+#include "app/savedlogin.h"
 #include "app/startup.h"
 #include "config/paths.h"
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "config/siteconfig.h"
+#include "fakekeyring.h"
 #include "testmain.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 using namespace krtp;
 
@@ -116,6 +121,82 @@ private slots:
             QCOMPARE(
                 again.read(QStringLiteral("Login"), QStringLiteral("K%1").arg(i), QStringLiteral("absent")),
                 values.at(i));
+    }
+
+    // Where the saved login password goes: the keyring when one answers, else the settings file.
+    void savedLoginPassword() {
+        using test::FakeKeyring;
+        struct Case {
+            const char* what;
+            std::optional<FakeKeyring::Mode> keyring; // none: no keyring at all
+            bool inKeyring;
+        };
+        const QList<Case> cases = {{"keyring", FakeKeyring::Mode::Answers, true},
+                                   {"no keyring", std::nullopt, false},
+                                   {"keyring unavailable", FakeKeyring::Mode::Unavailable, false},
+                                   {"keyring silent", FakeKeyring::Mode::Silent, false}};
+        const QString key = SavedPasswordKey(QStringLiteral("Lina"));
+        QCOMPARE(SavedPasswordKey(QStringLiteral(" LINA ")), key);
+        for (const Case& c : cases) {
+            QTemporaryDir dir;
+            const QString file = dir.filePath(QStringLiteral("KRtp.ini"));
+            std::optional<FakeKeyring> fake;
+            if (c.keyring)
+                fake.emplace(*c.keyring);
+            Keyring* k = fake ? &*fake : nullptr;
+            if (k)
+                k->setTimeLimit(50);
+            const auto fileText = [&] {
+                QFile f(file);
+                return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            };
+            {
+                SettingsStore s(file);
+                SaveLogin(s, k, QStringLiteral("Lina"), QStringLiteral("lan tern"), true);
+                s.sync();
+                QCOMPARE(s.get(settings::LoginSavePassword), QStringLiteral("Yes"));
+                QCOMPARE(s.get(settings::LoginUserName), QStringLiteral("Lina"));
+            }
+            QVERIFY2(fileText().contains("Password") && fileText().contains("lan tern") != c.inKeyring,
+                     c.what);
+            QCOMPARE(fake && fake->entries.value(key) == QLatin1String("lan tern"), c.inKeyring);
+            {
+                SettingsStore s(file);
+                QElapsedTimer t;
+                t.start();
+                QCOMPARE(LoadSavedPassword(s, k), QStringLiteral("lan tern"));
+                // A keyring that did not answer is not asked again.
+                QVERIFY2(t.elapsed() < 40 || c.keyring != FakeKeyring::Mode::Silent, c.what);
+                SaveLogin(s, k, QStringLiteral("Lina"), QStringLiteral("lan tern"), false);
+                s.sync();
+                QCOMPARE(s.get(settings::LoginSavePassword), QStringLiteral("No"));
+                QCOMPARE(LoadSavedPassword(s, k), QString());
+            }
+            QVERIFY2(!fileText().contains("lan tern"), c.what);
+            if (fake && c.inKeyring)
+                QVERIFY(fake->entries.isEmpty());
+        }
+
+        // A password the file kept from before the keyring moves there with the next login; a
+        // changed user name takes the entry of the previous one away.
+        QTemporaryDir dir;
+        SettingsStore s(dir.filePath(QStringLiteral("KRtp.ini")));
+        s.set(settings::LoginUserName, QStringLiteral("Lina"));
+        s.set(settings::LoginPassword, QStringLiteral("old"));
+        FakeKeyring fake;
+        QCOMPARE(LoadSavedPassword(s, &fake), QStringLiteral("old"));
+        SaveLogin(s, &fake, QStringLiteral("Lina"), QStringLiteral("old"), true);
+        QCOMPARE(s.get(settings::LoginPassword), QString());
+        QCOMPARE(fake.entries, (QMap<QString, QString>{{key, QStringLiteral("old")}}));
+        SaveLogin(s, &fake, QStringLiteral("Bob"), QStringLiteral("builder"), true);
+        QCOMPARE(fake.entries, (QMap<QString, QString>{
+                                   {SavedPasswordKey(QStringLiteral("bob")), QStringLiteral("builder")}}));
+        QCOMPARE(LoadSavedPassword(s, &fake), QStringLiteral("builder"));
+        // Saving off reads nothing from the keyring.
+        s.set(settings::LoginSavePassword, QStringLiteral("no"));
+        const int calls = fake.calls;
+        QCOMPARE(LoadSavedPassword(s, &fake), QString());
+        QCOMPARE(fake.calls, calls);
     }
 
     void defaultStoreLivesInConfigFolder() {

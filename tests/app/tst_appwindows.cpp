@@ -6,9 +6,11 @@
 #include "app/gui/frmsplash.h"
 #include "app/gui/guistartupwindows.h"
 #include "app/gui/mainmenuhooks.h"
+#include "app/savedlogin.h"
 #include "buildconfig.h"
 #include "config/runstate.h"
 #include "config/settingsstore.h"
+#include "fakekeyring.h"
 #include "filestore/gui/frmfilelist.h"
 #include "loopbackhost.h"
 #include "scripteddialogs.h"
@@ -17,6 +19,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QImage>
@@ -205,6 +208,37 @@ private slots:
         auto again = std::make_unique<frmLogin>(nullptr, m_store.get());
         QVERIFY(!again->chkSavePassword->isChecked());
         QCOMPARE(again->txtPassword->text(), QString());
+    }
+
+    // With a keyring the window files the saved password there and the settings file never holds it;
+    // unticking Save Password takes it out of both.
+    void savedPasswordGoesToTheKeyring() {
+        test::ScriptedDialogs dialogs;
+        test::FakeKeyring fake;
+        setKeyring(&fake);
+        const auto restore = qScopeGuard([] { setKeyring(nullptr); });
+        const auto fileText = [this] {
+            m_store->sync();
+            QFile f(m_store->fileName());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        auto w = login(QStringLiteral("Bob"), QStringLiteral("builder"));
+        QCOMPARE(w->result(), int(QDialog::Accepted));
+        QCOMPARE(fake.entries.value(SavedPasswordKey(QStringLiteral("Bob"))), QStringLiteral("builder"));
+        QCOMPARE(m_store->get(settings::LoginSavePassword), QStringLiteral("Yes"));
+        QVERIFY(fileText().contains("UserName=Bob"));
+        QVERIFY(!fileText().contains("builder"));
+
+        auto again = std::make_unique<frmLogin>(nullptr, m_store.get());
+        QVERIFY(again->chkSavePassword->isChecked());
+        QCOMPARE(again->txtPassword->text(), QStringLiteral("builder"));
+        again->chkSavePassword->setChecked(false);
+        again->cmdOK->click();
+        QCOMPARE(again->result(), int(QDialog::Accepted));
+        QVERIFY(fake.entries.isEmpty());
+        QCOMPARE(m_store->get(settings::LoginSavePassword), QStringLiteral("No"));
+        QVERIFY(!fileText().contains("builder"));
+        QVERIFY(dialogs.records().isEmpty());
     }
 
     void proxyBox() {

@@ -21,6 +21,9 @@ inline void krtpIsolateTestEnvironment(QTemporaryDir& home) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     for (const char* name : {"KRTP_FTP_HOST", "KRTP_BASE_URL", "KRTP_FTP_USER", "KRTP_FTP_PASSWORD"})
         qunsetenv(name);
+    // No session bus, so no desktop keyring: a test never reads or files secrets in the keyring of
+    // the person running it. Tests of the keyring install a fake one, or start a bus of their own.
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
 #define KRTP_TEST_MAIN_IMPL(AppClass, TestClass)                                                             \

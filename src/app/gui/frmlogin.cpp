@@ -1,10 +1,12 @@
 #include "app/gui/frmlogin.h"
 
 #include "app/login.h"
+#include "app/savedlogin.h"
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "config/siteconfig.h"
 #include "platform/dialogs.h"
+#include "platform/keyring.h"
 #include "transfer/transfercontrol.h"
 #include "util/textutil.h"
 
@@ -121,7 +123,7 @@ void frmLogin::LoadLoginSettings() {
     txtUserName->setText(m_store.get(settings::LoginUserName));
     if (m_store.get(settings::LoginSavePassword).toLower() == QLatin1String("yes")) {
         chkSavePassword->setChecked(true);
-        txtPassword->setText(m_store.get(settings::LoginPassword));
+        txtPassword->setText(LoadSavedPassword(m_store, keyring()));
     } else {
         chkSavePassword->setChecked(false);
     }
@@ -131,14 +133,7 @@ void frmLogin::LoadLoginSettings() {
 }
 
 void frmLogin::SaveLoginSettings() {
-    m_store.set(settings::LoginUserName, txtUserName->text());
-    if (chkSavePassword->isChecked()) {
-        m_store.set(settings::LoginSavePassword, QStringLiteral("Yes"));
-        m_store.set(settings::LoginPassword, txtPassword->text());
-    } else {
-        m_store.set(settings::LoginSavePassword, QStringLiteral("No"));
-        m_store.set(settings::LoginPassword, QString());
-    }
+    SaveLogin(m_store, keyring(), txtUserName->text(), txtPassword->text(), chkSavePassword->isChecked());
     m_store.set(settings::ProxyUseProxy,
                 chkProxyServer->isChecked() ? QStringLiteral("Yes") : QStringLiteral("No"));
     m_store.set(settings::ProxyName, txtProxyName->text());

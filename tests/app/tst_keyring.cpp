@@ -1,0 +1,159 @@
+// The saved login password in a real Secret Service: a private session bus and gnome-keyring-daemon
+// with a fresh login keyring, both started here in the test's own home and stopped at the end.
+#include "accounts/accountfile.h"
+#include "app/savedlogin.h"
+#include "config/settingsstore.h"
+#include "loopbackhost.h"
+#include "platform/desktopkeyring.h"
+#include "platform/keyring.h"
+#include "testmain.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace krtp;
+
+class TestKeyring : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QProcess m_bus;
+    QProcess m_daemon;
+
+    static QString tool(const char* name) {
+        return QStandardPaths::findExecutable(QString::fromLatin1(name), {QStringLiteral("/usr/bin")});
+    }
+    static bool loginKeyringReady() {
+        QProcess p;
+        p.start(tool("dbus-send"),
+                {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                 QStringLiteral("--dest=org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
+                 QStringLiteral("org.freedesktop.Secret.Service.ReadAlias"),
+                 QStringLiteral("string:default")});
+        return p.waitForFinished(5000) && p.readAllStandardOutput().contains("/collection/login");
+    }
+    static void stop(QProcess& p) {
+        if (p.state() == QProcess::NotRunning)
+            return;
+        p.terminate();
+        if (!p.waitForFinished(5000)) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        if (tool("dbus-daemon").isEmpty() || tool("gnome-keyring-daemon").isEmpty() ||
+            tool("dbus-send").isEmpty())
+            QSKIP("dbus-daemon or gnome-keyring-daemon is not installed (apt-get install gnome-keyring)");
+        // A bus of our own with no activatable services: nothing else starts on it.
+        QFile conf(m_dir.filePath(QStringLiteral("bus.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                   "<busconfig><type>session</type><listen>unix:dir=" +
+                   QFile::encodeName(m_dir.path()) +
+                   "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                   "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                   "<allow own=\"*\"/></policy></busconfig>\n");
+        conf.close();
+        m_bus.start(tool("dbus-daemon"), {QStringLiteral("--config-file=") + conf.fileName(),
+                                          QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        QVERIFY(m_bus.waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(m_bus.canReadLine(), 10000);
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
+
+        m_daemon.start(tool("gnome-keyring-daemon"),
+                       {QStringLiteral("--unlock"), QStringLiteral("--foreground"),
+                        QStringLiteral("--components=secrets")});
+        QVERIFY(m_daemon.waitForStarted(5000));
+        m_daemon.write("login keyring password");
+        m_daemon.closeWriteChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(loginKeyringReady(), 20000);
+    }
+    void cleanupTestCase() {
+        if (m_daemon.processId() > 0)
+            ::kill(pid_t(m_daemon.processId()), SIGCONT);
+        stop(m_daemon);
+        stop(m_bus);
+    }
+
+    void storesReadsAndRemoves() {
+        auto k = CreateDesktopKeyring();
+        QVERIFY(k);
+        const QString key = QStringLiteral("tst_keyring at http://127.0.0.1/");
+        QCOMPARE(k->read(key).status, Keyring::Status::NotFound);
+        const QString secret = QStringLiteral("p\u00e4ss w,o=rd");
+        QVERIFY2(k->write(key, secret).ok(), qPrintable(k->write(key, secret).error));
+        const Keyring::Answer a = k->read(key);
+        QCOMPARE(a.status, Keyring::Status::Ok);
+        QCOMPARE(a.secret, secret);
+        QVERIFY(k->remove(key).ok());
+        QCOMPARE(k->read(key).status, Keyring::Status::NotFound);
+        QVERIFY(k->remove(key).ok()); // nothing there: no failure
+    }
+
+    // The window's saved login in the keyring, read back by krtp-cli's "saved login" source.
+    void cliReadsTheSavedLogin() {
+        test::LoopbackHost host;
+        QTemporaryDir empty;
+        QVERIFY(host.start(empty.path()));
+        host.write(QStringLiteral("krg/_files.dat"),
+                   EncodeAccountRecord({QStringLiteral("Bob"), QStringLiteral("builder"), 3}));
+        Keyring* k = keyring();
+        QVERIFY(k);
+        SettingsStore store; // the default file, which krtp-cli reads too
+        SaveLogin(store, k, QStringLiteral("Bob"), QStringLiteral("builder"), true);
+        store.sync();
+        QFile file(store.fileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("SavePassword=Yes"));
+        QVERIFY(!text.contains("builder"));
+
+        const auto whoami = [] {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("KRTP_PASSWORD"));
+            p.setProcessEnvironment(env);
+            p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
+                    {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral("bob")});
+            p.waitForFinished(30000);
+            return p.readAllStandardOutput() + p.readAllStandardError();
+        };
+        QCOMPARE(whoami(), QByteArray("Bob 3\n"));
+
+        SaveLogin(store, k, QStringLiteral("Bob"), QStringLiteral("builder"), false);
+        store.sync();
+        QCOMPARE(k->read(SavedPasswordKey(QStringLiteral("Bob"))).status, Keyring::Status::NotFound);
+        QCOMPARE(whoami(), QByteArray("Invalid Username/Password\n"));
+    }
+
+    // A keyring that stops answering holds the login up no longer than the time limit, once.
+    void silentServiceCountsAsNone() {
+        auto k = CreateDesktopKeyring();
+        QVERIFY(k);
+        k->setTimeLimit(500);
+        QVERIFY(::kill(pid_t(m_daemon.processId()), SIGSTOP) == 0);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(k->read(QStringLiteral("anything")).status, Keyring::Status::Unavailable);
+        QVERIFY2(t.elapsed() < 3000, QByteArray::number(t.elapsed()).constData());
+        QVERIFY(!k->usable());
+        t.restart();
+        QCOMPARE(k->write(QStringLiteral("anything"), QStringLiteral("x")).status,
+                 Keyring::Status::Unavailable);
+        QVERIFY(t.elapsed() < 100);
+        QVERIFY(::kill(pid_t(m_daemon.processId()), SIGCONT) == 0);
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestKeyring)
+#include "tst_keyring.moc"
