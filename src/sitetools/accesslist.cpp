@@ -3,11 +3,20 @@
 #include "sitetools/sitenames.h"
 #include "util/textutil.h"
 
+#include <QHash>
+
+#include <utility>
+
 namespace krtp {
 
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
+
+// Every "/"-terminated prefix of every line is a folder key, so a hostile list of deep lines would
+// ask for memory in the square of its size. No team's list comes near these; the tree stops there.
+constexpr qsizetype kMaxFolderKeyLength = 1024;
+constexpr qsizetype kMaxFolderKeys = 10000;
 
 QString withoutLeadingBlanks(const QString& text) {
     qsizetype i = 0;
@@ -44,22 +53,29 @@ AccessList AccessList::Unrestricted() {
 
 QStringList AccessList::folderKeys() const {
     QStringList keys{QStringLiteral("images/")};
+    // Children by their parent's index and their folded name, so that each line is walked once
+    // however deep it goes and however many keys there are.
+    QHash<std::pair<qsizetype, QString>, qsizetype> known;
+    known.insert({-1, QStringLiteral("images")}, 0);
     for (const QString& line : m_text.split(kCrLf)) {
-        QString parent;
-        QString rest = line;
+        qsizetype parentIndex = -1;
+        qsizetype start = 0;
         qsizetype slash;
-        while ((slash = rest.indexOf(QLatin1Char('/'))) >= 0) {
-            const QString part = rest.left(slash);
-            rest = rest.mid(slash + 1);
+        while ((slash = line.indexOf(QLatin1Char('/'), start)) >= 0) {
+            const QString part = line.mid(start, slash - start);
+            start = slash + 1;
             // A folder name beginning with "." never becomes a node, so nothing below it can either.
-            if (!IsSafeSiteName(part) || part.startsWith(QLatin1Char('.')))
+            if (!IsSafeSiteName(part) || part.startsWith(QLatin1Char('.')) || start > kMaxFolderKeyLength)
                 break;
-            parent += part + QLatin1Char('/');
-            bool known = false;
-            for (const QString& k : keys)
-                known = known || k.compare(parent, Qt::CaseInsensitive) == 0;
-            if (!known)
-                keys << parent;
+            const std::pair<qsizetype, QString> id(parentIndex, part.toCaseFolded());
+            auto it = known.constFind(id);
+            if (it == known.cend()) {
+                if (keys.size() >= kMaxFolderKeys)
+                    return keys;
+                keys << (parentIndex < 0 ? QString() : keys.at(parentIndex)) + part + QLatin1Char('/');
+                it = known.insert(id, keys.size() - 1);
+            }
+            parentIndex = *it;
         }
     }
     return keys;

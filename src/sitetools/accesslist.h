@@ -29,8 +29,9 @@ public:
     const QString& text() const { return m_text; }
 
     // Folder keys the tree shows for a restricted member, in order: "images/", then every
-    // "/"-terminated prefix of every line with its spelling from the list. Names that could leave
-    // the site folder are skipped together with everything below them.
+    // "/"-terminated prefix of every line (spelt as the list has it where it first names the folder).
+    // Names that could leave the site folder are skipped together with everything below them, and
+    // so are keys past 1024 characters and keys past the 10,000th.
     QStringList folderKeys() const;
 
     // What a restricted member sees in the folder with key folderKey.

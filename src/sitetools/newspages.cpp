@@ -1,6 +1,6 @@
 #include "sitetools/newspages.h"
 
-#include "transfer/transferroutines.h"
+#include "transfer/mirrorpath.h"
 #include "util/textutil.h"
 
 #include <QStringDecoder>

@@ -7,7 +7,10 @@ namespace krtp {
 
 SiteText SiteText::decode(const QByteArray& bytes) {
     SiteText t;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The decoder keeps the mark, so that only one is taken off: a file that begins with two
+    // keeps the second in its text and is written back as it was.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     t.text = utf8.decode(bytes);
     if (utf8.hasError()) {
         t.utf8 = false;

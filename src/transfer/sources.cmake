@@ -4,6 +4,8 @@ krtp_core_sources(
   transfer/ftpcommand.h
   transfer/listingparser.cpp
   transfer/listingparser.h
+  transfer/mirrorpath.cpp
+  transfer/mirrorpath.h
   transfer/transfercontrol.cpp
   transfer/transfercontrol.h
   transfer/transferroutines.cpp

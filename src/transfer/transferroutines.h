@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/mirrorpath.h"
+
 #include <QString>
 
 namespace krtp {
@@ -8,21 +10,6 @@ class TransferControl;
 
 // Passed as the text of GetFileFromServer: store the file only.
 inline constexpr char kSaveToFile[] = "[savetofile]";
-
-// A site file's places: local mirror (relative to the working directory, below "VelmarFTP/") and host.
-struct MirrorPath {
-    bool ok = false;
-    QString error;       // why the path was refused
-    QString localFolder; // "VelmarFTP/a/b/"
-    QString hostFolder;  // "/a/b/"
-    QString fileName;    // "c.txt"
-    QString localFile() const { return localFolder + fileName; }
-    QString hostFile() const { return hostFolder + fileName; }
-};
-
-// Maps a path below the site root ("/" or "\" separators). Paths that would leave the mirror root
-// (".." segments, absolute or drive paths) are refused.
-MirrorPath MapMirrorPath(const QString& relativePath);
 
 // Upload the mirror copy of a site file, keeping the host's previous copy as ".backup".
 bool SendFileToServer(TransferControl& control, const QString& relativePath);

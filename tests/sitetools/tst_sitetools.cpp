@@ -7,6 +7,7 @@
 #include "testfiles.h"
 #include "testmain.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -128,6 +129,29 @@ private slots:
             QCOMPARE(describe(list, QStringLiteral("Bob")), view);
     }
 
+    // Found by fuzzing: every prefix of a deep line was a key of its own, so a 64 KB list of "a/a/a/..."
+    // took minutes and gigabytes. Keys stop at 1024 characters and at the 10,000th.
+    void hostileAccessListsStayBounded() {
+        QElapsedTimer t;
+        t.start();
+        QString deep;
+        for (int i = 0; i < 40000; ++i)
+            deep += QStringLiteral("a/");
+        const QStringList deepKeys = AccessList::FromContent(deep + QStringLiteral("x.html")).folderKeys();
+        QCOMPARE(deepKeys.size(), 1 + 512);
+        QCOMPARE(deepKeys.last().size(), 1024);
+        QStringList lines;
+        for (int i = 0; i < 12000; ++i)
+            lines << QStringLiteral("f%1/x.html").arg(i);
+        const QStringList wide = AccessList::FromContent(lines.join(QStringLiteral("\r\n"))).folderKeys();
+        QCOMPARE(wide.size(), 10000);
+        QCOMPARE(wide.last(), QStringLiteral("f9998/"));
+        QVERIFY2(t.elapsed() < 2000, QByteArray::number(t.elapsed()).constData());
+        // A folder named twice in different letter case is one key, spelt as first named.
+        QCOMPARE(AccessList::FromContent(QStringLiteral("A/b/x.html\r\na/B/c/y.html")).folderKeys(),
+                 (QStringList{"images/", "A/", "A/b/", "A/b/c/"}));
+    }
+
     void accessListKeepsTheListSpellingForTheHost() {
         const AccessList list =
             AccessList::FromContent(QStringLiteral("Pages/News.HTML\r\n  pages/Old.html"));
@@ -190,6 +214,10 @@ private slots:
         QCOMPARE(u.text, QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
         QCOMPARE(u.encode(), utf8);
         QCOMPARE(SiteText::decode("plain").encode(), QByteArray("plain"));
+        // Found by fuzzing: a second mark stays in the text, so the file is written back whole.
+        const QByteArray twoMarks("\xEF\xBB\xBF\xEF\xBB\xBFx");
+        QCOMPARE(SiteText::decode(twoMarks).text, QString(QChar(0xFEFF)) + QLatin1Char('x'));
+        QCOMPARE(SiteText::decode(twoMarks).encode(), twoMarks);
     }
 
     void externalEditorsFile() {
