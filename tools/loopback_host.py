@@ -25,11 +25,13 @@ class Faults:
     """Faults the tests switch on while the host runs, from a JSON file read at every command:
 
     {"latency_ms": 50,
-     "refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "450 Busy.", "times": 2}],
+     "refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "450 Busy.", "times": 2},
+                {"cmd": "STOR", "path": "/krg/b.txt", "reply": "451 Broken.", "leave": "first part"}],
      "replace_after_upload": [{"path": "/krg/_files.txt", "content_file": "/tmp/x", "times": 1}],
      "no_rename_onto_existing": true}
 
-    A rule without "times" applies every time; counts start again whenever the file changes.
+    A rule without "times" applies every time; counts start again whenever the file changes. A refusal
+    with "leave" first writes that text (Latin-1) under the path, as an upload broken off leaves it.
     """
 
     def __init__(self, path):
@@ -85,6 +87,10 @@ def faulty_handler(base, faults):
             for i, rule in enumerate(rules.get("refuse", [])):
                 if rule.get("cmd", "").upper() == cmd and rule.get("path") in (None, path) \
                         and faults.take("refuse", i, rule):
+                    if "leave" in rule and path:
+                        # An upload broken off: its first part stays on the host under the name.
+                        with open(self.fs.ftp2fs(path), "wb") as f:
+                            f.write(rule["leave"].encode("latin-1"))
                     self.respond(rule.get("reply", "550 Refused by the test host."))
                     return
             if cmd == "RNTO" and rules.get("no_rename_onto_existing") and path \

@@ -8,6 +8,9 @@
 #include <QDateTime>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 using namespace krtp;
@@ -17,6 +20,18 @@ namespace {
 
 QByteArray line(const char* name, const char* controller = "", int version = 1) {
     return catalogueLine(name, version, controller, "", "", "");
+}
+
+// Faults of a host that breaks an upload off, leaving its first part, and will not rename onto an
+// existing name.
+QByteArray brokenUpload(const char* path, const char* part) {
+    const QJsonObject refusal{{QStringLiteral("cmd"), QStringLiteral("STOR")},
+                              {QStringLiteral("path"), QLatin1String(path)},
+                              {QStringLiteral("reply"), QStringLiteral("451 Broken off.")},
+                              {QStringLiteral("leave"), QLatin1String(part)}};
+    return QJsonDocument(QJsonObject{{QStringLiteral("refuse"), QJsonArray{refusal}},
+                                     {QStringLiteral("no_rename_onto_existing"), true}})
+        .toJson(QJsonDocument::Compact);
 }
 
 // Lets a test act (as another member) at the moment the member is told to wait.
@@ -162,6 +177,31 @@ private slots:
         QVERIFY(dlg->records().isEmpty());
         QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kOwner), QStringLiteral("Carol"));
         QCOMPARE(A->list.count(), 2);
+    }
+
+    void brokenUploadIsRolledBackOnAHostThatWillNotRenameOntoAName() {
+        // The upload breaks off with part of the file on the host, and the host refuses to rename the
+        // previous copy back onto that name: the part must go first.
+        const QByteArray before = hostCatalogue();
+        host.setFaults(brokenUpload("/krg/_files.txt", "2.0.5\r\n2\r\n\"a.t"));
+        QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
+                                   "Error sending _files.txt, please try again.\r\n\r\n451 Broken off.")});
+        QCOMPARE(hostCatalogue(), before);
+        QVERIFY(!host.exists(QStringLiteral("krg/_files.txt.backup")));
+
+        // The same for a shared file in a check-in.
+        host.setFaults({});
+        dlg->clear();
+        QVERIFY2(A->checkOut({QStringLiteral("b.txt")}), qPrintable(texts()));
+        A->write(QStringLiteral("b.txt"), "Alda's b");
+        host.setFaults(brokenUpload("/krg/b.txt", "Alda"));
+        A->prompt.answers.enqueue({true, QStringLiteral("done"), false, false, false});
+        QVERIFY(!A->checkIn({QStringLiteral("b.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending b.txt, please try again.")});
+        QCOMPARE(host.read(QStringLiteral("krg/b.txt")), QByteArray("server b.txt"));
+        QVERIFY(!host.exists(QStringLiteral("krg/b.txt.backup")));
+        QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda")}));
     }
 
     void refusedUploadOfASiteFileKeepsTheHostCopy() {
