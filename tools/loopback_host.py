@@ -6,6 +6,7 @@ until stdin closes or the process is terminated. Must run with Debian's /usr/bin
 which has pyftpdlib.
 """
 import argparse
+import errno
 import functools
 import http.server
 import json
@@ -17,6 +18,7 @@ import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
 
@@ -110,6 +112,20 @@ def faulty_handler(base, faults):
     return FaultyHandler
 
 
+class SessionFolderFS(AbstractedFS):
+    """Changes a session's folder without changing the process's. pyftpdlib's CWD changes the process
+    folder for a moment, which with one thread per connection moves every session at once; a folder
+    removed meanwhile (a lock folder, say) then breaks the next CWD of any session."""
+
+    def chdir(self, path):
+        if not os.path.isdir(path):
+            os.stat(path)  # the reason: missing
+            raise NotADirectoryError(errno.ENOTDIR, os.strerror(errno.ENOTDIR))
+        if not os.access(path, os.X_OK):
+            raise PermissionError(errno.EACCES, os.strerror(errno.EACCES))
+        self.cwd = self.fs2ftp(path)
+
+
 class QuietHTTPHandler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
@@ -148,6 +164,7 @@ def main():
         authorizer.override_perm(args.user, path, perm="elr", recursive=True)
     handler = type("Handler", (faulty_handler(FTPHandler, Faults(args.faults)),), {})
     handler.authorizer = authorizer
+    handler.abstracted_fs = SessionFolderFS
     handler.banner = "KRtp loopback host ready."
     handler.permit_foreign_addresses = False
     handler.timeout = args.idle_timeout

@@ -5,6 +5,7 @@
 #include "storetestutil.h"
 #include "testmain.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -18,7 +19,8 @@ using namespace krtp::test;
 namespace {
 
 constexpr int kFilesEach = 8;
-constexpr int kProcessTimeoutMs = 120000;
+// All three processes of one step together; well below ctest's limit for the whole test.
+constexpr int kStepTimeoutMs = 60000;
 
 QByteArray fileName(int i) {
     return "f" + QByteArray::number(i).rightJustified(2, '0') + ".txt";
@@ -84,12 +86,14 @@ class TestStoreConcurrency : public QObject {
         }
         for (QProcess& p : processes)
             p.start();
+        const QDeadlineTimer deadline(kStepTimeoutMs);
         QList<Result> results;
         for (size_t i = 0; i < members.size(); ++i) {
             QProcess& p = processes[i];
             Result r;
             r.who = members[i].name;
-            r.finished = p.waitForFinished(kProcessTimeoutMs) && p.exitStatus() == QProcess::NormalExit;
+            r.finished = p.waitForFinished(int(qMax<qint64>(1, deadline.remainingTime()))) &&
+                         p.exitStatus() == QProcess::NormalExit;
             if (!r.finished)
                 p.kill();
             r.code = p.exitCode();
