@@ -63,6 +63,8 @@ export KRTP_FTP_HOST="127.0.0.1:$ftp_port"
 export KRTP_BASE_URL="http://127.0.0.1:$http_port/"
 export KRTP_FTP_USER="$ftp_user"
 export KRTP_FTP_PASSWORD="$ftp_password"
+# The demo host is a plain FTP server on this machine only; a real site keeps FtpTls at "require".
+export KRTP_FTP_TLS=off
 echo "Demo host: ftp://$KRTP_FTP_HOST  $KRTP_BASE_URL  (site files in $site)"
 echo "Demo members are listed in README.md (for example Bob / builder)."
 

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Set up, build and run KRtp on Debian 12.
 #   bash scripts/dev.sh run    start the program against a local demo host
-#   bash scripts/dev.sh test   run every test (ctest, without the bench and screens labels)
+#   bash scripts/dev.sh test   run every test (ctest, without the bench and screens labels; the interop
+#                              label runs against vsftpd when it is installed, else it is skipped with a line)
 #   bash scripts/dev.sh build  only install what is missing and build
+#   bash scripts/dev.sh fuzz   build the libFuzzer targets with clang (build-fuzz/) and run each for a while
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="${KRTP_BUILD_DIR:-$here/build}"
 packages=(cmake g++ make ccache qt6-base-dev qt6-webengine-dev libcurl4-openssl-dev python3-pyftpdlib
-          xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core clang-format)
+          xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core clang-format python3-openssl vsftpd)
 
 install_missing() {
     local missing=()
@@ -19,8 +21,20 @@ install_missing() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     echo "Installing: ${missing[*]}"
+    # A package's own service (vsftpd) must not start listening: the tests start their own instance
+    # on 127.0.0.1 and stop it.
+    local policy=/usr/sbin/policy-rc.d added_policy=""
+    if [ ! -e "$policy" ]; then
+        printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+        $sudo chmod 755 "$policy"
+        added_policy=1
+    fi
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get -y -q install --no-install-recommends "${missing[@]}"
+    [ -z "$added_policy" ] || $sudo rm -f "$policy"
+    if [ -d /run/systemd/system ] && command -v systemctl >/dev/null; then
+        $sudo systemctl disable --now vsftpd.service >/dev/null 2>&1 || true
+    fi
 }
 
 configure_and_build() {
@@ -31,20 +45,38 @@ configure_and_build() {
 }
 
 cmd="${1:-test}"
+if [ "$cmd" = fuzz ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 install_missing
-configure_and_build
+[ "$cmd" = fuzz ] || configure_and_build
 case "$cmd" in
     build) ;;
     test)
         cd "$build"
-        ctest --output-on-failure -LE 'bench|screens' --timeout 600
+        labels='bench|screens'
+        if [ ! -x /usr/sbin/vsftpd ]; then
+            echo "Skipping the interop tests: vsftpd is not installed (bash scripts/dev.sh build installs it)."
+            labels='bench|screens|interop'
+        fi
+        ctest --output-on-failure -LE "$labels" --timeout 600
+        ;;
+    fuzz)
+        fuzz_build="${KRTP_FUZZ_BUILD_DIR:-$here/build-fuzz}"
+        if [ ! -f "$fuzz_build/CMakeCache.txt" ]; then
+            cmake -S "$here" -B "$fuzz_build" -DKRTP_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+                  -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        fi
+        cmake --build "$fuzz_build" -j "$(nproc)"
+        cd "$fuzz_build"
+        ctest -L fuzz --output-on-failure
         ;;
     run)
         shift || true
         exec "$here/scripts/demo.sh" "$build" "$@"
         ;;
     *)
-        echo "usage: $0 run|test|build" >&2
+        echo "usage: $0 run|test|build|fuzz" >&2
         exit 2
         ;;
 esac

@@ -3,23 +3,31 @@
 
 Prints one JSON line {"ftp": port, "http": port} once both servers listen, then serves
 until stdin closes or the process is terminated. Must run with Debian's /usr/bin/python3,
-which has pyftpdlib.
+which has pyftpdlib (and python3-openssl for --tls). With --tls the line also names the CA
+file of the certificate made at start ("ca") and the host key's pin ("pin", as curl takes it),
+and the HTTP server speaks HTTPS.
 """
 import argparse
+import base64
+import datetime
 import errno
+import hashlib
+import ipaddress
 import functools
 import http.server
 import json
 import logging
 import os
 import signal
+import ssl
 import sys
+import tempfile
 import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
 
 
@@ -131,11 +139,164 @@ class QuietHTTPHandler(http.server.SimpleHTTPRequestHandler):
         pass
 
 
+def cutting_dtp(base, after, session):
+    """A data handler that cuts a download after `after` bytes: the host answers 426, or with
+    `session` drops the control connection too, without any reply (a host or network that died)."""
+    class Cutting(base):
+        def use_sendfile(self):
+            return False  # every byte goes through send() below
+
+        def send(self, data):
+            if not self.receive and self.get_transmitted_bytes() >= after:
+                channel = self.cmd_channel
+                if session:
+                    self._resp = None
+                    self.close()
+                    channel.close()
+                else:
+                    self._resp = ("426 Connection closed; transfer aborted.", logging.debug)
+                    self.close()
+                return 0
+            return super().send(data)
+    return Cutting
+
+
+def make_certificates(folder, name):
+    """A test CA and a host certificate it signed for `name` (an IP address or a host name).
+    Returns the paths of the CA, the host certificate and key, and the pin of the host key."""
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization
+    from cryptography.hazmat.primitives.asymmetric import ec
+    from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
+
+    now = datetime.datetime.utcnow()
+    start, end = now - datetime.timedelta(hours=1), now + datetime.timedelta(days=2)
+    ca_key = ec.generate_private_key(ec.SECP256R1())
+    ca_name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "KRtp loopback test CA")])
+    ca = (x509.CertificateBuilder().subject_name(ca_name).issuer_name(ca_name)
+          .public_key(ca_key.public_key()).serial_number(x509.random_serial_number())
+          .not_valid_before(start).not_valid_after(end)
+          .add_extension(x509.BasicConstraints(ca=True, path_length=0), critical=True)
+          .add_extension(x509.KeyUsage(digital_signature=True, content_commitment=False,
+                                       key_encipherment=False, data_encipherment=False,
+                                       key_agreement=False, key_cert_sign=True, crl_sign=True,
+                                       encipher_only=False, decipher_only=False), critical=True)
+          .add_extension(x509.SubjectKeyIdentifier.from_public_key(ca_key.public_key()),
+                         critical=False)
+          .sign(ca_key, hashes.SHA256()))
+    key = ec.generate_private_key(ec.SECP256R1())
+    try:
+        alt = x509.IPAddress(ipaddress.ip_address(name))
+    except ValueError:
+        alt = x509.DNSName(name)
+    cert = (x509.CertificateBuilder()
+            .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, name)]))
+            .issuer_name(ca_name).public_key(key.public_key())
+            .serial_number(x509.random_serial_number())
+            .not_valid_before(start).not_valid_after(end)
+            .add_extension(x509.SubjectAlternativeName([alt]), critical=False)
+            .add_extension(x509.BasicConstraints(ca=False, path_length=None), critical=True)
+            .add_extension(x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]), critical=False)
+            .add_extension(x509.AuthorityKeyIdentifier.from_issuer_public_key(ca_key.public_key()),
+                           critical=False)
+            .sign(ca_key, hashes.SHA256()))
+    paths = {k: os.path.join(folder, k + ".pem") for k in ("ca", "cert", "key")}
+    with open(paths["ca"], "wb") as f:
+        f.write(ca.public_bytes(serialization.Encoding.PEM))
+    with open(paths["cert"], "wb") as f:
+        f.write(cert.public_bytes(serialization.Encoding.PEM))
+    with open(paths["key"], "wb") as f:
+        f.write(key.private_bytes(serialization.Encoding.PEM, serialization.PrivateFormat.PKCS8,
+                                  serialization.NoEncryption()))
+    spki = key.public_key().public_bytes(serialization.Encoding.DER,
+                                         serialization.PublicFormat.SubjectPublicKeyInfo)
+    pin = "sha256//" + base64.b64encode(hashlib.sha256(spki).digest()).decode()
+    return paths["ca"], paths["cert"], paths["key"], pin
+
+
+def tls_handlers():
+    """pyftpdlib's TLS handlers, with the data handler fixed for curl: while its TLS handshake is
+    pending it must stay readable, or pyftpdlib 1.5.7 closes a download's data connection before
+    the handshake ends."""
+    from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+
+    class DataHandler(TLS_DTPHandler):
+        def readable(self):
+            return self._ssl_accepting or super().readable()
+
+    return TLS_FTPHandler, DataHandler
+
+
+class StartFaults:
+    """The fault options of the command line; each is off unless set. Mixed into the handler in
+    front of the faults the tests switch on while the host runs (--faults)."""
+    latency = 0.0
+    busy_retr = {}  # real path -> replies "450 busy" still to give
+    busy_lock = threading.Lock()
+    refuse_rename_over = False
+    drop_after = None  # a command carried out, then the control connection closed without a reply
+    close_before = None  # a command answered "421" without being carried out, then the connection closed
+    drop_lock = threading.Lock()
+    _dropping = False
+    command_log = None  # a file that receives every command line (passwords masked)
+    log_lock = threading.Lock()
+
+    def pre_process_command(self, line, cmd, arg):
+        if self.command_log:
+            shown = cmd + (" ****" if cmd == "PASS" else (" " + arg if arg else ""))
+            with StartFaults.log_lock, open(self.command_log, "a", encoding="utf-8") as f:
+                f.write(shown + "\n")
+        return super().pre_process_command(line, cmd, arg)
+
+    def respond(self, resp, logfun=logging.debug):
+        if self._dropping:
+            self._dropping = False
+            self.close()
+            return
+        if self.latency:
+            time.sleep(self.latency)
+        super().respond(resp, logfun)
+
+    def process_command(self, cmd, *args, **kwargs):
+        if self.close_before and cmd == self.close_before:
+            with StartFaults.drop_lock:
+                if type(self).close_before == cmd:
+                    type(self).close_before = None
+                    self.respond("421 Service not available, closing control connection.")
+                    self.close_when_done()
+                    return
+        if self.drop_after and cmd == self.drop_after:
+            with StartFaults.drop_lock:
+                if type(self).drop_after == cmd:
+                    type(self).drop_after = None
+                    self._dropping = True
+        return super().process_command(cmd, *args, **kwargs)
+
+    def ftp_RETR(self, file):
+        with StartFaults.busy_lock:
+            left = self.busy_retr.get(os.path.realpath(file), 0)
+            if left > 0:
+                self.busy_retr[os.path.realpath(file)] = left - 1
+                self.respond("450 busy")
+                return
+        return super().ftp_RETR(file)
+
+    def ftp_RNTO(self, path):
+        if self.refuse_rename_over and self._rnfr and self.fs.lexists(path):
+            self._rnfr = None
+            self.respond("550 Cannot rename onto an existing file.")
+            return
+        return super().ftp_RNTO(path)
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--root", required=True)
-    parser.add_argument("--user", required=True)
-    parser.add_argument("--password", required=True)
+    parser.add_argument("--root")
+    parser.add_argument("--user")
+    parser.add_argument("--password")
+    parser.add_argument("--make-certificates", metavar="DIR",
+                        help="only make a test CA and a host certificate (for --tls-name) in DIR, "
+                             "print their paths and the key's pin as JSON, and end")
     parser.add_argument("--ftp-port", type=int, default=0)
     parser.add_argument("--http-port", type=int, default=0)
     parser.add_argument("--throttle", type=int, default=0,
@@ -146,11 +307,44 @@ def main():
                         help="close control connections idle for this many seconds")
     parser.add_argument("--no-mlsx", action="store_true",
                         help="behave as an older host without the MLST and MLSD commands")
+    parser.add_argument("--no-epsv", action="store_true",
+                        help="behave as a host without EPSV (\"500 ... not understood\")")
+    parser.add_argument("--cut-data-after", type=int, default=0,
+                        help="cut every download after this many bytes; the host replies 426")
+    parser.add_argument("--cut-session-after", type=int, default=0,
+                        help="cut every download after this many bytes with the control connection, "
+                             "without a reply")
+    parser.add_argument("--latency", type=int, default=0,
+                        help="delay every reply by this many milliseconds")
+    parser.add_argument("--busy-retr", action="append", default=[], metavar="N:PATH",
+                        help="answer the next N downloads of PATH (below the root) with \"450 busy\"")
+    parser.add_argument("--refuse-rename-over", action="store_true",
+                        help="refuse to rename onto an existing name")
+    parser.add_argument("--drop-after", metavar="VERB",
+                        help="carry out the next VERB command, then close the control connection "
+                             "without a reply")
+    parser.add_argument("--close-before", metavar="VERB",
+                        help="answer the next VERB command with 421 without carrying it out, and close")
+    parser.add_argument("--tls", choices=("off", "offer", "require"), default="off",
+                        help="FTPS (explicit, AUTH TLS): offered, or required before login and for "
+                             "data; the HTTP server then speaks HTTPS")
+    parser.add_argument("--tls-name", default="127.0.0.1",
+                        help="the name the host certificate is made for (another one than the "
+                             "address makes a certificate with the wrong host name)")
+    parser.add_argument("--tls-dir", help="where the certificate files go (default: a new "
+                                          "temporary folder)")
+    parser.add_argument("--command-log", help="append every command received to this file")
     parser.add_argument("--faults", default="",
                         help="a JSON file of faults to show, read again whenever it changes")
     parser.add_argument("--stdin-watch", action="store_true",
                         help="stop when stdin reaches end of file")
     args = parser.parse_args()
+    if args.make_certificates:
+        ca, cert, key, pin = make_certificates(args.make_certificates, args.tls_name)
+        print(json.dumps({"ca": ca, "cert": cert, "key": key, "pin": pin}), flush=True)
+        return
+    if not (args.root and args.user and args.password):
+        parser.error("--root, --user and --password are required")
 
     logging.basicConfig(level=logging.WARNING)
     logging.getLogger("pyftpdlib").setLevel(logging.WARNING)
@@ -162,30 +356,66 @@ def main():
         path = os.path.join(root, folder)
         os.makedirs(path, exist_ok=True)
         authorizer.override_perm(args.user, path, perm="elr", recursive=True)
-    handler = type("Handler", (faulty_handler(FTPHandler, Faults(args.faults)),), {})
+    tls = None
+    base, dtp = FTPHandler, DTPHandler
+    if args.tls != "off":
+        scratch = None if args.tls_dir else tempfile.TemporaryDirectory(prefix="krtp-tls-")
+        folder = args.tls_dir or scratch.name
+        ca, cert, key, pin = make_certificates(folder, args.tls_name)
+        tls = {"ca": ca, "pin": pin}
+        base, dtp = tls_handlers()
+    handler = type("Handler", (StartFaults, faulty_handler(base, Faults(args.faults))), {})
+    if tls:
+        handler.certfile = cert
+        handler.keyfile = key
+        handler.tls_control_required = args.tls == "require"
+        handler.tls_data_required = args.tls == "require"
+        handler.dtp_handler = dtp
+    handler.command_log = args.command_log
     handler.authorizer = authorizer
     handler.abstracted_fs = SessionFolderFS
     handler.banner = "KRtp loopback host ready."
     handler.permit_foreign_addresses = False
     handler.timeout = args.idle_timeout
+    missing = set()
     if args.no_mlsx:
-        handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items()
-                              if k not in ("MLST", "MLSD")}
+        missing |= {"MLST", "MLSD"}
+    if args.no_epsv:
+        missing |= {"EPSV", "EPRT"}
+    if missing:
+        handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in missing}
     if args.throttle > 0:
         dtp = type("Throttled", (ThrottledDTPHandler,), {})
         dtp.read_limit = args.throttle
         dtp.write_limit = args.throttle
-        handler.dtp_handler = dtp
+    if args.cut_data_after > 0 or args.cut_session_after > 0:
+        dtp = cutting_dtp(dtp, args.cut_session_after or args.cut_data_after, args.cut_session_after > 0)
+    handler.dtp_handler = dtp
+    handler.latency = args.latency / 1000.0
+    handler.busy_retr = {}
+    for item in args.busy_retr:
+        count, _, path = item.partition(":")
+        handler.busy_retr[os.path.realpath(os.path.join(root, path.lstrip("/")))] = int(count)
+    handler.refuse_rename_over = args.refuse_rename_over
+    handler.drop_after = args.drop_after.upper() if args.drop_after else None
+    handler.close_before = args.close_before.upper() if args.close_before else None
     ftp = ThreadedFTPServer(("127.0.0.1", args.ftp_port), handler)
 
     http_handler = functools.partial(QuietHTTPHandler, directory=root)
     web = http.server.ThreadingHTTPServer(("127.0.0.1", args.http_port), http_handler)
     web.daemon_threads = True
+    if tls:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        web.socket = context.wrap_socket(web.socket, server_side=True)
 
     threading.Thread(target=ftp.serve_forever, kwargs={"handle_exit": False}, daemon=True).start()
     threading.Thread(target=web.serve_forever, daemon=True).start()
 
-    print(json.dumps({"ftp": ftp.address[1], "http": web.server_address[1]}), flush=True)
+    ports = {"ftp": ftp.address[1], "http": web.server_address[1]}
+    if tls:
+        ports.update(tls)
+    print(json.dumps(ports), flush=True)
 
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *a: stop.set())

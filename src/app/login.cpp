@@ -1,6 +1,7 @@
 #include "app/login.h"
 
 #include "accounts/accountfile.h"
+#include "config/siteconfig.h"
 #include "transfer/transfercontrol.h"
 
 #include <QUrl>
@@ -37,6 +38,9 @@ void UseLoginProxy(TransferControl& control, const QString& proxy) {
     control.Protocol = TransferControl::ProtocolHTTP;
     control.Proxy = proxy;
     control.AccessType = proxy.isEmpty() ? TransferControl::AccessDirect : TransferControl::AccessNamedProxy;
+    // An https:// base address is verified as the FTP host is: the site's CA file or pinned key.
+    control.TlsCaFile = siteConfig().ftpTlsCaFile;
+    control.TlsPinnedKey = siteConfig().ftpTlsPinnedKey;
 }
 
 LoginCheck CheckCredentials(TransferControl& control, const QString& baseUrl, const QString& userName,

@@ -23,4 +23,11 @@ QString takeOption(QStringList& args, const QString& name, const QString& fallba
 // Removes "--name" from args; returns whether it was there.
 bool takeFlag(QStringList& args, const QString& name);
 
+// The member's password, kept out of the process list: KRTP_PASSWORD, else the first line of
+// "--password-file FILE", else "--password PW" (still accepted, with a warning on stderr), else the
+// login saved in the settings when it is this member's. Removes the options from args. False, with
+// *error set, when a named password file cannot be read.
+bool takePassword(QStringList& args, const QString& user, QString& password, QString* error);
+inline constexpr char kPasswordOptionsUsage[] = "[--password-file FILE] (or KRTP_PASSWORD)";
+
 } // namespace krtp::cli

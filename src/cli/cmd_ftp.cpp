@@ -2,6 +2,7 @@
 #include "cli/clicommand.h"
 #include "config/runstate.h"
 #include "platform/consoledialogs.h"
+#include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
 
@@ -35,7 +36,8 @@ int ftp(const QStringList& args) {
         if (!reply.isEmpty() && !reply.endsWith(QLatin1Char('\n')))
             std::fputs("\n", stdout);
         if (!control.lastSucceeded()) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(command), qPrintable(control.lastError()));
+            std::fprintf(stderr, "%s: %s\n", qPrintable(VisibleControlCharacters(MaskedCommandText(command))),
+                         qPrintable(control.lastError()));
             ++failures;
         }
     }

@@ -29,7 +29,7 @@ const char kStoreUsage[] =
     "store status|checkout NAME...|checkin NAME... -m COMMENT [--keep] [--revert]|get NAME...|get --all"
     "|addable|add NAME... -d DESCRIPTION [-d DESCRIPTION...]|hide NAME...|describe NAME -d TEXT|remove NAME"
     "|relinquish NAME|edit NAME [--controller X] [--version N] [--author A] [--desc D] [--comment C] "
-    "[--my-version N] --user NAME --password PW [--local-folder DIR] [--proxy HOST:PORT] [--yes]"
+    "[--my-version N] --user NAME [--password-file FILE] [--local-folder DIR] [--proxy HOST:PORT] [--yes]"
     " | store options [KEY=VALUE...]";
 
 // Logs the member in with the login's credential check; on success the run-time state holds the
@@ -93,7 +93,11 @@ struct StoreSession {
 // Arguments that are not options go to names when given, else they are a usage error.
 int OpenSession(QStringList& args, std::unique_ptr<StoreSession>& session, QStringList* names = nullptr) {
     const QString user = takeOption(args, QStringLiteral("--user"));
-    const QString password = takeOption(args, QStringLiteral("--password"));
+    QString password, passwordError;
+    if (!takePassword(args, user, password, &passwordError)) {
+        std::fprintf(stderr, "%s\n", passwordError.toLocal8Bit().constData());
+        return 2;
+    }
     const QString proxy = takeOption(args, QStringLiteral("--proxy"));
     QString folder =
         takeOption(args, QStringLiteral("--local-folder"), settingsStore().get(settings::LocalFolder));

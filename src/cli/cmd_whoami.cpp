@@ -13,10 +13,16 @@ namespace {
 int whoami(const QStringList& arguments) {
     QStringList args = arguments;
     const QString user = takeOption(args, QStringLiteral("--user"));
-    const QString password = takeOption(args, QStringLiteral("--password"));
+    QString password, passwordError;
+    if (!takePassword(args, user, password, &passwordError)) {
+        std::fprintf(stderr, "%s\n", passwordError.toLocal8Bit().constData());
+        return 2;
+    }
     const QString proxy = takeOption(args, QStringLiteral("--proxy"));
     if (user.isEmpty() || !args.isEmpty()) {
-        std::fprintf(stderr, "usage: krtp-cli whoami --user NAME --password PW [--proxy HOST:PORT]\n");
+        std::fprintf(
+            stderr, "usage: krtp-cli whoami --user NAME [--password-file FILE] [--proxy HOST:PORT] (password "
+                    "also from KRTP_PASSWORD)\n");
         return 2;
     }
     TransferControl control;
@@ -36,7 +42,8 @@ int whoami(const QStringList& arguments) {
     return 3;
 }
 
-CliRegistration whoamiCommand({"whoami", "whoami --user NAME --password PW [--proxy HOST:PORT]", whoami});
+CliRegistration whoamiCommand({"whoami", "whoami --user NAME [--password-file FILE] [--proxy HOST:PORT]",
+                               whoami});
 
 } // namespace
 

@@ -1,8 +1,10 @@
 #include "cli/clicommand.h"
 #include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "platform/consoledialogs.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QList>
 
 #include <cstdio>
@@ -35,6 +37,44 @@ QString takeOption(QStringList& args, const QString& name, const QString& fallba
 
 bool takeFlag(QStringList& args, const QString& name) {
     return args.removeAll(name) > 0;
+}
+
+bool takePassword(QStringList& args, const QString& user, QString& password, QString* error) {
+    const bool onCommandLine = args.contains(QStringLiteral("--password"));
+    const QString given = takeOption(args, QStringLiteral("--password"));
+    const QString file = takeOption(args, QStringLiteral("--password-file"));
+    if (qEnvironmentVariableIsSet("KRTP_PASSWORD")) {
+        password = qEnvironmentVariable("KRTP_PASSWORD");
+        return true;
+    }
+    if (!file.isEmpty()) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = QStringLiteral("Cannot read the password file ") + file + QStringLiteral(": ") +
+                         f.errorString();
+            return false;
+        }
+        QByteArray line = f.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        password = QString::fromUtf8(line);
+        return true;
+    }
+    if (onCommandLine) {
+        std::fprintf(stderr,
+                     "Warning: --password shows the password to every local user in the process list; "
+                     "use KRTP_PASSWORD or --password-file instead.\n");
+        password = given;
+        return true;
+    }
+    const SettingsStore& store = settingsStore();
+    if (store.get(settings::LoginSavePassword).toLower() == QLatin1String("yes") &&
+        store.get(settings::LoginUserName).trimmed().compare(user.trimmed(), Qt::CaseInsensitive) == 0)
+        password = store.get(settings::LoginPassword);
+    else
+        password.clear();
+    return true;
 }
 
 namespace {

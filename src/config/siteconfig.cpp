@@ -31,6 +31,28 @@ QString SiteConfig::siteFileName() {
            QStringLiteral("/KRtp/site.ini");
 }
 
+FtpTlsMode ParseFtpTlsMode(const QString& text) {
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("off") || t == QLatin1String("no") || t == QLatin1String("false") ||
+        t == QLatin1String("0"))
+        return FtpTlsMode::Off;
+    if (t == QLatin1String("try"))
+        return FtpTlsMode::Try;
+    return FtpTlsMode::Require;
+}
+
+QString FtpTlsModeName(FtpTlsMode mode) {
+    switch (mode) {
+    case FtpTlsMode::Off:
+        return QStringLiteral("off");
+    case FtpTlsMode::Try:
+        return QStringLiteral("try");
+    case FtpTlsMode::Require:
+        break;
+    }
+    return QStringLiteral("require");
+}
+
 SiteConfig SiteConfig::load() {
     SiteConfig c{QStringLiteral(KRTP_DEFAULT_FTP_HOST), QStringLiteral(KRTP_DEFAULT_BASE_URL),
                  QStringLiteral(KRTP_DEFAULT_FTP_USER), QStringLiteral(KRTP_DEFAULT_FTP_PASSWORD)};
@@ -39,6 +61,11 @@ SiteConfig SiteConfig::load() {
     overrideFrom(c.baseUrl, site, "BaseUrl", "KRTP_BASE_URL");
     overrideFrom(c.ftpUser, site, "FtpUser", "KRTP_FTP_USER");
     overrideFrom(c.ftpPassword, site, "FtpPassword", "KRTP_FTP_PASSWORD");
+    QString tls = QStringLiteral(KRTP_DEFAULT_FTP_TLS);
+    overrideFrom(tls, site, "FtpTls", "KRTP_FTP_TLS");
+    c.ftpTls = ParseFtpTlsMode(tls);
+    overrideFrom(c.ftpTlsCaFile, site, "FtpTlsCaFile", "KRTP_FTP_TLS_CA_FILE");
+    overrideFrom(c.ftpTlsPinnedKey, site, "FtpTlsPinnedKey", "KRTP_FTP_TLS_PINNED_KEY");
     if (!c.baseUrl.endsWith(QLatin1Char('/')))
         c.baseUrl += QLatin1Char('/');
     return c;

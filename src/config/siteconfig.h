@@ -4,14 +4,29 @@
 
 namespace krtp {
 
+// How FTP sessions use TLS (explicit FTPS, "AUTH TLS"): not at all, when the host offers it, or
+// always, refusing to send the password in clear to a host that does not offer it.
+enum class FtpTlsMode { Off, Try, Require };
+
+// "off", "try" or "require" (also "no"/"false"/"0" and "yes"/"true"/"1"); anything else is
+// Require, so a mistyped value never weakens the setting.
+FtpTlsMode ParseFtpTlsMode(const QString& text);
+QString FtpTlsModeName(FtpTlsMode mode);
+
 // Where the team site lives. Build-time defaults, overridden by the per-user site.ini
-// ([Site] FtpHost, BaseUrl, FtpUser, FtpPassword) and then by KRTP_FTP_HOST, KRTP_BASE_URL,
-// KRTP_FTP_USER and KRTP_FTP_PASSWORD in the environment.
+// ([Site] FtpHost, BaseUrl, FtpUser, FtpPassword, FtpTls, FtpTlsCaFile, FtpTlsPinnedKey) and then by
+// KRTP_FTP_HOST, KRTP_BASE_URL, KRTP_FTP_USER, KRTP_FTP_PASSWORD, KRTP_FTP_TLS, KRTP_FTP_TLS_CA_FILE
+// and KRTP_FTP_TLS_PINNED_KEY in the environment.
 struct SiteConfig {
     QString ftpHost; // host or host:port
     QString baseUrl; // ends in "/"
     QString ftpUser;
     QString ftpPassword;
+    FtpTlsMode ftpTls = FtpTlsMode::Require;
+    // Certificates are verified against the system's store; a site with its own certificate names
+    // its CA file (PEM), or pins the host's public key ("sha256//<base64>", as curl takes it).
+    QString ftpTlsCaFile;
+    QString ftpTlsPinnedKey;
 
     static SiteConfig load();
     static QString siteFileName();

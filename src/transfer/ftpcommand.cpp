@@ -47,8 +47,48 @@ QStringList splitArguments(const QString& text, QString* error) {
 
 } // namespace
 
+bool HasControlCharacter(const QString& text) {
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    return false;
+}
+
+QString VisibleControlCharacters(const QString& text) {
+    QString out;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\r'))
+            out += QStringLiteral("\\r");
+        else if (c == QLatin1Char('\n'))
+            out += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\t'))
+            out += QStringLiteral("\\t");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString MaskedCommandText(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("PASS"), Qt::CaseInsensitive) == 0 ||
+        t.left(5).compare(QLatin1String("PASS "), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("PASS ****");
+    return text;
+}
+
 FtpCommand FtpCommand::parse(const QString& text) {
     FtpCommand cmd;
+    // Checked before anything else: a line break inside an argument would reach the host as a
+    // command of its own.
+    if (HasControlCharacter(text)) {
+        cmd.error = QStringLiteral("The command contains a control character (such as a line break) and was "
+                                   "not sent: ") +
+                    VisibleControlCharacters(MaskedCommandText(text));
+        return cmd;
+    }
     const QString line = text.trimmed();
     const qsizetype blank = line.indexOf(QLatin1Char(' '));
     const QString verb = (blank < 0 ? line : line.left(blank)).toUpper();

@@ -16,6 +16,15 @@ struct FtpCommand {
     static FtpCommand parse(const QString& text);
 };
 
+// True when the text holds a control character (CR, LF, tab, any other below a blank, or DEL): such a
+// text must never reach the host, where a line break would start a second command.
+bool HasControlCharacter(const QString& text);
+// The text with each control character written as an escape (CR as \r, LF as \n, ESC as \x1b), for messages.
+QString VisibleControlCharacters(const QString& text);
+
+// A command text as it may be shown: a password command becomes "PASS ****".
+QString MaskedCommandText(const QString& text);
+
 // Wraps an argument in double quotes when it holds a blank, for building command texts.
 QString QuoteCommandArgument(const QString& argument);
 

@@ -3,6 +3,7 @@
 #include "config/runstate.h"
 #include "config/siteconfig.h"
 #include "transfer/ftpcommand.h"
+#include "transfer/listingparser.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,6 +47,8 @@ QString StateText(int state) {
 namespace {
 
 const char kBusyText[] = "The transfer control is still executing a command.";
+const char kControlInSettingsText[] =
+    "The host, account name, password or proxy setting contains a control character; nothing was sent.";
 
 void initCurlOnce() {
     static const bool ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -55,6 +58,8 @@ void initCurlOnce() {
 struct ConnectionSettings {
     QString host, user, password, proxy;
     bool useProxy = false;
+    int tls = TransferControl::TlsRequire;
+    QString caFile, pinnedKey;
     bool operator==(const ConnectionSettings&) const = default;
 };
 
@@ -79,6 +84,11 @@ struct Result {
     int connections = 0;
     int commands = 0;
 };
+
+bool settingsHoldControlCharacter(const ConnectionSettings& s) {
+    return HasControlCharacter(s.host) || HasControlCharacter(s.user) || HasControlCharacter(s.password) ||
+           HasControlCharacter(s.proxy) || HasControlCharacter(s.caFile) || HasControlCharacter(s.pinnedKey);
+}
 
 QString ftpUrlBase(const QString& host) {
     return QStringLiteral("ftp://") + host + QLatin1Char('/');
@@ -128,6 +138,7 @@ public:
     Result run(const Job& job) {
         m_commands = 0;
         m_connections = 0;
+        m_exchanges.clear();
         Result r = job.http ? runHttp(job) : runFtp(job);
         r.commands = m_commands;
         r.connections = m_connections;
@@ -174,8 +185,10 @@ private:
         auto* w = static_cast<TransferWorker*>(self);
         if (type == CURLINFO_HEADER_OUT) {
             ++w->m_commands;
+            w->sent(QByteArray(data, qsizetype(size)));
             w->advance(StateRequestSent);
         } else if (type == CURLINFO_HEADER_IN) {
+            w->received(QByteArray(data, qsizetype(size)).trimmed());
             if (size >= 4 && std::memcmp(data, "220 ", 4) == 0) {
                 ++w->m_greetings;
                 w->advance(StateConnected);
@@ -187,6 +200,63 @@ private:
             w->advance(StateReceivingResponse);
         }
         return 0;
+    }
+
+    // The commands of a job on the control connection, each with the host's final reply to it, so a
+    // failure is judged by the reply to the command that failed, never by an earlier harmless refusal
+    // (such as "500 EPSV not understood" before a fallback to PASV).
+    struct Exchange {
+        QByteArray verb;
+        QByteArray reply;   // the final reply line (2xx to 5xx); empty while none came
+        QByteArray command; // the whole command line as sent
+    };
+
+    void sent(const QByteArray& line) {
+        const qsizetype blank = line.indexOf(' ');
+        m_exchanges.append({(blank < 0 ? line.trimmed() : line.left(blank)).toUpper(), {}, line.trimmed()});
+    }
+
+    void received(const QByteArray& line) {
+        // Final replies only: "ddd text"; "1xx" announces a transfer, "ddd-" continues a reply.
+        if (line.size() < 3 || line[0] < '2' || line[0] > '5' || !std::isdigit(uchar(line[1])) ||
+            !std::isdigit(uchar(line[2])) || (line.size() > 3 && line[3] != ' '))
+            return;
+        if (m_exchanges.size() > m_performStart && m_exchanges.last().reply.isEmpty())
+            m_exchanges.last().reply = line;
+        else
+            m_unsolicited = line; // the greeting, or a reply nobody asked for
+    }
+
+    // The host's refusal of the command that failed: the final reply to the last command sent in
+    // this transfer (the greeting when none was sent), when it is 4xx or 5xx.
+    QByteArray refusal() const {
+        QByteArray reply = m_unsolicited;
+        for (qsizetype i = m_exchanges.size() - 1; i >= m_performStart; --i) {
+            const QByteArray& verb = m_exchanges[i].verb;
+            if (verb == "ABOR" || verb == "QUIT")
+                continue;
+            reply = m_exchanges[i].reply;
+            break;
+        }
+        return reply.startsWith('4') || reply.startsWith('5') ? reply : QByteArray();
+    }
+
+    // Whether a command of this job may have changed something on the host: sent, and neither refused
+    // nor cut off by the host's closing "421". Only a job for which this is false may run again.
+    bool mayHaveActed() const {
+        static const QByteArrayList harmless = {
+            "USER", "PASS", "ACCT", "PWD",  "XPWD", "CWD",  "CDUP", "TYPE", "MODE", "STRU", "PASV",
+            "EPSV", "PORT", "EPRT", "SIZE", "MDTM", "MLST", "MLSD", "LIST", "NLST", "RETR", "REST",
+            "NOOP", "SYST", "FEAT", "OPTS", "STAT", "HELP", "RNFR", "AUTH", "PBSZ", "PROT", "ABOR"};
+        for (const Exchange& e : m_exchanges) {
+            if (e.reply.startsWith("421"))
+                return false; // the host closes after a 421 and reads nothing more
+            if (harmless.contains(e.verb))
+                continue;
+            if (e.reply.isEmpty() || e.reply.startsWith('2') || e.reply.startsWith('3'))
+                return true;
+        }
+        return false;
     }
 
     // Emits the states between the current one and s, in order, never going back.
@@ -218,10 +288,12 @@ private:
         curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, header);
         curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
-        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024L);
+        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE,
+                         job.settings.tls == TransferControl::TlsOff ? 512L * 1024L : 64L * 1024L);
         // An empty proxy also keeps libcurl from taking one from the environment.
         const QByteArray proxy = job.settings.useProxy ? job.settings.proxy.toUtf8() : QByteArray();
         curl_easy_setopt(h, CURLOPT_PROXY, proxy.constData());
+        setUpTls(h, job);
         if (!job.http) {
             curl_easy_setopt(h, CURLOPT_USERNAME, job.settings.user.toUtf8().constData());
             curl_easy_setopt(h, CURLOPT_PASSWORD, job.settings.password.toUtf8().constData());
@@ -232,8 +304,36 @@ private:
         }
         m_headers.clear();
         m_body.clear();
+        m_performStart = m_exchanges.size();
+        m_unsolicited.clear();
         m_lastProgress = -1;
         m_progressTimer.start();
+    }
+
+    // Certificates are always verified (libcurl's default); a named CA file replaces the system's store,
+    // a pinned key replaces the chain check for a self-signed certificate (the host name is still
+    // checked). Session reuse stays on: hosts such as vsftpd require it on the data connections.
+    static void setUpTls(CURL* h, const Job& job) {
+        const ConnectionSettings& s = job.settings;
+        if (!s.caFile.isEmpty())
+            curl_easy_setopt(h, CURLOPT_CAINFO, QFile::encodeName(s.caFile).constData());
+        if (!s.pinnedKey.isEmpty()) {
+            curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, s.pinnedKey.toUtf8().constData());
+            if (s.caFile.isEmpty())
+                curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+        }
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+        curl_easy_setopt(h, CURLOPT_SSL_SESSIONID_CACHE, 1L);
+        if (job.http)
+            return;
+        const long use = s.tls == TransferControl::TlsRequire ? long(CURLUSESSL_ALL)
+                         : s.tls == TransferControl::TlsTry   ? long(CURLUSESSL_TRY)
+                                                              : long(CURLUSESSL_NONE);
+        curl_easy_setopt(h, CURLOPT_USE_SSL, use);
+        curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
+        // TLS 1.2 exactly: with TLS 1.3, a data connection after the first one on a kept session is not
+        // a resumed session for vsftpd, which then refuses it ("522 ... session reuse required").
+        curl_easy_setopt(h, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
     }
 
     // Runs one transfer on the session's multi handle, which keeps the connection between commands.
@@ -271,24 +371,37 @@ private:
         if (rc == CURLE_OK)
             return true;
         const bool cancelled = rc == CURLE_ABORTED_BY_CALLBACK && m_cancel->load();
-        return fail(r, cancelled ? QStringLiteral("The command was cancelled.") : describe(rc), rc);
+        if (cancelled)
+            return fail(r, QStringLiteral("The command was cancelled."), 0, rc);
+        // A host refusing "AUTH TLS" fails the session for want of TLS, not for that refusal.
+        const QByteArray refused = rc == CURLE_USE_SSL_FAILED ? QByteArray() : refusal();
+        if (!refused.isEmpty())
+            return fail(r, QString::fromUtf8(refused), refused.left(3).toInt(), rc);
+        return fail(r, describe(rc), 0, rc);
     }
 
-    // Ends a failed command with its error text and, when the host refused, its reply code.
-    bool fail(Result& r, const QString& error, CURLcode rc = CURLE_OK) {
+    // Ends a failed command with its error text and, when the host refused it, the reply code.
+    bool fail(Result& r, const QString& error, int replyCode, CURLcode rc = CURLE_OK) {
         r.ok = false;
         r.error = error;
-        r.replyCode = 0;
-        if (error.size() >= 3 && error[0].isDigit() && error[1].isDigit() && error[2].isDigit())
-            r.replyCode = error.left(3).toInt();
+        r.replyCode = replyCode;
         // 421: the host is closing the connection (it says so when it drops an idle session).
         if ((r.replyCode == 0 || r.replyCode == 421) && m_ftp) {
             // The connection is gone or unusable: drop it, so the next command connects afresh
-            // instead of reusing a dead socket from libcurl's cache.
+            // instead of reusing a dead socket from libcurl's cache. The command runs again on the new
+            // connection only when it cannot have reached the host: a repeated delete or rename would
+            // report a failure for what was done, or do it twice.
             r.staleConnection = m_lastReused && m_sessionOpen &&
                                 (r.replyCode == 421 || rc == CURLE_RECV_ERROR || rc == CURLE_SEND_ERROR ||
                                  rc == CURLE_GOT_NOTHING || rc == CURLE_FTP_WEIRD_SERVER_REPLY ||
-                                 rc == CURLE_WEIRD_SERVER_REPLY);
+                                 rc == CURLE_WEIRD_SERVER_REPLY) &&
+                                !mayHaveActed();
+            // A cancel is the member's own doing, not a lost connection.
+            if (m_lastReused && m_sessionOpen && !r.staleConnection && r.replyCode == 0 &&
+                rc != CURLE_ABORTED_BY_CALLBACK)
+                r.error +=
+                    QStringLiteral(" (the connection was lost after the command was sent: the host may "
+                                   "have carried it out)");
             dropFtp();
         }
         return false;
@@ -306,16 +419,39 @@ private:
         m_sessionOpen = false;
     }
 
-    // The host's own words when it refused, else libcurl's description.
+    // libcurl's description of a failure the host did not answer with a refusal; for TLS failures
+    // the cause in words a member can act on.
     QString describe(CURLcode rc) const {
-        for (qsizetype i = m_headers.size() - 1; i >= 0; --i) {
-            const QByteArray& line = m_headers[i];
-            if (line.size() >= 3 && (line[0] == '4' || line[0] == '5') && std::isdigit(uchar(line[1])))
-                return QString::fromUtf8(line);
-        }
         QString text = QString::fromUtf8(m_errorBuffer);
         if (text.isEmpty())
             text = QString::fromUtf8(curl_easy_strerror(rc));
+        switch (rc) {
+        case CURLE_USE_SSL_FAILED:
+            return QStringLiteral(
+                "The host does not offer TLS (FTPS), which this site requires: nothing was "
+                "sent to it, not even the account name. Ask the host to enable FTPS, or set "
+                "FtpTls to \"try\" or \"off\" in the site settings if you accept sending the "
+                "password in clear.");
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return QStringLiteral("The host's certificate is not trusted (") + text +
+                   QStringLiteral(
+                       "). Nothing was sent. If the site uses a certificate of its own, name its CA "
+                       "file (FtpTlsCaFile) or pin its public key (FtpTlsPinnedKey) in the site "
+                       "settings.");
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+            return QStringLiteral(
+                "The host's public key is not the one pinned in the site settings "
+                "(FtpTlsPinnedKey). Nothing was sent. If the host's certificate was renewed "
+                "with a new key, pin the new key; otherwise someone may be between you and the "
+                "host.");
+        case CURLE_SSL_CACERT_BADFILE:
+            return QStringLiteral("The CA file named in the site settings (FtpTlsCaFile) cannot be read (") +
+                   text + QStringLiteral(").");
+        case CURLE_SSL_CONNECT_ERROR:
+            return QStringLiteral("The secure connection to the host failed (") + text + QLatin1Char(')');
+        default:
+            break;
+        }
         if (rc == CURLE_OPERATION_TIMEDOUT)
             text = QStringLiteral("The host did not answer in time (") + text + QLatin1Char(')');
         return text;
@@ -362,20 +498,26 @@ private:
         if (!ok)
             return false;
         m_sessionOpen = true;
-        // The last final reply lines ("ddd text") answer the commands, in order; the first refusal counts.
-        QList<QByteArray> finals;
-        for (const QByteArray& line : m_headers)
-            if (line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1])) &&
-                std::isdigit(uchar(line[2])) && (line.size() == 3 || line[3] == ' '))
-                finals << line;
-        for (const QByteArray& reply : finals.mid(std::max<qsizetype>(0, finals.size() - commands.size())))
-            if (reply[0] == '4' || reply[0] == '5')
-                return fail(r, QString::fromUtf8(reply));
+        // Each command is judged by its own reply; the first refusal counts. libcurl may send commands
+        // of its own after the quoted ones (a CWD back to the URL's folder after a file transfer), so
+        // the last replies need not be ours.
+        qsizetype from = m_performStart;
+        for (const QString& c : commands) {
+            const QByteArray sentLine = c.toUtf8();
+            while (from < m_exchanges.size() && m_exchanges[from].command != sentLine)
+                ++from;
+            if (from == m_exchanges.size())
+                return fail(r, QStringLiteral("No reply from the host to ") + c, 0);
+            const QByteArray& reply = m_exchanges[from++].reply;
+            if (reply.startsWith('4') || reply.startsWith('5'))
+                return fail(r, QString::fromUtf8(reply), reply.left(3).toInt());
+        }
         return true;
     }
 
-    // A listing over the data connection (MLSD, LIST); the text ends up in m_body.
-    bool listing(const Job& job, const QString& request, Result& r) {
+    // A listing over the data connection (MLSD, LIST); the text ends up in m_body. With enterFirst
+    // the host enters that folder before the request.
+    bool listing(const Job& job, const QString& request, Result& r, const QString& enterFirst = {}) {
         CURL* h = ftpHandle(job);
         begin(!m_sessionOpen);
         prepare(h, job);
@@ -385,70 +527,15 @@ private:
         curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, req.constData());
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToBuffer);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+        curl_slist* enter = nullptr;
+        if (!enterFirst.isEmpty())
+            enter = curl_slist_append(enter, (QStringLiteral("CWD ") + enterFirst).toUtf8().constData());
+        curl_easy_setopt(h, CURLOPT_QUOTE, enter);
         const bool ok = perform(h, r);
+        curl_slist_free_all(enter);
         if (ok)
             m_sessionOpen = true;
         return ok;
-    }
-
-    // One MLST/MLSD line: "modify=...;size=3;type=file; name". Returns the type fact in lower case
-    // ("file", "dir", "cdir", "pdir") and the name, or false for a line without facts.
-    static bool parseFacts(const QByteArray& line, QByteArray& type, QString& name) {
-        const qsizetype sp = line.indexOf(' ');
-        if (sp <= 0)
-            return false;
-        type.clear();
-        for (const QByteArray& fact : line.left(sp).split(';'))
-            if (fact.toLower().startsWith("type="))
-                type = fact.mid(5).toLower();
-        if (type.isEmpty())
-            return false;
-        name = QString::fromUtf8(line.mid(sp + 1));
-        return true;
-    }
-
-    static QByteArray formatMlsd(const QByteArray& body) {
-        QByteArray out;
-        QByteArray type;
-        QString name;
-        for (const QByteArray& raw : body.split('\n')) {
-            if (!parseFacts(raw.endsWith('\r') ? raw.chopped(1) : raw, type, name) || type == "cdir" ||
-                type == "pdir")
-                continue;
-            out += name.toUtf8();
-            if (type == "dir")
-                out += '/';
-            out += "\r\n";
-        }
-        return out;
-    }
-
-    // A Unix-style LIST, for hosts without MLSD: name is everything after the eighth field.
-    static QByteArray formatList(const QByteArray& body) {
-        QByteArray out;
-        for (const QByteArray& raw : body.split('\n')) {
-            const QByteArray line = raw.endsWith('\r') ? raw.chopped(1) : raw;
-            if (line.isEmpty() || line.startsWith("total "))
-                continue;
-            qsizetype pos = 0;
-            for (int field = 0; field < 8 && pos >= 0; ++field) {
-                while (pos < line.size() && line[pos] == ' ')
-                    ++pos;
-                pos = line.indexOf(' ', pos);
-            }
-            if (pos < 0)
-                continue;
-            QByteArray name = line.mid(pos + 1);
-            if (line.startsWith('l') && name.contains(" -> "))
-                name = name.left(name.indexOf(" -> "));
-            if (name == "." || name == "..")
-                continue;
-            out += name;
-            if (line.startsWith('d'))
-                out += '/';
-            out += "\r\n";
-        }
-        return out;
     }
 
     static bool unsupported(const QString& error) {
@@ -457,13 +544,37 @@ private:
     }
 
     // Hosts without MLSD/MLST: a Unix-style LIST of the path (a file lists as itself).
-    bool listPlain(const Job& job, const QString& path, Result& r) {
+    // The folder is entered and listed without an argument: hosts such as vsftpd read the argument of
+    // LIST as a wildcard pattern, so "{x}.txt" or "b*c.txt" would list other names or none.
+    bool listPlain(const Job& job, const QString& folder, Result& r) {
         r.ok = true;
         r.error.clear();
-        if (!listing(job, QStringLiteral("LIST ") + path, r))
+        if (!listing(job, QStringLiteral("LIST"), r, folder))
             return false;
-        r.reply = formatList(m_body);
+        r.reply = FormatUnixListing(m_body);
         return true;
+    }
+
+    // One name on a host without MLST: its folder's listing, compared name by name.
+    bool listPlainEntry(const Job& job, const QString& path, Result& r) {
+        if (path == QLatin1String("/"))
+            return listPlain(job, path, r);
+        const QString name = baseName(path);
+        const QString folder = ResolveRemotePath(path, QStringLiteral(".."));
+        if (!listPlain(job, folder, r))
+            return false;
+        for (const QString& entry :
+             QString::fromUtf8(r.reply).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+            if (entry == name + QLatin1Char('/'))
+                return listPlain(job, path, r);
+            if (entry == name) {
+                r.reply = name.toUtf8() + "\r\n";
+                return true;
+            }
+        }
+        r.reply.clear();
+        // As a host with MLST answers for a missing name.
+        return fail(r, QStringLiteral("550 ") + path + QStringLiteral(": not in the folder's listing."), 550);
     }
 
     // After a failed MLSD/MLST: true when the host does not know the command, which is then not
@@ -478,7 +589,7 @@ private:
     bool listFolder(const Job& job, const QString& folder, Result& r) {
         if (!m_noMlsd) {
             if (listing(job, QStringLiteral("MLSD ") + folder, r)) {
-                r.reply = formatMlsd(m_body);
+                r.reply = FormatMachineListing(m_body);
                 return true;
             }
             if (!mlsxUnsupported(r))
@@ -497,17 +608,20 @@ private:
                 QByteArray type;
                 QString name;
                 for (const QByteArray& line : m_headers)
-                    if (!line.isEmpty() && !std::isdigit(uchar(line[0])) && parseFacts(line, type, name))
+                    if (!line.isEmpty() && !std::isdigit(uchar(line[0])) &&
+                        ParseMachineListingLine(line, type, name))
                         break;
                 if (type == "dir" || type == "cdir")
                     return listFolder(job, path, r);
-                r.reply = baseName(name.isEmpty() ? path : name).toUtf8() + "\r\n";
+                // The host's spelling of the name when it is a plain one, else the name asked for.
+                const QByteArray listed = baseName(name).toUtf8();
+                r.reply = (IsPlainEntryName(listed) ? listed : baseName(path).toUtf8()) + "\r\n";
                 return true;
             }
             if (!mlsxUnsupported(r))
                 return false;
         }
-        return listPlain(job, path, r);
+        return listPlainEntry(job, path, r);
     }
 
     static bool localFailure(Result& r, const QString& error) {
@@ -701,6 +815,9 @@ private:
     bool m_sessionOpen = false;
     bool m_noMlsd = false;
     QList<QByteArray> m_headers;
+    QList<Exchange> m_exchanges;
+    qsizetype m_performStart = 0; // the first exchange of the running transfer
+    QByteArray m_unsolicited;
     QByteArray m_body;
     QIODevice* m_file = nullptr;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
@@ -771,11 +888,27 @@ void TransferControl::configureForSite() {
     configureForSite(siteConfig(), runState().ProxyServer);
 }
 
+namespace {
+ConnectionSettings settingsOf(const TransferControl& c) {
+    return {c.RemoteHost,
+            c.UserName,
+            c.Password,
+            c.Proxy,
+            c.AccessType == TransferControl::AccessNamedProxy && !c.Proxy.isEmpty(),
+            c.Tls,
+            c.TlsCaFile,
+            c.TlsPinnedKey};
+}
+} // namespace
+
 void TransferControl::configureForSite(const SiteConfig& site, const QString& proxy) {
     RemoteHost = site.ftpHost;
     UserName = site.ftpUser;
     Password = site.ftpPassword;
     Protocol = ProtocolFTP;
+    Tls = site.ftpTls == FtpTlsMode::Off ? TlsOff : site.ftpTls == FtpTlsMode::Try ? TlsTry : TlsRequire;
+    TlsCaFile = site.ftpTlsCaFile;
+    TlsPinnedKey = site.ftpTlsPinnedKey;
     if (!proxy.isEmpty()) {
         Proxy = proxy;
         AccessType = AccessNamedProxy;
@@ -795,16 +928,19 @@ bool TransferControl::Execute(const QString& command) {
     }
     Job job;
     job.command = FtpCommand::parse(command);
-    job.settings = {RemoteHost, UserName, Password, Proxy,
-                    AccessType == AccessNamedProxy && !Proxy.isEmpty()};
+    job.settings = settingsOf(*this);
     job.currentFolder = d->currentFolder;
     job.connectSeconds = d->connectSeconds;
     job.stallSeconds = d->stallSeconds;
-    // Local names resolve against the working directory at the time of the call.
-    if (job.command.verb == QLatin1String("GET")) {
+    if (job.command.error.isEmpty() && settingsHoldControlCharacter(job.settings))
+        job.command.error = QLatin1String(kControlInSettingsText);
+    // Local names resolve against the working directory at the time of the call. A refused command
+    // (such as "get" without a name) has no arguments to resolve.
+    const bool understood = job.command.error.isEmpty();
+    if (understood && job.command.verb == QLatin1String("GET")) {
         const QStringList& a = job.command.args;
         job.localA = QDir::current().absoluteFilePath(a.size() > 1 ? a[1] : baseName(a[0]));
-    } else if (job.command.verb == QLatin1String("PUT")) {
+    } else if (understood && job.command.verb == QLatin1String("PUT")) {
         job.localA = QDir::current().absoluteFilePath(job.command.args[0]);
     }
     d->busy = true;
@@ -849,6 +985,7 @@ bool TransferControl::Execute(const QString& command) {
     TransferWorker* w = d->worker;
     QMetaObject::invokeMethod(
         w, [w, job, finish] { finish(w->run(job)); }, Qt::QueuedConnection);
+    emit commandStarted(command);
     return true;
 }
 
@@ -873,8 +1010,14 @@ QByteArray TransferControl::OpenURL(const QString& url, QString* error) {
     Job job;
     job.http = true;
     job.url = url;
-    job.settings = {RemoteHost, UserName, Password, Proxy,
-                    AccessType == AccessNamedProxy && !Proxy.isEmpty()};
+    job.settings = settingsOf(*this);
+    if (HasControlCharacter(url) || HasControlCharacter(job.settings.proxy)) {
+        d->lastOk = false;
+        d->lastError = QStringLiteral("The address contains a control character; nothing was sent.");
+        if (error)
+            *error = d->lastError;
+        return {};
+    }
     job.connectSeconds = d->connectSeconds;
     job.stallSeconds = d->stallSeconds;
     d->busy = true;

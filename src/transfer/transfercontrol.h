@@ -50,6 +50,13 @@ public:
     int Protocol = ProtocolFTP;
     int AccessType = AccessDirect;
     QString Proxy; // "name:port", used when AccessType is AccessNamedProxy
+    // Explicit FTPS: off, when the host offers it, or always (nothing is sent before "AUTH TLS", and a
+    // host without TLS is refused). Certificates are verified against the system's store unless a CA
+    // file is named; a pinned key ("sha256//<base64>") replaces the store for a self-signed one.
+    enum TlsModes { TlsOff = 0, TlsTry = 1, TlsRequire = 2 };
+    int Tls = TlsRequire;
+    QString TlsCaFile;
+    QString TlsPinnedKey;
 
     // Host, account and password from the site configuration, FTP, and the run-time proxy when set.
     void configureForSite();
@@ -93,7 +100,10 @@ public:
 
 signals:
     void StateChanged(int state);
+    // Bytes moved by the running file transfer; total is 0 when the host did not say.
     void progress(qint64 done, qint64 total);
+    // A command was accepted by Execute (the text as given), for displays of what is under way.
+    void commandStarted(const QString& command);
 
 private:
     class Private;

@@ -44,10 +44,13 @@ MirrorPath MapMirrorPath(const QString& relativePath) {
     QString path = relativePath;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     const auto refuse = [&](const QString& why) {
-        m.error = QStringLiteral("The path \"") + relativePath + QStringLiteral("\" ") + why +
-                  QStringLiteral(" Nothing was transferred.");
+        m.error = QStringLiteral("The path \"") + VisibleControlCharacters(relativePath) +
+                  QStringLiteral("\" ") + why + QStringLiteral(" Nothing was transferred.");
         return m;
     };
+    // A line break would reach the host as a command of its own.
+    if (HasControlCharacter(relativePath))
+        return refuse(QStringLiteral("contains a control character."));
     if (path.trimmed().isEmpty())
         return refuse(QStringLiteral("names no file."));
     if (path.startsWith(QLatin1Char('/')) || (path.size() >= 2 && path[1] == QLatin1Char(':')))
@@ -180,11 +183,20 @@ bool GetFile(TransferControl& control, const QString& pstrFileName) {
         showError(QStringLiteral("Cannot delete ") + pstrFileName);
         return false;
     }
-    // A file the host refuses (missing) is no failure here: the caller finds no local copy and
-    // decides (the catalogue reader repairs it). Not reaching the host is one.
+    // A file the host reports missing (550) is no failure here: the caller finds no local copy and
+    // decides (the catalogue reader repairs it). Anything else is: a temporary refusal (4xx), a
+    // connection lost mid-transfer, or a host not reached must never look like a missing file.
     if (!run(control, QStringLiteral("GET ") + q(pstrFileName) + QLatin1Char(' ') + q(pstrFileName)) &&
-        control.lastReplyCode() == 0) {
-        showError(control.lastError());
+        control.lastReplyCode() != 550) {
+        const int code = control.lastReplyCode();
+        if (code >= 400 && code < 500)
+            showError(
+                QStringLiteral("The host did not send ") + pstrFileName +
+                QStringLiteral(" just now (it may be busy), so nothing was changed.  Please try again in a "
+                               "moment.\r\n\r\n") +
+                control.lastError());
+        else
+            showError(control.lastError());
         return false;
     }
     return true;

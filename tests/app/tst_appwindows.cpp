@@ -293,13 +293,16 @@ private slots:
     void whoamiCommand() {
         const QString cli = qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli");
         QProcess p;
-        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral(" bob "),
-                      QStringLiteral("--password"), QStringLiteral("Builder")});
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KRTP_PASSWORD"), QStringLiteral("Builder"));
+        p.setProcessEnvironment(env);
+        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral(" bob ")});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.readAllStandardOutput(), QByteArray("Bob 3\n"));
         QCOMPARE(p.exitCode(), 0);
-        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral("Bob"),
-                      QStringLiteral("--password"), QStringLiteral("wrong")});
+        env.insert(QStringLiteral("KRTP_PASSWORD"), QStringLiteral("wrong"));
+        p.setProcessEnvironment(env);
+        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral("Bob")});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.readAllStandardError(), QByteArray("Invalid Username/Password\n"));
         QVERIFY(p.exitCode() != 0);

@@ -4,6 +4,7 @@
 #include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
+#include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 
 #include <QDockWidget>
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -286,6 +288,38 @@ private slots:
         w.LayOut();
         clickEntry(w, QStringLiteral("gone.html"));
         QCOMPARE(txtPreview->toPlainText(), QStringLiteral("No Preview Availble: page.html"));
+        w.store().Shutdown();
+    }
+
+    void transfersShowTheirProgress() {
+        frmFileList w;
+        w.show();
+        auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
+        auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
+        QVERIFY(progress && inet);
+        QVERIFY(progress->isHidden());
+        // Commands that move no file show nothing.
+        emit inet->commandStarted(QStringLiteral("cd /krg"));
+        emit inet->progress(10, 0);
+        QVERIFY(progress->isHidden());
+        emit inet->commandStarted(QStringLiteral("GET \"my page.html\" \"my page.html\""));
+        QVERIFY(progress->isVisible());
+        emit inet->progress(3 * 1024 * 1024, 0);
+        QVERIFY2(progress->lblTransfer->text().startsWith(QLatin1String("Downloading my page.html: 3.0 MB")),
+                 qPrintable(progress->lblTransfer->text()));
+        emit inet->StateChanged(StateResponseCompleted);
+        QVERIFY(progress->isHidden());
+        emit inet->commandStarted(QStringLiteral("send notes.txt"));
+        emit inet->progress(512, 2048);
+        QCOMPARE(progress->lblTransfer->text().left(43),
+                 QStringLiteral("Uploading notes.txt: 512 bytes of 2 KB"));
+        QCOMPARE(TransferProgress::LineText(QStringLiteral("Uploading"), QStringLiteral("a.zip"), 5LL << 20,
+                                            200LL << 20, 2.5 * 1024 * 1024),
+                 QStringLiteral("Uploading a.zip: 5.0 MB of 200.0 MB at 2.5 MB/s"));
+        progress->cmdCancel->click();
+        QVERIFY(!progress->cmdCancel->isEnabled());
+        emit inet->StateChanged(StateError);
+        QVERIFY(progress->isHidden());
         w.store().Shutdown();
     }
 

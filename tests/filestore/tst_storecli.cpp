@@ -20,6 +20,13 @@ class TestStoreCli : public QObject {
 
     Result store(QStringList args) {
         QProcess p;
+        // The password goes through the environment, out of the process list.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (const qsizetype i = args.indexOf(QStringLiteral("--password")); i >= 0) {
+            env.insert(QStringLiteral("KRTP_PASSWORD"), args.at(i + 1));
+            args.remove(i, 2);
+        }
+        p.setProcessEnvironment(env);
         p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
                 QStringList{QStringLiteral("store"), QStringLiteral("status")} + args);
         if (!p.waitForFinished(60000))

@@ -35,6 +35,26 @@ bool copyTree(const QString& from, const QString& to) {
     return true;
 }
 
+QStringList LoopbackHost::Faults::arguments() const {
+    QStringList args;
+    if (noEpsv)
+        args << QStringLiteral("--no-epsv");
+    if (cutAfter > 0)
+        args << (cutSession ? QStringLiteral("--cut-session-after") : QStringLiteral("--cut-data-after"))
+             << QString::number(cutAfter);
+    if (latencyMs > 0)
+        args << QStringLiteral("--latency") << QString::number(latencyMs);
+    for (const auto& [path, count] : busy)
+        args << QStringLiteral("--busy-retr") << QString::number(count) + QLatin1Char(':') + path;
+    if (refuseRenameOver)
+        args << QStringLiteral("--refuse-rename-over");
+    if (!dropAfter.isEmpty())
+        args << QStringLiteral("--drop-after") << dropAfter;
+    if (!closeBefore.isEmpty())
+        args << QStringLiteral("--close-before") << closeBefore;
+    return args;
+}
+
 LoopbackHost::LoopbackHost() = default;
 
 LoopbackHost::~LoopbackHost() {
@@ -62,6 +82,7 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
             *error = QStringLiteral("cannot copy the seed ") + seedFolder;
         return false;
     }
+    m_scratch = std::make_unique<QTemporaryDir>(); // certificates and the command log, beside the root
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     m_process->setProcessEnvironment(QProcessEnvironment::systemEnvironment());
@@ -79,6 +100,13 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
         args << QStringLiteral("--idle-timeout") << QString::number(m_idleTimeout);
     if (m_throttle > 0)
         args << QStringLiteral("--throttle") << QString::number(m_throttle);
+    args << m_faults.arguments();
+    if (m_faults.commandLog)
+        args << QStringLiteral("--command-log") << m_scratch->filePath(QStringLiteral("commands.log"));
+    if (m_tls != Tls::Off)
+        args << QStringLiteral("--tls")
+             << (m_tls == Tls::Require ? QStringLiteral("require") : QStringLiteral("offer"))
+             << QStringLiteral("--tls-name") << m_tlsName << QStringLiteral("--tls-dir") << m_scratch->path();
     m_process->start(QStringLiteral("/usr/bin/python3"), args);
     if (!m_process->waitForStarted(10000)) {
         if (error)
@@ -100,6 +128,8 @@ bool LoopbackHost::start(const QString& seedFolder, QString* error) {
     const QJsonObject ports = QJsonDocument::fromJson(line.trimmed()).object();
     m_ftpPort = ports.value(QStringLiteral("ftp")).toInt();
     m_httpPort = ports.value(QStringLiteral("http")).toInt();
+    m_caFile = ports.value(QStringLiteral("ca")).toString();
+    m_pinnedKey = ports.value(QStringLiteral("pin")).toString();
     if (m_ftpPort <= 0 || m_httpPort <= 0) {
         if (error)
             *error = QStringLiteral("loopback host printed no ports: ") + QString::fromUtf8(line);
@@ -133,7 +163,15 @@ QString LoopbackHost::ftpHost() const {
 }
 
 QString LoopbackHost::baseUrl() const {
-    return QStringLiteral("http://127.0.0.1:%1/").arg(m_httpPort);
+    return (m_tls == Tls::Off ? QStringLiteral("http") : QStringLiteral("https")) +
+           QStringLiteral("://127.0.0.1:%1/").arg(m_httpPort);
+}
+
+QStringList LoopbackHost::commandLog() const {
+    QFile f(m_scratch ? m_scratch->filePath(QStringLiteral("commands.log")) : QString());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 QByteArray LoopbackHost::read(const QString& relative) const {
@@ -160,6 +198,12 @@ void LoopbackHost::exportEnvironment() const {
     qputenv("KRTP_BASE_URL", baseUrl().toUtf8());
     qputenv("KRTP_FTP_USER", user().toUtf8());
     qputenv("KRTP_FTP_PASSWORD", password().toUtf8());
+    qputenv("KRTP_FTP_TLS", m_tls == Tls::Off ? "off" : "require");
+    if (m_caFile.isEmpty())
+        qunsetenv("KRTP_FTP_TLS_CA_FILE");
+    else
+        qputenv("KRTP_FTP_TLS_CA_FILE", m_caFile.toUtf8());
+    qunsetenv("KRTP_FTP_TLS_PINNED_KEY");
     reloadSiteConfig();
 }
 

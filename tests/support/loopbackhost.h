@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -32,6 +34,40 @@ public:
     // Faults the running host shows from now on, as JSON (see tools/loopback_host.py): passing
     // refusals, a latency per command, a catalogue swapped right after an upload. Empty: none.
     void setFaults(const QByteArray& json);
+    // Fault options; each takes effect at the next start().
+    // Behave as a host without EPSV/EPRT ("500 ... not understood").
+    void setWithoutEpsv(bool on) { m_faults.noEpsv = on; }
+    // Cut every download after this many bytes (0: never): the host replies 426, or with withSession
+    // drops the control connection too, without a reply.
+    void setCutDownloadsAfter(int bytes, bool withSession = false) {
+        m_faults.cutAfter = bytes;
+        m_faults.cutSession = withSession;
+    }
+    // Delay every reply of the host by this many milliseconds.
+    void setReplyLatency(int ms) { m_faults.latencyMs = ms; }
+    // Answer the next `count` downloads of a file (path below the root) with "450 busy".
+    void addBusyDownloads(const QString& relative, int count) { m_faults.busy << qMakePair(relative, count); }
+    // Refuse to rename onto an existing name, as some hosts do.
+    void setRefuseRenameOver(bool on) { m_faults.refuseRenameOver = on; }
+    // Carry out the next command with this verb (e.g. "RNTO"), then close the control connection
+    // without a reply.
+    void setDropAfter(const QString& verb) { m_faults.dropAfter = verb; }
+    // Answer the next command with this verb "421" without carrying it out, and close the connection.
+    void setCloseBefore(const QString& verb) { m_faults.closeBefore = verb; }
+    // Keep a log of every command the host receives (passwords masked), read with commandLog().
+    void setCommandLog(bool on) { m_faults.commandLog = on; }
+    QStringList commandLog() const;
+
+    // FTPS (explicit, AUTH TLS) with a certificate made at start by a test CA, for the name given
+    // (the address by default; another name gives a certificate with the wrong host name). The HTTP
+    // server then speaks HTTPS. The exported site settings require TLS and name the CA file.
+    enum class Tls { Off, Offer, Require };
+    void setTls(Tls mode, const QString& certificateName = QStringLiteral("127.0.0.1")) {
+        m_tls = mode;
+        m_tlsName = certificateName;
+    }
+    QString caFile() const { return m_caFile; }       // the test CA (PEM)
+    QString pinnedKey() const { return m_pinnedKey; } // "sha256//<base64>" of the host key
     void stop();
     bool running() const;
 
@@ -62,6 +98,23 @@ private:
     QStringList m_readOnly;
     int m_idleTimeout = 0;
     bool m_noMlsx = false;
+    struct Faults {
+        bool noEpsv = false;
+        int cutAfter = 0;
+        bool cutSession = false;
+        int latencyMs = 0;
+        QList<QPair<QString, int>> busy;
+        bool refuseRenameOver = false;
+        QString dropAfter;
+        QString closeBefore;
+        bool commandLog = false;
+        QStringList arguments() const;
+    } m_faults;
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    Tls m_tls = Tls::Off;
+    QString m_tlsName;
+    QString m_caFile;
+    QString m_pinnedKey;
 };
 
 // Copies a folder tree; false on the first failure.

@@ -82,6 +82,114 @@ private slots:
         QCOMPARE(StateText(0), QString());
     }
 
+    void commandParser_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("verb");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("argument after two blanks") << "get a.txt  b.txt"
+                                                   << "GET" << QStringList{"a.txt", "b.txt"} << QString();
+        QTest::newRow("two blanks after the verb")
+            << "rename  a.txt   \"b c.txt\""
+            << "RENAME" << QStringList{"a.txt", "b c.txt"} << QString();
+        QTest::newRow("empty quoted argument")
+            << "get \"\" x.txt"
+            << "GET" << QStringList{"", "x.txt"} << "Empty argument for GET.";
+        QTest::newRow("get without a name") << "get"
+                                            << "GET" << QStringList() << "Wrong number of arguments for GET.";
+        QTest::newRow("recv without a name")
+            << "recv "
+            << "GET" << QStringList() << "Wrong number of arguments for GET.";
+        QTest::newRow("send without a name")
+            << "send"
+            << "PUT" << QStringList() << "Wrong number of arguments for PUT.";
+        QTest::newRow("put without a name") << "PUT"
+                                            << "PUT" << QStringList() << "Wrong number of arguments for PUT.";
+        QTest::newRow("line break in a quoted argument")
+            << "delete \"a.txt\r\nDELE /b.txt\"" << QString() << QStringList()
+            << "The command contains a control character (such as a line break) and was not sent: "
+               "delete \"a.txt\\r\\nDELE /b.txt\"";
+        QTest::newRow("line break in a plain argument")
+            << "ls a.txt\nDELE b.txt" << QString() << QStringList()
+            << "The command contains a control character (such as a line break) and was not sent: "
+               "ls a.txt\\nDELE b.txt";
+        QTest::newRow("trailing line break") << "ls a.txt\r\n"
+                                             << QString() << QStringList()
+                                             << "The command contains a control character (such as a line "
+                                                "break) and was not sent: ls a.txt\\r\\n";
+        QTest::newRow("escape character") << "mkdir a\x1b" << QString() << QStringList()
+                                          << "The command contains a control character (such as a line "
+                                             "break) and was not sent: mkdir a\\x1b";
+    }
+
+    void commandParser() {
+        QFETCH(QString, text);
+        QFETCH(QString, verb);
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        const FtpCommand c = FtpCommand::parse(text);
+        QCOMPARE(c.error, error);
+        QCOMPARE(c.verb, verb);
+        QCOMPARE(c.args, args);
+    }
+
+    void quotingOfAnEmptyArgument() {
+        QCOMPARE(QuoteCommandArgument(QString()), QStringLiteral("\"\""));
+        // So a command built from an empty name is refused instead of losing its argument.
+        QCOMPARE(FtpCommand::parse(QStringLiteral("delete ") + QuoteCommandArgument(QString())).error,
+                 QStringLiteral("Empty argument for DELETE."));
+        QCOMPARE(FtpCommand::parse(QStringLiteral("rename ") + QuoteCommandArgument(QString()) +
+                                   QStringLiteral(" b.txt"))
+                     .error,
+                 QStringLiteral("Empty argument for RENAME."));
+    }
+
+    void commandsWithoutTheirArgumentAreRefused() {
+        TransferControl c;
+        c.configureForSite();
+        for (const QString& verb :
+             {QStringLiteral("get"), QStringLiteral("send"), QStringLiteral("recv"), QStringLiteral("put"),
+              QStringLiteral("GET "), QStringLiteral("delete"), QStringLiteral("rename")}) {
+            const Outcome o = run(c, verb);
+            QVERIFY(!o.ok);
+            QVERIFY2(o.error.startsWith(QStringLiteral("Wrong number of arguments for ")),
+                     qPrintable(o.error));
+        }
+        QCOMPARE(c.commandsSent(), 0);
+        QVERIFY(run(c, QStringLiteral("ls /krg/_files.txt")).ok); // the control still works
+    }
+
+    void controlCharactersNeverReachTheHost() {
+        host.write(QStringLiteral("a.txt"), "a");
+        host.write(QStringLiteral("b.txt"), "b");
+        TransferControl c;
+        c.configureForSite();
+        for (const QString& command :
+             {QStringLiteral("delete \"/a.txt\r\nDELE /b.txt\""),
+              QStringLiteral("delete /a.txt\r\nDELE /b.txt"),
+              QStringLiteral("rename /a.txt \"/c.txt\nDELE /b.txt\""), QStringLiteral("ls /\rDELE /b.txt"),
+              QStringLiteral("get /a.txt \"x\ny.txt\""), QStringLiteral("mkdir \"d\r\nDELE /b.txt\"")}) {
+            const Outcome o = run(c, command);
+            QVERIFY(!o.ok);
+            QVERIFY2(o.error.startsWith(QStringLiteral("The command contains a control character")),
+                     qPrintable(o.error));
+        }
+        QCOMPARE(c.commandsSent(), 0);
+        QVERIFY(host.exists(QStringLiteral("a.txt")));
+        QVERIFY(host.exists(QStringLiteral("b.txt")));
+
+        // The account settings as well: a line break in the name or password would be a command.
+        c.UserName = LoopbackHost::user() + QStringLiteral("\r\nDELE /b.txt");
+        QVERIFY(!run(c, QStringLiteral("ls /")).ok);
+        QCOMPARE(c.lastError(), QStringLiteral("The host, account name, password or proxy setting contains a "
+                                               "control character; nothing was sent."));
+        c.configureForSite();
+        c.Password = LoopbackHost::password() + QStringLiteral("\nDELE /b.txt");
+        QVERIFY(!run(c, QStringLiteral("ls /")).ok);
+        QCOMPARE(c.commandsSent(), 0);
+        QVERIFY(host.exists(QStringLiteral("b.txt")));
+    }
+
     void sessionFolderAndListing() {
         TransferControl c;
         c.configureForSite();
@@ -216,6 +324,22 @@ private slots:
         QVERIFY(c.lastError().contains(QStringLiteral("Unknown command")));
     }
 
+    void commandsAfterAFileTransferAreJudgedByTheirOwnReplies() {
+        // After a transfer libcurl may change back to the URL's folder after the quoted commands; that
+        // reply must not pass for theirs.
+        TransferControl c;
+        c.configureForSite();
+        QVERIFY(run(c, QStringLiteral("get /krg/_message.dat msg.dat")).ok);
+        QVERIFY(!run(c, QStringLiteral("delete /news/missing.html")).ok);
+        QVERIFY(!run(c, QStringLiteral("ls /news/missing.html")).ok);
+        QVERIFY(run(c, QStringLiteral("send msg.dat /news/sent.dat")).ok);
+        const Outcome missing = run(c, QStringLiteral("ls /news/missing.html"));
+        QVERIFY(!missing.ok);
+        QCOMPARE(missing.reply, QString());
+        QCOMPARE(run(c, QStringLiteral("ls /news/sent.dat")).reply, QStringLiteral("sent.dat\r\n"));
+        QVERIFY(run(c, QStringLiteral("delete /news/sent.dat")).ok);
+    }
+
     void replyIsReadableWhenTheWaitEnds() {
         TransferControl c;
         c.configureForSite();
@@ -308,6 +432,101 @@ private slots:
         QVERIFY(!o.ok);
         QVERIFY(t.elapsed() < 15000);
         QVERIFY(!QFile::exists(QStringLiteral("big.bin")));
+    }
+
+    void aFailureIsJudgedByItsOwnReply() {
+        // A host without EPSV refuses it ("500 ... not understood") before every transfer; that harmless
+        // refusal must never stand for a download cut off later.
+        LoopbackHost cutting;
+        cutting.setWithoutEpsv(true);
+        cutting.setCutDownloadsAfter(64 * 1024, true);
+        QVERIFY(cutting.start());
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        cutting.write(QStringLiteral("big.bin"), pattern(1024 * 1024));
+        cutting.write(QStringLiteral("small.txt"), "small");
+        TransferControl c;
+        c.configureForSite();
+        c.setTimeLimits(5, 5);
+        QVERIFY(run(c, QStringLiteral("get /small.txt")).ok); // the fall-back to PASV works
+        QCOMPARE(readLocal(QStringLiteral("small.txt")), QByteArray("small"));
+        QVERIFY(run(c, QStringLiteral("send small.txt /up.txt")).ok);
+        QCOMPARE(cutting.read(QStringLiteral("up.txt")), QByteArray("small"));
+
+        const Outcome cut = run(c, QStringLiteral("get /big.bin"));
+        QVERIFY(!cut.ok);
+        QVERIFY2(!cut.error.startsWith(QStringLiteral("500")), qPrintable(cut.error));
+        QCOMPARE(c.lastReplyCode(), 0); // no reply at all: the connection died
+        QVERIFY(!QFile::exists(QStringLiteral("big.bin")));
+
+        const Outcome missing = run(c, QStringLiteral("get /none.bin"));
+        QVERIFY2(missing.error.startsWith(QStringLiteral("550")), qPrintable(missing.error));
+        QCOMPARE(c.lastReplyCode(), 550);
+
+        // Only the data connection cut: the host's own reply to the download counts.
+        LoopbackHost aborting;
+        aborting.setWithoutEpsv(true);
+        aborting.setCutDownloadsAfter(64 * 1024);
+        QVERIFY(aborting.start());
+        aborting.write(QStringLiteral("big.bin"), pattern(1024 * 1024));
+        TransferControl d;
+        d.configureForSite();
+        const Outcome aborted = run(d, QStringLiteral("get /big.bin"));
+        QVERIFY(!aborted.ok);
+        QCOMPARE(aborted.error, QStringLiteral("426 Connection closed; transfer aborted."));
+        QCOMPARE(d.lastReplyCode(), 426);
+    }
+
+    void aCommandThatMayHaveReachedTheHostIsNotRepeated() {
+        LoopbackHost dropping;
+        dropping.setDropAfter(QStringLiteral("RNTO"));
+        QVERIFY(dropping.start());
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        dropping.write(QStringLiteral("x.txt"), "x");
+        TransferControl c;
+        c.configureForSite();
+        QVERIFY(run(c, QStringLiteral("cd /")).ok); // the rename goes on the open session
+        const int sent = c.commandsSent();
+        // The host renames, then drops the connection without a reply. Sent again, the rename would
+        // fail with "550" for a rename that was done.
+        const Outcome o = run(c, QStringLiteral("rename x.txt y.txt"));
+        QVERIFY(!o.ok);
+        QCOMPARE(c.lastReplyCode(), 0);
+        QVERIFY2(
+            o.error.endsWith(QStringLiteral("(the connection was lost after the command was sent: the host "
+                                            "may have carried it out)")),
+            qPrintable(o.error));
+        QCOMPARE(c.commandsSent(), sent + 2); // RNFR and RNTO, once
+        QVERIFY(dropping.exists(QStringLiteral("y.txt")));
+        QVERIFY(run(c, QStringLiteral("ls y.txt")).ok); // the next command connects afresh
+    }
+
+    void aCommandTheHostDidNotReadRunsAgain() {
+        LoopbackHost closing;
+        closing.setCloseBefore(QStringLiteral("RNFR"));
+        QVERIFY(closing.start());
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        closing.write(QStringLiteral("x.txt"), "x");
+        TransferControl c;
+        c.configureForSite();
+        QVERIFY(run(c, QStringLiteral("cd /")).ok);
+        // "421" before the rename was carried out: it runs once more on a new connection.
+        QVERIFY(run(c, QStringLiteral("rename x.txt y.txt")).ok);
+        QCOMPARE(c.connectionsOpened(), 2);
+        QVERIFY(closing.exists(QStringLiteral("y.txt")));
+        QVERIFY(!closing.exists(QStringLiteral("x.txt")));
+    }
+
+    void replyLatencyDelaysEveryReply() {
+        LoopbackHost far;
+        far.setReplyLatency(100);
+        QVERIFY(far.start());
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        TransferControl c;
+        c.configureForSite();
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(run(c, QStringLiteral("cd /")).ok); // greeting, USER, PASS, CWD at least
+        QVERIFY2(t.elapsed() >= 400, qPrintable(QString::number(t.elapsed())));
     }
 
     void connectionClosedByTheHostIsReplaced() {

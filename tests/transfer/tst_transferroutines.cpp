@@ -141,7 +141,16 @@ private slots:
         QVERIFY(!GetFileFromServer(c, QStringLiteral("../outside.txt"), text));
         QVERIFY(!SendFileToServer(c, QStringLiteral("/etc/passwd")));
         QVERIFY(!DeleteFileFromServer(c, QStringLiteral("a/../../index.html")));
-        QCOMPARE(dialogs.records().size(), 3);
+        host.write(QStringLiteral("a.txt"), "a");
+        host.write(QStringLiteral("b.txt"), "b");
+        QVERIFY(!DeleteFileFromServer(c, QStringLiteral("a.txt\r\nDELE /b.txt")));
+        QCOMPARE(dialogs.lastText(), QStringLiteral("The path \"a.txt\\r\\nDELE /b.txt\" contains a control "
+                                                    "character. Nothing was transferred."));
+        QVERIFY(!SendFileToServer(c, QStringLiteral("a\tb.txt")));
+        QVERIFY(!GetFileFromServer(c, QStringLiteral("a.txt\n"), text));
+        QCOMPARE(dialogs.records().size(), 6);
+        QVERIFY(host.exists(QStringLiteral("a.txt")));
+        QVERIFY(host.exists(QStringLiteral("b.txt")));
         QCOMPARE(c.commandsSent(), 0);
         QVERIFY(!QFile::exists(QStringLiteral("outside.txt")));
         QVERIFY(host.exists(QStringLiteral("index.html")));
@@ -178,6 +187,62 @@ private slots:
         QFile::remove(host.path(QStringLiteral("_files.txt")));
     }
 
+    void controlFileFetchFailsOnAnythingButAMissingFile() {
+        ScriptedDialogs dialogs;
+        LoopbackHost busy;
+        busy.addBusyDownloads(QStringLiteral("krg/_files.txt"), 2);
+        QVERIFY(busy.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        TransferControl c;
+        // A temporary refusal is a failed fetch, not a missing file.
+        QFile::remove(QStringLiteral("_files.txt"));
+        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
+        QCOMPARE(dialogs.texts(),
+                 QStringList{QStringLiteral("The host did not send _files.txt just now (it may be "
+                                            "busy), so nothing was changed.  Please try again in "
+                                            "a moment.\r\n\r\n450 busy")});
+        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
+        QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
+        QCOMPARE(readLocal(QStringLiteral("_files.txt")), busy.read(QStringLiteral("krg/_files.txt")));
+        QCOMPARE(dialogs.records().size(), 2);
+
+        // A connection lost mid-download on a host without EPSV: a failure of its own, never the
+        // host's "500" for EPSV.
+        dialogs.clear();
+        LoopbackHost cutting;
+        cutting.setWithoutEpsv(true);
+        cutting.setCutDownloadsAfter(64 * 1024, true);
+        QVERIFY(cutting.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
+        cutting.write(QStringLiteral("krg/_files.txt"), QByteArray(512 * 1024, 'x'));
+        TransferControl d;
+        d.setTimeLimits(5, 5);
+        QVERIFY(!GetFile(d, QStringLiteral("_files.txt")));
+        QCOMPARE(dialogs.records().size(), 1);
+        QVERIFY2(!dialogs.lastText().startsWith(QStringLiteral("500")), qPrintable(dialogs.lastText()));
+        QVERIFY(!QFile::exists(QStringLiteral("_files.txt")));
+    }
+
+    void uploadOnAHostThatRefusesRenameOntoAnExistingName() {
+        ScriptedDialogs dialogs;
+        LoopbackHost picky;
+        picky.setRefuseRenameOver(true);
+        QVERIFY(picky.start());
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        picky.write(QStringLiteral("p.html"), "host v1");
+        picky.write(QStringLiteral("p.html.backup"), "host v0");
+        TransferControl c;
+        c.configureForSite();
+        QVERIFY(c.Execute(QStringLiteral("rename /p.html /p.html.backup")));
+        c.waitUntilIdle();
+        QCOMPARE(c.lastError(), QStringLiteral("550 Cannot rename onto an existing file."));
+        // The exchange deletes the old backup before the rename, so it works on such a host.
+        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/p.html"), "mine v2"));
+        QVERIFY(SendFileToServer(c, QStringLiteral("p.html")));
+        QCOMPARE(picky.read(QStringLiteral("p.html")), QByteArray("mine v2"));
+        QCOMPARE(picky.read(QStringLiteral("p.html.backup")), QByteArray("host v1"));
+        QVERIFY(dialogs.records().isEmpty());
+    }
+
     void consoleFrontEnd() {
         const QString cli = qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli");
         QProcess p;
@@ -201,6 +266,29 @@ private slots:
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 1);
         QVERIFY(p.readAllStandardError().contains("Nothing was transferred."));
+
+        // A line break in a path or a command is refused before anything is sent.
+        host.write(QStringLiteral("a.txt"), "a");
+        host.write(QStringLiteral("b.txt"), "b");
+        p.start(cli, {QStringLiteral("delete"), QStringLiteral("a.txt\r\nDELE /b.txt")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(p.readAllStandardError().contains("contains a control character. Nothing was transferred."));
+        p.start(cli, {QStringLiteral("ftp"), QStringLiteral("delete \"/a.txt\r\nDELE /b.txt\"")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(host.exists(QStringLiteral("a.txt")));
+        QVERIFY(host.exists(QStringLiteral("b.txt")));
+
+        // A verb without its argument is refused, not a crash.
+        for (const QString& verb :
+             {QStringLiteral("get"), QStringLiteral("send"), QStringLiteral("recv"), QStringLiteral("put")}) {
+            p.start(cli, {QStringLiteral("ftp"), verb});
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p.exitCode(), 1);
+            QVERIFY(p.readAllStandardError().contains(": Wrong number of arguments for "));
+        }
     }
 };
 

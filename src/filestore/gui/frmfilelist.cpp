@@ -13,6 +13,7 @@
 #include "filestore/storeoperations.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
+#include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 #include "util/fileutil.h"
 
@@ -30,6 +31,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -142,6 +144,10 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     connect(m_store, &FileStore::iconsLoaded, lvwFileList, &FileListView::pushPositions);
     buildPreviewAndConsole();
     buildMenus();
+    prgTransfer = new TransferProgress(this);
+    prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
+    prgTransfer->attach(inet);
+    statusBar()->addWidget(prgTransfer, 1);
 
     const bool toolbar = LeadingNumber(settingsStore().get(settings::ViewToolbar)) == -1;
     picToolBar->setVisible(toolbar);

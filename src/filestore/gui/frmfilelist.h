@@ -23,6 +23,7 @@ namespace krtp {
 class FileListView;
 class StoreOperations;
 class TransferControl;
+class TransferProgress;
 class frmCheckIn;
 
 // The shared file store's window: the file list with its status icons, the toolbar, the preview pane
@@ -130,6 +131,8 @@ private:
     QDockWidget* fraConsole;
     QLineEdit* txtCommands;
     QPlainTextEdit* txtResults;
+    // What the running transfer moves, with its rate and a Cancel button.
+    TransferProgress* prgTransfer;
 
     QMenu* mnuFile;
     QAction* mnuFileRefresh;

@@ -19,6 +19,10 @@ public:
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
     void beginBusy() override;
     void endBusy() override;
+
+    // A filter written as description|patterns pairs ("HTML Files|*.html;*.htm|...") in the form of
+    // Qt's file dialog ("HTML Files (*.html *.htm);;..."); other filters pass unchanged.
+    static QString QtFileFilter(const QString& filter);
 };
 
 class QtDesktopServices : public DesktopServices {

@@ -1,0 +1,308 @@
+// FTPS (explicit TLS) against the loopback host in its TLS mode, and passwords kept out of sight.
+#include "accounts/accountfile.h"
+#include "config/siteconfig.h"
+#include "loopbackhost.h"
+#include "storescenario.h"
+#include "testfiles.h"
+#include "testmain.h"
+#include "transfer/transfercontrol.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+struct Outcome {
+    bool ok;
+    QString reply;
+    QString error;
+};
+
+// The host's command log since `before` lines, without the "QUIT" of sessions that ended earlier.
+QStringList newCommands(const LoopbackHost& host, qsizetype before) {
+    QStringList lines = host.commandLog().mid(before);
+    lines.removeAll(QStringLiteral("QUIT"));
+    return lines;
+}
+
+Outcome run(TransferControl& c, const QString& command) {
+    if (!c.Execute(command))
+        return {false, {}, c.lastError()};
+    c.waitUntilIdle();
+    QString reply;
+    for (QString piece = c.GetChunk(1024); !piece.isEmpty(); piece = c.GetChunk(1024))
+        reply += piece;
+    return {c.lastSucceeded(), reply, c.lastError()};
+}
+
+const QString kNoTls = QStringLiteral("The host does not offer TLS (FTPS), which this site requires: nothing "
+                                      "was sent to it, not even the account "
+                                      "name. Ask the host to enable FTPS, or set FtpTls to \"try\" or "
+                                      "\"off\" in the site settings if you accept "
+                                      "sending the password in clear.");
+const QString kUntrustedStart = QStringLiteral("The host's certificate is not trusted (");
+const QString kUntrustedEnd = QStringLiteral("). Nothing was sent. If the site uses a certificate of its "
+                                             "own, name its CA file (FtpTlsCaFile) or pin its "
+                                             "public key (FtpTlsPinnedKey) in the site settings.");
+
+} // namespace
+
+class TestFtps : public QObject {
+    Q_OBJECT
+    LoopbackHost host;
+    QTemporaryDir work;
+
+    // A control set up for the host of the environment.
+    static void configure(TransferControl& c) {
+        reloadSiteConfig();
+        c.configureForSite();
+    }
+
+private slots:
+    void initTestCase() {
+        host.setTls(LoopbackHost::Tls::Require);
+        host.setCommandLog(true);
+        QString error;
+        QVERIFY2(host.start(LoopbackHost::seedPath(QStringLiteral("transfer")), &error), qPrintable(error));
+        QVERIFY(QDir::setCurrent(work.path()));
+    }
+
+    void siteSetting() {
+        QCOMPARE(ParseFtpTlsMode(QStringLiteral("off")), FtpTlsMode::Off);
+        QCOMPARE(ParseFtpTlsMode(QStringLiteral(" Try ")), FtpTlsMode::Try);
+        QCOMPARE(ParseFtpTlsMode(QStringLiteral("require")), FtpTlsMode::Require);
+        QCOMPARE(ParseFtpTlsMode(QStringLiteral("no")), FtpTlsMode::Off);
+        // A mistyped value never weakens the setting.
+        QCOMPARE(ParseFtpTlsMode(QStringLiteral("of")), FtpTlsMode::Require);
+        QCOMPARE(ParseFtpTlsMode(QString()), FtpTlsMode::Require);
+        QCOMPARE(siteConfig().ftpTls, FtpTlsMode::Require);
+        QCOMPARE(siteConfig().ftpTlsCaFile, host.caFile());
+        TransferControl c;
+        QCOMPARE(c.Tls, int(TransferControl::TlsRequire)); // a control nobody set up does not send in clear
+    }
+
+    void transferVerbsOverTls() {
+        TransferControl c;
+        configure(c);
+        const qsizetype before = host.commandLog().size();
+        QVERIFY(run(c, QStringLiteral("cd /krg")).ok);
+        QVERIFY(run(c, QStringLiteral("ls")).reply.contains(QStringLiteral("my page.html\r\n")));
+        QCOMPARE(run(c, QStringLiteral("ls \"my page.html\"")).reply, QStringLiteral("my page.html\r\n"));
+        QByteArray data(300 * 1024 + 3, Qt::Uninitialized);
+        for (qsizetype i = 0; i < data.size(); ++i)
+            data[i] = char(i * 7 + i / 13);
+        QVERIFY(writeLocal(QStringLiteral("up.bin"), data));
+        QVERIFY(run(c, QStringLiteral("send up.bin \"t l s.bin\"")).ok);
+        QCOMPARE(host.read(QStringLiteral("krg/t l s.bin")), data);
+        QVERIFY(run(c, QStringLiteral("get \"t l s.bin\" down.bin")).ok);
+        QCOMPARE(readLocal(QStringLiteral("down.bin")), data);
+        QCOMPARE(run(c, QStringLiteral("size \"t l s.bin\"")).reply, QString::number(data.size()));
+        QVERIFY(run(c, QStringLiteral("rename \"t l s.bin\" moved.bin")).ok);
+        QVERIFY(host.exists(QStringLiteral("krg/moved.bin")));
+        QVERIFY(run(c, QStringLiteral("delete moved.bin")).ok);
+        QVERIFY(!host.exists(QStringLiteral("krg/moved.bin")));
+        QVERIFY(run(c, QStringLiteral("mkdir d")).ok);
+        QVERIFY(run(c, QStringLiteral("rmdir d")).ok);
+        QCOMPARE(c.connectionsOpened(), 1);
+
+        // Nothing before "AUTH TLS"; data connections protected before the first one opens.
+        const QStringList log = newCommands(host, before);
+        QVERIFY2(!log.isEmpty() && log.first() == QStringLiteral("AUTH TLS"), qPrintable(log.join('|')));
+        qsizetype firstData = -1;
+        for (qsizetype i = 0; i < log.size() && firstData < 0; ++i)
+            if (log[i] == QLatin1String("EPSV") || log[i] == QLatin1String("PASV"))
+                firstData = i;
+        const qsizetype prot = log.indexOf(QStringLiteral("PROT P"));
+        QVERIFY2(prot > 0 && prot < firstData, qPrintable(log.join('|')));
+        QVERIFY(log.contains(QStringLiteral("PASS ****")));
+    }
+
+    void aHostWithoutTlsIsRefusedBeforeTheAccountName() {
+        LoopbackHost plain;
+        plain.setCommandLog(true);
+        QVERIFY(plain.start());
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        TransferControl c;
+        configure(c);
+        c.Tls = TransferControl::TlsRequire;
+        const Outcome o = run(c, QStringLiteral("ls /"));
+        QVERIFY(!o.ok);
+        QCOMPARE(o.error, kNoTls);
+        QCOMPARE(c.lastReplyCode(), 0);
+        for (const QString& line : plain.commandLog())
+            QVERIFY2(line.startsWith(QStringLiteral("AUTH ")), qPrintable(line));
+
+        // "try" goes on in clear on such a host, and uses TLS where it is offered.
+        c.Tls = TransferControl::TlsTry;
+        QVERIFY(run(c, QStringLiteral("ls /")).ok);
+        QVERIFY(plain.commandLog().contains(QStringLiteral("USER velmar")));
+        LoopbackHost offering;
+        offering.setTls(LoopbackHost::Tls::Offer);
+        offering.setCommandLog(true);
+        QVERIFY(offering.start());
+        TransferControl d;
+        configure(d);
+        d.Tls = TransferControl::TlsTry;
+        QVERIFY(run(d, QStringLiteral("ls /")).ok);
+        QCOMPARE(offering.commandLog().value(0), QStringLiteral("AUTH TLS"));
+    }
+
+    void certificatesAreVerified() {
+        // No CA file: the test CA is not in the system's store.
+        TransferControl c;
+        configure(c);
+        c.TlsCaFile.clear();
+        const qsizetype before = host.commandLog().size();
+        Outcome o = run(c, QStringLiteral("ls /krg/_files.txt"));
+        QVERIFY(!o.ok);
+        QVERIFY2(o.error.startsWith(kUntrustedStart) && o.error.endsWith(kUntrustedEnd), qPrintable(o.error));
+        QCOMPARE(newCommands(host, before), QStringList{QStringLiteral("AUTH TLS")});
+
+        // The pinned key of a certificate no store trusts.
+        c.TlsPinnedKey = host.pinnedKey();
+        QVERIFY(run(c, QStringLiteral("ls /krg/_files.txt")).ok);
+        TransferControl d;
+        configure(d);
+        d.TlsCaFile.clear();
+        d.TlsPinnedKey = QStringLiteral("sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=");
+        o = run(d, QStringLiteral("ls /krg/_files.txt"));
+        QVERIFY(!o.ok);
+        QCOMPARE(o.error, QStringLiteral("The host's public key is not the one pinned in the site settings "
+                                         "(FtpTlsPinnedKey). Nothing was sent. If the host's certificate was "
+                                         "renewed with a new key, pin the new key; otherwise someone may be "
+                                         "between you and the host."));
+        // A CA file that is not there.
+        TransferControl e;
+        configure(e);
+        e.TlsCaFile = work.filePath(QStringLiteral("none.pem"));
+        o = run(e, QStringLiteral("ls /"));
+        QVERIFY2(
+            o.error.startsWith(QStringLiteral("The CA file named in the site settings (FtpTlsCaFile) cannot "
+                                              "be read (")),
+            qPrintable(o.error));
+    }
+
+    void aCertificateForAnotherNameIsRefused() {
+        LoopbackHost misnamed;
+        misnamed.setTls(LoopbackHost::Tls::Require, QStringLiteral("wrong.invalid"));
+        QVERIFY(misnamed.start());
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        TransferControl c;
+        configure(c); // its own CA file: only the name is wrong
+        const Outcome o = run(c, QStringLiteral("ls /"));
+        QVERIFY(!o.ok);
+        QVERIFY2(o.error.startsWith(kUntrustedStart) && o.error.endsWith(kUntrustedEnd), qPrintable(o.error));
+        // A pinned key does not excuse a wrong name either.
+        c.TlsCaFile.clear();
+        c.TlsPinnedKey = misnamed.pinnedKey();
+        QVERIFY(!run(c, QStringLiteral("ls /")).ok);
+    }
+
+    void accountFileOverHttps() {
+        TransferControl c;
+        configure(c);
+        QString error;
+        QCOMPARE(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat"), &error),
+                 host.read(QStringLiteral("krg/_message.dat")));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        c.TlsCaFile.clear();
+        QVERIFY(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat"), &error).isEmpty());
+        QVERIFY2(error.startsWith(kUntrustedStart), qPrintable(error));
+    }
+
+    void checkOutAndCheckInOverTls() {
+        LoopbackHost store;
+        store.setTls(LoopbackHost::Tls::Require);
+        store.setCommandLog(true);
+        QTemporaryDir empty;
+        QVERIFY(store.start(empty.path()));
+        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
+        StoreScenario::seed(store.root());
+        const QString failure = RunStoreScenario(store.root());
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        // Every session began with AUTH TLS.
+        const QStringList log = store.commandLog();
+        for (qsizetype i = 0; i < log.size(); ++i)
+            if (log[i].startsWith(QStringLiteral("USER ")))
+                QVERIFY2(i >= 1 && log.mid(0, i).lastIndexOf(QStringLiteral("AUTH TLS")) >= 0,
+                         qPrintable(log.join('|')));
+    }
+
+    void passwordsStayOutOfTheProcessList() {
+        host.write(QStringLiteral("krg/_files.dat"),
+                   EncodeAccountRecord({QStringLiteral("Bob"), QStringLiteral("builder"), 3}));
+        const QString cli = qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli");
+        const QByteArray warning =
+            "Warning: --password shows the password to every local user in the process list; "
+            "use KRTP_PASSWORD or --password-file instead.\n";
+        struct Case {
+            const char* what;
+            QStringList args;
+            QString envPassword;
+            QByteArray out;
+            QByteArray err;
+        };
+        QVERIFY(writeLocal(QStringLiteral("password.txt"), "builder\r\nsecond line\n"));
+        const QList<Case> cases = {
+            {"environment", {}, QStringLiteral("builder"), "Bob 3\n", ""},
+            {"file",
+             {QStringLiteral("--password-file"), work.filePath(QStringLiteral("password.txt"))},
+             {},
+             "Bob 3\n",
+             ""},
+            {"command line",
+             {QStringLiteral("--password"), QStringLiteral("builder")},
+             {},
+             "Bob 3\n",
+             warning},
+            {"environment first",
+             {QStringLiteral("--password"), QStringLiteral("wrong")},
+             QStringLiteral("builder"),
+             "Bob 3\n",
+             ""},
+            {"missing file",
+             {QStringLiteral("--password-file"), work.filePath(QStringLiteral("none.txt"))},
+             {},
+             "",
+             ""},
+        };
+        for (const Case& k : cases) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("KRTP_PASSWORD"));
+            if (!k.envPassword.isEmpty())
+                env.insert(QStringLiteral("KRTP_PASSWORD"), k.envPassword);
+            p.setProcessEnvironment(env);
+            p.start(cli,
+                    QStringList{QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral("bob")} +
+                        k.args);
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(p.readAllStandardOutput(), k.out);
+            const QByteArray err = p.readAllStandardError();
+            if (QByteArray(k.what) == "missing file") {
+                QCOMPARE(p.exitCode(), 2);
+                QVERIFY2(err.startsWith("Cannot read the password file "), err.constData());
+            } else {
+                QCOMPARE(err, k.err);
+                QCOMPARE(p.exitCode(), 0);
+            }
+        }
+
+        // The command line front end never echoes a password command.
+        QProcess p;
+        p.start(cli, {QStringLiteral("ftp"), QStringLiteral("PASS secret\r")});
+        QVERIFY(p.waitForFinished(30000));
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(!err.contains("secret") && err.contains("PASS ****"), err.constData());
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestFtps)
+#include "tst_ftps.moc"
