@@ -76,12 +76,12 @@ class TestStoreConcurrency : public QObject {
             const CliMember& m = members[i];
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("XDG_CONFIG_HOME"), m.config.path());
+            env.insert(QStringLiteral("KRTP_PASSWORD"), m.password);
             processes[i].setProcessEnvironment(env);
             processes[i].setProgram(qEnvironmentVariable("KRTP_BINARY_DIR") +
                                     QStringLiteral("/src/krtp-cli"));
             processes[i].setArguments(QStringList{QStringLiteral("store")} + argsOf(m) +
                                       QStringList{QStringLiteral("--user"), m.name,
-                                                  QStringLiteral("--password"), m.password,
                                                   QStringLiteral("--local-folder"), m.local.path()});
         }
         for (QProcess& p : processes)
