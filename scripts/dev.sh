@@ -4,17 +4,27 @@
 #   bash scripts/dev.sh test   run every test (ctest, without the bench and screens labels; the interop
 #                              label runs against vsftpd when it is installed, else it is skipped with a line)
 #   bash scripts/dev.sh build  only install what is missing and build
+#   bash scripts/dev.sh screens  render every window to docs/screens/*.png (the pictures in README.md)
+# "run" builds only the programs; "test" and "build" build everything, tests included.
+# Labels left out of "test": bench (speed measurements), screens (window pictures) and package
+# (install and .deb; "cd build && ctest -L package").
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="${KRTP_BUILD_DIR:-$here/build}"
 packages=(cmake g++ make ccache qt6-base-dev qt6-webengine-dev libcurl4-openssl-dev python3-pyftpdlib
-          xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core clang-format python3-openssl vsftpd)
+          xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core clang-format python3-openssl vsftpd
+          desktop-file-utils dpkg-dev)
+
+# Window pictures kept in docs/screens for README.md.
+guide_screens=(frmLogin frmMainMenu frmFileList frmOptions)
 
 install_missing() {
-    local missing=()
+    local missing=() installed
+    # One query for all: the run command should reach the program quickly.
+    installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null || true)
     for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+        grep -q "^$p install ok installed$" <<<"$installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     local sudo=""
@@ -36,33 +46,50 @@ install_missing() {
     fi
 }
 
-configure_and_build() {
+configure() {
     if [ ! -f "$build/CMakeCache.txt" ]; then
         cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     fi
-    cmake --build "$build" -j "$(nproc)"
 }
 
 cmd="${1:-test}"
+case "$cmd" in
+    run|test|build|screens) ;;
+    *)
+        echo "usage: $0 run|test|build|screens" >&2
+        exit 2
+        ;;
+esac
 install_missing
-configure_and_build
+configure
+if [ "$cmd" = run ]; then
+    # Only what the demo starts: on a built tree this takes about a second.
+    cmake --build "$build" -j "$(nproc)" --target krtp krtp-cli
+else
+    cmake --build "$build" -j "$(nproc)"
+fi
 case "$cmd" in
     build) ;;
     test)
         cd "$build"
-        labels='bench|screens'
+        labels='bench|screens|package'
         if [ ! -x /usr/sbin/vsftpd ]; then
             echo "Skipping the interop tests: vsftpd is not installed (bash scripts/dev.sh build installs it)."
-            labels='bench|screens|interop'
+            labels='bench|screens|package|interop'
         fi
         ctest --output-on-failure -LE "$labels" --timeout 600
+        ;;
+    screens)
+        # The windows the guide shows; the screens label renders them all into build/screens.
+        (cd "$build" && ctest -L screens --output-on-failure)
+        mkdir -p "$here/docs/screens"
+        for name in "${guide_screens[@]}"; do
+            cp "$build/screens/$name.png" "$here/docs/screens/$name.png"
+        done
+        echo "Copied ${#guide_screens[@]} pictures to docs/screens"
         ;;
     run)
         shift || true
         exec "$here/scripts/demo.sh" "$build" "$@"
-        ;;
-    *)
-        echo "usage: $0 run|test|build" >&2
-        exit 2
         ;;
 esac
