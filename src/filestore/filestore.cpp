@@ -73,8 +73,10 @@ bool FileStore::Run(const QString& command) {
 }
 
 bool FileStore::GetControlFile() {
-    if (!GetFile(m_inet, kCatalogue))
+    if (!GetFile(m_inet, kCatalogue)) {
+        m_lastFailure = m_inet.lastError();
         return false;
+    }
     const int code = m_inet.lastReplyCode();
     if (!QFile::exists(kCatalogue) && code >= 400 && code < 500)
         return fail(FetchRefusedMessage(m_inet.lastError()));
@@ -82,6 +84,7 @@ bool FileStore::GetControlFile() {
 }
 
 bool FileStore::fail(const QString& description) {
+    m_lastFailure = description;
     m_dialogs.message(description, Dialogs::Icon::Critical, Dialogs::Ok);
     return false;
 }

@@ -23,6 +23,8 @@ krtp_core_sources(
   filestore/filestore.h
   filestore/getlatest.cpp
   filestore/openfile.cpp
+  filestore/operationreport.cpp
+  filestore/operationreport.h
   filestore/owneractions.cpp
   filestore/owneractions.h
   filestore/preview.cpp

@@ -6,6 +6,8 @@ krtp_core_sources(
   transfer/listingparser.h
   transfer/transfercontrol.cpp
   transfer/transfercontrol.h
+  transfer/transferprogress.cpp
+  transfer/transferprogress.h
   transfer/transferroutines.cpp
   transfer/transferroutines.h
 )

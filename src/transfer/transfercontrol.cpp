@@ -417,6 +417,10 @@ private:
 
     // libcurl's description of a failure the host did not answer with a refusal; for TLS failures
     // the cause in words a member can act on.
+    static QString detail(const QString& text) {
+        return text.isEmpty() ? QString() : QStringLiteral("\r\n\r\n(") + text + QLatin1Char(')');
+    }
+
     QString describe(CURLcode rc) const {
         QString text = QString::fromUtf8(m_errorBuffer);
         if (text.isEmpty())
@@ -445,6 +449,21 @@ private:
                    text + QStringLiteral(").");
         case CURLE_SSL_CONNECT_ERROR:
             return QStringLiteral("The secure connection to the host failed (") + text + QLatin1Char(')');
+        // A host that cannot be reached, in words a member can act on; libcurl's text is the detail.
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return QStringLiteral("The site's host could not be found: its name is unknown to the network. "
+                                  "Check your Internet connection and the site's address in the site "
+                                  "settings.") +
+                   detail(text);
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return QStringLiteral("The proxy server could not be found: its name is unknown to the network. "
+                                  "Check the proxy settings of the login window.") +
+                   detail(text);
+        case CURLE_COULDNT_CONNECT:
+            return QStringLiteral("The site's host could not be reached: nothing answered at its address. "
+                                  "It may be down for a while, or your Internet connection or a firewall "
+                                  "may be in the way. Please try again later.") +
+                   detail(text);
         default:
             break;
         }
@@ -825,6 +844,7 @@ public:
     TransferWorker* worker = nullptr;
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
     bool busy = false;
+    QString command;
     QString reply;
     qsizetype replyPos = 0;
     bool lastOk = true;
@@ -933,6 +953,7 @@ bool TransferControl::Execute(const QString& command) {
         job.localA = QDir::current().absoluteFilePath(job.command.args[0]);
     }
     d->busy = true;
+    d->command = command;
     d->reply.clear();
     d->replyPos = 0;
     d->cancel->store(false);
@@ -1062,6 +1083,10 @@ void TransferControl::Cancel() {
 bool TransferControl::lastSucceeded() const {
     return d->lastOk;
 }
+QString TransferControl::currentCommand() const {
+    return d->command;
+}
+
 QString TransferControl::lastError() const {
     return d->lastError;
 }

@@ -88,6 +88,8 @@ public:
     // Counters for measurements: control connections opened, commands sent to the host.
     int connectionsOpened() const;
     int commandsSent() const;
+    // The text of the command given to the last Execute (running or finished).
+    QString currentCommand() const;
 
     // The session's remote current folder ("/" until CD, and again after QUIT).
     QString currentFolder() const;
