@@ -48,4 +48,6 @@ krtp_gui_sources(
   filestore/gui/frmeditfiledetails.h
   filestore/gui/frmfilelist.cpp
   filestore/gui/frmfilelist.h
+  filestore/gui/frmstatusicons.cpp
+  filestore/gui/frmstatusicons.h
 )

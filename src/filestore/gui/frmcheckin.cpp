@@ -118,6 +118,13 @@ bool frmCheckIn::Do_CheckInFile(const QString& pstrFileName, QString& pstrCommen
     m_all = false;
     txtCheckingInFile->setText(pstrFileName);
     showChoices();
+    // The member comes to type the comment; the file name is only shown.
+    if (txtComments->isEnabled()) {
+        txtComments->setFocus();
+        txtComments->selectAll();
+    } else {
+        cmdCheckIn->setFocus();
+    }
     // Cancel, Escape and the close box only hide the dialog: the accepted flag stays clear.
     exec();
     pstrComment = m_choices.comment();
