@@ -122,7 +122,7 @@ frmLogin::frmLogin(QWidget* splash, SettingsStore* store, QWidget* parent)
     memory->keep(
         [this](WindowMemory& m) {
             m.setValue(QStringLiteral("Position"),
-                       QString::number(x()) + QLatin1Char(',') + QString::number(y()));
+                       QString::number(pos().x()) + QLatin1Char(',') + QString::number(pos().y()));
         },
         [this](WindowMemory& m) {
             const QStringList xy = m.value(QStringLiteral("Position")).split(QLatin1Char(','));

@@ -2,6 +2,7 @@
 
 #include "filestore/filelistmodel.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStyledItemDelegate>
@@ -95,6 +96,7 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] { selectionToModel(); });
     connect(m_selection, &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         m_model.setFocusedKey(current.isValid() ? m_model.data(current, Qt::UserRole).toString() : QString());
+        emit currentKeyChanged();
     });
     connect(&m_model, &FileListModel::selectionFlagsChanged, this, [this] { modelToSelection(); });
     connect(&m_model, &FileListModel::entrySelectionChanged, this, &FileListView::entryToSelection);
@@ -110,8 +112,10 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
     });
     connect(&m_model, &FileListModel::ensureVisibleRequested, this, &FileListView::scrollToKey);
     connect(&m_model, &FileListModel::inputEnabledChanged, this, [this](bool on) {
-        m_details->setEnabled(on);
-        m_icons->setEnabled(on);
+        if (on)
+            releaseInput();
+        else
+            holdInput();
     });
     setViewStyle(m_model.viewStyle());
     fitColumns();
@@ -212,9 +216,21 @@ void FileListView::setColumnWidths(const QList<int>& widths) {
     m_memberWidths = widths;
 }
 
+void FileListView::holdInput() {
+    // A disabled view gives its focus away; the list takes it back afterwards.
+    if (isAncestorOf(QApplication::focusWidget()))
+        m_hadFocus = true;
+    m_details->setEnabled(false);
+    m_icons->setEnabled(false);
+}
+
 void FileListView::releaseInput() {
     m_details->setEnabled(true);
     m_icons->setEnabled(true);
+    if (m_hadFocus) {
+        m_hadFocus = false;
+        currentView()->setFocus();
+    }
 }
 
 void FileListView::pullPositions() {

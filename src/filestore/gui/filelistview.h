@@ -43,6 +43,7 @@ public:
     void setColumnWidths(const QList<int>& widths);
     // Gives the views their input back (the list stays usable after a rebuild that failed).
     void releaseInput();
+    void holdInput();
 
     // Small-icon positions between the icon view and the model.
     void pullPositions();
@@ -54,6 +55,8 @@ signals:
     void clicked(const QString& key);
     void doubleClicked(const QString& key);
     void headerClicked(int column);
+    // The entry with the focus changed (the one the Actions menu acts on).
+    void currentKeyChanged();
     // Enter in the list, and the right button released over it (global position).
     void enterPressed();
     void contextMenuRequested(const QPoint& globalPos);
@@ -78,6 +81,7 @@ private:
     bool m_sizing = false;
     bool m_fitPending = false;
     QList<int> m_memberWidths;
+    bool m_hadFocus = false;
 };
 
 } // namespace krtp

@@ -22,6 +22,8 @@ frmCheckIn::frmCheckIn(QWidget* parent) : QDialog(parent) {
     txtCheckingInFile = new QLineEdit(this);
     named(txtCheckingInFile, "txtCheckingInFile");
     txtCheckingInFile->setReadOnly(true);
+    // Shown, and selectable with the mouse, but not where the keyboard starts.
+    txtCheckingInFile->setFocusPolicy(Qt::ClickFocus);
     lblCheckingInFileLabel->setBuddy(txtCheckingInFile);
     Label1 = new QLabel(QStringLiteral("Co&mments:"), this);
     named(Label1, "Label1");

@@ -39,6 +39,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // Resources of a static library are registered by hand.
 static void initFileStoreResources() {
@@ -155,6 +156,24 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
         }
     });
     connect(lvwFileList, &FileListView::clicked, this, [this] { UpdatePreview(); });
+    // The owner entries (and their keys, such as Delete) follow the focused and selected entries; one
+    // check once the changes of a click or a selection are over.
+    const auto ownerOptionsLater = [this] {
+        if (m_ownerOptionsPending)
+            return;
+        m_ownerOptionsPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_ownerOptionsPending = false;
+                if (!m_ops->busy())
+                    EnableOwnerOptions();
+            },
+            Qt::QueuedConnection);
+    };
+    connect(lvwFileList, &FileListView::currentKeyChanged, this, ownerOptionsLater);
+    connect(&m_model, &FileListModel::entrySelectionChanged, this, ownerOptionsLater);
+    connect(&m_model, &FileListModel::selectionFlagsChanged, this, ownerOptionsLater);
     connect(lvwFileList, &FileListView::doubleClicked, this, [this] { OpenFile(); });
     connect(lvwFileList, &FileListView::enterPressed, this, [this] { OpenFile(); });
     connect(lvwFileList, &FileListView::contextMenuRequested, this, &frmFileList::showActionsPopup);
@@ -203,17 +222,18 @@ void frmFileList::rememberLayout() {
             }
         },
         [this](WindowMemory& m) {
-            const qint64 preview = LeadingNumber(m.value(QStringLiteral("PreviewWidth")));
+            const qint64 preview = qint64(LeadingNumber(m.value(QStringLiteral("PreviewWidth"))));
             if (preview > 0)
                 m_previewWidth = int(qMin<qint64>(preview, 4000));
             QList<int> widths;
             for (const QString& w :
                  m.value(QStringLiteral("ColumnWidths")).split(QLatin1Char(','), Qt::SkipEmptyParts))
-                widths << int(qBound<qint64>(16, LeadingNumber(w), 4000));
+                widths << int(std::clamp<qint64>(qint64(LeadingNumber(w)), 16, 4000));
             lvwFileList->setColumnWidths(widths);
             const QString column = m.value(QStringLiteral("SortColumn"));
             if (!column.isEmpty()) {
-                const int key = int(qBound<qint64>(0, LeadingNumber(column), m_model.columnCount() - 1));
+                const int key =
+                    int(std::clamp<qint64>(qint64(LeadingNumber(column)), 0, m_model.columnCount() - 1));
                 const bool descending = m.value(QStringLiteral("SortOrder")) == QLatin1String("Descending");
                 m_model.setSorting(true, key, descending);
                 QHeaderView* header = lvwFileList->detailsView()->header();
@@ -251,7 +271,10 @@ void frmFileList::ShowStatusIcons() {
     m_statusIcons->activateWindow();
 }
 
-frmFileList::~frmFileList() = default;
+frmFileList::~frmFileList() {
+    // The layout was kept when the window closed; a window destroyed while shown keeps nothing.
+    delete m_memory;
+}
 
 void frmFileList::buildImages() {
     for (const QString& key : FileListImageKeys()) {

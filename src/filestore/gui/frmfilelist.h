@@ -201,6 +201,7 @@ private:
     int m_previewWidth = 220;
     bool m_draggingSplitter = false;
     bool m_closing = false;
+    bool m_ownerOptionsPending = false;
 };
 
 } // namespace krtp
