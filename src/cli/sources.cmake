@@ -2,8 +2,11 @@
 krtp_cli_sources(
   cli/clicommand.h
   cli/cmd_accountfile.cpp
+  cli/cmd_edit.cpp
   cli/cmd_ftp.cpp
+  cli/cmd_site.cpp
   cli/cmd_store.cpp
   cli/cmd_whoami.cpp
   cli/main.cpp
+  cli/sitesession.h
 )

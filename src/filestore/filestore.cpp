@@ -77,9 +77,6 @@ bool FileStore::GetControlFile() {
         m_lastFailure = m_inet.lastError();
         return false;
     }
-    const int code = m_inet.lastReplyCode();
-    if (!QFile::exists(kCatalogue) && code >= 400 && code < 500)
-        return fail(FetchRefusedMessage(m_inet.lastError()));
     return true;
 }
 
@@ -552,12 +549,6 @@ QString FileStore::RepairQuestion(const QString& reason, const QString& localFol
 
 QString FileStore::CountReason(int expected, int found) {
     return CatalogueCountReason(expected, found);
-}
-
-QString FileStore::FetchRefusedMessage(const QString& reply) {
-    return QStringLiteral("The host did not send the shared file list ") + kCatalogue +
-           QStringLiteral(" just now, so nothing was changed.  Please try again in a moment.") +
-           (reply.isEmpty() ? QString() : kCrLf + kCrLf + reply);
 }
 
 QString FileStore::UnencodableMessage(const QString& text) {

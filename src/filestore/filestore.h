@@ -40,8 +40,8 @@ public:
     QString GetChunkData;
 
     // Fetches the catalogue into the working directory over a fresh connection; the connection is then
-    // in the control folder. A host that passingly refuses to send it (a 4xx reply) is a failed
-    // fetch, told to the member, not a missing catalogue.
+    // in the control folder. Only a catalogue the host reports missing leaves no local copy without
+    // failing; a passing refusal (4xx) is a failed fetch, told to the member.
     bool GetControlFile();
     bool FetchCatalogue() { return GetControlFile(); }
     // Applies one edit to the local working copy (its previous state is kept as the local backup).
@@ -116,7 +116,6 @@ public:
     static QString IncompleteCatalogueMessage(const QString& reason);
     static QString CheckedOutQuestion(int count);
     static QString CommunicationsError(int number, const QString& description);
-    static QString FetchRefusedMessage(const QString& reply);
     static QString UnencodableMessage(const QString& text);
     static QString NotStuckMessage(const QStringList& names);
     static QString BackupIncompleteMessage(const QString& reason);

@@ -6,8 +6,10 @@ krtp_core_sources(
   transfer/listingparser.h
   transfer/transfercontrol.cpp
   transfer/transfercontrol.h
-  transfer/transferprogress.cpp
-  transfer/transferprogress.h
   transfer/transferroutines.cpp
   transfer/transferroutines.h
+)
+krtp_gui_sources(
+  transfer/gui/transferprogress.cpp
+  transfer/gui/transferprogress.h
 )

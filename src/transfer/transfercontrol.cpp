@@ -207,12 +207,13 @@ private:
     // (such as "500 EPSV not understood" before a fallback to PASV).
     struct Exchange {
         QByteArray verb;
-        QByteArray reply; // the final reply line (2xx to 5xx); empty while none came
+        QByteArray reply;   // the final reply line (2xx to 5xx); empty while none came
+        QByteArray command; // the whole command line as sent
     };
 
     void sent(const QByteArray& line) {
         const qsizetype blank = line.indexOf(' ');
-        m_exchanges.append({(blank < 0 ? line.trimmed() : line.left(blank)).toUpper(), {}});
+        m_exchanges.append({(blank < 0 ? line.trimmed() : line.left(blank)).toUpper(), {}, line.trimmed()});
     }
 
     void received(const QByteArray& line) {
@@ -415,12 +416,13 @@ private:
         m_sessionOpen = false;
     }
 
-    // libcurl's description of a failure the host did not answer with a refusal; for TLS failures
-    // the cause in words a member can act on.
+    // libcurl's own words, below what the member is told.
     static QString detail(const QString& text) {
         return text.isEmpty() ? QString() : QStringLiteral("\r\n\r\n(") + text + QLatin1Char(')');
     }
 
+    // libcurl's description of a failure the host did not answer with a refusal; for TLS failures
+    // the cause in words a member can act on.
     QString describe(CURLcode rc) const {
         QString text = QString::fromUtf8(m_errorBuffer);
         if (text.isEmpty())
@@ -513,15 +515,20 @@ private:
         if (!ok)
             return false;
         m_sessionOpen = true;
-        // The last final reply lines ("ddd text") answer the commands, in order; the first refusal counts.
-        QList<QByteArray> finals;
-        for (const QByteArray& line : m_headers)
-            if (line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1])) &&
-                std::isdigit(uchar(line[2])) && (line.size() == 3 || line[3] == ' '))
-                finals << line;
-        for (const QByteArray& reply : finals.mid(std::max<qsizetype>(0, finals.size() - commands.size())))
-            if (reply[0] == '4' || reply[0] == '5')
+        // Each command is judged by its own reply; the first refusal counts. libcurl may send commands
+        // of its own after the quoted ones (a CWD back to the URL's folder after a file transfer), so
+        // the last replies need not be ours.
+        qsizetype from = m_performStart;
+        for (const QString& c : commands) {
+            const QByteArray sentLine = c.toUtf8();
+            while (from < m_exchanges.size() && m_exchanges[from].command != sentLine)
+                ++from;
+            if (from == m_exchanges.size())
+                return fail(r, QStringLiteral("No reply from the host to ") + c, 0);
+            const QByteArray& reply = m_exchanges[from++].reply;
+            if (reply.startsWith('4') || reply.startsWith('5'))
                 return fail(r, QString::fromUtf8(reply), reply.left(3).toInt());
+        }
         return true;
     }
 
@@ -844,7 +851,6 @@ public:
     TransferWorker* worker = nullptr;
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
     bool busy = false;
-    QString command;
     QString reply;
     qsizetype replyPos = 0;
     bool lastOk = true;
@@ -953,7 +959,6 @@ bool TransferControl::Execute(const QString& command) {
         job.localA = QDir::current().absoluteFilePath(job.command.args[0]);
     }
     d->busy = true;
-    d->command = command;
     d->reply.clear();
     d->replyPos = 0;
     d->cancel->store(false);
@@ -995,6 +1000,7 @@ bool TransferControl::Execute(const QString& command) {
     TransferWorker* w = d->worker;
     QMetaObject::invokeMethod(
         w, [w, job, finish] { finish(w->run(job)); }, Qt::QueuedConnection);
+    emit commandStarted(command);
     return true;
 }
 
@@ -1083,10 +1089,6 @@ void TransferControl::Cancel() {
 bool TransferControl::lastSucceeded() const {
     return d->lastOk;
 }
-QString TransferControl::currentCommand() const {
-    return d->command;
-}
-
 QString TransferControl::lastError() const {
     return d->lastError;
 }

@@ -88,8 +88,6 @@ public:
     // Counters for measurements: control connections opened, commands sent to the host.
     int connectionsOpened() const;
     int commandsSent() const;
-    // The text of the command given to the last Execute (running or finished).
-    QString currentCommand() const;
 
     // The session's remote current folder ("/" until CD, and again after QUIT).
     QString currentFolder() const;
@@ -102,7 +100,10 @@ public:
 
 signals:
     void StateChanged(int state);
+    // Bytes moved by the running file transfer; total is 0 when the host did not say.
     void progress(qint64 done, qint64 total);
+    // A command was accepted by Execute (the text as given), for displays of what is under way.
+    void commandStarted(const QString& command);
 
 private:
     class Private;

@@ -188,7 +188,15 @@ bool GetFile(TransferControl& control, const QString& pstrFileName) {
     // connection lost mid-transfer, or a host not reached must never look like a missing file.
     if (!run(control, QStringLiteral("GET ") + q(pstrFileName) + QLatin1Char(' ') + q(pstrFileName)) &&
         control.lastReplyCode() != 550) {
-        showError(control.lastError());
+        const int code = control.lastReplyCode();
+        if (code >= 400 && code < 500)
+            showError(
+                QStringLiteral("The host did not send ") + pstrFileName +
+                QStringLiteral(" just now (it may be busy), so nothing was changed.  Please try again in a "
+                               "moment.\r\n\r\n") +
+                control.lastError());
+        else
+            showError(control.lastError());
         return false;
     }
     return true;

@@ -158,10 +158,10 @@ private slots:
             R"({"refuse": [{"cmd": "RETR", "path": "/krg/_files.txt", "reply": "450 Busy, try later.",
             "times": 2}]})");
         QVERIFY(!A->refresh());
-        QCOMPARE(dlg->texts(),
-                 QStringList{QStringLiteral("The host did not send the shared file list _files.txt "
-                                            "just now, so nothing was changed.  Please try again "
-                                            "in a moment.\r\n\r\n450 Busy, try later.")});
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
+                                   "The host did not send _files.txt just now (it may be busy), so "
+                                   "nothing was changed.  Please try again in a moment.\r\n\r\n450 Busy, "
+                                   "try later.")});
         QCOMPARE(hostCatalogue(), before);
         QCOMPARE(A->list.count(), 3);
         dlg->clear();

@@ -1,6 +1,6 @@
-// What the file list window tells and keeps: the status line after each operation, transfer
-// progress, the console's echo and refused replies, a host that cannot be reached, the remembered
-// layout, shortcuts, tooltips and the legend of the status icons.
+// What the file list window tells and keeps: the status line after each operation, the console's
+// echo and refused replies, a host that cannot be reached, the remembered layout, shortcuts,
+// tooltips and the legend of the status icons.
 #include "config/siteconfig.h"
 #include "controls.h"
 #include "filestore/filestatus.h"
@@ -14,7 +14,6 @@
 #include "storetestutil.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
-#include "transfer/transferprogress.h"
 
 #include <QAction>
 #include <QApplication>
@@ -126,29 +125,6 @@ private slots:
         QCOMPARE(r.summary(), summary);
     }
 
-    void progressLines_data() {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<qint64>("done");
-        QTest::addColumn<qint64>("total");
-        QTest::addColumn<double>("rate");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("get, total known")
-            << "get \"team roster.txt\" \"team roster.txt\"" << qint64(1258291) << qint64(3565158) << 870400.0
-            << "Receiving team roster.txt: 1.2 MB of 3.4 MB, 850.0 KB/s";
-        QTest::newRow("send, total unknown")
-            << "send a.txt /krg/a.txt" << qint64(512) << qint64(0) << 0.0 << "Sending a.txt: 512 bytes";
-        QTest::newRow("listing") << "ls" << qint64(2048) << qint64(-1) << 0.0
-                                 << "Reading the folder listing: 2.0 KB";
-    }
-    void progressLines() {
-        QFETCH(QString, command);
-        QFETCH(qint64, done);
-        QFETCH(qint64, total);
-        QFETCH(double, rate);
-        QFETCH(QString, line);
-        QCOMPARE(TransferProgress::Describe(command, done, total, rate), line);
-    }
-
     void statusLineAfterCheckOutWithOneSkipped() {
         const QByteArray roster =
             catalogueLine("team roster.txt", 3, "Lina", "Lina", "Who does what", "Lina: May");
@@ -178,36 +154,6 @@ private slots:
         dlg->clear();
         dlg->answer(Dialogs::No);
         QVERIFY(w.close());
-    }
-
-    void progressShowsWhileAFileArrives() {
-        // A host slowed to 60 KB/s: a 180 KB file takes three seconds.
-        QTemporaryDir seed;
-        QDir(seed.path()).mkpath(QStringLiteral("krg"));
-        LoopbackHost slow;
-        slow.setThrottle(60000);
-        const auto back = qScopeGuard([this] {
-            fx.host.exportEnvironment();
-            reloadSiteConfig();
-        });
-        QVERIFY(slow.start(seed.path()));
-        slow.write(QStringLiteral("krg/_files.txt"), catalogue({catalogueLine("big.bin", 1)}));
-        slow.write(QStringLiteral("krg/big.bin"), QByteArray(180000, 'x'));
-        {
-            frmFileList w;
-            showAndRebuild(w);
-            QStringList shown;
-            connect(w.statusBar(), &QStatusBar::messageChanged, &w, [&](const QString& m) { shown << m; });
-            w.model().setSelected(QStringLiteral("big.bin"), true);
-            control<QToolButton>(w, "cmdGetLatestVersion")->click();
-            QCOMPARE(QFile(fx.localPath(QStringLiteral("big.bin"))).size(), qint64(180000));
-            const QStringList receiving = shown.filter(QStringLiteral("Receiving big.bin: "));
-            QVERIFY2(!receiving.isEmpty(), qPrintable(shown.join(QLatin1Char('|'))));
-            QVERIFY2(receiving.last().contains(QStringLiteral("KB/s")), qPrintable(receiving.last()));
-            QVERIFY(w.statusBar()->currentMessage().isEmpty());
-            QCOMPARE(statusLine(w), QStringLiteral("Got the latest version of big.bin"));
-            w.store().Shutdown();
-        }
     }
 
     void consoleEchoesAndShowsRefusedReply() {

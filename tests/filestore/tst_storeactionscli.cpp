@@ -52,11 +52,12 @@ class TestStoreActionsCli : public QObject {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m.config.path());
+        env.insert(QStringLiteral("KRTP_PASSWORD"), m.password);
         p.setProcessEnvironment(env);
         p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
                 QStringList{QStringLiteral("store")} + args +
-                    QStringList{QStringLiteral("--user"), m.name, QStringLiteral("--password"), m.password,
-                                QStringLiteral("--local-folder"), m.local.path()});
+                    QStringList{QStringLiteral("--user"), m.name, QStringLiteral("--local-folder"),
+                                m.local.path()});
         if (!p.waitForFinished(60000))
             return {};
         return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};

@@ -324,6 +324,22 @@ private slots:
         QVERIFY(c.lastError().contains(QStringLiteral("Unknown command")));
     }
 
+    void commandsAfterAFileTransferAreJudgedByTheirOwnReplies() {
+        // After a transfer libcurl may change back to the URL's folder after the quoted commands; that
+        // reply must not pass for theirs.
+        TransferControl c;
+        c.configureForSite();
+        QVERIFY(run(c, QStringLiteral("get /krg/_message.dat msg.dat")).ok);
+        QVERIFY(!run(c, QStringLiteral("delete /news/missing.html")).ok);
+        QVERIFY(!run(c, QStringLiteral("ls /news/missing.html")).ok);
+        QVERIFY(run(c, QStringLiteral("send msg.dat /news/sent.dat")).ok);
+        const Outcome missing = run(c, QStringLiteral("ls /news/missing.html"));
+        QVERIFY(!missing.ok);
+        QCOMPARE(missing.reply, QString());
+        QCOMPARE(run(c, QStringLiteral("ls /news/sent.dat")).reply, QStringLiteral("sent.dat\r\n"));
+        QVERIFY(run(c, QStringLiteral("delete /news/sent.dat")).ok);
+    }
+
     void replyIsReadableWhenTheWaitEnds() {
         TransferControl c;
         c.configureForSite();

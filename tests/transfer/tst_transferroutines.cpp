@@ -197,7 +197,10 @@ private slots:
         // A temporary refusal is a failed fetch, not a missing file.
         QFile::remove(QStringLiteral("_files.txt"));
         QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
-        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("450 busy")});
+        QCOMPARE(dialogs.texts(),
+                 QStringList{QStringLiteral("The host did not send _files.txt just now (it may be "
+                                            "busy), so nothing was changed.  Please try again in "
+                                            "a moment.\r\n\r\n450 busy")});
         QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
         QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
         QCOMPARE(readLocal(QStringLiteral("_files.txt")), busy.read(QStringLiteral("krg/_files.txt")));

@@ -5,6 +5,8 @@
 #include "app/gui/frmsetlocaldir.h"
 #include "config/settingsstore.h"
 #include "filestore/gui/frmfilelist.h"
+#include "sitetools/gui/frmedit.h"
+#include "sitetools/gui/frmexplorer.h"
 
 namespace krtp {
 
@@ -19,9 +21,10 @@ void ConnectFileListWindows(frmFileList& window) {
 }
 
 // Each tool window is connected to its main-menu button here once it exists; a button without an
-// opener stays disabled. Still to come: the site explorer (openWebPage), the news poster
-// (openPostNews) and the accounts window (openUsers).
+// opener stays disabled. Still to come: the news poster (openPostNews) and the accounts window
+// (openUsers).
 void ConnectMainMenuWindows(frmMainMenu& menu) {
+    InstallEditWindow();
     menu.openFileList = [] {
         frmFileList* w = frmFileList::ShowFileList(ConnectFileListWindows);
         // The out-of-date list after "Levels", when the rebuild found any and the member wants it.
@@ -29,6 +32,7 @@ void ConnectMainMenuWindows(frmMainMenu& menu) {
             settingsStore().isYes(settings::ShowOutdatedFilesOnStartup))
             w->ShowOutdatedFiles();
     };
+    menu.openWebPage = [] { frmExplorer::ShowWebPage(); };
 }
 
 } // namespace krtp

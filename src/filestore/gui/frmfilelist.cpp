@@ -17,8 +17,8 @@
 #include "platform/dialogs.h"
 #include "platform/gui/windowmemory.h"
 #include "transfer/ftpcommand.h"
+#include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
-#include "transfer/transferprogress.h"
 #include "util/fileutil.h"
 
 #include <QApplication>
@@ -195,17 +195,15 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
 }
 
 void frmFileList::buildStatusBar() {
+    // The last operation's outcome, and beside it the running transfer while a file moves.
     lblStatus = new QLabel(statusBar());
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(lblStatus, 1);
-    m_progress = new TransferProgress(*inet, this);
-    connect(m_progress, &TransferProgress::changed, this, [this](const QString& text) {
-        if (text.isEmpty())
-            statusBar()->clearMessage();
-        else
-            statusBar()->showMessage(text);
-    });
+    prgTransfer = new TransferProgress(this);
+    prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
+    prgTransfer->attach(inet);
+    statusBar()->addWidget(prgTransfer, 1);
 }
 
 void frmFileList::rememberLayout() {

@@ -141,6 +141,8 @@ private:
     QLineEdit* txtCommands;
     QPlainTextEdit* txtResults;
     QLabel* lblStatus;
+    // What the running transfer moves, with its rate and a Cancel button.
+    TransferProgress* prgTransfer;
 
     QMenu* mnuFile;
     QAction* mnuFileRefresh;
@@ -194,7 +196,6 @@ private:
     QPointer<QWidget> m_checkedOutFiles;
     QPointer<QWidget> m_outdatedFiles;
     QPointer<QWidget> m_statusIcons;
-    TransferProgress* m_progress;
     WindowMemory* m_memory = nullptr;
     QWidget* m_central;
     int m_margin = 4;

@@ -1,0 +1,571 @@
+#include "sitetools/exploreractions.h"
+
+#include "config/paths.h"
+#include "config/runstate.h"
+#include "platform/desktopservices.h"
+#include "platform/dialogs.h"
+#include "sitetools/editfile.h"
+#include "sitetools/siteexplorer.h"
+#include "sitetools/sitenames.h"
+#include "transfer/ftpcommand.h"
+#include "transfer/transfercontrol.h"
+#include "transfer/transferroutines.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace krtp {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+void say(const QString& text, Dialogs::Icon icon = Dialogs::Icon::None) {
+    dialogs().message(text, icon, Dialogs::Ok);
+}
+
+QString absoluteLocal(const QString& hostPath) {
+    return QDir::current().absoluteFilePath(LocalMirrorPath(hostPath));
+}
+
+// The working directory is the local folder; file dialogs may have moved it.
+void backToLocalFolder() {
+    if (!runState().LocalFolder.isEmpty())
+        QDir::setCurrent(runState().LocalFolder);
+}
+
+} // namespace
+
+// Marks the actions and the explorer busy for one action; an action that finds them busy does not run.
+class ExplorerActions::Guard {
+public:
+    explicit Guard(ExplorerActions& a) : m_a(a), m_ok(!a.m_busy && !a.m_explorer.busy()) {
+        if (m_ok) {
+            m_a.m_cancel = false;
+            m_a.setBusy(true);
+        }
+    }
+    ~Guard() {
+        if (m_ok)
+            m_a.setBusy(false);
+    }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+    explicit operator bool() const { return m_ok; }
+
+private:
+    ExplorerActions& m_a;
+    bool m_ok;
+};
+
+ExplorerActions::ExplorerActions(SiteExplorer& explorer, QObject* parent)
+    : QObject(parent), m_explorer(explorer) {}
+
+ExplorerActions::~ExplorerActions() = default;
+
+void ExplorerActions::setBusy(bool busy) {
+    m_busy = busy;
+    if (busy) {
+        dialogs().beginBusy();
+        m_explorer.beginBusy();
+    } else {
+        m_explorer.endBusy();
+        dialogs().endBusy();
+        emit working(QString());
+    }
+    emit busyChanged(busy);
+}
+
+QString ExplorerActions::FileFilter() {
+    return QStringLiteral(
+        "All Allowed File Types|*.html;*.htm;*.gif;*.jpg;*.txt;*.zip|HTML Files|*.html;*.htm|"
+        "Graphic Files|*.gif;*.jpg|Text Files|*.txt|Zip Files|*.zip");
+}
+
+QString ExplorerActions::NoFilesMessage(const QString& purpose) {
+    return QStringLiteral("No Files are Selected.  Please select the files to ") + purpose + QLatin1Char('.');
+}
+
+QString ExplorerActions::ConfirmMessage(const QString& verb, int count, const QString& tail) {
+    return QStringLiteral("Please confirm.  You are about to ") + verb + QString::number(count) +
+           QStringLiteral(" file") + (count > 1 ? QStringLiteral("s") : QString()) + tail;
+}
+
+QString ExplorerActions::SpacesMessage(const QString& name) {
+    return name + QStringLiteral("\r\n\r\nSorry, spaces are not allows in files for the KR Web Site");
+}
+
+QString ExplorerActions::UnsafeNameMessage(const QString& name) {
+    return name + QStringLiteral("\r\n\r\nSorry, this name cannot be used for files on the KR Web Site");
+}
+
+QString ExplorerActions::ExistsMessage(const QString& hostPath) {
+    return hostPath + QStringLiteral(" already exists on the server.  Try using the REPLACE button.");
+}
+
+QString ExplorerActions::CancelledDialogMessage() {
+    return QStringLiteral("Cancel was selected.");
+}
+
+QString ExplorerActions::DownloadFirstQuestion(const QString& hostPath, const QString& caption) {
+    return QStringLiteral("Would you like to download ") + hostPath +
+           QStringLiteral(" from the web page before you edit it with ") + caption + QLatin1Char('?');
+}
+
+QString ExplorerActions::NoLocalCopyMessage(const QString& localPath) {
+    return localPath +
+           QStringLiteral(
+               " does not exist on your local hard drive.  Press OK to download it from the web page.");
+}
+
+QString ExplorerActions::NewFilePrompt() {
+    return QStringLiteral("Please enter a name for the new file");
+}
+
+QString ExplorerActions::NotAllowedMessage(const QString& what, const QString& folderKey) {
+    return QStringLiteral("Your access list does not allow you to ") + what +
+           QStringLiteral(" in the folder ") + (folderKey.isEmpty() ? QStringLiteral("/") : folderKey) +
+           QLatin1Char('.');
+}
+
+QString ExplorerActions::currentKey() const {
+    const ExplorerFileModel& files = m_explorer.files();
+    const QString focused = files.focusedKey();
+    if (!focused.isEmpty() && files.find(focused) && files.find(focused)->selected)
+        return focused;
+    const QStringList keys = files.selectedKeys();
+    return keys.isEmpty() ? QString() : keys.first();
+}
+
+void ExplorerActions::Cancel() {
+    if (!m_busy)
+        return;
+    m_cancel = true;
+    m_explorer.inet().Cancel();
+}
+
+bool ExplorerActions::Download() {
+    return runSelected(Kind::Download);
+}
+bool ExplorerActions::Send() {
+    return runSelected(Kind::Send);
+}
+bool ExplorerActions::DeleteOnHost() {
+    return runSelected(Kind::DeleteOnHost);
+}
+bool ExplorerActions::DeleteLocal() {
+    return runSelected(Kind::DeleteLocal);
+}
+
+bool ExplorerActions::runSelected(Kind kind) {
+    Guard guard(*this);
+    if (!guard)
+        return false;
+    ExplorerFileModel& files = m_explorer.files();
+    const QStringList keys = files.selectedKeys();
+    const int n = int(keys.size());
+    struct Texts {
+        const char* purpose;
+        const char* verb;
+        const char* tail;
+        Dialogs::Icon icon;
+        const char* mark;
+    };
+    static const Texts kTexts[] = {
+        {"download", "download ", " from the server.", Dialogs::Icon::Information, "filedownload"},
+        {"upload", "send (upload) ", " to the server.", Dialogs::Icon::Information, "fileupload"},
+        {"delete", "DELETE ", " from the server.", Dialogs::Icon::Critical, "filedelete"},
+        {"delete", "DELETE ", " from your LOCAL hard drive.", Dialogs::Icon::Critical, "filedelete"},
+    };
+    const Texts& t = kTexts[int(kind)];
+    if (n == 0) {
+        say(NoFilesMessage(QLatin1String(t.purpose)));
+        return false;
+    }
+    if (kind == Kind::DeleteOnHost && !m_explorer.canDeleteFiles()) {
+        say(NotAllowedMessage(QStringLiteral("delete files"), m_explorer.selectedFolderKey()),
+            Dialogs::Icon::Critical);
+        return false;
+    }
+    if (dialogs().message(ConfirmMessage(QLatin1String(t.verb), n, QLatin1String(t.tail)), t.icon,
+                          Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
+        return false;
+    for (const QString& key : keys) {
+        if (m_cancel)
+            return false;
+        if (!files.contains(key))
+            continue;
+        const QString hostPath = files.hostPath(key);
+        files.setIcon(key, QLatin1String(t.mark));
+        switch (kind) {
+        case Kind::Download: {
+            emit working(hostPath);
+            QString mode = QLatin1String(kSaveToFile);
+            if (!GetFileFromServer(m_explorer.inet(), hostPath, mode))
+                return false;
+            m_explorer.refreshIcon(key);
+            break;
+        }
+        case Kind::Send:
+            emit working(hostPath);
+            if (!SendFileToServer(m_explorer.inet(), hostPath))
+                return false;
+            m_explorer.refreshIcon(key);
+            break;
+        case Kind::DeleteOnHost:
+            files.ensureVisible(key);
+            if (!DeleteFileFromServer(m_explorer.inet(), hostPath))
+                return false;
+            unregisterFile(files.find(key)->text, hostPath);
+            files.remove(key);
+            break;
+        case Kind::DeleteLocal: {
+            const QString local = LocalMirrorPath(hostPath);
+            QFile file(local);
+            if (!file.exists()) {
+                say(QStringLiteral("File not found: ") + local);
+                return false;
+            }
+            if (!file.remove()) {
+                say(file.errorString() + QStringLiteral(": ") + local);
+                return false;
+            }
+            m_explorer.refreshIcon(key);
+            break;
+        }
+        }
+    }
+    return !m_cancel;
+}
+
+bool ExplorerActions::checkName(const QString& name) {
+    if (name.contains(QLatin1Char(' '))) {
+        say(SpacesMessage(name));
+        return false;
+    }
+    if (!IsSafeSiteName(name)) {
+        say(UnsafeNameMessage(name));
+        return false;
+    }
+    return true;
+}
+
+bool ExplorerActions::existsOnHost(const QString& folderKey, const QString& name) {
+    const QString reply = m_explorer.ListSiteFolder(folderKey + name);
+    return reply.split(kCrLf).contains(name);
+}
+
+void ExplorerActions::registerFile(const QString& name, const QString& hostPath) {
+    const QString folder = m_explorer.selectedFolderKey();
+    if (m_explorer.fullAccess()) {
+        m_explorer.setTag(folder, m_explorer.node(folder)->tag + kCrLf + name);
+    } else {
+        AccessList list = m_explorer.accessList();
+        list.addPath(hostPath);
+        m_explorer.SaveAccessList(list);
+    }
+    m_explorer.files().addFile(name, hostPath, SiteExplorer::IconForHostPath(hostPath));
+}
+
+void ExplorerActions::unregisterFile(const QString& name, const QString& hostPath) {
+    const QString folder = m_explorer.selectedFolderKey();
+    if (m_explorer.fullAccess()) {
+        QStringList kept;
+        for (const QString& line : m_explorer.node(folder)->tag.split(kCrLf))
+            if (line != name)
+                kept << line;
+        m_explorer.setTag(folder, kept.join(kCrLf));
+    } else {
+        AccessList list = m_explorer.accessList();
+        list.removePath(hostPath);
+        m_explorer.SaveAccessList(list);
+    }
+}
+
+bool ExplorerActions::copyIntoMirror(const QString& source, const QString& hostPath) {
+    const QString target = absoluteLocal(hostPath);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    const QString from = QFileInfo(source).canonicalFilePath();
+    if (!from.isEmpty() && from == QFileInfo(target).canonicalFilePath())
+        return true; // the chosen file is the mirror copy itself
+    if (from.isEmpty()) {
+        say(QStringLiteral("File not found: ") + source);
+        return false;
+    }
+    // Copied beside the target and moved into place, so a failed copy leaves the old mirror copy.
+    const QString part = target + QStringLiteral(".part");
+    QFile::remove(part);
+    QFile in(from);
+    if (!in.copy(part)) {
+        say(in.errorString() + QStringLiteral(": ") + source);
+        return false;
+    }
+    QFile::remove(target);
+    if (!QFile::rename(part, target)) {
+        QFile::remove(part);
+        say(QStringLiteral("Cannot write ") + target);
+        return false;
+    }
+    return true;
+}
+
+bool ExplorerActions::AddFiles() {
+    if (!m_explorer.hasSelectedFolder() || m_busy)
+        return false;
+    const auto chosen =
+        dialogs().openFiles(QStringLiteral("Add File..."), FileFilter(), true, runState().LocalFolder);
+    backToLocalFolder();
+    if (!chosen) {
+        say(CancelledDialogMessage());
+        return false;
+    }
+    return AddFiles(*chosen);
+}
+
+bool ExplorerActions::AddFiles(const QStringList& paths) {
+    if (!m_explorer.hasSelectedFolder())
+        return false;
+    Guard guard(*this);
+    if (!guard)
+        return false;
+    const QString folder = m_explorer.selectedFolderKey();
+    if (!m_explorer.canAddFiles()) {
+        say(NotAllowedMessage(QStringLiteral("add files"), folder), Dialogs::Icon::Critical);
+        return false;
+    }
+    bool all = true;
+    for (const QString& path : paths) {
+        if (m_cancel)
+            return false;
+        const QString name = QFileInfo(path).fileName();
+        if (name.trimmed().isEmpty())
+            continue;
+        if (!checkName(name)) {
+            all = false;
+            continue;
+        }
+        if (existsOnHost(folder, name)) {
+            say(ExistsMessage(folder + name), Dialogs::Icon::Critical);
+            all = false;
+            continue;
+        }
+        const QString hostPath = folder + name;
+        if (!copyIntoMirror(path, hostPath))
+            return false;
+        emit working(hostPath);
+        if (SendFileToServer(m_explorer.inet(), hostPath))
+            registerFile(name, hostPath);
+        else
+            all = false;
+    }
+    return all && !m_cancel;
+}
+
+bool ExplorerActions::NewFile() {
+    if (!m_explorer.hasSelectedFolder() || m_busy)
+        return false;
+    const auto name =
+        dialogs().input(Dialogs::defaultTitle(), NewFilePrompt(), QStringLiteral("newfile.html"));
+    backToLocalFolder();
+    if (!name || name->isEmpty())
+        return false;
+    return NewFile(*name);
+}
+
+bool ExplorerActions::NewFile(const QString& name) {
+    if (!m_explorer.hasSelectedFolder() || name.isEmpty())
+        return false;
+    Guard guard(*this);
+    if (!guard)
+        return false;
+    const QString folder = m_explorer.selectedFolderKey();
+    if (!m_explorer.canAddFiles()) {
+        say(NotAllowedMessage(QStringLiteral("add files"), folder), Dialogs::Icon::Critical);
+        return false;
+    }
+    if (!checkName(name))
+        return false;
+    if (existsOnHost(folder, name)) {
+        say(ExistsMessage(folder + name), Dialogs::Icon::Critical);
+        return false;
+    }
+    registerFile(name, folder + name);
+    return true;
+}
+
+bool ExplorerActions::Replace() {
+    const QString key = currentKey();
+    if (!m_explorer.hasSelectedFolder() || key.isEmpty() || m_busy)
+        return false;
+    const auto chosen = dialogs().openFiles(QStringLiteral("Replace ") + m_explorer.files().find(key)->text +
+                                                QStringLiteral(" With..."),
+                                            FileFilter(), false, runState().LocalFolder);
+    backToLocalFolder();
+    if (!chosen || chosen->isEmpty()) {
+        say(CancelledDialogMessage());
+        return false;
+    }
+    return ReplaceWith(key, chosen->first());
+}
+
+bool ExplorerActions::ReplaceWith(const QString& key, const QString& path) {
+    if (!m_explorer.hasSelectedFolder() || !m_explorer.files().contains(key))
+        return false;
+    Guard guard(*this);
+    if (!guard)
+        return false;
+    const QString chosenName = QFileInfo(path).fileName();
+    if (chosenName.contains(QLatin1Char(' '))) {
+        say(SpacesMessage(chosenName));
+        return false;
+    }
+    const QString hostPath = m_explorer.files().hostPath(key);
+    if (!copyIntoMirror(path, hostPath))
+        return false;
+    emit working(hostPath);
+    return SendFileToServer(m_explorer.inet(), hostPath);
+}
+
+bool ExplorerActions::DownloadAndEdit() {
+    const QString key = currentKey();
+    if (!m_explorer.hasSelectedFolder() || key.isEmpty() || m_busy)
+        return false;
+    const QString hostPath = m_explorer.files().hostPath(key);
+    const bool edited = EditFile(hostPath);
+    m_explorer.refreshIcon(key);
+    return edited;
+}
+
+void ExplorerActions::SelectAll() {
+    m_explorer.files().setAllSelected(true);
+}
+
+bool ExplorerActions::OpenFileManager() {
+    return desktopServices().openFileManager(runState().LocalFolder + QLatin1String(kMirrorRoot));
+}
+
+void ExplorerActions::LoadExternalEditors() {
+    m_editors = ReadExternalEditors(runState().ExternalEditorsFile);
+}
+
+bool ExplorerActions::EditWith(int index) {
+    // Entry 0, "Edit With...", carries no command.
+    if (index < 1 || index > m_editors.size() || m_busy)
+        return false;
+    const QString key = currentKey();
+    if (!m_explorer.hasSelectedFolder() || key.isEmpty())
+        return false;
+    const ExternalEditor& editor = m_editors[index - 1];
+    if (!editor.found)
+        return false;
+    const QString hostPath = m_explorer.files().hostPath(key);
+    const QString local = LocalMirrorPath(hostPath);
+    bool download = false;
+    if (QFileInfo::exists(local)) {
+        switch (dialogs().message(DownloadFirstQuestion(hostPath, editor.caption()), Dialogs::Icon::Question,
+                                  Dialogs::Yes | Dialogs::No | Dialogs::Cancel)) {
+        case Dialogs::Yes:
+            download = true;
+            break;
+        case Dialogs::No:
+            break;
+        default:
+            return false;
+        }
+    } else {
+        if (dialogs().message(NoLocalCopyMessage(local), Dialogs::Icon::Information,
+                              Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
+            return false;
+        download = true;
+    }
+    if (download) {
+        Guard guard(*this);
+        if (!guard)
+            return false;
+        emit working(hostPath);
+        QString mode = QLatin1String(kSaveToFile);
+        const bool fetched = GetFileFromServer(m_explorer.inet(), hostPath, mode);
+        m_explorer.refreshIcon(key);
+        if (!fetched)
+            return false;
+    }
+    // The program with the file as its one argument: nothing in a name reaches a shell.
+    if (!desktopServices().startProgram(editor.program(), {absoluteLocal(hostPath)})) {
+        say(QStringLiteral("Cannot start ") + editor.program());
+        return false;
+    }
+    return true;
+}
+
+bool ExplorerActions::CreateSubfolder() {
+    if (!m_explorer.hasSelectedFolder() || !m_explorer.fullAccess() || m_busy)
+        return false;
+    const auto name = dialogs().input(Dialogs::defaultTitle(),
+                                      QStringLiteral("Please enter a name for the new folder"), QString());
+    if (!name || name->isEmpty())
+        return false;
+    return CreateSubfolder(*name);
+}
+
+bool ExplorerActions::CreateSubfolder(const QString& name) {
+    if (!m_explorer.hasSelectedFolder() || !m_explorer.fullAccess())
+        return false;
+    Guard guard(*this);
+    if (!guard)
+        return false;
+    if (!checkName(name) || name.startsWith(QLatin1Char('.'))) {
+        if (name.startsWith(QLatin1Char('.')))
+            say(UnsafeNameMessage(name));
+        return false;
+    }
+    const QString folder = m_explorer.selectedFolderKey();
+    TransferControl& inet = m_explorer.inet();
+    inet.configureForSite();
+    inet.waitUntilIdle();
+    if (!inet.Execute(QStringLiteral("MKDIR ") + QuoteCommandArgument(QLatin1Char('/') + folder + name)) ||
+        !inet.waitUntilIdle() || !inet.lastSucceeded()) {
+        say(inet.lastError(), Dialogs::Icon::Critical);
+        return false;
+    }
+    const FolderNode* node = m_explorer.node(folder);
+    if (!node->tag.isEmpty())
+        m_explorer.setTag(folder, node->tag + kCrLf + name + QLatin1Char('/'));
+    m_explorer.AddFolderNode(folder, name + QLatin1Char('/'));
+    return true;
+}
+
+bool ExplorerActions::DeleteCurrentFolder() {
+    const QString folder = m_explorer.selectedFolderKey();
+    if (!m_explorer.hasSelectedFolder() || !m_explorer.fullAccess() || folder.isEmpty())
+        return false;
+    Guard guard(*this);
+    if (!guard)
+        return false;
+    if (dialogs().message(QStringLiteral("Please confirm.  You are about to DELETE the folder ") + folder +
+                              QStringLiteral(" from the server."),
+                          Dialogs::Icon::Critical, Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
+        return false;
+    TransferControl& inet = m_explorer.inet();
+    inet.configureForSite();
+    inet.waitUntilIdle();
+    // The host refuses to remove a folder that still holds anything.
+    if (!inet.Execute(QStringLiteral("RMDIR ") + QuoteCommandArgument(QLatin1Char('/') + folder)) ||
+        !inet.waitUntilIdle() || !inet.lastSucceeded()) {
+        say(inet.lastError(), Dialogs::Icon::Critical);
+        return false;
+    }
+    const FolderNode* node = m_explorer.node(folder);
+    const QString parent = node->parentKey;
+    const QString line = node->text + QLatin1Char('/');
+    QStringList kept;
+    for (const QString& l : m_explorer.node(parent)->tag.split(kCrLf))
+        if (l != line)
+            kept << l;
+    m_explorer.setTag(parent, kept.join(kCrLf));
+    m_explorer.removeFolderNode(folder);
+    m_explorer.ShowFolderFiles();
+    return true;
+}
+
+} // namespace krtp

@@ -1,0 +1,144 @@
+#include "sitetools/gui/frmedit.h"
+
+#include "platform/desktopservices.h"
+#include "sitetools/editfile.h"
+#include "sitetools/gui/webpreview.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace krtp {
+
+frmEdit::frmEdit(EditSession& session, QWidget* parent) : QDialog(parent), m_session(session) {
+    setObjectName(QStringLiteral("frmEdit"));
+    setWindowTitle(Caption());
+    setSizeGripEnabled(true);
+    inet = &session.inet();
+
+    picButtonBar = new QWidget(this);
+    picButtonBar->setObjectName(QStringLiteral("picButtonBar"));
+    auto* row = new QHBoxLayout(picButtonBar);
+    row->setContentsMargins(4, 4, 4, 4);
+    const auto button = [&](QPushButton*& b, const char* name, const QString& caption) {
+        b = new QPushButton(caption, picButtonBar);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        row->addWidget(b);
+    };
+    button(cmdPreview, "cmdPreview", QStringLiteral("Preview"));
+    button(cmdPreviewInRegisteredApplication, "cmdPreviewInRegisteredApplication",
+           QStringLiteral("Preview in Browser (or registered app.)"));
+    button(cmdDiscard, "cmdDiscard", QStringLiteral("Discard Changes"));
+    button(cmdSendToServer, "cmdSendToServer", QStringLiteral("Send to Server"));
+    row->addStretch(1);
+    picButtonBar->setFixedHeight(picButtonBar->sizeHint().height());
+
+    txtEdit = new QPlainTextEdit(this);
+    txtEdit->setObjectName(QStringLiteral("txtEdit"));
+    txtEdit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    txtEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtEdit->setPlainText(session.editorText());
+
+    webPreview = new WebPreview(this);
+    webPreview->setObjectName(QStringLiteral("webPreview"));
+    webPreview->hide();
+
+    connect(cmdPreview, &QPushButton::clicked, this, &frmEdit::Preview);
+    connect(cmdPreviewInRegisteredApplication, &QPushButton::clicked, this,
+            &frmEdit::PreviewInRegisteredApplication);
+    connect(cmdDiscard, &QPushButton::clicked, this, &frmEdit::Discard);
+    connect(cmdSendToServer, &QPushButton::clicked, this, &frmEdit::SendToServer);
+
+    resize(760, 560);
+    layOut();
+}
+
+void frmEdit::Preview() {
+    if (webPreview->isHidden()) {
+        cmdPreview->setText(QStringLiteral("Back to Edit Mode"));
+        webPreview->show();
+        txtEdit->hide();
+        m_session.setEditorText(txtEdit->toPlainText());
+        m_session.writeLocal(); // a preview that cannot be written shows the last copy
+        webPreview->navigate(QUrl::fromLocalFile(m_session.localFile()));
+    } else {
+        cmdPreview->setText(QStringLiteral("Preview"));
+        webPreview->hide();
+        txtEdit->show();
+    }
+}
+
+void frmEdit::PreviewInRegisteredApplication() {
+    m_session.setEditorText(txtEdit->toPlainText());
+    m_session.writeLocal();
+    desktopServices().openDocument(m_session.localFile());
+}
+
+void frmEdit::SendToServer() {
+    m_session.sendOnClose = true;
+    m_session.discardOnClose = false;
+    close();
+}
+
+void frmEdit::Discard() {
+    m_session.sendOnClose = false;
+    m_session.discardOnClose = true;
+    close();
+}
+
+void frmEdit::reject() {
+    // Escape closes like the close box, with the same question.
+    close();
+}
+
+void frmEdit::closeEvent(QCloseEvent* event) {
+    m_session.setEditorText(txtEdit->toPlainText());
+    setEnabled(false); // no second click while the text is sent
+    const bool close = m_session.QueryClose();
+    setEnabled(true);
+    if (!close) {
+        event->ignore();
+        return;
+    }
+    setResult(QDialog::Accepted);
+    event->accept();
+}
+
+void frmEdit::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    layOut();
+}
+
+void frmEdit::layOut() {
+    setWindowTitle(Caption());
+    picButtonBar->setGeometry(0, 0, width(), picButtonBar->height());
+    const QRect below(0, picButtonBar->height(), width(), qMax(0, height() - picButtonBar->height()));
+    txtEdit->setGeometry(below);
+    webPreview->setGeometry(below);
+}
+
+void InstallEditWindow() {
+    EditWindowHooks hooks;
+    hooks.showModal = [](EditSession& session, QObject* parent) {
+        frmEdit window(session, qobject_cast<QWidget*>(parent));
+        window.setWindowModality(Qt::ApplicationModal);
+        window.exec();
+    };
+    hooks.setParentEnabled = [](QObject* parent, bool enabled) {
+        auto* w = qobject_cast<QWidget*>(parent);
+        if (!w)
+            return;
+        w->setEnabled(enabled);
+        if (enabled) {
+            w->raise();
+            w->activateWindow();
+        }
+    };
+    SetEditWindowHooks(hooks);
+}
+
+} // namespace krtp

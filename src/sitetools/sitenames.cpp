@@ -1,0 +1,58 @@
+#include "sitetools/sitenames.h"
+
+#include "config/paths.h"
+
+#include <QStringList>
+
+namespace krtp {
+
+bool IsSafeSiteName(const QString& name) {
+    if (name.trimmed().isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (QChar c : name) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u == 0x7f || c.category() == QChar::Other_Control || u == 0x2028 || u == 0x2029)
+            return false;
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c == QLatin1Char('"'))
+            return false;
+    }
+    return true;
+}
+
+bool IsSafeFolderKey(const QString& key) {
+    if (key.isEmpty())
+        return true;
+    if (!key.endsWith(QLatin1Char('/')))
+        return false;
+    const QStringList parts = key.chopped(1).split(QLatin1Char('/'));
+    for (const QString& part : parts)
+        if (!IsSafeSiteName(part))
+            return false;
+    return true;
+}
+
+bool IsSafeHostPath(const QString& path) {
+    QString folder, name;
+    SplitHostPath(path, folder, name);
+    return IsSafeSiteName(name) && IsSafeFolderKey(folder);
+}
+
+void SplitHostPath(const QString& path, QString& folderKey, QString& name) {
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+    folderKey = p.left(slash + 1);
+    name = p.mid(slash + 1);
+}
+
+QString LocalMirrorPath(const QString& hostPath) {
+    QString p = hostPath;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QLatin1String(kMirrorRoot) + QLatin1Char('/') + p;
+}
+
+QString LocalMirrorFolder(const QString& folderKey) {
+    return LocalMirrorPath(folderKey);
+}
+
+} // namespace krtp

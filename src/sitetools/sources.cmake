@@ -1,0 +1,33 @@
+# Sources of src/sitetools: core sources never include Qt Widgets; windows and Qt implementations live in gui/.
+krtp_core_sources(
+  sitetools/accesslist.cpp
+  sitetools/accesslist.h
+  sitetools/editfile.cpp
+  sitetools/editfile.h
+  sitetools/explorerfilemodel.cpp
+  sitetools/explorerfilemodel.h
+  sitetools/exploreractions.cpp
+  sitetools/exploreractions.h
+  sitetools/externaleditors.cpp
+  sitetools/externaleditors.h
+  sitetools/siteexplorer.cpp
+  sitetools/siteexplorer.h
+  sitetools/sitenames.cpp
+  sitetools/sitenames.h
+  sitetools/sitetext.cpp
+  sitetools/sitetext.h
+)
+krtp_gui_sources(
+  sitetools/gui/frmedit.cpp
+  sitetools/gui/frmedit.h
+  sitetools/gui/webpreview.cpp
+  sitetools/gui/webpreview.h
+)
+krtp_gui_sources(
+  sitetools/gui/explorerimages.cpp
+  sitetools/gui/explorerimages.h
+  sitetools/gui/frmexplorer.cpp
+  sitetools/gui/frmexplorer.h
+  sitetools/gui/frmexternaleditors.cpp
+  sitetools/gui/frmexternaleditors.h
+)

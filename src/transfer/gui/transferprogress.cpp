@@ -1,0 +1,104 @@
+#include "transfer/gui/transferprogress.h"
+
+#include "transfer/ftpcommand.h"
+#include "transfer/transfercontrol.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace krtp {
+
+TransferProgress::TransferProgress(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("TransferProgress"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 0, 4, 0);
+    lblTransfer = new QLabel(this);
+    lblTransfer->setObjectName(QStringLiteral("lblTransfer"));
+    lblTransfer->setTextFormat(Qt::PlainText);
+    prgTransfer = new QProgressBar(this);
+    prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
+    prgTransfer->setMaximumWidth(180);
+    prgTransfer->setTextVisible(false);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    row->addWidget(lblTransfer, 1);
+    row->addWidget(prgTransfer);
+    row->addWidget(cmdCancel);
+    connect(cmdCancel, &QPushButton::clicked, this, [this] {
+        if (m_control)
+            m_control->Cancel();
+        cmdCancel->setEnabled(false);
+        emit cancelled();
+    });
+    hide();
+}
+
+void TransferProgress::attach(TransferControl* control) {
+    if (m_control)
+        disconnect(m_control, nullptr, this, nullptr);
+    m_control = control;
+    if (!control)
+        return;
+    connect(control, &TransferControl::commandStarted, this, &TransferProgress::started);
+    connect(control, &TransferControl::progress, this, &TransferProgress::moved);
+    connect(control, &TransferControl::StateChanged, this, &TransferProgress::finished);
+}
+
+QString TransferProgress::SizeText(qint64 bytes) {
+    if (bytes < 1024)
+        return QString::number(bytes) + QStringLiteral(" bytes");
+    if (bytes < 1024 * 1024)
+        return QString::number(bytes / 1024.0, 'f', 0) + QStringLiteral(" KB");
+    return QString::number(bytes / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MB");
+}
+
+QString TransferProgress::LineText(const QString& verb, const QString& file, qint64 done, qint64 total,
+                                   double bytesPerSecond) {
+    QString text = verb + QLatin1Char(' ') + file + QStringLiteral(": ") + SizeText(done);
+    if (total > 0)
+        text += QStringLiteral(" of ") + SizeText(total);
+    if (bytesPerSecond > 0)
+        text += QStringLiteral(" at ") + SizeText(qint64(bytesPerSecond)) + QStringLiteral("/s");
+    return text;
+}
+
+void TransferProgress::started(const QString& command) {
+    const FtpCommand c = FtpCommand::parse(command);
+    if (!c.error.isEmpty() || c.args.isEmpty() ||
+        (c.verb != QLatin1String("GET") && c.verb != QLatin1String("PUT"))) {
+        m_verb.clear();
+        return;
+    }
+    m_verb = c.verb == QLatin1String("GET") ? QStringLiteral("Downloading") : QStringLiteral("Uploading");
+    m_file = c.verb == QLatin1String("GET") ? c.args.first() : c.args.value(1, c.args.first());
+    if (m_file.startsWith(QLatin1Char('/')))
+        m_file.remove(0, 1);
+    m_clock.start();
+    lblTransfer->setText(m_verb + QLatin1Char(' ') + m_file);
+    prgTransfer->setRange(0, 0);
+    cmdCancel->setEnabled(true);
+    show();
+}
+
+void TransferProgress::moved(qint64 done, qint64 total) {
+    if (m_verb.isEmpty())
+        return;
+    const double seconds = m_clock.elapsed() / 1000.0;
+    lblTransfer->setText(LineText(m_verb, m_file, done, total, seconds > 0.05 ? done / seconds : 0));
+    if (total > 0) {
+        // Percent steps keep the bar within int range for any size.
+        prgTransfer->setRange(0, 1000);
+        prgTransfer->setValue(int(done * 1000 / total));
+    }
+}
+
+void TransferProgress::finished(int state) {
+    if (state != StateResponseCompleted && state != StateError)
+        return;
+    m_verb.clear();
+    hide();
+}
+
+} // namespace krtp

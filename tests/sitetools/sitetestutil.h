@@ -1,0 +1,121 @@
+#pragma once
+
+#include "config/runstate.h"
+#include "config/settingsstore.h"
+#include "loopbackhost.h"
+#include "sitetools/siteexplorer.h"
+#include "testfiles.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace krtp::test {
+
+inline const QByteArray
+    kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00\x00"
+         "\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
+         43);
+
+// Access lists of every form, by member.
+inline const QByteArray kEveList =
+    "../../etc/passwd\r\n/abs.html\r\nC:/win.ini\r\nnews/../../x.html\r\n"
+    "..\\..\\y.html\r\nnews/evil\x01.html\r\nnews/index.html\r\n.hidden/secret.html\r\n";
+
+// A loopback host with a small site and access lists of every form, a private local folder as the
+// working directory and a private settings store.
+struct SiteFixture {
+    LoopbackHost host;
+    QTemporaryDir config;
+    std::unique_ptr<QTemporaryDir> local;
+    std::unique_ptr<SettingsStore> settings;
+
+    bool start() {
+        QString error;
+        host.addReadOnlyFolder(QStringLiteral("locked"));
+        if (!host.start(QString(), &error)) {
+            qWarning("%s", qPrintable(error));
+            return false;
+        }
+        resetSite();
+        resetLocal();
+        return true;
+    }
+
+    // The host's site as every test starts with it.
+    void resetSite() {
+        QDir root(host.root());
+        for (const QString& e : root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            QFileInfo info(root.filePath(e));
+            if (info.isDir())
+                QDir(info.filePath()).removeRecursively();
+            else
+                QFile::remove(info.filePath());
+        }
+        host.write(QStringLiteral("index.html"), "<html><body>Home</body></html>\r\n");
+        host.write(QStringLiteral("old_index.html"), "<html><body>Old home</body></html>\r\n");
+        host.write(QStringLiteral("style.css"), "body { color: navy; }\r\n");
+        host.write(QStringLiteral("images/logo.gif"), kGif);
+        host.write(QStringLiteral("images/bob.gif"), kGif);
+        host.write(QStringLiteral("Pages/News.HTML"), "<p>News</p>\r\n");
+        host.write(QStringLiteral("news/index.html"), "<h1>News</h1>\n<p>First</p>\n");
+        host.write(QStringLiteral("news/old/2024.html"), "<p>Last year</p>\r\n");
+        QDir(host.root()).mkpath(QStringLiteral("empty"));
+        QDir(host.root()).mkpath(QStringLiteral("locked"));
+        host.write(QStringLiteral("krg/Bob.dat"), "news/index.html\r\nnews/*add files*");
+        host.write(QStringLiteral("krg/Ann.dat"),
+                   "Pages/News.HTML\r\nPages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif");
+        host.write(QStringLiteral("krg/Cara.dat"), "*full access*");
+        host.write(QStringLiteral("krg/Dan.dat"), "*full access*\r\n");
+        host.write(QStringLiteral("krg/Eve.dat"), kEveList);
+        host.write(QStringLiteral("krg/Hal.dat"), "<html><body><h1>404 Not Found</h1></body></html>");
+    }
+
+    void resetLocal() {
+        local = std::make_unique<QTemporaryDir>();
+        QDir::setCurrent(local->path());
+        QDir().mkpath(QStringLiteral("VelmarFTP"));
+        runState().LocalFolder = local->path() + QLatin1Char('/');
+        setSettingsStore(nullptr);
+        settings = std::make_unique<SettingsStore>(
+            config.filePath(QFileInfo(local->path()).fileName() + QStringLiteral(".ini")));
+        setSettingsStore(settings.get());
+    }
+
+    static void login(const QString& name, quint8 level) {
+        runState().CurrentUserName = name;
+        runState().UserLevel = level;
+    }
+
+    QString mirror(const QString& hostPath) const {
+        return local->filePath(QStringLiteral("VelmarFTP/") + hostPath);
+    }
+};
+
+// Tree keys in order, and the file names of the list.
+inline QStringList treeKeys(const SiteExplorer& e) {
+    QStringList keys;
+    for (const FolderNode& n : e.nodes())
+        keys << n.key;
+    return keys;
+}
+
+inline QStringList fileNames(const SiteExplorer& e) {
+    QStringList names;
+    for (const ListEntry& entry : e.files().entries())
+        names << entry.text;
+    return names;
+}
+
+inline QStringList fileIcons(const SiteExplorer& e) {
+    QStringList icons;
+    for (const ListEntry& entry : e.files().entries())
+        icons << entry.smallIconKey;
+    return icons;
+}
+
+} // namespace krtp::test

@@ -1,0 +1,125 @@
+// Renders the site explorer, the internal editor and the editors window to build/screens/*.png.
+#include "screenshot.h"
+#include "scripteddialogs.h"
+#include "sitetestutil.h"
+#include "sitetools/editfile.h"
+#include "sitetools/gui/frmedit.h"
+#include "sitetools/gui/frmexplorer.h"
+#include "sitetools/gui/frmexternaleditors.h"
+#include "testmain.h"
+#include "transfer/gui/transferprogress.h"
+#include "transfer/transfercontrol.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+const QByteArray kPage =
+    "<html>\r\n<head><title>Guild News</title>\r\n<link rel=\"stylesheet\" href=\"../style.css\">\r\n"
+    "</head>\r\n<body>\r\n<h1>Guild News</h1>\r\n<!-- news items go below -->\r\n"
+    "<h2>Spring meeting</h2>\r\n<p>The spring meeting moves to the old mill, Thursday at seven."
+    "</p>\r\n<h2>New maps</h2>\r\n<p>Brenmoor finished the river maps; they are in the members' "
+    "area.</p>\r\n</body>\r\n</html>\r\n";
+
+} // namespace
+
+class TestScreensSiteTools : public QObject {
+    Q_OBJECT
+    SiteFixture fx;
+
+    void save(QWidget& w, const QString& name) { QVERIFY(test::saveScreen(w, name)); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(fx.start());
+        for (const char* name :
+             {"news/2025-spring.html", "news/2025-summer.html", "news/2025-autumn.html", "news/archive.html",
+              "news/template.html", "news/banner.gif", "news/rss.txt"})
+            fx.host.write(QLatin1String(name), "<p>x</p>");
+        fx.host.write(QStringLiteral("news/index.html"), kPage);
+        fx.host.write(QStringLiteral("members/roster.html"), "x");
+        fx.host.write(QStringLiteral("downloads/maps.zip"), "x");
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("news/index.html")), kPage));
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("news/2025-spring.html")), "<p>x</p>"));
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("news/archive.html")), "<p>x</p>"));
+        runState().ExternalEditorsFile = fx.local->filePath(QStringLiteral("external editors.ini"));
+        QVERIFY(writeLocal(runState().ExternalEditorsFile,
+                           "Text Editor (gedit)\r\n/usr/bin/gedit\r\n"
+                           "HTML Editor (Bluefish)\r\n\"/usr/bin/bluefish\"\r\n"
+                           "Image Editor (GIMP)\r\n\"/usr/bin/gimp\"\r\n"));
+    }
+
+    void explorer() {
+        ScriptedDialogs d;
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        frmExplorer w;
+        w.resize(1180, 620);
+        w.Do_ShowWebPage();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.explorer().clickFolder(QStringLiteral("news/"));
+        w.explorer().files().setSelected(QStringLiteral("index.html"), true);
+        w.FileClicked(QStringLiteral("index.html"));
+        w.tvwExplorer->expandAll();
+        QTest::qWait(500); // the preview renders
+        save(w, QStringLiteral("frmExplorer"));
+        // A long download under way: the progress line with its Cancel button.
+        w.explorer().files().setIcon(QStringLiteral("2025-summer.html"), QStringLiteral("filedownload"));
+        w.prgTransfer->lblTransfer->setText(
+            TransferProgress::LineText(QStringLiteral("Downloading"), QStringLiteral("downloads/maps.zip"),
+                                       87LL * 1024 * 1024, 0, 11.4 * 1024 * 1024));
+        w.prgTransfer->prgTransfer->setRange(0, 0);
+        w.prgTransfer->show();
+        w.centralWidget()->setEnabled(false);
+        save(w, QStringLiteral("frmExplorer-transfer"));
+        w.centralWidget()->setEnabled(true);
+        w.prgTransfer->hide();
+        // A restricted member's view.
+        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
+        frmExplorer restricted;
+        restricted.resize(1000, 480);
+        restricted.Do_ShowWebPage();
+        restricted.explorer().clickFolder(QStringLiteral("news/"));
+        restricted.cmdPreviewPAne->click();
+        save(restricted, QStringLiteral("frmExplorer-restricted"));
+        w.PopUpActionMenu(false, w.lvwExplorer->mapToGlobal(QPoint(60, 40)));
+        QTRY_VERIFY(w.mnuAction->isVisible());
+        save(*w.mnuAction, QStringLiteral("frmExplorer-mnuAction"));
+        w.mnuAction->close();
+    }
+
+    void editor() {
+        ScriptedDialogs d;
+        TransferControl inet;
+        EditSession session(inet);
+        QCOMPARE(session.load(QStringLiteral("news/index.html")), EditSession::Load::Opened);
+        frmEdit w(session);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        save(w, QStringLiteral("frmEdit"));
+        session.discardOnClose = true;
+        w.close();
+    }
+
+    void editorsWindow() {
+        ScriptedDialogs d;
+        frmExternalEditors w(runState().ExternalEditorsFile);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        save(w, QStringLiteral("frmExternalEditors"));
+        d.answer(Dialogs::No);
+        w.close();
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestScreensSiteTools)
+#include "tst_screens_sitetools.moc"

@@ -1,0 +1,178 @@
+// krtp-cli site and krtp-cli edit against the loopback host.
+#include "accounts/accountfile.h"
+#include "sitetestutil.h"
+#include "testmain.h"
+
+#include <QProcess>
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+class TestSiteCli : public QObject {
+    Q_OBJECT
+    SiteFixture fx;
+    QTemporaryDir disk;
+
+    struct Result {
+        int code = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    Result cli(const QString& member, QStringList args) {
+        QProcess p;
+        p.setWorkingDirectory(disk.path());
+        args << QStringLiteral("--user") << member << QStringLiteral("--password") << member.toLower() + "pw"
+             << QStringLiteral("--local-folder") << fx.local->path();
+        p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"), args);
+        if (!p.waitForFinished(60000))
+            return {};
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    }
+    Result site(const QString& member, const QStringList& args) {
+        return cli(member, QStringList{"site"} + args);
+    }
+    static QStringList sortedLines(const QByteArray& out) {
+        QStringList lines = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        lines.sort();
+        return lines;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+    void init() {
+        fx.resetSite();
+        fx.resetLocal();
+        QByteArray accounts;
+        for (const AccountRecord& m :
+             {AccountRecord{"Bob", "bobpw", 3}, AccountRecord{"Cara", "carapw", 3},
+              AccountRecord{"Ann", "annpw", 2}, AccountRecord{"Velmar", "velmarpw", 4}})
+            accounts += EncodeAccountRecord(m);
+        fx.host.write(QStringLiteral("krg/_files.dat"), accounts);
+    }
+
+    void listShowsTheMembersView() {
+        Result r = site("Bob", {"ls"});
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QByteArray("images/\nnews/\n"));
+        r = site("Bob", {"ls", "news/"});
+        QCOMPARE(r.out, QByteArray("index.html\n"));
+        r = site("Bob", {"ls", "images"});
+        QCOMPARE(r.out, QByteArray("bob.gif\n"));
+        r = site("Bob", {"ls", "Pages/"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("There is no folder Pages/ in your view of the site.\n"));
+        r = site("Ann", {"ls", "pages"});
+        QCOMPARE(r.out, QByteArray("news.html\n"));
+        r = site("Cara", {"ls", "news/old/"});
+        QCOMPARE(r.out, QByteArray("2024.html\n"));
+        r = site("Velmar", {"ls"});
+        QCOMPARE(r.code, 0);
+        const QList<QByteArray> lines = r.out.split('\n');
+        QCOMPARE(lines.mid(0, 6).count(), 6);
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(lines[i].endsWith('/'));
+        QCOMPARE(sortedLines(r.out), (QStringList{"Pages/", "empty/", "images/", "index.html", "krg/",
+                                                  "locked/", "news/", "old_index.html", "style.css"}));
+        QCOMPARE(site("Bob", {"ls", "news/", "images/"}).code, 2);
+        QCOMPARE(site("Bob", {"frob"}).code, 2);
+    }
+
+    void getAndPutAskUnlessYes() {
+        Result r = site("Ann", {"get", "Pages/News.HTML"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("Please confirm.  You are about to download 1 file from the server.\n"));
+        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("Pages/News.HTML"))));
+        r = site("Ann", {"get", "pages/news.html", "--yes"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("Pages/News.HTML"))), QByteArray("<p>News</p>\r\n"));
+        r = site("Ann", {"get", "index.html", "--yes"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("index.html is not in your view of the site.\n"));
+        r = site("Cara", {"get", "index.html", "style.css", "news/index.html", "--yes"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QByteArray("Please confirm.  You are about to download 2 files from the server.\n"
+                                   "Please confirm.  You are about to download 1 file from the server.\n"));
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("news/index.html"))),
+                 fx.host.read(QStringLiteral("news/index.html")));
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "p { margin: 0 }"));
+        r = site("Cara", {"put", "style.css", "--yes"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("p { margin: 0 }"));
+        QCOMPARE(fx.host.read(QStringLiteral("style.css.backup")), QByteArray("body { color: navy; }\r\n"));
+        r = site("Cara", {"get", "../krg/_files.dat", "--yes"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("../krg/_files.dat is not in your view of the site.\n"));
+    }
+
+    void removingOnTheHostAndLocally() {
+        Result r = site("Cara", {"rm", "index.html", "--yes"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(!fx.host.exists(QStringLiteral("index.html")));
+        QVERIFY(fx.host.exists(QStringLiteral("old_index.html")));
+        r = site("Bob", {"rm", "news/index.html", "--yes"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err,
+                 QByteArray("Your access list does not allow you to delete files in the folder news/.\n"));
+        QVERIFY(fx.host.exists(QStringLiteral("news/index.html")));
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "x"));
+        r = site("Cara", {"rmlocal", "style.css", "--yes"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("style.css"))));
+        r = site("Cara", {"rmlocal", "style.css", "--yes"});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.endsWith("File not found: VelmarFTP/style.css\n"));
+    }
+
+    void addNewAndReplace() {
+        QVERIFY(writeLocal(disk.filePath(QStringLiteral("story.html")), "<p>story</p>"));
+        QVERIFY(writeLocal(disk.filePath(QStringLiteral("my story.html")), "x"));
+        Result r = site("Bob", {"add", "news/", "story.html", "my story.html"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err,
+                 QByteArray("my story.html\n\nSorry, spaces are not allows in files for the KR Web Site\n"));
+        QCOMPARE(fx.host.read(QStringLiteral("news/story.html")), QByteArray("<p>story</p>"));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
+                 QByteArray("news/index.html\r\nnews/*add files*\r\nnews/story.html"));
+        r = site("Bob", {"new", "news", "fresh.html"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
+                 QByteArray("news/index.html\r\nnews/*add files*\r\nnews/story.html\r\nnews/fresh.html"));
+        QCOMPARE(site("Bob", {"ls", "news/"}).out, QByteArray("index.html\nstory.html\nfresh.html\n"));
+        r = site("Bob", {"new", "images/", "x.gif"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err,
+                 QByteArray("Your access list does not allow you to add files in the folder images/.\n"));
+        r = site("Cara", {"replace", "style.css", "story.html"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("<p>story</p>"));
+    }
+
+    void editWithoutAWindow() {
+        QVERIFY(writeLocal(disk.filePath(QStringLiteral("new.txt")), "<h1>News</h1>\n<p>Edited</p>\n"));
+        Result r = cli("Bob", {"edit", "news/index.html", "--text-file", "new.txt"});
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
+                 QByteArray("<h1>News</h1>\r\n<p>Edited</p>\r\n"));
+        QCOMPARE(fx.host.read(QStringLiteral("news/index.html.backup")),
+                 QByteArray("<h1>News</h1>\n<p>First</p>\n"));
+        r = cli("Bob", {"edit", "style.css", "--text-file", "new.txt"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("style.css is not in your view of the site.\n"));
+        fx.host.write(QStringLiteral("style.css"), QByteArray(30000, 'x'));
+        r = cli("Velmar", {"edit", "style.css", "--text-file", "new.txt"});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("This file is too large to edit with the KRtp internal editor.\n"));
+        r = cli("Velmar", {"edit", "krg\\Bob.dat", "--text-file", "new.txt"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
+                 QByteArray("<h1>News</h1>\r\n<p>Edited</p>\r\n"));
+        QCOMPARE(cli("Velmar", {"edit", "style.css"}).code, 2);
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestSiteCli)
+#include "tst_sitecli.moc"

@@ -1,0 +1,654 @@
+// The explorer, its file actions and the editor session against the loopback host, without windows.
+#include "platform/desktopservices.h"
+#include "scripteddialogs.h"
+#include "sitetestutil.h"
+#include "sitetools/editfile.h"
+#include "sitetools/exploreractions.h"
+#include "sitetools/siteexplorer.h"
+#include "sitetools/sitenames.h"
+#include "testmain.h"
+#include "transfer/transfercontrol.h"
+
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+class TestSiteExplorer : public QObject {
+    Q_OBJECT
+    SiteFixture fx;
+    std::unique_ptr<ScriptedDialogs> dlg;
+
+    // An explorer opened for a member, with the folder shown.
+    struct Session {
+        TransferControl inet;
+        SiteExplorer explorer{inet};
+        ExplorerActions actions{explorer};
+        Session(const QString& folder = QString()) {
+            explorer.Open();
+            if (!folder.isEmpty())
+                explorer.clickFolder(folder);
+        }
+        void select(const QStringList& keys) {
+            explorer.files().setAllSelected(false);
+            for (const QString& k : keys)
+                explorer.files().setSelected(k, true);
+        }
+        QString icon(const QString& key) const { return explorer.files().find(key)->smallIconKey; }
+    };
+
+private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+    void init() {
+        fx.resetSite();
+        fx.resetLocal();
+        dlg = std::make_unique<ScriptedDialogs>();
+    }
+    void cleanup() {
+        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
+        QCOMPARE(dlg->pendingAnswers(), 0);
+        dlg.reset();
+    }
+
+    void viewsPerMember_data() {
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("add");
+        QTest::addColumn<bool>("del");
+        const QStringList full{"", "empty/", "images/", "krg/", "locked/", "news/", "Pages/"};
+        QTest::newRow("restricted, one file and adding")
+            << "Bob" << 3 << QStringList{"", "images/", "news/"} << "news/" << QStringList{"index.html"}
+            << true << false;
+        QTest::newRow("name GIF always in images") << "Bob" << 3 << QStringList{"", "images/", "news/"}
+                                                   << "images/" << QStringList{"bob.gif"} << false << false;
+        QTest::newRow("lower-case entry, name GIF once")
+            << "Ann" << 2 << QStringList{"", "images/", "Pages/"} << "images/" << QStringList{"ann.gif"}
+            << false << false;
+        QTest::newRow("Pages/News.HTML") << "Ann" << 2 << QStringList{"", "images/", "Pages/"} << "Pages/"
+                                         << QStringList{"news.html"} << true << true;
+        QTest::newRow("full access form")
+            << "Cara" << 3 << full << "" << QStringList{"index.html", "old_index.html", "style.css"} << true
+            << true;
+        QTest::newRow("full access with a line end") << "Dan" << 3 << QStringList{"", "images/"} << ""
+                                                     << QStringList{"*full access*"} << false << false;
+        QTest::newRow("hostile access list") << "Eve" << 3 << QStringList{"", "images/", "news/"} << "news/"
+                                             << QStringList{"index.html"} << false << false;
+        QTest::newRow("HTML in place of a list") << "Hal" << 3 << QStringList{"", "images/"} << "images/"
+                                                 << QStringList{"hal.gif"} << false << false;
+        QTest::newRow("administrator")
+            << "Velmar" << 4 << full << "" << QStringList{"index.html", "old_index.html", "style.css"} << true
+            << true;
+    }
+    void viewsPerMember() {
+        QFETCH(QString, member);
+        QFETCH(int, level);
+        QFETCH(QStringList, tree);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, files);
+        QFETCH(bool, add);
+        QFETCH(bool, del);
+        SiteFixture::login(member, quint8(level));
+        Session s(folder);
+        QStringList keys = treeKeys(s.explorer);
+        if (s.explorer.fullAccess())
+            std::sort(keys.begin() + 1, keys.end(), [](const QString& a, const QString& b) {
+                return a.compare(b, Qt::CaseInsensitive) < 0;
+            });
+        QCOMPARE(keys, tree);
+        QCOMPARE(s.explorer.selectedFolderKey(), folder);
+        QStringList names = fileNames(s.explorer);
+        names.sort();
+        QCOMPARE(names, files);
+        QCOMPARE(s.explorer.canAddFiles(), add);
+        QCOMPARE(s.explorer.canDeleteFiles(), del);
+        // Administrators read no list.
+        QCOMPARE(QFileInfo::exists(fx.mirror(QStringLiteral("krg/Velmar.dat"))), false);
+        QVERIFY(dlg->records().isEmpty());
+    }
+
+    void missingAccessListLeavesTheMemberRestricted() {
+        SiteFixture::login(QStringLiteral("Zed"), LevelFullAccess);
+        Session s(QStringLiteral("images/"));
+        QCOMPARE(treeKeys(s.explorer), (QStringList{"", "images/"}));
+        QCOMPARE(fileNames(s.explorer), QStringList{"zed.gif"});
+        QCOMPARE(fileIcons(s.explorer), QStringList{"filenotfound"});
+        QVERIFY(!s.explorer.canAddFiles() && !s.explorer.canDeleteFiles());
+        QCOMPARE(dlg->records().size(), 1); // the download reported the missing file
+        QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
+    }
+
+    void listingsAreCachedAndEmptyOnesAskedAgain() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        Session s;
+        TransferControl& inet = s.inet;
+        s.explorer.clickFolder(QStringLiteral("news/"));
+        QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
+        QCOMPARE(s.explorer.children(QStringLiteral("news/")).size(), 1);
+        int sent = inet.commandsSent();
+        // The shown folder clicked again: nothing happens.
+        s.explorer.clickFolder(QStringLiteral("news/"));
+        QCOMPARE(inet.commandsSent(), sent);
+        // Root and back: both come from the cache, the subfolder is not added twice.
+        s.explorer.clickFolder(QString());
+        s.explorer.clickFolder(QStringLiteral("NEWS/"));
+        QCOMPARE(inet.commandsSent(), sent);
+        QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
+        QCOMPARE(s.explorer.children(QStringLiteral("news/")).size(), 1);
+        // An empty folder is listed at every visit.
+        s.explorer.clickFolder(QStringLiteral("empty/"));
+        QVERIFY(inet.commandsSent() > sent);
+        sent = inet.commandsSent();
+        s.explorer.clickFolder(QString());
+        s.explorer.clickFolder(QStringLiteral("empty/"));
+        QVERIFY(inet.commandsSent() > sent);
+        // A new file on the host shows only once the empty folder is asked again.
+        fx.host.write(QStringLiteral("news/late.html"), "x");
+        s.explorer.clickFolder(QStringLiteral("news/"));
+        QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
+    }
+
+    void hostileNamesFromTheHostAreIgnored() {
+        for (const char* name : {"tab\there.html", "esc\x1b[2J.html", "quote\".html", "drive:x.html"})
+            fx.host.write(QString::fromUtf8(name), "x");
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        Session s;
+        QStringList names = fileNames(s.explorer);
+        names.sort();
+        QCOMPARE(names, (QStringList{"index.html", "old_index.html", "style.css"}));
+        // A listing as a hostile host could send it.
+        s.explorer.setTag(QString(),
+                          QStringLiteral("../\r\n/etc/\r\n..\\x/\r\nC:/\r\n.git/\r\n../../passwd\r\n"
+                                         "/etc/passwd\r\nok.html\r\nsub/\r\n  \r\n"));
+        s.explorer.clickFolder(QStringLiteral("news/"));
+        s.explorer.clickFolder(QString());
+        QCOMPARE(fileNames(s.explorer), QStringList{"ok.html"});
+        QVERIFY(s.explorer.node(QStringLiteral("sub/")));
+        for (const FolderNode& n : s.explorer.nodes())
+            QVERIFY2(IsSafeFolderKey(n.key) && !n.key.startsWith(QLatin1Char('.')), qPrintable(n.key));
+        QVERIFY(!s.explorer.AddFolderNode(QString(), QStringLiteral("..")));
+        QVERIFY(!s.explorer.AddFolderNode(QStringLiteral("nowhere/"), QStringLiteral("x/")));
+    }
+
+    void downloadConfirmsAndMarks() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        Session s;
+        QVERIFY(!s.actions.Download());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("No Files are Selected.  Please select the files to download."));
+        s.select({"index.html"});
+        dlg->answer(Dialogs::Cancel);
+        QVERIFY(!s.actions.Download());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("Please confirm.  You are about to download 1 file from the server."));
+        QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Information);
+        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("index.html"))));
+        s.select({"index.html", "style.css"});
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(s.actions.Download());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("Please confirm.  You are about to download 2 files from the server."));
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("index.html"))),
+                 fx.host.read(QStringLiteral("index.html")));
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("style.css"))),
+                 fx.host.read(QStringLiteral("style.css")));
+        QCOMPARE(fileIcons(s.explorer), (QStringList{"file", "filenotfound", "file"}));
+    }
+
+    void restrictedDownloadUsesTheListSpelling() {
+        SiteFixture::login(QStringLiteral("Ann"), LevelReadOnly);
+        Session s(QStringLiteral("Pages/"));
+        s.select({"news.html"});
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(s.actions.Download());
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("Pages/News.HTML"))), QByteArray("<p>News</p>\r\n"));
+        QCOMPARE(s.icon(QStringLiteral("news.html")), QStringLiteral("file"));
+    }
+
+    void theFirstFailedTransferEndsTheAction() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        Session s;
+        QFile::remove(fx.host.path(QStringLiteral("old_index.html"))); // listed, then gone
+        s.select({"index.html", "old_index.html", "style.css"});
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(!s.actions.Download());
+        QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
+        QCOMPARE(fileIcons(s.explorer), (QStringList{"file", "filedownload", "filenotfound"}));
+        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("style.css"))));
+    }
+
+    void sendKeepsTheHostBackup() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        Session s;
+        QVERIFY(!s.actions.Send());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("No Files are Selected.  Please select the files to upload."));
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "body { color: red; }\r\n"));
+        s.select({"style.css"});
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(s.actions.Send());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("Please confirm.  You are about to send (upload) 1 file to the server."));
+        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("body { color: red; }\r\n"));
+        QCOMPARE(fx.host.read(QStringLiteral("style.css.backup")), QByteArray("body { color: navy; }\r\n"));
+        QCOMPARE(s.icon(QStringLiteral("style.css")), QStringLiteral("file"));
+        // A file with no local copy: the routine's message, the mark stays.
+        s.select({"index.html"});
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(!s.actions.Send());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("VelmarFTP/index.html does not exist on the local hard drive."));
+        QCOMPARE(s.icon(QStringLiteral("index.html")), QStringLiteral("fileupload"));
+    }
+
+    void deleteOnHostLeavesSimilarNames() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        Session s;
+        s.select({"index.html"});
+        dlg->answer(Dialogs::Cancel);
+        QVERIFY(!s.actions.DeleteOnHost());
+        QVERIFY(fx.host.exists(QStringLiteral("index.html")));
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(s.actions.DeleteOnHost());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("Please confirm.  You are about to DELETE 1 file from the server."));
+        QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Critical);
+        QVERIFY(!fx.host.exists(QStringLiteral("index.html")));
+        QVERIFY(fx.host.exists(QStringLiteral("old_index.html")));
+        QCOMPARE(fileNames(s.explorer), (QStringList{"old_index.html", "style.css"}));
+        const QStringList tag = s.explorer.node(QString())->tag.split(QStringLiteral("\r\n"));
+        QVERIFY(!tag.contains(QStringLiteral("index.html")));
+        QVERIFY(tag.contains(QStringLiteral("old_index.html")));
+        // The cached listing is what the folder shows next time.
+        s.explorer.clickFolder(QStringLiteral("news/"));
+        s.explorer.clickFolder(QString());
+        QCOMPARE(fileNames(s.explorer), (QStringList{"old_index.html", "style.css"}));
+    }
+
+    void restrictedDeleteUnregistersInTheList() {
+        SiteFixture::login(QStringLiteral("Ann"), LevelFullAccess);
+        Session s(QStringLiteral("Pages/"));
+        s.select({"news.html"});
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(s.actions.DeleteOnHost());
+        QVERIFY(!fx.host.exists(QStringLiteral("Pages/News.HTML")));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Ann.dat")),
+                 QByteArray("Pages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"));
+        QCOMPARE(
+            fx.host.read(QStringLiteral("krg/Ann.dat.backup")),
+            QByteArray("Pages/News.HTML\r\nPages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"));
+        QVERIFY(fileNames(s.explorer).isEmpty());
+        // Not allowed in news/ for Bob.
+        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
+        Session bob(QStringLiteral("news/"));
+        bob.select({"index.html"});
+        QVERIFY(!bob.actions.DeleteOnHost());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("Your access list does not allow you to delete files in the folder news/."));
+        QVERIFY(fx.host.exists(QStringLiteral("news/index.html")));
+    }
+
+    void deleteLocalCopies() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("index.html")), "local"));
+        Session s;
+        QCOMPARE(s.icon(QStringLiteral("index.html")), QStringLiteral("file"));
+        QVERIFY(!s.actions.DeleteLocal());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("No Files are Selected.  Please select the files to delete."));
+        s.select({"index.html", "style.css"});
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(!s.actions.DeleteLocal()); // style.css has no local copy
+        QCOMPARE(dlg->texts().mid(dlg->texts().size() - 2),
+                 (QStringList{"Please confirm.  You are about to DELETE 2 files from your LOCAL hard drive.",
+                              "File not found: VelmarFTP/style.css"}));
+        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("index.html"))));
+        QCOMPARE(s.icon(QStringLiteral("index.html")), QStringLiteral("filenotfound"));
+        QCOMPARE(s.icon(QStringLiteral("style.css")), QStringLiteral("filedelete"));
+        QVERIFY(fx.host.exists(QStringLiteral("index.html")));
+    }
+
+    void addFilesChecksNamesAndExistence() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        QTemporaryDir disk;
+        const QString a = disk.filePath(QStringLiteral("a.html")),
+                      spaced = disk.filePath(QStringLiteral("b c.html")),
+                      c = disk.filePath(QStringLiteral("c.gif")),
+                      existing = disk.filePath(QStringLiteral("style.css"));
+        QVERIFY(writeLocal(a, "<p>a</p>") && writeLocal(spaced, "b") && writeLocal(c, kGif) &&
+                writeLocal(existing, "mine"));
+        Session s(QStringLiteral("news/"));
+        dlg->answerFiles(QStringList{a, spaced, c});
+        QVERIFY(!s.actions.AddFiles());
+        QCOMPARE(dlg->records().first().text, QStringLiteral("Add File..."));
+        QCOMPARE(dlg->records().first().filter, ExplorerActions::FileFilter());
+        QCOMPARE(dlg->texts().mid(1),
+                 QStringList{"b c.html\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"});
+        QCOMPARE(fx.host.read(QStringLiteral("news/a.html")), QByteArray("<p>a</p>"));
+        QCOMPARE(fx.host.read(QStringLiteral("news/c.gif")), kGif);
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("news/c.gif"))), kGif);
+        QVERIFY(!fx.host.exists(QStringLiteral("news/b c.html")));
+        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "a.html", "c.gif"}));
+        QVERIFY(
+            s.explorer.node(QStringLiteral("news/"))->tag.endsWith(QStringLiteral("\r\na.html\r\nc.gif")));
+        // A name the host has already.
+        s.explorer.clickFolder(QString());
+        dlg->clear();
+        QVERIFY(!s.actions.AddFiles({existing}));
+        QCOMPARE(dlg->texts(),
+                 QStringList{"style.css already exists on the server.  Try using the REPLACE button."});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("body { color: navy; }\r\n"));
+        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "old_index.html", "style.css"}));
+        // A cancelled dialog.
+        dlg->answerFiles(std::nullopt);
+        QVERIFY(!s.actions.AddFiles());
+        QCOMPARE(dlg->lastText(), QStringLiteral("Cancel was selected."));
+        QCOMPARE(QDir::currentPath() + QLatin1Char('/'), runState().LocalFolder);
+    }
+
+    void restrictedAddIsAppendedToTheAccessList() {
+        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
+        QTemporaryDir disk;
+        const QString page = disk.filePath(QStringLiteral("Story.html"));
+        QVERIFY(writeLocal(page, "<p>story</p>"));
+        Session s(QStringLiteral("news/"));
+        QVERIFY2(s.actions.AddFiles({page}), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QCOMPARE(fx.host.read(QStringLiteral("news/Story.html")), QByteArray("<p>story</p>"));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
+                 QByteArray("news/index.html\r\nnews/*add files*\r\nnews/Story.html"));
+        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "Story.html"}));
+        // Read back the way the explorer reads it.
+        Session again(QStringLiteral("news/"));
+        QCOMPARE(fileNames(again.explorer), (QStringList{"index.html", "story.html"}));
+        again.select({"story.html"});
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(again.actions.Download());
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("news/Story.html"))), QByteArray("<p>story</p>"));
+        // Nothing to add where the list does not allow it.
+        Session root;
+        QVERIFY(!root.actions.AddFiles({page}));
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("Your access list does not allow you to add files in the folder /."));
+    }
+
+    void newFileRegistersTheName() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        Session s(QStringLiteral("news/"));
+        dlg->answerText(QStringLiteral("newfile.html"));
+        QVERIFY(s.actions.NewFile());
+        QCOMPARE(dlg->records().first().text, QStringLiteral("Please enter a name for the new file"));
+        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html"}));
+        QCOMPARE(s.icon(QStringLiteral("newfile.html")), QStringLiteral("filenotfound"));
+        QVERIFY(!fx.host.exists(QStringLiteral("news/newfile.html")));
+        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("news/newfile.html"))));
+        dlg->answerText(QStringLiteral("my page.html"));
+        QVERIFY(!s.actions.NewFile());
+        QCOMPARE(
+            dlg->lastText(),
+            QStringLiteral("my page.html\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"));
+        dlg->answerText(QStringLiteral("index.html"));
+        QVERIFY(!s.actions.NewFile());
+        QCOMPARE(
+            dlg->lastText(),
+            QStringLiteral("news/index.html already exists on the server.  Try using the REPLACE button."));
+        dlg->answerText(QStringLiteral("../escape.html"));
+        QVERIFY(!s.actions.NewFile());
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral(
+                     "../escape.html\r\n\r\nSorry, this name cannot be used for files on the KR Web Site"));
+        dlg->answerText(QString());
+        QVERIFY(!s.actions.NewFile());
+        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html"}));
+    }
+
+    void replaceSendsTheChosenFile() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        QTemporaryDir disk;
+        const QString chosen = disk.filePath(QStringLiteral("new-style.css")),
+                      spaced = disk.filePath(QStringLiteral("new style.css"));
+        QVERIFY(writeLocal(chosen, "body { color: green; }\r\n") && writeLocal(spaced, "x"));
+        Session s;
+        QVERIFY(!s.actions.Replace()); // nothing selected: nothing asked
+        QVERIFY(dlg->records().isEmpty());
+        s.select({"style.css"});
+        dlg->answerFiles(QStringList{spaced});
+        QVERIFY(!s.actions.Replace());
+        QCOMPARE(dlg->records().first().text, QStringLiteral("Replace style.css With..."));
+        QCOMPARE(
+            dlg->lastText(),
+            QStringLiteral("new style.css\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"));
+        dlg->answerFiles(QStringList{chosen});
+        QVERIFY(s.actions.Replace());
+        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("body { color: green; }\r\n"));
+        QCOMPARE(fx.host.read(QStringLiteral("style.css.backup")), QByteArray("body { color: navy; }\r\n"));
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("style.css"))), QByteArray("body { color: green; }\r\n"));
+        // The mirror copy itself as the chosen file is sent as it is.
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "p {}"));
+        QVERIFY(s.actions.ReplaceWith(QStringLiteral("style.css"), fx.mirror(QStringLiteral("style.css"))));
+        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("p {}"));
+    }
+
+    void externalEditorsStartOnTheLocalCopy() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        QTemporaryDir programs;
+        const QString editor = programs.filePath(QStringLiteral("my editor"));
+        QVERIFY(writeLocal(editor, "#!/bin/sh\n"));
+        runState().ExternalEditorsFile = programs.filePath(QStringLiteral("external editors.ini"));
+        QVERIFY(writeLocal(runState().ExternalEditorsFile,
+                           "Notepad\r\nC:\\WINDOWS\\NOTEPAD.EXE\r\nMine\r\n\"" + editor.toUtf8() + "\"\r\n"));
+        RecordingDesktopServices desktop;
+        Session s;
+        s.actions.LoadExternalEditors();
+        QCOMPARE(s.actions.editors().size(), 2);
+        QCOMPARE(s.actions.editors()[0].caption(), QStringLiteral("Notepad - FILE NOT FOUND"));
+        s.select({"index.html"});
+        QVERIFY(!s.actions.EditWith(0)); // "Edit With..." itself
+        QVERIFY(!s.actions.EditWith(1)); // not found
+        dlg->answer(Dialogs::Cancel);
+        QVERIFY(!s.actions.EditWith(2));
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("VelmarFTP/index.html does not exist on your local hard drive.  "
+                                "Press OK to download it from the web page."));
+        QVERIFY(desktop.calls.isEmpty());
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(s.actions.EditWith(2));
+        const QString local = fx.mirror(QStringLiteral("index.html"));
+        QCOMPARE(readLocal(local), fx.host.read(QStringLiteral("index.html")));
+        QCOMPARE(desktop.calls, QStringList{"start " + editor + "|" + local});
+        // With a local copy: the question; No starts on it as it is.
+        QVERIFY(writeLocal(local, "mine"));
+        dlg->answer(Dialogs::No);
+        QVERIFY(s.actions.EditWith(2));
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("Would you like to download index.html from the web page before "
+                                "you edit it with Mine?"));
+        QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Question);
+        QCOMPARE(readLocal(local), QByteArray("mine"));
+        dlg->answer(Dialogs::Cancel);
+        QVERIFY(!s.actions.EditWith(2));
+        QCOMPARE(desktop.calls.size(), 2);
+        // A program that cannot start is reported.
+        desktop.result = false;
+        dlg->answer(Dialogs::No);
+        QVERIFY(!s.actions.EditWith(2));
+        QCOMPARE(dlg->lastText(), QStringLiteral("Cannot start ") + editor);
+    }
+
+    void fileManagerAndSelectAll() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        RecordingDesktopServices desktop;
+        Session s;
+        s.actions.SelectAll();
+        QCOMPARE(s.explorer.files().selectedKeys().size(), 3);
+        QVERIFY(s.actions.OpenFileManager());
+        QCOMPARE(desktop.calls, QStringList{"files " + runState().LocalFolder + "VelmarFTP"});
+    }
+
+    void foldersCreatedAndRemovedWithFullAccess() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        Session s(QStringLiteral("news/"));
+        QVERIFY(s.actions.CreateSubfolder(QStringLiteral("2026")));
+        QVERIFY(QFileInfo(fx.host.path(QStringLiteral("news/2026"))).isDir());
+        QVERIFY(s.explorer.node(QStringLiteral("news/2026/")));
+        QVERIFY(!s.actions.CreateSubfolder(QStringLiteral("..")));
+        s.explorer.clickFolder(QStringLiteral("news/old/"));
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(!s.actions.DeleteCurrentFolder()); // not empty
+        QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
+        s.explorer.clickFolder(QStringLiteral("news/2026/"));
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(s.actions.DeleteCurrentFolder());
+        QVERIFY(!fx.host.exists(QStringLiteral("news/2026")));
+        QVERIFY(!s.explorer.node(QStringLiteral("news/2026/")));
+        QCOMPARE(s.explorer.selectedFolderKey(), QStringLiteral("news/"));
+        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
+        Session bob(QStringLiteral("news/"));
+        QVERIFY(!bob.actions.CreateSubfolder(QStringLiteral("x")));
+        QVERIFY(!fx.host.exists(QStringLiteral("news/x")));
+    }
+
+    // The internal editor's session: download, limits, line ends, encodings, closing.
+    void editorSizeLimit_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("29,999") << 29999 << true;
+        QTest::newRow("30,000") << 30000 << false;
+    }
+    void editorSizeLimit() {
+        QFETCH(int, size);
+        QFETCH(bool, opens);
+        fx.host.write(QStringLiteral("big.html"), QByteArray(size, 'x'));
+        TransferControl inet;
+        EditSession s(inet);
+        QCOMPARE(s.load(QStringLiteral("big.html")) == EditSession::Load::Opened, opens);
+        QCOMPARE(dlg->texts(),
+                 opens ? QStringList()
+                       : QStringList{"This file is too large to edit with the KRtp internal editor."});
+    }
+
+    void editorLineEndsAndEncodings() {
+        TransferControl inet;
+        EditSession s(inet);
+        QCOMPARE(s.load(QStringLiteral("news/index.html")), EditSession::Load::Opened);
+        QCOMPARE(s.text(), QStringLiteral("<h1>News</h1>\r\n<p>First</p>\r\n"));
+        QCOMPARE(s.editorText(), QStringLiteral("<h1>News</h1>\n<p>First</p>\n"));
+        QCOMPARE(s.send(), EditSession::Send::Sent);
+        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
+                 QByteArray("<h1>News</h1>\r\n<p>First</p>\r\n"));
+        // UTF-8 stays UTF-8, single bytes stay as they were, an untouched text comes back identical.
+        const QByteArray utf8 = "\xEF\xBB\xBF<p>Caf\xc3\xa9</p>\r\n<p>\rsame</p>";
+        const QByteArray latin1 = "<p>Caf\xe9 \x80</p>\r\n";
+        fx.host.write(QStringLiteral("u.html"), utf8);
+        fx.host.write(QStringLiteral("l.html"), latin1);
+        for (const auto& [name, bytes] : {std::pair{"u.html", utf8}, std::pair{"l.html", latin1}}) {
+            EditSession e(inet);
+            QCOMPARE(e.load(QLatin1String(name)), EditSession::Load::Opened);
+            e.setEditorText(e.editorText());
+            QCOMPARE(e.send(), EditSession::Send::Sent);
+            QCOMPARE(fx.host.read(QLatin1String(name)), bytes);
+        }
+        EditSession e(inet);
+        QCOMPARE(e.load(QStringLiteral("u.html")), EditSession::Load::Opened);
+        e.setEditorText(QString::fromUtf8("<p>Caf\xc3\xa9 \xe2\x82\xac</p>\n"));
+        QCOMPARE(e.send(), EditSession::Send::Sent);
+        QCOMPARE(fx.host.read(QStringLiteral("u.html")),
+                 QByteArray("\xEF\xBB\xBF<p>Caf\xc3\xa9 \xe2\x82\xac</p>\r\n"));
+        QCOMPARE(e.load(QStringLiteral("l.html")), EditSession::Load::Opened);
+        e.setEditorText(QString::fromUtf8("<p>Caf\xc3\xa9 \xe2\x82\xac</p>"));
+        QCOMPARE(e.send(), EditSession::Send::Sent);
+        QCOMPARE(fx.host.read(QStringLiteral("l.html")), QByteArray("<p>Caf\xe9 &#8364;</p>"));
+    }
+
+    void editorClosingQuestion() {
+        TransferControl inet;
+        EditSession s(inet);
+        QCOMPARE(s.load(QStringLiteral("style.css")), EditSession::Load::Opened);
+        s.setEditorText(QStringLiteral("changed"));
+        dlg->answer(Dialogs::Cancel);
+        QVERIFY(!s.QueryClose());
+        QCOMPARE(dlg->lastText(), QStringLiteral("Send changes to server?"));
+        QCOMPARE(dlg->records().last().buttons, Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
+        QVERIFY(!s.sendOnClose && !s.discardOnClose);
+        dlg->answer(Dialogs::No);
+        QVERIFY(s.QueryClose());
+        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("body { color: navy; }\r\n"));
+        QVERIFY(!fx.host.exists(QStringLiteral("style.css.backup")));
+        // Discard Changes: no question.
+        s.discardOnClose = true;
+        s.sendOnClose = false;
+        QVERIFY(s.QueryClose());
+        QCOMPARE(dlg->records().size(), 2);
+        // Yes sends.
+        s.discardOnClose = false;
+        dlg->answer(Dialogs::Yes);
+        QVERIFY(s.QueryClose());
+        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("changed"));
+        // Send to Server on a host that refuses: its reply is shown, the window stays, the flags are cleared.
+        fx.host.write(QStringLiteral("locked/page.html"), "<p>locked</p>");
+        EditSession locked(inet);
+        QCOMPARE(locked.load(QStringLiteral("locked/page.html")), EditSession::Load::Opened);
+        locked.setEditorText(QStringLiteral("<p>mine</p>"));
+        locked.sendOnClose = true;
+        QVERIFY(!locked.QueryClose());
+        QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
+        QVERIFY(!locked.sendOnClose && !locked.discardOnClose);
+        QCOMPARE(fx.host.read(QStringLiteral("locked/page.html")), QByteArray("<p>locked</p>"));
+    }
+
+    void editorWriteFailureAsksBeforeClosing() {
+        TransferControl inet;
+        EditSession s(inet);
+        QCOMPARE(s.load(QStringLiteral("krg\\Bob.dat")), EditSession::Load::Opened);
+        QCOMPARE(s.hostPath(), QStringLiteral("krg/Bob.dat"));
+        QCOMPARE(s.localFile(), fx.mirror(QStringLiteral("krg/Bob.dat")));
+        s.setEditorText(QStringLiteral("news/index.html\nnews/*delete files*"));
+        QCOMPARE(s.send(), EditSession::Send::Sent);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
+                 QByteArray("news/index.html\r\nnews/*delete files*"));
+        // A folder in place of the local copy: it cannot be written.
+        QVERIFY(QFile::remove(fx.mirror(QStringLiteral("krg/Bob.dat"))));
+        QVERIFY(QDir().mkpath(fx.mirror(QStringLiteral("krg/Bob.dat/x"))));
+        s.sendOnClose = true;
+        dlg->answer(Dialogs::Cancel);
+        QVERIFY(!s.QueryClose());
+        QVERIFY(dlg->lastText().endsWith(
+            QLatin1String("\r\n\r\nChanges may not be saved.  Press Cancel to try to save your changes.")));
+        QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Warning);
+        QVERIFY(!s.sendOnClose);
+        s.sendOnClose = true;
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(s.QueryClose());
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
+                 QByteArray("news/index.html\r\nnews/*delete files*"));
+    }
+
+    void editFileRunsTheWindowHook() {
+        int shown = 0;
+        EditWindowHooks hooks;
+        hooks.showModal = [&](EditSession& session, QObject*) {
+            ++shown;
+            session.setEditorText(session.editorText() + QStringLiteral("<p>Second</p>\n"));
+            session.sendOnClose = true;
+            QVERIFY(session.QueryClose());
+        };
+        SetEditWindowHooks(hooks);
+        QVERIFY(EditFile(QStringLiteral("news/index.html")));
+        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
+                 QByteArray("<h1>News</h1>\r\n<p>First</p>\r\n<p>Second</p>\r\n"));
+        QVERIFY(!EditFile(QStringLiteral("../outside.html")));
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("The path \"../outside.html\" does not name a file below the site folder."));
+        QVERIFY(!EditFile(QStringLiteral("missing.html")));
+        QCOMPARE(shown, 1);
+        SetEditWindowHooks({});
+        QVERIFY(EditFileWithText(*std::make_unique<TransferControl>(), QStringLiteral("style.css"),
+                                 QStringLiteral("a\nb")));
+        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("a\r\nb"));
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestSiteExplorer)
+#include "tst_siteexplorer.moc"

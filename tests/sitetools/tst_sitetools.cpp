@@ -1,0 +1,239 @@
+// The site tools' rules without a host: untrusted names, access lists, text encodings, line ends and
+// the external editors file.
+#include "sitetools/accesslist.h"
+#include "sitetools/externaleditors.h"
+#include "sitetools/sitenames.h"
+#include "sitetools/sitetext.h"
+#include "testfiles.h"
+#include "testmain.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+// "folder:file,file|flags" for each folder key, flags "a" (add) and "d" (delete).
+QString describe(const AccessList& list, const QString& member) {
+    QStringList out;
+    for (const QString& key : list.folderKeys()) {
+        const AccessList::FolderView v = list.folder(key, member);
+        QStringList names;
+        for (const auto& f : v.files)
+            names << f.name;
+        out << key + QLatin1Char(':') + names.join(QLatin1Char(',')) + QLatin1Char('|') +
+                   (v.canAdd ? QStringLiteral("a") : QString()) +
+                   (v.canDelete ? QStringLiteral("d") : QString());
+    }
+    const AccessList::FolderView root = list.folder(QString(), member);
+    QStringList names;
+    for (const auto& f : root.files)
+        names << f.name;
+    return QStringLiteral("root:") + names.join(QLatin1Char(',')) + QLatin1Char('|') +
+           (root.canAdd ? QStringLiteral("a") : QString()) +
+           (root.canDelete ? QStringLiteral("d") : QString()) + QLatin1Char(' ') + out.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class TestSiteTools : public QObject {
+    Q_OBJECT
+private slots:
+    void untrustedNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("safe");
+        QTest::newRow("plain") << "index.html" << true;
+        QTest::newRow("blank inside") << "my page.html" << true;
+        QTest::newRow("dot file") << ".htaccess" << true;
+        QTest::newRow("stars") << "*full access*" << true;
+        QTest::newRow("accents") << QString::fromUtf8("caf\xc3\xa9.html") << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("blanks") << "   " << false;
+        QTest::newRow("dot") << "." << false;
+        QTest::newRow("dot dot") << ".." << false;
+        QTest::newRow("slash") << "a/b" << false;
+        QTest::newRow("leading slash") << "/etc" << false;
+        QTest::newRow("backslash") << "..\\x" << false;
+        QTest::newRow("drive") << "C:x.html" << false;
+        QTest::newRow("tab") << "a\tb" << false;
+        QTest::newRow("line feed") << "a\nb" << false;
+        QTest::newRow("escape") << "a\x1b[2Jb" << false;
+        QTest::newRow("delete") << "a\x7f" << false;
+        QTest::newRow("C1 control") << QString(QChar(0x85)) + "x" << false;
+        QTest::newRow("double quote") << "a\"b" << false;
+    }
+    void untrustedNames() {
+        QFETCH(QString, name);
+        QFETCH(bool, safe);
+        QCOMPARE(IsSafeSiteName(name), safe);
+        if (!name.contains(QLatin1Char('/')))
+            QCOMPARE(IsSafeHostPath(QStringLiteral("pages/") + name), safe);
+    }
+
+    void pathsAndFolderKeys() {
+        QVERIFY(IsSafeFolderKey(QString()));
+        QVERIFY(IsSafeFolderKey(QStringLiteral("pages/old/")));
+        QVERIFY(!IsSafeFolderKey(QStringLiteral("pages")));
+        QVERIFY(!IsSafeFolderKey(QStringLiteral("/pages/")));
+        QVERIFY(!IsSafeFolderKey(QStringLiteral("pages//")));
+        QVERIFY(!IsSafeFolderKey(QStringLiteral("pages/../")));
+        QVERIFY(IsSafeHostPath(QStringLiteral("krg\\Bob.dat")));
+        QVERIFY(!IsSafeHostPath(QStringLiteral("krg/")));
+        QVERIFY(!IsSafeHostPath(QStringLiteral("a/../../x.html")));
+        QString folder, name;
+        SplitHostPath(QStringLiteral("a\\b/c.txt"), folder, name);
+        QCOMPARE(folder, QStringLiteral("a/b/"));
+        QCOMPARE(name, QStringLiteral("c.txt"));
+        SplitHostPath(QStringLiteral("index.html"), folder, name);
+        QCOMPARE(folder, QString());
+        QCOMPARE(LocalMirrorPath(QStringLiteral("a\\b/c.txt")), QStringLiteral("VelmarFTP/a/b/c.txt"));
+        QCOMPARE(AccessList::PathFor(QStringLiteral("Bob")), QStringLiteral("krg/Bob.dat"));
+        QCOMPARE(AccessList::PathFor(QStringLiteral("../x")), QString());
+    }
+
+    void accessLists_data() {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<bool>("full");
+        QTest::addColumn<QString>("view");
+        QTest::newRow("full access") << "*full access*" << true << "";
+        QTest::newRow("full access with a line end") << "*full access*\r\n"
+                                                     << false << "root:*full access*| images/:bob.gif|";
+        QTest::newRow("file and add in pages") << "pages/news.html\r\npages/*add files*" << false
+                                               << "root:| images/:bob.gif| pages/:news.html|a";
+        QTest::newRow("shown in lower case")
+            << "Pages/News.HTML" << false << "root:| images/:bob.gif| Pages/:news.html|";
+        QTest::newRow("name GIF once")
+            << "images/Bob.GIF\r\nimages/*delete files*" << false << "root:| images/:bob.gif|d";
+        QTest::newRow("backslashes and blank lines") << "a\\b\\c.txt\r\n\r\n   \r\na\\*delete files*\r\n"
+                                                     << false << "root:| images/:bob.gif| a/:|d a/b/:c.txt|";
+        QTest::newRow("deeper levels")
+            << "x/y/z/p.html" << false << "root:| images/:bob.gif| x/:| x/y/:| x/y/z/:p.html|";
+        QTest::newRow("html page") << "<html><body>Not Found</body></html>" << false
+                                   << "root:| images/:bob.gif|";
+        QTest::newRow("empty") << "" << false << "root:| images/:bob.gif|";
+        QTest::newRow("hostile entries")
+            << "../../etc/passwd\r\n/abs.html\r\nC:/win.ini\r\nnews/../../x.html\r\n..\\..\\y.html\r\n"
+               "news/evil\x01.html\r\nnews/ok.html\r\n.hidden/secret.html\r\nnews/q\"uote.html"
+            << false << "root:| images/:bob.gif| news/:ok.html|";
+    }
+    void accessLists() {
+        QFETCH(QString, content);
+        QFETCH(bool, full);
+        QFETCH(QString, view);
+        const AccessList list = AccessList::FromContent(content);
+        QCOMPARE(list.fullAccess(), full);
+        if (!full)
+            QCOMPARE(describe(list, QStringLiteral("Bob")), view);
+    }
+
+    void accessListKeepsTheListSpellingForTheHost() {
+        const AccessList list =
+            AccessList::FromContent(QStringLiteral("Pages/News.HTML\r\n  pages/Old.html"));
+        const AccessList::FolderView v = list.folder(QStringLiteral("Pages/"), QStringLiteral("bob"));
+        QCOMPARE(v.files.size(), 2);
+        QCOMPARE(v.files[0].name, QStringLiteral("news.html"));
+        QCOMPARE(v.files[0].hostPath, QStringLiteral("Pages/News.HTML"));
+        QCOMPARE(v.files[1].name, QStringLiteral("old.html"));
+        QCOMPARE(v.files[1].hostPath, QStringLiteral("pages/Old.html"));
+    }
+
+    void registeringInTheAccessList() {
+        AccessList list =
+            AccessList::FromContent(QStringLiteral("  news/index.html\r\nnews/*add files*\r\n\r\n"));
+        list.addPath(QStringLiteral("news/new.html"));
+        QCOMPARE(list.text(), QStringLiteral("news/index.html\r\nnews/*add files*\r\nnews/new.html"));
+        list = AccessList::FromContent(
+            QStringLiteral("news/index.html\r\nnews/old_index.html\r\nNEWS/Index.html"));
+        list.removePath(QStringLiteral("news/index.html"));
+        QCOMPARE(list.text(), QStringLiteral("news/old_index.html"));
+        AccessList empty;
+        empty.addPath(QStringLiteral("a.html"));
+        QCOMPARE(empty.text(), QStringLiteral("\r\na.html"));
+    }
+
+    void lineEnds_data() {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("LF") << "a\nb\n"
+                            << "a\r\nb\r\n";
+        QTest::newRow("CR LF stays") << "a\r\nb\r\n"
+                                     << "a\r\nb\r\n";
+        QTest::newRow("mixed") << "a\nb\r\nc"
+                               << "a\r\nb\r\nc";
+        QTest::newRow("lone CR stays") << "a\rb"
+                                       << "a\rb";
+        QTest::newRow("CR CR LF") << "a\r\r\nb"
+                                  << "a\r\r\nb";
+    }
+    void lineEnds() {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(NormaliseLineEnds(in), out);
+        QCOMPARE(FromEditorText(ToEditorText(NormaliseLineEnds(QStringLiteral("x\ny\r\n")))),
+                 QStringLiteral("x\r\ny\r\n"));
+    }
+
+    void encodingsRoundTrip() {
+        QByteArray latin1;
+        for (int i = 0; i < 256; ++i)
+            latin1 += char(i);
+        const SiteText l = SiteText::decode(latin1);
+        QVERIFY(!l.utf8);
+        QCOMPARE(l.encode(), latin1);
+        QCOMPARE(l.encode(QString::fromUtf8("\xe2\x82\xac \xc3\xa9")), QByteArray("&#8364; \xe9"));
+        const QByteArray utf8("\xEF\xBB\xBF"
+                              "caf\xc3\xa9 \xe2\x82\xac");
+        const SiteText u = SiteText::decode(utf8);
+        QVERIFY(u.utf8 && u.byteOrderMark);
+        QCOMPARE(u.text, QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
+        QCOMPARE(u.encode(), utf8);
+        QCOMPARE(SiteText::decode("plain").encode(), QByteArray("plain"));
+    }
+
+    void externalEditorsFile() {
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("psp"));
+        QVERIFY(writeLocal(program, "#!/bin/sh\n"));
+        const QByteArray quoted = "\"" + program.toUtf8() + "\"";
+        struct Case {
+            QByteArray content;
+            QStringList captions;
+        };
+        const QList<Case> cases = {
+            {"Notepad\r\n\r\nPaint Shop Pro\r\n" + quoted + "\r\n", {"Paint Shop Pro"}},
+            {"A\r\n" + quoted + "\r\nB\r\n/nowhere/b\r\nC", {"A", "B - FILE NOT FOUND"}},
+            {"\r\n" + quoted + "\r\nD\r\n" + program.toUtf8(), {"D"}},
+            {"E\n/nowhere\n", {"E - FILE NOT FOUND"}},
+            {"", {}},
+        };
+        for (const Case& c : cases) {
+            QStringList captions;
+            for (const ExternalEditor& e : ParseExternalEditors(c.content))
+                captions << e.caption();
+            QCOMPARE(captions, c.captions);
+        }
+        const QList<ExternalEditor> one = ParseExternalEditors("Paint Shop Pro\r\n" + quoted);
+        QCOMPARE(one.first().program(), program);
+        QVERIFY(one.first().found);
+        QVERIFY(ReadExternalEditors(dir.filePath(QStringLiteral("missing.ini"))).isEmpty());
+    }
+
+    void externalEditorsText() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("external editors.ini"));
+        QCOMPARE(ExternalEditorsText(file).editorText(), QString());
+        const QByteArray original = "Notepad\r\n/usr/bin/gedit\r\r\n";
+        QVERIFY(writeLocal(file, original));
+        ExternalEditorsText text(file);
+        QCOMPARE(text.editorText(), QStringLiteral("Notepad\n/usr/bin/gedit\r\n"));
+        QVERIFY(text.save(text.editorText()));
+        QCOMPARE(readLocal(file), original);
+        QVERIFY(text.save(QStringLiteral("One\n/bin/one")));
+        QCOMPARE(readLocal(file), QByteArray("One\r\n/bin/one"));
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestSiteTools)
+#include "tst_sitetools.moc"

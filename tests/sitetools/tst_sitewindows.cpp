@@ -1,0 +1,430 @@
+// The explorer, the editor and the editors window on the loopback host.
+#include "scripteddialogs.h"
+#include "sitetestutil.h"
+#include "sitetools/editfile.h"
+#include "sitetools/exploreractions.h"
+#include "sitetools/gui/frmedit.h"
+#include "sitetools/gui/frmexplorer.h"
+#include "sitetools/gui/frmexternaleditors.h"
+#include "sitetools/gui/webpreview.h"
+#include "testmain.h"
+#include "transfer/gui/transferprogress.h"
+#include "transfer/transfercontrol.h"
+
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+QStringList treeTexts(QTreeWidget* tree) {
+    QStringList out;
+    std::function<void(QTreeWidgetItem*, const QString&)> walk = [&](QTreeWidgetItem* item,
+                                                                     const QString& indent) {
+        out << indent + item->text(0);
+        for (int i = 0; i < item->childCount(); ++i)
+            walk(item->child(i), indent + QStringLiteral("  "));
+    };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        walk(tree->topLevelItem(i), QString());
+    return out;
+}
+
+// Runs fn on the next modal window once it is up. The check runs from the event loop, so whatever
+// the caller waits for (a download before the window opens) goes on meanwhile. A window that fn
+// leaves open (a failed check) is hidden, which ends its modal loop, so a failure never waits for
+// the test's time limit.
+void whenModal(std::function<void(QWidget*)> fn) {
+    auto* timer = new QTimer;
+    const QDeadlineTimer deadline(20000);
+    QObject::connect(timer, &QTimer::timeout, [timer, fn, deadline] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && !deadline.hasExpired())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        QVERIFY2(modal, "no modal window came up");
+        QPointer<QWidget> window = modal;
+        fn(modal);
+        if (window && window->isVisible())
+            window->hide();
+    });
+    timer->start(10);
+}
+
+} // namespace
+
+class TestSiteWindows : public QObject {
+    Q_OBJECT
+    SiteFixture fx;
+    std::unique_ptr<ScriptedDialogs> dlg;
+
+    void clickEntry(frmExplorer& w, const QString& key, Qt::KeyboardModifiers mods = {}) {
+        const QModelIndex index = w.explorer().files().index(w.explorer().files().rowOf(key), 0);
+        QVERIFY(index.isValid());
+        w.lvwExplorer->scrollTo(index);
+        QTest::mouseClick(w.lvwExplorer->viewport(), Qt::LeftButton, mods,
+                          w.lvwExplorer->visualRect(index).center());
+    }
+    void clickFolder(frmExplorer& w, const QString& key) {
+        QTreeWidgetItem* item = w.treeItem(key);
+        QVERIFY(item);
+        w.tvwExplorer->scrollToItem(item);
+        QTest::mouseClick(w.tvwExplorer->viewport(), Qt::LeftButton, {},
+                          w.tvwExplorer->visualItemRect(item).center());
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+    void init() {
+        fx.resetSite();
+        fx.resetLocal();
+        dlg = std::make_unique<ScriptedDialogs>();
+    }
+    void cleanup() {
+        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
+        QCOMPARE(dlg->pendingAnswers(), 0);
+        dlg.reset();
+    }
+
+    void buttonsMenusAndShortcuts() {
+        frmExplorer w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("KR Web Page"));
+        struct Button {
+            QPushButton* b;
+            const char* caption;
+            const char* tip;
+        };
+        const Button buttons[] = {
+            {w.cmdDownload, "Download File(s)",
+             "click here to download all of the selected files from the server"},
+            {w.cmdOpenEdit, "Download and Edit",
+             "This is the easiest way to update a page if you know how to edit HTML"},
+            {w.cmdExternalEditor, "Edit With...",
+             "This will let you edit a file that is on your local hard drive.  If you want to send the "
+             "changes to the "
+             "server when you are done, click <Send File(s) to Server>"},
+            {w.cmdUploadFile, "Send File(s) to Server",
+             "This button sends the local copy of all selected files to the server"},
+            {w.cmdAddFilesToServer, "Add File(s) to Server",
+             "This button will allow you to brows your local hard drive and add a file to the server."},
+            {w.cmdNewFile, "New File", ""},
+            {w.cmdReplaceWith, "Replace File With...",
+             "This button will allow you to browse your local hard drive and replace the selected file on "
+             "the server "
+             "with a file on your hard drive."},
+            {w.cmdDeleteFile, "Delete File(s) from Server",
+             "This button will delete a file from the server.  If you want to delete the file from your "
+             "local computer "
+             "as well, you should click <Delete Local File(s)> before clicking on this button."},
+            {w.cmdDeleteLocal, "Delete Local File(s)", "This button deletes the local copy of a file."},
+            {w.cmdSelectAll, "Select All Files",
+             "click on this button to select all of the files in the current folder"},
+            {w.cmdExplorer, "Explorer", ""},
+            {w.cmdPreviewPAne, "Preview Pane", ""},
+        };
+        for (const Button& b : buttons) {
+            QCOMPARE(b.b->text(), QString::fromLatin1(b.caption));
+            QCOMPARE(b.b->toolTip(), QString::fromLatin1(b.tip));
+            QCOMPARE(w.findChild<QPushButton*>(b.b->objectName()), b.b);
+        }
+        QVERIFY(w.cmdOpenEdit->font().bold());
+        QStringList entries;
+        for (QAction* a : w.mnuAction->actions())
+            entries << (a->isSeparator() ? QStringLiteral("-")
+                                         : a->text() + QLatin1Char('|') + a->shortcut().toString());
+        QCOMPARE(entries, (QStringList{"Download selected file(s) from server|Ctrl+D", "-",
+                                       "Download and Edit (quick and easy)|Ctrl+E", "Edit With...|",
+                                       "Configure External Editors...|", "-",
+                                       "Upload selected file(s) to server|Ctrl+U",
+                                       "Delete selected file(s) from server|Del",
+                                       "Delete selected file(s) from your local hard drive|"}));
+        QCOMPARE(w.mnuFoldersNew->text(), QStringLiteral("Create &New Subfolder..."));
+        QCOMPARE(w.mnuFoldersDelete->text(), QStringLiteral("&Delete Current Folder (Folder Must Be Empty)"));
+        QCOMPARE(w.imglistExplorer.size(), 7);
+        for (const QString& key : SiteExplorer::ImageKeys())
+            QVERIFY(!w.image(key).isNull());
+        for (const char* name : {"tvwExplorer", "lvwExplorer", "picResize1", "picResize2", "picPreview",
+                                 "webPreview", "picButtonBar", "inet"})
+            QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
+    }
+
+    void openingForARestrictedMemberAndOnce() {
+        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
+        QPointer<frmExplorer> w = frmExplorer::ShowWebPage();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Norrow Eternal Web Page"));
+        QCOMPARE(treeTexts(w->tvwExplorer), (QStringList{"VelmarFTP", "  images", "  news"}));
+        QVERIFY(!w->cmdAddFilesToServer->isEnabled() && !w->cmdDeleteFile->isEnabled());
+        clickFolder(*w, QStringLiteral("news/"));
+        QCOMPARE(fileNames(w->explorer()), QStringList{"index.html"});
+        QVERIFY(w->cmdAddFilesToServer->isEnabled() && w->cmdNewFile->isEnabled());
+        QVERIFY(!w->cmdDeleteFile->isEnabled() && !w->mnuActionDeleteFiles->isEnabled());
+        // A second press brings the same window forward.
+        QCOMPARE(frmExplorer::ShowWebPage(), w.data());
+        QCOMPARE(w->tvwExplorer->topLevelItemCount(), 1);
+        w->close();
+        QTRY_VERIFY(!w);
+        QVERIFY(!frmExplorer::instance());
+    }
+
+    void fullAccessTreeGrowsAsFoldersAreVisited() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        QCOMPARE(w.tvwExplorer->topLevelItem(0)->childCount(), 6);
+        clickFolder(w, QStringLiteral("news/"));
+        clickFolder(w, QStringLiteral("news/old/"));
+        QCOMPARE(fileNames(w.explorer()), QStringList{"2024.html"});
+        clickFolder(w, QStringLiteral("news/"));
+        QCOMPARE(w.treeItem(QStringLiteral("news/"))->childCount(), 1);
+        QVERIFY(w.cmdDeleteFile->isEnabled() && w.cmdAddFilesToServer->isEnabled());
+        // Selection goes both ways between the list and the model.
+        clickEntry(w, QStringLiteral("index.html"));
+        QCOMPARE(w.explorer().files().selectedKeys(), QStringList{"index.html"});
+        clickFolder(w, QString());
+        w.cmdSelectAll->click();
+        QCOMPARE(w.lvwExplorer->selectionModel()->selectedIndexes().size(), 3);
+        // The folder menu, full access only.
+        dlg->answerText(QStringLiteral("drafts"));
+        w.mnuFoldersNew->trigger();
+        QVERIFY(w.treeItem(QStringLiteral("drafts/")));
+        QVERIFY(QFileInfo(fx.host.path(QStringLiteral("drafts"))).isDir());
+        w.close();
+    }
+
+    void previewAndIcons() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("index.html")), "<p>local</p>"));
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        clickEntry(w, QStringLiteral("index.html"));
+        QCOMPARE(w.webPreview->address(), QUrl::fromLocalFile(fx.mirror(QStringLiteral("index.html"))));
+        clickEntry(w, QStringLiteral("style.css"));
+        QCOMPARE(w.webPreview->address(), QUrl(QStringLiteral("about:blank")));
+        // Hidden pane: the preview stays, the icon still follows the disk.
+        w.cmdPreviewPAne->click();
+        QVERIFY(w.picPreview->isHidden() && w.picResize2->isHidden());
+        QVERIFY(QFile::remove(fx.mirror(QStringLiteral("index.html"))));
+        QCOMPARE(w.explorer().files().find(QStringLiteral("index.html"))->smallIconKey,
+                 QStringLiteral("file"));
+        clickEntry(w, QStringLiteral("index.html"));
+        QCOMPARE(w.webPreview->address(), QUrl(QStringLiteral("about:blank")));
+        QCOMPARE(w.explorer().files().find(QStringLiteral("index.html"))->smallIconKey,
+                 QStringLiteral("filenotfound"));
+        w.cmdPreviewPAne->click();
+        QVERIFY(w.picPreview->isVisible());
+        w.close();
+    }
+
+    void splittersResizeThePanes() {
+        frmExplorer w;
+        w.resize(1000, 600);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.SplitterDropped(w.picResize1, w.tvwExplorer, 150);
+        QCOMPARE(w.treeWidth(), 150);
+        QCOMPARE(w.tvwExplorer->width(), 150);
+        w.SplitterDropped(w.picResize1, w.lvwExplorer, 30);
+        QCOMPARE(w.treeWidth(), 180);
+        const int preview = w.previewWidth(), list = w.lvwExplorer->width();
+        w.SplitterDropped(w.picResize2, w.lvwExplorer, list - 50);
+        QCOMPARE(w.previewWidth(), preview + 50);
+        QCOMPARE(w.picPreview->width(), preview + 50);
+        w.SplitterDropped(w.picResize2, w.webPreview, 20);
+        QCOMPARE(w.previewWidth(), preview + 30);
+        QCOMPARE(w.lvwExplorer->x() + w.lvwExplorer->width() + w.picResize2->width() + w.picPreview->width(),
+                 w.centralWidget()->width());
+    }
+
+    void actionMenuAndEditors() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        QTemporaryDir programs;
+        const QString one = programs.filePath(QStringLiteral("one"));
+        QVERIFY(writeLocal(one, "#!/bin/sh\n"));
+        runState().ExternalEditorsFile = programs.filePath(QStringLiteral("external editors.ini"));
+        QVERIFY(writeLocal(runState().ExternalEditorsFile, "One\r\n" + one.toUtf8() +
+                                                               "\r\nTwo\r\n/nowhere/two\r\n"
+                                                               "Three\r\n\"" +
+                                                               one.toUtf8() + "\"\r\n"));
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        QStringList captions;
+        for (QAction* a : w.mnuActionExternalEditor)
+            captions << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
+        QCOMPARE(captions, (QStringList{"Edit With...", "One", "Two - FILE NOT FOUND (disabled)", "Three"}));
+        w.cmdExternalEditor->click();
+        QTRY_VERIFY(w.mnuAction->isVisible());
+        QVERIFY(!w.mnuActionDownload->isVisible() && !w.mnuActionEdit->isVisible() &&
+                !w.mnuActionUpload->isVisible() && !w.mnuActionDeleteFiles->isVisible() &&
+                !w.mnuActionDeleteLocal->isVisible() && !w.mnuActionBreak1->isVisible() &&
+                !w.mnuActionBreak2->isVisible());
+        QVERIFY(w.mnuActionConfigure->isVisible() && w.mnuActionExternalEditor[3]->isVisible());
+        w.mnuAction->close();
+        // The list's right button: everything, with "Download and Edit" as the default entry.
+        clickEntry(w, QStringLiteral("index.html"));
+        const QModelIndex index = w.explorer().files().index(0, 0);
+        QTest::mouseRelease(w.lvwExplorer->viewport(), Qt::RightButton, {},
+                            w.lvwExplorer->visualRect(index).center());
+        QTRY_VERIFY(w.mnuAction->isVisible());
+        QVERIFY(w.mnuActionDownload->isVisible() && w.mnuActionDeleteLocal->isVisible());
+        QCOMPARE(w.mnuAction->defaultAction(), w.mnuActionEdit);
+        w.mnuAction->close();
+        // Configuring: the list shortened to one editor leaves one visible entry.
+        whenModal([](QWidget* window) {
+            auto* editors = qobject_cast<frmExternalEditors*>(window);
+            QVERIFY(editors);
+            QCOMPARE(editors->windowTitle(), QStringLiteral("Configure External Editors"));
+            QVERIFY(editors->txtExternalEditors->toPlainText().startsWith(QLatin1String("One\n")));
+            editors->txtExternalEditors->setPlainText(QStringLiteral("Only\n/nowhere/only"));
+            editors->close();
+        });
+        dlg->answer(Dialogs::Yes);
+        w.mnuActionConfigure->trigger();
+        QCOMPARE(dlg->lastText(), QStringLiteral("Save Changes?"));
+        QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Question);
+        QCOMPARE(readLocal(runState().ExternalEditorsFile), QByteArray("Only\r\n/nowhere/only"));
+        int visible = 0;
+        for (QAction* a : w.mnuActionExternalEditor)
+            visible += a->isVisible() ? 1 : 0;
+        QCOMPARE(visible, 2);
+        QCOMPARE(w.mnuActionExternalEditor[1]->text(), QStringLiteral("Only - FILE NOT FOUND"));
+        w.close();
+    }
+
+    void editorsWindowClosingQuestion() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("external editors.ini"));
+        QVERIFY(writeLocal(file, "A\r\n/bin/a\r\n"));
+        frmExternalEditors w(file);
+        w.show();
+        w.txtExternalEditors->setPlainText(QStringLiteral("changed"));
+        dlg->answer(Dialogs::Cancel);
+        QVERIFY(!w.close());
+        QVERIFY(w.isVisible());
+        dlg->answer(Dialogs::No);
+        QVERIFY(w.close());
+        QCOMPARE(readLocal(file), QByteArray("A\r\n/bin/a\r\n"));
+    }
+
+    void editorWindowPreviewDiscardAndSend() {
+        InstallEditWindow();
+        RecordingDesktopServices desktop;
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        clickFolder(w, QStringLiteral("news/"));
+        clickEntry(w, QStringLiteral("index.html"));
+        // Preview writes the text; Discard then closes without a question and leaves the host alone.
+        whenModal([this](QWidget* window) {
+            auto* edit = qobject_cast<frmEdit*>(window);
+            QVERIFY(edit);
+            QCOMPARE(edit->windowTitle(), QStringLiteral("KRtp Text Editor"));
+            QCOMPARE(edit->txtEdit->toPlainText(), QStringLiteral("<h1>News</h1>\n<p>First</p>\n"));
+            edit->txtEdit->setPlainText(QStringLiteral("<h1>Preview</h1>"));
+            edit->cmdPreview->click();
+            QCOMPARE(edit->cmdPreview->text(), QStringLiteral("Back to Edit Mode"));
+            QVERIFY(edit->webPreview->isVisible() && edit->txtEdit->isHidden());
+            QCOMPARE(edit->webPreview->address(),
+                     QUrl::fromLocalFile(fx.mirror(QStringLiteral("news/index.html"))));
+            QCOMPARE(readLocal(fx.mirror(QStringLiteral("news/index.html"))), QByteArray("<h1>Preview</h1>"));
+            edit->cmdPreview->click();
+            QCOMPARE(edit->cmdPreview->text(), QStringLiteral("Preview"));
+            edit->cmdPreviewInRegisteredApplication->click();
+            edit->cmdDiscard->click();
+        });
+        w.cmdOpenEdit->click();
+        QVERIFY(dlg->records().isEmpty());
+        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
+                 QByteArray("<h1>News</h1>\n<p>First</p>\n"));
+        QCOMPARE(desktop.calls, QStringList{"open " + fx.mirror(QStringLiteral("news/index.html"))});
+        // The close box asks; Cancel keeps the editor, the next close asks again; Send to Server sends.
+        whenModal([this](QWidget* window) {
+            auto* edit = qobject_cast<frmEdit*>(window);
+            QVERIFY(edit);
+            edit->txtEdit->setPlainText(QStringLiteral("<h1>News</h1>\n<p>Second</p>\n"));
+            dlg->answer(Dialogs::Cancel);
+            QVERIFY(!edit->close());
+            QVERIFY(edit->isVisible());
+            QCOMPARE(dlg->lastText(), QStringLiteral("Send changes to server?"));
+            edit->cmdSendToServer->click();
+        });
+        w.mnuActionEdit->trigger();
+        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
+                 QByteArray("<h1>News</h1>\r\n<p>Second</p>\r\n"));
+        QVERIFY(w.isEnabled());
+        // Too large: the message, no editor.
+        fx.host.write(QStringLiteral("news/index.html"), QByteArray(30000, 'x'));
+        w.cmdOpenEdit->click();
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("This file is too large to edit with the KRtp internal editor."));
+        QVERIFY(!QApplication::activeModalWidget());
+        w.close();
+    }
+
+    void busyWindowShowsProgressAndCancels() {
+        // A host that moves 20 MB a second, so a 50 MB transfer is still running when it is cancelled.
+        LoopbackHost slow;
+        slow.setThrottle(20 * 1024 * 1024);
+        QVERIFY(slow.start());
+        const auto restore = qScopeGuard([this] { fx.host.exportEnvironment(); });
+        const qint64 size = 50LL * 1024 * 1024;
+        slow.write(QStringLiteral("big.bin"), QByteArray(size, 'n'));
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("big.bin")), "previous local copy"));
+        SiteFixture::login(QStringLiteral("Velmar"), LevelAdministrator);
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        QStringList seen;
+        bool disabledMeanwhile = false;
+        connect(w.inet, &TransferControl::progress, &w, [&](qint64 done, qint64) {
+            if (done <= 0 || !w.prgTransfer->isVisible() || !w.prgTransfer->cmdCancel->isEnabled())
+                return;
+            seen << w.prgTransfer->lblTransfer->text();
+            disabledMeanwhile = !w.centralWidget()->isEnabled() && w.prgTransfer->isEnabledTo(&w);
+            w.prgTransfer->cmdCancel->click();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        w.explorer().files().setSelected(QStringLiteral("big.bin"), true);
+        dlg->answer(Dialogs::Ok);
+        w.cmdDownload->click();
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen.first().startsWith(QLatin1String("Downloading big.bin: ")) &&
+                     seen.first().contains(QLatin1String("/s")),
+                 qPrintable(seen.first()));
+        QVERIFY(disabledMeanwhile);
+        QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("big.bin"))), QByteArray("previous local copy"));
+        QCOMPARE(w.explorer().files().find(QStringLiteral("big.bin"))->smallIconKey,
+                 QStringLiteral("filedownload"));
+        QVERIFY(w.centralWidget()->isEnabled() && w.prgTransfer->isHidden());
+        // The upload: the host keeps its copy.
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("big.bin")), QByteArray(size, 'l')));
+        seen.clear();
+        dlg->answer(Dialogs::Ok);
+        w.cmdUploadFile->click();
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen.first().startsWith(QLatin1String("Uploading big.bin: ")) &&
+                     seen.first().contains(QLatin1String(" of 50.0 MB")),
+                 qPrintable(seen.first()));
+        QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
+        QCOMPARE(QFileInfo(slow.path(QStringLiteral("big.bin"))).size(), size);
+        QCOMPARE(slow.read(QStringLiteral("big.bin")), QByteArray(size, 'n'));
+        QVERIFY2(clock.elapsed() < 20000, "a cancelled transfer ran on");
+        w.close();
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestSiteWindows)
+#include "tst_sitewindows.moc"
