@@ -4,10 +4,11 @@
 #   bash scripts/dev.sh test   run every test (ctest, without the bench and screens labels; the interop
 #                              label runs against vsftpd when it is installed, else it is skipped with a line)
 #   bash scripts/dev.sh build  only install what is missing and build
+#   bash scripts/dev.sh fuzz   build the libFuzzer targets with clang (build-fuzz/) and run each for a while
 #   bash scripts/dev.sh screens  render every window to docs/screens/*.png (the pictures in README.md)
 # "run" builds only the programs; "test" and "build" build everything, tests included.
-# Labels left out of "test": bench (speed measurements), screens (window pictures) and package
-# (install and .deb; "cd build && ctest -L package").
+# Labels left out of "test": bench (speed measurements), screens (window pictures), package
+# (install and .deb; "cd build && ctest -L package") and fuzz (only in build-fuzz/).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -54,28 +55,32 @@ configure() {
 
 cmd="${1:-test}"
 case "$cmd" in
-    run|test|build|screens) ;;
+    run|test|build|screens|fuzz) ;;
     *)
-        echo "usage: $0 run|test|build|screens" >&2
+        echo "usage: $0 run|test|build|screens|fuzz" >&2
         exit 2
         ;;
 esac
+if [ "$cmd" = fuzz ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 install_missing
-configure
 if [ "$cmd" = run ]; then
     # Only what the demo starts: on a built tree this takes about a second.
+    configure
     cmake --build "$build" -j "$(nproc)" --target krtp krtp-cli
-else
+elif [ "$cmd" != fuzz ]; then
+    configure
     cmake --build "$build" -j "$(nproc)"
 fi
 case "$cmd" in
     build) ;;
     test)
         cd "$build"
-        labels='bench|screens|package'
+        labels='bench|screens|package|fuzz'
         if [ ! -x /usr/sbin/vsftpd ]; then
             echo "Skipping the interop tests: vsftpd is not installed (bash scripts/dev.sh build installs it)."
-            labels='bench|screens|package|interop'
+            labels='bench|screens|package|fuzz|interop'
         fi
         ctest --output-on-failure -LE "$labels" --timeout 600
         ;;
@@ -87,6 +92,16 @@ case "$cmd" in
             cp "$build/screens/$name.png" "$here/docs/screens/$name.png"
         done
         echo "Copied ${#guide_screens[@]} pictures to docs/screens"
+        ;;
+    fuzz)
+        fuzz_build="${KRTP_FUZZ_BUILD_DIR:-$here/build-fuzz}"
+        if [ ! -f "$fuzz_build/CMakeCache.txt" ]; then
+            cmake -S "$here" -B "$fuzz_build" -DKRTP_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+                  -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        fi
+        cmake --build "$fuzz_build" -j "$(nproc)"
+        cd "$fuzz_build"
+        ctest -L fuzz --output-on-failure
         ;;
     run)
         shift || true

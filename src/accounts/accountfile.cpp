@@ -71,6 +71,10 @@ AccountRecord DecodeAccountRecord(const QByteArray& stored) {
     return r;
 }
 
+AccountRecord BlankAccountRecord() {
+    return {QString(), QString(), 1};
+}
+
 QList<AccountRecord> ReadAccountRecords(const QByteArray& data) {
     QList<AccountRecord> records;
     const qsizetype count = data.size() / kAccountRecordSize;
@@ -103,9 +107,16 @@ bool WriteAccountRecord(const QString& path, int recordNumber, const AccountReco
             *error = f.errorString();
         return false;
     }
+    // Records between the last complete one and the new one are filled with blank records: the file
+    // system's zero bytes would unscramble to a member named with 30 "\xFF" characters.
+    const qint64 complete = f.size() / kAccountRecordSize;
+    QByteArray out;
+    for (qint64 n = complete + 1; n < recordNumber; ++n)
+        out += EncodeAccountRecord(BlankAccountRecord());
+    out += bytes;
+    const qint64 offset = qMin(qint64(recordNumber - 1), complete) * kAccountRecordSize;
     // flush: a write error (a full disk) shows only when the buffer reaches the file.
-    if (!f.seek(qint64(recordNumber - 1) * kAccountRecordSize) || f.write(bytes) != bytes.size() ||
-        !f.flush()) {
+    if (!f.seek(offset) || f.write(out) != out.size() || !f.flush()) {
         if (error)
             *error = f.errorString();
         return false;

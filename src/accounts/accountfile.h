@@ -39,11 +39,15 @@ QByteArray EncodeAccountRecord(const AccountRecord& record, QString* error = nul
 // A record from its 60 stored bytes (the first 60 bytes of stored when longer).
 AccountRecord DecodeAccountRecord(const QByteArray& stored);
 
+// A record nobody can log in with: blank name and password (the login skips blank names), Locked Out.
+AccountRecord BlankAccountRecord();
+
 // Every complete record of an account file's bytes; a trailing piece shorter than a record is ignored.
 QList<AccountRecord> ReadAccountRecords(const QByteArray& data);
 
-// File access for the accounts window: records are numbered from 1. Writing past the end leaves
-// the records in between as the file system fills them (zero bytes).
+// File access for the accounts window: records are numbered from 1. Writing past the end fills the
+// records in between with blank, locked-out records (see BlankAccountRecord), never with stray bytes
+// that would read as a garbled member.
 bool ReadAccountFile(const QString& path, QList<AccountRecord>& records, QString* error = nullptr);
 bool WriteAccountRecord(const QString& path, int recordNumber, const AccountRecord& record,
                         QString* error = nullptr);

@@ -2,4 +2,10 @@
 krtp_core_sources(
   accounts/accountfile.cpp
   accounts/accountfile.h
+  accounts/useraccounts.cpp
+  accounts/useraccounts.h
+)
+krtp_gui_sources(
+  accounts/gui/frmusers.cpp
+  accounts/gui/frmusers.h
 )

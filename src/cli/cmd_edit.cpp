@@ -12,8 +12,9 @@ namespace krtp::cli {
 
 namespace {
 
-const char kEditUsage[] = "edit PATH --text-file FILE --user NAME --password PW [--local-folder DIR] "
-                          "[--proxy HOST:PORT] [--yes]";
+const char kEditUsage[] =
+    "edit PATH --text-file FILE --user NAME [--password-file FILE] [--local-folder DIR] "
+    "[--proxy HOST:PORT] (password also from KRTP_PASSWORD)";
 
 int edit(const QStringList& arguments) {
     QStringList positional, options;

@@ -18,8 +18,8 @@ namespace {
 
 const char kSiteUsage[] =
     "site ls [FOLDERKEY]|get PATH...|put PATH...|rm PATH...|rmlocal PATH...|add FOLDERKEY FILE...|"
-    "new FOLDERKEY NAME|replace PATH FILE --user NAME --password PW [--local-folder DIR] [--proxy HOST:PORT] "
-    "[--yes]";
+    "new FOLDERKEY NAME|replace PATH FILE --user NAME [--password-file FILE] [--local-folder DIR] "
+    "[--proxy HOST:PORT] [--yes] (password also from KRTP_PASSWORD)";
 
 void err(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
@@ -205,7 +205,8 @@ QString SiteSession::findEntry(const QString& hostPath) {
 }
 
 void SplitArguments(const QStringList& args, QStringList& positional, QStringList& options) {
-    static const QStringList withValue{"--user", "--password", "--proxy", "--local-folder", "--text-file"};
+    static const QStringList withValue{"--user",  "--password",     "--password-file",
+                                       "--proxy", "--local-folder", "--text-file"};
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (withValue.contains(a) && i + 1 < args.size()) {
@@ -225,7 +226,11 @@ QString AbsoluteArgument(const QString& path) {
 
 int OpenSiteSession(QStringList& args, std::unique_ptr<SiteSession>& session, const char* usageText) {
     const QString user = takeOption(args, QStringLiteral("--user"));
-    const QString password = takeOption(args, QStringLiteral("--password"));
+    QString password, passwordError;
+    if (!takePassword(args, user, password, &passwordError)) {
+        err(passwordError);
+        return 2;
+    }
     const QString proxy = takeOption(args, QStringLiteral("--proxy"));
     QString folder =
         takeOption(args, QStringLiteral("--local-folder"), settingsStore().get(settings::LocalFolder));

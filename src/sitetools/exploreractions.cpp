@@ -310,6 +310,16 @@ bool ExplorerActions::copyIntoMirror(const QString& source, const QString& hostP
     return true;
 }
 
+void ExplorerActions::removePartialUpload(const QString& hostPath) {
+    // The name was not on the host before: what a cut-off upload left there goes, so that the host
+    // is as it was. The command fails harmlessly when nothing arrived.
+    TransferControl& inet = m_explorer.inet();
+    inet.configureForSite();
+    inet.waitUntilIdle();
+    if (inet.Execute(QStringLiteral("delete ") + QuoteCommandArgument(QLatin1Char('/') + hostPath)))
+        inet.waitUntilIdle();
+}
+
 bool ExplorerActions::AddFiles() {
     if (!m_explorer.hasSelectedFolder() || m_busy)
         return false;
@@ -354,10 +364,12 @@ bool ExplorerActions::AddFiles(const QStringList& paths) {
         if (!copyIntoMirror(path, hostPath))
             return false;
         emit working(hostPath);
-        if (SendFileToServer(m_explorer.inet(), hostPath))
+        if (SendFileToServer(m_explorer.inet(), hostPath)) {
             registerFile(name, hostPath);
-        else
+        } else {
             all = false;
+            removePartialUpload(hostPath);
+        }
     }
     return all && !m_cancel;
 }

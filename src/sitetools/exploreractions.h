@@ -92,6 +92,7 @@ private:
     void registerFile(const QString& name, const QString& hostPath);
     void unregisterFile(const QString& name, const QString& hostPath);
     bool copyIntoMirror(const QString& source, const QString& hostPath);
+    void removePartialUpload(const QString& hostPath);
     bool checkName(const QString& name);
     void setBusy(bool busy);
 

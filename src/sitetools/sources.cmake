@@ -31,3 +31,13 @@ krtp_gui_sources(
   sitetools/gui/frmexternaleditors.cpp
   sitetools/gui/frmexternaleditors.h
 )
+krtp_core_sources(
+  sitetools/newspages.cpp
+  sitetools/newspages.h
+  sitetools/newsposter.cpp
+  sitetools/newsposter.h
+)
+krtp_gui_sources(
+  sitetools/gui/frmpostnews.cpp
+  sitetools/gui/frmpostnews.h
+)

@@ -288,7 +288,8 @@ private:
         curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, header);
         curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
-        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024L);
+        curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE,
+                         job.settings.tls == TransferControl::TlsOff ? 512L * 1024L : 64L * 1024L);
         // An empty proxy also keeps libcurl from taking one from the environment.
         const QByteArray proxy = job.settings.useProxy ? job.settings.proxy.toUtf8() : QByteArray();
         curl_easy_setopt(h, CURLOPT_PROXY, proxy.constData());
@@ -395,7 +396,9 @@ private:
                                  rc == CURLE_GOT_NOTHING || rc == CURLE_FTP_WEIRD_SERVER_REPLY ||
                                  rc == CURLE_WEIRD_SERVER_REPLY) &&
                                 !mayHaveActed();
-            if (m_lastReused && m_sessionOpen && !r.staleConnection && r.replyCode == 0)
+            // A cancel is the member's own doing, not a lost connection.
+            if (m_lastReused && m_sessionOpen && !r.staleConnection && r.replyCode == 0 &&
+                rc != CURLE_ABORTED_BY_CALLBACK)
                 r.error +=
                     QStringLiteral(" (the connection was lost after the command was sent: the host may "
                                    "have carried it out)");
@@ -630,7 +633,9 @@ private:
                         break;
                 if (type == "dir" || type == "cdir")
                     return listFolder(job, path, r);
-                r.reply = baseName(name.isEmpty() ? path : name).toUtf8() + "\r\n";
+                // The host's spelling of the name when it is a plain one, else the name asked for.
+                const QByteArray listed = baseName(name).toUtf8();
+                r.reply = (IsPlainEntryName(listed) ? listed : baseName(path).toUtf8()) + "\r\n";
                 return true;
             }
             if (!mlsxUnsupported(r))

@@ -32,6 +32,13 @@ private slots:
         QCOMPARE(format, Qt::PlainText);
         QCOMPARE(shown, QStringLiteral("Delete <b>index.html</b>?\n<img src=x>"));
     }
+
+    void fileFiltersInQtForm() {
+        QCOMPARE(QtDialogs::QtFileFilter(
+                     QStringLiteral("All Allowed File Types|*.html;*.htm;*.gif|HTML Files|*.html")),
+                 QStringLiteral("All Allowed File Types (*.html *.htm *.gif);;HTML Files (*.html)"));
+        QCOMPARE(QtDialogs::QtFileFilter(QStringLiteral("Images (*.png)")), QStringLiteral("Images (*.png)"));
+    }
 };
 
 KRTP_TEST_MAIN_GUI(TestPlatform)

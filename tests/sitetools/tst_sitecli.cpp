@@ -23,8 +23,10 @@ class TestSiteCli : public QObject {
     Result cli(const QString& member, QStringList args) {
         QProcess p;
         p.setWorkingDirectory(disk.path());
-        args << QStringLiteral("--user") << member << QStringLiteral("--password") << member.toLower() + "pw"
-             << QStringLiteral("--local-folder") << fx.local->path();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KRTP_PASSWORD"), member.toLower() + QStringLiteral("pw"));
+        p.setProcessEnvironment(env);
+        args << QStringLiteral("--user") << member << QStringLiteral("--local-folder") << fx.local->path();
         p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"), args);
         if (!p.waitForFinished(60000))
             return {};

@@ -477,6 +477,19 @@ private slots:
         QCOMPARE(dlg->lastText(), QStringLiteral("Cannot start ") + editor);
     }
 
+    void withoutAFolderNothingIsAsked() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        TransferControl inet;
+        SiteExplorer explorer(inet);
+        ExplorerActions actions(explorer);
+        QVERIFY(!actions.AddFiles());
+        QVERIFY(!actions.NewFile());
+        QVERIFY(!actions.Replace());
+        QVERIFY(!actions.DownloadAndEdit());
+        QVERIFY(dlg->records().isEmpty());
+        QCOMPARE(inet.commandsSent(), 0);
+    }
+
     void fileManagerAndSelectAll() {
         SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
         RecordingDesktopServices desktop;

@@ -184,7 +184,12 @@ private slots:
         frmExplorer w;
         w.Do_ShowWebPage();
         QCOMPARE(w.tvwExplorer->topLevelItem(0)->childCount(), 6);
+        QStringList titles;
+        connect(&w, &QWidget::windowTitleChanged, &w, [&](const QString& t) { titles << t; });
         clickFolder(w, QStringLiteral("news/"));
+        QVERIFY2(titles.contains(QStringLiteral("KRtp - Sending Request to Host")) &&
+                     titles.last() == QStringLiteral("KRtp - Transfer Complete"),
+                 qPrintable(titles.join(QLatin1Char('|'))));
         clickFolder(w, QStringLiteral("news/old/"));
         QCOMPARE(fileNames(w.explorer()), QStringList{"2024.html"});
         clickFolder(w, QStringLiteral("news/"));
@@ -196,6 +201,18 @@ private slots:
         clickFolder(w, QString());
         w.cmdSelectAll->click();
         QCOMPARE(w.lvwExplorer->selectionModel()->selectedIndexes().size(), 3);
+        // The menu's shortcuts work on the window.
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.explorer().files().setAllSelected(false);
+        QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("No Files are Selected.  Please select the files to download."));
+        QTest::keyClick(&w, Qt::Key_U, Qt::ControlModifier);
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("No Files are Selected.  Please select the files to upload."));
+        QTest::keyClick(&w, Qt::Key_Delete);
+        QCOMPARE(dlg->lastText(),
+                 QStringLiteral("No Files are Selected.  Please select the files to delete."));
         // The folder menu, full access only.
         dlg->answerText(QStringLiteral("drafts"));
         w.mnuFoldersNew->trigger();
@@ -421,6 +438,15 @@ private slots:
         QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
         QCOMPARE(QFileInfo(slow.path(QStringLiteral("big.bin"))).size(), size);
         QCOMPARE(slow.read(QStringLiteral("big.bin")), QByteArray(size, 'n'));
+        // A new file: the host is left without it.
+        const QString fresh = fx.local->filePath(QStringLiteral("fresh.bin"));
+        QVERIFY(writeLocal(fresh, QByteArray(size, 'f')));
+        seen.clear();
+        QVERIFY(!w.actions().AddFiles({fresh}));
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
+        QVERIFY(!slow.exists(QStringLiteral("fresh.bin")));
+        QVERIFY(!w.explorer().files().contains(QStringLiteral("fresh.bin")));
         QVERIFY2(clock.elapsed() < 20000, "a cancelled transfer ran on");
         w.close();
     }

@@ -46,6 +46,12 @@ private slots:
         QTest::newRow("a Unix line is no fact line")
             << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 12:00 a.txt\r\n") << QByteArray();
         QTest::newRow("empty type") << QByteArray("type=; x\r\n") << QByteArray();
+        QTest::newRow("hostile names left out")
+            << QByteArray(
+                   "type=file; ../../etc/passwd\r\ntype=file; a/b.txt\r\ntype=dir; ..\r\ntype=file; .\r\n"
+                   "type=file; a\\..\\x.txt\r\ntype=file; bell\x07.txt\r\ntype=file; cr\rlf.txt\r\n"
+                   "type=file; \r\ntype=file; del\x7f.txt\r\ntype=file; ok.txt\r\n")
+            << QByteArray("ok.txt\r\n");
     }
 
     void machineListing() {
@@ -90,10 +96,23 @@ private slots:
         QTest::newRow("too few fields")
             << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 x\r\nfoo\r\n-rw\r\n") << QByteArray();
         QTest::newRow("empty body") << QByteArray() << QByteArray();
+        QTest::newRow("hostile names left out")
+            << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 12:00 ../x\r\n-rw-r--r-- 1 o g 3 Jan 01 12:00 a\\b\r\n"
+                          "-rw-r--r-- 1 o g 3 Jan 01 12:00 esc\x1b.txt\r\n02-18-22  03:14PM  1 ..\\x\r\n"
+                          "02-18-22  03:14PM  <DIR>  ..\r\n-rw-r--r-- 1 o g 3 Jan 01 12:00 ok.txt\r\n")
+            << QByteArray("ok.txt\r\n");
         QTest::newRow("dos folder") << QByteArray("01-16-02  11:14AM       <DIR>          epsgroup\r\n")
-                                    << QByteArray();
+                                    << QByteArray("epsgroup/\r\n");
         QTest::newRow("dos file") << QByteArray("02-18-22  03:14PM                 1234 index.html\r\n")
-                                  << QByteArray();
+                                  << QByteArray("index.html\r\n");
+        QTest::newRow("dos names with blanks and a four-digit year")
+            << QByteArray("02-18-2022  15:14                 12 my  page.html\r\n"
+                          "02-18-2022  03:14PM       <DIR>           sub folder\r\n")
+            << QByteArray("my  page.html\r\nsub folder/\r\n");
+        QTest::newRow("dos lookalikes are not dos lines")
+            << QByteArray("02-18-22  03:14PM  big index.html\r\n2-18-22 03:14PM 1 x\r\n02-18-22 noon 1 x\r\n"
+                          "02-18-22  03:14PM                 1234\r\n")
+            << QByteArray();
     }
 
     void unixListing() {

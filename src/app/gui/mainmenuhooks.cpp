@@ -1,12 +1,15 @@
 #include "app/gui/mainmenuhooks.h"
 
+#include "accounts/gui/frmusers.h"
 #include "app/gui/frmmainmenu.h"
 #include "app/gui/frmoptions.h"
 #include "app/gui/frmsetlocaldir.h"
 #include "config/settingsstore.h"
 #include "filestore/gui/frmfilelist.h"
+#include "sitetools/editfile.h"
 #include "sitetools/gui/frmedit.h"
 #include "sitetools/gui/frmexplorer.h"
+#include "sitetools/gui/frmpostnews.h"
 
 namespace krtp {
 
@@ -17,14 +20,15 @@ void ConnectFileListWindows(frmFileList& window) {
         frmSetLocalDir folder(w);
         folder.exec();
     };
-    // "Edit Users" (w->openUsers) stays disabled until the accounts window is connected here.
+    w->openUsers = [] { frmUsers::ShowUsers(); };
 }
 
 // Each tool window is connected to its main-menu button here once it exists; a button without an
-// opener stays disabled. Still to come: the news poster (openPostNews) and the accounts window
-// (openUsers).
+// opener stays disabled.
 void ConnectMainMenuWindows(frmMainMenu& menu) {
     InstallEditWindow();
+    // The accounts window edits a member's access list in the site tools' internal editor.
+    frmUsers::EditFile = [](const QString& pstrRelativePathName) { EditFile(pstrRelativePathName); };
     menu.openFileList = [] {
         frmFileList* w = frmFileList::ShowFileList(ConnectFileListWindows);
         // The out-of-date list after "Levels", when the rebuild found any and the member wants it.
@@ -33,6 +37,8 @@ void ConnectMainMenuWindows(frmMainMenu& menu) {
             w->ShowOutdatedFiles();
     };
     menu.openWebPage = [] { frmExplorer::ShowWebPage(); };
+    menu.openPostNews = [] { frmPostNews::ShowPostNews(); };
+    menu.openUsers = [] { frmUsers::ShowUsers(); };
 }
 
 } // namespace krtp

@@ -90,13 +90,28 @@ std::optional<QString> QtDialogs::input(const QString& title, const QString& pro
     return text;
 }
 
+QString QtDialogs::QtFileFilter(const QString& filter) {
+    if (!filter.contains(QLatin1Char('|')) || filter.contains(QLatin1String(";;")))
+        return filter;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
 std::optional<QStringList> QtDialogs::openFiles(const QString& title, const QString& filter, bool multiple,
                                                 const QString& folder) {
     QStringList files;
     if (multiple) {
-        files = QFileDialog::getOpenFileNames(QApplication::activeWindow(), title, folder, filter);
+        files =
+            QFileDialog::getOpenFileNames(QApplication::activeWindow(), title, folder, QtFileFilter(filter));
     } else {
-        const QString f = QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, filter);
+        const QString f =
+            QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, QtFileFilter(filter));
         if (!f.isEmpty())
             files << f;
     }

@@ -21,6 +21,10 @@ public:
     void status(const QString& text) override;
     void beginBusy() override;
     void endBusy() override;
+
+    // A filter written as description|patterns pairs ("HTML Files|*.html;*.htm|...") in the form of
+    // Qt's file dialog ("HTML Files (*.html *.htm);;..."); other filters pass unchanged.
+    static QString QtFileFilter(const QString& filter);
 };
 
 class QtDesktopServices : public DesktopServices {

@@ -1,0 +1,40 @@
+// Renders the accounts window to build/screens/*.png so it can be looked at without a display.
+#include "accounts/gui/frmusers.h"
+#include "accountstestutil.h"
+#include "screenshot.h"
+#include "scripteddialogs.h"
+#include "testmain.h"
+
+#include <QListWidget>
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+class TestScreensAccounts : public QObject {
+    Q_OBJECT
+    AccountsFixture fx;
+
+private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+
+    void users() {
+        ScriptedDialogs d;
+        frmUsers::EditFile = [](const QString&) {};
+        for (const char* member : {"Velmar", "Ann"}) {
+            fx.logIn(QLatin1String(member), LevelAdministrator);
+            frmUsers w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QVERIFY(w.LoadWindow());
+            w.lvwFileList->setCurrentRow(1);
+            QVERIFY(saveScreen(w, QStringLiteral("frmUsers-") + QLatin1String(member)));
+            d.answer(Dialogs::No);
+            QVERIFY(w.close());
+        }
+        frmUsers::EditFile = nullptr;
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestScreensAccounts)
+#include "tst_screens_accounts.moc"

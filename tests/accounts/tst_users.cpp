@@ -1,0 +1,593 @@
+// The accounts window and its operations against a real loopback host: who may change what, the
+// member-name rule, applying records, the closing question with the upload, and krtp-cli users.
+#include "accounts/gui/frmusers.h"
+#include "accounts/useraccounts.h"
+#include "accountstestutil.h"
+#include "app/gui/frmmainmenu.h"
+#include "app/gui/mainmenuhooks.h"
+#include "app/login.h"
+#include "config/siteconfig.h"
+#include "scripteddialogs.h"
+#include "sitetools/editfile.h"
+#include "testfiles.h"
+#include "testmain.h"
+#include "transfer/transfercontrol.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QTest>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+struct Cli {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Cli runCli(const QStringList& args) {
+    QProcess p;
+    p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"), args);
+    if (!p.waitForFinished(60000))
+        return {};
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+QByteArray mirror() {
+    return readLocal(AccountMirrorPath());
+}
+
+} // namespace
+
+class TestUsers : public QObject {
+    Q_OBJECT
+    AccountsFixture fx;
+
+    QStringList cliLogin(const QString& user, const QString& password) const {
+        return {QStringLiteral("--user"),         user,
+                QStringLiteral("--password"),     password,
+                QStringLiteral("--local-folder"), fx.local->path()};
+    }
+
+    // Closes the window answering the closing question; true when it closed.
+    static bool closeAnswering(frmUsers& w, ScriptedDialogs& d, Dialogs::Button answer) {
+        d.answer(answer);
+        return w.close();
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+    void init() {
+        fx.reset();
+        fx.logIn(QStringLiteral("Ann"), LevelAdministrator);
+        frmUsers::EditFile = nullptr;
+    }
+
+    void rightsOfTheLoggedInMember_data() {
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<int>("existingLevel"); // 0: a new entry
+        QTest::addColumn<QString>("existingName");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("error");
+        const QString rename = QStringLiteral("Only a super user may rename a member.");
+        const QString makeAdmin = QStringLiteral("Only a super user may make a member an administrator.");
+        const QString otherAdmin = QStringLiteral("Only a super user may change another administrator.");
+        const QString ownPassword = QStringLiteral("An administrator may change only their own password.");
+        QTest::newRow("super user renames an administrator") << "velmar" << 4 << "Ann"
+                                                             << "Anna" << 3 << "";
+        QTest::newRow("super user makes a new administrator") << "Brenmoor" << 0 << ""
+                                                              << "X" << 4 << "";
+        QTest::newRow("administrator adds a member") << "Ann" << 0 << ""
+                                                     << "X" << 3 << "";
+        QTest::newRow("administrator adds an administrator") << "Ann" << 0 << ""
+                                                             << "X" << 4 << makeAdmin;
+        QTest::newRow("administrator locks a member out") << "Ann" << 3 << "Bob"
+                                                          << "Bob" << 1 << "";
+        QTest::newRow("administrator promotes a member") << "Ann" << 3 << "Bob"
+                                                         << "Bob" << 4 << makeAdmin;
+        QTest::newRow("administrator renames a member") << "Ann" << 3 << "Bob"
+                                                        << "Robert" << 3 << rename;
+        QTest::newRow("stored blanks are no rename") << "Ann" << 3 << " Bob  "
+                                                     << "Bob" << 3 << "";
+        QTest::newRow("administrator on another administrator") << "Ann" << 4 << "Zed"
+                                                                << "Zed" << 4 << otherAdmin;
+        QTest::newRow("administrator on themself") << "Ann" << 4 << "ann"
+                                                   << "ann" << 4 << "";
+        QTest::newRow("administrator demotes themself") << "Ann" << 4 << "Ann"
+                                                        << "Ann" << 3 << ownPassword;
+    }
+    void rightsOfTheLoggedInMember() {
+        QFETCH(QString, member);
+        QFETCH(int, existingLevel);
+        QFETCH(QString, existingName);
+        QFETCH(QString, name);
+        QFETCH(int, level);
+        QFETCH(QString, error);
+        fx.logIn(member, 4);
+        std::optional<AccountRecord> existing;
+        if (existingLevel)
+            existing = AccountRecord{existingName, QStringLiteral("pw"), quint8(existingLevel)};
+        QCOMPARE(RightsError(IsSuperUser(), member, existing, {name, QStringLiteral("new"), quint8(level)}),
+                 error);
+    }
+
+    void nameRuleKeepsTheCaret_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<int>("outStart");
+        QTest::addColumn<int>("outLength");
+        QTest::newRow("caret at the end") << "Bob-by Smith" << 12 << 0 << "BobbySmith" << 10 << 0;
+        QTest::newRow("caret before the removed") << "ab-cd" << 1 << 0 << "abcd" << 1 << 0;
+        QTest::newRow("removed inside the selection") << "ab-cd" << 1 << 3 << "abcd" << 1 << 2;
+        QTest::newRow("removed after the selection") << "ab-cd" << 0 << 2 << "abcd" << 0 << 2;
+        QTest::newRow("removed right at the caret") << "ab-" << 3 << 0 << "ab" << 2 << 0;
+        QTest::newRow("only letters and digits")
+            << QString::fromUtf8("\xC3\xA9t\xC3\xA9 2_x") << 7 << 0 << "t2x" << 3 << 0;
+    }
+    void nameRuleKeepsTheCaret() {
+        QFETCH(QString, text);
+        QFETCH(int, start);
+        QFETCH(int, length);
+        QFETCH(QString, out);
+        QFETCH(int, outStart);
+        QFETCH(int, outLength);
+        QCOMPARE(FilterMemberName(text, start, length), out);
+        QCOMPARE(start, outStart);
+        QCOMPARE(length, outLength);
+    }
+
+    void windowRulesPerMemberKind_data() {
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<int>("row"); // -1: New User
+        QTest::addColumn<QString>("enabled");
+        QTest::addColumn<QString>("checked");
+        QTest::addColumn<bool>("clear");
+        // enabled: name, password, admin, other levels, apply
+        QTest::newRow("super user on an administrator") << "Velmar" << 1 << "11111"
+                                                        << "optAdmin" << true;
+        QTest::newRow("super user adds") << "Velmar" << -1 << "11111"
+                                         << "optFullAccess" << true;
+        QTest::newRow("administrator on another administrator") << "Ann" << 2 << "00000"
+                                                                << "optAdmin" << false;
+        QTest::newRow("administrator on themself") << "Ann" << 1 << "01001"
+                                                   << "optAdmin" << false;
+        QTest::newRow("administrator on full access") << "Ann" << 3 << "01011"
+                                                      << "optFullAccess" << false;
+        QTest::newRow("administrator on read only") << "Ann" << 4 << "01011"
+                                                    << "optReadOnly" << false;
+        QTest::newRow("administrator on locked out") << "Ann" << 5 << "01011"
+                                                     << "optLockedOut" << false;
+        QTest::newRow("unknown level shows as locked out") << "Ann" << 6 << "01011"
+                                                           << "optLockedOut" << false;
+        QTest::newRow("administrator adds") << "Ann" << -1 << "11011"
+                                            << "optFullAccess" << false;
+    }
+    void windowRulesPerMemberKind() {
+        QFETCH(QString, member);
+        QFETCH(int, row);
+        QFETCH(QString, enabled);
+        QFETCH(QString, checked);
+        QFETCH(bool, clear);
+        ScriptedDialogs d;
+        QList<AccountRecord> members = team();
+        members.append({QStringLiteral("Odd"), QStringLiteral("odd"), 7});
+        fx.host.write(QStringLiteral("krg/_files.dat"), accountFile(members));
+        fx.logIn(member, 4);
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Users"));
+        QCOMPARE(w.lvwFileList->count(), 7);
+        QCOMPARE(w.lvwFileList->item(3)->text(), QStringLiteral("Bob"));
+        QCOMPARE(w.lvwFileList->item(3)->icon().cacheKey(), w.imglstUsers.value("level3").cacheKey());
+        QVERIFY(!w.fraUserInfo->isVisible());
+        if (row < 0) {
+            w.cmdNewUser->click();
+            QCOMPARE(w.lvwFileList->count(), 8);
+            QCOMPARE(w.selectedIndex(), 7);
+            QCOMPARE(w.lvwFileList->item(7)->text(), QStringLiteral("New User"));
+            QCOMPARE(w.txtUserName->text(), QStringLiteral("New User"));
+            QVERIFY(w.txtPassword->text().isEmpty());
+        } else {
+            w.lvwFileList->setCurrentRow(row);
+            QCOMPARE(w.txtUserName->text(), members.at(row).Name);
+            QCOMPARE(w.txtPassword->text(), members.at(row).Password);
+        }
+        QVERIFY(w.fraUserInfo->isVisible());
+        const QList<QWidget*> boxes{w.txtUserName, w.txtPassword, w.optAdmin, w.optFullAccess,
+                                    w.cmdApplyToUser};
+        for (int i = 0; i < boxes.size(); ++i)
+            QVERIFY2(boxes.at(i)->isEnabled() == (enabled.at(i) == QLatin1Char('1')),
+                     qPrintable(boxes.at(i)->objectName()));
+        QCOMPARE(w.optReadOnly->isEnabled(), w.optFullAccess->isEnabled());
+        QCOMPARE(w.optLockedOut->isEnabled(), w.optFullAccess->isEnabled());
+        QVERIFY(w.findChild<QRadioButton*>(checked)->isChecked());
+        QCOMPARE(w.txtPassword->echoMode() == QLineEdit::Normal, clear);
+        QVERIFY(!w.cmdWebAccess->isEnabled()); // no editor connected
+        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QVERIFY(d.unexpected().isEmpty());
+    }
+
+    void typedNameKeepsLettersAndDigits() {
+        ScriptedDialogs d;
+        frmUsers w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.LoadWindow());
+        w.cmdNewUser->click();
+        w.txtUserName->clear();
+        w.txtUserName->setFocus();
+        QTest::keyClicks(w.txtUserName, QStringLiteral("Bob-by Smith"));
+        QCOMPARE(w.txtUserName->text(), QStringLiteral("BobbySmith"));
+        QCOMPARE(w.txtUserName->cursorPosition(), 10);
+        // In the middle the caret stays behind the last kept character.
+        w.txtUserName->setCursorPosition(3);
+        QTest::keyClicks(w.txtUserName, QStringLiteral(" x."));
+        QCOMPARE(w.txtUserName->text(), QStringLiteral("BobxbySmith"));
+        QCOMPARE(w.txtUserName->cursorPosition(), 4);
+        // A stored name is shown as stored, not rewritten by the rule.
+        fx.logIn(QStringLiteral("Velmar"), 4);
+        fx.host.write(QStringLiteral("krg/_files.dat"),
+                      accountFile({{QStringLiteral("Bob Smith"), QStringLiteral("pw"), 3}}));
+        frmUsers v;
+        QVERIFY(v.LoadWindow());
+        v.lvwFileList->setCurrentRow(0);
+        QCOMPARE(v.txtUserName->text(), QStringLiteral("Bob Smith"));
+        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QVERIFY(closeAnswering(v, d, Dialogs::No));
+    }
+
+    void applyCutsTheFieldsAndUpdateServerKeepsABackup() {
+        ScriptedDialogs d;
+        const QByteArray original = fx.host.read(QStringLiteral("krg/_files.dat"));
+        fx.logIn(QStringLiteral("velmar"), 4);
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        QCOMPARE(mirror(), original);
+        w.lvwFileList->setCurrentRow(3);
+        w.txtUserName->setText(QString(31, QLatin1Char('R')));
+        w.txtPassword->setText(QString(29, QLatin1Char('p')) + QLatin1Char('q'));
+        w.optReadOnly->setChecked(true);
+        w.cmdApplyToUser->click();
+        QVERIFY(!w.fraUserInfo->isVisible());
+        QCOMPARE(w.lvwFileList->item(3)->text(), QString(30, QLatin1Char('R')));
+        QCOMPARE(w.lvwFileList->item(3)->icon().cacheKey(), w.imglstUsers.value("level2").cacheKey());
+        QByteArray expected = original;
+        expected.replace(
+            180, 60, EncodeAccountRecord({QString(30, QLatin1Char('R')), QString(29, QLatin1Char('p')), 2}));
+        QCOMPARE(mirror(), expected);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat")), original); // nothing sent yet
+
+        // Cancel keeps the window; Yes sends, keeps the host's previous file and drops the mirror copy.
+        QVERIFY(!closeAnswering(w, d, Dialogs::Cancel));
+        QVERIFY(w.isVisible());
+        QVERIFY(closeAnswering(w, d, Dialogs::Yes));
+        QCOMPARE(d.records().last().text, QStringLiteral("Update Server with Changes?"));
+        QCOMPARE(d.records().last().icon, Dialogs::Icon::Question);
+        QCOMPARE(d.records().last().buttons, Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat")), expected);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat.backup")), original);
+        QVERIFY(!QFileInfo::exists(AccountMirrorPath()));
+        QVERIFY(d.unexpected().isEmpty());
+    }
+
+    void memberAddedThroughTheWindowLogsIn() {
+        ScriptedDialogs d;
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        w.cmdNewUser->click();
+        w.txtUserName->clear();
+        QTest::keyClicks(w.txtUserName, QStringLiteral("New-bie"));
+        w.txtPassword->setText(QStringLiteral("Fresh Start"));
+        w.optReadOnly->setChecked(true);
+        w.cmdApplyToUser->click();
+        QCOMPARE(w.lvwFileList->item(6)->text(), QStringLiteral("Newbie"));
+        QVERIFY(closeAnswering(w, d, Dialogs::Yes));
+        QCOMPARE(fx.hostAccounts().size(), 7);
+
+        TransferControl control;
+        UseLoginProxy(control, QString());
+        const LoginCheck check = CheckCredentials(control, siteConfig().baseUrl, QStringLiteral(" newbie"),
+                                                  QStringLiteral("fresh start"));
+        QCOMPARE(check.outcome, LoginCheck::Accepted);
+        QCOMPARE(check.member.name, QStringLiteral("Newbie"));
+        QCOMPARE(check.member.level, quint8(LevelReadOnly));
+        QVERIFY(d.unexpected().isEmpty());
+    }
+
+    // Two New User entries, only the second applied: the first becomes a blank, locked-out record that
+    // nobody can log in with, and it can still be filled in later.
+    void gapIsABlankLockedOutRecord() {
+        ScriptedDialogs d;
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        w.cmdNewUser->click();
+        w.cmdNewUser->click();
+        QCOMPARE(w.selectedIndex(), 7);
+        w.txtUserName->setText(QStringLiteral("Second"));
+        w.txtPassword->setText(QStringLiteral("two"));
+        w.cmdApplyToUser->click();
+        QList<AccountRecord> records = ReadAccountRecords(mirror());
+        QCOMPARE(records.size(), 8);
+        QCOMPARE(records.at(6).Name, QString());
+        QCOMPARE(records.at(6).Password, QString());
+        QCOMPARE(records.at(6).Level, quint8(LevelLockedOut));
+        QCOMPARE(records.at(7).Name, QStringLiteral("Second"));
+        QCOMPARE(mirror().mid(360, 59), QByteArray(59, char(0xDF))); // scrambled blanks, no zero bytes
+        QVERIFY(!FindMember(mirror(), QString(), QString()).found);
+        QVERIFY(FindMember(mirror(), QStringLiteral("second"), QStringLiteral("two")).found);
+
+        // Read afresh, the blank record is a free slot an administrator may fill in like a new entry.
+        UserAccounts again(*w.inet, d);
+        again.FillList();
+        QCOMPARE(again.entries().at(6).text, QString());
+        QCOMPARE(again.entries().at(6).level, quint8(LevelLockedOut));
+        QVERIFY(again.Rules(6).name && !again.Rules(6).admin);
+
+        // The first entry still offers New User and fills the slot.
+        w.lvwFileList->setCurrentRow(6);
+        QCOMPARE(w.txtUserName->text(), QStringLiteral("New User"));
+        QVERIFY(w.txtUserName->isEnabled());
+        w.txtUserName->setText(QStringLiteral("First"));
+        w.cmdApplyToUser->click();
+        records = ReadAccountRecords(mirror());
+        QCOMPARE(records.size(), 8);
+        QCOMPARE(records.at(6).Name, QStringLiteral("First"));
+        QCOMPARE(records.at(6).Level, quint8(LevelFullAccess));
+        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QCOMPARE(fx.hostAccounts().size(), 6);
+        QVERIFY(!QFileInfo::exists(AccountMirrorPath()));
+        QVERIFY(d.unexpected().isEmpty());
+    }
+
+    void duplicateNameAsksFirst() {
+        ScriptedDialogs d;
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        w.cmdNewUser->click();
+        w.txtUserName->setText(QStringLiteral("bob"));
+        d.answer(Dialogs::No);
+        w.cmdApplyToUser->click();
+        QCOMPARE(d.lastText(),
+                 QStringLiteral("Another member is already named bob.\r\nThe login uses only the later "
+                                "of the two records. Save anyway?"));
+        QCOMPARE(d.records().last().icon, Dialogs::Icon::Warning);
+        QCOMPARE(d.records().last().buttons, Dialogs::Yes | Dialogs::No);
+        QCOMPARE(mirror().size(), 360);
+        QVERIFY(w.fraUserInfo->isVisible());
+        d.answer(Dialogs::Yes);
+        w.cmdApplyToUser->click();
+        QCOMPARE(mirror().size(), 420);
+        // Changing the password of a member whose name is unchanged asks nothing.
+        const int asked = int(d.records().size());
+        w.lvwFileList->setCurrentRow(3);
+        w.txtPassword->setText(QStringLiteral("other"));
+        w.cmdApplyToUser->click();
+        QCOMPARE(int(d.records().size()), asked);
+        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QVERIFY(d.unexpected().isEmpty());
+    }
+
+    void failedUploadKeepsTheWindowOpen() {
+        ScriptedDialogs d;
+        LoopbackHost locked;
+        QTemporaryDir seed;
+        QDir(seed.path()).mkpath(QStringLiteral("krg"));
+        QVERIFY(writeLocal(seed.filePath(QStringLiteral("krg/_files.dat")), accountFile(team())));
+        locked.addReadOnlyFolder(QStringLiteral("krg"));
+        QVERIFY(locked.start(seed.path()));
+        const auto restore = qScopeGuard([&] { fx.host.exportEnvironment(); });
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        w.lvwFileList->setCurrentRow(3);
+        w.txtPassword->setText(QStringLiteral("changed"));
+        w.cmdApplyToUser->click();
+        QVERIFY(!closeAnswering(w, d, Dialogs::Yes));
+        QVERIFY(w.isVisible());
+        QCOMPARE(d.records().last().icon, Dialogs::Icon::Critical);
+        QCOMPARE(locked.read(QStringLiteral("krg/_files.dat")), accountFile(team()));
+        QVERIFY(QFileInfo::exists(AccountMirrorPath()));
+        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QVERIFY(!QFileInfo::exists(AccountMirrorPath()));
+        QVERIFY(d.unexpected().isEmpty());
+    }
+
+    // Without the host's account file nothing can be added or sent: an upload would replace every
+    // member with what the window holds.
+    void missingAccountFileChangesNothing() {
+        ScriptedDialogs d;
+        QFile::remove(fx.host.path(QStringLiteral("krg/_files.dat")));
+        frmUsers w;
+        w.show();
+        QVERIFY(!w.LoadWindow());
+        QCOMPARE(w.lvwFileList->count(), 0);
+        QVERIFY(!w.cmdNewUser->isEnabled());
+        QCOMPARE(d.records().size(), 1); // the download's own report
+        QVERIFY(w.close());
+        QCOMPARE(d.records().size(), 1);
+        QVERIFY(!fx.host.exists(QStringLiteral("krg/_files.dat")));
+    }
+
+    void webSiteAccessEditsTheAccessList() {
+        ScriptedDialogs d;
+        QStringList edited;
+        frmUsers::EditFile = [&](const QString& path) { edited << path; };
+        QList<AccountRecord> members = team();
+        members.append({QStringLiteral("..\\..\\x"), QStringLiteral("x"), 3});
+        fx.host.write(QStringLiteral("krg/_files.dat"), accountFile(members));
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        w.lvwFileList->setCurrentRow(3);
+        QVERIFY(w.cmdWebAccess->isEnabled());
+        QDir(QStringLiteral("VelmarFTP")).removeRecursively();
+        w.cmdWebAccess->click();
+        QCOMPARE(edited, QStringList{QStringLiteral("krg\\Bob.dat")});
+        QVERIFY(QFileInfo(QStringLiteral("VelmarFTP/krg")).isDir());
+        // A name from the host that would lead out of the control folder never reaches the editor.
+        w.lvwFileList->setCurrentRow(6);
+        w.cmdWebAccess->click();
+        QCOMPARE(edited.size(), 1);
+        QCOMPARE(
+            d.lastText(),
+            QStringLiteral("The member name \"..\\..\\x\" cannot be used as the name of an access list."));
+        // An empty name opens nothing.
+        w.lvwFileList->setCurrentRow(3);
+        w.txtUserName->setEnabled(true);
+        w.txtUserName->clear();
+        w.cmdWebAccess->click();
+        QCOMPARE(edited.size(), 1);
+        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        frmUsers::EditFile = nullptr;
+    }
+
+    // The application connects the site tools' editor: the access list is downloaded, edited and sent
+    // back with its backup.
+    void webSiteAccessThroughTheEditor() {
+        ScriptedDialogs d;
+        fx.host.write(QStringLiteral("krg/Bob.dat"), "*full access*");
+        frmMainMenu menu;
+        ConnectMainMenuWindows(menu);
+        QStringList opened;
+        EditWindowHooks hooks;
+        hooks.showModal = [&](EditSession& session, QObject*) {
+            opened << session.path() << session.text();
+            session.setText(QStringLiteral("news/\r\n*add files*"));
+            QCOMPARE(session.send(), EditSession::Send::Sent);
+        };
+        SetEditWindowHooks(hooks);
+        const auto restore = qScopeGuard([] {
+            SetEditWindowHooks({});
+            frmUsers::EditFile = nullptr;
+        });
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        w.lvwFileList->setCurrentRow(3);
+        QVERIFY(w.cmdWebAccess->isEnabled());
+        w.cmdWebAccess->click();
+        QCOMPARE(opened, (QStringList{QStringLiteral("krg\\Bob.dat"), QStringLiteral("*full access*")}));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")), QByteArray("news/\r\n*add files*"));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat.backup")), QByteArray("*full access*"));
+        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QVERIFY(d.unexpected().isEmpty());
+    }
+
+    void mainMenuOpensTheWindowForAdministrators() {
+        ScriptedDialogs d;
+        fx.host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nHello");
+        for (quint8 level : {quint8(3), quint8(4)}) {
+            fx.logIn(QStringLiteral("Ann"), level);
+            frmMainMenu menu;
+            ConnectMainMenuWindows(menu);
+            QVERIFY(menu.LoadWindow());
+            QCOMPARE(menu.cmdUsers->isEnabled(), level == 4);
+            if (level < 4) {
+                QVERIFY(!frmUsers::ShowUsers());
+                continue;
+            }
+            menu.cmdUsers->click();
+            QPointer<frmUsers> w = frmUsers::instance();
+            QVERIFY(w && w->isVisible());
+            QCOMPARE(w->lvwFileList->count(), 6);
+            // A second click shows the same window and keeps its edits.
+            w->cmdNewUser->click();
+            menu.cmdUsers->click();
+            QCOMPARE(frmUsers::instance(), w.data());
+            QCOMPARE(w->lvwFileList->count(), 7);
+            d.answer(Dialogs::No);
+            w->close();
+            QTRY_VERIFY(!w);
+        }
+        QVERIFY(d.unexpected().isEmpty());
+    }
+
+    void cliListsAndSets() {
+        Cli r = runCli(QStringList{"users", "list"} + cliLogin("velmar", "keystone"));
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QByteArray("Velmar\t4\nAnn\t4\nZed\t4\nBob\t3\nTomas\t2\nGreta\t1\n"));
+        QVERIFY(!QFileInfo::exists(fx.local->filePath(AccountMirrorPath())));
+
+        r = runCli(QStringList{"users", "list"} + cliLogin("bob", "builder"));
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("Only administrators may edit the members.\n"));
+        r = runCli(QStringList{"users", "list"} + cliLogin("bob", "wrong"));
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("Invalid Username/Password\n"));
+
+        // A new member: the first --password is the member's, the second the login's.
+        r = runCli(QStringList{"users", "set", "Newbie", "--new", "--password", "np", "--level", "2"} +
+                   cliLogin("Ann", "anvil"));
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QByteArray("Newbie\t2\n"));
+        r = runCli({"whoami", "--user", "newbie", "--password", "NP"});
+        QCOMPARE(r.out, QByteArray("Newbie 2\n"));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat.backup")), accountFile(team()));
+
+        const QByteArray before = fx.host.read(QStringLiteral("krg/_files.dat"));
+        struct Refusal {
+            QStringList args;
+            QByteArray err;
+            int code;
+        };
+        const QList<Refusal> refusals{
+            {{"users", "set", "Zed", "--new-password", "x"},
+             "Only a super user may change another administrator.\n",
+             1},
+            {{"users", "set", "Bob", "--level", "4"},
+             "Only a super user may make a member an administrator.\n",
+             1},
+            {{"users", "set", "Bob", "--rename", "Robert"}, "Only a super user may rename a member.\n", 1},
+            {{"users", "set", "Nobody", "--level", "2"}, "Nobody is not a member.\n", 1},
+            {{"users", "set", "Bob", "--level", "9"}, "", 2},
+            {{"users", "set", "Bob-by", "--new"},
+             "Member names may contain only the letters A to Z and the digits 0 to 9.\n",
+             2},
+            {{"users", "set", "bob", "--new"},
+             "Another member is already named bob.\nThe login uses only the later of the two records. Save "
+             "anyway?\n",
+             1},
+        };
+        for (const Refusal& x : refusals) {
+            r = runCli(x.args + cliLogin("Ann", "anvil"));
+            QVERIFY2(r.code == x.code, qPrintable(x.args.join(' ')));
+            if (x.code == 2 && x.err.isEmpty())
+                QVERIFY(r.err.startsWith("usage: krtp-cli users"));
+            else
+                QCOMPARE(r.err, x.err);
+            QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat")), before);
+        }
+
+        // Super users rename; an administrator changes their own password.
+        r = runCli(QStringList{"users", "set", "bob", "--rename", "Robert"} + cliLogin("velmar", "keystone"));
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QByteArray("Robert\t3\n"));
+        r = runCli(QStringList{"users", "set", "Ann", "--new-password", "forge"} + cliLogin("Ann", "anvil"));
+        QCOMPARE(r.code, 0);
+        r = runCli({"whoami", "--user", "ann", "--password", "forge"});
+        QCOMPARE(r.out, QByteArray("Ann 4\n"));
+        QCOMPARE(fx.hostAccounts().at(3).Name, QStringLiteral("Robert"));
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestUsers)
+#include "tst_users.moc"

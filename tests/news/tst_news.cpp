@@ -1,0 +1,182 @@
+// News composition without a host: the page list, the date and time, filling a template and
+// inserting the item into a page of any encoding.
+#include "sitetools/newspages.h"
+#include "testmain.h"
+
+#include <QTest>
+
+using namespace krtp;
+
+class TestNews : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pageListLeavesOutExcludedMembers_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<QStringList>("offered"); // display|page|template
+        const QString main = QStringLiteral("Main News,news.html,news_template.html,bob\r\n");
+        const QStringList mainPage{QStringLiteral("Main News|news.html|news_template.html")};
+        QTest::newRow("excluded member") << main << "bob" << QStringList();
+        QTest::newRow("excluded in other letter case") << main << "BOB" << QStringList();
+        QTest::newRow("another member") << main << "Dovrin" << mainPage;
+        QTest::newRow("a longer name") << main << "bobby" << mainPage;
+        QTest::newRow("names are not trimmed")
+            << "Main News,news.html,news_template.html, bob"
+            << "bob" << QStringList{QStringLiteral("Main News|news.html|news_template.html")};
+        QTest::newRow("any later field") << "A,a.html,t.html,x,y,TOMAS\r\nB,b.html,t.html,x\r\n"
+                                         << "tomas" << QStringList{QStringLiteral("B|b.html|t.html")};
+        QTest::newRow("missing fields are empty")
+            << "Only a name\r\nA,a.html"
+            << "bob" << QStringList{QStringLiteral("Only a name||"), QStringLiteral("A|a.html|")};
+        QTest::newRow("empty lines and bare LF")
+            << "A,a.html,t.html\r\n\r\nB,b.html,t.html\nC,c.html,t.html"
+            << "bob"
+            << QStringList{QStringLiteral("A|a.html|t.html"), QStringLiteral("B|b.html|t.html"),
+                           QStringLiteral("C|c.html|t.html")};
+        QTest::newRow("empty list") << ""
+                                    << "bob" << QStringList();
+    }
+    void pageListLeavesOutExcludedMembers() {
+        QFETCH(QString, text);
+        QFETCH(QString, member);
+        QFETCH(QStringList, offered);
+        QStringList got;
+        for (const NewsPage& p : ParseNewsPages(text, member))
+            got << p.displayName + QLatin1Char('|') + p.pagePath + QLatin1Char('|') + p.templatePath;
+        QCOMPARE(got, offered);
+    }
+
+    void dateAndTime_data() {
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("ampm");
+        QTest::newRow("afternoon") << QDateTime(QDate(2026, 12, 5), QTime(15, 5)) << "12/5/26"
+                                   << "3:05"
+                                   << "PM";
+        QTest::newRow("just after midnight") << QDateTime(QDate(2005, 1, 9), QTime(0, 7)) << "1/9/05"
+                                             << "12:07"
+                                             << "AM";
+        QTest::newRow("noon") << QDateTime(QDate(2030, 10, 31), QTime(12, 0)) << "10/31/30"
+                              << "12:00"
+                              << "PM";
+        QTest::newRow("morning") << QDateTime(QDate(2000, 2, 29), QTime(11, 59)) << "2/29/00"
+                                 << "11:59"
+                                 << "AM";
+    }
+    void dateAndTime() {
+        QFETCH(QDateTime, when);
+        QFETCH(QString, date);
+        QFETCH(QString, time);
+        QFETCH(QString, ampm);
+        QCOMPARE(NewsDate(when), date);
+        QCOMPARE(NewsTime(when), time);
+        QCOMPARE(NewsAmPm(when), ampm);
+    }
+
+    void templateFilledInOrder_data() {
+        QTest::addColumn<QString>("templateText");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("news");
+        QTest::addColumn<QString>("item");
+        QTest::newRow("the example") << "@NICKNAME@ @DATE@ @TIME@@AMPM@ @TIMEZONE@"
+                                     << ""
+                                     << "x"
+                                     << "bob 12/5/26 3:05PM EST";
+        QTest::newRow("two lines") << "@POST@"
+                                   << ""
+                                   << "line one\r\nline two"
+                                   << "line one<BR>line two";
+        QTest::newRow("bare line feeds") << "@POST@"
+                                         << ""
+                                         << "a\nb\r\n\nc"
+                                         << "a<BR>b<BR><BR>c";
+        QTest::newRow("placeholders ignore case") << "@nickname@/@Subject@"
+                                                  << "Hi"
+                                                  << "x"
+                                                  << "bob/Hi";
+        QTest::newRow("a later placeholder inside the subject") << "@SUBJECT@"
+                                                                << "@TIMEZONE@ @DATE@ @NICKNAME@"
+                                                                << "x"
+                                                                << "EST @DATE@ @NICKNAME@";
+        QTest::newRow("an earlier placeholder inside the news") << "@POST@"
+                                                                << "s"
+                                                                << "@SUBJECT@ & <i>as typed</i>"
+                                                                << "@SUBJECT@ & <i>as typed</i>";
+        QTest::newRow("every occurrence") << "@NICKNAME@@NICKNAME@ @AMPM@"
+                                          << ""
+                                          << "x"
+                                          << "bobbob PM";
+    }
+    void templateFilledInOrder() {
+        QFETCH(QString, templateText);
+        QFETCH(QString, subject);
+        QFETCH(QString, news);
+        QFETCH(QString, item);
+        const QDateTime when(QDate(2026, 12, 5), QTime(15, 5));
+        QCOMPARE(FillNewsTemplate(templateText, QStringLiteral("Bob"), when,
+                                  {subject, QStringLiteral("EST"), news}),
+                 item);
+    }
+
+    void itemInsertedAfterEveryMarker_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QByteArray>("result");
+        QTest::addColumn<int>("count");
+        QTest::newRow("no marker") << QByteArray("<p>quiet</p>\r\n") << "NEW"
+                                   << QByteArray("<p>quiet</p>\r\n") << 0;
+        QTest::newRow("one marker") << QByteArray("a<!--begin-->\r\nb") << "NEW"
+                                    << QByteArray("a<!--begin-->NEW\r\nb") << 1;
+        QTest::newRow("two markers, case kept") << QByteArray("<!--begin-->x<!--BEGIN-->") << "N"
+                                                << QByteArray("<!--begin-->Nx<!--BEGIN-->N") << 2;
+        QTest::newRow("ascii page") << QByteArray("<!--begin-->") << QString::fromUtf8("\xC3\xA9\xE2\x82\xAC")
+                                    << QByteArray("<!--begin-->&#233;&#8364;") << 1;
+        QTest::newRow("utf-8 page") << QByteArray("\xEF\xBB\xBF\xC3\xA9<!--begin-->")
+                                    << QString::fromUtf8("\xC3\xA9\xE2\x82\xAC")
+                                    << QByteArray("\xEF\xBB\xBF\xC3\xA9<!--begin-->\xC3\xA9\xE2\x82\xAC")
+                                    << 1;
+        QTest::newRow("single-byte page")
+            << QByteArray("caf\xE9 \x93q\x94<!--begin-->\xFF") << QString::fromUtf8("\xC3\xA9\xE2\x82\xAC")
+            << QByteArray("caf\xE9 \x93q\x94<!--begin-->\xE9&#8364;\xFF") << 1;
+        QTest::newRow("outside the basic plane")
+            << QByteArray("<!--begin-->") << QString::fromUtf8("\xF0\x9F\x98\x80")
+            << QByteArray("<!--begin-->&#128512;") << 1;
+    }
+    void itemInsertedAfterEveryMarker() {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, item);
+        QFETCH(QByteArray, result);
+        QFETCH(int, count);
+        int found = -1;
+        QCOMPARE(InsertNewsItem(page, item, &found), result);
+        QCOMPARE(found, count);
+    }
+
+    void sitePathsFromTheHostAreChecked_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("file") << "news.html" << true;
+        QTest::newRow("folder") << "news/index.html" << true;
+        QTest::newRow("backslashes") << "news\\index.html" << true;
+        QTest::newRow("blank inside") << "team news/a b.html" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("parent") << "../index.html" << false;
+        QTest::newRow("parent inside") << "news/../../x.html" << false;
+        QTest::newRow("absolute") << "/etc/passwd" << false;
+        QTest::newRow("drive") << "c:\\x.html" << false;
+        QTest::newRow("line feed") << "a.html\nDELE x" << false;
+        QTest::newRow("carriage return") << "a.html\r" << false;
+        QTest::newRow("double quote") << "a\".html" << false;
+        QTest::newRow("folder only") << "news/" << false;
+    }
+    void sitePathsFromTheHostAreChecked() {
+        QFETCH(QString, path);
+        QFETCH(bool, usable);
+        QCOMPARE(SitePathError(path).isEmpty(), usable);
+    }
+};
+
+KRTP_TEST_MAIN_CORE(TestNews)
+#include "tst_news.moc"
