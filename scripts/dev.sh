@@ -18,7 +18,7 @@ packages=(cmake g++ make ccache qt6-base-dev qt6-webengine-dev libcurl4-openssl-
           desktop-file-utils dpkg-dev)
 
 # Window pictures kept in docs/screens for README.md.
-guide_screens=(frmLogin frmMainMenu frmFileList frmOptions)
+guide_screens=(frmLogin frmMainMenu frmFileList frmOptions frmExplorer frmEdit frmPostNews frmUsers-Velmar)
 
 install_missing() {
     local missing=() installed

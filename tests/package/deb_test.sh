@@ -19,7 +19,11 @@ for lib in libc6 libcurl4 libqt6core6 libqt6widgets6 libqt6gui6; do
     grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = 2.0.5 ] || fail "the package version is not 2.0.5"
-dpkg-deb -c "$deb" | grep -q '\./usr/share/applications/krtp.desktop$' || fail "no desktop entry in the package"
+contents=$(dpkg-deb -c "$deb")
+for f in usr/bin/krtp usr/bin/krtp-cli usr/share/applications/krtp.desktop usr/share/icons/hicolor/scalable/apps/krtp.svg \
+         usr/share/man/man1/krtp-cli.1.gz; do
+    grep -q "\./$f\$" <<<"$contents" || fail "$f is not in the package"
+done
 
 dpkg-deb -x "$deb" "$out/root"
 version=$("$out/root/usr/bin/krtp-cli" --version)
