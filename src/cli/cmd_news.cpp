@@ -17,7 +17,7 @@ namespace {
 
 const char kNewsUsage[] =
     "news pages|post PAGE --subject S --text-file F [--time-zone Z] [--at \"YYYY-MM-DD HH:MM\"] [--preview] "
-    "--user NAME --password PW [--local-folder DIR] [--proxy HOST:PORT]";
+    "--user NAME [--password-file FILE] [--local-folder DIR] [--proxy HOST:PORT]";
 
 int usageError() {
     std::fprintf(stderr, "usage: krtp-cli %s\n", kNewsUsage);

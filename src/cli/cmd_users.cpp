@@ -13,7 +13,7 @@ namespace {
 
 const char kUsersUsage[] =
     "users list|set NAME [--password P|--new-password P] [--level N] [--new] [--rename NEWNAME] --user NAME "
-    "--password PW [--local-folder DIR] [--proxy HOST:PORT] [--yes]";
+    "[--password-file FILE] [--local-folder DIR] [--proxy HOST:PORT] [--yes]";
 
 int usageError() {
     std::fprintf(stderr, "usage: krtp-cli %s\n", kUsersUsage);
@@ -39,16 +39,19 @@ int users(const QStringList& arguments) {
     if (sub != QLatin1String("list") && sub != QLatin1String("set"))
         return usageError();
 
-    // "--password" is also the login's option: of two, the first sets the member's password and the
-    // second logs in. "--new-password" is never ambiguous.
+    // "--password" is also the login's option. In "set" it gives the member's new password when it is
+    // given twice (the first) or when the login's password comes from KRTP_PASSWORD or a password
+    // file; "--new-password" is never ambiguous.
     QString newPassword;
     bool hasNewPassword = false;
     QString levelText, rename;
     bool isNew = false;
     if (sub == QLatin1String("set")) {
         const qsizetype first = args.indexOf(QStringLiteral("--password"));
-        if (first >= 0 && args.indexOf(QStringLiteral("--password"), first + 1) > 0 &&
-            first + 1 < args.size()) {
+        const bool twice = first >= 0 && args.indexOf(QStringLiteral("--password"), first + 1) > 0;
+        const bool loginElsewhere =
+            qEnvironmentVariableIsSet("KRTP_PASSWORD") || args.contains(QStringLiteral("--password-file"));
+        if (first >= 0 && first + 1 < args.size() && (twice || loginElsewhere)) {
             newPassword = args.at(first + 1);
             hasNewPassword = true;
             args.remove(first, 2);

@@ -36,7 +36,11 @@ int usageError(const char* usage) {
 int OpenMemberSession(QStringList& args, const char* usage, std::unique_ptr<MemberSession>& session,
                       QStringList& positional) {
     const QString user = takeOption(args, QStringLiteral("--user"));
-    const QString password = takeOption(args, QStringLiteral("--password"));
+    QString password, passwordError;
+    if (!takePassword(args, user, password, &passwordError)) {
+        std::fprintf(stderr, "%s\n", passwordError.toLocal8Bit().constData());
+        return 2;
+    }
     const QString proxy = takeOption(args, QStringLiteral("--proxy"));
     QString folder =
         takeOption(args, QStringLiteral("--local-folder"), settingsStore().get(settings::LocalFolder));

@@ -20,10 +20,10 @@ struct MemberSession {
     MemberSession& operator=(const MemberSession&) = delete;
 };
 
-// Takes the login options (--user, --password, --proxy, --local-folder, --yes) from args, logs the
-// member in with the login's check and enters the local folder. Arguments that are not options go to
-// positional. Returns 0, or the exit code after printing why: 2 usage, 1 refused login, 3 no answer
-// from the site.
+// Takes the login options (--user, the password as takePassword finds it, --proxy, --local-folder,
+// --yes) from args, logs the member in with the login's check and enters the local folder. Arguments that are
+// not options go to positional. Returns 0, or the exit code after printing why: 2 usage, 1 refused login, 3
+// no answer from the site.
 int OpenMemberSession(QStringList& args, const char* usage, std::unique_ptr<MemberSession>& session,
                       QStringList& positional);
 

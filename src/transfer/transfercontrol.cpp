@@ -333,7 +333,8 @@ private:
         curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
         // TLS 1.2 exactly: with TLS 1.3, a data connection after the first one on a kept session is not
         // a resumed session for vsftpd, which then refuses it ("522 ... session reuse required").
-        curl_easy_setopt(h, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+        curl_easy_setopt(h, CURLOPT_SSLVERSION,
+                         long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
     }
 
     // Runs one transfer on the session's multi handle, which keeps the connection between commands.

@@ -34,8 +34,14 @@ struct Cli {
     QByteArray err;
 };
 
-Cli runCli(const QStringList& args) {
+// The login's password goes through the environment, as members are told to give it.
+Cli runCli(const QStringList& args, const QString& loginPassword = {}) {
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("KRTP_PASSWORD"));
+    if (!loginPassword.isEmpty())
+        env.insert(QStringLiteral("KRTP_PASSWORD"), loginPassword);
+    p.setProcessEnvironment(env);
     p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"), args);
     if (!p.waitForFinished(60000))
         return {};
@@ -52,10 +58,8 @@ class TestUsers : public QObject {
     Q_OBJECT
     AccountsFixture fx;
 
-    QStringList cliLogin(const QString& user, const QString& password) const {
-        return {QStringLiteral("--user"),         user,
-                QStringLiteral("--password"),     password,
-                QStringLiteral("--local-folder"), fx.local->path()};
+    QStringList cliLogin(const QString& user) const {
+        return {QStringLiteral("--user"), user, QStringLiteral("--local-folder"), fx.local->path()};
     }
 
     // Closes the window answering the closing question; true when it closed.
@@ -520,26 +524,27 @@ private slots:
     }
 
     void cliListsAndSets() {
-        Cli r = runCli(QStringList{"users", "list"} + cliLogin("velmar", "keystone"));
+        Cli r = runCli(QStringList{"users", "list"} + cliLogin("velmar"), "keystone");
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("Velmar\t4\nAnn\t4\nZed\t4\nBob\t3\nTomas\t2\nGreta\t1\n"));
         QVERIFY(!QFileInfo::exists(fx.local->filePath(AccountMirrorPath())));
 
-        r = runCli(QStringList{"users", "list"} + cliLogin("bob", "builder"));
+        r = runCli(QStringList{"users", "list"} + cliLogin("bob"), "builder");
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QByteArray("Only administrators may edit the members.\n"));
-        r = runCli(QStringList{"users", "list"} + cliLogin("bob", "wrong"));
+        r = runCli(QStringList{"users", "list"} + cliLogin("bob"), "wrong");
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QByteArray("Invalid Username/Password\n"));
 
-        // A new member: the first --password is the member's, the second the login's.
+        // A new member: with the login's password in the environment, --password is the member's.
         r = runCli(QStringList{"users", "set", "Newbie", "--new", "--password", "np", "--level", "2"} +
-                   cliLogin("Ann", "anvil"));
+                       cliLogin("Ann"),
+                   "anvil");
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("Newbie\t2\n"));
-        r = runCli({"whoami", "--user", "newbie", "--password", "NP"});
+        r = runCli({"whoami", "--user", "newbie"}, "NP");
         QCOMPARE(r.out, QByteArray("Newbie 2\n"));
         QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat.backup")), accountFile(team()));
 
@@ -568,7 +573,7 @@ private slots:
              1},
         };
         for (const Refusal& x : refusals) {
-            r = runCli(x.args + cliLogin("Ann", "anvil"));
+            r = runCli(x.args + cliLogin("Ann"), "anvil");
             QVERIFY2(r.code == x.code, qPrintable(x.args.join(' ')));
             if (x.code == 2 && x.err.isEmpty())
                 QVERIFY(r.err.startsWith("usage: krtp-cli users"));
@@ -578,13 +583,19 @@ private slots:
         }
 
         // Super users rename; an administrator changes their own password.
-        r = runCli(QStringList{"users", "set", "bob", "--rename", "Robert"} + cliLogin("velmar", "keystone"));
+        r = runCli(QStringList{"users", "set", "bob", "--rename", "Robert"} + cliLogin("velmar"), "keystone");
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("Robert\t3\n"));
-        r = runCli(QStringList{"users", "set", "Ann", "--new-password", "forge"} + cliLogin("Ann", "anvil"));
+        r = runCli(QStringList{"users", "set", "Ann", "--new-password", "forge"} + cliLogin("Ann"), "anvil");
         QCOMPARE(r.code, 0);
-        r = runCli({"whoami", "--user", "ann", "--password", "forge"});
+        r = runCli({"whoami", "--user", "ann"}, "forge");
         QCOMPARE(r.out, QByteArray("Ann 4\n"));
+        // Given twice on the command line, the first --password is the member's, the second the login's.
+        r = runCli(QStringList{"users", "set", "Tomas", "--password", "pages", "--password", "forge"} +
+                   cliLogin("Ann"));
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.startsWith("Warning: --password"));
+        QCOMPARE(runCli({"whoami", "--user", "tomas"}, "pages").out, QByteArray("Tomas 2\n"));
         QCOMPARE(fx.hostAccounts().at(3).Name, QStringLiteral("Robert"));
     }
 };

@@ -5,6 +5,7 @@
 #include "config/siteconfig.h"
 #include "newstestutil.h"
 #include "scripteddialogs.h"
+#include "sitetools/exploreractions.h"
 #include "sitetools/gui/frmpostnews.h"
 #include "testmain.h"
 
@@ -52,8 +53,14 @@ struct Cli {
     QByteArray err;
 };
 
-Cli runCli(const QStringList& args) {
+// The login's password goes through the environment, as members are told to give it.
+Cli runCli(const QStringList& args, const QString& loginPassword = {}) {
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("KRTP_PASSWORD"));
+    if (!loginPassword.isEmpty())
+        env.insert(QStringLiteral("KRTP_PASSWORD"), loginPassword);
+    p.setProcessEnvironment(env);
     p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"), args);
     if (!p.waitForFinished(60000))
         return {};
@@ -79,10 +86,8 @@ class TestNewsPost : public QObject {
         return w;
     }
 
-    QStringList cliLogin(const QString& user, const QString& password) const {
-        return {QStringLiteral("--user"),         user,
-                QStringLiteral("--password"),     password,
-                QStringLiteral("--local-folder"), fx.local->path()};
+    QStringList cliLogin(const QString& user) const {
+        return {QStringLiteral("--user"), user, QStringLiteral("--local-folder"), fx.local->path()};
     }
 
 private slots:
@@ -319,6 +324,7 @@ private slots:
         d.answerFiles(std::nullopt);
         w->cmdChangeGIF->click();
         QCOMPARE(d.records().last().text, QStringLiteral("Replace bob.gif With..."));
+        QCOMPARE(d.records().last().filter, ExplorerActions::FileFilter());
         QCOMPARE(d.records().size(), 1);
         QVERIFY(w->isEnabled());
 
@@ -381,7 +387,7 @@ private slots:
     }
 
     void cliPagesAndPost() {
-        Cli r = runCli(QStringList{"news", "pages"} + cliLogin("bob", "builder"));
+        Cli r = runCli(QStringList{"news", "pages"} + cliLogin("bob"), "builder");
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("Team News\tteam/news.html\tteam/template.html\n"
@@ -395,30 +401,32 @@ private slots:
         const QStringList post{"news",        "post", "team news", "--subject",        "From the shell",
                                "--text-file", text,   "--at",      "2026-12-05 15:05", "--time-zone",
                                "EST"};
-        r = runCli(post + QStringList{"--preview"} + cliLogin("bob", "builder"));
+        r = runCli(post + QStringList{"--preview"} + cliLogin("bob"), "builder");
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, fx.local->filePath(QStringLiteral("VelmarFTP/team/news.html")).toLocal8Bit() + "\n");
         QCOMPARE(fx.host.read(QStringLiteral("team/news.html")), kTeamPage);
 
-        r = runCli(post + cliLogin("bob", "builder"));
+        r = runCli(post + cliLogin("bob"), "builder");
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("Posted to team/news.html\n"));
         QCOMPARE(fx.host.read(QStringLiteral("team/news.html")),
                  pageWith(teamItem("From the shell", "first line<BR>second line<BR>")));
 
         r = runCli(QStringList{"news", "post", "Main News", "--subject", "s", "--text-file", text} +
-                   cliLogin("bob", "builder"));
+                       cliLogin("bob"),
+                   "builder");
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QByteArray("Main News is not a news page offered to you.\n"));
-        r = runCli(QStringList{"news", "pages"} + cliLogin("tomas", "reader"));
+        r = runCli(QStringList{"news", "pages"} + cliLogin("tomas"), "reader");
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QByteArray("Posting news needs Full Access.\n"));
         r = runCli(
             QStringList{"news", "post", "Plain", "--subject", "s", "--text-file", text, "--at", "tomorrow"} +
-            cliLogin("bob", "builder"));
+                cliLogin("bob"),
+            "builder");
         QCOMPARE(r.code, 2);
-        r = runCli(QStringList{"news", "pages"} + cliLogin("bob", "wrong"));
+        r = runCli(QStringList{"news", "pages"} + cliLogin("bob"), "wrong");
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QByteArray("Invalid Username/Password\n"));
     }

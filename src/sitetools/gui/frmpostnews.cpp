@@ -5,6 +5,7 @@
 #include "config/siteconfig.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
+#include "sitetools/exploreractions.h"
 #include "transfer/transfercontrol.h"
 #include "util/textutil.h"
 
@@ -70,8 +71,7 @@ frmPostNews* frmPostNews::ShowPostNews() {
 }
 
 QString frmPostNews::replaceWithFilter() {
-    return QStringLiteral("All Allowed File Types (*.html *.htm *.gif *.jpg *.txt *.zip);;HTML Files (*.html "
-                          "*.htm);;Graphic Files (*.gif *.jpg);;Text Files (*.txt);;Zip Files (*.zip)");
+    return ExplorerActions::FileFilter();
 }
 
 frmPostNews::frmPostNews(QWidget* parent) : QWidget(parent, Qt::Window) {

@@ -54,6 +54,7 @@ public:
     QPushButton* cmdPost;
     TransferControl* inet;
 
+    // The file types of the explorer's file dialogs.
     static QString replaceWithFilter();
 
 protected:
