@@ -47,6 +47,9 @@ install_missing() {
     fi
 }
 
+# Paths below the checkout are hashed relative to it, so a fresh clone elsewhere reuses the compiler cache.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}"
+
 configure() {
     if [ ! -f "$build/CMakeCache.txt" ]; then
         cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
