@@ -69,7 +69,11 @@ bool FileStore::Run(const QString& command) {
 }
 
 bool FileStore::GetControlFile() {
-    return GetFile(m_inet, kCatalogue);
+    if (!GetFile(m_inet, kCatalogue)) {
+        m_lastFailure = m_inet.lastError();
+        return false;
+    }
+    return true;
 }
 
 bool FileStore::GetControlFileWhenSaved(int maxWaitMs) {
@@ -83,6 +87,7 @@ bool FileStore::GetControlFileWhenSaved(int maxWaitMs) {
 }
 
 bool FileStore::fail(const QString& description) {
+    m_lastFailure = description;
     m_dialogs.message(description, Dialogs::Icon::Critical, Dialogs::Ok);
     return false;
 }

@@ -77,6 +77,11 @@ public:
     // question) when it is missing, cut, or holds fewer or more entries than its count line says.
     bool ReadWorkingCopy(QList<CatalogueRecord>* records, QString& reason) const;
 
+    // The last failure the store told the member about (a message, or the transfer layer's error of a
+    // failed fetch), for an operation's report; cleared when an operation starts.
+    QString lastFailure() const { return m_lastFailure; }
+    void clearLastFailure() { m_lastFailure.clear(); }
+
     // Rebuilds the list from the host's catalogue; true when the catalogue was read completely.
     bool UpdateFileList();
 
@@ -147,6 +152,7 @@ private:
     SettingsStore& m_settings;
     Dialogs& m_dialogs;
     ReadOutcome m_outcome = ReadOutcome::None;
+    QString m_lastFailure;
 };
 
 } // namespace krtp
