@@ -5,18 +5,28 @@
 #                              label runs against vsftpd when it is installed, else it is skipped with a line)
 #   bash scripts/dev.sh build  only install what is missing and build
 #   bash scripts/dev.sh fuzz   build the libFuzzer targets with clang (build-fuzz/) and run each for a while
+#   bash scripts/dev.sh screens  render every window to docs/screens/*.png (the pictures in README.md)
+# "run" builds only the programs; "test" and "build" build everything, tests included.
+# Labels left out of "test": bench (speed measurements), screens (window pictures), package
+# (install and .deb; "cd build && ctest -L package"), fuzz (only in build-fuzz/) and keyring (a real
+# gnome-keyring on a private bus; "cd build && ctest -L keyring").
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="${KRTP_BUILD_DIR:-$here/build}"
 packages=(cmake g++ make ccache qt6-base-dev qt6-webengine-dev libcurl4-openssl-dev python3-pyftpdlib
           xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core clang-format python3-openssl vsftpd
-          qtkeychain-qt6-dev libsecret-1-0)
+          desktop-file-utils dpkg-dev qtkeychain-qt6-dev libsecret-1-0)
+
+# Window pictures kept in docs/screens for README.md.
+guide_screens=(frmLogin frmMainMenu frmFileList frmOptions frmExplorer frmEdit frmPostNews frmUsers-Velmar)
 
 install_missing() {
-    local missing=()
+    local missing=() installed
+    # One query for all: the run command should reach the program quickly.
+    installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null || true)
     for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+        grep -q "^$p install ok installed$" <<<"$installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     local sudo=""
@@ -38,29 +48,54 @@ install_missing() {
     fi
 }
 
-configure_and_build() {
+# Paths below the checkout are hashed relative to it, so a fresh clone elsewhere reuses the compiler cache.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}"
+
+configure() {
     if [ ! -f "$build/CMakeCache.txt" ]; then
         cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     fi
-    cmake --build "$build" -j "$(nproc)"
 }
 
 cmd="${1:-test}"
+case "$cmd" in
+    run|test|build|screens|fuzz) ;;
+    *)
+        echo "usage: $0 run|test|build|screens|fuzz" >&2
+        exit 2
+        ;;
+esac
 if [ "$cmd" = fuzz ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
 install_missing
-[ "$cmd" = fuzz ] || configure_and_build
+if [ "$cmd" = run ]; then
+    # Only what the demo starts: on a built tree this takes about a second.
+    configure
+    cmake --build "$build" -j "$(nproc)" --target krtp krtp-cli
+elif [ "$cmd" != fuzz ]; then
+    configure
+    cmake --build "$build" -j "$(nproc)"
+fi
 case "$cmd" in
     build) ;;
     test)
         cd "$build"
-        labels='bench|screens|keyring'
+        labels='bench|screens|package|fuzz|keyring'
         if [ ! -x /usr/sbin/vsftpd ]; then
             echo "Skipping the interop tests: vsftpd is not installed (bash scripts/dev.sh build installs it)."
-            labels='bench|screens|keyring|interop'
+            labels='bench|screens|package|fuzz|keyring|interop'
         fi
         ctest --output-on-failure -LE "$labels" --timeout 600
+        ;;
+    screens)
+        # The windows the guide shows; the screens label renders them all into build/screens.
+        (cd "$build" && ctest -L screens --output-on-failure)
+        mkdir -p "$here/docs/screens"
+        for name in "${guide_screens[@]}"; do
+            cp "$build/screens/$name.png" "$here/docs/screens/$name.png"
+        done
+        echo "Copied ${#guide_screens[@]} pictures to docs/screens"
         ;;
     fuzz)
         fuzz_build="${KRTP_FUZZ_BUILD_DIR:-$here/build-fuzz}"
@@ -75,9 +110,5 @@ case "$cmd" in
     run)
         shift || true
         exec "$here/scripts/demo.sh" "$build" "$@"
-        ;;
-    *)
-        echo "usage: $0 run|test|build|fuzz" >&2
-        exit 2
         ;;
 esac

@@ -94,14 +94,22 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("KRtp"));
     QStringList args = QCoreApplication::arguments().mid(1);
     const QString name = args.value(0);
+    if (name == QLatin1String("--version")) {
+        std::printf("krtp-cli %s\n", qPrintable(krtp::GetProgramVersion()));
+        return 0;
+    }
+    const bool help = name == QLatin1String("--help") || name == QLatin1String("-h");
     for (const krtp::cli::CliCommand& c : krtp::cli::cliCommands()) {
         if (name == QLatin1String(c.name)) {
             args.removeFirst();
             return c.run(args);
         }
     }
-    std::fprintf(stderr, "usage:\n");
+    // Asked for, the usage goes to standard output and is no error.
+    FILE* out = help ? stdout : stderr;
+    std::fprintf(out, "usage:\n");
     for (const krtp::cli::CliCommand& c : krtp::cli::cliCommands())
-        std::fprintf(stderr, "  krtp-cli %s\n", c.usage);
-    return 2;
+        std::fprintf(out, "  krtp-cli %s\n", c.usage);
+    std::fprintf(out, "  krtp-cli --version\n");
+    return help ? 0 : 2;
 }

@@ -25,8 +25,8 @@ struct SiteConfig {
     FtpTlsMode ftpTls = FtpTlsMode::Require;
     // Certificates are verified against the system's store; a site with its own certificate names
     // its CA file (PEM), or pins the host's public key ("sha256//<base64>", as curl takes it).
-    QString ftpTlsCaFile;
-    QString ftpTlsPinnedKey;
+    QString ftpTlsCaFile{};
+    QString ftpTlsPinnedKey{};
 
     static SiteConfig load();
     static QString siteFileName();

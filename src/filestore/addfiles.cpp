@@ -170,7 +170,7 @@ QString NoDescriptionMessage(const QString& name) {
 
 } // namespace addfiles
 
-bool StoreOperations::MayAddFiles() {
+bool StoreOperations::mayAddFiles() {
     const quint8 level = runState().UserLevel;
     if (level == LevelAdministrator || level == LevelFullAccess)
         return true;
@@ -178,20 +178,23 @@ bool StoreOperations::MayAddFiles() {
     return false;
 }
 
-bool StoreOperations::AddFiles(const QStringList& names, const DescriptionSource& describe,
+bool StoreOperations::addFiles(const QStringList& names, const DescriptionSource& describe,
                                QStringList* added) {
     Guard guard(*this);
     if (!guard)
         return false;
     if (added)
         added->clear();
-    if (!MayAddFiles())
+    if (!mayAddFiles()) {
+        m_report.refusal = NoAccessMessage();
         return false;
+    }
     FileListModel& list = m_store.list();
     Dialogs& d = m_store.dialogs();
     const QString me = runState().CurrentUserName;
     BusyPointer busy(d);
     const auto raised = [&](const QString& description) {
+        m_report.failure = description;
         d.message(description, Dialogs::Icon::Critical, Dialogs::Ok);
         return false;
     };
@@ -205,6 +208,7 @@ bool StoreOperations::AddFiles(const QStringList& names, const DescriptionSource
         const QString lower = name.toLower();
         if (lower.startsWith(QLatin1String("_files.txt")) || lower.endsWith(QLatin1String("backup"))) {
             d.message(addfiles::ReservedNameMessage(name), Dialogs::Icon::None, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("a name the store keeps for itself"));
             ok = false;
             continue;
         }
@@ -214,6 +218,7 @@ bool StoreOperations::AddFiles(const QStringList& names, const DescriptionSource
         }
         if (list.contains(lower)) {
             d.message(addfiles::AlreadyCataloguedMessage(name), Dialogs::Icon::None, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("already in the store"));
             ok = false;
             continue;
         }
@@ -222,6 +227,7 @@ bool StoreOperations::AddFiles(const QStringList& names, const DescriptionSource
         const QString description = QuoteRule(answer.value_or(QString()));
         if (description.isEmpty()) {
             d.message(addfiles::NoDescriptionMessage(name), Dialogs::Icon::None, Dialogs::Ok);
+            m_report.cancelled = true;
             return false;
         }
         clsFileDetails record;
@@ -277,8 +283,10 @@ bool StoreOperations::AddFiles(const QStringList& names, const DescriptionSource
         }
         return edits;
     });
-    for (const QString& name : taken)
+    for (const QString& name : taken) {
         d.message(addfiles::AlreadyCataloguedMessage(name), Dialogs::Icon::None, Dialogs::Ok);
+        m_report.skip(name, QStringLiteral("added by another member meanwhile"));
+    }
     if (!saved) {
         m_store.UpdateFileList();
         return false;
@@ -288,6 +296,7 @@ bool StoreOperations::AddFiles(const QStringList& names, const DescriptionSource
         if (taken.contains(record.Name))
             continue;
         m_store.settings().setFileVersion(record.Name, QStringLiteral("1"));
+        m_report.done << record.Name;
         if (added)
             *added << record.Name;
     }

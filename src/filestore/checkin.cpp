@@ -17,11 +17,12 @@
 namespace krtp {
 
 void StoreOperations::failCheckIn(const QString& description) {
+    m_report.failure = description;
     m_store.dialogs().message(description, Dialogs::Icon::Critical, Dialogs::Ok);
     m_store.UpdateFileList();
 }
 
-bool StoreOperations::CheckIn() {
+bool StoreOperations::checkIn() {
     Guard guard(*this);
     QStringList keys;
     if (!guard || !beginOperation(false, keys))
@@ -29,6 +30,7 @@ bool StoreOperations::CheckIn() {
     CheckInBatch batch;
     checkInChoices(batch);
     if (batch.abandoned || batch.files.isEmpty()) {
+        m_report.cancelled = batch.abandoned && m_report.failure.isEmpty();
         m_store.UpdateFileList();
         return batch.ok;
     }
@@ -54,9 +56,13 @@ void StoreOperations::checkInChoices(CheckInBatch& batch) {
     for (const QString& key : selectedKeys()) {
         const ListEntry* e = list.find(key);
         // The list shows a file as the member's whatever the letter case of the name; so does this.
-        if (!e || e->columns.value(QLatin1String(columns::kOwner)).compare(me, Qt::CaseInsensitive) != 0 ||
-            me.isEmpty())
+        if (!e)
             continue;
+        if (e->columns.value(QLatin1String(columns::kOwner)).compare(me, Qt::CaseInsensitive) != 0 ||
+            me.isEmpty()) {
+            m_report.skip(e->text, QStringLiteral("not checked out by you"));
+            continue;
+        }
         const QString name = e->text;
         const QString verText = e->columns.value(QLatin1String(columns::kVer));
         if (refuseName(name)) {
@@ -108,6 +114,7 @@ void StoreOperations::checkInChoices(CheckInBatch& batch) {
             if (version < -32768 || version >= 32767) {
                 // Nothing has been sent yet: the whole check-in stops here.
                 d.message(OverflowMessage(name, version), Dialogs::Icon::Critical, Dialogs::Ok);
+                m_report.failure = OverflowMessage(name, version);
                 batch.ok = false;
                 batch.abandoned = true;
                 return;
@@ -130,8 +137,15 @@ bool StoreOperations::checkInDropHeldByOthers(CheckInBatch& batch) {
     }
     QList<CatalogueRecord> current;
     if (QString reason; !m_store.ReadWorkingCopy(&current, reason)) {
-        failCheckIn(FileStore::IncompleteCatalogueMessage(reason));
-        return false;
+        // Perhaps another member's save seen halfway: read it again once that save is through.
+        if (!m_store.GetControlFileWhenSaved()) {
+            m_store.UpdateFileList();
+            return false;
+        }
+        if (!m_store.ReadWorkingCopy(&current, reason)) {
+            failCheckIn(FileStore::IncompleteCatalogueMessage(reason));
+            return false;
+        }
     }
     QHash<QString, QString> controllers;
     for (const CatalogueRecord& r : current)
@@ -141,6 +155,8 @@ bool StoreOperations::checkInDropHeldByOthers(CheckInBatch& batch) {
         const QString controller = controllers.value(record.Name.toLower());
         if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
             batch.notes << HeldByOtherMessage(record.Name, controller);
+            m_report.skip(record.Name,
+                          QStringLiteral("checked out by ") + controller + QStringLiteral(" now"));
             batch.ok = false;
             continue;
         }
@@ -198,10 +214,12 @@ bool StoreOperations::checkInUpload(CheckInBatch& batch) {
 bool StoreOperations::checkInRecord(CheckInBatch& batch) {
     const QString me = runState().CurrentUserName;
     QStringList heldNotes;
+    QList<OperationReport::Skip> heldSkips;
     QList<clsFileDetails> recorded;
     const bool saved =
         batch.files.isEmpty() || m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
             heldNotes.clear();
+            heldSkips.clear();
             recorded.clear();
             QHash<QString, QString> controllers;
             for (const CatalogueRecord& r : current)
@@ -211,6 +229,8 @@ bool StoreOperations::checkInRecord(CheckInBatch& batch) {
                 const QString controller = controllers.value(record.Name.toLower());
                 if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
                     heldNotes << HeldByOtherMessage(record.Name, controller);
+                    heldSkips.append({record.Name, QStringLiteral("checked out by ") + controller +
+                                                       QStringLiteral(" now")});
                     continue;
                 }
                 CatalogueEdit e;
@@ -231,12 +251,15 @@ bool StoreOperations::checkInRecord(CheckInBatch& batch) {
         d.message(note, Dialogs::Icon::Warning, Dialogs::Ok);
     if (!heldNotes.isEmpty())
         batch.ok = false;
+    m_report.skipped += heldSkips;
     if (!saved) {
         m_store.UpdateFileList();
         return false;
     }
-    for (const clsFileDetails& record : recorded)
+    for (const clsFileDetails& record : recorded) {
         m_store.list().setIcons(record.ListItem, QStringLiteral("unlocked"), QStringLiteral("unlocked"));
+        m_report.done << record.Name;
+    }
     batch.files = recorded;
     return true;
 }

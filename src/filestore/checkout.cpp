@@ -13,7 +13,7 @@
 
 namespace krtp {
 
-bool StoreOperations::CheckOut() {
+bool StoreOperations::checkOut() {
     Guard guard(*this);
     QStringList keys;
     if (!guard || !beginOperation(true, keys))
@@ -29,8 +29,12 @@ bool StoreOperations::CheckOut() {
     QList<clsFileDetails> batch;
     for (const QString& key : keys) {
         const ListEntry* e = list.find(key);
-        if (!e || !e->columns.value(QLatin1String(columns::kOwner)).isEmpty())
+        if (!e)
             continue;
+        if (const QString owner = e->columns.value(QLatin1String(columns::kOwner)); !owner.isEmpty()) {
+            m_report.skip(e->text, QStringLiteral("checked out by ") + owner);
+            continue;
+        }
         const QString name = e->text;
         const ServerCopy copy = locateServerCopy(ex, key, name);
         if (copy == ServerCopy::Refused) {
@@ -42,12 +46,15 @@ bool StoreOperations::CheckOut() {
         bool refused = false;
         if (copy == ServerCopy::Missing) {
             if (d.message(NotOnServerQuestion(name), Dialogs::Icon::Critical, Dialogs::Yes | Dialogs::No) !=
-                Dialogs::Yes)
+                Dialogs::Yes) {
+                m_report.skip(name, QStringLiteral("not on the server"));
                 continue;
+            }
         } else if (!ex.download(name)) {
             return failOperation(ex.error());
         } else if (ex.refused() && QFileInfo::exists(name)) {
             d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("the server did not send it"));
             ok = false;
             continue;
         } else {
@@ -55,6 +62,7 @@ bool StoreOperations::CheckOut() {
         }
         if (refused || !QFileInfo::exists(name)) {
             d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("not received"));
             ok = false;
             continue;
         }
@@ -81,8 +89,12 @@ bool StoreOperations::CheckOut() {
         const QString controller = e->columns.value(QLatin1String(columns::kOwner));
         if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
             d.message(TakenMeanwhileMessage(e->text, controller), Dialogs::Icon::Warning, Dialogs::Ok);
+            m_report.skip(e->text,
+                          QStringLiteral("checked out by ") + controller + QStringLiteral(" meanwhile"));
             ok = false;
+            continue;
         }
+        m_report.done << e->text;
     }
     return ok;
 }
@@ -93,9 +105,11 @@ bool StoreOperations::recordCheckOuts(const QList<clsFileDetails>& batch, QStrin
     FileListModel& list = m_store.list();
     Dialogs& d = m_store.dialogs();
     QStringList notes;
+    QList<OperationReport::Skip> skips;
     QHash<QString, qint16> versions;
     const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
         notes.clear();
+        skips.clear();
         versions.clear();
         QHash<QString, const CatalogueRecord*> byName;
         for (const CatalogueRecord& r : current)
@@ -105,11 +119,13 @@ bool StoreOperations::recordCheckOuts(const QList<clsFileDetails>& batch, QStrin
             const CatalogueRecord* r = byName.value(record.Name.toLower());
             if (!r) {
                 notes << NoLongerCataloguedMessage(record.Name);
+                skips.append({record.Name, QStringLiteral("no longer in the catalogue")});
                 continue;
             }
             if (!r->Controller.isEmpty() &&
                 r->Controller.compare(record.Controller, Qt::CaseInsensitive) != 0) {
                 notes << TakenMeanwhileMessage(record.Name, r->Controller);
+                skips.append({record.Name, QStringLiteral("checked out by ") + r->Controller});
                 continue;
             }
             // The version of the copy just fetched: the fresh catalogue's, which a list built earlier
@@ -124,6 +140,7 @@ bool StoreOperations::recordCheckOuts(const QList<clsFileDetails>& batch, QStrin
     });
     for (const QString& note : notes)
         d.message(note, Dialogs::Icon::Warning, Dialogs::Ok);
+    m_report.skipped += skips;
     if (!saved)
         return false;
     for (const clsFileDetails& record : batch) {

@@ -54,3 +54,29 @@ QString GetIcon(bool pblnUseDefault, const QString& pstrDefault, const QString& 
 }
 
 } // namespace krtp
+
+namespace krtp {
+
+QString StatusDescription(const QString& statusKey, const QString& controller) {
+    if (statusKey == QLatin1String("open"))
+        return QStringLiteral("Checked out by you: check it in when your changes are done");
+    if (statusKey == QLatin1String("old"))
+        return QStringLiteral("Out of date: the server has a newer version than your copy");
+    if (statusKey == QLatin1String("new"))
+        return QStringLiteral("Not in your local folder yet: get the latest version to fetch it");
+    if (statusKey == QLatin1String("locked"))
+        return (controller.isEmpty() ? QStringLiteral("Checked out by another member")
+                                     : QStringLiteral("Checked out by ") + controller) +
+               QStringLiteral(": you can get the latest version, but not check it out");
+    if (statusKey == QLatin1String("unlocked"))
+        return QStringLiteral("Up to date and free to check out");
+    return QString();
+}
+
+const QStringList& StatusKeys() {
+    static const QStringList keys = {QStringLiteral("open"), QStringLiteral("old"), QStringLiteral("new"),
+                                     QStringLiteral("locked"), QStringLiteral("unlocked")};
+    return keys;
+}
+
+} // namespace krtp

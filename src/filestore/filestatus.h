@@ -47,3 +47,13 @@ FileStatus DecideFileStatus(const QString& controller, int catalogueVersion, int
 QString GetIcon(bool pblnUseDefault, const QString& pstrDefault, const QString& pstrFileName);
 
 } // namespace krtp
+
+namespace krtp {
+
+// What a status key means to the member, for the tooltip on an entry's icon and the legend of the
+// status icons; controller names who holds a file checked out by somebody else.
+QString StatusDescription(const QString& statusKey, const QString& controller = {});
+// The status keys in the order the legend shows them.
+const QStringList& StatusKeys();
+
+} // namespace krtp

@@ -44,6 +44,11 @@ public:
     // failing; a passing refusal (4xx) is a failed fetch, told to the member.
     bool GetControlFile();
     bool FetchCatalogue() { return GetControlFile(); }
+    // Fetches the catalogue again for a reader that found it short, which may be another member's
+    // save seen halfway: holds the lock during the fetch, so no save of our clients is under way,
+    // waiting for it at most maxWaitMs (then fetches without).
+    static constexpr int kSaveWaitMs = 8000;
+    bool GetControlFileWhenSaved(int maxWaitMs = kSaveWaitMs);
     // Applies one edit to the local working copy (its previous state is kept as the local backup).
     bool EditWorkingCopy(const CatalogueEdit& edit);
     // Uploads the local working copy with the three-step save and reads it back; false (after
@@ -71,6 +76,11 @@ public:
     // Reads the local working copy of the catalogue; false with the reason (the texts of the repair
     // question) when it is missing, cut, or holds fewer or more entries than its count line says.
     bool ReadWorkingCopy(QList<CatalogueRecord>* records, QString& reason) const;
+
+    // The last failure the store told the member about (a message, or the transfer layer's error of a
+    // failed fetch), for an operation's report; cleared when an operation starts.
+    QString lastFailure() const { return m_lastFailure; }
+    void clearLastFailure() { m_lastFailure.clear(); }
 
     // Rebuilds the list from the host's catalogue; true when the catalogue was read completely.
     bool UpdateFileList();
@@ -142,6 +152,7 @@ private:
     SettingsStore& m_settings;
     Dialogs& m_dialogs;
     ReadOutcome m_outcome = ReadOutcome::None;
+    QString m_lastFailure;
 };
 
 } // namespace krtp

@@ -13,7 +13,7 @@
 
 namespace krtp {
 
-bool StoreOperations::GetLatestVersion() {
+bool StoreOperations::getLatestVersion() {
     Guard guard(*this);
     QStringList keys;
     if (!guard || !beginOperation(false, keys))
@@ -38,6 +38,7 @@ bool StoreOperations::GetLatestVersion() {
         // controller in another letter case as the member too).
         if (!me.isEmpty() && owner.compare(me, Qt::CaseInsensitive) == 0) {
             m_store.settings().setFileVersion(name, version);
+            m_report.skip(name, QStringLiteral("checked out by you, your copy kept"));
             continue;
         }
         const ServerCopy copy = locateServerCopy(ex, key, name);
@@ -49,6 +50,7 @@ bool StoreOperations::GetLatestVersion() {
             return failOperation(ex.error());
         if (copy == ServerCopy::Missing) {
             d.message(NotOnServerMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("not on the server"));
             ok = false;
             continue;
         }
@@ -58,11 +60,13 @@ bool StoreOperations::GetLatestVersion() {
         // the member does not have.
         if (ex.refused() && QFileInfo::exists(name)) {
             d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("the server did not send it"));
             ok = false;
             continue;
         }
         if (ex.refused() || !QFileInfo::exists(name)) {
             d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("not received"));
             ok = false;
             continue;
         }
@@ -72,6 +76,7 @@ bool StoreOperations::GetLatestVersion() {
         list.setSelected(key, false);
         const QString icon = owner.isEmpty() ? QStringLiteral("unlocked") : QStringLiteral("locked");
         list.setIcons(key, icon, icon);
+        m_report.done << name;
         if (name.toLower() == QLatin1String("krplot.doc"))
             specialDocument = true;
     }

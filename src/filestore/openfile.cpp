@@ -12,7 +12,7 @@
 
 namespace krtp {
 
-bool StoreOperations::OpenFile() {
+bool StoreOperations::openFile() {
     Guard guard(*this);
     if (!guard)
         return false;
@@ -36,6 +36,7 @@ bool StoreOperations::openSelected() {
         if (!latest(*e)) {
             d.message(QStringLiteral("You do not have the latest version of this file."),
                       Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(e->text, QStringLiteral("not the latest version"));
             return true;
         }
         if (e->columns.value(QLatin1String(columns::kOwner))
@@ -43,11 +44,14 @@ bool StoreOperations::openSelected() {
             d.message(
                 QStringLiteral("You do not have ") + e->text +
                     QStringLiteral(" checked out.  You will not be able to save your changes to this file."),
-                Dialogs::Icon::Information, Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
+                Dialogs::Icon::Information, Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok) {
+            m_report.cancelled = true;
             return true;
+        }
     } else if (d.message(QStringLiteral("Are you sure you want to open the ") + QString::number(keys.size()) +
                              QStringLiteral(" selected files?"),
                          Dialogs::Icon::Question, Dialogs::Yes | Dialogs::No) != Dialogs::Yes) {
+        m_report.cancelled = true;
         return true;
     }
     bool ok = true;
@@ -58,6 +62,7 @@ bool StoreOperations::openSelected() {
             continue;
         if (!latest(*e)) {
             ++skipped;
+            m_report.skip(e->text, QStringLiteral("not the latest version"));
             continue;
         }
         if (!IsSharedFileName(e->text) || !QFileInfo::exists(e->text) ||
@@ -66,8 +71,13 @@ bool StoreOperations::openSelected() {
                                     " could not be opened: no program is registered for it, or the file is "
                                     "missing from your local folder."),
                       Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(e->text, QFileInfo::exists(e->text)
+                                       ? QStringLiteral("no program is registered for it")
+                                       : QStringLiteral("not in your local folder"));
             ok = false;
+            continue;
         }
+        m_report.done << e->text;
     }
     if (skipped > 0)
         d.message(

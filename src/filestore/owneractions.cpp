@@ -131,7 +131,7 @@ QString StoreOperations::RelinquishQuestion(const QString& name) {
 
 // The ownership test runs twice: on the list the member sees, before any question, and again on the
 // fresh catalogue inside the change, so that a file another member took over meanwhile is left alone.
-bool StoreOperations::ChangeFileDescription(const QString& key, const std::optional<QString>& description) {
+bool StoreOperations::changeFileDescription(const QString& key, const std::optional<QString>& description) {
     Guard guard(*this);
     if (!guard)
         return false;
@@ -143,6 +143,7 @@ bool StoreOperations::ChangeFileDescription(const QString& key, const std::optio
     const QString author = e->columns.value(QLatin1String(columns::kAuthor));
     const QString me = runState().CurrentUserName;
     if (!author.isEmpty() && !SameMember(author, me)) {
+        m_report.refusal = ChangeDescriptionRefusal(author, name);
         d.message(ChangeDescriptionRefusal(author, name), Dialogs::Icon::None, Dialogs::Ok);
         return false;
     }
@@ -173,16 +174,18 @@ bool StoreOperations::ChangeFileDescription(const QString& key, const std::optio
         return QList<CatalogueEdit>{edit};
     });
     if (!refusal.isEmpty()) {
+        m_report.refusal = refusal;
         d.message(refusal, Dialogs::Icon::None, Dialogs::Ok);
         return false;
     }
     if (!saved)
         return false;
     m_store.list().setColumnText(key, QLatin1String(columns::kDesc), text);
+    m_report.done << name;
     return true;
 }
 
-bool StoreOperations::DeleteFile(const QString& key) {
+bool StoreOperations::deleteFile(const QString& key) {
     Guard guard(*this);
     if (!guard)
         return false;
@@ -194,6 +197,7 @@ bool StoreOperations::DeleteFile(const QString& key) {
     const QString author = e->columns.value(QLatin1String(columns::kAuthor));
     const QString me = runState().CurrentUserName;
     if (!author.isEmpty() && !SameMember(author, me)) {
+        m_report.refusal = RemoveRefusal(author, name);
         d.message(RemoveRefusal(author, name), Dialogs::Icon::None, Dialogs::Ok);
         return false;
     }
@@ -220,16 +224,18 @@ bool StoreOperations::DeleteFile(const QString& key) {
         return QList<CatalogueEdit>{edit};
     });
     if (!refusal.isEmpty()) {
+        m_report.refusal = refusal;
         d.message(refusal, Dialogs::Icon::None, Dialogs::Ok);
         return false;
     }
     if (!saved)
         return false;
     m_store.list().remove(key);
+    m_report.done << name;
     return true;
 }
 
-bool StoreOperations::RelinquishControl(const QString& key) {
+bool StoreOperations::relinquishControl(const QString& key) {
     Guard guard(*this);
     if (!guard)
         return false;
@@ -241,6 +247,7 @@ bool StoreOperations::RelinquishControl(const QString& key) {
     const QString author = e->columns.value(QLatin1String(columns::kAuthor));
     const QString me = runState().CurrentUserName;
     if (author.isEmpty() || !SameMember(author, me)) {
+        m_report.refusal = RelinquishRefusal(name);
         d.message(RelinquishRefusal(name), Dialogs::Icon::None, Dialogs::Ok);
         return false;
     }
@@ -267,16 +274,18 @@ bool StoreOperations::RelinquishControl(const QString& key) {
         return QList<CatalogueEdit>{edit};
     });
     if (!refusal.isEmpty()) {
+        m_report.refusal = refusal;
         d.message(refusal, Dialogs::Icon::None, Dialogs::Ok);
         return false;
     }
     if (!saved)
         return false;
     m_store.list().setColumnText(key, QLatin1String(columns::kAuthor), QString());
+    m_report.done << name;
     return true;
 }
 
-bool StoreOperations::ToggleReadOnly(const QString& key) {
+bool StoreOperations::toggleReadOnly(const QString& key) {
     Guard guard(*this);
     if (!guard)
         return false;
@@ -288,15 +297,17 @@ bool StoreOperations::ToggleReadOnly(const QString& key) {
         return false;
     // A missing file counts as read-only, so nothing visible happens to it.
     SetFileReadOnly(name, !IsFileReadOnly(name), true);
+    m_report.done << name;
     return true;
 }
 
-bool StoreOperations::EditFileDetails(const QString& key, const FileDetailsEdit& edit) {
+bool StoreOperations::editFileDetails(const QString& key, const FileDetailsEdit& edit) {
     Guard guard(*this);
     if (!guard)
         return false;
     Dialogs& d = m_store.dialogs();
     if (runState().UserLevel != LevelAdministrator) {
+        m_report.refusal = NoAccessMessage();
         d.message(NoAccessMessage(), Dialogs::Icon::Critical, Dialogs::Ok);
         return false;
     }
@@ -333,6 +344,7 @@ bool StoreOperations::EditFileDetails(const QString& key, const FileDetailsEdit&
         return QList<CatalogueEdit>{e};
     });
     if (!refusal.isEmpty()) {
+        m_report.refusal = refusal;
         d.message(refusal, Dialogs::Icon::None, Dialogs::Ok);
         return false;
     }
@@ -347,6 +359,7 @@ bool StoreOperations::EditFileDetails(const QString& key, const FileDetailsEdit&
     list.setColumnText(key, QLatin1String(columns::kVer), QString::number(version));
     list.setColumnText(key, QLatin1String(columns::kMyVer), localVersion);
     m_store.settings().setFileVersion(name, localVersion);
+    m_report.done << name;
     return true;
 }
 

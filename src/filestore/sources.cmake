@@ -23,6 +23,8 @@ krtp_core_sources(
   filestore/filestore.h
   filestore/getlatest.cpp
   filestore/openfile.cpp
+  filestore/operationreport.cpp
+  filestore/operationreport.h
   filestore/owneractions.cpp
   filestore/owneractions.h
   filestore/preview.cpp
@@ -46,4 +48,6 @@ krtp_gui_sources(
   filestore/gui/frmeditfiledetails.h
   filestore/gui/frmfilelist.cpp
   filestore/gui/frmfilelist.h
+  filestore/gui/frmstatusicons.cpp
+  filestore/gui/frmstatusicons.h
 )

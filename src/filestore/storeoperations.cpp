@@ -30,16 +30,97 @@ QStringList StoreOperations::selectedKeys() const {
     return keys;
 }
 
+template <class Run> bool StoreOperations::reporting(OperationReport::Kind kind, Run run) {
+    if (m_busy)
+        return false;
+    m_report = OperationReport();
+    m_report.kind = kind;
+    m_store.clearLastFailure();
+    const bool ok = run();
+    m_report.ok = ok;
+    // A failure the store or the transfer layer told the member about is the reason it stopped.
+    if (!ok && m_report.failure.isEmpty() && m_report.refusal.isEmpty() && !m_report.cancelled)
+        m_report.failure = m_store.lastFailure();
+    emit reported(m_report);
+    return ok;
+}
+
+bool StoreOperations::CheckOut() {
+    return reporting(OperationReport::Kind::CheckOut, [this] { return checkOut(); });
+}
+
+bool StoreOperations::CheckIn() {
+    return reporting(OperationReport::Kind::CheckIn, [this] { return checkIn(); });
+}
+
+bool StoreOperations::GetLatestVersion() {
+    return reporting(OperationReport::Kind::GetLatest, [this] { return getLatestVersion(); });
+}
+
+bool StoreOperations::OpenFile() {
+    return reporting(OperationReport::Kind::Open, [this] { return openFile(); });
+}
+
 bool StoreOperations::UpdateFileList() {
+    return reporting(OperationReport::Kind::Refresh, [this] { return updateFileList(); });
+}
+
+bool StoreOperations::MayAddFiles() {
+    // Reported only when refused: the add window follows.
+    if (mayAddFiles())
+        return true;
+    if (!m_busy) {
+        OperationReport refused;
+        refused.kind = OperationReport::Kind::Add;
+        refused.ok = false;
+        refused.refusal = NoAccessMessage();
+        m_report = refused;
+        emit reported(m_report);
+    }
+    return false;
+}
+
+bool StoreOperations::AddFiles(const QStringList& names, const DescriptionSource& describe,
+                               QStringList* added) {
+    return reporting(OperationReport::Kind::Add, [&] { return addFiles(names, describe, added); });
+}
+
+bool StoreOperations::ChangeFileDescription(const QString& key, const std::optional<QString>& description) {
+    return reporting(OperationReport::Kind::Describe,
+                     [&] { return changeFileDescription(key, description); });
+}
+
+bool StoreOperations::DeleteFile(const QString& key) {
+    return reporting(OperationReport::Kind::Remove, [&] { return deleteFile(key); });
+}
+
+bool StoreOperations::RelinquishControl(const QString& key) {
+    return reporting(OperationReport::Kind::Relinquish, [&] { return relinquishControl(key); });
+}
+
+bool StoreOperations::ToggleReadOnly(const QString& key) {
+    return reporting(OperationReport::Kind::ReadOnly, [&] { return toggleReadOnly(key); });
+}
+
+bool StoreOperations::EditFileDetails(const QString& key, const FileDetailsEdit& edit) {
+    return reporting(OperationReport::Kind::EditDetails, [&] { return editFileDetails(key, edit); });
+}
+
+bool StoreOperations::updateFileList() {
     Guard guard(*this);
     if (!guard)
         return false;
-    return m_store.UpdateFileList();
+    const bool ok = m_store.UpdateFileList();
+    m_report.files = m_store.list().count();
+    m_report.outdated = m_store.LastCountOfOutdatedFiles;
+    m_report.checkedOut = m_store.LastCountOfCheckedOutFiles;
+    return ok;
 }
 
 bool StoreOperations::beginOperation(bool needsWriteLevel, QStringList& keys) {
     const quint8 level = runState().UserLevel;
     if (needsWriteLevel && level != LevelAdministrator && level != LevelFullAccess) {
+        m_report.refusal = NoAccessMessage();
         m_store.dialogs().message(NoAccessMessage(), Dialogs::Icon::Critical, Dialogs::Ok);
         return false;
     }
@@ -48,6 +129,7 @@ bool StoreOperations::beginOperation(bool needsWriteLevel, QStringList& keys) {
 }
 
 bool StoreOperations::failOperation(const QString& description) {
+    m_report.failure = description;
     m_store.dialogs().message(description, Dialogs::Icon::Critical, Dialogs::Ok);
     return false;
 }
@@ -55,6 +137,7 @@ bool StoreOperations::failOperation(const QString& description) {
 bool StoreOperations::refuseName(const QString& name) {
     if (IsSharedFileName(name))
         return false;
+    m_report.skip(name, QStringLiteral("not a shared file name"));
     m_store.dialogs().message(NotSharedFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filestore/clsfiledetails.h"
+#include "filestore/operationreport.h"
 
 #include <QObject>
 #include <QString>
@@ -23,7 +24,8 @@ class StoreExchange;
 // made while another runs does nothing and returns false; busyChanged lets a window disable its
 // actions meanwhile.
 //
-// Each operation returns false when it reported a failure to the member (or did not run).
+// Each operation returns false when it reported a failure to the member (or did not run). Each one
+// that runs leaves an OperationReport of what it did (lastReport, and the reported signal).
 class StoreOperations : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +38,8 @@ public:
     void setCheckInPrompt(CheckInPrompt* prompt) { m_prompt = prompt; }
 
     bool busy() const { return m_busy; }
+    // What the last operation that ran did.
+    const OperationReport& lastReport() const { return m_report; }
 
     bool CheckOut();
     bool CheckIn();
@@ -60,6 +64,8 @@ public:
 
 signals:
     void busyChanged(bool busy);
+    // After every operation that ran, with what it did.
+    void reported(const krtp::OperationReport& report);
 
 private:
     // Marks the operations busy for one call; a call that finds them busy does not run.
@@ -117,6 +123,7 @@ private:
     FileStore& m_store;
     CheckInPrompt* m_prompt = nullptr;
     bool m_busy = false;
+    OperationReport m_report;
 
     // Adding files and the owner and administrator actions (addfiles.cpp, owneractions.cpp). The
     // single-file actions take the key of the list entry they act on.
@@ -155,6 +162,22 @@ public:
     static QString DescriptionQuestion(const QString& name);
     static QString RemoveQuestion(const QString& name);
     static QString RelinquishQuestion(const QString& name);
+
+private:
+    // Runs one operation and reports what it did; a call that finds another running does nothing.
+    template <class Run> bool reporting(OperationReport::Kind kind, Run run);
+    bool checkOut();
+    bool checkIn();
+    bool getLatestVersion();
+    bool openFile();
+    bool updateFileList();
+    bool mayAddFiles();
+    bool addFiles(const QStringList& names, const DescriptionSource& describe, QStringList* added);
+    bool changeFileDescription(const QString& key, const std::optional<QString>& description);
+    bool deleteFile(const QString& key);
+    bool relinquishControl(const QString& key);
+    bool toggleReadOnly(const QString& key);
+    bool editFileDetails(const QString& key, const FileDetailsEdit& edit);
 };
 
 } // namespace krtp

@@ -12,4 +12,6 @@ krtp_core_sources(
 krtp_gui_sources(
   platform/gui/qtdialogs.cpp
   platform/gui/qtdialogs.h
+  platform/gui/windowmemory.cpp
+  platform/gui/windowmemory.h
 )

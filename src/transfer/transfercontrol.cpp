@@ -333,7 +333,8 @@ private:
         curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
         // TLS 1.2 exactly: with TLS 1.3, a data connection after the first one on a kept session is not
         // a resumed session for vsftpd, which then refuses it ("522 ... session reuse required").
-        curl_easy_setopt(h, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+        curl_easy_setopt(h, CURLOPT_SSLVERSION,
+                         long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
     }
 
     // Runs one transfer on the session's multi handle, which keeps the connection between commands.
@@ -419,6 +420,11 @@ private:
         m_sessionOpen = false;
     }
 
+    // libcurl's own words, below what the member is told.
+    static QString detail(const QString& text) {
+        return text.isEmpty() ? QString() : QStringLiteral("\r\n\r\n(") + text + QLatin1Char(')');
+    }
+
     // libcurl's description of a failure the host did not answer with a refusal; for TLS failures
     // the cause in words a member can act on.
     QString describe(CURLcode rc) const {
@@ -449,6 +455,21 @@ private:
                    text + QStringLiteral(").");
         case CURLE_SSL_CONNECT_ERROR:
             return QStringLiteral("The secure connection to the host failed (") + text + QLatin1Char(')');
+        // A host that cannot be reached, in words a member can act on; libcurl's text is the detail.
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return QStringLiteral("The site's host could not be found: its name is unknown to the network. "
+                                  "Check your Internet connection and the site's address in the site "
+                                  "settings.") +
+                   detail(text);
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return QStringLiteral("The proxy server could not be found: its name is unknown to the network. "
+                                  "Check the proxy settings of the login window.") +
+                   detail(text);
+        case CURLE_COULDNT_CONNECT:
+            return QStringLiteral("The site's host could not be reached: nothing answered at its address. "
+                                  "It may be down for a while, or your Internet connection or a firewall "
+                                  "may be in the way. Please try again later.") +
+                   detail(text);
         default:
             break;
         }

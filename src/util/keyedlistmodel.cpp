@@ -186,6 +186,12 @@ QVariant KeyedListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_entries.size())
         return {};
     const ListEntry& e = m_entries[index.row()];
+    // A window may explain a cell better than its text does.
+    if (role == Qt::ToolTipRole && m_roleProvider) {
+        const QVariant tip = m_roleProvider(e, index.column(), role);
+        if (tip.isValid())
+            return tip;
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return cellText(e, index.column());
     if (role == Qt::UserRole)

@@ -11,6 +11,8 @@
 namespace krtp {
 
 int RunApplication(int argc, char* argv[]) {
+    // The web view of the site tools shares its GL context; Qt wants to know before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KRtp"));
     QApplication::setApplicationVersion(GetProgramVersion());

@@ -6,6 +6,7 @@
 #include "config/settingsstore.h"
 #include "config/siteconfig.h"
 #include "platform/dialogs.h"
+#include "platform/gui/windowmemory.h"
 #include "platform/keyring.h"
 #include "transfer/transfercontrol.h"
 #include "util/textutil.h"
@@ -117,6 +118,22 @@ frmLogin::frmLogin(QWidget* splash, SettingsStore* store, QWidget* parent)
         txtProxyPort->setText(port);
     }
     txtUserName->setFocus();
+
+    // Where the member last put the window; its size follows the proxy box.
+    auto* memory = new WindowMemory(*this);
+    memory->keep(
+        [this](WindowMemory& m) {
+            m.setValue(QStringLiteral("Position"),
+                       QString::number(pos().x()) + QLatin1Char(',') + QString::number(pos().y()));
+        },
+        [this](WindowMemory& m) {
+            const QStringList xy = m.value(QStringLiteral("Position")).split(QLatin1Char(','));
+            bool okX = false, okY = false;
+            const int px = xy.value(0).toInt(&okX);
+            const int py = xy.value(1).toInt(&okY);
+            if (xy.size() == 2 && okX && okY)
+                move(px, py);
+        });
 }
 
 void frmLogin::LoadLoginSettings() {

@@ -3,6 +3,7 @@
 #include "app/mainmenu.h"
 #include "config/runstate.h"
 #include "platform/dialogs.h"
+#include "platform/gui/windowmemory.h"
 #include "transfer/transfercontrol.h"
 
 #include <QFrame>
@@ -36,6 +37,11 @@ frmMainMenu::frmMainMenu(QWidget* parent) : QWidget(parent, Qt::Window) {
     cmdWebPage = menuButton(picPanel, "cmdWebPage", QStringLiteral("Webpage"));
     cmdPostNews = menuButton(picPanel, "cmdPostNews", QStringLiteral("Post News"));
     cmdUsers = menuButton(picPanel, "cmdUsers", QStringLiteral("Edit Users"));
+    cmdAdventure->setToolTip(
+        QStringLiteral("The shared file store: get, check out and check in the team's files"));
+    cmdWebPage->setToolTip(QStringLiteral("The site explorer: browse, edit and upload the web site's pages"));
+    cmdPostNews->setToolTip(QStringLiteral("Post a news item on the web site"));
+    cmdUsers->setToolTip(QStringLiteral("Member accounts, access levels and web-site access lists"));
     auto* row = new QHBoxLayout(picPanel);
     row->setContentsMargins(8, 8, 8, 8);
     for (QPushButton* b : {cmdAdventure, cmdWebPage, cmdPostNews, cmdUsers})
@@ -75,6 +81,8 @@ frmMainMenu::frmMainMenu(QWidget* parent) : QWidget(parent, Qt::Window) {
     });
 
     resize(qMax(560, picPanel->width() + 24), 400);
+    setMinimumWidth(picPanel->width() + 24);
+    (new WindowMemory(*this))->restore();
     layoutControls();
 }
 

@@ -2,6 +2,7 @@
 
 #include "filestore/filelistmodel.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStyledItemDelegate>
@@ -61,8 +62,31 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
     m_details->setAllColumnsShowFocus(true);
     m_details->setIconSize(QSize(16, 16));
     m_details->header()->setSectionsClickable(true);
-    m_details->header()->setStretchLastSection(false);
+    m_details->header()->setStretchLastSection(true);
     connect(m_details->header(), &QHeaderView::sectionClicked, this, &FileListView::headerClicked);
+    connect(m_details->header(), &QHeaderView::sectionResized, this, [this](int column) {
+        // The last column follows the window; the others change by hand only when not being fitted.
+        if (!m_sizing && column < m_model.columnCount() - 1 && m_details->header()->isVisible()) {
+            m_sizedByMember = true;
+            m_memberWidths = columnWidths();
+        }
+    });
+    // The columns are fitted once a fill is over, not for every entry it adds.
+    const auto scheduleFit = [this] {
+        if (m_fitPending || m_sizedByMember)
+            return;
+        m_fitPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_fitPending = false;
+                if (!m_sizedByMember)
+                    fitColumns();
+            },
+            Qt::QueuedConnection);
+    };
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, scheduleFit);
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, scheduleFit);
     m_icons->setUniformItemSizes(true);
     m_iconDelegate = m_icons->itemDelegate();
     m_sideDelegate = new SideTextDelegate(m_icons);
@@ -72,18 +96,29 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
     connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] { selectionToModel(); });
     connect(m_selection, &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         m_model.setFocusedKey(current.isValid() ? m_model.data(current, Qt::UserRole).toString() : QString());
+        emit currentKeyChanged();
     });
     connect(&m_model, &FileListModel::selectionFlagsChanged, this, [this] { modelToSelection(); });
     connect(&m_model, &FileListModel::entrySelectionChanged, this, &FileListView::entryToSelection);
     connect(&m_model, &QAbstractItemModel::layoutChanged, this, [this] { modelToSelection(); });
-    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { applyColumnWidths(); });
+    // A reset gives the header its default sizes: the member's widths go back on afterwards.
+    connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_sizing = true; });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this, scheduleFit] {
+        m_sizing = false;
+        if (m_sizedByMember)
+            setColumnWidths(m_memberWidths);
+        else
+            scheduleFit();
+    });
     connect(&m_model, &FileListModel::ensureVisibleRequested, this, &FileListView::scrollToKey);
     connect(&m_model, &FileListModel::inputEnabledChanged, this, [this](bool on) {
-        m_details->setEnabled(on);
-        m_icons->setEnabled(on);
+        if (on)
+            releaseInput();
+        else
+            holdInput();
     });
     setViewStyle(m_model.viewStyle());
-    applyColumnWidths();
+    fitColumns();
 }
 
 QAbstractItemView* FileListView::currentView() const {
@@ -145,8 +180,57 @@ void FileListView::setViewStyle(int style) {
 void FileListView::applyColumnWidths() {
     const int dpi = logicalDpiX();
     const auto& cols = m_model.columnDefinitions();
+    m_sizing = true;
     for (int i = 0; i < cols.size(); ++i)
         m_details->setColumnWidth(i, cols[i].widthTwips * dpi / 1440);
+    m_sizing = false;
+}
+
+void FileListView::fitColumns() {
+    // A long description or comment must not push the other columns out of sight.
+    const int limit = qMax(160, m_details->viewport()->width() / 3);
+    m_sizing = true;
+    for (int i = 0; i < m_model.columnCount() - 1; ++i) {
+        m_details->resizeColumnToContents(i);
+        if (m_details->columnWidth(i) > limit)
+            m_details->setColumnWidth(i, limit);
+    }
+    m_sizing = false;
+}
+
+QList<int> FileListView::columnWidths() const {
+    QList<int> widths;
+    for (int i = 0; i < m_model.columnCount(); ++i)
+        widths << m_details->columnWidth(i);
+    return widths;
+}
+
+void FileListView::setColumnWidths(const QList<int>& widths) {
+    if (widths.size() != m_model.columnCount())
+        return;
+    m_sizing = true;
+    for (int i = 0; i < widths.size() - 1; ++i)
+        m_details->setColumnWidth(i, qMax(16, widths[i]));
+    m_sizing = false;
+    m_sizedByMember = true;
+    m_memberWidths = widths;
+}
+
+void FileListView::holdInput() {
+    // A disabled view gives its focus away; the list takes it back afterwards.
+    if (isAncestorOf(QApplication::focusWidget()))
+        m_hadFocus = true;
+    m_details->setEnabled(false);
+    m_icons->setEnabled(false);
+}
+
+void FileListView::releaseInput() {
+    m_details->setEnabled(true);
+    m_icons->setEnabled(true);
+    if (m_hadFocus) {
+        m_hadFocus = false;
+        currentView()->setFocus();
+    }
 }
 
 void FileListView::pullPositions() {

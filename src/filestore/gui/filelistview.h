@@ -34,6 +34,16 @@ public:
     void setViewStyle(int style);
     // Column widths in twips, converted with the screen's logical resolution.
     void applyColumnWidths();
+    // Each column as wide as its caption and content (within a limit); the last takes the free
+    // width. Runs after every fill until the member sizes a column by hand.
+    void fitColumns();
+    bool columnsSizedByMember() const { return m_sizedByMember; }
+    QList<int> columnWidths() const;
+    // Widths the member chose earlier; the columns then stay as the member left them.
+    void setColumnWidths(const QList<int>& widths);
+    // Gives the views their input back (the list stays usable after a rebuild that failed).
+    void releaseInput();
+    void holdInput();
 
     // Small-icon positions between the icon view and the model.
     void pullPositions();
@@ -45,6 +55,8 @@ signals:
     void clicked(const QString& key);
     void doubleClicked(const QString& key);
     void headerClicked(int column);
+    // The entry with the focus changed (the one the Actions menu acts on).
+    void currentKeyChanged();
     // Enter in the list, and the right button released over it (global position).
     void enterPressed();
     void contextMenuRequested(const QPoint& globalPos);
@@ -65,6 +77,11 @@ private:
     QAbstractItemDelegate* m_sideDelegate;
     int m_style = -1;
     bool m_syncing = false;
+    bool m_sizedByMember = false;
+    bool m_sizing = false;
+    bool m_fitPending = false;
+    QList<int> m_memberWidths;
+    bool m_hadFocus = false;
 };
 
 } // namespace krtp

@@ -4,6 +4,7 @@
 #include "filestore/filestore.h"
 #include "filestore/storeoperations.h"
 #include "platform/dialogs.h"
+#include "platform/gui/windowmemory.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -65,6 +66,7 @@ frmAddFile::frmAddFile(StoreOperations& ops, QWidget* parent) : QDialog(parent),
     connect(cmdRefresh, &QPushButton::clicked, this, &frmAddFile::RefreshList);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::close);
     resize(420, 340);
+    (new WindowMemory(*this))->restore();
     RefreshList();
 }
 

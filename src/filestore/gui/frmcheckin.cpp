@@ -22,6 +22,8 @@ frmCheckIn::frmCheckIn(QWidget* parent) : QDialog(parent) {
     txtCheckingInFile = new QLineEdit(this);
     named(txtCheckingInFile, "txtCheckingInFile");
     txtCheckingInFile->setReadOnly(true);
+    // Shown, and selectable with the mouse, but not where the keyboard starts.
+    txtCheckingInFile->setFocusPolicy(Qt::ClickFocus);
     lblCheckingInFileLabel->setBuddy(txtCheckingInFile);
     Label1 = new QLabel(QStringLiteral("Co&mments:"), this);
     named(Label1, "Label1");
@@ -118,6 +120,13 @@ bool frmCheckIn::Do_CheckInFile(const QString& pstrFileName, QString& pstrCommen
     m_all = false;
     txtCheckingInFile->setText(pstrFileName);
     showChoices();
+    // The member comes to type the comment; the file name is only shown.
+    if (txtComments->isEnabled()) {
+        txtComments->setFocus();
+        txtComments->selectAll();
+    } else {
+        cmdCheckIn->setFocus();
+    }
     // Cancel, Escape and the close box only hide the dialog: the accepted flag stays clear.
     exec();
     pstrComment = m_choices.comment();

@@ -2,6 +2,7 @@
 
 #include "config/runstate.h"
 #include "filestore/gui/frmfilelist.h"
+#include "platform/gui/windowmemory.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -61,6 +62,7 @@ frmCompanionList::frmCompanionList(CompanionKind kind, const Texts& texts, frmFi
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
     RefreshList();
     resize(760, 300);
+    (new WindowMemory(*this))->restore();
 }
 
 void frmCompanionList::RefreshList() {

@@ -7,12 +7,16 @@
 #include "filestore/gui/frmcheckin.h"
 #include "filestore/gui/frmcompanionlist.h"
 #include "filestore/gui/frmeditfiledetails.h"
+#include "filestore/gui/frmstatusicons.h"
+#include "filestore/operationreport.h"
 #include "filestore/owneractions.h"
 #include "filestore/preview.h"
 #include "filestore/storeexchange.h"
 #include "filestore/storeoperations.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
+#include "platform/gui/windowmemory.h"
+#include "transfer/ftpcommand.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 #include "util/fileutil.h"
@@ -35,6 +39,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // Resources of a static library are registered by hand.
 static void initFileStoreResources() {
@@ -104,12 +109,16 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     m_ops = new StoreOperations(*m_store, this);
     m_checkIn = new frmCheckIn(this);
     m_ops->setCheckInPrompt(m_checkIn);
-    connect(m_ops, &StoreOperations::busyChanged, this, [this](bool busy) { setStoreActionsEnabled(!busy); });
+    connect(m_ops, &StoreOperations::busyChanged, this, [this](bool busy) {
+        setStoreActionsEnabled(!busy);
+        // Whatever the rebuild left, the member can scroll, select and try again.
+        if (!busy)
+            lvwFileList->releaseInput();
+    });
+    connect(m_ops, &StoreOperations::reported, this, &frmFileList::showReport);
     connect(m_store, &FileStore::StateChanged, this, &frmFileList::onStateChanged);
-    connect(m_store, &FileStore::replyPiece, this,
-            [this](const QString& piece) { txtResults->insertPlainText(piece); });
-    connect(m_store, &FileStore::replyComplete, this,
-            [this] { txtResults->insertPlainText(QStringLiteral("\n")); });
+    connect(m_store, &FileStore::replyPiece, this, [this](const QString& piece) { appendResult(piece); });
+    connect(m_store, &FileStore::replyComplete, this, [this] { appendResult(QStringLiteral("\n")); });
 
     m_central = new QWidget(this);
     m_central->installEventFilter(this);
@@ -123,6 +132,10 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     m_model.setRoleProvider([this](const ListEntry& e, int column, int role) -> QVariant {
         if (role == Qt::DecorationRole && column == 0)
             return imglstFileList.value(e.smallIconKey);
+        // The icon's meaning, whichever picture the colour options chose for it.
+        if (role == Qt::ToolTipRole && column == 0)
+            return StatusDescription(e.columns.value(QLatin1String(columns::kStatus)),
+                                     e.columns.value(QLatin1String(columns::kOwner)));
         return {};
     });
     connect(lvwFileList, &FileListView::headerClicked, this, [this](int column) {
@@ -135,8 +148,32 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
         QHeaderView* header = lvwFileList->detailsView()->header();
         header->setSortIndicatorShown(true);
         header->setSortIndicator(column, m_model.sortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+        if (m_memory) {
+            m_memory->setValue(QStringLiteral("SortColumn"), QString::number(m_model.sortKey()));
+            m_memory->setValue(QStringLiteral("SortOrder"), m_model.sortDescending()
+                                                                ? QStringLiteral("Descending")
+                                                                : QStringLiteral("Ascending"));
+        }
     });
     connect(lvwFileList, &FileListView::clicked, this, [this] { UpdatePreview(); });
+    // The owner entries (and their keys, such as Delete) follow the focused and selected entries; one
+    // check once the changes of a click or a selection are over.
+    const auto ownerOptionsLater = [this] {
+        if (m_ownerOptionsPending)
+            return;
+        m_ownerOptionsPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_ownerOptionsPending = false;
+                if (!m_ops->busy())
+                    EnableOwnerOptions();
+            },
+            Qt::QueuedConnection);
+    };
+    connect(lvwFileList, &FileListView::currentKeyChanged, this, ownerOptionsLater);
+    connect(&m_model, &FileListModel::entrySelectionChanged, this, ownerOptionsLater);
+    connect(&m_model, &FileListModel::selectionFlagsChanged, this, ownerOptionsLater);
     connect(lvwFileList, &FileListView::doubleClicked, this, [this] { OpenFile(); });
     connect(lvwFileList, &FileListView::enterPressed, this, [this] { OpenFile(); });
     connect(lvwFileList, &FileListView::contextMenuRequested, this, &frmFileList::showActionsPopup);
@@ -144,10 +181,7 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     connect(m_store, &FileStore::iconsLoaded, lvwFileList, &FileListView::pushPositions);
     buildPreviewAndConsole();
     buildMenus();
-    prgTransfer = new TransferProgress(this);
-    prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
-    prgTransfer->attach(inet);
-    statusBar()->addWidget(prgTransfer, 1);
+    buildStatusBar();
 
     const bool toolbar = LeadingNumber(settingsStore().get(settings::ViewToolbar)) == -1;
     picToolBar->setVisible(toolbar);
@@ -156,10 +190,89 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     setViewStyle(int(LeadingNumber(settingsStore().get(settings::CurrentView))));
     UpdateOpeners();
     resize(960, 560);
+    rememberLayout();
     LayOut();
 }
 
-frmFileList::~frmFileList() = default;
+void frmFileList::buildStatusBar() {
+    // The last operation's outcome, and beside it the running transfer while a file moves.
+    lblStatus = new QLabel(statusBar());
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(lblStatus, 1);
+    prgTransfer = new TransferProgress(this);
+    prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
+    prgTransfer->attach(inet);
+    statusBar()->addWidget(prgTransfer, 1);
+}
+
+void frmFileList::rememberLayout() {
+    m_memory = new WindowMemory(*this);
+    m_memory->restore();
+    m_memory->keep(
+        [this](WindowMemory& m) {
+            m.setValue(QStringLiteral("PreviewWidth"), QString::number(m_previewWidth));
+            if (lvwFileList->columnsSizedByMember()) {
+                QStringList widths;
+                for (int w : lvwFileList->columnWidths())
+                    widths << QString::number(w);
+                m.setValue(QStringLiteral("ColumnWidths"), widths.join(QLatin1Char(',')));
+            }
+        },
+        [this](WindowMemory& m) {
+            const qint64 preview = qint64(LeadingNumber(m.value(QStringLiteral("PreviewWidth"))));
+            if (preview > 0)
+                m_previewWidth = int(qMin<qint64>(preview, 4000));
+            QList<int> widths;
+            for (const QString& w :
+                 m.value(QStringLiteral("ColumnWidths")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+                widths << int(std::clamp<qint64>(qint64(LeadingNumber(w)), 16, 4000));
+            lvwFileList->setColumnWidths(widths);
+            const QString column = m.value(QStringLiteral("SortColumn"));
+            if (!column.isEmpty()) {
+                const int key =
+                    int(std::clamp<qint64>(qint64(LeadingNumber(column)), 0, m_model.columnCount() - 1));
+                const bool descending = m.value(QStringLiteral("SortOrder")) == QLatin1String("Descending");
+                m_model.setSorting(true, key, descending);
+                QHeaderView* header = lvwFileList->detailsView()->header();
+                header->setSortIndicatorShown(true);
+                header->setSortIndicator(key, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+            }
+        });
+}
+
+QString frmFileList::statusText() const {
+    const QString progress = statusBar()->currentMessage();
+    return progress.isEmpty() ? lblStatus->text() : progress;
+}
+
+void frmFileList::showStatus(const QString& text) {
+    lblStatus->setText(text);
+    lblStatus->setToolTip(text);
+}
+
+void frmFileList::showReport(const OperationReport& report) {
+    showStatus(report.summary());
+}
+
+void frmFileList::appendResult(const QString& text) {
+    txtResults->moveCursor(QTextCursor::End);
+    txtResults->insertPlainText(text);
+    txtResults->moveCursor(QTextCursor::End);
+}
+
+void frmFileList::ShowStatusIcons() {
+    if (!m_statusIcons)
+        m_statusIcons = new frmStatusIcons(imglstFileList, this);
+    m_statusIcons->show();
+    m_statusIcons->raise();
+    m_statusIcons->activateWindow();
+}
+
+frmFileList::~frmFileList() {
+    // The layout was kept when the window closed; a window destroyed while shown keeps nothing.
+    delete m_memory;
+}
 
 void frmFileList::buildImages() {
     for (const QString& key : FileListImageKeys()) {
@@ -176,7 +289,8 @@ void frmFileList::buildToolbar() {
     auto* row = new QHBoxLayout(picToolBar);
     row->setContentsMargins(m_margin, 2, m_margin, 2);
     row->setSpacing(2);
-    const auto button = [&](QToolButton*& b, const char* name, const char* caption, const char* picture) {
+    const auto button = [&](QToolButton*& b, const char* name, const char* caption, const char* picture,
+                            const char* tip) {
         b = new QToolButton(picToolBar);
         b->setObjectName(QLatin1String(name));
         b->setText(QLatin1String(caption));
@@ -184,17 +298,24 @@ void frmFileList::buildToolbar() {
         b->setIconSize(QSize(16, 16));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
-        b->setMinimumWidth(72);
+        b->setToolTip(QLatin1String(caption) + QStringLiteral(": ") + QLatin1String(tip));
+        b->setStatusTip(QLatin1String(tip));
+        // Never narrower than its caption: a squeezed toolbar would run the captions together.
+        b->setMinimumWidth(qMax(72, b->sizeHint().width()));
         row->addWidget(b);
     };
-    button(cmdGetLatestVersion, "cmdGetLatestVersion", "Get Latest Version", "old");
-    button(cmdCheckIn, "cmdCheckIn", "Check In", "unlocked");
-    button(cmdCheckOut, "cmdCheckOut", "Check Out", "open");
-    button(cmdAddFile, "cmdAddFile", "Add File(s)", "add");
-    button(cmdSetLocalFolder, "cmdSetLocalFolder", "Set Local Folder", "folder");
-    button(cmdRefresh, "cmdRefresh", "Refresh", "refresh");
-    button(cmdOptions, "cmdOptions", "Options", "options");
-    button(cmdExplorer, "cmdExplorer", "Explorer", "options");
+    button(cmdGetLatestVersion, "cmdGetLatestVersion", "Get Latest Version", "old",
+           "copy the server's latest version of the selected files into your local folder");
+    button(cmdCheckIn, "cmdCheckIn", "Check In", "unlocked",
+           "send your changes to the selected files you have checked out, with a comment");
+    button(cmdCheckOut, "cmdCheckOut", "Check Out", "open",
+           "take the selected files to work on them; other members see them as checked out by you");
+    button(cmdAddFile, "cmdAddFile", "Add File(s)", "add", "add files of your local folder to the store");
+    button(cmdSetLocalFolder, "cmdSetLocalFolder", "Set Local Folder", "folder",
+           "choose the folder on this computer where your copies of the files are kept");
+    button(cmdRefresh, "cmdRefresh", "Refresh", "refresh", "read the file list from the server again (F5)");
+    button(cmdOptions, "cmdOptions", "Options", "options", "colours, preview pane and other options");
+    button(cmdExplorer, "cmdExplorer", "Explorer", "options", "open your local folder in the file manager");
     row->addStretch(1);
     connect(cmdRefresh, &QToolButton::clicked, this, [this] { UpdateFileList(); });
     connect(cmdGetLatestVersion, &QToolButton::clicked, this, [this] { GetLatestVersion(); });
@@ -206,6 +327,8 @@ void frmFileList::buildToolbar() {
     connect(cmdExplorer, &QToolButton::clicked, this, [this] { Explore(); });
     picToolBar->adjustSize();
     picToolBar->setFixedHeight(picToolBar->sizeHint().height());
+    // The window is never narrower than the toolbar's captions.
+    setMinimumWidth(picToolBar->minimumSizeHint().width());
 }
 
 void frmFileList::buildMenus() {
@@ -260,6 +383,23 @@ void frmFileList::buildMenus() {
     entry(mnuActions, mnuActionsEditFileDetails, "mnuActionsEditFileDetails", "Manually Edit File Details...",
           false);
 
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    entry(mnuHelp, mnuHelpStatusIcons, "mnuHelpStatusIcons", "Status &Icons...", true);
+    connect(mnuHelpStatusIcons, &QAction::triggered, this, &frmFileList::ShowStatusIcons);
+
+    // Standard keys, shown in the menus. Enter and Delete act on the list only: in the console they
+    // keep their usual meaning.
+    mnuFileRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+    mnuEditSelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuEditSelectNone->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    mnuActionsOpenFile->setShortcuts({QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)});
+    mnuActionsDeleteFile->setShortcut(QKeySequence(QKeySequence::Delete));
+    for (QAction* a : {mnuActionsOpenFile, mnuActionsDeleteFile}) {
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        lvwFileList->addAction(a);
+    }
+
     connect(mnuFileRefresh, &QAction::triggered, this, [this] { UpdateFileList(); });
     connect(mnuFileAddFiles, &QAction::triggered, this, [this] { AddFiles(); });
     connect(mnuFileShowCheckedOutFiles, &QAction::triggered, this, [this] { ShowCheckedOutFiles(); });
@@ -306,7 +446,7 @@ void frmFileList::buildPreviewAndConsole() {
     txtPreview = new QPlainTextEdit(picPreview);
     txtPreview->setObjectName(QStringLiteral("txtPreview"));
     txtPreview->setReadOnly(true);
-    txtPreview->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtPreview->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     picPreview->installEventFilter(this);
 
     fraConsole = new QDockWidget(QStringLiteral("Commands"), this);
@@ -458,22 +598,31 @@ void frmFileList::UpdatePreview() {
 
 void frmFileList::onStateChanged(int state) {
     txtResults->moveCursor(QTextCursor::End);
+    // A refused or failed command has no reply to collect: its reason goes there instead.
+    if (state == StateError && !inet->lastError().isEmpty())
+        appendResult(inet->lastError() + QStringLiteral("\n"));
     const QString title = StateText(state);
     if (!title.isEmpty())
         setWindowTitle(title);
 }
 
 void frmFileList::onCommandEntered() {
-    // The console does not wait: the reply arrives in the results box.
-    inet->Execute(txtCommands->text());
+    // The console does not wait: the reply arrives in the results box, below the command it answers.
+    const QString command = txtCommands->text();
+    appendResult(QStringLiteral("> ") + VisibleControlCharacters(MaskedCommandText(command)) +
+                 QStringLiteral("\n"));
+    if (!inet->Execute(command))
+        appendResult(inet->lastError() + QStringLiteral("\n"));
     txtCommands->setSelection(0, int(txtCommands->text().size()));
 }
 
 void frmFileList::Explore() {
-    if (!desktopServices().openFileManager(runState().LocalFolder))
-        dialogs().message(QStringLiteral("The file manager could not be started for ") +
-                              runState().LocalFolder,
-                          Dialogs::Icon::Critical, Dialogs::Ok);
+    if (desktopServices().openFileManager(runState().LocalFolder))
+        showStatus(QStringLiteral("Opened ") + runState().LocalFolder +
+                   QStringLiteral(" in the file manager"));
+    else
+        showStatus(QStringLiteral("The file manager could not be started for ") + runState().LocalFolder +
+                   QStringLiteral(": no file manager is set up on this desktop"));
 }
 
 void frmFileList::closeEvent(QCloseEvent* event) {

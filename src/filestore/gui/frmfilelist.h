@@ -17,6 +17,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QToolButton;
+class QStatusBar;
 
 namespace krtp {
 
@@ -24,7 +25,9 @@ class FileListView;
 class StoreOperations;
 class TransferControl;
 class TransferProgress;
+class WindowMemory;
 class frmCheckIn;
+struct OperationReport;
 
 // The shared file store's window: the file list with its status icons, the toolbar, the preview pane
 // and the command console. The store's operations run on its FileStore (model, transfer control,
@@ -106,6 +109,12 @@ public:
 
     static QString windowCaption() { return QStringLiteral("KRtp - Korrindale Guildhouse"); }
 
+    // The status line: the last operation's outcome (progress shows over it while a transfer runs).
+    QString statusText() const;
+    void showStatus(const QString& text);
+    // The legend of the status icons (Help menu).
+    void ShowStatusIcons();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -131,6 +140,7 @@ private:
     QDockWidget* fraConsole;
     QLineEdit* txtCommands;
     QPlainTextEdit* txtResults;
+    QLabel* lblStatus;
     // What the running transfer moves, with its rate and a Cancel button.
     TransferProgress* prgTransfer;
 
@@ -159,11 +169,17 @@ private:
     QAction* mnuActionsDeleteFile;
     QAction* mnuActionsRelinquishControl;
     QAction* mnuActionsEditFileDetails;
+    QMenu* mnuHelp;
+    QAction* mnuHelpStatusIcons;
 
     void buildImages();
     void buildToolbar();
     void buildMenus();
     void buildPreviewAndConsole();
+    void buildStatusBar();
+    void rememberLayout();
+    void showReport(const OperationReport& report);
+    void appendResult(const QString& text);
     void onStateChanged(int state);
     void onCommandEntered();
     void showActionsPopup(const QPoint& globalPos);
@@ -179,11 +195,14 @@ private:
     frmCheckIn* m_checkIn;
     QPointer<QWidget> m_checkedOutFiles;
     QPointer<QWidget> m_outdatedFiles;
+    QPointer<QWidget> m_statusIcons;
+    WindowMemory* m_memory = nullptr;
     QWidget* m_central;
     int m_margin = 4;
     int m_previewWidth = 220;
     bool m_draggingSplitter = false;
     bool m_closing = false;
+    bool m_ownerOptionsPending = false;
 };
 
 } // namespace krtp

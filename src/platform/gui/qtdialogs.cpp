@@ -4,8 +4,10 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStatusBar>
 #include <QUrl>
 
 namespace krtp {
@@ -123,6 +125,24 @@ std::optional<QString> QtDialogs::chooseFolder(const QString& title, const QStri
     if (f.isEmpty())
         return std::nullopt;
     return f;
+}
+
+void QtDialogs::status(const QString& text) {
+    QStatusBar* bar = nullptr;
+    if (QWidget* active = QApplication::activeWindow(); qobject_cast<QMainWindow*>(active))
+        bar = active->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (bar)
+            break;
+        if (qobject_cast<QMainWindow*>(w) && w->isVisible())
+            bar = w->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+    }
+    if (!bar)
+        return;
+    if (text.isEmpty())
+        bar->clearMessage();
+    else
+        bar->showMessage(text);
 }
 
 void QtDialogs::beginBusy() {

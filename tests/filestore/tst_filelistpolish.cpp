@@ -1,0 +1,447 @@
+// What the file list window tells and keeps: the status line after each operation, the console's
+// echo and refused replies, a host that cannot be reached, the remembered layout, shortcuts,
+// tooltips and the legend of the status icons.
+#include "config/siteconfig.h"
+#include "controls.h"
+#include "filestore/filestatus.h"
+#include "filestore/gui/filelistview.h"
+#include "filestore/gui/frmcheckin.h"
+#include "filestore/gui/frmfilelist.h"
+#include "filestore/operationreport.h"
+#include "filestore/storeoperations.h"
+#include "platform/gui/windowmemory.h"
+#include "scripteddialogs.h"
+#include "storetestutil.h"
+#include "testmain.h"
+#include "transfer/transfercontrol.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+using namespace krtp;
+using namespace krtp::test;
+
+namespace {
+
+QString statusLine(const frmFileList& w) {
+    return control<QLabel>(w, "lblStatus")->text();
+}
+
+QStringList names(const FileListModel& m) {
+    QStringList out;
+    for (const ListEntry& e : m.entries())
+        out << e.text;
+    return out;
+}
+
+} // namespace
+
+class TestFileListPolish : public QObject {
+    Q_OBJECT
+    StoreFixture fx;
+    std::unique_ptr<ScriptedDialogs> dlg;
+
+    void showAndRebuild(frmFileList& w) {
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.UpdateFileList());
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+    void init() {
+        fx.resetLocal();
+        dlg = std::make_unique<ScriptedDialogs>();
+    }
+    void cleanup() {
+        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
+        dlg.reset();
+    }
+
+    void summaryLines_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("done");
+        QTest::addColumn<QStringList>("skipped"); // name, reason, name, reason...
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<QString>("summary");
+        const int out = int(OperationReport::Kind::CheckOut);
+        QTest::newRow("three out, one held")
+            << out << QStringList{"a.txt", "b.txt", "c.txt"}
+            << QStringList{"team roster.txt", "checked out by Lina"} << ""
+            << "" << false << "Checked out 3 files; skipped team roster.txt, checked out by Lina";
+        QTest::newRow("one named") << int(OperationReport::Kind::CheckIn) << QStringList{"a.txt"}
+                                   << QStringList{} << ""
+                                   << "" << false << "Checked in a.txt";
+        QTest::newRow("nothing selected") << out << QStringList{} << QStringList{} << ""
+                                          << "" << false << "Check out: no file selected";
+        QTest::newRow("refused") << out << QStringList{} << QStringList{}
+                                 << "Sorry, you do not have access to that feature."
+                                 << "" << false
+                                 << "Check out refused: Sorry, you do not have access to that feature.";
+        QTest::newRow("stopped, first line only")
+            << int(OperationReport::Kind::GetLatest) << QStringList{"a.txt"}
+            << QStringList{"b.txt", "not on the server", "c.txt", "not received"} << ""
+            << "Error sending c.txt, please try again.\r\n\r\n550 denied" << false
+            << "Got the latest version of a.txt; skipped b.txt, not on the server; c.txt, not received; "
+               "stopped: Error sending c.txt, please try again.";
+        QTest::newRow("cancelled") << int(OperationReport::Kind::CheckIn) << QStringList{} << QStringList{}
+                                   << ""
+                                   << "" << true << "Check in cancelled";
+        QTest::newRow("declined remove")
+            << int(OperationReport::Kind::Remove) << QStringList{} << QStringList{} << ""
+            << "" << false << "Nothing removed";
+    }
+    void summaryLines() {
+        QFETCH(int, kind);
+        QFETCH(QStringList, done);
+        QFETCH(QStringList, skipped);
+        QFETCH(QString, refusal);
+        QFETCH(QString, failure);
+        QFETCH(bool, cancelled);
+        QFETCH(QString, summary);
+        OperationReport r;
+        r.kind = OperationReport::Kind(kind);
+        r.done = done;
+        for (int i = 0; i + 1 < skipped.size(); i += 2)
+            r.skip(skipped[i], skipped[i + 1]);
+        r.refusal = refusal;
+        r.failure = failure;
+        r.cancelled = cancelled;
+        QCOMPARE(r.summary(), summary);
+    }
+
+    void statusLineAfterCheckOutWithOneSkipped() {
+        const QByteArray roster =
+            catalogueLine("team roster.txt", 3, "Lina", "Lina", "Who does what", "Lina: May");
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1), roster, catalogueLine("b.txt", 2)}));
+        fx.host.write(QStringLiteral("krg/a.txt"), "server a");
+        fx.host.write(QStringLiteral("krg/b.txt"), "server b");
+        frmFileList w;
+        showAndRebuild(w);
+        QCOMPARE(statusLine(w), QStringLiteral("File list: 3 files, 3 out of date, 0 checked out by you"));
+        control<QAction>(w, "mnuEditSelectAll")->trigger();
+        control<QToolButton>(w, "cmdCheckOut")->click();
+        QCOMPARE(statusLine(w),
+                 QStringLiteral("Checked out 2 files; skipped team roster.txt, checked out by Lina"));
+        QVERIFY2(dlg->records().isEmpty(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        const QByteArray host = fx.hostCatalogue();
+        QVERIFY(host.contains("\"a.txt\",1,\"Dovrin\""));
+        QVERIFY(host.contains("\"b.txt\",2,\"Dovrin\""));
+        QVERIFY(host.contains(roster));
+
+        // A level that may not check out: the reason is on the status line too.
+        runState().UserLevel = LevelReadOnly;
+        control<QToolButton>(w, "cmdCheckOut")->click();
+        runState().UserLevel = LevelFullAccess;
+        QCOMPARE(dlg->lastText(), QStringLiteral("Sorry, you do not have access to that feature."));
+        QCOMPARE(statusLine(w),
+                 QStringLiteral("Check out refused: Sorry, you do not have access to that feature."));
+        dlg->clear();
+        dlg->answer(Dialogs::No);
+        QVERIFY(w.close());
+    }
+
+    void consoleEchoesAndShowsRefusedReply() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
+        frmFileList w;
+        showAndRebuild(w);
+        auto* txtResults = control<QPlainTextEdit>(w, "txtResults");
+        auto* txtCommands = control<QLineEdit>(w, "txtCommands");
+        auto* inet = control<TransferControl>(w, "inet");
+        const QString before = txtResults->toPlainText();
+        txtCommands->setText(QStringLiteral("cd nothere"));
+        QTest::keyClick(txtCommands, Qt::Key_Return);
+        QTRY_VERIFY(!inet->StillExecuting());
+        const QString added = txtResults->toPlainText().mid(before.size());
+        QVERIFY2(added.startsWith(QStringLiteral("> cd nothere\n550 ")), qPrintable(added));
+        QVERIFY(added.endsWith(QLatin1Char('\n')));
+        // A command that works shows its echo and its reply.
+        const QString middle = txtResults->toPlainText();
+        txtCommands->setText(QStringLiteral("pwd"));
+        QTest::keyClick(txtCommands, Qt::Key_Return);
+        QTRY_VERIFY(!inet->StillExecuting());
+        QVERIFY2(txtResults->toPlainText().mid(middle.size()).startsWith(QStringLiteral("> pwd\n")),
+                 qPrintable(txtResults->toPlainText().mid(middle.size())));
+        w.store().Shutdown();
+    }
+
+    void unreachableHostIsToldInWordsAndListStaysUsable() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1), catalogueLine("b.txt", 1)}));
+        frmFileList w;
+        showAndRebuild(w);
+        // A port where nothing listens.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 closed = probe.serverPort();
+        probe.close();
+        const auto back = qScopeGuard([this] {
+            fx.host.exportEnvironment();
+            reloadSiteConfig();
+        });
+        qputenv("KRTP_FTP_HOST", QByteArray("127.0.0.1:") + QByteArray::number(closed));
+        reloadSiteConfig();
+        QVERIFY(!w.UpdateFileList());
+        fx.host.exportEnvironment();
+        reloadSiteConfig();
+        QCOMPARE(dlg->records().size(), 1);
+        const QString text = dlg->lastText();
+        QVERIFY2(
+            text.startsWith(QStringLiteral("The site's host could not be reached: nothing answered at its "
+                                           "address.")),
+            qPrintable(text));
+        // libcurl's own words follow as the detail.
+        QVERIFY2(text.contains(QStringLiteral("\r\n\r\n(")) && text.endsWith(QLatin1Char(')')),
+                 qPrintable(text));
+        QVERIFY2(statusLine(w).startsWith(
+                     QStringLiteral("The file list could not be read: The site's host could not be reached")),
+                 qPrintable(statusLine(w)));
+        // The old entries stay, and the list takes clicks and selections again.
+        QCOMPARE(w.model().count(), 2);
+        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
+        QVERIFY(lvwFileList->detailsView()->isEnabled());
+        QVERIFY(control<QToolButton>(w, "cmdRefresh")->isEnabled());
+        dlg->clear();
+        QVERIFY(w.UpdateFileList());
+        w.store().Shutdown();
+    }
+
+    void remembersLayoutAndSortAcrossReopen() {
+        fx.setCatalogue(
+            catalogue({catalogueLine("b.txt", 1), catalogueLine("c.txt", 1), catalogueLine("a.txt", 1)}));
+        QRect geometry;
+        int described = 0;
+        {
+            frmFileList w;
+            showAndRebuild(w);
+            w.resize(820, 500);
+            w.move(40, 50);
+            QTRY_COMPARE(w.size(), QSize(820, 500));
+            geometry = w.geometry();
+            auto* lvwFileList = control<FileListView>(w, "lvwFileList");
+            QHeaderView* header = lvwFileList->detailsView()->header();
+            // First click sorts by the name ascending, the second reverses.
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(0) + 5, header->height() / 2));
+            QCOMPARE(names(w.model()), (QStringList{"c.txt", "b.txt", "a.txt"}));
+            header->resizeSection(3, 333); // "File Description", by hand
+            described = header->sectionSize(3);
+            w.SplitterDropped(lvwFileList, lvwFileList->width() - 50 + 3);
+            QVERIFY(w.close());
+        }
+        // The layout lives in the window's own section, nowhere else.
+        settingsStore().sync();
+        QSettings ini(settingsStore().fileName(), QSettings::IniFormat);
+        const QString section = WindowMemory::sectionFor(QStringLiteral("frmFileList"));
+        QCOMPARE(section, QStringLiteral("Window frmFileList"));
+        for (const QString& group : ini.childGroups())
+            QVERIFY2((QStringList{"Settings", "Icons", "FileVersions", section}).contains(group),
+                     qPrintable(group));
+        ini.beginGroup(QStringLiteral("Settings"));
+        QCOMPARE(ini.childKeys(), QStringList{}); // nothing of the layout among the preferences
+        ini.endGroup();
+        ini.beginGroup(section);
+        for (const char* key :
+             {"Geometry", "State", "PreviewWidth", "ColumnWidths", "SortColumn", "SortOrder"})
+            QVERIFY2(ini.childKeys().contains(QLatin1String(key)), key);
+        ini.endGroup();
+
+        frmFileList again;
+        showAndRebuild(again);
+        QCOMPARE(again.geometry(), geometry);
+        QCOMPARE(again.model().sortKey(), 0);
+        QVERIFY(again.model().sortDescending());
+        QCOMPARE(names(again.model()), (QStringList{"c.txt", "b.txt", "a.txt"}));
+        QHeaderView* header = control<FileListView>(again, "lvwFileList")->detailsView()->header();
+        QCOMPARE(header->sortIndicatorSection(), 0);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(header->sectionSize(3), described);
+        QVERIFY(again.previewWidth() > 220);
+        // A rebuild keeps the member's column widths.
+        QVERIFY(again.UpdateFileList());
+        QCOMPARE(header->sectionSize(3), described);
+        QVERIFY(again.close());
+    }
+
+    void columnsFitTheirCaptionsAndTheLastStretches() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "", "", "A rather longer description of it")}));
+        frmFileList w;
+        showAndRebuild(w);
+        QTreeView* view = control<FileListView>(w, "lvwFileList")->detailsView();
+        QHeaderView* header = view->header();
+        QTRY_VERIFY(header->sectionSize(3) >= view->fontMetrics().horizontalAdvance(
+                                                  QStringLiteral("A rather longer description of it")));
+        for (int i = 0; i < header->count() - 1; ++i)
+            QVERIFY2(header->sectionSize(i) >= header->sectionSizeHint(i),
+                     qPrintable(w.model().headerData(i, Qt::Horizontal, Qt::DisplayRole).toString()));
+        QVERIFY(header->stretchLastSection());
+        QCOMPARE(header->sectionViewportPosition(header->count() - 1) +
+                     header->sectionSize(header->count() - 1),
+                 qMax(header->length(), view->viewport()->width()));
+        // The preview wraps long lines.
+        QCOMPARE(control<QPlainTextEdit>(w, "txtPreview")->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        w.store().Shutdown();
+    }
+
+    void shortcutTable_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("keys");
+        QTest::newRow("refresh") << "mnuFileRefresh"
+                                 << "&Refresh File List"
+                                 << "F5";
+        QTest::newRow("select all") << "mnuEditSelectAll"
+                                    << "Select &All"
+                                    << "Ctrl+A";
+        QTest::newRow("select none") << "mnuEditSelectNone"
+                                     << "Select &None"
+                                     << "Ctrl+Shift+A";
+        QTest::newRow("open") << "mnuActionsOpenFile"
+                              << "Open &File"
+                              << "Enter";
+        QTest::newRow("remove") << "mnuActionsDeleteFile"
+                                << "&Remove File from KRtp"
+                                << "Del";
+    }
+    void shortcutTable() {
+        QFETCH(QString, action);
+        QFETCH(QString, caption);
+        QFETCH(QString, keys);
+        frmFileList w;
+        auto* a = control<QAction>(w, action.toLatin1().constData());
+        QCOMPARE(a->text(), caption);
+        QCOMPARE(a->shortcut().toString(QKeySequence::PortableText), keys);
+    }
+
+    void shortcutsAct() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1), catalogueLine("b.txt", 1)}));
+        frmFileList w;
+        showAndRebuild(w);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTreeView* list = control<FileListView>(w, "lvwFileList")->detailsView();
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(w.model().selectedCount(), 2);
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w.model().selectedCount(), 0);
+        fx.setCatalogue(
+            catalogue({catalogueLine("a.txt", 1), catalogueLine("b.txt", 1), catalogueLine("c.txt", 1)}));
+        QTest::keyClick(list, Qt::Key_F5);
+        QCOMPARE(w.model().count(), 3);
+        QCOMPARE(w.operations().lastReport().kind, OperationReport::Kind::Refresh);
+        QTRY_VERIFY(list->hasFocus()); // the rebuild gives the list its focus back
+        // Delete on the list asks to remove the current entry; in the console it edits the text.
+        w.model().setSelected(QStringLiteral("a.txt"), true);
+        list->setCurrentIndex(w.model().index(w.model().rowOf(QStringLiteral("a.txt")), 0));
+        QTRY_VERIFY(control<QAction>(w, "mnuActionsDeleteFile")->isEnabled());
+        dlg->answer(Dialogs::No);
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(dlg->lastText(), StoreOperations::RemoveQuestion(QStringLiteral("a.txt")));
+        QCOMPARE(statusLine(w), QStringLiteral("Nothing removed"));
+        dlg->clear();
+        auto* txtCommands = control<QLineEdit>(w, "txtCommands");
+        txtCommands->setFocus();
+        txtCommands->setText(QStringLiteral("pwdx"));
+        QTest::keyClick(txtCommands, Qt::Key_Backspace);
+        QTest::keyClick(txtCommands, Qt::Key_Home);
+        QTest::keyClick(txtCommands, Qt::Key_Delete);
+        QCOMPARE(txtCommands->text(), QStringLiteral("wd"));
+        QVERIFY(dlg->records().isEmpty());
+        // Enter on the list opens the entry (here: not the latest version, so it says so).
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(dlg->lastText(), QStringLiteral("You do not have the latest version of this file."));
+        QCOMPARE(w.operations().lastReport().kind, OperationReport::Kind::Open);
+        w.store().Shutdown();
+    }
+
+    void toolbarTipsAndReadableAtMinimumWidth() {
+        frmFileList w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QList<QToolButton*> buttons = control<QWidget>(w, "picToolBar")->findChildren<QToolButton*>();
+        QCOMPARE(buttons.size(), 8);
+        for (QToolButton* b : buttons) {
+            QVERIFY2(b->toolTip().startsWith(b->text() + QStringLiteral(": ")), qPrintable(b->objectName()));
+            QVERIFY2(b->toolTip().size() > b->text().size() + 10, qPrintable(b->objectName()));
+        }
+        w.resize(200, 300); // below the minimum: the window stays wide enough for every caption
+        QTRY_COMPARE(w.width(), w.minimumWidth());
+        for (QToolButton* b : buttons)
+            QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()),
+                     qPrintable(b->objectName()));
+        for (int i = 1; i < buttons.size(); ++i)
+            QVERIFY(buttons[i]->x() >= buttons[i - 1]->x() + buttons[i - 1]->width());
+    }
+
+    void legendAndIconTooltips() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "Lina"), catalogueLine("b.txt", 1)}));
+        fx.settings->setFileVersion(QStringLiteral("b.txt"), QStringLiteral("1"));
+        frmFileList w;
+        showAndRebuild(w);
+        const auto tip = [&](const char* key) {
+            return w.model()
+                .data(w.model().index(w.model().rowOf(QLatin1String(key)), 0), Qt::ToolTipRole)
+                .toString();
+        };
+        QCOMPARE(tip("a.txt"),
+                 QStringLiteral("Not in your local folder yet: get the latest version to fetch it"));
+        QCOMPARE(tip("b.txt"), QStringLiteral("Up to date and free to check out"));
+        QCOMPARE(StatusDescription(QStringLiteral("locked"), QStringLiteral("Lina")),
+                 QStringLiteral("Checked out by Lina: you can get the latest version, but not check it out"));
+        auto* help = control<QAction>(w, "mnuHelpStatusIcons");
+        QCOMPARE(help->text(), QStringLiteral("Status &Icons..."));
+        help->trigger();
+        auto* legend = control<QWidget>(w, "frmStatusIcons");
+        QVERIFY(legend->isVisible());
+        for (const QString& key : StatusKeys())
+            QCOMPARE(legend->findChild<QLabel*>(QStringLiteral("lblStatus_") + key)->text(),
+                     StatusDescription(key));
+        w.store().Shutdown();
+    }
+
+    void explorerFailureIsReported() {
+        RecordingDesktopServices desktop;
+        desktop.result = false;
+        frmFileList w;
+        control<QToolButton>(w, "cmdExplorer")->click();
+        QCOMPARE(statusLine(w), QStringLiteral("The file manager could not be started for ") +
+                                    runState().LocalFolder +
+                                    QStringLiteral(": no file manager is set up on this desktop"));
+        QVERIFY(dlg->records().isEmpty());
+    }
+
+    void checkInDialogOpensInTheComment() {
+        frmCheckIn d;
+        auto* txtComments = control<QLineEdit>(d, "txtComments");
+        QWidget* focused = nullptr;
+        QTimer::singleShot(50, &d, [&] {
+            focused = d.focusWidget();
+            control<QPushButton>(d, "cmdCancel")->click();
+        });
+        QString comment;
+        bool keep = false, all = false, revert = false;
+        QVERIFY(!d.Do_CheckInFile(QStringLiteral("a.txt"), comment, keep, all, revert));
+        QCOMPARE(focused, txtComments);
+    }
+};
+
+KRTP_TEST_MAIN_GUI(TestFileListPolish)
+#include "tst_filelistpolish.moc"
