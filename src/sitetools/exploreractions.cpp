@@ -93,8 +93,14 @@ public:
         m_cancelled = true;
         return false;
     }
-    // The whole text of a message, without its line breaks: "name\r\n\r\nSorry, ..." reads as one line.
-    static QString oneLine(const QString& text) { return text.simplified(); }
+    // A message's lines joined into one, spacing within them kept.
+    static QString oneLine(const QString& text) {
+        QStringList lines;
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            if (!line.trimmed().isEmpty())
+                lines << line.trimmed();
+        return lines.join(QLatin1Char(' '));
+    }
 
     QString summary() const {
         if (!m_refusal.isEmpty())
