@@ -288,19 +288,15 @@ bool ExplorerActions::runSelected(Kind kind) {
         case Kind::Download: {
             emit working(hostPath);
             QString mode = QLatin1String(kSaveToFile);
-            if (!GetFileFromServer(m_explorer.inet(), hostPath, mode)) {
-                m_explorer.refreshIcon(key);
+            if (!GetFileFromServer(m_explorer.inet(), hostPath, mode))
                 return m_cancel ? outcome.cancel() : outcome.failed();
-            }
             m_explorer.refreshIcon(key);
             break;
         }
         case Kind::Send:
             emit working(hostPath);
-            if (!SendFileToServer(m_explorer.inet(), hostPath)) {
-                m_explorer.refreshIcon(key);
+            if (!SendFileToServer(m_explorer.inet(), hostPath))
                 return m_cancel ? outcome.cancel() : outcome.failed();
-            }
             m_explorer.refreshIcon(key);
             break;
         case Kind::DeleteOnHost:

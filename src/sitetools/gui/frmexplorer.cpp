@@ -146,9 +146,9 @@ void frmExplorer::rememberLayout() {
             };
             m_treeWidth = width("TreeWidth", m_treeWidth);
             m_previewWidth = width("PreviewWidth", m_previewWidth);
+            // Laid out when the window is shown at its kept size.
             if (m.value(QStringLiteral("PreviewPane")) == QLatin1String("Hidden"))
                 picPreview->hide();
-            LayOut();
         });
 }
 
