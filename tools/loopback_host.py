@@ -10,6 +10,7 @@ and the HTTP server speaks HTTPS.
 import argparse
 import base64
 import datetime
+import errno
 import hashlib
 import ipaddress
 import functools
@@ -25,6 +26,7 @@ import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
 
@@ -33,11 +35,13 @@ class Faults:
     """Faults the tests switch on while the host runs, from a JSON file read at every command:
 
     {"latency_ms": 50,
-     "refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "450 Busy.", "times": 2}],
+     "refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "450 Busy.", "times": 2},
+                {"cmd": "STOR", "path": "/krg/b.txt", "reply": "451 Broken.", "leave": "first part"}],
      "replace_after_upload": [{"path": "/krg/_files.txt", "content_file": "/tmp/x", "times": 1}],
      "no_rename_onto_existing": true}
 
-    A rule without "times" applies every time; counts start again whenever the file changes.
+    A rule without "times" applies every time; counts start again whenever the file changes. A refusal
+    with "leave" first writes that text (Latin-1) under the path, as an upload broken off leaves it.
     """
 
     def __init__(self, path):
@@ -93,6 +97,10 @@ def faulty_handler(base, faults):
             for i, rule in enumerate(rules.get("refuse", [])):
                 if rule.get("cmd", "").upper() == cmd and rule.get("path") in (None, path) \
                         and faults.take("refuse", i, rule):
+                    if "leave" in rule and path:
+                        # An upload broken off: its first part stays on the host under the name.
+                        with open(self.fs.ftp2fs(path), "wb") as f:
+                            f.write(rule["leave"].encode("latin-1"))
                     self.respond(rule.get("reply", "550 Refused by the test host."))
                     return
             if cmd == "RNTO" and rules.get("no_rename_onto_existing") and path \
@@ -110,6 +118,20 @@ def faulty_handler(base, faults):
                         dst.write(src.read())
 
     return FaultyHandler
+
+
+class SessionFolderFS(AbstractedFS):
+    """Changes a session's folder without changing the process's. pyftpdlib's CWD changes the process
+    folder for a moment, which with one thread per connection moves every session at once; a folder
+    removed meanwhile (a lock folder, say) then breaks the next CWD of any session."""
+
+    def chdir(self, path):
+        if not os.path.isdir(path):
+            os.stat(path)  # the reason: missing
+            raise NotADirectoryError(errno.ENOTDIR, os.strerror(errno.ENOTDIR))
+        if not os.access(path, os.X_OK):
+            raise PermissionError(errno.EACCES, os.strerror(errno.EACCES))
+        self.cwd = self.fs2ftp(path)
 
 
 class QuietHTTPHandler(http.server.SimpleHTTPRequestHandler):
@@ -351,6 +373,7 @@ def main():
         handler.dtp_handler = dtp
     handler.command_log = args.command_log
     handler.authorizer = authorizer
+    handler.abstracted_fs = SessionFolderFS
     handler.banner = "KRtp loopback host ready."
     handler.permit_foreign_addresses = False
     handler.timeout = args.idle_timeout

@@ -137,11 +137,8 @@ bool CatalogueLock::acquire() {
     return take(timing().waitMs, false);
 }
 
-bool CatalogueLock::waitUntilFree(int maxMs) {
-    if (!take(maxMs, true))
-        return false;
-    release();
-    return true;
+bool CatalogueLock::acquireQuietly(int maxMs) {
+    return take(maxMs, true);
 }
 
 bool CatalogueLock::take(int waitMs, bool quiet) {

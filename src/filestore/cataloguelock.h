@@ -30,9 +30,8 @@ public:
     // Takes the lock, waiting for another holder. False (after telling the member) when the wait ran
     // out or the host could not be reached; nothing on the host was changed then.
     bool acquire();
-    // Waits, at most maxMs, until nobody holds the lock, without taking it for long and without a
-    // box when the wait runs out. True when it was free.
-    bool waitUntilFree(int maxMs);
+    // Takes the lock like acquire, but waits at most maxMs and tells nobody when the wait runs out.
+    bool acquireQuietly(int maxMs);
     // Gives the lock back; also done by the destructor.
     void release();
     bool held() const { return m_held; }

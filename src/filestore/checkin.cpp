@@ -137,8 +137,15 @@ bool StoreOperations::checkInDropHeldByOthers(CheckInBatch& batch) {
     }
     QList<CatalogueRecord> current;
     if (QString reason; !m_store.ReadWorkingCopy(&current, reason)) {
-        failCheckIn(FileStore::IncompleteCatalogueMessage(reason));
-        return false;
+        // Perhaps another member's save seen halfway: read it again once that save is through.
+        if (!m_store.GetControlFileWhenSaved()) {
+            m_store.UpdateFileList();
+            return false;
+        }
+        if (!m_store.ReadWorkingCopy(&current, reason)) {
+            failCheckIn(FileStore::IncompleteCatalogueMessage(reason));
+            return false;
+        }
     }
     QHash<QString, QString> controllers;
     for (const CatalogueRecord& r : current)

@@ -21,10 +21,6 @@ namespace {
 const QString kCatalogue = QLatin1String(kCatalogueName);
 const QString kCatalogueBackup = QLatin1String(kCatalogueName) + QLatin1String(kBackupSuffix);
 const QString kCrLf = QStringLiteral("\r\n");
-// How long a reader that found the catalogue short waits for a save in progress before it asks to
-// repair: a save takes a few commands, a lock older than that is most likely left by a dead client.
-constexpr int kReadWaitMs = 8000;
-
 } // namespace
 
 FileStore::FileStore(TransferControl& inet, FileListModel& list, SettingsStore& settings, Dialogs& dialogs,
@@ -78,6 +74,16 @@ bool FileStore::GetControlFile() {
         return false;
     }
     return true;
+}
+
+bool FileStore::GetControlFileWhenSaved(int maxWaitMs) {
+    // Holding the lock only for the fetch: with it released first, the next member's save could
+    // begin before the fetch and be seen halfway again.
+    CatalogueLock lock(*this);
+    lock.acquireQuietly(maxWaitMs);
+    const bool fetched = GetControlFile();
+    lock.release();
+    return fetched;
 }
 
 bool FileStore::fail(const QString& description) {
@@ -415,7 +421,7 @@ bool FileStore::UpdateFileList() {
         LastCountOfCheckedOutFiles = 0;
         QElapsedTimer fetch;
         fetch.start();
-        const bool fetched = GetControlFile();
+        const bool fetched = retried ? GetControlFileWhenSaved() : GetControlFile();
         lastFetchNs += fetch.nsecsElapsed();
         if (!fetched) {
             m_outcome = ReadOutcome::FetchFailed;
@@ -449,8 +455,7 @@ bool FileStore::UpdateFileList() {
             retried = true;
             Run(QStringLiteral("QUIT"));
             Run(QLatin1String(kControlFolderCommand));
-            // A member may be saving right now: wait (a little) until the save is through.
-            CatalogueLock(*this).waitUntilFree(kReadWaitMs);
+            // A member may be saving right now: the next fetch waits (a little) until the save is through.
             continue;
         }
         const Dialogs::Button answer =

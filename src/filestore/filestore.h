@@ -44,6 +44,11 @@ public:
     // failing; a passing refusal (4xx) is a failed fetch, told to the member.
     bool GetControlFile();
     bool FetchCatalogue() { return GetControlFile(); }
+    // Fetches the catalogue again for a reader that found it short, which may be another member's
+    // save seen halfway: holds the lock during the fetch, so no save of our clients is under way,
+    // waiting for it at most maxWaitMs (then fetches without).
+    static constexpr int kSaveWaitMs = 8000;
+    bool GetControlFileWhenSaved(int maxWaitMs = kSaveWaitMs);
     // Applies one edit to the local working copy (its previous state is kept as the local backup).
     bool EditWorkingCopy(const CatalogueEdit& edit);
     // Uploads the local working copy with the three-step save and reads it back; false (after

@@ -542,6 +542,13 @@ private slots:
         connect(&driver, &QTimer::timeout, this, [&] {
             QWidget* modal = QApplication::activeModalWidget();
             if (auto* login = qobject_cast<frmLogin*>(modal); login && !login->checking()) {
+                // The login is still open after one try: it was refused. Cancelling ends the start-up
+                // (and fails the test below) instead of trying again for ever.
+                if (seen.contains(QStringLiteral("login"))) {
+                    seen << QStringLiteral("login again");
+                    login->cmdCancel->click();
+                    return;
+                }
                 seen << QStringLiteral("login");
                 login->txtUserName->setText(QStringLiteral("Velmar"));
                 login->txtPassword->setText(QStringLiteral("keystone"));
@@ -556,7 +563,7 @@ private slots:
         const StartupEnd end = RunStartup(windows, store, program, {QStringLiteral("krtp")});
         driver.stop();
         setSettingsStore(nullptr);
-        QCOMPARE(end, StartupEnd::Running);
+        QVERIFY2(end == StartupEnd::Running, qPrintable(dialogs.texts().join(QLatin1Char('|'))));
         const QString local = program + QStringLiteral("/Local Folder");
         QCOMPARE(seen, (QStringList{QStringLiteral("login"), QStringLiteral("localfolder ") + local}));
         QCOMPARE(runState().CurrentUserName, QStringLiteral("Velmar"));

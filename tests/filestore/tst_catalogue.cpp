@@ -91,6 +91,19 @@ private slots:
         QCOMPARE(recs[2].Author, QStringLiteral("who"));
         QCOMPARE(recs[2].Comment, QStringLiteral("why"));
         QCOMPARE(recs[3].CurrentVersion, qint16(0));
+
+        // Text between a closing quote and the next comma (or line end) belongs to no field.
+        const auto junk = readAll("2.0.5\r\n2\r\n\"q.txt\"junk ,5,\"ctl\"x,\"au\"  ,\"d\" y,\"c\"z\r\n"
+                                  "\"r.txt\",6,\"\",\"\",\"\",\"\"\r\n");
+        QCOMPARE(junk.size(), 2);
+        QCOMPARE(junk[0].Name, QStringLiteral("q.txt"));
+        QCOMPARE(junk[0].CurrentVersion, qint16(5));
+        QCOMPARE(junk[0].Controller, QStringLiteral("ctl"));
+        QCOMPARE(junk[0].Author, QStringLiteral("au"));
+        QCOMPARE(junk[0].Description, QStringLiteral("d"));
+        QCOMPARE(junk[0].Comment, QStringLiteral("c"));
+        QCOMPARE(junk[1].Name, QStringLiteral("r.txt"));
+        QCOMPARE(junk[1].CurrentVersion, qint16(6));
     }
 
     void recordCutShortAndEmptyNames() {
@@ -287,14 +300,18 @@ private slots:
                                 "be found at /home/m/site/.\r\n\r\n(ERR: file not found)\r\n\r\nPress <OK> "
                                 "to attempt to restore "
                                 "_files.txt from the server backup."));
-        QVERIFY(FileStore::RepairQuestion(FileStore::CountReason(2, 1), QString())
-                    .contains(QStringLiteral("(ERR: 2 files expected, 1 files found))\r\n")));
+        QVERIFY(
+            FileStore::RepairQuestion(QStringLiteral("2 files expected, 1 files found)"), QString())
+                .contains(QStringLiteral(" found at .\r\n\r\n(ERR: 2 files expected, 1 files found))\r\n")));
         QCOMPARE(FileStore::CheckedOutQuestion(1),
                  QStringLiteral(
                      "You currently have 1 file checked out.  Would you like to view the list of checked out "
                      "files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp"));
-        QVERIFY(FileStore::CheckedOutQuestion(2).startsWith(
-            QStringLiteral("You currently have 2 files checked out.  ")));
+        QCOMPARE(
+            FileStore::CheckedOutQuestion(2),
+            QStringLiteral(
+                "You currently have 2 files checked out.  Would you like to view the list of checked out "
+                "files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp"));
         QCOMPARE(
             FileStore::CommunicationsError(7, QStringLiteral("broken")),
             QStringLiteral("*** communications error ***\r\n7: broken\r\n\r\nYou may need to restart KRtp."));

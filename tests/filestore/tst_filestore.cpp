@@ -2,6 +2,7 @@
 #include "filestore/filestore.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
+#include "storetexts.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
 
@@ -136,7 +137,7 @@ private slots:
         d.onPrompt([&](const ScriptedDialogs::Record&) { connectionsAtPrompt = inet->connectionsOpened(); });
         d.answer(Dialogs::Ok);
         QVERIFY(store->UpdateFileList());
-        QCOMPARE(d.texts(), QStringList{FileStore::RepairQuestion(reason, runState().LocalFolder)});
+        QCOMPARE(d.texts(), QStringList{repairQuestion(reason, runState().LocalFolder)});
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
         QVERIFY(d.unexpected().isEmpty());
@@ -346,16 +347,15 @@ private slots:
                                            .description = QStringLiteral("new"),
                                            .fetchFirst = true,
                                            .saveAfter = true}));
-        QCOMPARE(dlg->texts(), QStringList{FileStore::IncompleteCatalogueMessage(
-                                   QStringLiteral("3 files expected, 2 files found)"))});
+        QCOMPARE(dlg->texts(),
+                 QStringList{incompleteCatalogueMessage(QStringLiteral("3 files expected, 2 files found)"))});
         QCOMPARE(fx.hostCatalogue(), cut);
         QCOMPARE(fx.hostBackup(), whole);
         // Nor is a missing working copy: the host's backup stays.
         dlg->clear();
         QFile::remove(fx.localPath(QStringLiteral("_files.txt")));
         QVERIFY(!store->SaveCatalogue());
-        QCOMPARE(dlg->texts(),
-                 QStringList{FileStore::IncompleteCatalogueMessage(QStringLiteral("file not found"))});
+        QCOMPARE(dlg->texts(), QStringList{incompleteCatalogueMessage(QStringLiteral("file not found"))});
         QCOMPARE(fx.hostBackup(), whole);
     }
 };

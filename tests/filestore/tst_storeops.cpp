@@ -3,6 +3,7 @@
 #include "filestore/cataloguelock.h"
 #include "scripteddialogs.h"
 #include "storeopstestutil.h"
+#include "storetexts.h"
 #include "testmain.h"
 #include "util/fileutil.h"
 
@@ -282,7 +283,11 @@ private slots:
         QVERIFY(!A->checkOut(QStringList(odd) << QStringLiteral("a.txt")));
         QStringList expected;
         for (const QString& n : odd)
-            expected << StoreOperations::NotSharedFileMessage(n);
+            expected << QStringLiteral("\"") + n +
+                            QStringLiteral(
+                                "\" cannot be handled as a shared file, so it was left alone: a "
+                                "shared file lies directly in the control folder and in your local "
+                                "folder, and is not the catalogue itself.");
         QCOMPARE(dlg->texts(), expected);
         for (const QString& c : A->commands)
             QVERIFY2(!c.contains(QLatin1String("escape")) && !c.contains(QLatin1String("x.txt")) &&
@@ -355,8 +360,10 @@ private slots:
         d.answer(Dialogs::Ok);
         QVERIFY(A->checkIn(three));
         QCOMPARE(A->prompt.asked, QStringList{QStringLiteral("a.txt")});
-        QCOMPARE(d.texts(),
-                 QStringList{StoreOperations::MissingLocalCheckInQuestion(QStringLiteral("c.txt"))});
+        QCOMPARE(d.texts(), QStringList{QStringLiteral(
+                                "The file c.txt does not exist on your local computer.  Press OK "
+                                "to check this file in without updating the server (you will lose "
+                                "any changes you may have made).")});
         QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
         QCOMPARE(d.records().first().defaultButton, Dialogs::Cancel);
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
@@ -391,7 +398,9 @@ private slots:
         QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
         A->prompt.answers.enqueue({true, QStringLiteral("one more"), false, false, false});
         QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
-        QCOMPARE(dlg->texts(), QStringList{StoreOperations::OverflowMessage(QStringLiteral("a.txt"), 32767)});
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Overflow: a.txt is at version 32767, the highest "
+                                                          "version the catalogue can hold.  Nothing was "
+                                                          "checked in.")});
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
         QVERIFY(A->commands.isEmpty());
         QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "Alda", 32767)}));
@@ -452,8 +461,10 @@ private slots:
         // B's list was built before A's check-out and still shows a.txt free.
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QString());
         QVERIFY(!B->checkOut({QStringLiteral("a.txt")}));
-        QCOMPARE(d.texts(), QStringList{StoreOperations::TakenMeanwhileMessage(QStringLiteral("a.txt"),
-                                                                               QStringLiteral("Alda"))});
+        QCOMPARE(d.texts(), QStringList{QStringLiteral(
+                                "a.txt has just been checked out by Alda, so it is not checked out to you.  "
+                                "Your local copy is the latest server copy, but you cannot check in changes "
+                                "to it.")});
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Warning);
         QCOMPARE(hostCatalogue(), catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda"),
                                              fileLine("b.txt"), fileLine("c.txt")}));
@@ -470,8 +481,11 @@ private slots:
         setCatalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "Alda")});
         A->prompt.answers.enqueue({true, QStringLiteral("both"), false, true, false});
         QVERIFY(!A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-        QCOMPARE(dlg->texts(), QStringList{StoreOperations::HeldByOtherMessage(QStringLiteral("a.txt"),
-                                                                               QStringLiteral("Bren"))});
+        QCOMPARE(dlg->texts(),
+                 QStringList{QStringLiteral(
+                     "a.txt is checked out by Bren now, so your check-in of it was not recorded "
+                     "and it stays with Bren.  If your copy was sent, the server holds it; "
+                     "please agree with Bren which copy is the latest.")});
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
         QCOMPARE(hostCatalogue(),
                  catalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "", 2, "Alda: both")}));
@@ -554,8 +568,8 @@ private slots:
         dlg->clear();
         dlg->answer(Dialogs::Ok);
         QVERIFY(B->refresh());
-        QCOMPARE(dlg->texts(), QStringList{FileStore::RepairQuestion(QStringLiteral("file not found"),
-                                                                     runState().LocalFolder)});
+        QCOMPARE(dlg->texts(),
+                 QStringList{repairQuestion(QStringLiteral("file not found"), runState().LocalFolder)});
         QCOMPARE(hostCatalogue(), before);
         QCOMPARE(B->list.count(), 2);
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QString());
@@ -576,7 +590,7 @@ private slots:
         QCOMPARE(A->read(QStringLiteral("KRplot.doc")), QByteArray("plot v2"));
         QCOMPARE(A->version(QStringLiteral("krplot.doc")), QStringLiteral("2"));
         QCOMPARE(d.texts(),
-                 (QStringList{StoreOperations::SpecialDocumentQuestion(),
+                 (QStringList{QStringLiteral("KRplot.doc has been updated, press OK to view the changes."),
                               QStringLiteral("You do not have KRplot.doc checked out.  You will not be able "
                                              "to save your changes to this file.")}));
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Information);
@@ -635,7 +649,7 @@ private slots:
         QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts().size(), 2);
         QCOMPARE(dlg->texts().value(0),
-                 FileStore::IncompleteCatalogueMessage(QStringLiteral("5 files expected, 2 files found)")));
+                 incompleteCatalogueMessage(QStringLiteral("5 files expected, 2 files found)")));
         QVERIFY(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")));
         QCOMPARE(hostCatalogue(), cut);
         // Check-in likewise uploads the file but leaves the catalogue alone.
@@ -649,7 +663,7 @@ private slots:
         QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts().size(), 2);
         QCOMPARE(dlg->texts().value(0),
-                 FileStore::IncompleteCatalogueMessage(QStringLiteral("1 files expected, 0 files found)")));
+                 incompleteCatalogueMessage(QStringLiteral("1 files expected, 0 files found)")));
         QCOMPARE(hostCatalogue(), catalogue({}, "2.0.5", 1));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
     }
