@@ -2,6 +2,7 @@
 // as its window.
 #include "app/login.h"
 #include "cli/clicommand.h"
+#include "cli/membersession.h"
 #include "cli/sitesession.h"
 #include "config/runstate.h"
 #include "config/settingsstore.h"
@@ -28,28 +29,6 @@ void err(const QString& text) {
 int usage() {
     std::fprintf(stderr, "usage: krtp-cli %s\n", kSiteUsage);
     return 2;
-}
-
-int LoginMember(const QString& user, const QString& password, const QString& proxy) {
-    TransferControl control;
-    UseLoginProxy(control, proxy);
-    const LoginCheck check = CheckCredentials(control, siteConfig().baseUrl, user, password);
-    if (check.outcome == LoginCheck::FetchFailed) {
-        err(check.error);
-        return 3;
-    }
-    if (check.outcome != LoginCheck::Accepted) {
-        err(QLatin1String(kInvalidLoginMessage));
-        return 1;
-    }
-    if (check.member.level < LevelReadOnly || check.member.level > LevelAdministrator) {
-        err(QStringLiteral("Sorry, you've been locked out."));
-        return 1;
-    }
-    runState().CurrentUserName = check.member.name;
-    runState().UserLevel = check.member.level;
-    runState().ProxyServer = proxy;
-    return 0;
 }
 
 int list(SiteSession& s, const QStringList& args) {

@@ -3,6 +3,7 @@
 #include "app/login.h"
 #include "app/options.h"
 #include "cli/clicommand.h"
+#include "cli/membersession.h"
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "config/siteconfig.h"
@@ -31,30 +32,6 @@ const char kStoreUsage[] =
     "|relinquish NAME|edit NAME [--controller X] [--version N] [--author A] [--desc D] [--comment C] "
     "[--my-version N] --user NAME [--password-file FILE] [--local-folder DIR] [--proxy HOST:PORT] [--yes]"
     " | store options [KEY=VALUE...]";
-
-// Logs the member in with the login's credential check; on success the run-time state holds the
-// member's name and level. Returns the exit code to end with, or 0.
-int LoginMember(const QString& user, const QString& password, const QString& proxy) {
-    TransferControl control;
-    UseLoginProxy(control, proxy);
-    const LoginCheck check = CheckCredentials(control, siteConfig().baseUrl, user, password);
-    if (check.outcome == LoginCheck::FetchFailed) {
-        std::fprintf(stderr, "%s\n", check.error.toLocal8Bit().constData());
-        return 3;
-    }
-    if (check.outcome != LoginCheck::Accepted) {
-        std::fprintf(stderr, "%s\n", kInvalidLoginMessage);
-        return 1;
-    }
-    if (check.member.level < LevelReadOnly || check.member.level > LevelAdministrator) {
-        std::fprintf(stderr, "Sorry, you've been locked out.\n");
-        return 1;
-    }
-    runState().CurrentUserName = check.member.name;
-    runState().UserLevel = check.member.level;
-    runState().ProxyServer = proxy;
-    return 0;
-}
 
 // The console's dialogs, except that --yes confirms the repair of a broken catalogue once per run:
 // a backup that does not mend it would otherwise be sent again and again.

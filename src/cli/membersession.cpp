@@ -62,9 +62,21 @@ int OpenMemberSession(QStringList& args, const char* usage, std::unique_ptr<Memb
         return 2;
     }
 
-    TransferControl login;
-    UseLoginProxy(login, proxy);
-    const LoginCheck check = CheckCredentials(login, siteConfig().baseUrl, user, password);
+    if (const int rc = LoginMember(user, password, proxy))
+        return rc;
+    runState().LocalFolder = folder;
+    runState().NoReadOnly = settingsStore().isYes(settings::NoReadOnly);
+    MakeLocalFolder(QLatin1String(kMirrorRoot));
+    session = std::make_unique<MemberSession>(yes);
+    return 0;
+}
+
+// Logs the member in with the login's credential check; on success the run-time state holds the
+// member's name and level. Returns the exit code to end with, or 0.
+int LoginMember(const QString& user, const QString& password, const QString& proxy) {
+    TransferControl control;
+    UseLoginProxy(control, proxy);
+    const LoginCheck check = CheckCredentials(control, siteConfig().baseUrl, user, password);
     if (check.outcome == LoginCheck::FetchFailed) {
         std::fprintf(stderr, "%s\n", check.error.toLocal8Bit().constData());
         return 3;
@@ -80,10 +92,6 @@ int OpenMemberSession(QStringList& args, const char* usage, std::unique_ptr<Memb
     runState().CurrentUserName = check.member.name;
     runState().UserLevel = check.member.level;
     runState().ProxyServer = proxy;
-    runState().LocalFolder = folder;
-    runState().NoReadOnly = settingsStore().isYes(settings::NoReadOnly);
-    MakeLocalFolder(QLatin1String(kMirrorRoot));
-    session = std::make_unique<MemberSession>(yes);
     return 0;
 }
 

@@ -24,6 +24,10 @@ struct MemberSession {
 // --yes) from args, logs the member in with the login's check and enters the local folder. Arguments that are
 // not options go to positional. Returns 0, or the exit code after printing why: 2 usage, 1 refused login, 3
 // no answer from the site.
+// Logs the member in with the login's credential check; on success the run-time state holds the
+// member's name, level and proxy. Returns 0, or the exit code after printing why.
+int LoginMember(const QString& user, const QString& password, const QString& proxy);
+
 int OpenMemberSession(QStringList& args, const char* usage, std::unique_ptr<MemberSession>& session,
                       QStringList& positional);
 

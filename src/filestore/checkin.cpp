@@ -131,7 +131,7 @@ void StoreOperations::checkInChoices(CheckInBatch& batch) {
 // the catalogue. The locked save checks again.
 bool StoreOperations::checkInDropHeldByOthers(CheckInBatch& batch) {
     const QString me = runState().CurrentUserName;
-    if (!m_store.GetControlFile()) {
+    if (!m_store.FetchCatalogueInSession()) {
         m_store.UpdateFileList();
         return false;
     }

@@ -76,6 +76,19 @@ bool FileStore::GetControlFile() {
     return true;
 }
 
+bool FileStore::FetchCatalogueInSession() {
+    // The session is alive (it just took the lock or rebuilt the list): the catalogue comes over it,
+    // without the new connection and login of a full fetch. Anything odd falls back to the full fetch.
+    if (m_inet.currentFolder() != QLatin1String("/krg") && !Run(QLatin1String(kControlFolderCommand)))
+        return GetControlFile();
+    if (QFile::exists(kCatalogue) && !QFile::remove(kCatalogue))
+        return fail(QStringLiteral("Cannot delete ") + kCatalogue);
+    if (Run(QStringLiteral("get ") + kCatalogue + QLatin1Char(' ') + kCatalogue))
+        return true;
+    // A missing catalogue is no failed fetch: the reader says so.
+    return m_inet.lastReplyCode() == 550 || GetControlFile();
+}
+
 bool FileStore::GetControlFileWhenSaved(int maxWaitMs) {
     // Holding the lock only for the fetch: with it released first, the next member's save could
     // begin before the fetch and be seen halfway again.
@@ -226,7 +239,7 @@ bool FileStore::ChangeCatalogue(const CataloguePlan& plan) {
         lock.release();
         return fail(description);
     };
-    if (!GetControlFile())
+    if (!FetchCatalogueInSession())
         return false;
     QByteArray current;
     QString error;

@@ -44,6 +44,8 @@ public:
     // failing; a passing refusal (4xx) is a failed fetch, told to the member.
     bool GetControlFile();
     bool FetchCatalogue() { return GetControlFile(); }
+    // The same over the session as it stands, when it is alive; a full fetch otherwise.
+    bool FetchCatalogueInSession();
     // Fetches the catalogue again for a reader that found it short, which may be another member's
     // save seen halfway: holds the lock during the fetch, so no save of our clients is under way,
     // waiting for it at most maxWaitMs (then fetches without).

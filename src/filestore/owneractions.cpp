@@ -13,6 +13,8 @@
 #include "util/fileutil.h"
 #include "util/textutil.h"
 
+#include <functional>
+
 namespace krtp {
 
 namespace {
@@ -28,6 +30,33 @@ const CatalogueRecord* FindRecord(const QList<CatalogueRecord>& records, const Q
         if (r.Name.compare(name, Qt::CaseInsensitive) == 0)
             return &r;
     return nullptr;
+}
+
+// One locked change of an entry, with the member's right to make it checked again on the fresh
+// catalogue: refusalFor gives why not for the owner found there (empty: allowed). A refusal is told
+// to the member (after the lock is given back) and kept in refusal.
+enum class EntryChange { Saved, Refused, Failed };
+EntryChange ChangeEntryIfAllowed(FileStore& store, const QString& name,
+                                 const std::function<QString(const QString& author)>& refusalFor,
+                                 const std::function<void(CatalogueEdit&)>& fill, QString& refusal) {
+    QString why;
+    const bool saved = store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
+        why.clear();
+        const CatalogueRecord* r = FindRecord(current, name);
+        why = r ? refusalFor(r->Author) : StoreOperations::EntryGoneMessage(name);
+        if (!why.isEmpty())
+            return QList<CatalogueEdit>{};
+        CatalogueEdit edit;
+        edit.name = r->Name;
+        fill(edit);
+        return QList<CatalogueEdit>{edit};
+    });
+    if (!why.isEmpty()) {
+        refusal = why;
+        store.dialogs().message(why, Dialogs::Icon::None, Dialogs::Ok);
+        return EntryChange::Refused;
+    }
+    return saved ? EntryChange::Saved : EntryChange::Failed;
 }
 
 } // namespace
@@ -156,29 +185,13 @@ bool StoreOperations::changeFileDescription(const QString& key, const std::optio
         return true;
 
     BusyPointer busy(d);
-    QString refusal;
-    const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
-        refusal.clear();
-        const CatalogueRecord* r = FindRecord(current, name);
-        if (!r) {
-            refusal = EntryGoneMessage(name);
-            return QList<CatalogueEdit>{};
-        }
-        if (!r->Author.isEmpty() && !SameMember(r->Author, me)) {
-            refusal = ChangeDescriptionRefusal(r->Author, name);
-            return QList<CatalogueEdit>{};
-        }
-        CatalogueEdit edit;
-        edit.name = r->Name;
-        edit.description = text;
-        return QList<CatalogueEdit>{edit};
-    });
-    if (!refusal.isEmpty()) {
-        m_report.refusal = refusal;
-        d.message(refusal, Dialogs::Icon::None, Dialogs::Ok);
-        return false;
-    }
-    if (!saved)
+    if (ChangeEntryIfAllowed(
+            m_store, name,
+            [&](const QString& owner) {
+                return owner.isEmpty() || SameMember(owner, me) ? QString()
+                                                                : ChangeDescriptionRefusal(owner, name);
+            },
+            [&](CatalogueEdit& edit) { edit.description = text; }, m_report.refusal) != EntryChange::Saved)
         return false;
     m_store.list().setColumnText(key, QLatin1String(columns::kDesc), text);
     m_report.done << name;
@@ -206,29 +219,12 @@ bool StoreOperations::deleteFile(const QString& key) {
         return true;
 
     BusyPointer busy(d);
-    QString refusal;
-    const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
-        refusal.clear();
-        const CatalogueRecord* r = FindRecord(current, name);
-        if (!r) {
-            refusal = EntryGoneMessage(name);
-            return QList<CatalogueEdit>{};
-        }
-        if (!r->Author.isEmpty() && !SameMember(r->Author, me)) {
-            refusal = RemoveRefusal(r->Author, name);
-            return QList<CatalogueEdit>{};
-        }
-        CatalogueEdit edit;
-        edit.name = r->Name;
-        edit.deleteFile = true;
-        return QList<CatalogueEdit>{edit};
-    });
-    if (!refusal.isEmpty()) {
-        m_report.refusal = refusal;
-        d.message(refusal, Dialogs::Icon::None, Dialogs::Ok);
-        return false;
-    }
-    if (!saved)
+    if (ChangeEntryIfAllowed(
+            m_store, name,
+            [&](const QString& owner) {
+                return owner.isEmpty() || SameMember(owner, me) ? QString() : RemoveRefusal(owner, name);
+            },
+            [&](CatalogueEdit& edit) { edit.deleteFile = true; }, m_report.refusal) != EntryChange::Saved)
         return false;
     m_store.list().remove(key);
     m_report.done << name;
@@ -256,29 +252,12 @@ bool StoreOperations::relinquishControl(const QString& key) {
         return true;
 
     BusyPointer busy(d);
-    QString refusal;
-    const bool saved = m_store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
-        refusal.clear();
-        const CatalogueRecord* r = FindRecord(current, name);
-        if (!r) {
-            refusal = EntryGoneMessage(name);
-            return QList<CatalogueEdit>{};
-        }
-        if (r->Author.isEmpty() || !SameMember(r->Author, me)) {
-            refusal = RelinquishRefusal(name);
-            return QList<CatalogueEdit>{};
-        }
-        CatalogueEdit edit;
-        edit.name = r->Name;
-        edit.author = QString();
-        return QList<CatalogueEdit>{edit};
-    });
-    if (!refusal.isEmpty()) {
-        m_report.refusal = refusal;
-        d.message(refusal, Dialogs::Icon::None, Dialogs::Ok);
-        return false;
-    }
-    if (!saved)
+    if (ChangeEntryIfAllowed(
+            m_store, name,
+            [&](const QString& owner) {
+                return !owner.isEmpty() && SameMember(owner, me) ? QString() : RelinquishRefusal(name);
+            },
+            [&](CatalogueEdit& edit) { edit.author = QString(); }, m_report.refusal) != EntryChange::Saved)
         return false;
     m_store.list().setColumnText(key, QLatin1String(columns::kAuthor), QString());
     m_report.done << name;

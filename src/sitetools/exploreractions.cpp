@@ -59,10 +59,91 @@ private:
     bool m_ok;
 };
 
+// What one action did, told when it ends (the destructor): names done, names skipped with the
+// reason, or why the action was refused, failed or was cancelled. Refusals are the message the
+// member was shown; failures of a transfer are the routine's own reason.
+class ExplorerActions::Outcome {
+public:
+    // name: "Download"; done: "Downloaded %1", %1 being one name or "N files".
+    Outcome(ExplorerActions& a, const char* name, const char* done)
+        : m_a(a), m_name(QLatin1String(name)), m_doneText(QLatin1String(done)) {
+        TakeRoutineError();
+    }
+    ~Outcome() { m_a.report(summary()); }
+    Outcome(const Outcome&) = delete;
+    Outcome& operator=(const Outcome&) = delete;
+
+    void done(const QString& name) { m_done << name; }
+    void skip(const QString& name, const QString& reason) {
+        m_skipped << name + QStringLiteral(", ") + reason;
+    }
+    // Shows text and notes it as the reason the action did not run; false for the caller to return.
+    bool refuse(const QString& text, Dialogs::Icon icon = Dialogs::Icon::None) {
+        say(text, icon);
+        m_refusal = text;
+        return false;
+    }
+    bool fail(const QString& reason) {
+        m_failure = reason.isEmpty() ? QStringLiteral("the transfer did not complete") : reason;
+        return false;
+    }
+    // A transfer routine failed and showed why.
+    bool failed() { return fail(TakeRoutineError()); }
+    bool cancel() {
+        m_cancelled = true;
+        return false;
+    }
+    // A message's lines joined into one, spacing within them kept.
+    static QString oneLine(const QString& text) {
+        QStringList lines;
+        for (const QString& line : text.split(QLatin1Char('\n')))
+            if (!line.trimmed().isEmpty())
+                lines << line.trimmed();
+        return lines.join(QLatin1Char(' '));
+    }
+
+    QString summary() const {
+        if (!m_refusal.isEmpty())
+            return m_name + QStringLiteral(" refused: ") + oneLine(m_refusal);
+        QString text;
+        if (!m_done.isEmpty())
+            text = m_doneText.arg(m_done.size() == 1
+                                      ? m_done.first()
+                                      : QString::number(m_done.size()) + QStringLiteral(" files"));
+        if (!m_skipped.isEmpty())
+            text += (text.isEmpty() ? m_name + QStringLiteral(": skipped ") : QStringLiteral("; skipped ")) +
+                    m_skipped.join(QStringLiteral("; "));
+        if (m_cancelled)
+            return m_name + QStringLiteral(" cancelled") +
+                   (text.isEmpty() ? QString() : QStringLiteral("; ") + text.left(1).toLower() + text.mid(1));
+        if (!m_failure.isEmpty()) {
+            const QString reason = oneLine(m_failure);
+            return text.isEmpty() ? m_name + QStringLiteral(" failed: ") + reason
+                                  : text + QStringLiteral("; stopped: ") + reason;
+        }
+        return text.isEmpty() ? m_name + QStringLiteral(": nothing done") : text;
+    }
+
+private:
+    ExplorerActions& m_a;
+    QString m_name;
+    QString m_doneText;
+    QStringList m_done;
+    QStringList m_skipped;
+    QString m_refusal;
+    QString m_failure;
+    bool m_cancelled = false;
+};
+
 ExplorerActions::ExplorerActions(SiteExplorer& explorer, QObject* parent)
     : QObject(parent), m_explorer(explorer) {}
 
 ExplorerActions::~ExplorerActions() = default;
+
+void ExplorerActions::report(const QString& outcome) {
+    m_outcome = outcome;
+    emit reported(outcome);
+}
 
 void ExplorerActions::setBusy(bool busy) {
     m_busy = busy;
@@ -162,6 +243,13 @@ bool ExplorerActions::runSelected(Kind kind) {
     Guard guard(*this);
     if (!guard)
         return false;
+    static const char* const kOutcomes[][2] = {
+        {"Download", "Downloaded %1"},
+        {"Upload", "Sent %1 to the server"},
+        {"Delete from the server", "Deleted %1 from the server"},
+        {"Delete of the local copy", "Deleted the local copy of %1"},
+    };
+    Outcome outcome(*this, kOutcomes[int(kind)][0], kOutcomes[int(kind)][1]);
     ExplorerFileModel& files = m_explorer.files();
     const QStringList keys = files.selectedKeys();
     const int n = int(keys.size());
@@ -179,44 +267,42 @@ bool ExplorerActions::runSelected(Kind kind) {
         {"delete", "DELETE ", " from your LOCAL hard drive.", Dialogs::Icon::Critical, "filedelete"},
     };
     const Texts& t = kTexts[int(kind)];
-    if (n == 0) {
-        say(NoFilesMessage(QLatin1String(t.purpose)));
-        return false;
-    }
-    if (kind == Kind::DeleteOnHost && !m_explorer.canDeleteFiles()) {
-        say(NotAllowedMessage(QStringLiteral("delete files"), m_explorer.selectedFolderKey()),
+    if (n == 0)
+        return outcome.refuse(NoFilesMessage(QLatin1String(t.purpose)));
+    if (kind == Kind::DeleteOnHost && !m_explorer.canDeleteFiles())
+        return outcome.refuse(
+            NotAllowedMessage(QStringLiteral("delete files"), m_explorer.selectedFolderKey()),
             Dialogs::Icon::Critical);
-        return false;
-    }
     if (dialogs().message(ConfirmMessage(QLatin1String(t.verb), n, QLatin1String(t.tail)), t.icon,
                           Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
-        return false;
+        return outcome.cancel();
     for (const QString& key : keys) {
         if (m_cancel)
-            return false;
+            return outcome.cancel();
         if (!files.contains(key))
             continue;
         const QString hostPath = files.hostPath(key);
+        const QString name = files.find(key)->text;
         files.setIcon(key, QLatin1String(t.mark));
         switch (kind) {
         case Kind::Download: {
             emit working(hostPath);
             QString mode = QLatin1String(kSaveToFile);
             if (!GetFileFromServer(m_explorer.inet(), hostPath, mode))
-                return false;
+                return m_cancel ? outcome.cancel() : outcome.failed();
             m_explorer.refreshIcon(key);
             break;
         }
         case Kind::Send:
             emit working(hostPath);
             if (!SendFileToServer(m_explorer.inet(), hostPath))
-                return false;
+                return m_cancel ? outcome.cancel() : outcome.failed();
             m_explorer.refreshIcon(key);
             break;
         case Kind::DeleteOnHost:
             files.ensureVisible(key);
             if (!DeleteFileFromServer(m_explorer.inet(), hostPath))
-                return false;
+                return outcome.failed();
             unregisterFile(files.find(key)->text, hostPath);
             files.remove(key);
             break;
@@ -225,27 +311,30 @@ bool ExplorerActions::runSelected(Kind kind) {
             QFile file(local);
             if (!file.exists()) {
                 say(QStringLiteral("File not found: ") + local);
-                return false;
+                return outcome.fail(QStringLiteral("File not found: ") + local);
             }
             if (!file.remove()) {
                 say(file.errorString() + QStringLiteral(": ") + local);
-                return false;
+                return outcome.fail(file.errorString() + QStringLiteral(": ") + local);
             }
             m_explorer.refreshIcon(key);
             break;
         }
         }
+        outcome.done(name);
     }
-    return !m_cancel;
+    return m_cancel ? outcome.cancel() : true;
 }
 
-bool ExplorerActions::checkName(const QString& name) {
+bool ExplorerActions::checkName(const QString& name, Outcome& outcome) {
     if (name.contains(QLatin1Char(' '))) {
         say(SpacesMessage(name));
+        outcome.skip(name, QStringLiteral("spaces are not allowed in file names"));
         return false;
     }
     if (!IsSafeSiteName(name)) {
         say(UnsafeNameMessage(name));
+        outcome.skip(name, QStringLiteral("the name cannot be used on the site"));
         return false;
     }
     return true;
@@ -283,7 +372,11 @@ void ExplorerActions::unregisterFile(const QString& name, const QString& hostPat
     }
 }
 
-bool ExplorerActions::copyIntoMirror(const QString& source, const QString& hostPath) {
+bool ExplorerActions::copyIntoMirror(const QString& source, const QString& hostPath, QString* why) {
+    const auto say = [why](const QString& text) {
+        *why = text;
+        dialogs().message(text, Dialogs::Icon::None, Dialogs::Ok);
+    };
     const QString target = absoluteLocal(hostPath);
     QDir().mkpath(QFileInfo(target).absolutePath());
     const QString from = QFileInfo(source).canonicalFilePath();
@@ -327,8 +420,9 @@ bool ExplorerActions::AddFiles() {
         dialogs().openFiles(QStringLiteral("Add File..."), FileFilter(), true, runState().LocalFolder);
     backToLocalFolder();
     if (!chosen) {
+        Outcome outcome(*this, "Adding files", "Added %1 to the server");
         say(CancelledDialogMessage());
-        return false;
+        return outcome.cancel();
     }
     return AddFiles(*chosen);
 }
@@ -339,39 +433,45 @@ bool ExplorerActions::AddFiles(const QStringList& paths) {
     Guard guard(*this);
     if (!guard)
         return false;
+    Outcome outcome(*this, "Adding files", "Added %1 to the server");
     const QString folder = m_explorer.selectedFolderKey();
-    if (!m_explorer.canAddFiles()) {
-        say(NotAllowedMessage(QStringLiteral("add files"), folder), Dialogs::Icon::Critical);
-        return false;
-    }
+    if (!m_explorer.canAddFiles())
+        return outcome.refuse(NotAllowedMessage(QStringLiteral("add files"), folder),
+                              Dialogs::Icon::Critical);
     bool all = true;
     for (const QString& path : paths) {
         if (m_cancel)
-            return false;
+            return outcome.cancel();
         const QString name = QFileInfo(path).fileName();
         if (name.trimmed().isEmpty())
             continue;
-        if (!checkName(name)) {
+        if (!checkName(name, outcome)) {
             all = false;
             continue;
         }
         if (existsOnHost(folder, name)) {
             say(ExistsMessage(folder + name), Dialogs::Icon::Critical);
+            outcome.skip(name, QStringLiteral("already on the server"));
             all = false;
             continue;
         }
         const QString hostPath = folder + name;
-        if (!copyIntoMirror(path, hostPath))
-            return false;
+        QString why;
+        if (!copyIntoMirror(path, hostPath, &why))
+            return outcome.fail(why);
         emit working(hostPath);
         if (SendFileToServer(m_explorer.inet(), hostPath)) {
             registerFile(name, hostPath);
+            outcome.done(name);
         } else {
             all = false;
+            outcome.skip(name, Outcome::oneLine(TakeRoutineError()));
             removePartialUpload(hostPath);
         }
     }
-    return all && !m_cancel;
+    if (m_cancel)
+        return outcome.cancel();
+    return all;
 }
 
 bool ExplorerActions::NewFile() {
@@ -391,18 +491,17 @@ bool ExplorerActions::NewFile(const QString& name) {
     Guard guard(*this);
     if (!guard)
         return false;
+    Outcome outcome(*this, "New file", "Created %1");
     const QString folder = m_explorer.selectedFolderKey();
-    if (!m_explorer.canAddFiles()) {
-        say(NotAllowedMessage(QStringLiteral("add files"), folder), Dialogs::Icon::Critical);
+    if (!m_explorer.canAddFiles())
+        return outcome.refuse(NotAllowedMessage(QStringLiteral("add files"), folder),
+                              Dialogs::Icon::Critical);
+    if (!checkName(name, outcome))
         return false;
-    }
-    if (!checkName(name))
-        return false;
-    if (existsOnHost(folder, name)) {
-        say(ExistsMessage(folder + name), Dialogs::Icon::Critical);
-        return false;
-    }
+    if (existsOnHost(folder, name))
+        return outcome.refuse(ExistsMessage(folder + name), Dialogs::Icon::Critical);
     registerFile(name, folder + name);
+    outcome.done(name);
     return true;
 }
 
@@ -415,8 +514,9 @@ bool ExplorerActions::Replace() {
                                             FileFilter(), false, runState().LocalFolder);
     backToLocalFolder();
     if (!chosen || chosen->isEmpty()) {
+        Outcome outcome(*this, "Replace", "Replaced %1 on the server");
         say(CancelledDialogMessage());
-        return false;
+        return outcome.cancel();
     }
     return ReplaceWith(key, chosen->first());
 }
@@ -427,34 +527,53 @@ bool ExplorerActions::ReplaceWith(const QString& key, const QString& path) {
     Guard guard(*this);
     if (!guard)
         return false;
+    Outcome outcome(*this, "Replace", "Replaced %1 on the server");
     const QString chosenName = QFileInfo(path).fileName();
-    if (chosenName.contains(QLatin1Char(' '))) {
-        say(SpacesMessage(chosenName));
-        return false;
-    }
+    if (chosenName.contains(QLatin1Char(' ')))
+        return outcome.refuse(SpacesMessage(chosenName));
     const QString hostPath = m_explorer.files().hostPath(key);
-    if (!copyIntoMirror(path, hostPath))
-        return false;
+    QString why;
+    if (!copyIntoMirror(path, hostPath, &why))
+        return outcome.fail(why);
     emit working(hostPath);
-    return SendFileToServer(m_explorer.inet(), hostPath);
+    if (!SendFileToServer(m_explorer.inet(), hostPath))
+        return outcome.failed();
+    outcome.done(m_explorer.files().find(key)->text);
+    return true;
 }
 
 bool ExplorerActions::DownloadAndEdit() {
     const QString key = currentKey();
     if (!m_explorer.hasSelectedFolder() || key.isEmpty() || m_busy)
         return false;
+    Outcome outcome(*this, "Download and edit", "Edited %1");
     const QString hostPath = m_explorer.files().hostPath(key);
     const bool edited = EditFile(hostPath);
     m_explorer.refreshIcon(key);
-    return edited;
+    if (!edited) {
+        const QString why = TakeRoutineError();
+        return why.isEmpty() ? outcome.cancel() : outcome.fail(why);
+    }
+    outcome.done(m_explorer.files().find(key)->text);
+    return true;
 }
 
 void ExplorerActions::SelectAll() {
     m_explorer.files().setAllSelected(true);
+    const int n = m_explorer.files().count();
+    report(QStringLiteral("Selected ") + QString::number(n) +
+           (n == 1 ? QStringLiteral(" file") : QStringLiteral(" files")));
 }
 
 bool ExplorerActions::OpenFileManager() {
-    return desktopServices().openFileManager(runState().LocalFolder + QLatin1String(kMirrorRoot));
+    const QString folder = runState().LocalFolder + QLatin1String(kMirrorRoot);
+    if (desktopServices().openFileManager(folder)) {
+        report(QStringLiteral("Opened ") + folder + QStringLiteral(" in the file manager"));
+        return true;
+    }
+    report(QStringLiteral("The file manager could not be started for ") + folder +
+           QStringLiteral(": no file manager is set up on this desktop"));
+    return false;
 }
 
 void ExplorerActions::LoadExternalEditors() {
@@ -469,8 +588,9 @@ bool ExplorerActions::EditWith(int index) {
     if (!m_explorer.hasSelectedFolder() || key.isEmpty())
         return false;
     const ExternalEditor& editor = m_editors[index - 1];
+    Outcome outcome(*this, "Edit with", "Started the editor on %1");
     if (!editor.found)
-        return false;
+        return outcome.fail(editor.program() + QStringLiteral(" is not installed"));
     const QString hostPath = m_explorer.files().hostPath(key);
     const QString local = LocalMirrorPath(hostPath);
     bool download = false;
@@ -483,12 +603,12 @@ bool ExplorerActions::EditWith(int index) {
         case Dialogs::No:
             break;
         default:
-            return false;
+            return outcome.cancel();
         }
     } else {
         if (dialogs().message(NoLocalCopyMessage(local), Dialogs::Icon::Information,
                               Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
-            return false;
+            return outcome.cancel();
         download = true;
     }
     if (download) {
@@ -500,13 +620,14 @@ bool ExplorerActions::EditWith(int index) {
         const bool fetched = GetFileFromServer(m_explorer.inet(), hostPath, mode);
         m_explorer.refreshIcon(key);
         if (!fetched)
-            return false;
+            return outcome.failed();
     }
     // The program with the file as its one argument: nothing in a name reaches a shell.
     if (!desktopServices().startProgram(editor.program(), {absoluteLocal(hostPath)})) {
         say(QStringLiteral("Cannot start ") + editor.program());
-        return false;
+        return outcome.fail(QStringLiteral("Cannot start ") + editor.program());
     }
+    outcome.done(m_explorer.files().find(key)->text);
     return true;
 }
 
@@ -526,9 +647,10 @@ bool ExplorerActions::CreateSubfolder(const QString& name) {
     Guard guard(*this);
     if (!guard)
         return false;
-    if (!checkName(name) || name.startsWith(QLatin1Char('.'))) {
+    Outcome outcome(*this, "New folder", "Created the folder %1");
+    if (!checkName(name, outcome) || name.startsWith(QLatin1Char('.'))) {
         if (name.startsWith(QLatin1Char('.')))
-            say(UnsafeNameMessage(name));
+            return outcome.refuse(UnsafeNameMessage(name));
         return false;
     }
     const QString folder = m_explorer.selectedFolderKey();
@@ -538,8 +660,9 @@ bool ExplorerActions::CreateSubfolder(const QString& name) {
     if (!inet.Execute(QStringLiteral("MKDIR ") + QuoteCommandArgument(QLatin1Char('/') + folder + name)) ||
         !inet.waitUntilIdle() || !inet.lastSucceeded()) {
         say(inet.lastError(), Dialogs::Icon::Critical);
-        return false;
+        return outcome.fail(inet.lastError());
     }
+    outcome.done(name);
     const FolderNode* node = m_explorer.node(folder);
     if (!node->tag.isEmpty())
         m_explorer.setTag(folder, node->tag + kCrLf + name + QLatin1Char('/'));
@@ -554,10 +677,11 @@ bool ExplorerActions::DeleteCurrentFolder() {
     Guard guard(*this);
     if (!guard)
         return false;
+    Outcome outcome(*this, "Deleting the folder", "Deleted the folder %1");
     if (dialogs().message(QStringLiteral("Please confirm.  You are about to DELETE the folder ") + folder +
                               QStringLiteral(" from the server."),
                           Dialogs::Icon::Critical, Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
-        return false;
+        return outcome.cancel();
     TransferControl& inet = m_explorer.inet();
     inet.configureForSite();
     inet.waitUntilIdle();
@@ -565,8 +689,9 @@ bool ExplorerActions::DeleteCurrentFolder() {
     if (!inet.Execute(QStringLiteral("RMDIR ") + QuoteCommandArgument(QLatin1Char('/') + folder)) ||
         !inet.waitUntilIdle() || !inet.lastSucceeded()) {
         say(inet.lastError(), Dialogs::Icon::Critical);
-        return false;
+        return outcome.fail(inet.lastError());
     }
+    outcome.done(folder);
     const FolderNode* node = m_explorer.node(folder);
     const QString parent = node->parentKey;
     const QString line = node->text + QLatin1Char('/');

@@ -67,6 +67,10 @@ public:
     // first selected one; empty when none is.
     QString currentKey() const;
 
+    // The last action's outcome in one line, as the action tells it: what it did, what it skipped
+    // and why, or why it was refused or stopped ("Downloaded 3 files", "Download failed: ...").
+    const QString& lastOutcome() const { return m_outcome; }
+
     // Message texts.
     static QString FileFilter();
     static QString NoFilesMessage(const QString& purpose);
@@ -84,6 +88,8 @@ signals:
     void busyChanged(bool busy);
     // The host path of the file being transferred; empty when the action ends.
     void working(const QString& hostPath);
+    // An action ended; outcome is lastOutcome().
+    void reported(const QString& outcome);
 
 private:
     enum class Kind { Download, Send, DeleteOnHost, DeleteLocal };
@@ -91,16 +97,20 @@ private:
     bool existsOnHost(const QString& folderKey, const QString& name);
     void registerFile(const QString& name, const QString& hostPath);
     void unregisterFile(const QString& name, const QString& hostPath);
-    bool copyIntoMirror(const QString& source, const QString& hostPath);
+    // why: the reason shown when the copy fails.
+    bool copyIntoMirror(const QString& source, const QString& hostPath, QString* why);
     void removePartialUpload(const QString& hostPath);
-    bool checkName(const QString& name);
     void setBusy(bool busy);
 
     class Guard;
+    class Outcome;
+    void report(const QString& outcome);
+    bool checkName(const QString& name, Outcome& outcome);
     SiteExplorer& m_explorer;
     QList<ExternalEditor> m_editors;
     bool m_busy = false;
     bool m_cancel = false;
+    QString m_outcome;
 };
 
 } // namespace krtp

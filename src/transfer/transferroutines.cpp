@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 namespace krtp {
 
@@ -22,7 +23,13 @@ bool run(TransferControl& control, const QString& command) {
     return control.lastSucceeded();
 }
 
+QString& lastRoutineError() {
+    static QString text;
+    return text;
+}
+
 void showError(const QString& text) {
+    lastRoutineError() = text;
     dialogs().message(text, Dialogs::Icon::Critical, Dialogs::Ok);
 }
 
@@ -38,6 +45,10 @@ bool refusePath(const MirrorPath& p) {
 }
 
 } // namespace
+
+QString TakeRoutineError() {
+    return std::exchange(lastRoutineError(), QString());
+}
 
 bool SendFileToServer(TransferControl& control, const QString& relativePath) {
     BusyPointer busy;

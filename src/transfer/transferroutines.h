@@ -18,6 +18,10 @@ bool SendFileToServer(TransferControl& control, const QString& relativePath);
 bool GetFileFromServer(TransferControl& control, const QString& relativePath, QString& text);
 bool DeleteFileFromServer(TransferControl& control, const QString& relativePath);
 
+// Why the last of these routines to fail did so: the text it showed the member; taking it clears it.
+// A caller that tells the outcome elsewhere (a status line) takes it before and after its work.
+QString TakeRoutineError();
+
 // Fetches one control-folder file (in "/krg" on the host) into the working directory over a fresh
 // connection.
 bool GetFile(TransferControl& control, const QString& pstrFileName);

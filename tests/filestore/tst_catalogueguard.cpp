@@ -156,7 +156,7 @@ private slots:
         host.write(QStringLiteral("krg/_files.txt.backup"), catalogue({line("a.txt")}));
         host.setFaults(
             R"({"refuse": [{"cmd": "RETR", "path": "/krg/_files.txt", "reply": "450 Busy, try later.",
-            "times": 2}]})");
+            "times": 3}]})");
         QVERIFY(!A->refresh());
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
                                    "The host did not send _files.txt just now (it may be busy), so "

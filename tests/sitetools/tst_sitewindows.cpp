@@ -1,4 +1,7 @@
 // The explorer, the editor and the editors window on the loopback host.
+#include "config/runstate.h"
+#include "config/settingsstore.h"
+#include "platform/gui/windowmemory.h"
 #include "scripteddialogs.h"
 #include "sitetestutil.h"
 #include "sitetools/editfile.h"
@@ -18,6 +21,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -119,7 +123,9 @@ private slots:
              "This button sends the local copy of all selected files to the server"},
             {w.cmdAddFilesToServer, "Add File(s) to Server",
              "This button will allow you to brows your local hard drive and add a file to the server."},
-            {w.cmdNewFile, "New File", ""},
+            {w.cmdNewFile, "New File",
+             "Adds the name of a new file to the selected folder.  Write its contents with <Download and "
+             "Edit>."},
             {w.cmdReplaceWith, "Replace File With...",
              "This button will allow you to browse your local hard drive and replace the selected file on "
              "the server "
@@ -131,9 +137,14 @@ private slots:
             {w.cmdDeleteLocal, "Delete Local File(s)", "This button deletes the local copy of a file."},
             {w.cmdSelectAll, "Select All Files",
              "click on this button to select all of the files in the current folder"},
-            {w.cmdExplorer, "Explorer", ""},
-            {w.cmdPreviewPAne, "Preview Pane", ""},
+            {w.cmdExplorer, "Explorer",
+             "Opens your local copy of the web site in the desktop's file manager."},
+            {w.cmdPreviewPAne, "Preview Pane",
+             "Shows or hides the preview of the selected file's local copy."},
         };
+        // Every button of the window explains itself.
+        for (QPushButton* b : w.findChildren<QPushButton*>())
+            QVERIFY2(!b->toolTip().isEmpty(), qPrintable(b->objectName()));
         for (const Button& b : buttons) {
             QCOMPARE(b.b->text(), QString::fromLatin1(b.caption));
             QCOMPARE(b.b->toolTip(), QString::fromLatin1(b.tip));
@@ -150,6 +161,11 @@ private slots:
                                        "Upload selected file(s) to server|Ctrl+U",
                                        "Delete selected file(s) from server|Del",
                                        "Delete selected file(s) from your local hard drive|"}));
+        // Keys without a menu entry: refresh, select all and open in the list.
+        QCOMPARE(w.actRefresh->shortcut(), QKeySequence(Qt::Key_F5));
+        QCOMPARE(w.actSelectAll->shortcut(), QKeySequence(QKeySequence::SelectAll));
+        QCOMPARE(w.actOpen->shortcuts(),
+                 (QList<QKeySequence>{QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}));
         QCOMPARE(w.mnuFoldersNew->text(), QStringLiteral("Create &New Subfolder..."));
         QCOMPARE(w.mnuFoldersDelete->text(), QStringLiteral("&Delete Current Folder (Folder Must Be Empty)"));
         QCOMPARE(w.imglistExplorer.size(), 7);
@@ -243,6 +259,113 @@ private slots:
         w.cmdPreviewPAne->click();
         QVERIFY(w.picPreview->isVisible());
         w.close();
+    }
+
+    void statusLineTellsTheOutcome() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        RecordingDesktopServices desktop;
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        QCOMPARE(w.statusText(), QStringLiteral("/: 3 files"));
+        // The host no longer has one of the two files: the first comes down, the second is refused.
+        QVERIFY(QFile::remove(fx.host.path(QStringLiteral("style.css"))));
+        clickEntry(w, QStringLiteral("index.html"));
+        clickEntry(w, QStringLiteral("style.css"), Qt::ControlModifier);
+        dlg->answer(Dialogs::Ok);
+        w.cmdDownload->click();
+        QCOMPARE(dlg->lastText(), QStringLiteral("550 No such file or directory."));
+        QCOMPARE(w.statusText(),
+                 QStringLiteral("Downloaded index.html; stopped: 550 No such file or directory."));
+        QCOMPARE(readLocal(fx.mirror(QStringLiteral("index.html"))),
+                 QByteArray("<html><body>Home</body></html>\r\n"));
+        QVERIFY(w.centralWidget()->isEnabled());
+
+        struct Case {
+            const char* what;
+            std::function<void()> act;
+            QString status;
+        };
+        const QString folder = runState().LocalFolder + QStringLiteral("VelmarFTP");
+        const Case cases[] = {
+            {"select all", [&] { w.actSelectAll->trigger(); }, QStringLiteral("Selected 3 files")},
+            {"nothing selected",
+             [&] {
+                 w.explorer().files().setAllSelected(false);
+                 w.cmdDeleteFile->click();
+             },
+             QStringLiteral(
+                 "Delete from the server refused: No Files are Selected.  Please select the files to "
+                 "delete.")},
+            {"declined question",
+             [&] {
+                 w.explorer().files().setSelected(QStringLiteral("index.html"), true);
+                 dlg->answer(Dialogs::Cancel);
+                 w.cmdDeleteLocal->click();
+             },
+             QStringLiteral("Delete of the local copy cancelled")},
+            {"name with a space", [&] { w.actions().NewFile(QStringLiteral("my page.html")); },
+             QStringLiteral("New file: skipped my page.html, spaces are not allowed in file names")},
+            {"file manager", [&] { w.cmdExplorer->click(); },
+             QStringLiteral("Opened ") + folder + QStringLiteral(" in the file manager")},
+            {"no file manager",
+             [&] {
+                 desktop.result = false;
+                 w.cmdExplorer->click();
+             },
+             QStringLiteral("The file manager could not be started for ") + folder +
+                 QStringLiteral(": no file manager is set up on this desktop")},
+        };
+        for (const Case& c : cases) {
+            c.act();
+            QCOMPARE(w.statusText(), c.status);
+            QVERIFY2(w.statusText() == w.actions().lastOutcome(), c.what);
+        }
+        w.close();
+    }
+
+    void remembersLayoutAcrossReopen() {
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        QRect geometry;
+        {
+            frmExplorer w;
+            w.Do_ShowWebPage();
+            w.resize(900, 500);
+            w.move(30, 40);
+            QTRY_COMPARE(w.size(), QSize(900, 500));
+            geometry = w.geometry();
+            w.SplitterDropped(w.picResize1, w.tvwExplorer, 170);
+            w.cmdPreviewPAne->click();
+            QVERIFY(w.close());
+        }
+        settingsStore().sync();
+        QSettings ini(settingsStore().fileName(), QSettings::IniFormat);
+        const QString section = WindowMemory::sectionFor(QStringLiteral("frmExplorer"));
+        QVERIFY(ini.childGroups().contains(section));
+        ini.beginGroup(section);
+        for (const char* key : {"Geometry", "State", "TreeWidth", "PreviewWidth", "PreviewPane"})
+            QVERIFY2(ini.childKeys().contains(QLatin1String(key)), key);
+        ini.endGroup();
+
+        frmExplorer again;
+        again.Do_ShowWebPage();
+        QCOMPARE(again.geometry(), geometry);
+        QCOMPARE(again.treeWidth(), 170);
+        QCOMPARE(again.tvwExplorer->width(), 170);
+        QVERIFY(again.picPreview->isHidden());
+        again.close();
+
+        // The editors window keeps its size too.
+        QSize editors;
+        {
+            frmExternalEditors e(runState().ExternalEditorsFile);
+            e.show();
+            e.resize(610, 333);
+            QTRY_COMPARE(e.size(), QSize(610, 333));
+            editors = e.size();
+            e.hide();
+        }
+        frmExternalEditors e(runState().ExternalEditorsFile);
+        QCOMPARE(e.size(), editors);
     }
 
     void splittersResizeThePanes() {
@@ -422,6 +545,7 @@ private slots:
                  qPrintable(seen.first()));
         QVERIFY(disabledMeanwhile);
         QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
+        QCOMPARE(w.statusText(), QStringLiteral("Download cancelled"));
         QCOMPARE(readLocal(fx.mirror(QStringLiteral("big.bin"))), QByteArray("previous local copy"));
         QCOMPARE(w.explorer().files().find(QStringLiteral("big.bin"))->smallIconKey,
                  QStringLiteral("filedownload"));

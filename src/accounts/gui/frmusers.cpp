@@ -3,6 +3,7 @@
 #include "config/paths.h"
 #include "config/runstate.h"
 #include "platform/dialogs.h"
+#include "platform/gui/windowmemory.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
 #include "util/fileutil.h"
@@ -165,7 +166,14 @@ frmUsers::frmUsers(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(cmdWebAccess, &QPushButton::clicked, this, [this] { webAccess(); });
     connect(cmdClose, &QPushButton::clicked, this, [this] { close(); });
 
+    cmdApplyToUser->setToolTip(QStringLiteral("Saves the name, password and level above for this member"));
+    cmdWebAccess->setToolTip(
+        QStringLiteral("Edits this member's access list: the folders of the web site they may change"));
+    cmdNewUser->setToolTip(QStringLiteral("Adds a member to the list"));
+    cmdClose->setToolTip(QStringLiteral("Closes the window"));
+
     resize(560, 380);
+    (new WindowMemory(*this))->restore();
 }
 
 frmUsers::~frmUsers() = default;

@@ -1,6 +1,7 @@
 #include "sitetools/gui/frmedit.h"
 
 #include "platform/desktopservices.h"
+#include "platform/gui/windowmemory.h"
 #include "sitetools/editfile.h"
 #include "sitetools/gui/webpreview.h"
 
@@ -23,17 +24,22 @@ frmEdit::frmEdit(EditSession& session, QWidget* parent) : QDialog(parent), m_ses
     picButtonBar->setObjectName(QStringLiteral("picButtonBar"));
     auto* row = new QHBoxLayout(picButtonBar);
     row->setContentsMargins(4, 4, 4, 4);
-    const auto button = [&](QPushButton*& b, const char* name, const QString& caption) {
+    const auto button = [&](QPushButton*& b, const char* name, const QString& caption, const char* tip) {
         b = new QPushButton(caption, picButtonBar);
         b->setObjectName(QLatin1String(name));
+        b->setToolTip(QLatin1String(tip));
         b->setAutoDefault(false);
         row->addWidget(b);
     };
-    button(cmdPreview, "cmdPreview", QStringLiteral("Preview"));
+    button(cmdPreview, "cmdPreview", QStringLiteral("Preview"),
+           "Switches between the text and a preview of the page as it is now");
     button(cmdPreviewInRegisteredApplication, "cmdPreviewInRegisteredApplication",
-           QStringLiteral("Preview in Browser (or registered app.)"));
-    button(cmdDiscard, "cmdDiscard", QStringLiteral("Discard Changes"));
-    button(cmdSendToServer, "cmdSendToServer", QStringLiteral("Send to Server"));
+           QStringLiteral("Preview in Browser (or registered app.)"),
+           "Saves the text to your local copy and opens it with the desktop's program for its type");
+    button(cmdDiscard, "cmdDiscard", QStringLiteral("Discard Changes"),
+           "Closes the editor and keeps the file as it was before this editing");
+    button(cmdSendToServer, "cmdSendToServer", QStringLiteral("Send to Server"),
+           "Saves the text to your local copy and sends it to the server");
     row->addStretch(1);
     picButtonBar->setFixedHeight(picButtonBar->sizeHint().height());
 
@@ -54,6 +60,7 @@ frmEdit::frmEdit(EditSession& session, QWidget* parent) : QDialog(parent), m_ses
     connect(cmdSendToServer, &QPushButton::clicked, this, &frmEdit::SendToServer);
 
     resize(760, 560);
+    (new WindowMemory(*this))->restore();
     layOut();
 }
 

@@ -2,6 +2,7 @@
 
 #include "config/runstate.h"
 #include "platform/dialogs.h"
+#include "platform/gui/windowmemory.h"
 #include "sitetools/exploreractions.h"
 #include "sitetools/gui/explorerimages.h"
 #include "sitetools/gui/frmedit.h"
@@ -19,6 +20,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
@@ -76,20 +78,94 @@ frmExplorer::frmExplorer(QWidget* parent) : QMainWindow(parent) {
     buildMenus();
     connectModel();
 
+    buildStatusBar();
+    buildKeys();
+
+    connect(inet, &TransferControl::StateChanged, this, &frmExplorer::onStateChanged);
+    m_central->installEventFilter(this);
+    resize(1040, 620);
+    rememberLayout();
+    updateActions();
+}
+
+frmExplorer::~frmExplorer() {
+    // The layout was kept when the window was hidden; a window destroyed while shown keeps nothing.
+    delete m_memory;
+}
+
+void frmExplorer::buildStatusBar() {
+    // The last action's outcome, and beside it the running transfer while a file moves.
+    lblStatus = new QLabel(statusBar());
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(lblStatus, 1);
     prgTransfer = new TransferProgress(this);
     prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
     prgTransfer->attach(inet);
     connect(prgTransfer, &TransferProgress::cancelled, m_actions, &ExplorerActions::Cancel);
     statusBar()->addWidget(prgTransfer, 1);
     statusBar()->setSizeGripEnabled(true);
-
-    connect(inet, &TransferControl::StateChanged, this, &frmExplorer::onStateChanged);
-    m_central->installEventFilter(this);
-    resize(1040, 620);
-    updateActions();
+    connect(m_actions, &ExplorerActions::reported, this, &frmExplorer::showStatus);
 }
 
-frmExplorer::~frmExplorer() = default;
+void frmExplorer::buildKeys() {
+    const auto key = [this](QAction*& a, const char* name, const char* text, QList<QKeySequence> keys,
+                            QWidget* on, Qt::ShortcutContext context) {
+        a = new QAction(QString::fromLatin1(text), this);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcuts(keys);
+        a->setShortcutContext(context);
+        on->addAction(a);
+    };
+    key(actRefresh, "actRefresh", "Refresh", {QKeySequence(Qt::Key_F5)}, this, Qt::WindowShortcut);
+    key(actSelectAll, "actSelectAll", "Select All Files", {QKeySequence(Qt::CTRL | Qt::Key_A)}, lvwExplorer,
+        Qt::WidgetShortcut);
+    // Enter in the list opens the entry as the bold default of the action menu does.
+    key(actOpen, "actOpen", "Download and Edit", {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)},
+        lvwExplorer, Qt::WidgetShortcut);
+    connect(actRefresh, &QAction::triggered, this, &frmExplorer::RefreshFolder);
+    connect(actSelectAll, &QAction::triggered, m_actions, &ExplorerActions::SelectAll);
+    connect(actOpen, &QAction::triggered, m_actions, &ExplorerActions::DownloadAndEdit);
+}
+
+void frmExplorer::rememberLayout() {
+    m_memory = new WindowMemory(*this);
+    m_memory->restore();
+    m_memory->keep(
+        [this](WindowMemory& m) {
+            m.setValue(QStringLiteral("TreeWidth"), QString::number(m_treeWidth));
+            m.setValue(QStringLiteral("PreviewWidth"), QString::number(m_previewWidth));
+            m.setValue(QStringLiteral("PreviewPane"),
+                       picPreview->isHidden() ? QStringLiteral("Hidden") : QStringLiteral("Shown"));
+        },
+        [this](WindowMemory& m) {
+            const auto width = [&m](const char* key, int fallback) {
+                bool ok = false;
+                const int w = m.value(QLatin1String(key)).toInt(&ok);
+                return ok && w > 0 ? qMin(w, 4000) : fallback;
+            };
+            m_treeWidth = width("TreeWidth", m_treeWidth);
+            m_previewWidth = width("PreviewWidth", m_previewWidth);
+            // Laid out when the window is shown at its kept size.
+            if (m.value(QStringLiteral("PreviewPane")) == QLatin1String("Hidden"))
+                picPreview->hide();
+        });
+}
+
+QString frmExplorer::statusText() const {
+    return lblStatus->text();
+}
+
+void frmExplorer::showStatus(const QString& text) {
+    lblStatus->setText(text);
+    lblStatus->setToolTip(text);
+}
+
+void frmExplorer::RefreshFolder() {
+    if (!m_explorer->hasSelectedFolder() || m_explorer->busy() || m_actions->busy())
+        return;
+    m_explorer->ShowFolderFiles();
+}
 
 void frmExplorer::buildButtons() {
     picButtonBar = new QWidget(m_central);
@@ -122,7 +198,9 @@ void frmExplorer::buildButtons() {
            "This button sends the local copy of all selected files to the server");
     button(cmdAddFilesToServer, "cmdAddFilesToServer", "Add File(s) to Server",
            "This button will allow you to brows your local hard drive and add a file to the server.");
-    button(cmdNewFile, "cmdNewFile", "New File", nullptr);
+    button(
+        cmdNewFile, "cmdNewFile", "New File",
+        "Adds the name of a new file to the selected folder.  Write its contents with <Download and Edit>.");
     button(cmdReplaceWith, "cmdReplaceWith", "Replace File With...",
            "This button will allow you to browse your local hard drive and replace the selected file on the "
            "server with a file on your hard drive.");
@@ -133,8 +211,10 @@ void frmExplorer::buildButtons() {
            "This button deletes the local copy of a file.");
     button(cmdSelectAll, "cmdSelectAll", "Select All Files",
            "click on this button to select all of the files in the current folder");
-    button(cmdExplorer, "cmdExplorer", "Explorer", nullptr);
-    button(cmdPreviewPAne, "cmdPreviewPAne", "Preview Pane", nullptr);
+    button(cmdExplorer, "cmdExplorer", "Explorer",
+           "Opens your local copy of the web site in the desktop's file manager.");
+    button(cmdPreviewPAne, "cmdPreviewPAne", "Preview Pane",
+           "Shows or hides the preview of the selected file's local copy.");
     grid->setColumnStretch(6, 1);
     picButtonBar->setFixedHeight(picButtonBar->sizeHint().height());
 
@@ -268,6 +348,9 @@ void frmExplorer::connectModel() {
         m_syncing = true;
         tvwExplorer->setCurrentItem(item);
         m_syncing = false;
+        const int n = m_explorer->files().count();
+        showStatus(QLatin1Char('/') + key + QStringLiteral(": ") + QString::number(n) +
+                   (n == 1 ? QStringLiteral(" file") : QStringLiteral(" files")));
     });
     connect(m_explorer, &SiteExplorer::actionsChanged, this, &frmExplorer::updateActions);
     connect(m_explorer, &SiteExplorer::busyChanged, this, &frmExplorer::setBusy);

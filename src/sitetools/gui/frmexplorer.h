@@ -7,6 +7,7 @@
 
 class QAction;
 class QFrame;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QTreeWidget;
@@ -20,6 +21,7 @@ class SiteExplorer;
 class TransferControl;
 class TransferProgress;
 class WebPreview;
+class WindowMemory;
 
 // The site explorer: the site's folders as the member's access list allows them, the files of the
 // selected folder, a preview of the local copy and the file actions. The explorer's state and rules
@@ -51,6 +53,11 @@ public:
     // below the "Edit With..." button.
     void PopUpActionMenu(bool editorsOnly, const QPoint& globalPos);
     void ConfigureExternalEditors();
+    // Shows the selected folder's files again (F5).
+    void RefreshFolder();
+    // The status line: the last action's outcome (a running transfer shows in the progress beside it).
+    QString statusText() const;
+    void showStatus(const QString& text);
 
     SiteExplorer& explorer() { return *m_explorer; }
     ExplorerActions& actions() { return *m_actions; }
@@ -84,6 +91,7 @@ public:
     QWidget* picPreview = nullptr;
     WebPreview* webPreview = nullptr;
     TransferProgress* prgTransfer = nullptr;
+    QLabel* lblStatus = nullptr;
 
     QMenu* mnuAction = nullptr;
     QAction* mnuActionDownload = nullptr;
@@ -98,6 +106,10 @@ public:
     QMenu* mnuFolders = nullptr;
     QAction* mnuFoldersNew = nullptr;
     QAction* mnuFoldersDelete = nullptr;
+    // Keys of the window that have no entry in the pop-up menus.
+    QAction* actRefresh = nullptr;
+    QAction* actSelectAll = nullptr;
+    QAction* actOpen = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -108,6 +120,9 @@ private:
     void buildButtons();
     void buildMenus();
     void buildViews();
+    void buildStatusBar();
+    void buildKeys();
+    void rememberLayout();
     void connectModel();
     void addTreeItem(const QString& key);
     void removeTreeItem(const QString& key);
@@ -127,6 +142,7 @@ private:
     int m_previewWidth = 320;
     QWidget* m_dragging = nullptr;
     bool m_syncing = false;
+    WindowMemory* m_memory = nullptr;
 };
 
 } // namespace krtp

@@ -1,6 +1,7 @@
 #include "sitetools/gui/frmexternaleditors.h"
 
 #include "platform/dialogs.h"
+#include "platform/gui/windowmemory.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -18,6 +19,7 @@ frmExternalEditors::frmExternalEditors(const QString& path, QWidget* parent) : Q
     txtExternalEditors->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtExternalEditors->setPlainText(m_file.editorText());
     resize(520, 300);
+    (new WindowMemory(*this))->restore();
 }
 
 void frmExternalEditors::reject() {

@@ -5,6 +5,7 @@
 #include "config/siteconfig.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
+#include "platform/gui/windowmemory.h"
 #include "sitetools/exploreractions.h"
 #include "transfer/transfercontrol.h"
 #include "util/textutil.h"
@@ -184,7 +185,18 @@ frmPostNews::frmPostNews(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(cmdInsertImage, &QPushButton::clicked, this, [this] { insertImage(); });
     connect(cmdChangeGIF, &QPushButton::clicked, this, [this] { changeGif(); });
 
+    cmdChangeGIF->setToolTip(
+        QStringLiteral("Replaces the picture of your name on the server with a picture file you choose"));
+    cmdNewMember->setToolTip(QStringLiteral("Inserts the welcome of a new member at the cursor"));
+    cmdInsertHyperlink->setToolTip(QStringLiteral("Inserts a link to a web address at the cursor"));
+    cmdInsertImage->setToolTip(QStringLiteral("Inserts a picture of the web site at the cursor"));
+    cmdPreview->setToolTip(
+        QStringLiteral("Opens the page with your news in your browser, without posting it"));
+    cmdCancel->setToolTip(QStringLiteral("Closes the window without posting"));
+    cmdPost->setToolTip(QStringLiteral("Adds your news to the chosen page and sends the page to the server"));
+
     resize(600, 520);
+    (new WindowMemory(*this))->restore();
 }
 
 frmPostNews::~frmPostNews() = default;

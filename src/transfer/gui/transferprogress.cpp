@@ -23,6 +23,8 @@ TransferProgress::TransferProgress(QWidget* parent) : QWidget(parent) {
     prgTransfer->setTextVisible(false);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setToolTip(
+        QStringLiteral("Stops the transfer under way; the previous copy of the file stays"));
     row->addWidget(lblTransfer, 1);
     row->addWidget(prgTransfer);
     row->addWidget(cmdCancel);
