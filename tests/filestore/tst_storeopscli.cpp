@@ -1,13 +1,11 @@
 // krtp-cli store checkout / checkin / get: two members as two processes with their own local
 // folders and settings, against a loopback host.
 #include "accounts/accountfile.h"
+#include "clitestutil.h"
 #include "storetestutil.h"
 #include "testmain.h"
 #include "util/fileutil.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QSettings>
 #include <QTest>
 
 using namespace krtp;
@@ -18,53 +16,12 @@ class TestStoreOpsCli : public QObject {
     LoopbackHost host;
     QTemporaryDir seed;
 
-    struct CliMember {
-        QString name;
-        QString password;
-        QTemporaryDir local;
-        QTemporaryDir config;
-        QString path(const QString& f) const { return local.filePath(f); }
-        QByteArray read(const QString& f) const {
-            QFile file(path(f));
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        }
-        void write(const QString& f, const QByteArray& data) const {
-            QFile::setPermissions(path(f), QFile::ReadOwner | QFile::WriteOwner);
-            QFile file(path(f));
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                file.write(data);
-        }
-        QString version(const QString& f) const {
-            QSettings s(config.path() + QStringLiteral("/KRtp/KRtp.ini"), QSettings::IniFormat);
-            return s.value(QStringLiteral("FileVersions/") + f.toLower(), QStringLiteral("0")).toString();
-        }
-    };
     CliMember alda{QStringLiteral("Alda"), QStringLiteral("a1"), {}, {}};
     CliMember bren{QStringLiteral("Bren"), QStringLiteral("b2"), {}, {}};
     CliMember rita{QStringLiteral("Rita"), QStringLiteral("r3"), {}, {}};
 
-    struct Result {
-        int code = -1;
-        QByteArray out;
-        QByteArray err;
-    };
-
-    Result run(const CliMember& m, QStringList args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m.config.path());
-        env.insert(QStringLiteral("KRTP_PASSWORD"), m.password);
-        p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
-                QStringList{QStringLiteral("store")} + args +
-                    QStringList{QStringLiteral("--user"), m.name, QStringLiteral("--local-folder"),
-                                m.local.path()});
-        if (!p.waitForFinished(60000))
-            return {};
-        if (p.exitStatus() != QProcess::NormalExit)
-            qWarning("krtp-cli crashed: %s", p.readAllStandardError().constData());
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    }
+    using Result = CliResult;
+    Result run(const CliMember& m, const QStringList& args) { return runStore(m, args); }
 
     QByteArray hostCatalogue() const { return host.read(QStringLiteral("krg/_files.txt")); }
 
