@@ -1,11 +1,17 @@
 # Sources of src/transfer: core sources never include Qt Widgets; windows and Qt implementations live in gui/.
 krtp_core_sources(
+  transfer/controlfiles.cpp
+  transfer/controlfiles.h
   transfer/ftpcommand.cpp
+  transfer/hostlock.cpp
+  transfer/hostlock.h
   transfer/ftpcommand.h
   transfer/listingparser.cpp
   transfer/listingparser.h
   transfer/mirrorpath.cpp
   transfer/mirrorpath.h
+  transfer/sharedfile.cpp
+  transfer/sharedfile.h
   transfer/transfercontrol.cpp
   transfer/transfercontrol.h
   transfer/transferroutines.cpp

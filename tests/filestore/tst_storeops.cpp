@@ -142,6 +142,7 @@ private slots:
                               QStringLiteral("rename _files.txt _files.txt.backup"),
                               QStringLiteral("send _files.txt _files.txt"),
                               QStringLiteral("get _files.txt _files.txt.check"),
+                              QStringLiteral("get /krg/_files.lock/holder.txt _files.lock.txt"),
                               QStringLiteral("delete /krg/_files.lock/holder.txt"),
                               QStringLiteral("rmdir /krg/_files.lock")}));
         QCOMPARE(hostCatalogue(), catalogue({indexLine(3, "Alda"), pageLine(), fileLine("a.txt"),
@@ -179,6 +180,7 @@ private slots:
                      QStringLiteral("rename _files.txt _files.txt.backup"),
                      QStringLiteral("send _files.txt _files.txt"),
                      QStringLiteral("get _files.txt _files.txt.check"),
+                     QStringLiteral("get /krg/_files.lock/holder.txt _files.lock.txt"),
                      QStringLiteral("delete /krg/_files.lock/holder.txt"),
                      QStringLiteral("rmdir /krg/_files.lock")}));
         QCOMPARE(hostFile(QStringLiteral("index.html")), edited);
