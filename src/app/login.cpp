@@ -23,6 +23,8 @@ MemberMatch FindMember(const QByteArray& accountFile, const QString& userName, c
     MemberMatch match;
     for (const AccountRecord& r : ReadAccountRecords(accountFile)) {
         const QString name = r.Name.trimmed();
+        if (!name.isEmpty())
+            match.members << name;
         if (name.isEmpty() || name.toLower() != wantName)
             continue;
         if (r.Password.trimmed().toLower() != wantPassword)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 namespace krtp {
@@ -16,6 +17,7 @@ struct MemberMatch {
     bool found = false;
     QString name; // as stored, trimmed
     quint8 level = 0;
+    QStringList members; // every name of the account file (their access lists are control files)
 };
 
 // Looks the typed credentials up in the account file's bytes. Names and passwords are compared

@@ -90,6 +90,7 @@ int LoginMember(const QString& user, const QString& password, const QString& pro
         return 1;
     }
     runState().CurrentUserName = check.member.name;
+    runState().MemberNames = check.member.members;
     runState().UserLevel = check.member.level;
     runState().ProxyServer = proxy;
     return 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 namespace krtp {
@@ -13,6 +14,7 @@ struct RunState {
     bool NoReadOnly = false;     // local copies are never marked read-only
     QString ProxyServer;         // "name:port", empty for a direct connection
     QString ExternalEditorsFile; // full path of "external editors.ini"
+    QStringList MemberNames;     // the account file's names at login (login)
 };
 
 RunState& runState();

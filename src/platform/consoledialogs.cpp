@@ -7,10 +7,25 @@ namespace {
 Dialogs* g_dialogs = nullptr;
 DesktopServices* g_desktop = nullptr;
 
-void say(FILE* out, const QString& text) {
+// Messages carry names from the host: a control character among them (ESC, a lone CR) must not
+// steer the terminal, so each is written as an escape. Line breaks stay.
+QString terminalText(const QString& text) {
     QString t = text;
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    std::fprintf(out, "%s\n", t.toLocal8Bit().constData());
+    QString out;
+    out.reserve(t.size());
+    for (const QChar c : t) {
+        const ushort u = c.unicode();
+        if ((u < 0x20 && u != '\n' && u != '\t') || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            out += QStringLiteral("\\x") + QString::number(u, 16).rightJustified(2, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+void say(FILE* out, const QString& text) {
+    std::fprintf(out, "%s\n", terminalText(text).toLocal8Bit().constData());
     std::fflush(out);
 }
 
@@ -97,7 +112,7 @@ bool ConsoleDesktopServices::openUrl(const QString& url) {
 void ConsoleDialogs::status(const QString& text) {
     if (text.isEmpty())
         return;
-    std::fprintf(m_out, "%s\n", text.toLocal8Bit().constData());
+    std::fprintf(m_out, "%s\n", terminalText(text).toLocal8Bit().constData());
     std::fflush(m_out);
 }
 

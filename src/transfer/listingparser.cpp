@@ -104,6 +104,50 @@ QByteArray FormatMachineListing(const QByteArray& body) {
     return out;
 }
 
+qint64 ListedSize(const QByteArray& body, const QByteArray& name) {
+    for (const QByteArray& raw : body.split('\n')) {
+        const QByteArray line = withoutCarriageReturn(raw);
+        QByteArray type;
+        QString listed;
+        if (ParseMachineListingLine(line.trimmed(), type, listed)) {
+            // MLST answers with the full path, MLSD with the name.
+            const QByteArray n = listed.toUtf8();
+            if (n != name && !n.endsWith("/" + name))
+                continue;
+            const QByteArray facts = line.trimmed().left(line.trimmed().indexOf(' '));
+            for (const QByteArray& fact : facts.split(';'))
+                if (fact.toLower().startsWith("size="))
+                    return allDigits(fact.mid(5)) ? fact.mid(5).toLongLong() : -1;
+            return -1;
+        }
+        QByteArray dosName;
+        bool dosFolder = false;
+        if (parseDosLine(line, dosName, dosFolder)) {
+            if (dosName != name || dosFolder)
+                continue;
+            qsizetype pos = 0;
+            nextField(line, pos);
+            nextField(line, pos);
+            const QByteArray size = nextField(line, pos);
+            return allDigits(size) ? size.toLongLong() : -1;
+        }
+        if (line.isEmpty() || line.startsWith("total ") || line.startsWith('d'))
+            continue;
+        qsizetype pos = 0;
+        QByteArray fields[8];
+        for (int field = 0; field < 8 && pos >= 0; ++field)
+            fields[field] = nextField(line, pos);
+        if (pos >= line.size())
+            continue;
+        QByteArray entry = line.mid(pos + 1);
+        if (line.startsWith('l') && entry.contains(" -> "))
+            entry = entry.left(entry.indexOf(" -> "));
+        if (entry == name)
+            return allDigits(fields[4]) ? fields[4].toLongLong() : -1;
+    }
+    return -1;
+}
+
 QByteArray FormatUnixListing(const QByteArray& body) {
     QByteArray out;
     for (const QByteArray& raw : body.split('\n')) {

@@ -26,4 +26,8 @@ QByteArray FormatMachineListing(const QByteArray& body);
 // that follow "<DIR>".
 QByteArray FormatUnixListing(const QByteArray& body);
 
+// The size the host lists for name: from an MLST/MLSD facts line ("size=" fact) or a Unix or DOS LIST
+// line of that name; -1 when the listing does not name it with a size.
+qint64 ListedSize(const QByteArray& body, const QByteArray& name);
+
 } // namespace krtp

@@ -4,6 +4,7 @@
 #include "config/siteconfig.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/listingparser.h"
+#include "util/fileutil.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,6 +81,7 @@ struct Result {
     QString error;
     QString currentFolder;
     int replyCode = 0;
+    qint64 listedSize = -1;       // "ls" of one file: the size the host lists, -1 when unknown
     bool staleConnection = false; // failed at once on a reused connection the host had closed
     int connections = 0;
     int commands = 0;
@@ -589,6 +591,7 @@ private:
             if (entry == name + QLatin1Char('/'))
                 return listPlain(job, path, r);
             if (entry == name) {
+                r.listedSize = ListedSize(m_body, name.toUtf8());
                 r.reply = name.toUtf8() + "\r\n";
                 return true;
             }
@@ -630,8 +633,10 @@ private:
                 QString name;
                 for (const QByteArray& line : m_headers)
                     if (!line.isEmpty() && !std::isdigit(uchar(line[0])) &&
-                        ParseMachineListingLine(line, type, name))
+                        ParseMachineListingLine(line.trimmed(), type, name)) {
+                        r.listedSize = ListedSize(line.trimmed(), baseName(path).toUtf8());
                         break;
+                    }
                 if (type == "dir" || type == "cdir")
                     return listFolder(job, path, r);
                 // The host's spelling of the name when it is a plain one, else the name asked for.
@@ -710,9 +715,17 @@ private:
         m_file = &file;
         const bool ok = perform(h, r);
         m_file = nullptr;
-        if (ok)
-            m_sessionOpen = true;
-        return ok;
+        if (!ok)
+            return false;
+        m_sessionOpen = true;
+        // A file that shrank while it was read is not the file that was meant.
+        curl_off_t sent = 0;
+        if (curl_easy_getinfo(h, CURLINFO_SIZE_UPLOAD_T, &sent) == CURLE_OK &&
+            sent != curl_off_t(file.size()))
+            return localFailure(r, QStringLiteral("Only ") + QString::number(qint64(sent)) +
+                                       QStringLiteral(" of ") + QString::number(file.size()) +
+                                       QStringLiteral(" bytes of ") + local + QStringLiteral(" were sent."));
+        return true;
     }
 
     Result runFtp(const Job& job) {
@@ -862,6 +875,7 @@ public:
     bool lastOk = true;
     QString lastError;
     int lastReplyCode = 0;
+    qint64 lastListedSize = -1;
     QString currentFolder = QStringLiteral("/");
     int connections = 0;
     int commands = 0;
@@ -963,6 +977,14 @@ bool TransferControl::Execute(const QString& command) {
         job.localA = QDir::current().absoluteFilePath(a.size() > 1 ? a[1] : baseName(a[0]));
     } else if (understood && job.command.verb == QLatin1String("PUT")) {
         job.localA = QDir::current().absoluteFilePath(job.command.args[0]);
+        // The working directory is the member's folder when no other is set.
+        const QString root = runState().LocalFolder.isEmpty() ? QDir::currentPath() : runState().LocalFolder;
+        QString real;
+        const QString why = LinkLeavesFolderError(job.localA, root, &real);
+        if (why.isEmpty())
+            job.localA = real; // opened by its real name: a link swapped in now is not followed
+        else
+            job.command.error = why;
     }
     d->busy = true;
     d->reply.clear();
@@ -981,6 +1003,7 @@ bool TransferControl::Execute(const QString& command) {
                 p.lastOk = r.ok;
                 p.lastError = r.ok ? QString() : r.error;
                 p.lastReplyCode = r.ok ? 0 : r.replyCode;
+                p.lastListedSize = r.ok ? r.listedSize : -1;
                 p.currentFolder = r.currentFolder;
                 p.connections += r.connections;
                 p.commands += r.commands;
@@ -1098,6 +1121,10 @@ bool TransferControl::lastSucceeded() const {
 QString TransferControl::lastError() const {
     return d->lastError;
 }
+qint64 TransferControl::lastListedSize() const {
+    return d->lastListedSize;
+}
+
 int TransferControl::lastReplyCode() const {
     return d->lastReplyCode;
 }

@@ -84,6 +84,9 @@ public:
     // The host's reply code when it refused the last command (e.g. 550); 0 when it succeeded or the
     // host could not be reached at all.
     int lastReplyCode() const;
+    // After "ls" of one file: its size as the host lists it; -1 when the host did not say (or after
+    // any other command).
+    qint64 lastListedSize() const;
 
     // Counters for measurements: control connections opened, commands sent to the host.
     int connectionsOpened() const;

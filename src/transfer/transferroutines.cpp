@@ -1,6 +1,7 @@
 #include "transfer/transferroutines.h"
 
 #include "config/paths.h"
+#include "config/runstate.h"
 #include "platform/dialogs.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
@@ -8,6 +9,7 @@
 #include "util/textutil.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <utility>
@@ -59,15 +61,33 @@ bool SendFileToServer(TransferControl& control, const QString& relativePath) {
         showError(p.localFile() + QStringLiteral(" does not exist on the local hard drive."));
         return false;
     }
+    // Refused before the host's copy is touched (the upload itself refuses it too).
+    const QString root = runState().LocalFolder.isEmpty() ? QDir::currentPath() : runState().LocalFolder;
+    if (const QString why = LinkLeavesFolderError(QDir::current().absoluteFilePath(p.localFile()), root);
+        !why.isEmpty()) {
+        showError(why);
+        return false;
+    }
     control.configureForSite();
     const QString host = p.hostFile();
     run(control,
         QStringLiteral("delete ") + q(host + QStringLiteral(".backup"))); // fails harmlessly for a new file
     const bool keptBackup = run(control, QStringLiteral("rename ") + q(host) + QLatin1Char(' ') +
                                              q(host + QStringLiteral(".backup")));
-    if (run(control, QStringLiteral("send ") + q(p.localFile()) + QLatin1Char(' ') + q(host)))
-        return true;
-    const QString error = control.lastError();
+    QString error;
+    if (run(control, QStringLiteral("send ") + q(p.localFile()) + QLatin1Char(' ') + q(host))) {
+        // Checked as the host lists it: a host that cut or replaced the upload has not got the file.
+        const qint64 local = QFileInfo(p.localFile()).size();
+        if (!run(control, QStringLiteral("ls ") + q(host)) || control.lastListedSize() < 0 ||
+            control.lastListedSize() == local)
+            return true;
+        error = QStringLiteral("Error sending ") + p.fileName + QStringLiteral(": the host kept ") +
+                QString::number(control.lastListedSize()) + QStringLiteral(" of ") + QString::number(local) +
+                QStringLiteral(" bytes, so it was taken off again.");
+        run(control, QStringLiteral("delete ") + q(host));
+    } else {
+        error = control.lastError();
+    }
     // Put the previous copy back so that a refused upload loses nothing on the host.
     if (keptBackup)
         run(control,
@@ -161,20 +181,31 @@ bool GetFile(TransferControl& control, const QString& pstrFileName) {
         showError(QStringLiteral("Cannot delete ") + pstrFileName);
         return false;
     }
-    // A file the host reports missing (550) is no failure here: the caller finds no local copy and
-    // decides (the catalogue reader repairs it). Anything else is: a temporary refusal (4xx), a
-    // connection lost mid-transfer, or a host not reached must never look like a missing file.
-    if (!run(control, QStringLiteral("GET ") + q(pstrFileName) + QLatin1Char(' ') + q(pstrFileName)) &&
-        control.lastReplyCode() != 550) {
-        const int code = control.lastReplyCode();
+    // A file the host lists as missing is no failure here: the caller finds no local copy and
+    // decides (the catalogue reader repairs it). Anything else is: a refusal of a file the host still
+    // lists (some hosts refuse a file being written), a temporary refusal (4xx), a connection lost
+    // mid-transfer, or a host not reached must never look like a missing file.
+    if (!run(control, QStringLiteral("GET ") + q(pstrFileName) + QLatin1Char(' ') + q(pstrFileName))) {
+        int code = control.lastReplyCode();
+        QString reply = control.lastError();
+        if (code == 550) {
+            if (!run(control, QStringLiteral("ls ") + q(pstrFileName)) && control.lastReplyCode() == 550)
+                return true;
+            if (control.lastSucceeded())
+                code = 450; // listed, yet refused: a passing refusal
+            else {
+                code = control.lastReplyCode();
+                reply = control.lastError();
+            }
+        }
         if (code >= 400 && code < 500)
             showError(
                 QStringLiteral("The host did not send ") + pstrFileName +
                 QStringLiteral(" just now (it may be busy), so nothing was changed.  Please try again in a "
                                "moment.\r\n\r\n") +
-                control.lastError());
+                reply);
         else
-            showError(control.lastError());
+            showError(reply);
         return false;
     }
     return true;

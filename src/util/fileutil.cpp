@@ -72,4 +72,31 @@ bool WriteWholeFile(const QString& path, const QByteArray& data, QString* error)
     return true;
 }
 
+QString LinkLeavesFolderError(const QString& path, const QString& root, QString* resolved) {
+    if (resolved)
+        *resolved = path;
+    if (root.isEmpty())
+        return {};
+    const QString cleanRoot = QDir::cleanPath(root);
+    const QString cleanPath = QDir::cleanPath(path);
+    if (!cleanPath.startsWith(cleanRoot + QLatin1Char('/')))
+        return {};
+    const QString realRoot = QFileInfo(cleanRoot).canonicalFilePath();
+    const QFileInfo info(cleanPath);
+    const QString real = info.canonicalFilePath();
+    if (real.isEmpty()) {
+        // Missing, or a link to nothing: the open fails on its own, unless it is a dangling link.
+        if (info.isSymLink())
+            return cleanPath.mid(cleanRoot.size() + 1) +
+                   QStringLiteral(" is a link to a file that does not exist, so it was not sent.");
+        return {};
+    }
+    if (realRoot.isEmpty() || !real.startsWith(realRoot + QLatin1Char('/')))
+        return cleanPath.mid(cleanRoot.size() + 1) +
+               QStringLiteral(" is a link to a file outside your local folder, so it was not sent.");
+    if (resolved)
+        *resolved = real;
+    return {};
+}
+
 } // namespace krtp

@@ -18,4 +18,10 @@ void MakeLocalFolder(const QString& path);
 bool ReadWholeFile(const QString& path, QByteArray& data, QString* error = nullptr);
 bool WriteWholeFile(const QString& path, const QByteArray& data, QString* error = nullptr);
 
+// Uploads never publish what lies outside the member's folder. path (absolute) lies below root
+// lexically; when a symbolic link on the way makes it name a file outside root, this returns why it
+// must not be sent. Otherwise empty, with *resolved set to the real file to open (a link that stays
+// inside root is followed). A path outside root lexically was named by the member and is left alone.
+QString LinkLeavesFolderError(const QString& path, const QString& root, QString* resolved = nullptr);
+
 } // namespace krtp

@@ -202,6 +202,7 @@ void frmLogin::cmdOK_Click() {
     busy.reset(); // the answer's message box gets the normal pointer
     if (check.outcome == LoginCheck::Accepted) {
         state.CurrentUserName = check.member.name;
+        state.MemberNames = check.member.members;
         state.UserLevel = check.member.level;
         SaveLoginSettings();
         accept();
