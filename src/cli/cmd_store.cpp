@@ -16,6 +16,7 @@
 #include "filestore/owneractions.h"
 #include "filestore/storeoperations.h"
 #include "platform/consoledialogs.h"
+#include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
 
 #include <QDir>
@@ -122,10 +123,19 @@ void CloseSession(std::unique_ptr<StoreSession>& session) {
     session.reset();
 }
 
+// Text from the host reaches the terminal with its control characters made visible.
 QByteArray field(const QString& text) {
     QString t = text;
     t.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    return t.toUtf8();
+    return VisibleControlCharacters(t).toUtf8();
+}
+
+// Each file the operation did not do, with why, on stderr; true when there was none.
+bool reportUndone(const OperationReport& report) {
+    for (const OperationReport::Skip& skip : report.skipped)
+        if (!skip.intended)
+            std::fprintf(stderr, "%s: %s\n", field(skip.name).constData(), field(skip.reason).constData());
+    return report.everyFileDone();
 }
 
 // One line per entry in list order: name, status and the columns, separated by tabs.
@@ -144,9 +154,11 @@ void printList(const FileListModel& list) {
 }
 
 int status(StoreSession& s) {
-    const bool complete = s.store->UpdateFileList();
+    // A short catalogue's entries are not the store's: nothing is printed from it.
+    if (!s.store->UpdateFileList())
+        return 1;
     printList(s.list);
-    return complete ? 0 : 1;
+    return 0;
 }
 
 // The command line's answer to the check-in's question: the same comment and choices for every
@@ -218,10 +230,12 @@ int RunStoreOperation(const QString& op, QStringList args) {
                 ok = ops.CheckIn();
             else
                 ok = ops.GetLatestVersion();
-            // A question answered the safe way left something undone.
-            rc = ok && s.consoleDialogs.declined() == 0 ? 0 : 1;
+            // A question answered the safe way, or a file passed over, left something undone.
+            const bool everyFile = reportUndone(ops.lastReport());
+            rc = ok && everyFile && s.consoleDialogs.declined() == 0 ? 0 : 1;
         }
-        printList(s.list);
+        if (s.store->lastOutcome() == FileStore::ReadOutcome::Complete)
+            printList(s.list);
     }
     CloseSession(session);
     return rc;
@@ -288,8 +302,10 @@ int RunAddCommand(const QString& op, QStringList args) {
             const qsizetype i = names.indexOf(name);
             return descriptions.size() == 1 ? descriptions.first() : descriptions.value(i);
         };
-        rc = ops.AddFiles(names, describe) ? 0 : 1;
-        printList(s.list);
+        const bool added = ops.AddFiles(names, describe);
+        rc = reportUndone(ops.lastReport()) && added ? 0 : 1;
+        if (s.store->lastOutcome() == FileStore::ReadOutcome::Complete)
+            printList(s.list);
     }
     CloseSession(session);
     return rc;

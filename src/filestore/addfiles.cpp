@@ -4,12 +4,16 @@
 
 #include "config/runstate.h"
 #include "config/settingsstore.h"
+#include "filestore/catalogue.h"
 #include "filestore/catalogueedit.h"
 #include "filestore/filestore.h"
 #include "filestore/owneractions.h"
 #include "filestore/storeexchange.h"
 #include "filestore/storeoperations.h"
 #include "platform/dialogs.h"
+#include "transfer/controlfiles.h"
+#include "transfer/transfercontrol.h"
+#include "util/fileutil.h"
 #include "util/keyedlistmodel.h"
 
 #include <QDir>
@@ -28,7 +32,8 @@ const QString kCrLf = QStringLiteral("\r\n");
 bool IsReservedName(const QString& name) {
     const QString lower = name.toLower();
     return lower.startsWith(QLatin1String("_control")) || lower.startsWith(QLatin1String("_files")) ||
-           lower.startsWith(QLatin1String("_hidden")) || lower.endsWith(QLatin1String("backup"));
+           lower.startsWith(QLatin1String("_hidden")) || lower.endsWith(QLatin1String("backup")) ||
+           IsControlFileName(name, runState().MemberNames);
 }
 
 QStringList ReadHideList() {
@@ -87,8 +92,9 @@ Listing AddableFiles(const KeyedListModel& catalogued) {
     const QFileInfoList files = folder.entryInfoList(QDir::Files, QDir::Unsorted);
     for (const QFileInfo& info : files) {
         const QString name = info.fileName();
+        // A name other members' programs cannot read is not offered: it could never be catalogued.
         if (IsReservedName(name) || IsHidden(name, hidden) || known.contains(name.toLower()) ||
-            !IsUsableName(name))
+            !IsUsableName(name) || !CatalogueWriter::fitsCodePage(name))
             continue;
         out.names << name;
     }
@@ -212,7 +218,27 @@ bool StoreOperations::addFiles(const QStringList& names, const DescriptionSource
             ok = false;
             continue;
         }
+        if (IsControlFileName(name, runState().MemberNames)) {
+            d.message(ControlFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("a file KRtp keeps for itself"));
+            ok = false;
+            continue;
+        }
         if (refuseName(name)) {
+            ok = false;
+            continue;
+        }
+        if (!CatalogueWriter::fitsCodePage(name)) {
+            d.message(FileStore::UnencodableMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("a name the shared file list cannot store"));
+            ok = false;
+            continue;
+        }
+        if (const QString why =
+                LinkLeavesFolderError(QDir::current().absoluteFilePath(name), QDir::currentPath());
+            !why.isEmpty()) {
+            d.message(why, Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("a link to a file outside your local folder"));
             ok = false;
             continue;
         }
@@ -242,19 +268,60 @@ bool StoreOperations::addFiles(const QStringList& names, const DescriptionSource
     if (batch.isEmpty())
         return ok;
 
-    // Upload on a fresh connection; a file counts as sent only when the host took it and lists it.
+    // The descriptions took their time: names another member catalogued meanwhile are theirs.
+    if (!m_store.FetchCatalogueInSession())
+        return false;
+    {
+        QList<CatalogueRecord> current;
+        QString reason;
+        if (!m_store.ReadWorkingCopy(&current, reason))
+            return raised(FileStore::IncompleteCatalogueMessage(reason));
+        QSet<QString> catalogued;
+        for (const CatalogueRecord& r : current)
+            catalogued.insert(r.Name.toLower());
+        QList<clsFileDetails> free;
+        for (const clsFileDetails& record : batch) {
+            if (!catalogued.contains(record.ListItem)) {
+                free << record;
+                continue;
+            }
+            d.message(addfiles::AlreadyCataloguedMessage(record.Name), Dialogs::Icon::None, Dialogs::Ok);
+            m_report.skip(record.Name, QStringLiteral("added by another member meanwhile"));
+            ok = false;
+        }
+        batch = free;
+        if (batch.isEmpty()) {
+            m_store.UpdateFileList();
+            return false;
+        }
+    }
+
+    // A file counts as sent only when the host took it and lists it at its size. Whatever stood
+    // under the name on the host waits as N.backup until the catalogue says the name is ours.
     StoreExchange ex(m_store);
-    m_store.Run(QStringLiteral("QUIT"));
     if (!ex.enterControlFolder())
         return raised(ex.error());
+    QSet<QString> movedAside;
+    const auto putBack = [&](const QString& name) {
+        ex.run(storecmd::Delete(name));
+        if (movedAside.contains(name))
+            ex.run(storecmd::Restore(name));
+    };
     for (const clsFileDetails& record : batch) {
-        if (!ex.run(storecmd::Upload(record.Name)))
+        const QString& name = record.Name;
+        if (!ex.run(storecmd::DeleteBackup(name)) || !ex.run(storecmd::MoveAside(name)))
+            return raised(ex.error());
+        if (!ex.refused())
+            movedAside.insert(name);
+        if (!ex.run(storecmd::Upload(name)))
             return raised(ex.error());
         bool exists = false;
-        if (ex.refused() || !ex.listFile(record.Name, exists))
-            return raised(ex.refused() ? SendErrorMessage(record.Name) : ex.error());
-        if (!exists)
-            return raised(SendErrorMessage(record.Name));
+        if (ex.refused() || !ex.listFile(name, exists) || !exists ||
+            !ListedSizeMatches(m_store.inet(), name)) {
+            const QString why = ex.error();
+            putBack(name);
+            return raised(why.isEmpty() ? SendErrorMessage(name) : why);
+        }
     }
 
     // One catalogue change for the whole batch; a name another member catalogued meanwhile is left
@@ -284,6 +351,8 @@ bool StoreOperations::addFiles(const QStringList& names, const DescriptionSource
         return edits;
     });
     for (const QString& name : taken) {
+        // The other member's file goes back under its name.
+        putBack(name);
         d.message(addfiles::AlreadyCataloguedMessage(name), Dialogs::Icon::None, Dialogs::Ok);
         m_report.skip(name, QStringLiteral("added by another member meanwhile"));
     }
@@ -291,6 +360,9 @@ bool StoreOperations::addFiles(const QStringList& names, const DescriptionSource
         m_store.UpdateFileList();
         return false;
     }
+    for (const clsFileDetails& record : batch)
+        if (movedAside.contains(record.Name) && !taken.contains(record.Name))
+            ex.run(storecmd::DeleteBackup(record.Name));
     // The member's copy is version 1 only once the catalogue says so.
     for (const clsFileDetails& record : batch) {
         if (taken.contains(record.Name))

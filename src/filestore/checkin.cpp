@@ -10,6 +10,7 @@
 #include "platform/dialogs.h"
 #include "util/fileutil.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <optional>
@@ -70,6 +71,15 @@ void StoreOperations::checkInChoices(CheckInBatch& batch) {
             continue;
         }
         list.ensureVisible(key);
+        // Nothing from outside the member's folder is published through a link.
+        if (const QString why =
+                LinkLeavesFolderError(QDir::current().absoluteFilePath(name), QDir::currentPath());
+            !why.isEmpty()) {
+            d.message(why, Dialogs::Icon::Critical, Dialogs::Ok);
+            m_report.skip(name, QStringLiteral("a link to a file outside your local folder"));
+            batch.ok = false;
+            continue;
+        }
         const bool localExists = QFileInfo::exists(name);
         bool fileDontUpdate = dontUpdate;
         if (all) {
@@ -189,8 +199,8 @@ bool StoreOperations::checkInUpload(CheckInBatch& batch) {
         // The upload counts only when the host took it and then lists the file: a refused upload
         // next to a copy that could not be moved aside would otherwise pass for a sent one.
         bool exists = false;
-        const bool sent =
-            ex.run(storecmd::Upload(name)) && !ex.refused() && ex.listFile(name, exists) && exists;
+        const bool sent = ex.run(storecmd::Upload(name)) && !ex.refused() && ex.listFile(name, exists) &&
+                          exists && ListedSizeMatches(m_store.inet(), name);
         if (!sent) {
             if (movedAside && ex.run(storecmd::Restore(name)) && ex.refused()) {
                 // A host that will not rename onto an existing name: drop the partial upload first.

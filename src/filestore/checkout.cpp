@@ -77,6 +77,10 @@ bool StoreOperations::checkOut() {
     QStringList recorded;
     if (!batch.isEmpty() && !recordCheckOuts(batch, recorded))
         ok = false;
+    // A file another member took first is theirs: the copy just fetched is read-only again.
+    for (const clsFileDetails& record : batch)
+        if (!recorded.contains(record.ListItem))
+            SetFileReadOnly(record.Name, true, false);
 
     // The rebuild also shows whether a member whose program does not take the lock overwrote one of
     // our entries after the save.
@@ -88,6 +92,7 @@ bool StoreOperations::checkOut() {
             continue;
         const QString controller = e->columns.value(QLatin1String(columns::kOwner));
         if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
+            SetFileReadOnly(e->text, true, false);
             d.message(TakenMeanwhileMessage(e->text, controller), Dialogs::Icon::Warning, Dialogs::Ok);
             m_report.skip(e->text,
                           QStringLiteral("checked out by ") + controller + QStringLiteral(" meanwhile"));

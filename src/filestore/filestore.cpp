@@ -85,8 +85,9 @@ bool FileStore::FetchCatalogueInSession() {
         return fail(QStringLiteral("Cannot delete ") + kCatalogue);
     if (Run(QStringLiteral("get ") + kCatalogue + QLatin1Char(' ') + kCatalogue))
         return true;
-    // A missing catalogue is no failed fetch: the reader says so.
-    return m_inet.lastReplyCode() == 550 || GetControlFile();
+    // A refusal is no proof that the catalogue is missing: the full fetch tells absence (listed as
+    // absent) from a refused download.
+    return GetControlFile();
 }
 
 bool FileStore::GetControlFileWhenSaved(int maxWaitMs) {
@@ -146,23 +147,41 @@ bool FileStore::EditWorkingCopy(const CatalogueEdit& edit) {
     return writeWorkingCopy(bytes);
 }
 
-FileStore::SaveResult FileStore::saveAndReadBack(const QByteArray& sent, QByteArray& readBack) {
+FileStore::SaveResult FileStore::saveAndReadBack(const QByteArray& previous, const QByteArray& sent,
+                                                 QByteArray& readBack) {
     Run(QStringLiteral("delete ") + kCatalogueBackup);
     const bool movedAside = Run(QStringLiteral("rename ") + kCatalogue + QLatin1Char(' ') + kCatalogueBackup);
-    if (!Run(QStringLiteral("send ") + kCatalogue + QLatin1Char(' ') + kCatalogue)) {
-        // Never leave the host without a catalogue: put the one moved aside back. A host that will not
-        // rename onto an existing name needs the partial upload out of the way first.
-        const QString why = m_inet.lastError();
+    // The host keeps the catalogue before this save as its backup, whatever happens to the save.
+    const auto sendPrevious = [&](const QString& target) {
+        if (previous.isEmpty())
+            return;
+        const QString scratch = kCatalogue + QStringLiteral(".previous");
+        if (WriteWholeFile(scratch, previous))
+            Run(QStringLiteral("send ") + scratch + QLatin1Char(' ') + target);
+        QFile::remove(scratch);
+    };
+    const auto putPreviousBack = [&] {
+        // A host that will not rename onto an existing name needs the failed upload out of the way first.
         if (movedAside &&
             !Run(QStringLiteral("rename ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue) &&
             m_inet.lastReplyCode() != 0) {
             Run(QStringLiteral("delete ") + kCatalogue);
             Run(QStringLiteral("rename ") + kCatalogueBackup + QLatin1Char(' ') + kCatalogue);
         }
+        if (!movedAside)
+            sendPrevious(kCatalogue);
+        sendPrevious(kCatalogueBackup);
+    };
+    if (!Run(QStringLiteral("send ") + kCatalogue + QLatin1Char(' ') + kCatalogue)) {
+        // Never leave the host without a catalogue: put the one moved aside back.
+        const QString why = m_inet.lastError();
+        putPreviousBack();
         fail(QStringLiteral("Error sending ") + kCatalogue + QStringLiteral(", please try again.") +
              (why.isEmpty() ? QString() : kCrLf + kCrLf + why));
         return SaveResult::Failed;
     }
+    if (!movedAside)
+        sendPrevious(kCatalogueBackup);
     // Read back: a client that does not take the lock may have saved over ours in between.
     const QString check = kCatalogue + QStringLiteral(".check");
     QFile::remove(check);
@@ -177,6 +196,14 @@ FileStore::SaveResult FileStore::saveAndReadBack(const QByteArray& sent, QByteAr
              (why.isEmpty() ? QString() : kCrLf + kCrLf + why));
         return SaveResult::Failed;
     }
+    if (readBack.size() < sent.size() && sent.startsWith(readBack)) {
+        // The host kept only the first part: an upload cut off, not another member's save.
+        putPreviousBack();
+        fail(QStringLiteral("Error sending ") + kCatalogue + QStringLiteral(", please try again.") + kCrLf +
+             kCrLf + QStringLiteral("The host kept ") + QString::number(readBack.size()) +
+             QStringLiteral(" of ") + QString::number(sent.size()) + QStringLiteral(" bytes."));
+        return SaveResult::Failed;
+    }
     return readBack == sent ? SaveResult::Saved : SaveResult::Replaced;
 }
 
@@ -186,11 +213,14 @@ bool FileStore::SaveCatalogue() {
     QString reason;
     if (!ReadWorkingCopy(nullptr, reason))
         return fail(IncompleteCatalogueMessage(reason));
-    QByteArray sent, readBack;
+    QByteArray sent, readBack, previous;
     QString error;
     if (!ReadWholeFile(kCatalogue, sent, &error))
         return fail(error);
-    switch (saveAndReadBack(sent, readBack)) {
+    // The working copy before the edit: what the host had when it was fetched.
+    if (QFile::exists(kCatalogueBackup))
+        ReadWholeFile(kCatalogueBackup, previous);
+    switch (saveAndReadBack(previous, sent, readBack)) {
     case SaveResult::Saved:
         return true;
     case SaveResult::Failed:
@@ -266,7 +296,8 @@ bool FileStore::ChangeCatalogue(const CataloguePlan& plan) {
         if (!writeWorkingCopy(bytes))
             return false;
         QByteArray readBack;
-        const SaveResult saved = saveAndReadBack(bytes, readBack);
+        lock.keepAlive();
+        const SaveResult saved = saveAndReadBack(current, bytes, readBack);
         if (saved == SaveResult::Saved)
             return true;
         if (saved == SaveResult::Failed)

@@ -144,7 +144,7 @@ private:
     bool addRecord(const CatalogueRecord& record, const ColourFlags& flags);
     bool fail(const QString& description);
     enum class SaveResult { Saved, Failed, Replaced };
-    SaveResult saveAndReadBack(const QByteArray& sent, QByteArray& readBack);
+    SaveResult saveAndReadBack(const QByteArray& previous, const QByteArray& sent, QByteArray& readBack);
     bool writeWorkingCopy(const QByteArray& bytes);
     bool repairFromBackup();
     void onStateChanged(int state);

@@ -38,7 +38,7 @@ bool StoreOperations::getLatestVersion() {
         // controller in another letter case as the member too).
         if (!me.isEmpty() && owner.compare(me, Qt::CaseInsensitive) == 0) {
             m_store.settings().setFileVersion(name, version);
-            m_report.skip(name, QStringLiteral("checked out by you, your copy kept"));
+            m_report.skip(name, QStringLiteral("checked out by you, your copy kept"), true);
             continue;
         }
         const ServerCopy copy = locateServerCopy(ex, key, name);

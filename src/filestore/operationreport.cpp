@@ -55,6 +55,15 @@ QString OperationReport::firstLine(const QString& text) {
     return line.trimmed();
 }
 
+bool OperationReport::everyFileDone() const {
+    if (!refusal.isEmpty() || !failure.isEmpty() || cancelled)
+        return false;
+    for (const Skip& s : skipped)
+        if (!s.intended)
+            return false;
+    return true;
+}
+
 QString OperationReport::summary() const {
     const QString name = operationName(kind);
     if (!refusal.isEmpty())

@@ -28,6 +28,7 @@ struct OperationReport {
     struct Skip {
         QString name;
         QString reason;
+        bool intended = false; // the operation leaves this file alone on purpose (the member's own copy)
     };
 
     Kind kind = Kind::None;
@@ -42,7 +43,11 @@ struct OperationReport {
     int outdated = 0;
     int checkedOut = 0;
 
-    void skip(const QString& name, const QString& reason) { skipped.append({name, reason}); }
+    void skip(const QString& name, const QString& reason, bool intended = false) {
+        skipped.append({name, reason, intended});
+    }
+    // Whether every file asked for was done (or left alone on purpose).
+    bool everyFileDone() const;
     QString summary() const;
 
     // "Check out", "Check in"... for refusals and failures.

@@ -3,12 +3,15 @@
 #include "config/runstate.h"
 #include "filestore/catalogue.h"
 #include "filestore/filestore.h"
+#include "transfer/controlfiles.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
 #include "util/fileutil.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace krtp {
 
@@ -53,6 +56,8 @@ QString Delete(const QString& n) {
 bool IsSharedFileName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
+    if (IsControlFileName(name, runState().MemberNames))
+        return false;
     const QString catalogue = QLatin1String(kCatalogueName);
     if (name.compare(catalogue, Qt::CaseInsensitive) == 0 ||
         name.compare(backupOf(catalogue), Qt::CaseInsensitive) == 0)
@@ -62,6 +67,11 @@ bool IsSharedFileName(const QString& name) {
             c.unicode() == 0x7f)
             return false;
     return true;
+}
+
+bool ListedSizeMatches(TransferControl& inet, const QString& name) {
+    const qint64 listed = inet.lastListedSize();
+    return listed < 0 || listed == QFileInfo(name).size();
 }
 
 QString MissingLocalFileMessage(const QString& name) {
@@ -113,6 +123,12 @@ bool StoreExchange::ensureOnServer(const QString& name, bool& exists) {
         return false;
     if (exists)
         return true;
+    // Another member's check-in moves the copy aside for a moment before the new one arrives.
+    pauseBriefly();
+    if (!listFile(name, exists))
+        return false;
+    if (exists)
+        return true;
     // A check-in that was cut short may have left the server copy under its backup name.
     if (!run(storecmd::Restore(name)))
         return false;
@@ -123,7 +139,12 @@ bool StoreExchange::download(const QString& name) {
     m_madeBackup = false;
     if (!makeLocalBackup(name))
         return false;
-    const bool reached = run(storecmd::Download(name));
+    bool reached = run(storecmd::Download(name));
+    // A file missing for a moment (another member's check-in has it renamed aside) comes back.
+    for (int retry = 0; retry < 3 && reached && m_refused && m_store.inet().lastReplyCode() == 550; ++retry) {
+        pauseBriefly();
+        reached = run(storecmd::Download(name));
+    }
     if (reached && !m_refused)
         return true;
     m_reply = m_store.inet().lastError();
@@ -134,6 +155,12 @@ bool StoreExchange::download(const QString& name) {
         QFile::rename(backup, name);
     }
     return reached;
+}
+
+void StoreExchange::pauseBriefly() {
+    QEventLoop loop;
+    QTimer::singleShot(kRetryPauseMs, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 bool StoreExchange::makeLocalBackup(const QString& name) {

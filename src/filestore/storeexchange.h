@@ -5,6 +5,7 @@
 namespace krtp {
 
 class FileStore;
+class TransferControl;
 
 // The pieces every per-file operation of the store shares: the command texts of a file's exchange
 // with the control folder, the existence test on the host, the local backup and the download.
@@ -21,8 +22,13 @@ QString Delete(const QString& name);       // delete N
 
 // A catalogue name that can safely be used as a local file name in the local folder and as a plain
 // name in the control folder: no folder separators, not "." or "..", no control characters, and not
-// the catalogue itself or its backup, which a check-in would otherwise send over the catalogue.
+// the catalogue itself or its backup, which a check-in would otherwise send over the catalogue, nor
+// any other file the program keeps in the control folder (an access list, the account file).
 bool IsSharedFileName(const QString& name);
+
+// After the "ls" of an upload: true unless the host lists the file at another size than the local
+// copy (a host that cut or replaced the upload). A host that does not say the size passes.
+bool ListedSizeMatches(TransferControl& inet, const QString& name);
 
 // "N does not exist on the local computer.  Either ..." shown when a download left no local copy.
 QString MissingLocalFileMessage(const QString& name);
@@ -55,8 +61,12 @@ public:
     // when there was none.
     bool download(const QString& name);
 
+    // Pause before looking again at a file another member's check-in may have moved aside.
+    static constexpr int kRetryPauseMs = 400;
+
 private:
     bool makeLocalBackup(const QString& name);
+    void pauseBriefly();
 
     FileStore& m_store;
     bool m_refused = false;

@@ -132,9 +132,14 @@ private slots:
         QCOMPARE(A->version(QStringLiteral("new.html")), QStringLiteral("1"));
         QCOMPARE(A->status(QStringLiteral("notes.txt")), QStringLiteral("unlocked"));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("new.html"))));
-        QCOMPARE(A->commands.mid(0, 6),
-                 (QStringList{QStringLiteral("QUIT"), QStringLiteral("cd /krg"),
+        // The fresh catalogue is read before anything is sent; whatever stood under a name waits aside.
+        QCOMPARE(A->commands.mid(0, 9),
+                 (QStringList{QStringLiteral("get _files.txt _files.txt"),
+                              QStringLiteral("delete new.html.backup"),
+                              QStringLiteral("rename new.html new.html.backup"),
                               QStringLiteral("send new.html new.html"), QStringLiteral("ls new.html"),
+                              QStringLiteral("delete Notes.txt.backup"),
+                              QStringLiteral("rename Notes.txt Notes.txt.backup"),
                               QStringLiteral("send Notes.txt Notes.txt"), QStringLiteral("ls Notes.txt")}));
 
         // Reserved and catalogued names (any letter case) are refused one by one; the others go on.

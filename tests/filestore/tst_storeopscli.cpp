@@ -59,10 +59,10 @@ private slots:
                             catalogueLine("my page.html", 1, "Alda"), catalogueLine("a.txt", 1)}));
         QCOMPARE(alda.read(QStringLiteral("index.html")), QByteArray("index v3"));
 
-        // B's check-out of it is passed over.
+        // B's check-out of it is passed over, and that is no success.
         r = run(bren, {QStringLiteral("checkout"), QStringLiteral("index.html")});
-        QCOMPARE(r.err, QByteArray());
-        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QByteArray("index.html: checked out by Alda\n"));
+        QCOMPARE(r.code, 1);
         QVERIFY(r.out.startsWith("index.html\tnew\tAlda\t3\t0\t"));
         QCOMPARE(bren.read(QStringLiteral("index.html")), QByteArray("B's old copy"));
 
@@ -126,8 +126,8 @@ private slots:
         QCOMPARE(r.code, 1); // the safe answer left the file alone
         QCOMPARE(
             r.err,
-            QByteArray(
-                "gone.txt does not exist on the server.\n\nDo you still want to check this file out?\n"));
+            QByteArray("gone.txt does not exist on the server.\n\nDo you still want to check this file out?\n"
+                       "gone.txt: not on the server\n"));
         QCOMPARE(hostCatalogue(), catalogue({catalogueLine("gone.txt", 2)}));
         r = run(alda, {QStringLiteral("checkout"), QStringLiteral("gone.txt"), QStringLiteral("--yes")});
         QCOMPARE(r.code, 0);
@@ -153,6 +153,8 @@ private slots:
         const Result r = run(alda, {QStringLiteral("status"), QStringLiteral("--yes")});
         host.setFaults({});
         QCOMPARE(r.code, 1);
+        // No entry of a short catalogue is printed as if it were the store.
+        QCOMPARE(r.out, QByteArray());
         QCOMPARE(r.err.count("KRtp detected a corrupt or missing _files.txt on the server."), 2);
         QVERIFY(r.err.endsWith("The shared file list is still broken after one repair; giving up.\n"));
         QCOMPARE(host.read(QStringLiteral("krg/_files.txt")), cut);
