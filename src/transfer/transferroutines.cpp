@@ -83,7 +83,7 @@ bool SendFileToServer(TransferControl& control, const QString& relativePath) {
             return true;
         error = QStringLiteral("Error sending ") + p.fileName + QStringLiteral(": the host kept ") +
                 QString::number(control.lastListedSize()) + QStringLiteral(" of ") + QString::number(local) +
-                QStringLiteral(" bytes, so it was taken off again.");
+                QStringLiteral(" bytes, so the upload was undone.");
         run(control, QStringLiteral("delete ") + q(host));
     } else {
         error = control.lastError();

@@ -345,6 +345,20 @@ private slots:
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending b.txt, please try again.")});
         QCOMPARE(host.read(QStringLiteral("krg/b.txt")), QByteArray("server b.txt"));
         QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda"), line("c.txt")}));
+
+        // A site page the host cut: the previous page goes back up.
+        QDir(A->local.path()).mkpath(QStringLiteral("VelmarFTP"));
+        A->write(QStringLiteral("VelmarFTP/page.html"), "new page text");
+        host.write(QStringLiteral("page.html"), "old page");
+        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/page.html",
+            "content_file": "%1"}]})")
+                                .arg(scratchFile(QStringLiteral("cutpage"), "new"))));
+        dlg->clear();
+        TransferControl inet;
+        QVERIFY(!SendFileToServer(inet, QStringLiteral("page.html")));
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending page.html: the host kept 3 of 13 bytes, "
+                                                          "so the upload was undone.")});
+        QCOMPARE(host.read(QStringLiteral("page.html")), QByteArray("old page"));
     }
 
     void repairUsesOnlyAWholeBackup() {
@@ -426,6 +440,7 @@ private slots:
                  QStringList{QStringLiteral("new.txt could not be added.\r\nA file with the same "
                                             "name already exists.")});
         QCOMPARE(host.read(QStringLiteral("krg/new.txt")), QByteArray("Bren's new"));
+        QVERIFY(!A->commands.contains(QStringLiteral("send new.txt new.txt")));
 
         // An upload the host cut short is not added.
         A->write(QStringLiteral("other.txt"), "Alda's other file");
@@ -473,6 +488,14 @@ private slots:
         QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral("VelmarFTP/about.html is a link to a file outside your "
                                             "local folder, so it was not sent.")});
+        QCOMPARE(host.read(QStringLiteral("about.html")), QByteArray("public"));
+        // Every other upload (the console's, the editor's) meets the same refusal in the transfer itself.
+        inet.configureForSite();
+        QVERIFY(inet.Execute(QStringLiteral("send VelmarFTP/about.html /about.html")));
+        inet.waitUntilIdle();
+        QVERIFY(!inet.lastSucceeded());
+        QCOMPARE(inet.lastError(), QStringLiteral("VelmarFTP/about.html is a link to a file outside your "
+                                                  "local folder, so it was not sent."));
         QCOMPARE(host.read(QStringLiteral("about.html")), QByteArray("public"));
         // A download replaces the link instead of writing through it.
         QString text = QLatin1String(kSaveToFile);
