@@ -3,6 +3,8 @@
 #include "config/paths.h"
 #include "config/runstate.h"
 #include "platform/dialogs.h"
+#include "transfer/controlfiles.h"
+#include "transfer/sharedfile.h"
 #include "transfer/transferroutines.h"
 #include "util/fileutil.h"
 
@@ -89,12 +91,54 @@ QString RightsError(bool superUser, const QString& currentUser, const std::optio
     return {};
 }
 
+namespace {
+
+QByteArray recordAt(const QByteArray& data, qsizetype index) {
+    return data.mid(index * kAccountRecordSize, kAccountRecordSize);
+}
+
+QString nameOf(const QByteArray& record) {
+    return DecodeAccountRecord(record).Name.trimmed();
+}
+
+} // namespace
+
+QByteArray MergeAccountFile(const QByteArray& base, const QByteArray& mine, const QByteArray& host,
+                            QStringList* notSaved) {
+    const qsizetype loaded = base.size() / kAccountRecordSize;
+    const qsizetype ours = mine.size() / kAccountRecordSize;
+    const qsizetype theirs = host.size() / kAccountRecordSize;
+    QByteArray merged = host;
+    for (qsizetype i = 0; i < loaded && i < ours; ++i) {
+        const QByteArray was = recordAt(base, i);
+        const QByteArray now = recordAt(mine, i);
+        if (now == was)
+            continue; // untouched here: the host's record stays as it is
+        const QByteArray there = i < theirs ? recordAt(host, i) : QByteArray();
+        if (there == was)
+            merged.replace(i * kAccountRecordSize, kAccountRecordSize, now);
+        else if (there != now && notSaved) {
+            const QString name = nameOf(was).isEmpty() ? nameOf(now) : nameOf(was);
+            if (!notSaved->contains(name))
+                *notSaved << name;
+        }
+    }
+    if (ours > loaded) {
+        // Members added here follow whatever the host holds now; a cut-off piece of a record would
+        // shift them out of step, so it goes.
+        merged.truncate(theirs * kAccountRecordSize);
+        merged += mine.mid(loaded * kAccountRecordSize, (ours - loaded) * kAccountRecordSize);
+    }
+    return merged;
+}
+
 UserAccounts::UserAccounts(TransferControl& control, Dialogs& dialogs)
     : m_control(control), m_dialogs(dialogs) {}
 
 bool UserAccounts::Load() {
     QString text = QLatin1String(kSaveToFile);
-    m_loaded = GetFileFromServer(m_control, QLatin1String(kAccountFileSitePath), text);
+    m_loaded = GetFileFromServer(m_control, QLatin1String(kAccountFileSitePath), text) &&
+               ReadWholeFile(AccountMirrorPath(), m_base);
     if (m_loaded)
         FillList();
     else
@@ -157,6 +201,12 @@ bool UserAccounts::Apply(int index, const AccountRecord& wanted) {
     record.Name = record.Name.left(kAccountNameSize);
     record.Password = record.Password.left(kAccountPasswordSize);
     const std::optional<AccountRecord> existing = Member(index);
+    const QString name = record.Name.trimmed();
+    const bool renamed = !existing || existing->Name.trimmed().toLower() != name.toLower();
+    if (renamed && !IsAllowedMemberName(name)) {
+        m_dialogs.message(underscoreMessage(), Dialogs::Icon::Critical, Dialogs::Ok);
+        return false;
+    }
     const QString refused = RightsError(IsSuperUser(), runState().CurrentUserName, existing, record);
     if (!refused.isEmpty()) {
         m_dialogs.message(refused, Dialogs::Icon::Critical, Dialogs::Ok);
@@ -164,8 +214,6 @@ bool UserAccounts::Apply(int index, const AccountRecord& wanted) {
     }
 
     // A second record of the same name would leave one of the two unable to log in.
-    const QString name = record.Name.trimmed();
-    const bool renamed = !existing || existing->Name.trimmed().toLower() != name.toLower();
     if (renamed && !name.isEmpty()) {
         QList<AccountRecord> records;
         ReadAccountFile(AccountMirrorPath(), records);
@@ -199,7 +247,48 @@ bool UserAccounts::UpdateServer() {
                           Dialogs::Icon::Critical, Dialogs::Ok);
         return false;
     }
-    return SendFileToServer(m_control, QLatin1String(kAccountFileSitePath));
+    m_notSaved.clear();
+    QByteArray mine;
+    QString error;
+    if (!ReadWholeFile(AccountMirrorPath(), mine, &error)) {
+        m_dialogs.message(error, Dialogs::Icon::Critical, Dialogs::Ok);
+        return false;
+    }
+    // Another administrator may have saved since the window read the file: each record goes back
+    // as the host has it now unless it was changed here, and one changed on both sides keeps the
+    // other administrator's version.
+    SharedFileEdit edit;
+    edit.hostPath = QLatin1Char('/') + QLatin1String(kAccountFileSitePath);
+    edit.localCopy = AccountMirrorPath();
+    edit.subject = QStringLiteral("the member accounts");
+    edit.apply = [&](const QByteArray& current, bool, QString&) -> std::optional<QByteArray> {
+        m_notSaved.clear();
+        return MergeAccountFile(m_base, mine, current, &m_notSaved);
+    };
+    const SharedFileResult result = ChangeSharedFile(m_control, m_dialogs, edit);
+    if (!result.ok) {
+        // The member's edits stay in the mirror copy for the next try.
+        WriteWholeFile(AccountMirrorPath(), mine);
+        m_notSaved.clear();
+        return false;
+    }
+    m_base = result.saved;
+    WriteWholeFile(AccountMirrorPath(), result.saved);
+    FillList();
+    if (!m_notSaved.isEmpty())
+        m_dialogs.message(notSavedMessage(m_notSaved), Dialogs::Icon::Warning, Dialogs::Ok);
+    return true;
+}
+
+QString UserAccounts::underscoreMessage() {
+    return QStringLiteral("Member names cannot begin with \"_\".");
+}
+
+QString UserAccounts::notSavedMessage(const QStringList& names) {
+    return QStringLiteral("Your changes to ") + names.join(QStringLiteral(", ")) +
+           QStringLiteral(" were not saved, because another administrator changed ") +
+           (names.size() == 1 ? QStringLiteral("this member") : QStringLiteral("these members")) +
+           QStringLiteral(" meanwhile.");
 }
 
 void UserAccounts::DiscardMirror() {

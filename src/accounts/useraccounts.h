@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace krtp {
@@ -47,6 +48,13 @@ QString FilterMemberName(const QString& text, int& selStart, int& selLength);
 QString RightsError(bool superUser, const QString& currentUser, const std::optional<AccountRecord>& existing,
                     const AccountRecord& wanted);
 
+// The account file to save when the window loaded base, holds mine and the host holds host now:
+// a record changed here and not on the host is ours; one not changed here is the host's, byte for
+// byte; one changed on both sides keeps the host's version and its member's name goes to notSaved.
+// Records added here are appended after the host's.
+QByteArray MergeAccountFile(const QByteArray& base, const QByteArray& mine, const QByteArray& host,
+                            QStringList* notSaved);
+
 // One entry of the accounts list. stored: the entry has a record in the mirror copy; an added entry
 // is not stored until it is applied.
 struct UserEntry {
@@ -87,18 +95,26 @@ public:
     // their field sizes. Messages go through the dialogs; false when nothing was written.
     bool Apply(int index, const AccountRecord& wanted);
 
-    // Sends the mirror copy to the host (the previous host copy is kept as ".backup").
+    // Saves the changes made here into the host's account file as it is now, under the shared lock
+    // (the previous host copy is kept as ".backup"), and fills the list from what was saved. A member
+    // another administrator changed meanwhile keeps that change: the administrator is told, and
+    // notSaved() names them. False when nothing could be saved; the edits stay in the mirror copy.
     bool UpdateServer();
+    const QStringList& notSaved() const { return m_notSaved; }
     // Deletes the mirror copy.
     void DiscardMirror();
 
     static QString duplicateNameQuestion(const QString& name);
+    static QString underscoreMessage();
+    static QString notSavedMessage(const QStringList& names);
 
 private:
     TransferControl& m_control;
     Dialogs& m_dialogs;
     QList<UserEntry> m_entries;
     bool m_loaded = false;
+    QByteArray m_base; // the host's account file as it was loaded
+    QStringList m_notSaved;
 };
 
 } // namespace krtp

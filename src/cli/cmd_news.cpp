@@ -5,6 +5,7 @@
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "sitetools/newsposter.h"
+#include "transfer/ftpcommand.h"
 #include "util/fileutil.h"
 #include "util/textutil.h"
 
@@ -24,10 +25,11 @@ int usageError() {
     return 2;
 }
 
+// Fields come from the host's news list: no control character of theirs reaches the terminal.
 QByteArray field(const QString& text) {
     QString t = text;
     t.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    return t.toLocal8Bit();
+    return VisibleControlCharacters(t).toLocal8Bit();
 }
 
 int news(const QStringList& arguments) {
@@ -112,7 +114,7 @@ int news(const QStringList& arguments) {
         std::printf("%s\n",
                     QDir::current().absoluteFilePath(poster.PageMirrorPath()).toLocal8Bit().constData());
     else
-        std::printf("Posted to %s\n", poster.pagePath().toLocal8Bit().constData());
+        std::printf("Posted to %s\n", field(poster.pagePath()).constData());
     return 0;
 }
 

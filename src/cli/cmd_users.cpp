@@ -4,6 +4,8 @@
 #include "cli/clicommand.h"
 #include "cli/membersession.h"
 #include "config/runstate.h"
+#include "transfer/controlfiles.h"
+#include "transfer/ftpcommand.h"
 
 #include <cstdio>
 
@@ -20,8 +22,9 @@ int usageError() {
     return 2;
 }
 
+// Names come from the host's account file: a line break in one must not print a second member.
 void printEntry(const UserEntry& e) {
-    std::printf("%s\t%d\n", e.text.toLocal8Bit().constData(), int(e.level));
+    std::printf("%s\t%d\n", VisibleControlCharacters(e.text).toLocal8Bit().constData(), int(e.level));
 }
 
 // A name as the accounts window lets it be typed: ASCII letters and digits only.
@@ -96,6 +99,10 @@ int users(const QStringList& arguments) {
         if (!ok || level < LevelLockedOut || level > LevelAdministrator)
             return usageError();
     }
+    if ((isNew || !rename.isEmpty()) && !IsAllowedMemberName(isNew ? name : rename)) {
+        std::fprintf(stderr, "%s\n", UserAccounts::underscoreMessage().toLocal8Bit().constData());
+        return 1;
+    }
     if ((isNew || !rename.isEmpty()) && !checkName(isNew ? name : rename))
         return 2;
     if (!accounts.Load())
@@ -125,12 +132,18 @@ int users(const QStringList& arguments) {
         if (!rename.isEmpty())
             wanted.Name = rename;
     }
-    if (!accounts.Apply(index, wanted) || !accounts.UpdateServer()) {
+    if (!accounts.Apply(index, wanted)) {
         accounts.DiscardMirror();
         return 1;
     }
+    // The saved file may have other members before it: what was set is printed as set.
+    const UserEntry applied = accounts.entries().at(index);
+    const bool saved = accounts.UpdateServer();
     accounts.DiscardMirror();
-    printEntry(accounts.entries().at(index));
+    // Another administrator's change of this member came first; the message said so.
+    if (!saved || !accounts.notSaved().isEmpty())
+        return 1;
+    printEntry(applied);
     return 0;
 }
 

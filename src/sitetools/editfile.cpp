@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 #include "sitetools/sitenames.h"
+#include "transfer/sharedfile.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
 #include "util/fileutil.h"
@@ -65,6 +66,7 @@ EditSession::Load EditSession::load(const QString& pstrRelativePathName) {
         dialogs().message(error, Dialogs::Icon::Critical, Dialogs::Ok);
         return Load::Failed;
     }
+    m_hostBytes = bytes;
     m_encoding = SiteText::decode(bytes);
     if (m_encoding.text.size() >= kMaxCharacters) {
         dialogs().message(TooLargeMessage(), Dialogs::Icon::None, Dialogs::Ok);
@@ -91,34 +93,47 @@ bool EditSession::writeLocal(QString* error) const {
 }
 
 EditSession::Send EditSession::send(QString* error) {
+    const QString refused = ControlFileRefusal(hostPath());
+    if (!refused.isEmpty()) {
+        dialogs().message(refused, Dialogs::Icon::Critical, Dialogs::Ok);
+        return Send::UploadFailed;
+    }
     if (!writeLocal(error))
         return Send::WriteFailed;
-    return SendFileToServer(m_inet, m_path) ? Send::Sent : Send::UploadFailed;
+    if (!SendSiteFile(m_inet, hostPath(), &m_hostBytes))
+        return Send::UploadFailed;
+    // A later send in this session builds on what this one saved.
+    m_hostBytes = m_encoding.encode(m_text);
+    return Send::Sent;
 }
 
-bool EditSession::QueryClose() {
-    const auto stayOpen = [this] {
-        sendOnClose = false;
-        discardOnClose = false;
-        return false;
-    };
-    if (!sendOnClose) {
-        if (!discardOnClose) {
-            switch (dialogs().message(SendQuestion(), Dialogs::Icon::None,
-                                      Dialogs::Yes | Dialogs::No | Dialogs::Cancel)) {
-            case Dialogs::Yes:
-                sendOnClose = true;
-                break;
-            case Dialogs::No:
-                discardOnClose = true;
-                break;
-            default:
-                return stayOpen();
-            }
+bool EditSession::stayOpen() {
+    sendOnClose = false;
+    discardOnClose = false;
+    return false;
+}
+
+EditSession::Closing EditSession::DecideClose() {
+    if (sendOnClose)
+        return Closing::Send;
+    if (!discardOnClose) {
+        switch (dialogs().message(SendQuestion(), Dialogs::Icon::None,
+                                  Dialogs::Yes | Dialogs::No | Dialogs::Cancel)) {
+        case Dialogs::Yes:
+            sendOnClose = true;
+            return Closing::Send;
+        case Dialogs::No:
+            discardOnClose = true;
+            return Closing::Close;
+        default:
+            stayOpen();
+            return Closing::Stay;
         }
-        if (!sendOnClose)
-            return true;
     }
+    return Closing::Close;
+}
+
+bool EditSession::SendForClose() {
     QString error;
     switch (send(&error)) {
     case Send::Sent:
@@ -132,6 +147,60 @@ bool EditSession::QueryClose() {
         Dialogs::Ok)
         return true;
     return stayOpen();
+}
+
+bool EditSession::QueryClose() {
+    switch (DecideClose()) {
+    case Closing::Stay:
+        return false;
+    case Closing::Close:
+        return true;
+    case Closing::Send:
+        break;
+    }
+    return SendForClose();
+}
+
+QString ChangedMeanwhileMessage(const QString& hostPath) {
+    return hostPath +
+           QStringLiteral(" was changed on the server after you opened it, so your changes were not sent.");
+}
+
+bool SendSiteFile(TransferControl& inet, const QString& hostPath, const QByteArray* base, QString* why) {
+    if (!IsControlFilePath(hostPath))
+        return SendFileToServer(inet, hostPath);
+    const QString local = LocalMirrorPath(hostPath);
+    QByteArray mine;
+    QString error;
+    if (!ReadWholeFile(local, mine, &error)) {
+        dialogs().message(error, Dialogs::Icon::Critical, Dialogs::Ok);
+        if (why)
+            *why = error;
+        return false;
+    }
+    SharedFileEdit edit;
+    edit.hostPath =
+        QDir::cleanPath(QLatin1Char('/') + QString(hostPath).replace(QLatin1Char('\\'), QLatin1Char('/')));
+    edit.localCopy = local;
+    edit.subject = hostPath;
+    edit.createMissing = true;
+    edit.apply = [&](const QByteArray& current, bool exists, QString& refusal) -> std::optional<QByteArray> {
+        const QByteArray now = exists ? current : QByteArray();
+        // Whatever another administrator saved since this copy was fetched is not replaced unseen.
+        if (base && now != *base && now != mine) {
+            refusal = ChangedMeanwhileMessage(hostPath);
+            return std::nullopt;
+        }
+        return mine;
+    };
+    const SharedFileResult result = ChangeSharedFile(inet, dialogs(), edit);
+    if (!result.ok) {
+        // The exchange leaves the host's copy in the local file; the member's own stays theirs.
+        WriteWholeFile(local, mine);
+        if (why)
+            *why = result.error;
+    }
+    return result.ok;
 }
 
 void SetEditWindowHooks(const EditWindowHooks& h) {

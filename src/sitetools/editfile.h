@@ -57,17 +57,32 @@ public:
     // Decides a close: asks "Send changes to server?" unless a button decided, sends when asked to.
     // True when the window may close.
     bool QueryClose();
+    // The two halves of QueryClose, for a window that must not wait for the host inside its close:
+    // the decision (asking when no button decided), then the send for a close that sends.
+    enum class Closing { Stay, Close, Send };
+    Closing DecideClose();
+    bool SendForClose();
 
     static QString TooLargeMessage();
     static QString SendQuestion();
     static QString NotSavedMessage(const QString& description);
 
 private:
+    bool stayOpen();
     TransferControl& m_inet;
     QString m_path;
     QString m_text;
+    QByteArray m_hostBytes; // as downloaded: the host copy the member's changes are based on
     SiteText m_encoding;
 };
+
+// Sends the mirror copy of a site file. The control folder's files (an access list, the news list)
+// are changed under the shared lock and read back; with base (the host copy the member's copy was
+// made from), a host copy changed since by someone else is not replaced. The failure was shown;
+// *why repeats it for a control folder file.
+bool SendSiteFile(TransferControl& inet, const QString& hostPath, const QByteArray* base = nullptr,
+                  QString* why = nullptr);
+QString ChangedMeanwhileMessage(const QString& hostPath);
 
 // How EditFile shows its window; the window library installs frmEdit (InstallEditWindow in
 // sitetools/gui/frmedit.h), tests install their own.

@@ -273,6 +273,12 @@ bool ExplorerActions::runSelected(Kind kind) {
         return outcome.refuse(
             NotAllowedMessage(QStringLiteral("delete files"), m_explorer.selectedFolderKey()),
             Dialogs::Icon::Critical);
+    if (kind == Kind::Send || kind == Kind::DeleteOnHost)
+        for (const QString& key : keys) {
+            const QString refused = ControlFileRefusal(files.hostPath(key));
+            if (!refused.isEmpty())
+                return outcome.refuse(refused, Dialogs::Icon::Critical);
+        }
     if (dialogs().message(ConfirmMessage(QLatin1String(t.verb), n, QLatin1String(t.tail)), t.icon,
                           Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
         return outcome.cancel();
@@ -293,17 +299,22 @@ bool ExplorerActions::runSelected(Kind kind) {
             m_explorer.refreshIcon(key);
             break;
         }
-        case Kind::Send:
+        case Kind::Send: {
             emit working(hostPath);
-            if (!SendFileToServer(m_explorer.inet(), hostPath))
-                return m_cancel ? outcome.cancel() : outcome.failed();
+            QString why;
+            if (!SendSiteFile(m_explorer.inet(), hostPath, nullptr, &why))
+                return m_cancel ? outcome.cancel() : why.isEmpty() ? outcome.failed() : outcome.fail(why);
             m_explorer.refreshIcon(key);
             break;
+        }
         case Kind::DeleteOnHost:
             files.ensureVisible(key);
             if (!DeleteFileFromServer(m_explorer.inet(), hostPath))
                 return outcome.failed();
-            unregisterFile(files.find(key)->text, hostPath);
+            if (QString why; !unregisterFile(files.find(key)->text, hostPath, &why)) {
+                files.remove(key);
+                return outcome.fail(why);
+            }
             files.remove(key);
             break;
         case Kind::DeleteLocal: {
@@ -345,31 +356,26 @@ bool ExplorerActions::existsOnHost(const QString& folderKey, const QString& name
     return reply.split(kCrLf).contains(name);
 }
 
-void ExplorerActions::registerFile(const QString& name, const QString& hostPath) {
+bool ExplorerActions::registerFile(const QString& name, const QString& hostPath, QString* why) {
     const QString folder = m_explorer.selectedFolderKey();
-    if (m_explorer.fullAccess()) {
+    if (m_explorer.fullAccess())
         m_explorer.setTag(folder, m_explorer.node(folder)->tag + kCrLf + name);
-    } else {
-        AccessList list = m_explorer.accessList();
-        list.addPath(hostPath);
-        m_explorer.SaveAccessList(list);
-    }
+    else if (!m_explorer.ChangeAccessList([&](AccessList& list) { list.addPath(hostPath); }, why))
+        return false;
     m_explorer.files().addFile(name, hostPath, SiteExplorer::IconForHostPath(hostPath));
+    return true;
 }
 
-void ExplorerActions::unregisterFile(const QString& name, const QString& hostPath) {
+bool ExplorerActions::unregisterFile(const QString& name, const QString& hostPath, QString* why) {
     const QString folder = m_explorer.selectedFolderKey();
-    if (m_explorer.fullAccess()) {
-        QStringList kept;
-        for (const QString& line : m_explorer.node(folder)->tag.split(kCrLf))
-            if (line != name)
-                kept << line;
-        m_explorer.setTag(folder, kept.join(kCrLf));
-    } else {
-        AccessList list = m_explorer.accessList();
-        list.removePath(hostPath);
-        m_explorer.SaveAccessList(list);
-    }
+    if (!m_explorer.fullAccess())
+        return m_explorer.ChangeAccessList([&](AccessList& list) { list.removePath(hostPath); }, why);
+    QStringList kept;
+    for (const QString& line : m_explorer.node(folder)->tag.split(kCrLf))
+        if (line != name)
+            kept << line;
+    m_explorer.setTag(folder, kept.join(kCrLf));
+    return true;
 }
 
 bool ExplorerActions::copyIntoMirror(const QString& source, const QString& hostPath, QString* why) {
@@ -449,6 +455,12 @@ bool ExplorerActions::AddFiles(const QStringList& paths) {
             all = false;
             continue;
         }
+        if (const QString refused = ControlFileRefusal(folder + name); !refused.isEmpty()) {
+            say(refused, Dialogs::Icon::Critical);
+            outcome.skip(name, QStringLiteral("KRtp keeps that name for itself"));
+            all = false;
+            continue;
+        }
         if (existsOnHost(folder, name)) {
             say(ExistsMessage(folder + name), Dialogs::Icon::Critical);
             outcome.skip(name, QStringLiteral("already on the server"));
@@ -460,13 +472,16 @@ bool ExplorerActions::AddFiles(const QStringList& paths) {
         if (!copyIntoMirror(path, hostPath, &why))
             return outcome.fail(why);
         emit working(hostPath);
-        if (SendFileToServer(m_explorer.inet(), hostPath)) {
-            registerFile(name, hostPath);
-            outcome.done(name);
-        } else {
+        if (!SendSiteFile(m_explorer.inet(), hostPath, nullptr, &why)) {
             all = false;
-            outcome.skip(name, Outcome::oneLine(TakeRoutineError()));
+            outcome.skip(name, Outcome::oneLine(why.isEmpty() ? TakeRoutineError() : why));
             removePartialUpload(hostPath);
+        } else if (!registerFile(name, hostPath, &why)) {
+            all = false;
+            outcome.skip(name, QStringLiteral("sent, but not entered in your access list: ") +
+                                   Outcome::oneLine(why));
+        } else {
+            outcome.done(name);
         }
     }
     if (m_cancel)
@@ -498,9 +513,12 @@ bool ExplorerActions::NewFile(const QString& name) {
                               Dialogs::Icon::Critical);
     if (!checkName(name, outcome))
         return false;
+    if (const QString refused = ControlFileRefusal(folder + name); !refused.isEmpty())
+        return outcome.refuse(refused, Dialogs::Icon::Critical);
     if (existsOnHost(folder, name))
         return outcome.refuse(ExistsMessage(folder + name), Dialogs::Icon::Critical);
-    registerFile(name, folder + name);
+    if (QString why; !registerFile(name, folder + name, &why))
+        return outcome.fail(why);
     outcome.done(name);
     return true;
 }
@@ -532,12 +550,14 @@ bool ExplorerActions::ReplaceWith(const QString& key, const QString& path) {
     if (chosenName.contains(QLatin1Char(' ')))
         return outcome.refuse(SpacesMessage(chosenName));
     const QString hostPath = m_explorer.files().hostPath(key);
+    if (const QString refused = ControlFileRefusal(hostPath); !refused.isEmpty())
+        return outcome.refuse(refused, Dialogs::Icon::Critical);
     QString why;
     if (!copyIntoMirror(path, hostPath, &why))
         return outcome.fail(why);
     emit working(hostPath);
-    if (!SendFileToServer(m_explorer.inet(), hostPath))
-        return outcome.failed();
+    if (!SendSiteFile(m_explorer.inet(), hostPath, nullptr, &why))
+        return why.isEmpty() ? outcome.failed() : outcome.fail(why);
     outcome.done(m_explorer.files().find(key)->text);
     return true;
 }
@@ -654,6 +674,9 @@ bool ExplorerActions::CreateSubfolder(const QString& name) {
         return false;
     }
     const QString folder = m_explorer.selectedFolderKey();
+    // A folder such as krg/_shared.lock would hold the program's lock for everyone.
+    if (const QString refused = ControlFileRefusal(folder + name); !refused.isEmpty())
+        return outcome.refuse(refused, Dialogs::Icon::Critical);
     TransferControl& inet = m_explorer.inet();
     inet.configureForSite();
     inet.waitUntilIdle();

@@ -95,8 +95,9 @@ private:
     enum class Kind { Download, Send, DeleteOnHost, DeleteLocal };
     bool runSelected(Kind kind);
     bool existsOnHost(const QString& folderKey, const QString& name);
-    void registerFile(const QString& name, const QString& hostPath);
-    void unregisterFile(const QString& name, const QString& hostPath);
+    // The access list's failures were shown; *why says what went wrong.
+    bool registerFile(const QString& name, const QString& hostPath, QString* why);
+    bool unregisterFile(const QString& name, const QString& hostPath, QString* why);
     // why: the reason shown when the copy fails.
     bool copyIntoMirror(const QString& source, const QString& hostPath, QString* why);
     void removePartialUpload(const QString& hostPath);

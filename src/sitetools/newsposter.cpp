@@ -2,6 +2,7 @@
 
 #include "config/runstate.h"
 #include "platform/dialogs.h"
+#include "transfer/sharedfile.h"
 #include "transfer/transferroutines.h"
 #include "util/fileutil.h"
 
@@ -96,27 +97,51 @@ bool NewsPoster::ComposePost(bool pblnSend, const NewsItemText& text) {
     QString templateText;
     if (!GetFileFromServer(m_control, m_templatePath, templateText))
         return false;
-    // The page is kept as bytes: whatever its encoding, only the item is added to it.
-    QString saveOnly = QLatin1String(kSaveToFile);
-    if (!GetFileFromServer(m_control, m_pagePath, saveOnly))
-        return false;
+    const QString item = FillNewsTemplate(templateText, runState().CurrentUserName, clock(), text);
     const QString local = PageMirrorPath();
-    QByteArray page;
     QString error;
-    if (!ReadWholeFile(local, page, &error)) {
-        m_dialogs.message(error, Dialogs::Icon::Critical, Dialogs::Ok);
-        return false;
+
+    if (!pblnSend) {
+        // A preview changes only the mirror copy, so it needs no lock.
+        QString saveOnly = QLatin1String(kSaveToFile);
+        if (!GetFileFromServer(m_control, m_pagePath, saveOnly))
+            return false;
+        QByteArray page;
+        if (!ReadWholeFile(local, page, &error)) {
+            m_dialogs.message(error, Dialogs::Icon::Critical, Dialogs::Ok);
+            return false;
+        }
+        page = InsertNewsItem(page, item, &m_lastInsertCount);
+        if (m_lastInsertCount == 0) {
+            m_dialogs.message(noMarkerMessage(m_pagePath), Dialogs::Icon::Critical, Dialogs::Ok);
+            return false;
+        }
+        if (!WriteWholeFile(local, page, &error)) {
+            m_dialogs.message(error, Dialogs::Icon::Critical, Dialogs::Ok);
+            return false;
+        }
+        return true;
     }
 
-    const QString item = FillNewsTemplate(templateText, runState().CurrentUserName, clock(), text);
-    page = InsertNewsItem(page, item, &m_lastInsertCount);
-    if (!WriteWholeFile(local, page, &error)) {
-        m_dialogs.message(error, Dialogs::Icon::Critical, Dialogs::Ok);
-        return false;
-    }
-    if (pblnSend)
-        return SendFileToServer(m_control, m_pagePath);
-    return true;
+    // The item goes into the page as the host has it now, under the lock, so that a post made at the
+    // same moment by another member is kept. The page is kept as bytes: whatever its encoding, only
+    // the item is added to it.
+    SharedFileEdit edit;
+    const MirrorPath place = MapMirrorPath(m_pagePath);
+    edit.hostPath = place.hostFile();
+    edit.localCopy = local;
+    edit.subject = QStringLiteral("the news page ") + m_pagePath;
+    edit.apply = [this, item](const QByteArray& current, bool, QString& why) -> std::optional<QByteArray> {
+        int count = 0;
+        QByteArray page = InsertNewsItem(current, item, &count);
+        m_lastInsertCount = count;
+        if (count == 0) {
+            why = noMarkerMessage(m_pagePath);
+            return std::nullopt;
+        }
+        return page;
+    };
+    return ChangeSharedFile(m_control, m_dialogs, edit).ok;
 }
 
 QString NewsPoster::NameGifPath() {
@@ -148,9 +173,19 @@ bool NewsPoster::ChangeNameGif(const QString& nameGif, const QString& chosenFile
         return false;
     // Choosing the mirror copy itself needs no copy (and copying a file onto itself would lose it).
     if (from != QFileInfo(target.localFile()).canonicalFilePath()) {
-        if (QFileInfo::exists(target.localFile()) && !QFile::remove(target.localFile()))
+        // Copied beside the GIF first: a copy that fails leaves the member's GIF as it was.
+        const QString part = target.localFile() + QStringLiteral(".part");
+        QFile::remove(part);
+        if (!QFile::copy(from, part)) {
+            QFile::remove(part);
             return false;
-        if (!QFile::copy(from, target.localFile()))
+        }
+        if ((QFileInfo(target.localFile()).isSymLink() || QFileInfo::exists(target.localFile())) &&
+            !QFile::remove(target.localFile())) {
+            QFile::remove(part);
+            return false;
+        }
+        if (!QFile::rename(part, target.localFile()))
             return false;
     }
     return SendFileToServer(m_control, nameGif);

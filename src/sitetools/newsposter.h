@@ -33,8 +33,9 @@ public:
     QString templatePath() const { return m_templatePath; }
 
     // Builds the item from the selected page's template and text, inserts it into a fresh copy of
-    // the page, writes the page's mirror copy and, when pblnSend is true, sends it. Messages go
-    // through the dialogs.
+    // the page and writes the page's mirror copy; when pblnSend is true, the item goes into the page
+    // as the host has it under the shared lock, and the page is sent and read back. A page without
+    // the marker is a failure: nothing is sent. Messages go through the dialogs.
     bool ComposePost(bool pblnSend, const NewsItemText& text);
     // How many markers the last ComposePost found in the page.
     int lastInsertCount() const { return m_lastInsertCount; }
@@ -57,6 +58,9 @@ public:
     static QString exampleHyperlink() { return QStringLiteral("http://www.example.com/"); }
 
     static QString selectPageMessage() { return QStringLiteral("Please Select a News Page."); }
+    static QString noMarkerMessage(const QString& page) {
+        return page + QStringLiteral(" has no <!--begin--> marker, so nothing was posted.");
+    }
     static QString emptyNewsMessage() {
         return QStringLiteral("You must type something in order to make a news post @_@");
     }

@@ -6,6 +6,7 @@
 #include "sitetools/sitenames.h"
 #include "sitetools/sitetext.h"
 #include "transfer/ftpcommand.h"
+#include "transfer/sharedfile.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
 #include "util/fileutil.h"
@@ -89,20 +90,39 @@ void SiteExplorer::Open() {
     ShowFolderFiles();
 }
 
-bool SiteExplorer::SaveAccessList(const AccessList& list) {
-    m_access = list;
+bool SiteExplorer::ChangeAccessList(const std::function<void(AccessList&)>& change, QString* why) {
     const QString path = AccessList::PathFor(runState().CurrentUserName);
     if (path.isEmpty())
         return false;
     QString folder, name;
     SplitHostPath(path, folder, name);
     QDir().mkpath(LocalMirrorFolder(folder));
-    QString error;
-    if (!WriteWholeFile(LocalMirrorPath(path), m_accessEncoding.encode(list.text()), &error)) {
-        dialogs().message(error, Dialogs::Icon::None, Dialogs::Ok);
+    AccessList changed;
+    SiteText encoding = m_accessEncoding;
+    SharedFileEdit edit;
+    edit.hostPath = QLatin1Char('/') + path;
+    edit.localCopy = LocalMirrorPath(path);
+    edit.subject = QStringLiteral("your access list");
+    edit.createMissing = true;
+    // The list as the host has it now: an administrator may have changed it since it was read.
+    edit.apply = [&](const QByteArray& current, bool exists, QString&) -> std::optional<QByteArray> {
+        encoding = exists ? SiteText::decode(current) : m_accessEncoding;
+        changed = AccessList::FromContent(exists ? encoding.text : QString());
+        // A member given full access meanwhile needs no entry; adding one would restrict them.
+        if (changed.fullAccess())
+            return current;
+        change(changed);
+        return encoding.encode(changed.text());
+    };
+    const SharedFileResult result = ChangeSharedFile(m_inet, dialogs(), edit);
+    if (!result.ok) {
+        if (why)
+            *why = result.error;
         return false;
     }
-    return SendFileToServer(m_inet, path);
+    m_access = changed;
+    m_accessEncoding = encoding;
+    return true;
 }
 
 int SiteExplorer::indexOf(const QString& key) const {

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 namespace krtp {
 
@@ -48,9 +49,10 @@ public:
 
     const AccessList& accessList() const { return m_access; }
     bool fullAccess() const { return m_access.fullAccess(); }
-    // Writes the access list to its mirror copy and sends it to the host (after registering a
-    // file). False when it could not be written or sent; the failure was shown.
-    bool SaveAccessList(const AccessList& list);
+    // Applies change to the member's access list as the host has it now, under the shared lock,
+    // and sends it back (registering or unregistering a file). False when it could not be changed;
+    // the failure was shown and *why (when given) repeats it.
+    bool ChangeAccessList(const std::function<void(AccessList&)>& change, QString* why = nullptr);
 
     // The tree, in the order the folders were added.
     const QList<FolderNode>& nodes() const { return m_nodes; }

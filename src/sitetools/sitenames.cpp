@@ -1,7 +1,10 @@
 #include "sitetools/sitenames.h"
 
 #include "config/paths.h"
+#include "config/runstate.h"
+#include "transfer/controlfiles.h"
 
+#include <QDir>
 #include <QStringList>
 
 namespace krtp {
@@ -43,6 +46,24 @@ void SplitHostPath(const QString& path, QString& folderKey, QString& name) {
     const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
     folderKey = p.left(slash + 1);
     name = p.mid(slash + 1);
+}
+
+bool IsControlFilePath(const QString& hostPath) {
+    QString p = hostPath;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    // As the host would resolve it: "krg//x" and "./krg/x" name the same file as "krg/x".
+    p = QDir::cleanPath(QLatin1Char('/') + p);
+    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+    return p.left(slash + 1).compare(QLatin1String("/krg/"), Qt::CaseInsensitive) == 0 &&
+           IsControlFileName(p.mid(slash + 1), runState().MemberNames);
+}
+
+QString ControlFileRefusal(const QString& hostPath) {
+    if (runState().UserLevel == LevelAdministrator || !IsControlFilePath(hostPath))
+        return {};
+    QString folder, name;
+    SplitHostPath(hostPath, folder, name);
+    return ControlFileMessage(name);
 }
 
 QString LocalMirrorPath(const QString& hostPath) {

@@ -19,6 +19,14 @@ bool IsSafeHostPath(const QString& path);
 // file name; "\" is read as "/".
 void SplitHostPath(const QString& path, QString& folderKey, QString& name);
 
+// Whether a host path names one of the files the program keeps in the control folder "krg" (the
+// member names of the run-time state give the access lists).
+bool IsControlFilePath(const QString& hostPath);
+// Why the logged-in member may not write this host path: the control folder's files are the
+// program's, and only administrators reach them through the explorer or the editor. Empty when the
+// member may.
+QString ControlFileRefusal(const QString& hostPath);
+
 // The local mirror path of a host path, relative to the local folder: "VelmarFTP/a/b/c.txt".
 QString LocalMirrorPath(const QString& hostPath);
 // The mirror folder of a folder key, relative to the local folder: "VelmarFTP/a/b/".

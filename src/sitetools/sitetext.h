@@ -6,8 +6,9 @@
 namespace krtp {
 
 // A site file's text with the encoding it came in, so that it is written back the same way: UTF-8
-// when the bytes are valid UTF-8 (a byte order mark is kept), otherwise one byte per character as
-// read (Latin-1 reading keeps every byte).
+// when the bytes are valid UTF-8 (a byte order mark is kept), unless they are all ASCII and declare a
+// single-byte charset (iso-8859-1, windows-1252...); otherwise one byte per character as read
+// (Latin-1 reading keeps every byte).
 struct SiteText {
     QString text;
     bool utf8 = true;

@@ -388,6 +388,84 @@ private slots:
         QVERIFY(d.unexpected().isEmpty());
     }
 
+    // "_news" would make the member's access list krg/_news.dat, the news list.
+    void namesBeginningWithAnUnderscoreAreRefused() {
+        ScriptedDialogs d;
+        fx.logIn(QStringLiteral("Velmar"), 4);
+        TransferControl control;
+        UserAccounts accounts(control, d);
+        QVERIFY(accounts.Load());
+        const QByteArray before = mirror();
+        const int added = accounts.NewUser();
+        for (const auto& [index, name] : {std::pair{added, "_files"}, std::pair{3, " _news"}}) {
+            d.clear();
+            QVERIFY(!accounts.Apply(index, {QLatin1String(name), QStringLiteral("pw"), 3}));
+            QCOMPARE(d.texts(), QStringList{"Member names cannot begin with \"_\"."});
+            QCOMPARE(d.records().last().icon, Dialogs::Icon::Critical);
+        }
+        QCOMPARE(mirror(), before);
+        // A stored name is no new one: its other fields may still change.
+        QVERIFY(accounts.Apply(3, {QStringLiteral("Bob"), QStringLiteral("pw"), 2}));
+    }
+
+    // Two administrators with the window open at once: each save takes the other's saved changes
+    // along; a member both changed keeps the first change, and the second administrator is told.
+    void twoAdministratorsKeepEachOthersChanges() {
+        ScriptedDialogs d;
+        // Greta's record as an older program wrote it, padding and all: nobody here touches it.
+        QByteArray original = accountFile(team());
+        original.replace(5 * 60 + 10, 3, QByteArray("\x00\x01\x02", 3));
+        fx.host.write(QStringLiteral("krg/_files.dat"), original);
+        QTemporaryDir annFolder, zedFolder;
+        const auto back = qScopeGuard([this] { QDir::setCurrent(fx.local->path()); });
+        const auto in = [](const QTemporaryDir& folder) {
+            QDir::setCurrent(folder.path());
+            QDir().mkpath(QStringLiteral("VelmarFTP"));
+        };
+        TransferControl annControl;
+        UserAccounts ann(annControl, d);
+        in(annFolder);
+        QVERIFY(ann.Load());
+        in(zedFolder);
+        frmUsers zed;
+        zed.show();
+        QVERIFY(zed.LoadWindow());
+
+        in(annFolder);
+        QVERIFY(ann.Apply(3, {QStringLiteral("Bob"), QStringLiteral("ann's"), 2}));
+        QVERIFY(ann.Apply(ann.NewUser(), {QStringLiteral("Ava"), QStringLiteral("a"), 3}));
+        in(zedFolder);
+        QVERIFY(zed.accounts().Apply(4, {QStringLiteral("Tomas"), QStringLiteral("zed's"), 2}));
+        QVERIFY(zed.accounts().Apply(3, {QStringLiteral("Bob"), QStringLiteral("zed's"), 3}));
+        QVERIFY(
+            zed.accounts().Apply(zed.accounts().NewUser(), {QStringLiteral("Ben"), QStringLiteral("b"), 3}));
+
+        in(annFolder);
+        QVERIFY(ann.UpdateServer());
+        QVERIFY(d.records().isEmpty());
+        in(zedFolder);
+        QVERIFY(!closeAnswering(zed, d, Dialogs::Yes));
+        QCOMPARE(d.texts().last(), QStringLiteral("Your changes to Bob were not saved, because another "
+                                                  "administrator changed this member meanwhile."));
+        QCOMPARE(d.records().last().icon, Dialogs::Icon::Warning);
+
+        const QByteArray saved = fx.host.read(QStringLiteral("krg/_files.dat"));
+        const QList<AccountRecord> members = ReadAccountRecords(saved);
+        QCOMPARE(members.size(), 8);
+        QCOMPARE(members.at(3).Password, QStringLiteral("ann's"));
+        QCOMPARE(members.at(3).Level, quint8(2));
+        QCOMPARE(members.at(4).Password, QStringLiteral("zed's"));
+        QCOMPARE(members.at(6).Name, QStringLiteral("Ava"));
+        QCOMPARE(members.at(7).Name, QStringLiteral("Ben"));
+        QCOMPARE(saved.left(3 * 60), original.left(3 * 60));
+        QCOMPARE(saved.mid(5 * 60, 60), original.mid(5 * 60, 60));
+        // The window shows the members as saved, to make the change again.
+        QCOMPARE(zed.lvwFileList->count(), 8);
+        QCOMPARE(zed.lvwFileList->item(7)->text(), QStringLiteral("Ben"));
+        QVERIFY(closeAnswering(zed, d, Dialogs::No));
+        QVERIFY(d.unexpected().isEmpty());
+    }
+
     void failedUploadKeepsTheWindowOpen() {
         ScriptedDialogs d;
         LoopbackHost locked;
@@ -435,6 +513,7 @@ private slots:
         frmUsers::EditFile = [&](const QString& path) { edited << path; };
         QList<AccountRecord> members = team();
         members.append({QStringLiteral("..\\..\\x"), QStringLiteral("x"), 3});
+        members.append({QStringLiteral("_files"), QStringLiteral("x"), 3});
         fx.host.write(QStringLiteral("krg/_files.dat"), accountFile(members));
         frmUsers w;
         w.show();
@@ -452,6 +531,12 @@ private slots:
         QCOMPARE(
             d.lastText(),
             QStringLiteral("The member name \"..\\..\\x\" cannot be used as the name of an access list."));
+        // Nor one whose list would be the account file itself.
+        w.lvwFileList->setCurrentRow(7);
+        w.cmdWebAccess->click();
+        QCOMPARE(edited.size(), 1);
+        QCOMPARE(d.lastText(),
+                 QStringLiteral("The member name \"_files\" cannot be used as the name of an access list."));
         // An empty name opens nothing.
         w.lvwFileList->setCurrentRow(3);
         w.txtUserName->setEnabled(true);
@@ -529,6 +614,14 @@ private slots:
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("Velmar\t4\nAnn\t4\nZed\t4\nBob\t3\nTomas\t2\nGreta\t1\n"));
         QVERIFY(!QFileInfo::exists(fx.local->filePath(AccountMirrorPath())));
+        // A line break in a name from the host cannot print a member of its own.
+        fx.host.write(QStringLiteral("krg/_files.dat"),
+                      accountFile(team() << AccountRecord{QStringLiteral("Eve\r\nMallory\t4\x1b[2J"),
+                                                          QStringLiteral("x"), 2}));
+        r = runCli(QStringList{"users", "list"} + cliLogin("velmar"), "keystone");
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.endsWith("\nGreta\t1\nEve\\r\\nMallory\\t4\\x1b[2J\t2\n"));
+        fx.host.write(QStringLiteral("krg/_files.dat"), accountFile(team()));
 
         r = runCli(QStringList{"users", "list"} + cliLogin("bob"), "builder");
         QCOMPARE(r.code, 1);
@@ -567,6 +660,7 @@ private slots:
             {{"users", "set", "Bob-by", "--new"},
              "Member names may contain only the letters A to Z and the digits 0 to 9.\n",
              2},
+            {{"users", "set", "_files", "--new"}, "Member names cannot begin with \"_\".\n", 1},
             {{"users", "set", "bob", "--new"},
              "Another member is already named bob.\nThe login uses only the later of the two records. Save "
              "anyway?\n",

@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTextCursor>
 
@@ -138,18 +139,39 @@ private slots:
         QVERIFY(d.records().isEmpty());
     }
 
-    void pagesWithoutOrWithTwoMarkers() {
+    // Without the marker there is nowhere to put the item: the post fails, nothing is sent and the
+    // window keeps the text for another page.
+    void pageWithoutMarkerIsAFailedPost() {
         ScriptedDialogs d;
         auto w = openWindow(QStringLiteral("Plain"));
-        w->txtNews->setPlainText(QStringLiteral("n"));
-        QVERIFY(w->ComposePost(true));
-        QCOMPARE(w->poster().lastInsertCount(), 0);
+        w->txtNews->setPlainText(QStringLiteral("kept"));
+        w->cmdPost->click();
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->txtNews->toPlainText(), QStringLiteral("kept"));
+        QCOMPARE(d.texts(), QStringList{"plain.html has no <!--begin--> marker, so nothing was posted."});
+        QCOMPARE(d.records().last().icon, Dialogs::Icon::Critical);
         QCOMPARE(fx.host.read(QStringLiteral("plain.html")), QByteArray("<p>no marker</p>\r\n"));
-        QVERIFY(fx.host.exists(QStringLiteral("plain.html.backup")));
+        QVERIFY(!fx.host.exists(QStringLiteral("plain.html.backup")));
 
-        w->cboWhichPage[0]->setCurrentIndex(w->cboWhichPage[0]->findText(QStringLiteral("Twice")));
+        QTemporaryDir texts;
+        QVERIFY(writeLocal(texts.filePath(QStringLiteral("n.txt")), "n"));
+        const Cli r = runCli(QStringList{"news", "post", "Plain", "--subject", "s", "--text-file",
+                                         texts.filePath(QStringLiteral("n.txt"))} +
+                                 cliLogin("bob"),
+                             "builder");
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("plain.html has no <!--begin--> marker, so nothing was posted.\n"));
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY(!fx.host.exists(QStringLiteral("plain.html.backup")));
+    }
+
+    void pageWithTwoMarkers() {
+        ScriptedDialogs d;
+        auto w = openWindow(QStringLiteral("Twice"));
+        w->txtNews->setPlainText(QStringLiteral("n"));
         w->txtSubject->setText(QStringLiteral("S"));
         QVERIFY(w->ComposePost(true));
+        QCOMPARE(w->poster().lastInsertCount(), 2);
         const QByteArray item = teamItem("S", "n");
         QCOMPARE(fx.host.read(QStringLiteral("twice.html")),
                  "<!--begin-->" + item + "A<!--BEGIN-->" + item + "B");
@@ -335,6 +357,14 @@ private slots:
         QCOMPARE(w->picNameGIF->pixmap().toImage().pixelColor(5, 5), QColor(Qt::blue));
         QVERIFY(w->isEnabled());
         QCOMPARE(d.busyDepth(), 0);
+
+        // A choice that cannot be copied (a folder) leaves the member's GIF as it was.
+        d.answerFiles(QStringList{pictures.path()});
+        w->cmdChangeGIF->click();
+        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/bob.gif")), readLocal(second));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("VelmarFTP/bob.gif.part")));
+        QCOMPARE(fx.host.read(QStringLiteral("bob.gif")), readLocal(second));
+        QVERIFY(w->isEnabled());
         QVERIFY(d.unexpected().isEmpty());
 
         // No name GIF on the host: nothing shown and nothing said.
@@ -384,6 +414,41 @@ private slots:
             QTRY_VERIFY(!w);
         }
         QVERIFY(d.records().isEmpty());
+    }
+
+    // Two members post at the same moment: each item goes into the page as the other left it.
+    void twoPostsAtOnceBothAppear() {
+        QTemporaryDir texts;
+        QVERIFY(writeLocal(texts.filePath(QStringLiteral("n.txt")), "news"));
+        // Slow replies, so that both are between fetching and sending the page together.
+        fx.host.setFaults("{\"latency_ms\": 40}");
+        const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
+        // Each member posts from a local folder of their own.
+        QTemporaryDir folders[2];
+        std::unique_ptr<QProcess> posts[2];
+        const char* subjects[2] = {"first", "second"};
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KRTP_PASSWORD"), QStringLiteral("builder"));
+        for (int i = 0; i < 2; ++i) {
+            posts[i] = std::make_unique<QProcess>();
+            posts[i]->setProcessEnvironment(env);
+            posts[i]->start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
+                            QStringList{"news", "post", "Team News", "--subject", subjects[i], "--text-file",
+                                        texts.filePath(QStringLiteral("n.txt")), "--at", "2026-12-05 15:05",
+                                        "--time-zone", "EST", "--user", "bob", "--local-folder",
+                                        folders[i].path()});
+        }
+        // The one that waits for the other says so on stderr.
+        for (auto& p : posts) {
+            QVERIFY(p->waitForFinished(60000));
+            QCOMPARE(p->exitCode(), 0);
+            QCOMPARE(p->readAllStandardOutput(), QByteArray("Posted to team/news.html\n"));
+        }
+        const QByteArray page = fx.host.read(QStringLiteral("team/news.html"));
+        QCOMPARE(page.count(teamItem("first", "news")), 1);
+        QCOMPARE(page.count(teamItem("second", "news")), 1);
+        QCOMPARE(page.size(),
+                 kTeamPage.size() + teamItem("first", "news").size() + teamItem("second", "news").size());
     }
 
     void cliPagesAndPost() {

@@ -152,6 +152,48 @@ private slots:
         QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("<p>story</p>"));
     }
 
+    // Members who are not administrators never write the program's own files in krg/, whatever
+    // their access list says; administrators still do.
+    void controlFilesAreRefused_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("put") << QStringList{"site", "put", "krg/_files.txt", "--yes"}
+                             << QByteArray("_files.txt");
+        QTest::newRow("rm") << QStringList{"site", "rm", "krg/_message.dat", "--yes"}
+                            << QByteArray("_message.dat");
+        QTest::newRow("add") << QStringList{"site", "add", "krg/", "_news.dat"} << QByteArray("_news.dat");
+        QTest::newRow("new access list")
+            << QStringList{"site", "new", "krg/", "BOB.DAT"} << QByteArray("BOB.DAT");
+        QTest::newRow("new lock") << QStringList{"site", "new", "krg/", "_shared.lock"}
+                                  << QByteArray("_shared.lock");
+        QTest::newRow("replace") << QStringList{"site", "replace", "krg/Ann.dat", "_news.dat"}
+                                 << QByteArray("Ann.dat");
+        QTest::newRow("edit") << QStringList{"edit", "krg/_files.txt", "--text-file", "_news.dat"}
+                              << QByteArray("_files.txt");
+    }
+    void controlFilesAreRefused() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, name);
+        fx.host.write(QStringLiteral("krg/_files.txt"), "catalogue");
+        fx.host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nHello");
+        QVERIFY(writeLocal(disk.filePath(QStringLiteral("_news.dat")), "Mine,index.html,x.html"));
+        const QStringList before = QDir(fx.host.path(QStringLiteral("krg"))).entryList(QDir::AllEntries);
+        const QByteArray annList = fx.host.read(QStringLiteral("krg/Ann.dat"));
+        const Result r = cli(QStringLiteral("Cara"), args);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, name + " is one of the files KRtp keeps for itself in the control folder (the shared "
+                               "file list, the member accounts, an access list, the message or the news "
+                               "list), so it cannot be added or changed this way.\n");
+        QCOMPARE(QDir(fx.host.path(QStringLiteral("krg"))).entryList(QDir::AllEntries), before);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/_files.txt")), QByteArray("catalogue"));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/_message.dat")), QByteArray("2.0.5\r\nHello"));
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Ann.dat")), annList);
+        // An administrator's explorer still reaches them.
+        QVERIFY(writeLocal(fx.mirror(QStringLiteral("krg/_files.txt")), "mine"));
+        QCOMPARE(cli(QStringLiteral("Velmar"), {"site", "put", "krg/_files.txt", "--yes"}).code, 0);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/_files.txt")), QByteArray("mine"));
+    }
+
     void editWithoutAWindow() {
         QVERIFY(writeLocal(disk.filePath(QStringLiteral("new.txt")), "<h1>News</h1>\n<p>Edited</p>\n"));
         Result r = cli("Bob", {"edit", "news/index.html", "--text-file", "new.txt"});

@@ -9,6 +9,7 @@
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace krtp;
@@ -355,14 +356,18 @@ private slots:
         const QString page = disk.filePath(QStringLiteral("Story.html"));
         QVERIFY(writeLocal(page, "<p>story</p>"));
         Session s(QStringLiteral("news/"));
+        // An administrator gives Bob another page while his explorer is open: the list is extended
+        // as the host has it now.
+        fx.host.write(QStringLiteral("krg/Bob.dat"),
+                      "news/index.html\r\nnews/*add files*\r\nnews/extra.html");
         QVERIFY2(s.actions.AddFiles({page}), qPrintable(dlg->texts().join(QLatin1Char('|'))));
         QCOMPARE(fx.host.read(QStringLiteral("news/Story.html")), QByteArray("<p>story</p>"));
         QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
-                 QByteArray("news/index.html\r\nnews/*add files*\r\nnews/Story.html"));
+                 QByteArray("news/index.html\r\nnews/*add files*\r\nnews/extra.html\r\nnews/Story.html"));
         QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "Story.html"}));
         // Read back the way the explorer reads it.
         Session again(QStringLiteral("news/"));
-        QCOMPARE(fileNames(again.explorer), (QStringList{"index.html", "story.html"}));
+        QCOMPARE(fileNames(again.explorer), (QStringList{"index.html", "extra.html", "story.html"}));
         again.select({"story.html"});
         dlg->answer(Dialogs::Ok);
         QVERIFY(again.actions.Download());
@@ -573,6 +578,57 @@ private slots:
         e.setEditorText(QString::fromUtf8("<p>Caf\xc3\xa9 \xe2\x82\xac</p>"));
         QCOMPARE(e.send(), EditSession::Send::Sent);
         QCOMPARE(fx.host.read(QStringLiteral("l.html")), QByteArray("<p>Caf\xe9 &#8364;</p>"));
+    }
+
+    // A page that declares a single-byte character set gets what the member types in that set; the
+    // bytes nobody touched stay as they were.
+    void editorWritesTheDeclaredCharacterSet_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("typed"); // how "caf\u00e9" is written
+        QTest::newRow("iso-8859-1") << QByteArray("<meta http-equiv=\"Content-Type\" content=\"text/html; "
+                                                  "charset=ISO-8859-1\">")
+                                    << QByteArray("caf\xe9");
+        QTest::newRow("windows-1252") << QByteArray("<meta charset='windows-1252'>") << QByteArray("caf\xe9");
+        QTest::newRow("latin1") << QByteArray("<meta charset=latin1>") << QByteArray("caf\xe9");
+        QTest::newRow("utf-8") << QByteArray("<meta charset=\"utf-8\">") << QByteArray("caf\xc3\xa9");
+        QTest::newRow("none") << QByteArray("<title>x</title>") << QByteArray("caf\xc3\xa9");
+    }
+    void editorWritesTheDeclaredCharacterSet() {
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, typed);
+        const QByteArray page = head + "\r\r\n<p>old</p>\r\n";
+        fx.host.write(QStringLiteral("c.html"), page);
+        TransferControl inet;
+        EditSession e(inet);
+        QCOMPARE(e.load(QStringLiteral("c.html")), EditSession::Load::Opened);
+        e.setEditorText(e.editorText() + QString::fromUtf8("caf\xc3\xa9"));
+        QCOMPARE(e.send(), EditSession::Send::Sent);
+        QCOMPARE(fx.host.read(QStringLiteral("c.html")), page + typed);
+    }
+
+    // The control folder's files go back under the lock, and never over another administrator's
+    // change made while the editor was open.
+    void editorKeepsAnAccessListChangedMeanwhile() {
+        SiteFixture::login(QStringLiteral("Velmar"), LevelAdministrator);
+        runState().MemberNames = QStringList{"Bob", "Velmar"};
+        const auto noMembers = qScopeGuard([] { runState().MemberNames.clear(); });
+        TransferControl inet;
+        EditSession s(inet);
+        QCOMPARE(s.load(QStringLiteral("krg\\Bob.dat")), EditSession::Load::Opened);
+        fx.host.write(QStringLiteral("krg/Bob.dat"), "news/index.html\r\nnews/*delete files*");
+        s.setEditorText(QStringLiteral("images/*add files*"));
+        QCOMPARE(s.send(), EditSession::Send::UploadFailed);
+        QCOMPARE(dlg->texts(), QStringList{"krg/Bob.dat was changed on the server after you opened it, so "
+                                           "your changes were not sent."});
+        QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Critical);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
+                 QByteArray("news/index.html\r\nnews/*delete files*"));
+        QVERIFY(!fx.host.exists(QStringLiteral("krg/_shared.lock")));
+        // Opened again, it is sent.
+        QCOMPARE(s.load(QStringLiteral("krg\\Bob.dat")), EditSession::Load::Opened);
+        s.setEditorText(QStringLiteral("images/*add files*"));
+        QCOMPARE(s.send(), EditSession::Send::Sent);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")), QByteArray("images/*add files*"));
     }
 
     void editorClosingQuestion() {

@@ -499,6 +499,7 @@ private slots:
             QVERIFY(edit->isVisible());
             QCOMPARE(dlg->lastText(), QStringLiteral("Send changes to server?"));
             edit->cmdSendToServer->click();
+            QTRY_VERIFY(edit->isHidden());
         });
         w.mnuActionEdit->trigger();
         QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
@@ -511,6 +512,35 @@ private slots:
                  QStringLiteral("This file is too large to edit with the KRtp internal editor."));
         QVERIFY(!QApplication::activeModalWidget());
         w.close();
+    }
+
+    // The box shows a lone CR and a CR CR LF as line breaks of their own; sent unchanged, the page
+    // keeps its bytes. A close that comes while the text is on its way waits for the server.
+    void editorWindowKeepsAnUntouchedTextAndWaitsToClose() {
+        InstallEditWindow();
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        const QByteArray page = "<p>a</p>\r\r\n<p>b</p>\r<p>c</p>\r\n";
+        fx.host.write(QStringLiteral("news/index.html"), page);
+        const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
+        bool closedWhileSending = true;
+        whenModal([&](QWidget* window) {
+            auto* edit = qobject_cast<frmEdit*>(window);
+            QVERIFY(edit);
+            fx.host.setFaults("{\"latency_ms\": 150}");
+            QTimer::singleShot(100, edit,
+                               [&closedWhileSending, edit] { closedWhileSending = edit->close(); });
+            edit->cmdSendToServer->click();
+            QTRY_VERIFY_WITH_TIMEOUT(edit->isHidden(), 20000);
+        });
+        QVERIFY(EditFile(QStringLiteral("news/index.html")));
+        QVERIFY(!closedWhileSending);
+        QCOMPARE(
+            dlg->statuses,
+            QStringList{
+                "The editor is waiting for the server.  It can be closed when the server has answered."});
+        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")), page);
+        QCOMPARE(fx.host.read(QStringLiteral("news/index.html.backup")), page);
+        QVERIFY(dlg->records().isEmpty());
     }
 
     void busyWindowShowsProgressAndCancels() {

@@ -4,6 +4,7 @@
 #include "config/runstate.h"
 #include "platform/dialogs.h"
 #include "platform/gui/windowmemory.h"
+#include "transfer/controlfiles.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
 #include "util/fileutil.h"
@@ -55,7 +56,9 @@ bool usableAsFileName(const QString& name) {
         if (c.unicode() < 0x20 || c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char('"') ||
             c == QLatin1Char(':'))
             return false;
-    return name.trimmed() != QLatin1String(".") && name.trimmed() != QLatin1String("..") &&
+    // "_files" would make the list's name the account file's own.
+    return IsAllowedMemberName(name) && name.trimmed() != QLatin1String(".") &&
+           name.trimmed() != QLatin1String("..") &&
            MapMirrorPath(QStringLiteral("krg/") + name + QStringLiteral(".dat")).ok;
 }
 
@@ -350,6 +353,14 @@ void frmUsers::closeEvent(QCloseEvent* event) {
                               Dialogs::Yes | Dialogs::No | Dialogs::Cancel)) {
     case Dialogs::Yes:
         if (!UpdateServer()) {
+            event->ignore();
+            return;
+        }
+        if (!m_accounts->notSaved().isEmpty()) {
+            // The administrator was told which changes did not go in; the window shows the members
+            // as saved, so those changes can be made again.
+            fillList();
+            fraUserInfo->hide();
             event->ignore();
             return;
         }

@@ -1,6 +1,7 @@
 #include "sitetools/gui/frmedit.h"
 
 #include "platform/desktopservices.h"
+#include "platform/dialogs.h"
 #include "platform/gui/windowmemory.h"
 #include "sitetools/editfile.h"
 #include "sitetools/gui/webpreview.h"
@@ -11,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace krtp {
 
@@ -48,6 +50,8 @@ frmEdit::frmEdit(EditSession& session, QWidget* parent) : QDialog(parent), m_ses
     txtEdit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     txtEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtEdit->setPlainText(session.editorText());
+    m_shownText = txtEdit->toPlainText();
+    m_loadedText = session.text();
 
     webPreview = new WebPreview(this);
     webPreview->setObjectName(QStringLiteral("webPreview"));
@@ -69,7 +73,7 @@ void frmEdit::Preview() {
         cmdPreview->setText(QStringLiteral("Back to Edit Mode"));
         webPreview->show();
         txtEdit->hide();
-        m_session.setEditorText(txtEdit->toPlainText());
+        takeText();
         m_session.writeLocal(); // a preview that cannot be written shows the last copy
         webPreview->navigate(QUrl::fromLocalFile(m_session.localFile()));
     } else {
@@ -80,7 +84,7 @@ void frmEdit::Preview() {
 }
 
 void frmEdit::PreviewInRegisteredApplication() {
-    m_session.setEditorText(txtEdit->toPlainText());
+    takeText();
     m_session.writeLocal();
     desktopServices().openDocument(m_session.localFile());
 }
@@ -103,16 +107,53 @@ void frmEdit::reject() {
 }
 
 void frmEdit::closeEvent(QCloseEvent* event) {
-    m_session.setEditorText(txtEdit->toPlainText());
-    setEnabled(false); // no second click while the text is sent
-    const bool close = m_session.QueryClose();
-    setEnabled(true);
-    if (!close) {
-        event->ignore();
+    if (m_mayClose) {
+        setResult(QDialog::Accepted);
+        event->accept();
         return;
     }
-    setResult(QDialog::Accepted);
-    event->accept();
+    // The close box or Escape while the text is on its way: the window stays until the host answered.
+    if (m_sending) {
+        event->ignore();
+        dialogs().status(BusyText());
+        return;
+    }
+    takeText();
+    switch (m_session.DecideClose()) {
+    case EditSession::Closing::Stay:
+        event->ignore();
+        return;
+    case EditSession::Closing::Close:
+        setResult(QDialog::Accepted);
+        event->accept();
+        return;
+    case EditSession::Closing::Send:
+        break;
+    }
+    // Sent after this close has ended: waiting for the host inside it would let the window system
+    // take the window away meanwhile (a second close is taken as done while one runs).
+    event->ignore();
+    m_sending = true;
+    setEnabled(false); // no second click while the text is sent
+    QTimer::singleShot(0, this, [this] {
+        const bool sent = m_session.SendForClose();
+        setEnabled(true);
+        m_sending = false;
+        if (sent) {
+            m_mayClose = true;
+            close();
+        }
+    });
+}
+
+void frmEdit::takeText() {
+    // The box turns a lone CR into a line break of its own: a text the member left alone is kept
+    // as it came instead of as the box shows it.
+    const QString shown = txtEdit->toPlainText();
+    if (shown == m_shownText)
+        m_session.setText(m_loadedText);
+    else
+        m_session.setEditorText(shown);
 }
 
 void frmEdit::resizeEvent(QResizeEvent* event) {

@@ -21,6 +21,11 @@ public:
     explicit frmEdit(EditSession& session, QWidget* parent = nullptr);
 
     static QString Caption() { return QStringLiteral("KRtp Text Editor"); }
+    // Told when the window is asked to close while it waits for the server.
+    static QString BusyText() {
+        return QStringLiteral("The editor is waiting for the server.  It can be closed when the server has "
+                              "answered.");
+    }
 
     EditSession& session() { return m_session; }
     // Preview: the text into the mirror copy and shown as a page; again: back to the text.
@@ -46,7 +51,13 @@ protected:
 
 private:
     void layOut();
+    // Gives the session the box's text when the member changed it.
+    void takeText();
     EditSession& m_session;
+    QString m_shownText;  // the box's text as first shown
+    QString m_loadedText; // the session's text then
+    bool m_sending = false;
+    bool m_mayClose = false;
 };
 
 // Makes EditFile show frmEdit, modal over its parent window, which is disabled meanwhile.
