@@ -314,6 +314,8 @@ def main():
     parser.add_argument("--cut-session-after", type=int, default=0,
                         help="cut every download after this many bytes with the control connection, "
                              "without a reply")
+    parser.add_argument("--max-sessions", type=int, default=0,
+                        help="accept at most this many control connections at once (0: no limit)")
     parser.add_argument("--latency", type=int, default=0,
                         help="delay every reply by this many milliseconds")
     parser.add_argument("--busy-retr", action="append", default=[], metavar="N:PATH",
@@ -400,6 +402,10 @@ def main():
     handler.drop_after = args.drop_after.upper() if args.drop_after else None
     handler.close_before = args.close_before.upper() if args.close_before else None
     ftp = ThreadedFTPServer(("127.0.0.1", args.ftp_port), handler)
+    if args.max_sessions:
+        # Further logins are answered "421 Too many connections" and closed, as small hosts do.
+        ftp.max_cons = args.max_sessions
+        ftp.max_cons_per_ip = args.max_sessions
 
     http_handler = functools.partial(QuietHTTPHandler, directory=root)
     web = http.server.ThreadingHTTPServer(("127.0.0.1", args.http_port), http_handler)

@@ -32,6 +32,7 @@ const char kStoreUsage[] =
     "|addable|add NAME... -d DESCRIPTION [-d DESCRIPTION...]|hide NAME...|describe NAME -d TEXT|remove NAME"
     "|relinquish NAME|edit NAME [--controller X] [--version N] [--author A] [--desc D] [--comment C] "
     "[--my-version N] --user NAME [--password-file FILE] [--local-folder DIR] [--proxy HOST:PORT] [--yes]"
+    " [--parallel N]"
     " | store options [KEY=VALUE...]";
 
 // The console's dialogs, except that --yes confirms the repair of a broken catalogue once per run:
@@ -80,6 +81,14 @@ int OpenSession(QStringList& args, std::unique_ptr<StoreSession>& session, QStri
     QString folder =
         takeOption(args, QStringLiteral("--local-folder"), settingsStore().get(settings::LocalFolder));
     const bool yes = takeFlag(args, QStringLiteral("--yes"));
+    // Connections for many files; without the option, the member's setting.
+    const QString parallelText = takeOption(args, QStringLiteral("--parallel"));
+    bool parallelOk = true;
+    const int parallel = parallelText.isEmpty() ? 0 : parallelText.toInt(&parallelOk);
+    if (!parallelText.isEmpty() && (!parallelOk || parallel < 1 || parallel > 10)) {
+        std::fprintf(stderr, "--parallel takes a number of connections from 1 to 10.\n");
+        return 2;
+    }
     if (names) {
         for (qsizetype i = args.size() - 1; i >= 0; --i)
             if (!args.at(i).startsWith(QLatin1String("--")))
@@ -111,6 +120,7 @@ int OpenSession(QStringList& args, std::unique_ptr<StoreSession>& session, QStri
     session->inet.Document = QStringLiteral("/");
     session->store =
         std::make_unique<FileStore>(session->inet, session->list, settingsStore(), session->consoleDialogs);
+    session->store->setParallelTransfers(parallel);
     return 0;
 }
 

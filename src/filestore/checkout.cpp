@@ -7,9 +7,11 @@
 #include "filestore/storeexchange.h"
 #include "filestore/storeoperations.h"
 #include "platform/dialogs.h"
+#include "transfer/transferpool.h"
 
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 namespace krtp {
 
@@ -25,7 +27,29 @@ bool StoreOperations::checkOut() {
     StoreExchange ex(m_store);
     bool ok = true;
 
-    // Every server copy first, then one change of the catalogue for the whole batch.
+    // Every server copy first, then one change of the catalogue for the whole batch. With several
+    // connections the bodies travel together; what did not arrive takes the one-by-one path, which
+    // asks or says why in the order of the selection.
+    QSet<QString> arrived;
+    bool cancelled = false;
+    if (m_store.parallelTransfers() > 1 && keys.size() > 1) {
+        QStringList names, wanted;
+        for (const QString& key : keys) {
+            const ListEntry* e = list.find(key);
+            if (!e || !e->columns.value(QLatin1String(columns::kOwner)).isEmpty() ||
+                !IsSharedFileName(e->text))
+                continue;
+            names << e->text;
+            wanted << key;
+        }
+        const QList<bool> got = m_store.DownloadInParallel(names);
+        for (int i = 0; i < got.size(); ++i)
+            if (got[i])
+                arrived.insert(wanted[i]);
+        cancelled = m_store.pool().cancelled();
+        if (cancelled)
+            m_report.cancelled = true;
+    }
     QList<clsFileDetails> batch;
     for (const QString& key : keys) {
         const ListEntry* e = list.find(key);
@@ -36,6 +60,19 @@ bool StoreOperations::checkOut() {
             continue;
         }
         const QString name = e->text;
+        if (arrived.contains(key)) {
+            clsFileDetails record;
+            record.ListItem = key;
+            record.Name = name;
+            record.Controller = me;
+            list.setSelected(key, false);
+            batch << record;
+            continue;
+        }
+        if (cancelled) {
+            ok = false;
+            continue;
+        }
         const ServerCopy copy = locateServerCopy(ex, key, name);
         if (copy == ServerCopy::Refused) {
             ok = false;

@@ -4,14 +4,18 @@
 #include "config/settingsstore.h"
 #include "filestore/cataloguelock.h"
 #include "platform/dialogs.h"
+#include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
+#include "transfer/transferpool.h"
 #include "transfer/transferroutines.h"
 #include "util/fileutil.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
+#include <algorithm>
 #include <exception>
 
 namespace krtp {
@@ -30,6 +34,66 @@ FileStore::FileStore(TransferControl& inet, FileListModel& list, SettingsStore& 
 }
 
 FileStore::~FileStore() = default;
+
+int FileStore::parallelTransfers() const {
+    const int n =
+        m_parallel > 0 ? m_parallel : int(LeadingNumber(m_settings.get(settings::TransfersParallel)));
+    return std::clamp(n, 1, TransferPool::kMaxConnections);
+}
+
+TransferPool& FileStore::pool() {
+    if (!m_pool) {
+        m_pool = std::make_unique<TransferPool>(parallelTransfers());
+        m_pool->configure = [this](TransferControl& c) {
+            c.configureForSite();
+            c.RemoteHost = m_inet.RemoteHost;
+            c.Document = QStringLiteral("/");
+        };
+    }
+    m_pool->setConnections(parallelTransfers());
+    return *m_pool;
+}
+
+QList<bool> FileStore::DownloadInParallel(const QStringList& names) {
+    QList<bool> arrived(names.size(), false);
+    QStringList commands;
+    QList<int> tried;
+    QList<bool> movedAside;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString& name = names.at(i);
+        const QString backup = name + QLatin1String(kBackupSuffix);
+        bool aside = false;
+        if (QFileInfo::exists(name)) {
+            if (QFileInfo::exists(backup)) {
+                SetFileReadOnly(backup, false, false);
+                if (!QFile::remove(backup))
+                    continue;
+            }
+            SetFileReadOnly(name, false, false);
+            if (!QFile::rename(name, backup))
+                continue;
+            aside = true;
+        }
+        commands << QStringLiteral("get ") + QuoteCommandArgument(QStringLiteral("/krg/") + name) +
+                        QLatin1Char(' ') + QuoteCommandArgument(name);
+        tried << i;
+        movedAside << aside;
+    }
+    if (commands.isEmpty())
+        return arrived;
+    const QList<TransferPool::Outcome> outcomes = pool().run(commands);
+    for (int j = 0; j < tried.size(); ++j) {
+        const QString& name = names.at(tried[j]);
+        if (outcomes[j].ok && QFileInfo::exists(name)) {
+            arrived[tried[j]] = true;
+            continue;
+        }
+        // The member's copy comes back under its own name.
+        if (movedAside[j] && !QFileInfo::exists(name))
+            QFile::rename(name + QLatin1String(kBackupSuffix), name);
+    }
+    return arrived;
+}
 
 void FileStore::onStateChanged(int state) {
     emit StateChanged(state);

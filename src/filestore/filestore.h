@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace krtp {
@@ -16,6 +17,7 @@ namespace krtp {
 class Dialogs;
 class SettingsStore;
 class TransferControl;
+class TransferPool;
 
 // The shared file store's operations on one file list: the catalogue (fetch, read with retry and
 // repair, rewrite and save), the list rebuild with the file status, icon positions, and the reply
@@ -32,6 +34,16 @@ public:
     FileListModel& list() { return m_list; }
     SettingsStore& settings() { return m_settings; }
     Dialogs& dialogs() { return m_dialogs; }
+
+    // The connections for many independent files, sized by the member's setting (or
+    // setParallelTransfers); 1 means none: every command goes through inet().
+    int parallelTransfers() const;
+    void setParallelTransfers(int connections) { m_parallel = connections; }
+    TransferPool& pool();
+    // Downloads each control-folder file of names into the working directory over the pool, keeping
+    // the member's copy as N.backup first (put back when the download fails). Returns, per name, whether
+    // it arrived; names whose local copy could not be moved aside are not tried (false).
+    QList<bool> DownloadInParallel(const QStringList& names);
 
     // Sends one command through the control (after the one running, if any) and waits for it.
     // GetChunkData then holds its reply. False when the command failed.
@@ -154,6 +166,8 @@ private:
     SettingsStore& m_settings;
     Dialogs& m_dialogs;
     ReadOutcome m_outcome = ReadOutcome::None;
+    int m_parallel = 0; // 0: the setting
+    std::unique_ptr<TransferPool> m_pool;
     QString m_lastFailure;
 };
 

@@ -7,9 +7,11 @@
 #include "filestore/storeexchange.h"
 #include "filestore/storeoperations.h"
 #include "platform/dialogs.h"
+#include "transfer/transferpool.h"
 #include "util/fileutil.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 namespace krtp {
 
@@ -26,6 +28,33 @@ bool StoreOperations::getLatestVersion() {
     bool ok = true;
     bool specialDocument = false;
 
+    // With several connections the bodies travel together first; what did not arrive (a file
+    // missing for the moment, a refusal) takes the one-by-one path below, which says why. Messages
+    // keep the order of the selection.
+    QSet<QString> arrived;
+    bool cancelled = false;
+    if (m_store.parallelTransfers() > 1 && keys.size() > 1) {
+        QStringList names, wanted;
+        for (const QString& key : keys) {
+            const ListEntry* e = list.find(key);
+            if (!e || !IsSharedFileName(e->text))
+                continue;
+            const QString owner = e->columns.value(QLatin1String(columns::kOwner));
+            if (!me.isEmpty() && owner.compare(me, Qt::CaseInsensitive) == 0)
+                continue;
+            names << e->text;
+            wanted << key;
+        }
+        const QList<bool> got = m_store.DownloadInParallel(names);
+        for (int i = 0; i < got.size(); ++i)
+            if (got[i])
+                arrived.insert(wanted[i]);
+        // Cancel stops the operation: the files that arrived are recorded, no other one is fetched.
+        cancelled = m_store.pool().cancelled();
+        if (cancelled)
+            m_report.cancelled = true;
+    }
+
     for (const QString& key : keys) {
         const ListEntry* e = list.find(key);
         if (!e)
@@ -41,34 +70,40 @@ bool StoreOperations::getLatestVersion() {
             m_report.skip(name, QStringLiteral("checked out by you, your copy kept"), true);
             continue;
         }
-        const ServerCopy copy = locateServerCopy(ex, key, name);
-        if (copy == ServerCopy::Refused) {
-            ok = false;
-            continue;
-        }
-        if (copy == ServerCopy::Failed)
-            return failOperation(ex.error());
-        if (copy == ServerCopy::Missing) {
-            d.message(NotOnServerMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
-            m_report.skip(name, QStringLiteral("not on the server"));
-            ok = false;
-            continue;
-        }
-        if (!ex.download(name))
-            return failOperation(ex.error());
-        // A download the host refused leaves the member's previous copy (or none): record no version
-        // the member does not have.
-        if (ex.refused() && QFileInfo::exists(name)) {
-            d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
-            m_report.skip(name, QStringLiteral("the server did not send it"));
-            ok = false;
-            continue;
-        }
-        if (ex.refused() || !QFileInfo::exists(name)) {
-            d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
-            m_report.skip(name, QStringLiteral("not received"));
-            ok = false;
-            continue;
+        if (!arrived.contains(key)) {
+            if (cancelled) {
+                ok = false;
+                continue;
+            }
+            const ServerCopy copy = locateServerCopy(ex, key, name);
+            if (copy == ServerCopy::Refused) {
+                ok = false;
+                continue;
+            }
+            if (copy == ServerCopy::Failed)
+                return failOperation(ex.error());
+            if (copy == ServerCopy::Missing) {
+                d.message(NotOnServerMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+                m_report.skip(name, QStringLiteral("not on the server"));
+                ok = false;
+                continue;
+            }
+            if (!ex.download(name))
+                return failOperation(ex.error());
+            // A download the host refused leaves the member's previous copy (or none): record no
+            // version the member does not have.
+            if (ex.refused() && QFileInfo::exists(name)) {
+                d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
+                m_report.skip(name, QStringLiteral("the server did not send it"));
+                ok = false;
+                continue;
+            }
+            if (ex.refused() || !QFileInfo::exists(name)) {
+                d.message(MissingLocalFileMessage(name), Dialogs::Icon::Critical, Dialogs::Ok);
+                m_report.skip(name, QStringLiteral("not received"));
+                ok = false;
+                continue;
+            }
         }
         m_store.settings().setFileVersion(name, version);
         list.setColumnText(key, QLatin1String(columns::kMyVer), verText);

@@ -14,6 +14,8 @@ krtp_core_sources(
   transfer/sharedfile.h
   transfer/transfercontrol.cpp
   transfer/transfercontrol.h
+  transfer/transferpool.cpp
+  transfer/transferpool.h
   transfer/transferroutines.cpp
   transfer/transferroutines.h
 )

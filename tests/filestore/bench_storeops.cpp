@@ -6,7 +6,10 @@
 #include "testmain.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
+#include <unistd.h>
 
 using namespace krtp;
 using namespace krtp::test;
@@ -43,6 +46,8 @@ private slots:
         ScriptedDialogs d;
         QTemporaryDir config;
         Member m(QStringLiteral("Alda"), LevelFullAccess, config.path());
+        // The commands of one connection, as the old client sends them.
+        m.store->setParallelTransfers(1);
         QVERIFY(m.refresh());
         host.setFaults(QByteArray("{\"latency_ms\": ") + QByteArray::number(latencyMs) + "}");
 
@@ -93,6 +98,96 @@ private slots:
         // aside, send, list, delete the backup), plus one catalogue change for the batch.
         QVERIFY2(double(out20.commands) / kFiles <= 6.0, qPrintable(QString::number(out20.commands)));
         QVERIFY2(inEach <= 7.0, qPrintable(QString::number(inEach)));
+    }
+
+    // Get latest of 200 small files with every reply 20 ms late (a near host over the internet): one
+    // connection, four, and lftp's mirror with four on the same host and files.
+    void getLatest200Files() {
+        constexpr int kFiles = 200;
+        QList<QByteArray> lines;
+        QStringList names;
+        host.setFaults({});
+        for (const QString& f : QDir(host.path(QStringLiteral("krg"))).entryList(QDir::Files))
+            QFile::remove(host.path(QStringLiteral("krg/") + f));
+        for (int i = 0; i < kFiles; ++i) {
+            const QByteArray name = "file" + QByteArray::number(i) + ".html";
+            lines << catalogueLine(name.constData(), 2, "", "", "A page", "");
+            names << QString::fromLatin1(name);
+            host.write(QStringLiteral("krg/") + names.last(), QByteArray(4096, char('a' + i % 26)));
+        }
+        host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
+        const QByteArray latency = "{\"latency_ms\": 20}";
+        ScriptedDialogs d;
+        QTemporaryDir config;
+        const auto krtp = [&](int connections, int& commandsPerFile) {
+            Member m(QStringLiteral("Alda"), LevelFullAccess,
+                     config.path() + QLatin1Char('/') + QString::number(connections));
+            QDir().mkpath(config.path() + QLatin1Char('/') + QString::number(connections));
+            m.store->setParallelTransfers(connections);
+            m.activate();
+            if (!m.refresh())
+                return qint64(-1);
+            host.setFaults(latency);
+            const int before =
+                m.inet->commandsSent() + (connections > 1 ? m.store->pool().commandsSent() : 0);
+            QElapsedTimer t;
+            t.start();
+            const bool ok = m.getLatest(names);
+            const qint64 ms = t.elapsed();
+            host.setFaults({});
+            commandsPerFile =
+                m.inet->commandsSent() + (connections > 1 ? m.store->pool().commandsSent() : 0) - before;
+            for (const QString& n : names)
+                if (m.read(n) != host.read(QStringLiteral("krg/") + n))
+                    return qint64(-1);
+            return ok ? ms : qint64(-1);
+        };
+        int serialCommands = 0, parallelCommands = 0;
+        const qint64 one = krtp(1, serialCommands);
+        const qint64 four = krtp(4, parallelCommands);
+        QVERIFY2(one > 0 && four > 0, qPrintable(d.texts().join(QLatin1Char('|'))));
+        qInfo("get latest, %d files of 4 KB, 20 ms per reply: 1 connection %lld ms (%.2f FTP commands per "
+              "file), "
+              "4 connections %lld ms (%.2f FTP commands per file); %.2f times faster",
+              kFiles, one, double(serialCommands) / kFiles, four, double(parallelCommands) / kFiles,
+              double(one) / double(four));
+
+        // lftp, when it can be had: installed here only, for this comparison.
+        QString lftp = QStandardPaths::findExecutable(QStringLiteral("lftp"));
+        if (lftp.isEmpty() && ::geteuid() == 0) {
+            QProcess apt;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("DEBIAN_FRONTEND"), QStringLiteral("noninteractive"));
+            apt.setProcessEnvironment(env);
+            apt.start(QStringLiteral("apt-get"),
+                      {QStringLiteral("-y"), QStringLiteral("-q"), QStringLiteral("install"),
+                       QStringLiteral("--no-install-recommends"), QStringLiteral("lftp")});
+            apt.waitForFinished(300000);
+            lftp = QStandardPaths::findExecutable(QStringLiteral("lftp"));
+        }
+        if (lftp.isEmpty()) {
+            qInfo("lftp is not installed: no comparison with its mirror -P 4.");
+        } else {
+            QTemporaryDir target;
+            host.setFaults(latency);
+            QProcess p;
+            QElapsedTimer t;
+            t.start();
+            p.start(lftp,
+                    {QStringLiteral("-u"), LoopbackHost::user() + QLatin1Char(',') + LoopbackHost::password(),
+                     QStringLiteral("-e"),
+                     QStringLiteral("set net:max-retries 1; set ftp:ssl-allow no; mirror -P 4 /krg %1; quit")
+                         .arg(target.path()),
+                     QStringLiteral("ftp://127.0.0.1:%1").arg(host.ftpPort())});
+            QVERIFY(p.waitForFinished(300000));
+            const qint64 lftpMs = t.elapsed();
+            host.setFaults({});
+            QCOMPARE(p.exitCode(), 0);
+            QCOMPARE(QDir(target.path()).entryList(QDir::Files).size(), kFiles + 1);
+            qInfo("lftp mirror -P 4 of the same folder: %lld ms; KRtp with 4 connections / lftp = %.2f",
+                  lftpMs, double(four) / double(lftpMs));
+        }
+        QVERIFY2(double(one) / double(four) >= 3.5, "four connections are not 3.5 times faster than one");
     }
 };
 

@@ -5,6 +5,7 @@
 #include "storeopstestutil.h"
 #include "storetexts.h"
 #include "testmain.h"
+#include "transfer/transferpool.h"
 #include "util/fileutil.h"
 
 #include <QDirIterator>
@@ -701,6 +702,95 @@ private slots:
         QVERIFY(!A->ops->busy());
         QCOMPARE(dlg->busyDepth(), 0);
         QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("a.txt.backup"))));
+    }
+
+    // Twelve files of a few kilobytes beside the standard five; the names of all seventeen.
+    QStringList seedManyFiles() {
+        QList<QByteArray> lines = {indexLine(), pageLine(), fileLine("a.txt"), fileLine("b.txt"),
+                                   fileLine("c.txt")};
+        QStringList names = {QStringLiteral("index.html"), QStringLiteral("my page.html"),
+                             QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")};
+        for (int i = 0; i < 12; ++i) {
+            const QString name = QStringLiteral("f%1.txt").arg(i);
+            lines << fileLine(qPrintable(name), "", i % 4 + 1);
+            host.write(QStringLiteral("krg/") + name, QByteArray(1000 * (i % 5 + 1), char('a' + i)));
+            names << name;
+        }
+        setCatalogue(lines);
+        return names;
+    }
+
+    void severalConnectionsDoWhatOneDoes() {
+        const QStringList names = seedManyFiles();
+        A->store->setParallelTransfers(1);
+        B->store->setParallelTransfers(4);
+        B->write(QStringLiteral("a.txt"), "B's old a");
+        QVERIFY(A->refresh());
+        QVERIFY(B->refresh());
+        QVERIFY2(A->getLatest(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(B->getLatest(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        for (const QString& n : names) {
+            QCOMPARE(B->read(n), A->read(n));
+            QCOMPARE(B->read(n), hostFile(n));
+            QCOMPARE(B->version(n), A->version(n));
+            QCOMPARE(IsFileReadOnly(B->path(n)), IsFileReadOnly(A->path(n)));
+        }
+        QCOMPARE(B->read(QStringLiteral("a.txt.backup")), QByteArray("B's old a"));
+        // Logins are reused: no more than the connections, whatever the number of files.
+        QVERIFY(B->store->pool().logins() <= 4);
+        QVERIFY(!B->commands.contains(QStringLiteral("get f0.txt f0.txt")));
+
+        // Check-out of many: the host ends up exactly as with one connection.
+        const QStringList some = names.mid(5, 8);
+        QVERIFY2(A->checkOut(some), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        const QByteArray byOne = hostCatalogue();
+        seedManyFiles();
+        QVERIFY(B->refresh());
+        QVERIFY2(B->checkOut(some), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QByteArray byFour = hostCatalogue();
+        byFour.replace("\"Bren\"", "\"Alda\"");
+        QCOMPARE(byFour, byOne);
+        for (const QString& n : some)
+            QVERIFY(!IsFileReadOnly(B->path(n)));
+    }
+
+    void oneRefusedFileAmongManyRestoresOnlyItself() {
+        const QStringList names = seedManyFiles();
+        B->store->setParallelTransfers(4);
+        B->write(QStringLiteral("f3.txt"), "mine 3");
+        B->write(QStringLiteral("f4.txt"), "mine 4");
+        host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/f3.txt", "reply": "450 Busy."}]})");
+        QVERIFY(B->refresh());
+        QVERIFY(!B->getLatest(names));
+        host.setFaults({});
+        QCOMPARE(dlg->texts(),
+                 QStringList{QStringLiteral("The server did not send f3.txt, so your local copy was "
+                                            "left as it was and nothing was recorded for it.\r\n\r\n"
+                                            "450 Busy.")});
+        QCOMPARE(B->read(QStringLiteral("f3.txt")), QByteArray("mine 3"));
+        QCOMPARE(B->version(QStringLiteral("f3.txt")), QStringLiteral("0"));
+        QCOMPARE(B->read(QStringLiteral("f4.txt")), hostFile(QStringLiteral("f4.txt")));
+        QCOMPARE(B->read(QStringLiteral("f4.txt.backup")), QByteArray("mine 4"));
+        for (const QString& n : names)
+            if (n != QLatin1String("f3.txt"))
+                QCOMPARE(B->read(n), hostFile(n));
+    }
+
+    void hostWithTwoSessionsTakesTheWorkOnThoseItAccepts() {
+        const QStringList names = seedManyFiles();
+        host.setMaxSessions(2);
+        QVERIFY(restartHost());
+        B->store->setParallelTransfers(4);
+        QVERIFY(B->refresh());
+        QVERIFY2(B->getLatest(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY(dlg->records().isEmpty());
+        for (const QString& n : names)
+            QCOMPARE(B->read(n), hostFile(n));
+        // Every body came over the connection the host accepted, none one by one afterwards.
+        for (const QString& c : std::as_const(B->commands))
+            QVERIFY2(!c.startsWith(QLatin1String("get f")), qPrintable(c));
+        host.setMaxSessions(0);
+        host.stop();
     }
 };
 

@@ -44,6 +44,8 @@ QStringList LoopbackHost::Faults::arguments() const {
              << QString::number(cutAfter);
     if (latencyMs > 0)
         args << QStringLiteral("--latency") << QString::number(latencyMs);
+    if (maxSessions > 0)
+        args << QStringLiteral("--max-sessions") << QString::number(maxSessions);
     for (const auto& [path, count] : busy)
         args << QStringLiteral("--busy-retr") << QString::number(count) + QLatin1Char(':') + path;
     if (refuseRenameOver)

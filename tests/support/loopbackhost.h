@@ -43,6 +43,8 @@ public:
         m_faults.cutAfter = bytes;
         m_faults.cutSession = withSession;
     }
+    // Accept at most this many sessions at once; later logins get "421 Too many connections".
+    void setMaxSessions(int n) { m_faults.maxSessions = n; }
     // Delay every reply of the host by this many milliseconds.
     void setReplyLatency(int ms) { m_faults.latencyMs = ms; }
     // Answer the next `count` downloads of a file (path below the root) with "450 busy".
@@ -108,6 +110,7 @@ private:
         QString dropAfter;
         QString closeBefore;
         bool commandLog = false;
+        int maxSessions = 0;
         QStringList arguments() const;
     } m_faults;
     std::unique_ptr<QTemporaryDir> m_scratch;

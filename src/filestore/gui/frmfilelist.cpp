@@ -203,6 +203,7 @@ void frmFileList::buildStatusBar() {
     prgTransfer = new TransferProgress(this);
     prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
     prgTransfer->attach(inet);
+    prgTransfer->attachPool(&m_store->pool());
     statusBar()->addWidget(prgTransfer, 1);
 }
 

@@ -2,6 +2,7 @@
 
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
+#include "transfer/transferpool.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,7 +30,9 @@ TransferProgress::TransferProgress(QWidget* parent) : QWidget(parent) {
     row->addWidget(prgTransfer);
     row->addWidget(cmdCancel);
     connect(cmdCancel, &QPushButton::clicked, this, [this] {
-        if (m_control)
+        if (m_pool && m_pool->running())
+            m_pool->cancel();
+        else if (m_control)
             m_control->Cancel();
         cmdCancel->setEnabled(false);
         emit cancelled();
@@ -46,6 +49,34 @@ void TransferProgress::attach(TransferControl* control) {
     connect(control, &TransferControl::commandStarted, this, &TransferProgress::started);
     connect(control, &TransferControl::progress, this, &TransferProgress::moved);
     connect(control, &TransferControl::StateChanged, this, &TransferProgress::finished);
+}
+
+void TransferProgress::attachPool(TransferPool* pool) {
+    if (m_pool)
+        disconnect(m_pool, nullptr, this, nullptr);
+    m_pool = pool;
+    if (!pool)
+        return;
+    connect(pool, &TransferPool::started, this, [this](int total) {
+        lblTransfer->setText(PoolLineText(0, total, 0, 0));
+        prgTransfer->setRange(0, qMax(1, total));
+        prgTransfer->setValue(0);
+        cmdCancel->setEnabled(true);
+        show();
+    });
+    connect(pool, &TransferPool::progress, this, [this](int done, int total, qint64 bytes, double rate) {
+        lblTransfer->setText(PoolLineText(done, total, bytes, rate));
+        prgTransfer->setValue(done);
+    });
+    connect(pool, &TransferPool::finished, this, &QWidget::hide);
+}
+
+QString TransferProgress::PoolLineText(int done, int total, qint64 bytes, double bytesPerSecond) {
+    QString text = QStringLiteral("Transferring ") + QString::number(done) + QStringLiteral(" of ") +
+                   QString::number(total) + QStringLiteral(" files: ") + SizeText(bytes);
+    if (bytesPerSecond > 0)
+        text += QStringLiteral(" at ") + SizeText(qint64(bytesPerSecond)) + QStringLiteral("/s");
+    return text;
 }
 
 QString TransferProgress::SizeText(qint64 bytes) {

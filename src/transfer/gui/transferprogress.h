@@ -10,6 +10,7 @@ class QPushButton;
 namespace krtp {
 
 class TransferControl;
+class TransferPool;
 
 // A progress line for a window's transfer control: while a file moves it shows which file, the
 // bytes so far (of how many, when known), the rate, and a Cancel button; otherwise it hides. It
@@ -22,6 +23,10 @@ public:
 
     // Follows control; Cancel stops its running command.
     void attach(TransferControl* control);
+    // Also follows a pool of connections: one line for the whole run; Cancel stops every transfer.
+    void attachPool(TransferPool* pool);
+    // "Transferring 12 of 200 files: 48 KB at 120 KB/s".
+    static QString PoolLineText(int done, int total, qint64 bytes, double bytesPerSecond);
 
     // "12.5 MB", "830 KB", "512 bytes".
     static QString SizeText(qint64 bytes);
@@ -43,6 +48,7 @@ private:
     void finished(int state);
 
     TransferControl* m_control = nullptr;
+    TransferPool* m_pool = nullptr;
     QString m_verb;
     QString m_file;
     QElapsedTimer m_clock;
