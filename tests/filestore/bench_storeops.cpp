@@ -4,6 +4,7 @@
 #include "scripteddialogs.h"
 #include "storeopstestutil.h"
 #include "testmain.h"
+#include "transfer/transferpool.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

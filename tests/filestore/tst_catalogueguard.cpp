@@ -356,8 +356,9 @@ private slots:
         dlg->clear();
         TransferControl inet;
         QVERIFY(!SendFileToServer(inet, QStringLiteral("page.html")));
-        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending page.html: the host kept 3 of 13 bytes, "
-                                                          "so the upload was undone.")});
+        QCOMPARE(dlg->texts(),
+                 QStringList{QStringLiteral("Error sending page.html: the host kept 3 of 13 bytes, "
+                                            "so the upload was undone.")});
         QCOMPARE(host.read(QStringLiteral("page.html")), QByteArray("old page"));
     }
 
