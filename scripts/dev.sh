@@ -16,7 +16,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build="${KRTP_BUILD_DIR:-$here/build}"
 packages=(cmake g++ make ccache qt6-base-dev qt6-webengine-dev libcurl4-openssl-dev python3-pyftpdlib
           xvfb xauth tinyproxy curl libgl-dev fonts-dejavu-core clang-format python3-openssl vsftpd
-          desktop-file-utils dpkg-dev qtkeychain-qt6-dev libsecret-1-0)
+          desktop-file-utils dpkg-dev qtkeychain-qt6-dev libsecret-1-0 libdtl-dev openssh-server)
 
 # Window pictures kept in docs/screens for README.md.
 guide_screens=(frmLogin frmMainMenu frmFileList frmOptions frmExplorer frmEdit frmPostNews frmUsers-Velmar)
