@@ -13,13 +13,17 @@
 #include "filestore/filelistmodel.h"
 #include "filestore/filestatus.h"
 #include "filestore/filestore.h"
+#include "filestore/history.h"
 #include "filestore/owneractions.h"
 #include "filestore/storeoperations.h"
+#include "filestore/textdiff.h"
 #include "platform/consoledialogs.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
+#include "util/fileutil.h"
 
 #include <QDir>
+#include <QFile>
 #include <cstdio>
 #include <memory>
 
@@ -32,7 +36,8 @@ const char kStoreUsage[] =
     "|addable|add NAME... -d DESCRIPTION [-d DESCRIPTION...]|hide NAME...|describe NAME -d TEXT|remove NAME"
     "|relinquish NAME|edit NAME [--controller X] [--version N] [--author A] [--desc D] [--comment C] "
     "[--my-version N] --user NAME [--password-file FILE] [--local-folder DIR] [--proxy HOST:PORT] [--yes]"
-    " [--parallel N]"
+    " [--parallel N] | store history NAME | show NAME --version V | diff NAME --from V [--to W]"
+    " | restore NAME --version V [-m COMMENT] | history-depth [N]"
     " | store options [KEY=VALUE...]";
 
 // The console's dialogs, except that --yes confirms the repair of a broken catalogue once per run:
@@ -426,6 +431,162 @@ int RunOptions(const QStringList& args) {
     return 0;
 }
 
+// The "--version N" style options of the history commands: 0 when absent, -1 when not a version.
+int takeVersion(QStringList& args, const QString& option) {
+    if (!args.contains(option))
+        return 0;
+    bool ok = false;
+    const int v = takeOption(args, option).toInt(&ok);
+    return ok && v >= 1 ? v : -1;
+}
+
+// history, show, diff, restore and history-depth: the versions the store keeps of each file.
+int RunHistoryCommand(const QString& op, QStringList args) {
+    const int version = takeVersion(args, QStringLiteral("--version"));
+    const int from = takeVersion(args, QStringLiteral("--from"));
+    const int to = takeVersion(args, QStringLiteral("--to"));
+    QString extra;
+    if (const qsizetype i = args.indexOf(QStringLiteral("-m")); i >= 0 && i + 1 < args.size()) {
+        extra = args.at(i + 1);
+        args.remove(i, 2);
+    }
+    std::unique_ptr<StoreSession> session;
+    QStringList names;
+    if (const int rc = OpenSession(args, session, &names))
+        return rc;
+    const bool depthCommand = op == QLatin1String("history-depth");
+    const bool wrong =
+        version < 0 || from < 0 || to < 0 || (depthCommand ? names.size() > 1 : names.size() != 1) ||
+        (op == QLatin1String("show") && version == 0) || (op == QLatin1String("restore") && version == 0) ||
+        (op == QLatin1String("diff") && from == 0);
+    if (wrong) {
+        CloseSession(session);
+        return usage();
+    }
+    StoreSession& s = *session;
+    StoreOperations ops(*s.store);
+    FileHistory history(*s.store);
+    int rc = 1;
+    const auto fail = [](const QString& text) {
+        std::fprintf(stderr, "%s\n", field(text).constData());
+        return 1;
+    };
+    if (!ops.UpdateFileList()) {
+        CloseSession(session);
+        return 1;
+    }
+    if (depthCommand) {
+        if (names.isEmpty()) {
+            std::printf("%d\n", history.depth());
+            rc = 0;
+        } else if (runState().UserLevel != LevelAdministrator) {
+            rc = fail(StoreOperations::NoAccessMessage());
+        } else {
+            bool ok = false;
+            const int n = names.first().toInt(&ok);
+            QString error;
+            rc = ok && history.setDepth(n, &error)
+                     ? 0
+                     : fail(error.isEmpty() ? QStringLiteral("Not a number: ") + names.first() : error);
+        }
+        std::fflush(stdout);
+        CloseSession(session);
+        return rc;
+    }
+    const QString key = names.first().toLower();
+    const ListEntry* e = s.list.find(key);
+    if (!e) {
+        rc = fail(names.first() + QStringLiteral(" is not in the file list."));
+        CloseSession(session);
+        return rc;
+    }
+    const QString name = e->text;
+    const int current = int(LeadingNumber(e->columns.value(QLatin1String(columns::kVer))));
+    const auto fetch = [&](int v, QByteArray& data) {
+        const QString scratch = QStringLiteral("_files.history.version");
+        QString error;
+        const bool got =
+            history.FetchVersion(name, v, current, scratch, &error) && ReadWholeFile(scratch, data, &error);
+        QFile::remove(scratch);
+        if (!got)
+            fail(error);
+        return got;
+    };
+    if (op == QLatin1String("history")) {
+        for (const history::Record& r : history.Versions(name)) {
+            QByteArray line = QByteArray::number(r.version) + '\t' + field(r.member) + '\t' +
+                              r.utc.toString(Qt::ISODate).toLatin1() + '\t' + QByteArray::number(r.size) +
+                              '\t' + field(r.comment) + '\n';
+            std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        }
+        std::fflush(stdout);
+        rc = 0;
+    } else if (op == QLatin1String("show")) {
+        QByteArray data;
+        if (fetch(version, data)) {
+            std::fwrite(data.constData(), 1, size_t(data.size()), stdout);
+            std::fflush(stdout);
+            rc = 0;
+        }
+    } else if (op == QLatin1String("diff")) {
+        QByteArray a, b;
+        QString toLabel = name + QStringLiteral(" (your copy)");
+        bool got = fetch(from, a);
+        if (got && to > 0) {
+            got = fetch(to, b);
+            toLabel = name + QStringLiteral(" (version ") + QString::number(to) + QLatin1Char(')');
+        } else if (got) {
+            QString error;
+            got = ReadWholeFile(name, b, &error);
+            if (!got)
+                fail(error);
+        }
+        if (got) {
+            const TextDiff d = CompareVersions(
+                a, b, name + QStringLiteral(" (version ") + QString::number(from) + QLatin1Char(')'),
+                toLabel);
+            const QByteArray text = d.text.toUtf8();
+            std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+            std::fflush(stdout);
+            rc = d.different ? 1 : 0;
+        } else {
+            rc = 2;
+        }
+    } else if (op == QLatin1String("restore")) {
+        const QString me = runState().CurrentUserName;
+        const QString controller = e->columns.value(QLatin1String(columns::kOwner));
+        QByteArray data;
+        if (version == current) {
+            rc = fail(QStringLiteral("Version ") + QString::number(version) +
+                      QStringLiteral(" is the current version of ") + name + QStringLiteral("."));
+        } else if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
+            rc = fail(name + QStringLiteral(": checked out by ") + controller);
+        } else if (fetch(version, data)) {
+            bool held = !controller.isEmpty();
+            if (!held) {
+                s.list.setAllSelected(false);
+                s.list.setSelected(key, true);
+                held = ops.CheckOut() && reportUndone(ops.lastReport());
+            }
+            QString error;
+            if (held && !WriteWholeFile(name, data, &error))
+                held = !fail(error);
+            if (held) {
+                CliCheckInPrompt prompt;
+                prompt.comment = QStringLiteral("Restored version ") + QString::number(version) +
+                                 (extra.isEmpty() ? QString() : QStringLiteral(": ") + extra);
+                ops.setCheckInPrompt(&prompt);
+                s.list.setAllSelected(false);
+                s.list.setSelected(key, true);
+                rc = ops.CheckIn() && reportUndone(ops.lastReport()) ? 0 : 1;
+                ops.setCheckInPrompt(nullptr);
+            }
+        }
+    }
+    CloseSession(session);
+    return rc;
+}
+
 struct StoreSubcommand {
     const char* name;
     int (*run)(StoreSession& session);
@@ -447,6 +608,9 @@ int store(const QStringList& arguments) {
         return RunOwnerCommand(name, args);
     if (name == QLatin1String("options"))
         return RunOptions(args);
+    if (name == QLatin1String("history") || name == QLatin1String("show") || name == QLatin1String("diff") ||
+        name == QLatin1String("restore") || name == QLatin1String("history-depth"))
+        return RunHistoryCommand(name, args);
     for (const StoreSubcommand& sub : kSubcommands) {
         if (name != QLatin1String(sub.name))
             continue;

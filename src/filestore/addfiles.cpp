@@ -7,6 +7,7 @@
 #include "filestore/catalogue.h"
 #include "filestore/catalogueedit.h"
 #include "filestore/filestore.h"
+#include "filestore/history.h"
 #include "filestore/owneractions.h"
 #include "filestore/storeexchange.h"
 #include "filestore/storeoperations.h"
@@ -360,9 +361,14 @@ bool StoreOperations::addFiles(const QStringList& names, const DescriptionSource
         m_store.UpdateFileList();
         return false;
     }
-    for (const clsFileDetails& record : batch)
-        if (movedAside.contains(record.Name) && !taken.contains(record.Name))
+    FileHistory history(m_store);
+    for (const clsFileDetails& record : batch) {
+        if (taken.contains(record.Name))
+            continue;
+        if (movedAside.contains(record.Name))
             ex.run(storecmd::DeleteBackup(record.Name));
+        history.RecordNew(record.Name, 1, record.Name, me, QStringLiteral("*new file*"));
+    }
     // The member's copy is version 1 only once the catalogue says so.
     for (const clsFileDetails& record : batch) {
         if (taken.contains(record.Name))

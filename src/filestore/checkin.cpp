@@ -5,9 +5,11 @@
 #include "filestore/catalogue.h"
 #include "filestore/checkinchoices.h"
 #include "filestore/filestore.h"
+#include "filestore/history.h"
 #include "filestore/storeexchange.h"
 #include "filestore/storeoperations.h"
 #include "platform/dialogs.h"
+#include "transfer/transfercontrol.h"
 #include "util/fileutil.h"
 
 #include <QDir>
@@ -179,6 +181,7 @@ bool StoreOperations::checkInDropHeldByOthers(CheckInBatch& batch) {
 // Phase 3: upload. The host's previous copy waits as N.backup until the new one is there.
 bool StoreOperations::checkInUpload(CheckInBatch& batch) {
     StoreExchange ex(m_store);
+    FileHistory history(m_store);
     bool entered = false;
     for (const clsFileDetails& record : batch.files) {
         if (record.DontUpdateServer)
@@ -210,8 +213,18 @@ bool StoreOperations::checkInUpload(CheckInBatch& batch) {
             failCheckIn(SendErrorMessage(name));
             return false;
         }
-        if (!ex.run(storecmd::DeleteBackup(name))) {
-            failCheckIn(ex.error());
+        // The previous copy joins the file's history instead of being deleted; a history that cannot
+        // be kept never stops the check-in.
+        const QString me = runState().CurrentUserName;
+        const QString typed = record.Comment.startsWith(me + QStringLiteral(": "))
+                                  ? record.Comment.mid(me.size() + 2)
+                                  : record.Comment;
+        if (movedAside)
+            history.RecordCheckIn(name, record.CurrentVersion, name, me, typed);
+        else
+            history.RecordNew(name, record.CurrentVersion, name, me, typed);
+        if (m_store.inet().lastReplyCode() == 0 && !m_store.inet().lastSucceeded()) {
+            failCheckIn(m_store.inet().lastError());
             return false;
         }
         m_store.list().setSelected(record.ListItem, false);

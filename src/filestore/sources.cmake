@@ -22,6 +22,8 @@ krtp_core_sources(
   filestore/filestore.cpp
   filestore/filestore.h
   filestore/getlatest.cpp
+  filestore/history.cpp
+  filestore/history.h
   filestore/openfile.cpp
   filestore/operationreport.cpp
   filestore/operationreport.h
@@ -33,6 +35,8 @@ krtp_core_sources(
   filestore/storeexchange.h
   filestore/storeoperations.cpp
   filestore/storeoperations.h
+  filestore/textdiff.cpp
+  filestore/textdiff.h
 )
 krtp_gui_sources(
   filestore/gui/filelistview.cpp

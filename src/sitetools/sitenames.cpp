@@ -53,9 +53,11 @@ bool IsControlFilePath(const QString& hostPath) {
     p.replace(QLatin1Char('\\'), QLatin1Char('/'));
     // As the host would resolve it: "krg//x" and "./krg/x" name the same file as "krg/x".
     p = QDir::cleanPath(QLatin1Char('/') + p);
-    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
-    return p.left(slash + 1).compare(QLatin1String("/krg/"), Qt::CaseInsensitive) == 0 &&
-           IsControlFileName(p.mid(slash + 1), runState().MemberNames);
+    if (!p.startsWith(QLatin1String("/krg/"), Qt::CaseInsensitive))
+        return false;
+    // Anything inside a control folder of krg (the history, a lock) is the program's too.
+    const QString first = p.mid(5).section(QLatin1Char('/'), 0, 0);
+    return IsControlFileName(first, runState().MemberNames);
 }
 
 QString ControlFileRefusal(const QString& hostPath) {

@@ -6,7 +6,9 @@
 #include "testmain.h"
 #include "util/fileutil.h"
 
+#include <QDateTime>
 #include <QTest>
+#include <tuple>
 
 using namespace krtp;
 using namespace krtp::test;
@@ -19,6 +21,7 @@ class TestStoreOpsCli : public QObject {
     CliMember alda{QStringLiteral("Alda"), QStringLiteral("a1"), {}, {}};
     CliMember bren{QStringLiteral("Bren"), QStringLiteral("b2"), {}, {}};
     CliMember rita{QStringLiteral("Rita"), QStringLiteral("r3"), {}, {}};
+    CliMember vera{QStringLiteral("Vera"), QStringLiteral("v4"), {}, {}};
 
     using Result = CliResult;
     Result run(const CliMember& m, const QStringList& args) { return runStore(m, args); }
@@ -33,7 +36,8 @@ private slots:
         QByteArray accounts;
         for (const AccountRecord& m : {AccountRecord{QStringLiteral("Alda"), QStringLiteral("a1"), 3},
                                        AccountRecord{QStringLiteral("Bren"), QStringLiteral("b2"), 3},
-                                       AccountRecord{QStringLiteral("Rita"), QStringLiteral("r3"), 2}})
+                                       AccountRecord{QStringLiteral("Rita"), QStringLiteral("r3"), 2},
+                                       AccountRecord{QStringLiteral("Vera"), QStringLiteral("v4"), 4}})
             accounts += EncodeAccountRecord(m);
         host.write(QStringLiteral("krg/_files.dat"), accounts);
         host.write(QStringLiteral("krg/_files.txt"),
@@ -133,6 +137,109 @@ private slots:
         QCOMPARE(r.code, 0);
         QCOMPARE(hostCatalogue(), catalogue({catalogueLine("gone.txt", 2, "Alda")}));
         QCOMPARE(alda.read(QStringLiteral("gone.txt")), QByteArray("local only"));
+    }
+
+    void everyVersionIsKeptComparedAndRestored() {
+        host.write(QStringLiteral("krg/_files.txt"), catalogue({catalogueLine("a.txt", 1)}));
+        const QByteArray v1 = "line one\r\nline two\r\n";
+        const QByteArray v2 = "line one\r\nline 2\r\n";
+        const QByteArray v3 = "line one\r\nline 2\r\nline three\r\n";
+        const QByteArray v4 = QByteArray("\x00\x01binary", 8);
+        alda.write(QStringLiteral("h.txt"), v1);
+        QCOMPARE(run(alda, {QStringLiteral("add"), QStringLiteral("h.txt"), QStringLiteral("-d"),
+                            QStringLiteral("H")})
+                     .code,
+                 0);
+        // Three check-ins by two members.
+        const QList<std::tuple<CliMember*, QByteArray, const char*>> rounds = {
+            {&alda, v2, "second"}, {&bren, v3, "third"}, {&alda, v4, "fourth"}};
+        for (const auto& [m, bytes, comment] : rounds) {
+            QCOMPARE(run(*m, {QStringLiteral("checkout"), QStringLiteral("h.txt")}).code, 0);
+            m->write(QStringLiteral("h.txt"), bytes);
+            const Result r = run(*m, {QStringLiteral("checkin"), QStringLiteral("h.txt"),
+                                      QStringLiteral("-m"), QLatin1String(comment)});
+            QVERIFY2(r.code == 0, r.err.constData());
+        }
+        Result r = run(rita, {QStringLiteral("history"), QStringLiteral("h.txt")});
+        QCOMPARE(r.code, 0);
+        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 4);
+        const QList<QList<QByteArray>> expected = {{"1", "Alda", "20", "*new file*"},
+                                                   {"2", "Alda", "18", "second"},
+                                                   {"3", "Bren", "30", "third"},
+                                                   {"4", "Alda", "8", "fourth"}};
+        for (int i = 0; i < 4; ++i) {
+            const QList<QByteArray> f = lines[i].split('\t');
+            QCOMPARE(f.size(), 5);
+            QCOMPARE((QList<QByteArray>{f[0], f[1], f[3], f[4]}), expected[i]);
+            QVERIFY(QDateTime::fromString(QString::fromLatin1(f[2]), Qt::ISODate).isValid());
+        }
+        for (const auto& [v, bytes] : {std::pair{1, v1}, {2, v2}, {3, v3}, {4, v4}}) {
+            r = run(rita, {QStringLiteral("show"), QStringLiteral("h.txt"), QStringLiteral("--version"),
+                           QString::number(v)});
+            QCOMPARE(r.code, 0);
+            QCOMPARE(r.out, bytes);
+        }
+        r = run(rita, {QStringLiteral("diff"), QStringLiteral("h.txt"), QStringLiteral("--from"),
+                       QStringLiteral("1"), QStringLiteral("--to"), QStringLiteral("3")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out,
+                 QByteArray("--- h.txt (version 1)\n+++ h.txt (version 3)\n@@ -1,2 +1,3 @@\n line one\n"
+                            "-line two\n+line 2\n+line three\n"));
+        r = run(rita, {QStringLiteral("diff"), QStringLiteral("h.txt"), QStringLiteral("--from"),
+                       QStringLiteral("3"), QStringLiteral("--to"), QStringLiteral("4")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.out.startsWith("Binary files h.txt (version 3) and h.txt (version 4) differ\n"));
+        // Against the member's own copy: the same bytes, no difference.
+        r = run(alda, {QStringLiteral("diff"), QStringLiteral("h.txt"), QStringLiteral("--from"),
+                       QStringLiteral("4")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QByteArray());
+
+        // Restore makes an old version the newest; a file another member holds is refused.
+        QCOMPARE(run(alda, {QStringLiteral("checkout"), QStringLiteral("h.txt")}).code, 0);
+        r = run(bren, {QStringLiteral("restore"), QStringLiteral("h.txt"), QStringLiteral("--version"),
+                       QStringLiteral("2")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("h.txt: checked out by Alda\n"));
+        QCOMPARE(
+            run(alda, {QStringLiteral("checkin"), QStringLiteral("h.txt"), QStringLiteral("--revert")}).code,
+            0);
+        r = run(bren, {QStringLiteral("restore"), QStringLiteral("h.txt"), QStringLiteral("--version"),
+                       QStringLiteral("2"), QStringLiteral("-m"), QStringLiteral("undo")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(host.read(QStringLiteral("krg/h.txt")), v2);
+        QVERIFY(
+            hostCatalogue().contains("\"h.txt\",5,\"\",\"Alda\",\"H\",\"Bren: Restored version 2: undo\""));
+        // What an older client sees is the catalogue alone: the history is in a folder it never reads.
+        QCOMPARE(hostCatalogue().left(10), QByteArray("2.0.5\r\n2\r\n"));
+        r = run(rita, {QStringLiteral("status")});
+        QCOMPARE(r.out.count('\n'), 2);
+
+        // A smaller depth: the oldest versions go at the next check-in, records and copies alike.
+        QCOMPARE(run(alda, {QStringLiteral("history-depth"), QStringLiteral("2")}).code, 1);
+        QCOMPARE(run(vera, {QStringLiteral("history-depth"), QStringLiteral("2")}).code, 0);
+        QCOMPARE(run(alda, {QStringLiteral("checkout"), QStringLiteral("h.txt")}).code, 0);
+        alda.write(QStringLiteral("h.txt"), "six");
+        QCOMPARE(run(alda, {QStringLiteral("checkin"), QStringLiteral("h.txt"), QStringLiteral("-m"),
+                            QStringLiteral("6")})
+                     .code,
+                 0);
+        r = run(rita, {QStringLiteral("history"), QStringLiteral("h.txt")});
+        QCOMPARE(r.out.count('\n'), 2);
+        QVERIFY(r.out.startsWith("5\tBren\t"));
+        QVERIFY(!host.exists(QStringLiteral("krg/_history/h.txt.v1")));
+        QVERIFY(host.exists(QStringLiteral("krg/_history/h.txt.v5")));
+        // A damaged index is an empty history, never a failed check-in.
+        host.write(QStringLiteral("krg/_history/h.txt.index"), "<html>not found</html>");
+        QCOMPARE(run(alda, {QStringLiteral("checkout"), QStringLiteral("h.txt")}).code, 0);
+        alda.write(QStringLiteral("h.txt"), "seven");
+        QCOMPARE(run(alda, {QStringLiteral("checkin"), QStringLiteral("h.txt"), QStringLiteral("-m"),
+                            QStringLiteral("7")})
+                     .code,
+                 0);
+        r = run(rita, {QStringLiteral("history"), QStringLiteral("h.txt")});
+        QVERIFY(r.out.startsWith("7\tAlda\t"));
     }
 
     void yesRepairsAtMostOnce() {
