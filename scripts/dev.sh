@@ -2,7 +2,8 @@
 # Set up, build and run KRtp on Debian 12.
 #   bash scripts/dev.sh run    start the program against a local demo host
 #   bash scripts/dev.sh test   run every test (ctest, without the bench and screens labels; the interop
-#                              label runs against vsftpd when it is installed, else it is skipped with a line)
+#                              label runs against vsftpd and OpenSSH's sshd when they are installed, else it
+#                              is skipped with a line)
 #   bash scripts/dev.sh build  only install what is missing and build
 #   bash scripts/dev.sh fuzz   build the libFuzzer targets with clang (build-fuzz/) and run each for a while
 #   bash scripts/dev.sh screens  render every window to docs/screens/*.png (the pictures in README.md)
@@ -32,7 +33,7 @@ install_missing() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     echo "Installing: ${missing[*]}"
-    # A package's own service (vsftpd) must not start listening: the tests start their own instance
+    # A package's own service (vsftpd, sshd) must not start listening: the tests start their own instance
     # on 127.0.0.1 and stop it.
     local policy=/usr/sbin/policy-rc.d added_policy=""
     if [ ! -e "$policy" ]; then
@@ -45,6 +46,10 @@ install_missing() {
     [ -z "$added_policy" ] || $sudo rm -f "$policy"
     if [ -d /run/systemd/system ] && command -v systemctl >/dev/null; then
         $sudo systemctl disable --now vsftpd.service >/dev/null 2>&1 || true
+        # Only an SSH server this set-up installed: one already serving the machine stays as it is.
+        if [[ " ${missing[*]} " == *" openssh-server "* ]]; then
+            $sudo systemctl disable --now ssh.service >/dev/null 2>&1 || true
+        fi
     fi
 }
 

@@ -2,6 +2,7 @@
 
 #include "accounts/accountfile.h"
 #include "config/siteconfig.h"
+#include "platform/dialogs.h"
 #include "transfer/transfercontrol.h"
 
 #include <QUrl>
@@ -58,6 +59,42 @@ LoginCheck CheckCredentials(TransferControl& control, const QString& baseUrl, co
     check.member = FindMember(body, userName, password);
     check.outcome = check.member.found ? LoginCheck::Accepted : LoginCheck::Rejected;
     return check;
+}
+
+QString UnknownHostKeyQuestion(const QString& host, const QString& fingerprint) {
+    return QStringLiteral("The host ") + host +
+           QStringLiteral(" is not known yet. Its SSH key's fingerprint is:\r\n\r\n") + fingerprint +
+           QStringLiteral("\r\n\r\nCompare it with the fingerprint your host publishes. Do you trust this "
+                          "key? Yes stores it for the next logins.");
+}
+
+bool SettleHostKey(const QString& proxy, Dialogs* dialogs, QString* error) {
+    TransferControl control;
+    control.configureForSite(siteConfig(), proxy);
+    if (control.Protocol != TransferControl::ProtocolSFTP)
+        return true;
+    const auto connect = [&control] {
+        control.Execute(QStringLiteral("cd /"));
+        control.waitUntilIdle();
+        return control.lastSucceeded();
+    };
+    bool ok = connect();
+    if (!ok && dialogs && control.lastHostKeyState() == TransferControl::HostKeyUnknown) {
+        const QString fingerprint = control.lastHostKeyFingerprint();
+        if (dialogs->message(UnknownHostKeyQuestion(control.RemoteHost, fingerprint), Dialogs::Icon::Question,
+                             Dialogs::Yes | Dialogs::No, Dialogs::No) != Dialogs::Yes) {
+            error->clear();
+            return false;
+        }
+        // Only the key shown is trusted: a different one offered meanwhile is still refused.
+        TransferControl::TrustHostKey(fingerprint);
+        ok = connect();
+    }
+    if (!ok)
+        *error = control.lastError();
+    control.Execute(QStringLiteral("QUIT"));
+    control.waitUntilIdle();
+    return ok;
 }
 
 } // namespace krtp

@@ -7,6 +7,7 @@
 
 namespace krtp {
 
+class Dialogs;
 class TransferControl;
 
 // The account-file address the login fetches: base + "krg/_files.dat?username=...&password=...".
@@ -40,5 +41,14 @@ LoginCheck CheckCredentials(TransferControl& control, const QString& baseUrl, co
                             const QString& password);
 
 inline constexpr char kInvalidLoginMessage[] = "Invalid Username/Password";
+
+// For an SFTP site: one connection before anything else, so the host's key is checked first. An
+// unknown key is shown to the member with its fingerprint when dialogs is given, and trusted (stored in
+// the known-hosts file) on Yes. True when the session may go on; else *error says why (empty when the
+// member declined the key). Nothing happens for an FTP site.
+bool SettleHostKey(const QString& proxy, Dialogs* dialogs, QString* error);
+
+// The question of an unknown host key; host is the site's host (and port).
+QString UnknownHostKeyQuestion(const QString& host, const QString& fingerprint);
 
 } // namespace krtp

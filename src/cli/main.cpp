@@ -4,6 +4,7 @@
 #include "config/settingsstore.h"
 #include "platform/consoledialogs.h"
 #include "platform/keyring.h"
+#include "transfer/transfercontrol.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -98,6 +99,9 @@ int main(int argc, char* argv[]) {
         std::printf("krtp-cli %s\n", qPrintable(krtp::GetProgramVersion()));
         return 0;
     }
+    // Any subcommand may meet an SFTP host for the first time.
+    if (krtp::cli::takeFlag(args, QStringLiteral("--trust-host-key")))
+        krtp::TransferControl::TrustHostKey({});
     const bool help = name == QLatin1String("--help") || name == QLatin1String("-h");
     for (const krtp::cli::CliCommand& c : krtp::cli::cliCommands()) {
         if (name == QLatin1String(c.name)) {
@@ -111,5 +115,7 @@ int main(int argc, char* argv[]) {
     for (const krtp::cli::CliCommand& c : krtp::cli::cliCommands())
         std::fprintf(out, "  krtp-cli %s\n", c.usage);
     std::fprintf(out, "  krtp-cli --version\n");
+    std::fprintf(out,
+                 "Any subcommand takes --trust-host-key: trust an SFTP host's key that is not known yet.\n");
     return help ? 0 : 2;
 }

@@ -89,6 +89,13 @@ int LoginMember(const QString& user, const QString& password, const QString& pro
         std::fprintf(stderr, "Sorry, you've been locked out.\n");
         return 1;
     }
+    // An SFTP host's key is settled before any subcommand talks to the host: an unknown key is refused
+    // with its fingerprint unless --trust-host-key was given.
+    QString hostKeyError;
+    if (!SettleHostKey(proxy, nullptr, &hostKeyError)) {
+        std::fprintf(stderr, "%s\n", hostKeyError.toLocal8Bit().constData());
+        return hostKeyError.startsWith(QLatin1String("The host's SSH key")) ? 1 : 3;
+    }
     runState().CurrentUserName = check.member.name;
     runState().MemberNames = check.member.members;
     runState().UserLevel = check.member.level;

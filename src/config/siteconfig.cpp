@@ -4,19 +4,27 @@
 
 #include <QSettings>
 #include <QStandardPaths>
+#include <QtDebug>
 
 namespace krtp {
 
 namespace {
 
-void overrideFrom(QString& value, const QSettings& site, const char* key, const char* envName) {
+// True when the site file or the environment gave a value.
+bool overrideFrom(QString& value, const QSettings& site, const char* key, const char* envName) {
+    bool given = false;
     // An unquoted comma makes QSettings read a list; in a hand-written site file it is part of the value.
     const QString v =
         site.value(QStringLiteral("Site/") + QLatin1String(key)).toStringList().join(QLatin1Char(','));
-    if (!v.isEmpty())
+    if (!v.isEmpty()) {
         value = v;
-    if (qEnvironmentVariableIsSet(envName) && !qEnvironmentVariableIsEmpty(envName))
+        given = true;
+    }
+    if (qEnvironmentVariableIsSet(envName) && !qEnvironmentVariableIsEmpty(envName)) {
         value = qEnvironmentVariable(envName);
+        given = true;
+    }
+    return given;
 }
 
 SiteConfig& cached() {
@@ -29,6 +37,16 @@ SiteConfig& cached() {
 QString SiteConfig::siteFileName() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/KRtp/site.ini");
+}
+
+QString SiteConfig::knownHostsFileName() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/KRtp/known_hosts");
+}
+
+SiteProtocol ParseSiteProtocol(const QString& text) {
+    return text.trimmed().compare(QLatin1String("sftp"), Qt::CaseInsensitive) == 0 ? SiteProtocol::Sftp
+                                                                                   : SiteProtocol::Ftp;
 }
 
 FtpTlsMode ParseFtpTlsMode(const QString& text) {
@@ -61,11 +79,18 @@ SiteConfig SiteConfig::load() {
     overrideFrom(c.baseUrl, site, "BaseUrl", "KRTP_BASE_URL");
     overrideFrom(c.ftpUser, site, "FtpUser", "KRTP_FTP_USER");
     overrideFrom(c.ftpPassword, site, "FtpPassword", "KRTP_FTP_PASSWORD");
+    QString protocol = QStringLiteral(KRTP_DEFAULT_PROTOCOL);
+    overrideFrom(protocol, site, "Protocol", "KRTP_PROTOCOL");
+    c.protocol = ParseSiteProtocol(protocol);
     QString tls = QStringLiteral(KRTP_DEFAULT_FTP_TLS);
-    overrideFrom(tls, site, "FtpTls", "KRTP_FTP_TLS");
+    const bool tlsGiven = overrideFrom(tls, site, "FtpTls", "KRTP_FTP_TLS");
     c.ftpTls = ParseFtpTlsMode(tls);
+    if (tlsGiven && c.protocol == SiteProtocol::Sftp)
+        qInfo("FtpTls is ignored: the site uses SFTP, which is always encrypted.");
     overrideFrom(c.ftpTlsCaFile, site, "FtpTlsCaFile", "KRTP_FTP_TLS_CA_FILE");
     overrideFrom(c.ftpTlsPinnedKey, site, "FtpTlsPinnedKey", "KRTP_FTP_TLS_PINNED_KEY");
+    overrideFrom(c.sftpKeyFile, site, "SftpKeyFile", "KRTP_SFTP_KEY_FILE");
+    overrideFrom(c.sftpHostKey, site, "SftpHostKey", "KRTP_SFTP_HOST_KEY");
     if (!c.baseUrl.endsWith(QLatin1Char('/')))
         c.baseUrl += QLatin1Char('/');
     return c;

@@ -7,11 +7,14 @@
 #include "util/fileutil.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
@@ -61,8 +64,38 @@ struct ConnectionSettings {
     bool useProxy = false;
     int tls = TransferControl::TlsRequire;
     QString caFile, pinnedKey;
+    bool sftp = false;
+    QString keyFile, passphrase, hostKey, knownHosts;
     bool operator==(const ConnectionSettings&) const = default;
 };
+
+// The host keys the member agreed to trust in this process (see TransferControl::TrustHostKey).
+struct TrustedHostKeys {
+    QMutex mutex;
+    QStringList fingerprints;
+    bool anyNewKey = false;
+
+    bool trusts(const QString& fingerprint) {
+        QMutexLocker lock(&mutex);
+        return anyNewKey || fingerprints.contains(fingerprint);
+    }
+};
+
+TrustedHostKeys& trustedHostKeys() {
+    static TrustedHostKeys keys;
+    return keys;
+}
+
+// OpenSSH's way of showing a key: "SHA256:" and the unpadded base64 of the key blob's SHA-256.
+QString KeyFingerprint(const curl_khkey* key) {
+    if (!key || !key->key)
+        return {};
+    const QByteArray blob =
+        key->len ? QByteArray(key->key, qsizetype(key->len)) : QByteArray::fromBase64(QByteArray(key->key));
+    return QStringLiteral("SHA256:") +
+           QString::fromLatin1(QCryptographicHash::hash(blob, QCryptographicHash::Sha256)
+                                   .toBase64(QByteArray::OmitTrailingEquals));
+}
 
 struct Job {
     bool http = false;
@@ -77,6 +110,8 @@ struct Job {
 
 struct Result {
     bool ok = false;
+    int hostKeyState = TransferControl::HostKeyUnchecked;
+    QString hostKeyFingerprint;
     QByteArray reply;
     QString error;
     QString currentFolder;
@@ -89,7 +124,9 @@ struct Result {
 
 bool settingsHoldControlCharacter(const ConnectionSettings& s) {
     return HasControlCharacter(s.host) || HasControlCharacter(s.user) || HasControlCharacter(s.password) ||
-           HasControlCharacter(s.proxy) || HasControlCharacter(s.caFile) || HasControlCharacter(s.pinnedKey);
+           HasControlCharacter(s.proxy) || HasControlCharacter(s.caFile) ||
+           HasControlCharacter(s.pinnedKey) || HasControlCharacter(s.keyFile) ||
+           HasControlCharacter(s.hostKey) || HasControlCharacter(s.knownHosts);
 }
 
 QString ftpUrlBase(const QString& host) {
@@ -106,6 +143,25 @@ QByteArray ftpUrl(const QString& host, const QString& absolutePath) {
         url += QUrl::toPercentEncoding(segs[i]);
     }
     return url;
+}
+
+// An absolute path on an SFTP host as a URL; a folder's URL ends in "/", which makes libcurl list it.
+QByteArray sftpUrl(const QString& host, const QString& absolutePath, bool folder = false) {
+    QByteArray url = "sftp://" + host.toUtf8();
+    const QStringList segs = absolutePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString& seg : segs)
+        url += '/' + QUrl::toPercentEncoding(seg);
+    if (folder || segs.isEmpty())
+        url += '/';
+    return url;
+}
+
+// A path argument of libcurl's SFTP quote commands: always quoted, so blanks stay in the name.
+QString sftpQuoted(const QString& path) {
+    QString quoted = path;
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 QString baseName(const QString& path) {
@@ -141,7 +197,12 @@ public:
         m_commands = 0;
         m_connections = 0;
         m_exchanges.clear();
-        Result r = job.http ? runHttp(job) : runFtp(job);
+        m_sftpJob = !job.http && job.settings.sftp;
+        m_hostKeyState = TransferControl::HostKeyUnchecked;
+        m_offeredKey.clear();
+        Result r = job.http ? runHttp(job) : m_sftpJob ? runSftp(job) : runFtp(job);
+        r.hostKeyState = m_hostKeyState;
+        r.hostKeyFingerprint = m_offeredKey;
         r.commands = m_commands;
         r.connections = m_connections;
         return r;
@@ -199,9 +260,65 @@ private:
                 w->advance(StateReceivingResponse);
             }
         } else if (type == CURLINFO_DATA_IN || type == CURLINFO_DATA_OUT) {
+            // SFTP has no greeting: data moving shows the session is up.
+            if (w->m_sftpJob)
+                w->advance(StateConnected);
             w->advance(StateReceivingResponse);
         }
         return 0;
+    }
+
+    // Adds the host's key to the known-hosts file as OpenSSH writes it: "[host]:port" unless the port is
+    // 22 (libcurl's own writer leaves the port out, which would tie the key to every port of the host).
+    bool storeHostKey(const curl_khkey* key) {
+        if (!key || !key->key || !key->len)
+            return false;
+        const QByteArray blob(key->key, qsizetype(key->len));
+        // The blob starts with the key type's name, as a length-prefixed string.
+        if (blob.size() < 4)
+            return false;
+        const quint32 typeLength = (quint32(uchar(blob[0])) << 24) | (quint32(uchar(blob[1])) << 16) |
+                                   (quint32(uchar(blob[2])) << 8) | quint32(uchar(blob[3]));
+        if (typeLength == 0 || typeLength > quint32(blob.size() - 4))
+            return false;
+        const QUrl url(QStringLiteral("sftp://") + m_ftpSettings.host);
+        const int port = url.port(22);
+        const QByteArray name =
+            port == 22 ? url.host().toUtf8() : "[" + url.host().toUtf8() + "]:" + QByteArray::number(port);
+        QFile file(m_ftpSettings.knownHosts);
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+            return false;
+        QByteArray line = name + ' ' + blob.mid(4, qsizetype(typeLength)) + ' ' + blob.toBase64() + '\n';
+        // A hand-edited file may lack its last line break.
+        if (file.size() > 0 && file.seek(file.size() - 1) && file.peek(1) != "\n")
+            line.prepend('\n');
+        return file.write(line) == line.size() && file.flush();
+    }
+
+    // libcurl's known-hosts verdict on the host's key: a known key passes, a changed one never does,
+    // and an unknown one only when the member trusted it, which stores it in the file.
+    static int hostKeyVerdict(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch match,
+                              void* self) {
+        auto* w = static_cast<TransferWorker*>(self);
+        const QString fingerprint = KeyFingerprint(found);
+        switch (match) {
+        case CURLKHMATCH_OK:
+            w->m_hostKeyState = TransferControl::HostKeyKnown;
+            return CURLKHSTAT_FINE;
+        case CURLKHMATCH_MISSING:
+            if (!fingerprint.isEmpty() && trustedHostKeys().trusts(fingerprint) && w->storeHostKey(found)) {
+                w->m_hostKeyState = TransferControl::HostKeyKnown;
+                return CURLKHSTAT_FINE;
+            }
+            w->m_hostKeyState = TransferControl::HostKeyUnknown;
+            break;
+        default:
+            w->m_hostKeyState = TransferControl::HostKeyChanged;
+            break;
+        }
+        w->m_offeredKey = fingerprint;
+        return CURLKHSTAT_REJECT;
     }
 
     // The commands of a job on the control connection, each with the host's final reply to it, so a
@@ -291,12 +408,17 @@ private:
         curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
         curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE,
-                         job.settings.tls == TransferControl::TlsOff ? 512L * 1024L : 64L * 1024L);
+                         job.settings.tls == TransferControl::TlsOff || job.settings.sftp ? 512L * 1024L
+                                                                                          : 64L * 1024L);
         // An empty proxy also keeps libcurl from taking one from the environment.
         const QByteArray proxy = job.settings.useProxy ? job.settings.proxy.toUtf8() : QByteArray();
         curl_easy_setopt(h, CURLOPT_PROXY, proxy.constData());
-        setUpTls(h, job);
-        if (!job.http) {
+        if (job.settings.sftp && !job.http) {
+            setUpSftp(h, job);
+        } else {
+            setUpTls(h, job);
+        }
+        if (!job.http && !job.settings.sftp) {
             curl_easy_setopt(h, CURLOPT_USERNAME, job.settings.user.toUtf8().constData());
             curl_easy_setopt(h, CURLOPT_PASSWORD, job.settings.password.toUtf8().constData());
             curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
@@ -310,6 +432,34 @@ private:
         m_unsolicited.clear();
         m_lastProgress = -1;
         m_progressTimer.start();
+    }
+
+    // The account's credentials and the host key check. Keys are never taken from the agent or from
+    // ~/.ssh: only the site's own key file is offered.
+    void setUpSftp(CURL* h, const Job& job) {
+        const ConnectionSettings& s = job.settings;
+        curl_easy_setopt(h, CURLOPT_USERNAME, s.user.toUtf8().constData());
+        curl_easy_setopt(h, CURLOPT_PASSWORD, s.password.toUtf8().constData());
+        long auth = CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD;
+        if (!s.keyFile.isEmpty()) {
+            auth = CURLSSH_AUTH_PUBLICKEY | (s.password.isEmpty() ? 0L : auth);
+            curl_easy_setopt(h, CURLOPT_SSH_PRIVATE_KEYFILE, QFile::encodeName(s.keyFile).constData());
+            curl_easy_setopt(h, CURLOPT_KEYPASSWD, s.passphrase.toUtf8().constData());
+        }
+        curl_easy_setopt(h, CURLOPT_SSH_AUTH_TYPES, auth);
+        if (!s.hostKey.isEmpty()) {
+            QString pin = s.hostKey.trimmed();
+            if (pin.startsWith(QLatin1String("SHA256:"), Qt::CaseInsensitive))
+                pin = pin.mid(7);
+            curl_easy_setopt(h, CURLOPT_SSH_HOST_PUBLIC_KEY_SHA256, pin.toLatin1().constData());
+        } else {
+            QDir().mkpath(QFileInfo(s.knownHosts).absolutePath());
+            curl_easy_setopt(h, CURLOPT_SSH_KNOWNHOSTS, QFile::encodeName(s.knownHosts).constData());
+            curl_easy_setopt(h, CURLOPT_SSH_KEYFUNCTION, hostKeyVerdict);
+            curl_easy_setopt(h, CURLOPT_SSH_KEYDATA, this);
+        }
+        curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(job.stallSeconds));
+        curl_easy_setopt(h, CURLOPT_HTTPPROXYTUNNEL, s.useProxy ? 1L : 0L);
     }
 
     // Certificates are always verified (libcurl's default); a named CA file replaces the system's store,
@@ -366,6 +516,8 @@ private:
     }
 
     bool perform(CURL* h, Result& r) {
+        if (m_sftpJob && h == m_ftp)
+            return performSftp(h, r);
         const int greetingsBefore = m_greetings;
         const CURLcode rc = drive(h, h == m_ftp ? m_ftpMulti : m_httpMulti);
         // A new control connection shows as the host's greeting (data connections have none).
@@ -420,6 +572,7 @@ private:
         m_ftp = nullptr;
         m_ftpMulti = nullptr;
         m_sessionOpen = false;
+        m_sftpHome.clear();
     }
 
     // libcurl's own words, below what the member is told.
@@ -580,16 +733,22 @@ private:
 
     // One name on a host without MLST: its folder's listing, compared name by name.
     bool listPlainEntry(const Job& job, const QString& path, Result& r) {
+        return listEntry(path, r, [&](const QString& folder) { return listPlain(job, folder, r); });
+    }
+
+    // "ls" of one name by its folder's listing (list(folder) leaves the reply and the raw body): the
+    // folder's content when it is a folder, else the name with its listed size.
+    template <typename ListFolder> bool listEntry(const QString& path, Result& r, ListFolder list) {
         if (path == QLatin1String("/"))
-            return listPlain(job, path, r);
+            return list(path);
         const QString name = baseName(path);
         const QString folder = ResolveRemotePath(path, QStringLiteral(".."));
-        if (!listPlain(job, folder, r))
+        if (!list(folder))
             return false;
         for (const QString& entry :
              QString::fromUtf8(r.reply).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
             if (entry == name + QLatin1Char('/'))
-                return listPlain(job, path, r);
+                return list(path);
             if (entry == name) {
                 r.listedSize = ListedSize(m_body, name.toUtf8());
                 r.reply = name.toUtf8() + "\r\n";
@@ -661,7 +820,9 @@ private:
         CURL* h = ftpHandle(job);
         begin(!m_sessionOpen);
         prepare(h, job);
-        curl_easy_setopt(h, CURLOPT_URL, ftpUrl(job.settings.host, remote).constData()); // libcurl copies it
+        const QByteArray url = job.settings.sftp ? sftpUrl(job.settings.host, m_sftpHome + remote)
+                                                 : ftpUrl(job.settings.host, remote);
+        curl_easy_setopt(h, CURLOPT_URL, url.constData()); // libcurl copies it
         return h;
     }
 
@@ -816,6 +977,259 @@ private:
         return r;
     }
 
+    // ---- SFTP ----
+    // Every verb as libcurl's SFTP offers it: transfers and listings by URL, the rest as its quote
+    // commands (rm, rename, mkdir, rmdir). libcurl keeps the SSH connection in the multi handle's cache
+    // from command to command, as for FTP.
+
+    Result runSftp(const Job& job) {
+        Result r = runSftpOnce(job);
+        // A connection the host dropped while idle fails the next command; one that only reads runs
+        // again on a new connection, one that changes something would risk doing it twice.
+        if (r.staleConnection)
+            r = runSftpOnce(job);
+        return r;
+    }
+
+    Result runSftpOnce(const Job& job) {
+        Result r;
+        r.ok = true;
+        r.currentFolder = job.currentFolder;
+        const QString verb = job.command.verb;
+        const QStringList& a = job.command.args;
+        auto path = [&](int i) { return ResolveRemotePath(job.currentFolder, a[i]); };
+        if (verb == QLatin1String("QUIT")) {
+            if (m_ftp) {
+                m_state = StateConnected;
+                advance(StateDisconnecting);
+                dropFtp();
+                advance(StateDisconnected);
+            }
+            r.currentFolder = QStringLiteral("/");
+            return r;
+        }
+        if (verb == QLatin1String("PWD")) {
+            r.reply = job.currentFolder.toUtf8();
+            return r;
+        }
+        static const QStringList reading = {QStringLiteral("CD"),  QStringLiteral("CDUP"),
+                                            QStringLiteral("LS"),  QStringLiteral("DIR"),
+                                            QStringLiteral("GET"), QStringLiteral("SIZE")};
+        m_sftpReadOnly = reading.contains(verb);
+        if (!sftpHome(job, r))
+            return r;
+        if (verb == QLatin1String("CD") || verb == QLatin1String("CDUP")) {
+            // A folder is entered when it can be listed.
+            const QString target = verb == QLatin1String("CD")
+                                       ? path(0)
+                                       : ResolveRemotePath(job.currentFolder, QStringLiteral(".."));
+            if (sftpList(job, target, r)) {
+                r.reply.clear();
+                r.currentFolder = target;
+            }
+        } else if (verb == QLatin1String("LS")) {
+            if (a.isEmpty())
+                sftpList(job, job.currentFolder, r);
+            else
+                listEntry(path(0), r, [&](const QString& folder) { return sftpList(job, folder, r); });
+        } else if (verb == QLatin1String("DIR")) {
+            if (sftpList(job, a.isEmpty() ? job.currentFolder : path(0), r))
+                r.reply = m_body;
+        } else if (verb == QLatin1String("GET")) {
+            get(job, r);
+        } else if (verb == QLatin1String("PUT")) {
+            put(job, r);
+        } else if (verb == QLatin1String("DELETE")) {
+            sftpQuote(job, QStringLiteral("rm ") + sftpQuoted(m_sftpHome + path(0)), r);
+        } else if (verb == QLatin1String("RENAME")) {
+            sftpQuote(job,
+                      QStringLiteral("rename ") + sftpQuoted(m_sftpHome + path(0)) + QLatin1Char(' ') +
+                          sftpQuoted(m_sftpHome + path(1)),
+                      r);
+        } else if (verb == QLatin1String("MKDIR")) {
+            sftpQuote(job, QStringLiteral("mkdir ") + sftpQuoted(m_sftpHome + path(0)), r);
+        } else if (verb == QLatin1String("RMDIR")) {
+            sftpQuote(job, QStringLiteral("rmdir ") + sftpQuoted(m_sftpHome + path(0)), r);
+        } else if (verb == QLatin1String("SIZE")) {
+            // SFTP has no SIZE: the size the folder's listing gives.
+            if (listEntry(path(0), r, [&](const QString& folder) { return sftpList(job, folder, r); })) {
+                if (r.listedSize < 0)
+                    refused(r, QStringLiteral("550 ") + path(0) + QStringLiteral(": not a plain file."), 550);
+                else
+                    r.reply = QByteArray::number(r.listedSize);
+            }
+        } else {
+            r.ok = false;
+            r.error = QStringLiteral("Unknown command: ") + verb;
+        }
+        return r;
+    }
+
+    // The folder the account starts in, which is the site's "/": asked once per connection with
+    // libcurl's "pwd" on the URL "~/" (libcurl's name for that folder).
+    bool sftpHome(const Job& job, Result& r) {
+        CURL* h = ftpHandle(job);
+        if (m_sessionOpen)
+            return true;
+        begin(true);
+        prepare(h, job);
+        const QByteArray url = "sftp://" + job.settings.host.toUtf8() + "/~/";
+        curl_slist* list = curl_slist_append(nullptr, "pwd");
+        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        curl_easy_setopt(h, CURLOPT_QUOTE, list);
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+        const bool ok = perform(h, r);
+        curl_slist_free_all(list);
+        if (!ok)
+            return false;
+        for (const QByteArray& line : m_headers) {
+            const qsizetype first = line.indexOf('"'), last = line.lastIndexOf('"');
+            if (line.startsWith("257 ") && first > 0 && last > first) {
+                m_sftpHome = QString::fromUtf8(line.mid(first + 1, last - first - 1));
+                while (m_sftpHome.endsWith(QLatin1Char('/')))
+                    m_sftpHome.chop(1);
+                m_sessionOpen = true;
+                return true;
+            }
+        }
+        refused(r, QStringLiteral("The host did not say which folder the account starts in."), 0);
+        dropFtp();
+        return false;
+    }
+
+    // One of libcurl's SFTP quote commands, with the paths already made absolute.
+    bool sftpQuote(const Job& job, const QString& command, Result& r) {
+        CURL* h = ftpHandle(job);
+        begin(!m_sessionOpen);
+        prepare(h, job);
+        const QByteArray url = sftpUrl(job.settings.host, m_sftpHome, true);
+        curl_slist* list = curl_slist_append(nullptr, command.toUtf8().constData());
+        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        curl_easy_setopt(h, CURLOPT_QUOTE, list);
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+        ++m_commands;
+        const bool ok = perform(h, r);
+        curl_slist_free_all(list);
+        return ok;
+    }
+
+    // A folder's listing: the raw lines (OpenSSH's "ls -l" style) in m_body, the names in the reply.
+    bool sftpList(const Job& job, const QString& folder, Result& r) {
+        CURL* h = ftpHandle(job);
+        begin(!m_sessionOpen);
+        prepare(h, job);
+        const QByteArray url = sftpUrl(job.settings.host, m_sftpHome + folder, true);
+        curl_easy_setopt(h, CURLOPT_URL, url.constData());
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeToBuffer);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+        ++m_commands;
+        if (!perform(h, r))
+            return false;
+        r.ok = true;
+        r.error.clear();
+        r.reply = FormatUnixListing(m_body);
+        return true;
+    }
+
+    // A failed SFTP command, without the FTP session's handling of lost control connections.
+    static bool refused(Result& r, const QString& error, int replyCode) {
+        r.ok = false;
+        r.error = error;
+        r.replyCode = replyCode;
+        return false;
+    }
+
+    // Reply codes as an FTP host would give them, for what the SFTP host refused: callers tell a
+    // refusal (the host answered) from a lost connection by them.
+    static int sftpRefusalCode(CURLcode rc, const QString& text) {
+        switch (rc) {
+        case CURLE_REMOTE_FILE_NOT_FOUND:
+        case CURLE_REMOTE_ACCESS_DENIED:
+        case CURLE_QUOTE_ERROR:
+            return 550;
+        case CURLE_REMOTE_DISK_FULL:
+            return 452;
+        case CURLE_REMOTE_FILE_EXISTS:
+            return 553;
+        case CURLE_SSH: {
+            // libcurl marks an SFTP status from the host as "(status/-31)".
+            static const QRegularExpression status(QStringLiteral("\\(\\d+/-31\\)$"));
+            return status.match(text).hasMatch() ? 550 : 0;
+        }
+        default:
+            return 0;
+        }
+    }
+
+    bool performSftp(CURL* h, Result& r) {
+        const CURLcode rc = drive(h, m_ftpMulti);
+        long connects = 0;
+        curl_easy_getinfo(h, CURLINFO_NUM_CONNECTS, &connects);
+        m_lastReused = connects == 0;
+        m_connections += int(connects);
+        if (rc == CURLE_OK) {
+            advance(StateConnected);
+            advance(StateResponseReceived);
+            return true;
+        }
+        if (rc == CURLE_ABORTED_BY_CALLBACK && m_cancel->load()) {
+            refused(r, QStringLiteral("The command was cancelled."), 0);
+            dropFtp();
+            return false;
+        }
+        const QString text = QString::fromUtf8(m_errorBuffer);
+        if (const int code = sftpRefusalCode(rc, text))
+            return refused(r, text.isEmpty() ? describe(rc) : text, code);
+        // The session is gone or unusable: the next command connects afresh.
+        const bool reused = m_lastReused && m_sessionOpen;
+        refused(r, describeSftp(rc), rc == CURLE_LOGIN_DENIED ? 530 : 0);
+        r.staleConnection = reused && m_sftpReadOnly &&
+                            (rc == CURLE_SSH || rc == CURLE_SEND_ERROR || rc == CURLE_RECV_ERROR ||
+                             rc == CURLE_GOT_NOTHING || rc == CURLE_AGAIN);
+        if (reused && !m_sftpReadOnly)
+            r.error += QStringLiteral(" (the connection was lost after the command was sent: the host may "
+                                      "have carried it out)");
+        dropFtp();
+        return false;
+    }
+
+    QString describeSftp(CURLcode rc) {
+        const QString text = QString::fromUtf8(m_errorBuffer);
+        if (rc == CURLE_PEER_FAILED_VERIFICATION) {
+            switch (m_hostKeyState) {
+            case TransferControl::HostKeyUnknown:
+                return QStringLiteral("The host's SSH key is not known yet: its fingerprint is ") +
+                       m_offeredKey +
+                       QStringLiteral(
+                           ". Nothing was sent. Compare it with the fingerprint your host publishes; to "
+                           "trust "
+                           "it, answer Yes when the login asks (krtp-cli: give --trust-host-key), or pin it "
+                           "in the site settings (SftpHostKey).");
+            case TransferControl::HostKeyChanged:
+                return QStringLiteral("The host's SSH key has changed: it is not the key that was trusted "
+                                      "before (it is now ") +
+                       m_offeredKey +
+                       QStringLiteral("). Nothing was sent. Someone may be between you and the host. If the "
+                                      "host really has a new key, remove its line from the known-hosts file "
+                                      "and trust the new key at the next login.");
+            default:
+                break;
+            }
+            if (!m_ftpSettings.hostKey.isEmpty()) {
+                m_hostKeyState = TransferControl::HostKeyNotPinned;
+                return QStringLiteral("The host's SSH key is not the one pinned in the site settings "
+                                      "(SftpHostKey). Nothing was sent; someone may be between you and the "
+                                      "host.") +
+                       detail(text);
+            }
+        }
+        if (rc == CURLE_LOGIN_DENIED)
+            return QStringLiteral("The host refused the account's login. Check the account name and the "
+                                  "password or key file (SftpKeyFile) in the site settings.") +
+                   detail(text);
+        return describe(rc);
+    }
+
     Result runHttp(const Job& job) {
         Result r;
         r.ok = true;
@@ -860,6 +1274,11 @@ private:
     int m_connections = 0;
     int m_greetings = 0;
     bool m_lastReused = false;
+    bool m_sftpJob = false;
+    bool m_sftpReadOnly = false;
+    QString m_sftpHome; // the folder the SFTP account starts in, without a trailing "/"
+    int m_hostKeyState = TransferControl::HostKeyUnchecked;
+    QString m_offeredKey;
     qint64 m_lastProgress = -1;
     QElapsedTimer m_progressTimer;
 };
@@ -876,6 +1295,8 @@ public:
     QString lastError;
     int lastReplyCode = 0;
     qint64 lastListedSize = -1;
+    int hostKeyState = HostKeyUnchecked;
+    QString hostKeyFingerprint;
     QString currentFolder = QStringLiteral("/");
     int connections = 0;
     int commands = 0;
@@ -932,7 +1353,12 @@ ConnectionSettings settingsOf(const TransferControl& c) {
             c.AccessType == TransferControl::AccessNamedProxy && !c.Proxy.isEmpty(),
             c.Tls,
             c.TlsCaFile,
-            c.TlsPinnedKey};
+            c.TlsPinnedKey,
+            c.Protocol == TransferControl::ProtocolSFTP,
+            c.SshKeyFile,
+            c.SshKeyPassphrase,
+            c.SshHostKey,
+            c.SshKnownHostsFile};
 }
 } // namespace
 
@@ -940,7 +1366,10 @@ void TransferControl::configureForSite(const SiteConfig& site, const QString& pr
     RemoteHost = site.ftpHost;
     UserName = site.ftpUser;
     Password = site.ftpPassword;
-    Protocol = ProtocolFTP;
+    Protocol = site.protocol == SiteProtocol::Sftp ? ProtocolSFTP : ProtocolFTP;
+    SshKeyFile = site.sftpKeyFile;
+    SshHostKey = site.sftpHostKey;
+    SshKnownHostsFile = SiteConfig::knownHostsFileName();
     Tls = site.ftpTls == FtpTlsMode::Off ? TlsOff : site.ftpTls == FtpTlsMode::Try ? TlsTry : TlsRequire;
     TlsCaFile = site.ftpTlsCaFile;
     TlsPinnedKey = site.ftpTlsPinnedKey;
@@ -969,6 +1398,12 @@ bool TransferControl::Execute(const QString& command) {
     job.stallSeconds = d->stallSeconds;
     if (job.command.error.isEmpty() && settingsHoldControlCharacter(job.settings))
         job.command.error = QLatin1String(kControlInSettingsText);
+    // libssh2 would only say that the login failed.
+    if (job.command.error.isEmpty() && job.settings.sftp && job.command.verb != QLatin1String("QUIT") &&
+        !job.settings.keyFile.isEmpty() && !QFileInfo(job.settings.keyFile).isReadable())
+        job.command.error =
+            QStringLiteral("The key file named in the site settings (SftpKeyFile) cannot be read: ") +
+            job.settings.keyFile;
     // Local names resolve against the working directory at the time of the call. A refused command
     // (such as "get" without a name) has no arguments to resolve.
     const bool understood = job.command.error.isEmpty();
@@ -1004,6 +1439,8 @@ bool TransferControl::Execute(const QString& command) {
                 p.lastError = r.ok ? QString() : r.error;
                 p.lastReplyCode = r.ok ? 0 : r.replyCode;
                 p.lastListedSize = r.ok ? r.listedSize : -1;
+                p.hostKeyState = r.hostKeyState;
+                p.hostKeyFingerprint = r.hostKeyFingerprint;
                 p.currentFolder = r.currentFolder;
                 p.connections += r.connections;
                 p.commands += r.commands;
@@ -1136,6 +1573,23 @@ int TransferControl::commandsSent() const {
 }
 QString TransferControl::currentFolder() const {
     return d->currentFolder;
+}
+
+int TransferControl::lastHostKeyState() const {
+    return d->hostKeyState;
+}
+
+QString TransferControl::lastHostKeyFingerprint() const {
+    return d->hostKeyFingerprint;
+}
+
+void TransferControl::TrustHostKey(const QString& fingerprint) {
+    TrustedHostKeys& keys = trustedHostKeys();
+    QMutexLocker lock(&keys.mutex);
+    if (fingerprint.isEmpty())
+        keys.anyNewKey = true;
+    else if (!keys.fingerprints.contains(fingerprint))
+        keys.fingerprints << fingerprint;
 }
 
 } // namespace krtp

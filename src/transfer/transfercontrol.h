@@ -28,7 +28,7 @@ enum TransferStates {
 // The window title text of a state ("KRtp - Finding Host" ...); empty for an unknown state.
 QString StateText(int state);
 
-// One FTP session (and HTTP reads) per window. Commands run off the UI thread; the UI thread waits
+// One FTP or SFTP session (and HTTP reads) per window. Commands run off the UI thread; the UI thread waits
 // with waitUntilIdle(), which keeps processing events.
 //
 // Invariant: when StillExecuting() turns false, the final StateChanged (12 or 11) has already been
@@ -36,7 +36,7 @@ QString StateText(int state);
 class TransferControl : public QObject {
     Q_OBJECT
 public:
-    enum Protocols { ProtocolFTP = 2, ProtocolHTTP = 4 };
+    enum Protocols { ProtocolFTP = 2, ProtocolHTTP = 4, ProtocolSFTP = 7 };
     enum AccessTypes { AccessDirect = 1, AccessNamedProxy = 2 };
 
     explicit TransferControl(QObject* parent = nullptr);
@@ -57,8 +57,26 @@ public:
     int Tls = TlsRequire;
     QString TlsCaFile;
     QString TlsPinnedKey;
+    // SFTP: the account logs in with the key file when one is named (then the password), else with
+    // the password. The host's key is checked against the pinned one ("SHA256:<base64>") when set,
+    // else against the known-hosts file (OpenSSH's format). Paths are below the folder the account
+    // starts in, which is the site's "/".
+    QString SshKeyFile;
+    QString SshKeyPassphrase;
+    QString SshHostKey;
+    QString SshKnownHostsFile;
 
-    // Host, account and password from the site configuration, FTP, and the run-time proxy when set.
+    // What the last SFTP connection found out about the host's key.
+    enum HostKeyStates { HostKeyUnchecked, HostKeyKnown, HostKeyUnknown, HostKeyChanged, HostKeyNotPinned };
+    int lastHostKeyState() const;
+    // The fingerprint of the key the host offered ("SHA256:<base64>"), when it was not trusted.
+    QString lastHostKeyFingerprint() const;
+    // For this process: an unknown host key with this fingerprint is trusted and added to the
+    // known-hosts file when a session meets it; an empty fingerprint trusts whichever key a host not
+    // yet known offers. A key that differs from a known one is never trusted.
+    static void TrustHostKey(const QString& fingerprint);
+
+    // Host, account and password from the site configuration, FTP or SFTP, and the run-time proxy when set.
     void configureForSite();
     void configureForSite(const SiteConfig& site, const QString& proxy);
 

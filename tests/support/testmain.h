@@ -19,7 +19,8 @@ inline void krtpIsolateTestEnvironment(QTemporaryDir& home) {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    for (const char* name : {"KRTP_FTP_HOST", "KRTP_BASE_URL", "KRTP_FTP_USER", "KRTP_FTP_PASSWORD"})
+    for (const char* name : {"KRTP_FTP_HOST", "KRTP_BASE_URL", "KRTP_FTP_USER", "KRTP_FTP_PASSWORD",
+                             "KRTP_PROTOCOL", "KRTP_SFTP_KEY_FILE", "KRTP_SFTP_HOST_KEY"})
         qunsetenv(name);
     // No session bus, so no desktop keyring: a test never reads or files secrets in the keyring of
     // the person running it. Tests of the keyring install a fake one, or start a bus of their own.

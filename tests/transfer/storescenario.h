@@ -71,6 +71,8 @@ public:
     }
 
     QByteArray local(const QString& name) const { return readFile(m_local.filePath(name)); }
+    // The member's configuration folder (XDG_CONFIG_HOME): site.ini and known_hosts live in KRtp/.
+    QString configFolder() const { return m_config.path(); }
     void setLocal(const QString& name, const QByteArray& data) const {
         QFile::setPermissions(m_local.filePath(name), QFile::ReadOwner | QFile::WriteOwner);
         QFile f(m_local.filePath(name));
@@ -130,6 +132,30 @@ inline QString RunStoreScenario(const QString& hostRoot) {
     }
     if (StoreScenario::hostFile(hostRoot, QStringLiteral("bXc.txt")) != "not b*c.txt")
         return QStringLiteral("bXc.txt was changed");
+    return {};
+}
+
+// After RunStoreScenario: a member in a second local folder gets the latest versions, then adds a
+// new file, which the host and its catalogue then hold.
+inline QString RunGetLatestAndAdd(const QString& hostRoot) {
+    StoreScenario s;
+    StoreScenario::Result r = s.run({QStringLiteral("get"), QStringLiteral("--all")});
+    if (r.code != 0)
+        return QStringLiteral("get latest ended with %1: ").arg(r.code) + QString::fromUtf8(r.err);
+    for (const QString& n : StoreScenario::names())
+        if (s.local(n) != StoreScenario::content(n, 2))
+            return QStringLiteral("get latest did not fetch version 2 of ") + n;
+    const QString added = QStringLiteral("new {page}.html");
+    s.setLocal(added, "<p>added</p>\r\n");
+    r = s.run({QStringLiteral("add"), added, QStringLiteral("-d"), QStringLiteral("a new page")});
+    if (r.code != 0)
+        return QStringLiteral("add ended with %1: ").arg(r.code) + QString::fromUtf8(r.err);
+    if (StoreScenario::hostFile(hostRoot, added) != "<p>added</p>\r\n")
+        return QStringLiteral("add did not send ") + added;
+    const QByteArray catalogue = StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt"));
+    if (!catalogue.contains("\"" + added.toUtf8() + "\",1,\"\",\"Alda\",\"a new page\""))
+        return QStringLiteral("the catalogue does not list ") + added + QStringLiteral(": ") +
+               QString::fromUtf8(catalogue);
     return {};
 }
 

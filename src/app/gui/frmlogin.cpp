@@ -198,17 +198,23 @@ void frmLogin::cmdOK_Click() {
     state.CurrentUserName.clear();
     const LoginCheck check =
         CheckCredentials(*inet, siteConfig().baseUrl, txtUserName->text(), txtPassword->text());
-    m_checking = false;
     busy.reset(); // the answer's message box gets the normal pointer
-    if (check.outcome == LoginCheck::Accepted) {
+    // An SFTP host's key is settled before the member is let in; an unknown one is asked about.
+    QString hostKeyError;
+    const bool hostKeyOk =
+        check.outcome != LoginCheck::Accepted || SettleHostKey(state.ProxyServer, &dialogs(), &hostKeyError);
+    m_checking = false;
+    if (!hostKeyOk) {
+        if (!hostKeyError.isEmpty())
+            dialogs().message(hostKeyError, Dialogs::Icon::Critical, Dialogs::Ok);
+    } else if (check.outcome == LoginCheck::Accepted) {
         state.CurrentUserName = check.member.name;
         state.MemberNames = check.member.members;
         state.UserLevel = check.member.level;
         SaveLoginSettings();
         accept();
         return;
-    }
-    if (check.outcome == LoginCheck::FetchFailed)
+    } else if (check.outcome == LoginCheck::FetchFailed)
         dialogs().message(check.error, Dialogs::Icon::Critical, Dialogs::Ok);
     else
         dialogs().message(QLatin1String(kInvalidLoginMessage), Dialogs::Icon::None, Dialogs::Ok);

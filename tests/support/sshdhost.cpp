@@ -1,0 +1,230 @@
+#include "sshdhost.h"
+
+#include "config/siteconfig.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace krtp::test {
+
+namespace {
+
+int freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+void stopProcess(QProcess& p) {
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (!p.waitForFinished(5000)) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+}
+
+// sshd chroots only into a folder that root owns and nobody else can write, all the way up.
+bool onlyRootWrites(const QString& path) {
+    QString p = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    for (;;) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(p).constData(), &st) != 0 || st.st_uid != 0 || (st.st_mode & 022))
+            return false;
+        if (p == QLatin1String("/"))
+            return true;
+        p = QFileInfo(p).path();
+    }
+}
+
+} // namespace
+
+SshdHost::SshdHost() {
+    const passwd* pw = ::getpwuid(::geteuid());
+    m_user = pw ? QString::fromLocal8Bit(pw->pw_name) : QString();
+}
+
+SshdHost::~SshdHost() {
+    stop();
+}
+
+QString SshdHost::sshdPath() {
+    return QStringLiteral("/usr/sbin/sshd");
+}
+
+QString SshdHost::host() const {
+    return QStringLiteral("127.0.0.1:%1").arg(m_port);
+}
+
+QString SshdHost::knownHostsLine() const {
+    return QStringLiteral("[127.0.0.1]:%1 ").arg(m_port) + m_hostPublic;
+}
+
+bool SshdHost::makeKey(const QString& dir, const QString& name, QString* fingerprint, QString* publicKey) {
+    const QString path = dir + QLatin1Char('/') + name;
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral(".pub"));
+    QProcess keygen;
+    keygen.start(QStringLiteral("ssh-keygen"),
+                 {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"),
+                  QString(), QStringLiteral("-C"), name, QStringLiteral("-f"), path});
+    if (!keygen.waitForFinished(30000) || keygen.exitCode() != 0)
+        return false;
+    QFile pub(path + QStringLiteral(".pub"));
+    if (!pub.open(QIODevice::ReadOnly))
+        return false;
+    const QStringList fields = QString::fromUtf8(pub.readAll()).split(QLatin1Char(' '));
+    if (fields.size() < 2)
+        return false;
+    *publicKey = fields[0] + QLatin1Char(' ') + fields[1];
+    QProcess show;
+    show.start(QStringLiteral("ssh-keygen"), {QStringLiteral("-l"), QStringLiteral("-E"),
+                                              QStringLiteral("sha256"), QStringLiteral("-f"), path});
+    if (!show.waitForFinished(30000) || show.exitCode() != 0)
+        return false;
+    static const QRegularExpression sha(QStringLiteral("SHA256:\\S+"));
+    *fingerprint = sha.match(QString::fromUtf8(show.readAllStandardOutput())).captured();
+    return !fingerprint->isEmpty();
+}
+
+QString SshdHost::chrootBase() const {
+    if (::geteuid() != 0)
+        return {};
+    for (const QString& base : {qEnvironmentVariable("KRTP_BINARY_DIR"), QDir::tempPath()})
+        if (!base.isEmpty() && onlyRootWrites(base))
+            return base;
+    return {};
+}
+
+bool SshdHost::start(QString* error) {
+    const QString dir = m_config.path();
+    QString clientPublic;
+    QString unused;
+    if (!makeKey(dir, QStringLiteral("host_key"), &m_hostFingerprint, &m_hostPublic) ||
+        !makeKey(dir, QStringLiteral("client_key"), &unused, &clientPublic)) {
+        *error = QStringLiteral("ssh-keygen could not make the keys");
+        return false;
+    }
+    m_clientKey = dir + QStringLiteral("/client_key");
+    QFile keys(dir + QStringLiteral("/authorized_keys"));
+    if (!keys.open(QIODevice::WriteOnly) || keys.write(clientPublic.toUtf8() + '\n') < 0) {
+        *error = QStringLiteral("cannot write authorized_keys");
+        return false;
+    }
+    keys.close();
+
+    const QString base = chrootBase();
+    m_chrooted = !base.isEmpty();
+    m_siteDir = std::make_unique<QTemporaryDir>(m_chrooted ? base + QStringLiteral("/krtp-sftp-XXXXXX")
+                                                           : dir + QStringLiteral("/site-XXXXXX"));
+    m_root = m_siteDir->path();
+    if (m_chrooted)
+        ::chmod(QFile::encodeName(m_root).constData(), 0755);
+    // As root, sshd keeps its unprivileged helpers in /run/sshd.
+    if (::geteuid() == 0 && !QDir().mkpath(QStringLiteral("/run/sshd"))) {
+        *error = QStringLiteral("cannot make /run/sshd");
+        return false;
+    }
+
+    m_port = freePort();
+    const QStringList conf{
+        QStringLiteral("Port %1").arg(m_port),
+        QStringLiteral("ListenAddress 127.0.0.1"),
+        QStringLiteral("HostKey ") + dir + QStringLiteral("/host_key"),
+        QStringLiteral("PidFile none"),
+        QStringLiteral("AuthorizedKeysFile ") + dir + QStringLiteral("/authorized_keys"),
+        QStringLiteral("AllowUsers ") + m_user,
+        QStringLiteral("PubkeyAuthentication yes"),
+        QStringLiteral("PasswordAuthentication no"),
+        QStringLiteral("KbdInteractiveAuthentication no"),
+        QStringLiteral("PermitRootLogin prohibit-password"),
+        QStringLiteral("UsePAM no"),
+        QStringLiteral("StrictModes no"),
+        QStringLiteral("UseDNS no"),
+        QStringLiteral("MaxStartups 100"),
+        QStringLiteral("LogLevel VERBOSE"),
+        QStringLiteral("Subsystem sftp internal-sftp"),
+        QStringLiteral("ChrootDirectory ") + (m_chrooted ? m_root : QStringLiteral("none")),
+        QStringLiteral("ForceCommand internal-sftp -d ") + (m_chrooted ? QStringLiteral("/") : m_root),
+    };
+    const QString confFile = dir + QStringLiteral("/sshd_config");
+    QFile f(confFile);
+    if (!f.open(QIODevice::WriteOnly) || f.write(conf.join(QLatin1Char('\n')).toUtf8() + '\n') < 0) {
+        *error = QStringLiteral("cannot write ") + confFile;
+        return false;
+    }
+    f.close();
+    m_sshd.setProcessChannelMode(QProcess::MergedChannels);
+    m_sshd.start(sshdPath(), {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), confFile});
+    if (!m_sshd.waitForStarted(5000)) {
+        *error = QStringLiteral("cannot start sshd");
+        return false;
+    }
+    // Ready once it sends its banner.
+    QElapsedTimer t;
+    t.start();
+    bool ready = false;
+    while (!ready && t.elapsed() < 10000 && m_sshd.state() == QProcess::Running) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
+        ready = s.waitForConnected(500) && s.waitForReadyRead(1000) && s.readAll().startsWith("SSH-2.0-");
+        if (!ready)
+            QTest::qWait(50);
+    }
+    if (!ready) {
+        *error = QStringLiteral("sshd did not answer: ") + log();
+        return false;
+    }
+    m_web.setProcessChannelMode(QProcess::MergedChannels);
+    m_web.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
+                 QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"), m_root,
+                 QStringLiteral("0")});
+    QByteArray banner;
+    static const QRegularExpression portText(QStringLiteral("port (\\d+)"));
+    while (!portText.match(QString::fromUtf8(banner)).hasMatch()) {
+        if (!m_web.waitForReadyRead(10000)) {
+            *error = QStringLiteral("the HTTP server did not start");
+            return false;
+        }
+        banner += m_web.readAll();
+    }
+    m_httpPort = portText.match(QString::fromUtf8(banner)).captured(1).toInt();
+    return true;
+}
+
+void SshdHost::stop() {
+    stopProcess(m_sshd);
+    stopProcess(m_web);
+}
+
+QString SshdHost::log() {
+    m_log += m_sshd.readAll();
+    return QString::fromLocal8Bit(m_log);
+}
+
+void SshdHost::exportEnvironment(bool pin) const {
+    qputenv("KRTP_PROTOCOL", "sftp");
+    qputenv("KRTP_FTP_HOST", host().toUtf8());
+    qputenv("KRTP_BASE_URL", QStringLiteral("http://127.0.0.1:%1/").arg(m_httpPort).toUtf8());
+    qputenv("KRTP_FTP_USER", m_user.toUtf8());
+    qputenv("KRTP_SFTP_KEY_FILE", m_clientKey.toUtf8());
+    if (pin)
+        qputenv("KRTP_SFTP_HOST_KEY", m_hostFingerprint.toUtf8());
+    else
+        qunsetenv("KRTP_SFTP_HOST_KEY");
+    reloadSiteConfig();
+}
+
+} // namespace krtp::test
