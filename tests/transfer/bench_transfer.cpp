@@ -1,11 +1,14 @@
-// Download and upload of a 200 MB file on loopback: the transfer control against the curl tool.
+// Download and upload of a 200 MB file on loopback: the transfer control against the curl tool, over
+// FTP, FTPS and SFTP.
 #include "loopbackhost.h"
+#include "sshdhost.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,13 +26,15 @@ struct Rates {
 };
 
 // Best of `rounds` 200 MB downloads and uploads by the control and by the curl tool (with curlTls, the
-// tool's options for the same TLS settings) against one host.
-Rates measure(LoopbackHost& host, const QStringList& curlTls, int rounds) {
+// tool's options for the same settings) against one host, whose site folder is root and whose "/" the
+// tool reaches at url.
+Rates measure(const QString& root, const QString& url, const QStringList& curlTls, int rounds) {
     Rates best;
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     const qint64 size = 200LL * 1024 * 1024;
+    const auto path = [&root](const QString& name) { return root + QLatin1Char('/') + name; };
     {
-        QFile f(host.path(QStringLiteral("big.bin")));
+        QFile f(path(QStringLiteral("big.bin")));
         if (!f.open(QIODevice::WriteOnly))
             return best;
         QByteArray block(1024 * 1024, 'x');
@@ -49,7 +54,6 @@ Rates measure(LoopbackHost& host, const QStringList& curlTls, int rounds) {
         c.Execute(QStringLiteral("QUIT"));
         c.waitUntilIdle();
     };
-    const QString url = QStringLiteral("ftp://velmar:tolbek@") + host.ftpHost();
     for (int round = 0; round < rounds;
          ++round) { // best of several: the loopback host and the disk are noisy
         fresh();
@@ -71,7 +75,7 @@ Rates measure(LoopbackHost& host, const QStringList& curlTls, int rounds) {
         t.start();
         c.Execute(QStringLiteral("send control.bin /up-control.bin"));
         c.waitUntilIdle();
-        if (!c.lastSucceeded() || QFileInfo(host.path(QStringLiteral("up-control.bin"))).size() != size)
+        if (!c.lastSucceeded() || QFileInfo(path(QStringLiteral("up-control.bin"))).size() != size)
             return {};
         best.controlUp = std::max(best.controlUp, rate(t.elapsed()));
 
@@ -82,9 +86,9 @@ Rates measure(LoopbackHost& host, const QStringList& curlTls, int rounds) {
             return {};
         best.curlUp = std::max(best.curlUp, rate(t.elapsed()));
     }
-    QFile::remove(host.path(QStringLiteral("big.bin")));
-    QFile::remove(host.path(QStringLiteral("up-control.bin")));
-    QFile::remove(host.path(QStringLiteral("up-curl.bin")));
+    QFile::remove(path(QStringLiteral("big.bin")));
+    QFile::remove(path(QStringLiteral("up-control.bin")));
+    QFile::remove(path(QStringLiteral("up-curl.bin")));
     return best;
 }
 
@@ -121,7 +125,7 @@ private slots:
     void controlAgainstCurl() {
         LoopbackHost host;
         QVERIFY(host.start());
-        const Rates r = measure(host, {}, 5);
+        const Rates r = measure(host.root(), QStringLiteral("ftp://velmar:tolbek@") + host.ftpHost(), {}, 5);
         QVERIFY(r.curlDown > 0);
         qInfo("download: control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlDown, r.curlDown,
               r.controlDown / r.curlDown);
@@ -139,11 +143,34 @@ private slots:
         const QStringList same{QStringLiteral("--ssl-reqd"), QStringLiteral("--tlsv1.2"),
                                QStringLiteral("--tls-max"),  QStringLiteral("1.2"),
                                QStringLiteral("--cacert"),   host.caFile()};
-        const Rates r = measure(host, same, 5);
+        const Rates r =
+            measure(host.root(), QStringLiteral("ftp://velmar:tolbek@") + host.ftpHost(), same, 5);
         QVERIFY(r.curlDown > 0);
         qInfo("TLS download: control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlDown, r.curlDown,
               r.controlDown / r.curlDown);
         qInfo("TLS upload:   control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlUp, r.curlUp,
+              r.controlUp / r.curlUp);
+        QVERIFY(r.controlDown / r.curlDown >= 0.95);
+        QVERIFY(r.controlUp / r.curlUp >= 0.95);
+    }
+
+    void sftpAgainstCurl() {
+        if (!QFileInfo(SshdHost::sshdPath()).isExecutable())
+            QSKIP("OpenSSH's sshd is not installed");
+        SshdHost host;
+        QString error;
+        QVERIFY2(host.start(&error), qPrintable(error));
+        host.exportEnvironment(true);
+        // The same key and the same pinned host key; "~" is the folder the account starts in.
+        const QStringList same{
+            QStringLiteral("--key"),          host.keyFile(),       QStringLiteral("--hostpubsha256"),
+            host.hostKeyFingerprint().mid(7), QStringLiteral("-u"), host.user() + QLatin1Char(':')};
+        const Rates r =
+            measure(host.root(), QStringLiteral("sftp://") + host.host() + QStringLiteral("/~"), same, 5);
+        QVERIFY(r.curlDown > 0);
+        qInfo("SFTP download: control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlDown, r.curlDown,
+              r.controlDown / r.curlDown);
+        qInfo("SFTP upload:   control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlUp, r.curlUp,
               r.controlUp / r.curlUp);
         QVERIFY(r.controlDown / r.curlDown >= 0.95);
         QVERIFY(r.controlUp / r.curlUp >= 0.95);
