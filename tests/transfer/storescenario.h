@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <memory>
 
 namespace krtp::test {
 
@@ -52,22 +53,28 @@ public:
     }
 
     // Runs "krtp-cli store ARGS" as Alda in her own local folder and settings.
-    Result run(const QStringList& args) {
-        QProcess p;
+    Result run(const QStringList& args) { return finish(start(args)); }
+
+    // The same, started and left running; finish() waits for it.
+    std::unique_ptr<QProcess> start(const QStringList& args) {
+        auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
         env.insert(QStringLiteral("KRTP_PASSWORD"), QStringLiteral("a1"));
-        p.setProcessEnvironment(env);
-        p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
-                QStringList{QStringLiteral("store")} + args +
-                    QStringList{QStringLiteral("--user"), QStringLiteral("Alda"),
-                                QStringLiteral("--local-folder"), m_local.path()});
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
+        p->setProcessEnvironment(env);
+        p->start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
+                 QStringList{QStringLiteral("store")} + args +
+                     QStringList{QStringLiteral("--user"), QStringLiteral("Alda"),
+                                 QStringLiteral("--local-folder"), m_local.path()});
+        return p;
+    }
+    static Result finish(const std::unique_ptr<QProcess>& p) {
+        if (!p->waitForFinished(120000)) {
+            p->kill();
+            p->waitForFinished();
             return {};
         }
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        return {p->exitCode(), p->readAllStandardOutput(), p->readAllStandardError()};
     }
 
     QByteArray local(const QString& name) const { return readFile(m_local.filePath(name)); }
@@ -139,7 +146,8 @@ inline QString RunStoreScenario(const QString& hostRoot) {
 // new file, which the host and its catalogue then hold.
 inline QString RunGetLatestAndAdd(const QString& hostRoot) {
     StoreScenario s;
-    StoreScenario::Result r = s.run({QStringLiteral("get"), QStringLiteral("--all")});
+    StoreScenario::Result r = s.run(
+        {QStringLiteral("get"), QStringLiteral("--all"), QStringLiteral("--parallel"), QStringLiteral("3")});
     if (r.code != 0)
         return QStringLiteral("get latest ended with %1: ").arg(r.code) + QString::fromUtf8(r.err);
     for (const QString& n : StoreScenario::names())
@@ -156,6 +164,48 @@ inline QString RunGetLatestAndAdd(const QString& hostRoot) {
     if (!catalogue.contains("\"" + added.toUtf8() + "\",1,\"\",\"Alda\",\"a new page\""))
         return QStringLiteral("the catalogue does not list ") + added + QStringLiteral(": ") +
                QString::fromUtf8(catalogue);
+    return {};
+}
+
+// Three members at once, each checking out and then checking in a file of their own: every change
+// reaches the host and the catalogue, none overwrites another's.
+inline QString RunThreeMembersAtOnce(const QString& hostRoot) {
+    const QStringList names = StoreScenario::names().mid(0, 3);
+    StoreScenario members[3];
+    const auto together = [&](const QString& step, auto argsOf) -> QString {
+        std::unique_ptr<QProcess> running[3];
+        for (int i = 0; i < 3; ++i)
+            running[i] = members[i].start(argsOf(i));
+        QString failure;
+        for (int i = 0; i < 3; ++i) {
+            const StoreScenario::Result r = StoreScenario::finish(running[i]);
+            if (r.code != 0)
+                failure += step + QStringLiteral(" of ") + names[i] +
+                           QStringLiteral(" ended with %1: ").arg(r.code) + QString::fromUtf8(r.err);
+        }
+        return failure;
+    };
+    QString failure = together(QStringLiteral("check-out"), [&](int i) {
+        return QStringList{QStringLiteral("checkout"), names[i]};
+    });
+    if (!failure.isEmpty())
+        return failure;
+    for (int i = 0; i < 3; ++i)
+        members[i].setLocal(names[i], StoreScenario::content(names[i], 3));
+    failure = together(QStringLiteral("check-in"), [&](int i) {
+        return QStringList{QStringLiteral("checkin"), names[i], QStringLiteral("-m"),
+                           QStringLiteral("third")};
+    });
+    if (!failure.isEmpty())
+        return failure;
+    const QByteArray catalogue = StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt"));
+    for (const QString& n : names) {
+        if (StoreScenario::hostFile(hostRoot, n) != StoreScenario::content(n, 3))
+            return QStringLiteral("the host lost the check-in of ") + n;
+        if (!catalogue.contains(StoreScenario::catalogueLine(n, 3, {}, QStringLiteral("Alda: third"))))
+            return QStringLiteral("the catalogue lost the check-in of ") + n + QStringLiteral(": ") +
+                   QString::fromUtf8(catalogue);
+    }
     return {};
 }
 

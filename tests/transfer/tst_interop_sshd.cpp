@@ -248,6 +248,8 @@ private slots:
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         failure = RunGetLatestAndAdd(host.root());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        failure = RunThreeMembersAtOnce(host.root());
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 
     void cleanupTestCase() { host.stop(); }
