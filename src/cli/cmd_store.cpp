@@ -553,35 +553,7 @@ int RunHistoryCommand(const QString& op, QStringList args) {
             rc = 2;
         }
     } else if (op == QLatin1String("restore")) {
-        const QString me = runState().CurrentUserName;
-        const QString controller = e->columns.value(QLatin1String(columns::kOwner));
-        QByteArray data;
-        if (version == current) {
-            rc = fail(QStringLiteral("Version ") + QString::number(version) +
-                      QStringLiteral(" is the current version of ") + name + QStringLiteral("."));
-        } else if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
-            rc = fail(name + QStringLiteral(": checked out by ") + controller);
-        } else if (fetch(version, data)) {
-            bool held = !controller.isEmpty();
-            if (!held) {
-                s.list.setAllSelected(false);
-                s.list.setSelected(key, true);
-                held = ops.CheckOut() && reportUndone(ops.lastReport());
-            }
-            QString error;
-            if (held && !WriteWholeFile(name, data, &error))
-                held = !fail(error);
-            if (held) {
-                CliCheckInPrompt prompt;
-                prompt.comment = QStringLiteral("Restored version ") + QString::number(version) +
-                                 (extra.isEmpty() ? QString() : QStringLiteral(": ") + extra);
-                ops.setCheckInPrompt(&prompt);
-                s.list.setAllSelected(false);
-                s.list.setSelected(key, true);
-                rc = ops.CheckIn() && reportUndone(ops.lastReport()) ? 0 : 1;
-                ops.setCheckInPrompt(nullptr);
-            }
-        }
+        rc = RestoreVersion(ops, key, version, extra) ? 0 : 1;
     }
     CloseSession(session);
     return rc;

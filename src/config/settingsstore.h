@@ -35,6 +35,8 @@ inline constexpr SettingKey ProxyUseProxy{"Proxy", "UseProxy", "no"};
 inline constexpr SettingKey ProxyName{"Proxy", "Name", ""};
 inline constexpr SettingKey ProxyPort{"Proxy", "Port", ""};
 inline constexpr SettingKey PostNewsTimeZone{"PostNews", "TimeZone", "EST"};
+// The file list window looks for other members' changes every half minute and when it gets the focus.
+inline constexpr SettingKey WatchFileList{"Settings", "WatchFileList", "Yes"};
 // Connections for operations on many files (1 to 10); 1 sends every command on the window's own.
 inline constexpr SettingKey TransfersParallel{"Transfers", "Parallel", "4"};
 

@@ -1,6 +1,11 @@
 #include "filestore/history.h"
 
+#include "config/runstate.h"
+#include "filestore/checkinchoices.h"
 #include "filestore/filestore.h"
+#include "filestore/storeexchange.h"
+#include "filestore/storeoperations.h"
+#include "platform/dialogs.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
 #include "util/fileutil.h"
@@ -219,6 +224,94 @@ bool FileHistory::FetchVersion(const QString& name, int version, int current, co
         *error = QStringLiteral("Version ") + QString::number(version) + QStringLiteral(" of ") + name +
                  QStringLiteral(" is not kept on the server.");
     return false;
+}
+
+namespace {
+
+// Answers the check-in's question once, with the restore's comment.
+class RestorePrompt : public CheckInPrompt {
+public:
+    explicit RestorePrompt(QString comment) : m_comment(std::move(comment)) {}
+    bool Do_CheckInFile(const QString&, QString& pstrComment, bool& pblnKeepCheckedOut, bool& pblnCheckInAll,
+                        bool& pblnDontUpdateServer) override {
+        pstrComment = m_comment;
+        pblnKeepCheckedOut = false;
+        pblnCheckInAll = true;
+        pblnDontUpdateServer = false;
+        return true;
+    }
+
+private:
+    QString m_comment;
+};
+
+} // namespace
+
+QString RestoredComment(int version, const QString& note) {
+    return QStringLiteral("Restored version ") + QString::number(version) +
+           (note.trimmed().isEmpty() ? QString() : QStringLiteral(": ") + note.trimmed());
+}
+
+bool RestoreVersion(StoreOperations& ops, const QString& key, int version, const QString& note) {
+    FileStore& store = ops.store();
+    Dialogs& d = store.dialogs();
+    FileListModel& list = store.list();
+    const ListEntry* e = list.find(key);
+    if (!e)
+        return false;
+    const QString name = e->text;
+    const QString me = runState().CurrentUserName;
+    const QString controller = e->columns.value(QLatin1String(columns::kOwner));
+    const int current = int(LeadingNumber(e->columns.value(QLatin1String(columns::kVer))));
+    if (version == current) {
+        d.message(QStringLiteral("Version ") + QString::number(version) +
+                      QStringLiteral(" is the current version of ") + name +
+                      QStringLiteral(", so there is nothing to restore."),
+                  Dialogs::Icon::Information, Dialogs::Ok);
+        return false;
+    }
+    if (!controller.isEmpty() && controller.compare(me, Qt::CaseInsensitive) != 0) {
+        d.message(name + QStringLiteral(" is checked out by ") + controller +
+                      QStringLiteral(", so version ") + QString::number(version) +
+                      QStringLiteral(" was not restored."),
+                  Dialogs::Icon::Warning, Dialogs::Ok);
+        return false;
+    }
+    if (!IsSharedFileName(name))
+        return false;
+    // The version first: nothing is checked out for a version that is not there.
+    FileHistory history(store);
+    const QString scratch = QStringLiteral("_files.history.restore");
+    QString error;
+    QByteArray data;
+    if (!history.FetchVersion(name, version, current, scratch, &error) ||
+        !ReadWholeFile(scratch, data, &error)) {
+        QFile::remove(scratch);
+        d.message(error, Dialogs::Icon::Critical, Dialogs::Ok);
+        return false;
+    }
+    QFile::remove(scratch);
+    const auto selectOnly = [&] {
+        list.setAllSelected(false);
+        list.setSelected(key, true);
+    };
+    if (controller.isEmpty()) {
+        selectOnly();
+        if (!ops.CheckOut() || !ops.lastReport().everyFileDone())
+            return false;
+    }
+    SetFileReadOnly(name, false, true);
+    if (!WriteWholeFile(name, data, &error)) {
+        d.message(error, Dialogs::Icon::Critical, Dialogs::Ok);
+        return false;
+    }
+    RestorePrompt prompt(RestoredComment(version, note));
+    CheckInPrompt* previous = ops.checkInPrompt();
+    ops.setCheckInPrompt(&prompt);
+    selectOnly();
+    const bool ok = ops.CheckIn() && ops.lastReport().everyFileDone();
+    ops.setCheckInPrompt(previous);
+    return ok;
 }
 
 } // namespace krtp

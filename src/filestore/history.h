@@ -80,4 +80,13 @@ private:
     std::optional<int> m_depth;
 };
 
+class StoreOperations;
+
+// Makes an earlier version of the file at key the newest: check-out (unless the member holds it
+// already), the version's content as the member's copy, and a check-in with the comment
+// "Restored version N" (": note" added when given), so nothing of the history is rewritten. Refused
+// with a message when another member holds the file or the version is the current one or not kept.
+bool RestoreVersion(StoreOperations& ops, const QString& key, int version, const QString& note);
+QString RestoredComment(int version, const QString& note);
+
 } // namespace krtp

@@ -4,6 +4,8 @@ krtp_core_sources(
   filestore/addfiles.h
   filestore/catalogue.cpp
   filestore/catalogue.h
+  filestore/cataloguechanges.cpp
+  filestore/cataloguechanges.h
   filestore/catalogueedit.cpp
   filestore/catalogueedit.h
   filestore/cataloguelock.cpp
@@ -39,6 +41,8 @@ krtp_core_sources(
   filestore/textdiff.h
 )
 krtp_gui_sources(
+  filestore/gui/frmhistory.cpp
+  filestore/gui/frmhistory.h
   filestore/gui/filelistview.cpp
   filestore/gui/filelistview.h
   filestore/gui/filestore.qrc

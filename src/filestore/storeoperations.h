@@ -36,6 +36,7 @@ public:
 
     // Answers the check-in's question for each file; without one, the check-in is abandoned.
     void setCheckInPrompt(CheckInPrompt* prompt) { m_prompt = prompt; }
+    CheckInPrompt* checkInPrompt() const { return m_prompt; }
 
     bool busy() const { return m_busy; }
     // What the last operation that ran did.

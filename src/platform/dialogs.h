@@ -27,6 +27,12 @@ public:
     virtual std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                                  const QString& folder = {}) = 0;
     virtual std::optional<QString> chooseFolder(const QString& title, const QString& folder = {}) = 0;
+    // Asks where to save a file, suggesting a path; nothing when cancelled (or nobody can be asked).
+    virtual std::optional<QString> saveFile(const QString& title, const QString& suggested) {
+        Q_UNUSED(title);
+        Q_UNUSED(suggested);
+        return std::nullopt;
+    }
 
     // A passing note on what a long operation is doing (no box, no answer): a status line in a
     // window, a line on stderr in the console. An empty text clears it.

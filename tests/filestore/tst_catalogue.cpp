@@ -1,4 +1,5 @@
 #include "filestore/catalogue.h"
+#include "filestore/cataloguechanges.h"
 #include "filestore/catalogueedit.h"
 #include "filestore/filestatus.h"
 #include "filestore/filestore.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+Q_DECLARE_METATYPE(krtp::SeenEntry)
 
 using namespace krtp;
 
@@ -345,6 +348,33 @@ private slots:
         QCOMPARE(c.kind, PreviewContent::Picture);
         QCOMPARE(c.picturePath, QStringLiteral("Logo.GIF"));
         QVERIFY(QDir::setCurrent(QDir::homePath()));
+    }
+
+    void changesOtherMembersMadeAreToldInTheirWords_data() {
+        QTest::addColumn<QList<SeenEntry>>("before");
+        QTest::addColumn<QList<SeenEntry>>("after");
+        QTest::addColumn<QString>("told");
+        const SeenEntry a{QStringLiteral("a.txt"), QStringLiteral("4"), QString(), QStringLiteral("Cara: x")};
+        const SeenEntry held{QStringLiteral("a.txt"), QStringLiteral("4"), QStringLiteral("Bren"),
+                             QStringLiteral("Cara: x")};
+        const SeenEntry newer{QStringLiteral("a.txt"), QStringLiteral("5"), QString(),
+                              QStringLiteral("Bren: links")};
+        const SeenEntry b{QStringLiteral("b.txt"), QStringLiteral("1"), QString(), QString()};
+        QTest::newRow("nothing") << QList<SeenEntry>{a} << QList<SeenEntry>{a} << QString();
+        QTest::newRow("checked in") << QList<SeenEntry>{held} << QList<SeenEntry>{newer}
+                                    << QStringLiteral("Bren checked in a.txt (version 5)");
+        QTest::newRow("checked out") << QList<SeenEntry>{a} << QList<SeenEntry>{held}
+                                     << QStringLiteral("Bren checked out a.txt");
+        QTest::newRow("given back") << QList<SeenEntry>{held} << QList<SeenEntry>{a}
+                                    << QStringLiteral("Bren gave back a.txt");
+        QTest::newRow("added and removed") << QList<SeenEntry>{a} << QList<SeenEntry>{b}
+                                           << QStringLiteral("b.txt was added; a.txt was removed");
+    }
+    void changesOtherMembersMadeAreToldInTheirWords() {
+        QFETCH(QList<SeenEntry>, before);
+        QFETCH(QList<SeenEntry>, after);
+        QFETCH(QString, told);
+        QCOMPARE(DescribeCatalogueChanges(before, after), told);
     }
 };
 

@@ -201,7 +201,7 @@ private slots:
         r = run(bren, {QStringLiteral("restore"), QStringLiteral("h.txt"), QStringLiteral("--version"),
                        QStringLiteral("2")});
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("h.txt: checked out by Alda\n"));
+        QCOMPARE(r.err, QByteArray("h.txt is checked out by Alda, so version 2 was not restored.\n"));
         QCOMPARE(
             run(alda, {QStringLiteral("checkin"), QStringLiteral("h.txt"), QStringLiteral("--revert")}).code,
             0);

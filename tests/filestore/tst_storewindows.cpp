@@ -6,6 +6,7 @@
 #include "filestore/gui/filelistview.h"
 #include "filestore/gui/frmcheckin.h"
 #include "filestore/gui/frmfilelist.h"
+#include "filestore/gui/frmhistory.h"
 #include "filestore/storeoperations.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
@@ -21,9 +22,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <functional>
 
 using namespace krtp;
@@ -369,6 +372,105 @@ private slots:
         QCOMPARE(control<QTreeView>(*outdated, "lvwUpdatedFiles")->model()->rowCount(), 1);
         QCOMPARE(control<QPushButton>(*outdated, "cmdGetLatesVersionAll")->text(),
                  QStringLiteral("Get the Latest Version of Files Marked Above"));
+        w.store().Shutdown();
+    }
+
+    void historyWindowViewsComparesSavesAndRestores() {
+        const QByteArray v1 = "line one\r\nline two\r\n", v2 = "line one\r\nline 2\r\n",
+                         v3 = "line one\r\nline 2\r\nline three\r\n";
+        fx.setCatalogue(
+            catalogue({catalogueLine("t.txt", 3, "", "Cara"), catalogueLine("b.bin", 2, "", "Cara")}));
+        fx.host.write(QStringLiteral("krg/t.txt"), v3);
+        fx.host.write(QStringLiteral("krg/_history/t.txt.v1"), v1);
+        fx.host.write(QStringLiteral("krg/_history/t.txt.v2"), v2);
+        fx.host.write(QStringLiteral("krg/_history/t.txt.index"),
+                      "1\tCara\t2026-01-01T10:00:00Z\t20\tx\t*new file*\r\n"
+                      "2\tBren\t2026-01-02T10:00:00Z\t18\tx\tshorter\r\n"
+                      "3\tCara\t2026-01-03T10:00:00Z\t30\tx\tlonger\r\n");
+        fx.host.write(QStringLiteral("krg/b.bin"), QByteArray("\x00two", 4));
+        fx.host.write(QStringLiteral("krg/_history/b.bin.v1"), QByteArray("\x00one", 4));
+        fx.host.write(QStringLiteral("krg/_history/b.bin.index"),
+                      "1\tCara\t2026-01-01T10:00:00Z\t4\tx\ta\r\n"
+                      "2\tCara\t2026-01-02T10:00:00Z\t4\tx\tb\r\n");
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        const auto open = [&](const char* key) {
+            w.model().setAllSelected(false);
+            w.model().setSelected(QLatin1String(key), true);
+            return w.ShowHistory();
+        };
+        const auto select = [](frmHistory* h, const QList<int>& rows) {
+            h->lvwVersions->clearSelection();
+            for (int r : rows)
+                h->lvwVersions->topLevelItem(r)->setSelected(true);
+        };
+        frmHistory* h = open("t.txt");
+        QVERIFY(h);
+        QCOMPARE(h->lvwVersions->topLevelItemCount(), 3);
+        QCOMPARE(h->lvwVersions->topLevelItem(0)->text(0), QStringLiteral("3"));
+        QCOMPARE(h->lvwVersions->topLevelItem(2)->text(4), QStringLiteral("*new file*"));
+        select(h, {2});
+        h->cmdView->click();
+        QCOMPARE(h->txtShow->toPlainText(), QStringLiteral("line one\nline two\n"));
+        // Versions 1 and 3 side by side: the changed lines, coloured.
+        select(h, {0, 2});
+        h->cmdCompare->click();
+        QCOMPARE(h->txtShow->toPlainText(), QStringLiteral("--- t.txt (version 1)\n+++ t.txt (version 3)\n"
+                                                           "@@ -1,2 +1,3 @@\n line one\n-line two\n+line 2\n"
+                                                           "+line three\n"));
+        QVERIFY(h->txtShow->toHtml().contains(QStringLiteral("#f8d4d4")));
+        QVERIFY(h->txtShow->toHtml().contains(QStringLiteral("#d8f5d0")));
+        // Save As writes the version where the member says.
+        select(h, {1});
+        const QString saved = fx.localPath(QStringLiteral("saved.txt"));
+        dlg->answerText(saved);
+        h->cmdSaveAs->click();
+        QFile savedFile(saved);
+        QVERIFY(savedFile.open(QIODevice::ReadOnly));
+        QCOMPARE(savedFile.readAll(), v2);
+        // Restore: version 1 becomes version 4.
+        select(h, {2});
+        dlg->answerText(QStringLiteral("back"));
+        h->cmdRestore->click();
+        QCOMPARE(fx.host.read(QStringLiteral("krg/t.txt")), v1);
+        QVERIFY(fx.host.read(QStringLiteral("krg/_files.txt"))
+                    .contains("\"t.txt\",4,\"\",\"Cara\",\"\",\"Dovrin: Restored version 1: back\""));
+        QCOMPARE(h->lvwVersions->topLevelItemCount(), 4);
+        QCOMPARE(fx.host.read(QStringLiteral("krg/_history/t.txt.v3")), v3);
+        h->close();
+
+        // A binary file is compared by size and hash, not line by line.
+        h = open("b.bin");
+        QVERIFY(h);
+        select(h, {0, 1});
+        h->cmdCompare->click();
+        QVERIFY(h->txtShow->toPlainText().startsWith(QStringLiteral(
+            "Binary files b.bin (version 1) and b.bin (version 2) differ\nb.bin (version 1): 4 bytes, "
+            "SHA-256 ")));
+        h->close();
+        w.store().Shutdown();
+    }
+
+    void fileListKeepsItselfCurrent() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1), catalogueLine("b.txt", 1)}));
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        QVERIFY(!w.CheckForChanges()); // the first look only notes how the catalogue stands
+        QVERIFY(!w.CheckForChanges());
+        // Another member checks a file in.
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 2, "", "", "", "Bren: new links"),
+                                   catalogueLine("b.txt", 1), catalogueLine("c.txt", 1)}));
+        QVERIFY(w.CheckForChanges());
+        QCOMPARE(w.model().columnText(QStringLiteral("a.txt"), QLatin1String(columns::kVer)),
+                 QStringLiteral("2"));
+        QCOMPARE(w.statusText(), QStringLiteral("Bren checked in a.txt (version 2); c.txt was added"));
+        QVERIFY(!w.CheckForChanges());
+        // Turned off: nothing is looked at.
+        settingsStore().set(settings::WatchFileList, QStringLiteral("No"));
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 3), catalogueLine("b.txt", 1)}));
+        QVERIFY(!w.CheckForChanges());
         w.store().Shutdown();
     }
 };

@@ -90,6 +90,17 @@ std::optional<QString> ScriptedDialogs::chooseFolder(const QString& title, const
     return std::nullopt;
 }
 
+std::optional<QString> ScriptedDialogs::saveFile(const QString& title, const QString&) {
+    Record r;
+    r.kind = Record::Kind::SaveFile;
+    r.text = title;
+    const auto a = take(r);
+    if (a && std::holds_alternative<std::optional<QString>>(*a))
+        return std::get<std::optional<QString>>(*a);
+    m_unexpected << title;
+    return std::nullopt;
+}
+
 RecordingDesktopServices::RecordingDesktopServices() {
     m_previous = &desktopServices();
     setDesktopServices(this);

@@ -18,7 +18,7 @@ namespace krtp::test {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Record {
-        enum class Kind { Message, Input, OpenFiles, ChooseFolder } kind = Kind::Message;
+        enum class Kind { Message, Input, OpenFiles, ChooseFolder, SaveFile } kind = Kind::Message;
         QString text; // message text, input prompt, or dialog title
         Icon icon = Icon::None;
         Buttons buttons = Ok;
@@ -53,6 +53,8 @@ public:
     std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
+    // Answered by answerText.
+    std::optional<QString> saveFile(const QString& title, const QString& suggested) override;
     void beginBusy() override {
         ++m_busy;
         ++m_busyCount;

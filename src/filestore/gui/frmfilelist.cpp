@@ -7,6 +7,7 @@
 #include "filestore/gui/frmcheckin.h"
 #include "filestore/gui/frmcompanionlist.h"
 #include "filestore/gui/frmeditfiledetails.h"
+#include "filestore/gui/frmhistory.h"
 #include "filestore/gui/frmstatusicons.h"
 #include "filestore/operationreport.h"
 #include "filestore/owneractions.h"
@@ -36,6 +37,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -116,6 +118,15 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
             lvwFileList->releaseInput();
     });
     connect(m_ops, &StoreOperations::reported, this, &frmFileList::showReport);
+    // What the member has seen, so that a later look tells only what others did.
+    connect(m_ops, &StoreOperations::reported, this, [this] {
+        if (m_store->lastOutcome() == FileStore::ReadOutcome::Complete)
+            m_seen = SeenEntries(m_model);
+    });
+    m_watch = new QTimer(this);
+    m_watch->setInterval(kWatchMs);
+    connect(m_watch, &QTimer::timeout, this, [this] { CheckForChanges(); });
+    m_watch->start();
     connect(m_store, &FileStore::StateChanged, this, &frmFileList::onStateChanged);
     connect(m_store, &FileStore::replyPiece, this, [this](const QString& piece) { appendResult(piece); });
     connect(m_store, &FileStore::replyComplete, this, [this] { appendResult(QStringLiteral("\n")); });
@@ -374,6 +385,7 @@ void frmFileList::buildMenus() {
     entry(mnuActions, mnuActionsGetLatestVersion, "mnuActionsGetLatestVersion", "&Get Latest Version", true);
     entry(mnuActions, mnuActionsCheckIn, "mnuActionsCheckIn", "Check &In...", true);
     entry(mnuActions, mnuActionsCheckOut, "mnuActionsCheckOut", "Check &Out", true);
+    entry(mnuActions, mnuActionsHistory, "mnuActionsHistory", "&History...", true);
     mnuActions->addSeparator()->setObjectName(QStringLiteral("mnuActionsOwnerOptionsBreak"));
     entry(mnuActions, mnuActionsChangeFileDescription, "mnuActionsChangeFileDescription",
           "&Change File Description...", false);
@@ -420,6 +432,7 @@ void frmFileList::buildMenus() {
     connect(mnuActionsGetLatestVersion, &QAction::triggered, this, [this] { GetLatestVersion(); });
     connect(mnuActionsCheckIn, &QAction::triggered, this, [this] { CheckIn(); });
     connect(mnuActionsCheckOut, &QAction::triggered, this, [this] { CheckOut(); });
+    connect(mnuActionsHistory, &QAction::triggered, this, [this] { ShowHistory(); });
     connect(mnuActionsReadOnly, &QAction::triggered, this, [this] { ToggleReadOnly(); });
     connect(mnuActionsChangeFileDescription, &QAction::triggered, this, [this] { ChangeFileDescription(); });
     connect(mnuActionsDeleteFile, &QAction::triggered, this, [this] { DeleteFile(); });
@@ -660,8 +673,36 @@ void frmFileList::closeEvent(QCloseEvent* event) {
 
 void frmFileList::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         LayOut();
+        // Coming back to the window is when a member wants to see what others did.
+        if (!m_catalogueStamp.isEmpty())
+            QTimer::singleShot(0, this, [this] { CheckForChanges(); });
+    }
+}
+
+bool frmFileList::CheckForChanges() {
+    if (!settingsStore().isYes(settings::WatchFileList) || m_ops->busy() || inet->StillExecuting())
+        return false;
+    if (!m_store->Run(QStringLiteral("dir /krg/_files.txt")))
+        return false;
+    const QString stamp = m_store->GetChunkData;
+    if (m_catalogueStamp.isEmpty() || m_seen.isEmpty()) {
+        m_catalogueStamp = stamp;
+        m_seen = SeenEntries(m_model);
+        return false;
+    }
+    if (stamp == m_catalogueStamp)
+        return false;
+    const QList<SeenEntry> before = m_seen;
+    if (!UpdateFileList())
+        return false;
+    m_catalogueStamp = stamp;
+    m_seen = SeenEntries(m_model);
+    const QString what = DescribeCatalogueChanges(before, m_seen);
+    if (!what.isEmpty())
+        showStatus(what);
+    return true;
 }
 
 bool frmFileList::eventFilter(QObject* watched, QEvent* event) {
@@ -761,6 +802,27 @@ void frmFileList::ShowCheckedOutFiles() {
     m_checkedOutFiles->show();
     m_checkedOutFiles->raise();
     m_checkedOutFiles->activateWindow();
+}
+
+frmHistory* frmFileList::ShowHistory() {
+    // The focused entry, or else the first selected one.
+    QString key = m_model.focusedKey();
+    const ListEntry* e = m_model.find(key);
+    if (!e || !e->selected) {
+        key.clear();
+        for (const ListEntry& entry : m_model.entries())
+            if (entry.selected) {
+                key = entry.key;
+                break;
+            }
+    }
+    if (key.isEmpty() || m_ops->busy())
+        return nullptr;
+    auto* window = new frmHistory(*m_ops, key, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    window->LoadVersions();
+    return window;
 }
 
 void frmFileList::ShowOutdatedFiles() {

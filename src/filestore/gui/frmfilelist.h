@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filestore/cataloguechanges.h"
+
 #include "filestore/filelistmodel.h"
 #include "filestore/filestore.h"
 
@@ -16,11 +18,14 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QTimer;
 class QToolButton;
 class QStatusBar;
 
 namespace krtp {
 
+class frmHistory;
+struct SeenEntry;
 class FileListView;
 class StoreOperations;
 class TransferControl;
@@ -67,6 +72,13 @@ public:
     // The companion lists, made on first showing and brought to the front afterwards.
     void ShowCheckedOutFiles();
     void ShowOutdatedFiles();
+    // Looks whether the catalogue changed since the last look (one listing command, no download)
+    // and, when it did, rebuilds the list and says in the status line what other members did.
+    // Nothing while an operation runs or when the member turned it off. True when it rebuilt.
+    bool CheckForChanges();
+    static constexpr int kWatchMs = 30000;
+    // The history window of the focused (or first selected) file.
+    frmHistory* ShowHistory();
     // Refuses while the member holds a check-out, else asks for the folder (chooseLocalFolder).
     void ChangeLocalFolder();
     void ShowOptions();
@@ -165,6 +177,7 @@ private:
     QAction* mnuActionsGetLatestVersion;
     QAction* mnuActionsCheckIn;
     QAction* mnuActionsCheckOut;
+    QAction* mnuActionsHistory;
     QAction* mnuActionsChangeFileDescription;
     QAction* mnuActionsDeleteFile;
     QAction* mnuActionsRelinquishControl;
@@ -192,6 +205,9 @@ private:
     FileListModel m_model;
     FileStore* m_store;
     StoreOperations* m_ops;
+    QTimer* m_watch = nullptr;
+    QString m_catalogueStamp;
+    QList<SeenEntry> m_seen;
     frmCheckIn* m_checkIn;
     QPointer<QWidget> m_checkedOutFiles;
     QPointer<QWidget> m_outdatedFiles;

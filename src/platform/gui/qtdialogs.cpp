@@ -127,6 +127,13 @@ std::optional<QString> QtDialogs::chooseFolder(const QString& title, const QStri
     return f;
 }
 
+std::optional<QString> QtDialogs::saveFile(const QString& title, const QString& suggested) {
+    const QString f = QFileDialog::getSaveFileName(QApplication::activeWindow(), title, suggested);
+    if (f.isEmpty())
+        return std::nullopt;
+    return f;
+}
+
 void QtDialogs::status(const QString& text) {
     QStatusBar* bar = nullptr;
     if (QWidget* active = QApplication::activeWindow(); qobject_cast<QMainWindow*>(active))

@@ -17,6 +17,7 @@ public:
     std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
+    std::optional<QString> saveFile(const QString& title, const QString& suggested) override;
     // On the status bar of the active main window (or the first one shown).
     void status(const QString& text) override;
     void beginBusy() override;
