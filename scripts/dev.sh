@@ -20,7 +20,7 @@ packages=(cmake g++ make ccache qt6-base-dev qt6-webengine-dev libcurl4-openssl-
           desktop-file-utils dpkg-dev qtkeychain-qt6-dev libsecret-1-0 libdtl-dev openssh-server)
 
 # Window pictures kept in docs/screens for README.md.
-guide_screens=(frmLogin frmMainMenu frmFileList frmOptions frmExplorer frmEdit frmPostNews frmUsers-Velmar)
+guide_screens=(frmLogin frmMainMenu frmFileList frmOptions frmExplorer frmEdit frmPostNews frmUsers-Velmar frmHistory)
 
 install_missing() {
     local missing=() installed

@@ -3,6 +3,7 @@
 #include "filestore/gui/frmcompanionlist.h"
 #include "filestore/gui/frmeditfiledetails.h"
 #include "filestore/gui/frmfilelist.h"
+#include "filestore/gui/frmhistory.h"
 #include "screenshot.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
@@ -10,6 +11,8 @@
 
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QPushButton>
+#include <QTreeWidget>
 
 using namespace krtp;
 using namespace krtp::test;
@@ -104,6 +107,29 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&edit));
         save(edit, QStringLiteral("frmEditFileDetails"));
         edit.close();
+
+        // The history of the home page, versions 3 and 4 compared.
+        fx.host.write(QStringLiteral("krg/index.html"),
+                      "<html>\r\n<h1>The guild</h1>\r\n<a href=\"news.html\">News</a>\r\n"
+                      "<a href=\"map.html\">Map</a>\r\n</html>\r\n");
+        fx.host.write(QStringLiteral("krg/_history/index.html.v3"),
+                      "<html>\r\n<h1>The guild</h1>\r\n<a href=\"news.html\">News</a>\r\n</html>\r\n");
+        fx.host.write(QStringLiteral("krg/_history/index.html.index"),
+                      "1\tvelmar\t2026-10-02T09:12:00Z\t31\tx\t*new file*\r\n"
+                      "2\tbrenmoor\t2026-10-19T16:40:00Z\t58\tx\theading\r\n"
+                      "3\tvelmar\t2026-11-03T11:05:00Z\t74\tx\tnews link\r\n"
+                      "4\tvelmar\t2026-12-01T08:30:00Z\t99\tx\tnew links\r\n");
+        w.model().setAllSelected(false);
+        w.model().setSelected(QStringLiteral("index.html"), true);
+        frmHistory* history = w.ShowHistory();
+        QVERIFY(history);
+        QVERIFY(QTest::qWaitForWindowExposed(history));
+        history->lvwVersions->clearSelection();
+        history->lvwVersions->topLevelItem(0)->setSelected(true);
+        history->lvwVersions->topLevelItem(1)->setSelected(true);
+        history->cmdCompare->click();
+        save(*history, QStringLiteral("frmHistory"));
+        history->close();
         w.store().Shutdown();
     }
 };
