@@ -30,26 +30,10 @@ bool StoreOperations::checkOut() {
     // Every server copy first, then one change of the catalogue for the whole batch. With several
     // connections the bodies travel together; what did not arrive takes the one-by-one path, which
     // asks or says why in the order of the selection.
-    QSet<QString> arrived;
     bool cancelled = false;
-    if (m_store.parallelTransfers() > 1 && keys.size() > 1) {
-        QStringList names, wanted;
-        for (const QString& key : keys) {
-            const ListEntry* e = list.find(key);
-            if (!e || !e->columns.value(QLatin1String(columns::kOwner)).isEmpty() ||
-                !IsSharedFileName(e->text))
-                continue;
-            names << e->text;
-            wanted << key;
-        }
-        const QList<bool> got = m_store.DownloadInParallel(names);
-        for (int i = 0; i < got.size(); ++i)
-            if (got[i])
-                arrived.insert(wanted[i]);
-        cancelled = m_store.pool().cancelled();
-        if (cancelled)
-            m_report.cancelled = true;
-    }
+    const QSet<QString> arrived = fetchInParallel(
+        keys, [](const ListEntry& e) { return e.columns.value(QLatin1String(columns::kOwner)).isEmpty(); },
+        cancelled);
     QList<clsFileDetails> batch;
     for (const QString& key : keys) {
         const ListEntry* e = list.find(key);

@@ -31,29 +31,14 @@ bool StoreOperations::getLatestVersion() {
     // With several connections the bodies travel together first; what did not arrive (a file
     // missing for the moment, a refusal) takes the one-by-one path below, which says why. Messages
     // keep the order of the selection.
-    QSet<QString> arrived;
     bool cancelled = false;
-    if (m_store.parallelTransfers() > 1 && keys.size() > 1) {
-        QStringList names, wanted;
-        for (const QString& key : keys) {
-            const ListEntry* e = list.find(key);
-            if (!e || !IsSharedFileName(e->text))
-                continue;
-            const QString owner = e->columns.value(QLatin1String(columns::kOwner));
-            if (!me.isEmpty() && owner.compare(me, Qt::CaseInsensitive) == 0)
-                continue;
-            names << e->text;
-            wanted << key;
-        }
-        const QList<bool> got = m_store.DownloadInParallel(names);
-        for (int i = 0; i < got.size(); ++i)
-            if (got[i])
-                arrived.insert(wanted[i]);
-        // Cancel stops the operation: the files that arrived are recorded, no other one is fetched.
-        cancelled = m_store.pool().cancelled();
-        if (cancelled)
-            m_report.cancelled = true;
-    }
+    const QSet<QString> arrived = fetchInParallel(
+        keys,
+        [&](const ListEntry& e) {
+            return me.isEmpty() ||
+                   e.columns.value(QLatin1String(columns::kOwner)).compare(me, Qt::CaseInsensitive) != 0;
+        },
+        cancelled);
 
     for (const QString& key : keys) {
         const ListEntry* e = list.find(key);

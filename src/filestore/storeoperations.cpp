@@ -4,6 +4,7 @@
 #include "filestore/filestore.h"
 #include "filestore/storeexchange.h"
 #include "platform/dialogs.h"
+#include "transfer/transferpool.h"
 
 namespace krtp {
 
@@ -115,6 +116,33 @@ bool StoreOperations::updateFileList() {
     m_report.outdated = m_store.LastCountOfOutdatedFiles;
     m_report.checkedOut = m_store.LastCountOfCheckedOutFiles;
     return ok;
+}
+
+QSet<QString> StoreOperations::fetchInParallel(const QStringList& keys,
+                                               const std::function<bool(const ListEntry&)>& wanted,
+                                               bool& cancelled) {
+    QSet<QString> arrived;
+    cancelled = false;
+    if (m_store.parallelTransfers() <= 1 || keys.size() <= 1)
+        return arrived;
+    const FileListModel& list = m_store.list();
+    QStringList names, tried;
+    for (const QString& key : keys) {
+        const ListEntry* e = list.find(key);
+        if (!e || !IsSharedFileName(e->text) || !wanted(*e))
+            continue;
+        names << e->text;
+        tried << key;
+    }
+    const QList<bool> got = m_store.DownloadInParallel(names);
+    for (int i = 0; i < got.size(); ++i)
+        if (got[i])
+            arrived.insert(tried[i]);
+    // Cancel stops the operation: the files that arrived are recorded, no other one is fetched.
+    cancelled = m_store.pool().cancelled();
+    if (cancelled)
+        m_report.cancelled = true;
+    return arrived;
 }
 
 bool StoreOperations::beginOperation(bool needsWriteLevel, QStringList& keys) {

@@ -4,6 +4,7 @@
 #include "filestore/operationreport.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -12,6 +13,7 @@
 namespace krtp {
 
 class CheckInPrompt;
+struct ListEntry;
 class FileStore;
 class StoreExchange;
 
@@ -101,6 +103,10 @@ private:
     void setBusy(bool busy);
     // The opening every operation shares: the level test (full access or administrator when
     // needsWriteLevel) and the selection. False, after telling the member, when refused.
+    // With several connections, the bodies of the entries of keys that wanted accepts travel together
+    // before the one-by-one path: the keys whose copy arrived. cancelled: the member cancelled them.
+    QSet<QString> fetchInParallel(const QStringList& keys,
+                                  const std::function<bool(const ListEntry&)>& wanted, bool& cancelled);
     bool beginOperation(bool needsWriteLevel, QStringList& keys);
     // Tells the member why the operation ends; returns false.
     bool failOperation(const QString& description);
