@@ -20,7 +20,7 @@ namespace {
 const char kSiteUsage[] =
     "site ls [FOLDERKEY]|get PATH...|put PATH...|rm PATH...|rmlocal PATH...|add FOLDERKEY FILE...|"
     "new FOLDERKEY NAME|replace PATH FILE --user NAME [--password-file FILE] [--local-folder DIR] "
-    "[--proxy HOST:PORT] [--yes] (password also from KRTP_PASSWORD)";
+    "[--proxy HOST:PORT] [--yes] [--parallel N] (password also from KRTP_PASSWORD)";
 
 void err(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
@@ -132,6 +132,18 @@ int site(const QStringList& arguments) {
         return usage();
     QStringList positional, options;
     SplitArguments(args, positional, options);
+    // Connections for the commands that take several files; without the option, the member's setting.
+    static const QStringList manyFiles{"get", "put", "rm", "rmlocal", "add"};
+    int parallel = 0;
+    if (manyFiles.contains(op) && options.contains(QStringLiteral("--parallel"))) {
+        const QString text = takeOption(options, QStringLiteral("--parallel"));
+        bool ok = false;
+        parallel = text.toInt(&ok);
+        if (!ok || parallel < 1 || parallel > 10) {
+            err(QStringLiteral("--parallel takes a number of connections from 1 to 10."));
+            return 2;
+        }
+    }
     // Local files name places in the directory krtp-cli started in, before it enters the local folder.
     if (op == QLatin1String("add"))
         for (qsizetype i = 1; i < positional.size(); ++i)
@@ -142,6 +154,7 @@ int site(const QStringList& arguments) {
     if (const int rc = OpenSiteSession(options, session, kSiteUsage))
         return rc;
     SiteSession& s = *session;
+    s.actions.setParallelTransfers(parallel);
     if (op == QLatin1String("ls"))
         return list(s, positional);
     if (op == QLatin1String("add"))
@@ -184,8 +197,8 @@ QString SiteSession::findEntry(const QString& hostPath) {
 }
 
 void SplitArguments(const QStringList& args, QStringList& positional, QStringList& options) {
-    static const QStringList withValue{"--user",  "--password",     "--password-file",
-                                       "--proxy", "--local-folder", "--text-file"};
+    static const QStringList withValue{"--user",         "--password",  "--password-file", "--proxy",
+                                       "--local-folder", "--text-file", "--parallel"};
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (withValue.contains(a) && i + 1 < args.size()) {

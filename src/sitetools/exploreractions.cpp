@@ -2,18 +2,22 @@
 
 #include "config/paths.h"
 #include "config/runstate.h"
+#include "config/settingsstore.h"
 #include "platform/desktopservices.h"
 #include "platform/dialogs.h"
 #include "sitetools/editfile.h"
+#include "sitetools/parallelsitefiles.h"
 #include "sitetools/siteexplorer.h"
 #include "sitetools/sitenames.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
+#include "transfer/transferpool.h"
 #include "transfer/transferroutines.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace krtp {
 
@@ -77,6 +81,8 @@ public:
     void skip(const QString& name, const QString& reason) {
         m_skipped << name + QStringLiteral(", ") + reason;
     }
+    // A file the action did not get to after it stopped, or that was put back as it was.
+    void leave(const QString& name) { m_left << name; }
     // Shows text and notes it as the reason the action did not run; false for the caller to return.
     bool refuse(const QString& text, Dialogs::Icon icon = Dialogs::Icon::None) {
         say(text, icon);
@@ -113,13 +119,19 @@ public:
         if (!m_skipped.isEmpty())
             text += (text.isEmpty() ? m_name + QStringLiteral(": skipped ") : QStringLiteral("; skipped ")) +
                     m_skipped.join(QStringLiteral("; "));
+        const QString left =
+            m_left.isEmpty() ? QString()
+                             : QStringLiteral("; left as they were: ") + m_left.join(QStringLiteral(", "));
         if (m_cancelled)
             return m_name + QStringLiteral(" cancelled") +
-                   (text.isEmpty() ? QString() : QStringLiteral("; ") + text.left(1).toLower() + text.mid(1));
+                   (text.isEmpty() ? QString()
+                                   : QStringLiteral("; ") + text.left(1).toLower() + text.mid(1)) +
+                   left;
         if (!m_failure.isEmpty()) {
             const QString reason = oneLine(m_failure);
-            return text.isEmpty() ? m_name + QStringLiteral(" failed: ") + reason
-                                  : text + QStringLiteral("; stopped: ") + reason;
+            return (text.isEmpty() ? m_name + QStringLiteral(" failed: ") + reason
+                                   : text + QStringLiteral("; stopped: ") + reason) +
+                   left;
         }
         return text.isEmpty() ? m_name + QStringLiteral(": nothing done") : text;
     }
@@ -130,6 +142,7 @@ private:
     QString m_doneText;
     QStringList m_done;
     QStringList m_skipped;
+    QStringList m_left;
     QString m_refusal;
     QString m_failure;
     bool m_cancelled = false;
@@ -223,7 +236,35 @@ void ExplorerActions::Cancel() {
     if (!m_busy)
         return;
     m_cancel = true;
+    if (m_pool && m_pool->running())
+        m_pool->cancel();
     m_explorer.inet().Cancel();
+}
+
+int ExplorerActions::parallelTransfers() const {
+    int n = m_parallel;
+    if (n <= 0) {
+        // Its leading digits, as the store reads it: no number means one connection.
+        const QString text = settingsStore().get(settings::TransfersParallel).trimmed();
+        qsizetype digits = 0;
+        while (digits < text.size() && digits < 3 && text.at(digits).isDigit())
+            ++digits;
+        n = text.left(digits).toInt();
+    }
+    return std::clamp(n, 1, TransferPool::kMaxConnections);
+}
+
+TransferPool& ExplorerActions::pool() {
+    if (!m_pool) {
+        m_pool = std::make_unique<TransferPool>(parallelTransfers());
+        m_pool->configure = [this](TransferControl& c) {
+            c.configureForSite();
+            c.RemoteHost = m_explorer.inet().RemoteHost;
+            c.Document = QStringLiteral("/");
+        };
+    }
+    m_pool->setConnections(parallelTransfers());
+    return *m_pool;
 }
 
 bool ExplorerActions::Download() {
@@ -282,59 +323,139 @@ bool ExplorerActions::runSelected(Kind kind) {
     if (dialogs().message(ConfirmMessage(QLatin1String(t.verb), n, QLatin1String(t.tail)), t.icon,
                           Dialogs::Ok | Dialogs::Cancel) != Dialogs::Ok)
         return outcome.cancel();
-    for (const QString& key : keys) {
-        if (m_cancel)
-            return outcome.cancel();
+
+    // With several connections the bodies travel together first; a file that did not make it takes
+    // the one-by-one path below, which says why. Messages keep the order of the selection.
+    QList<ParallelSiteFiles::FileResult> pooled(n);
+    bool usePool = false;
+    if (kind != Kind::DeleteLocal && parallelTransfers() > 1) {
+        QStringList paths;
+        int many = 0;
+        for (const QString& key : keys) {
+            const QString hostPath = files.hostPath(key);
+            // The control folder's files change under the shared lock, one at a time.
+            const bool serial = kind == Kind::Send && IsControlFilePath(hostPath);
+            paths << (serial ? QString() : hostPath);
+            many += serial ? 0 : 1;
+        }
+        if (many > 1) {
+            usePool = true;
+            ParallelSiteFiles par(pool());
+            par.onStart = [&](int i) { files.setIcon(keys[i], QLatin1String(t.mark)); };
+            pooled = kind == Kind::Download ? par.download(paths)
+                     : kind == Kind::Send   ? par.upload(paths)
+                                            : par.remove(paths);
+            if (par.cancelled())
+                m_cancel = true;
+        }
+    }
+
+    // The first failure ends the action there; files that made it over the pool meanwhile are
+    // still finished, and the others are named as left alone.
+    bool stopped = false;
+    bool cancelShown = false;
+    for (int i = 0; i < n; ++i) {
+        const QString& key = keys[i];
         if (!files.contains(key))
             continue;
         const QString hostPath = files.hostPath(key);
         const QString name = files.find(key)->text;
+        const ParallelSiteFiles::FileResult& early = pooled[i];
+        if (early.result == ParallelSiteFiles::Result::Done) {
+            if (kind != Kind::DeleteOnHost) {
+                m_explorer.refreshIcon(key);
+            } else {
+                files.ensureVisible(key);
+                QString why;
+                const bool unregistered = unregisterFile(name, hostPath, &why);
+                files.remove(key);
+                if (!unregistered) {
+                    if (!stopped && !m_cancel)
+                        outcome.fail(why);
+                    stopped = true;
+                    continue;
+                }
+            }
+            outcome.done(name);
+            continue;
+        }
+        if (stopped || m_cancel) {
+            if (!usePool)
+                continue;
+            // A transfer cancelled under way says so once, as a single one does, and keeps its mark.
+            if (early.result != ParallelSiteFiles::Result::Cancelled) {
+                m_explorer.refreshIcon(key);
+            } else if (!cancelShown && !early.error.isEmpty()) {
+                say(early.error, Dialogs::Icon::Critical);
+                cancelShown = true;
+            }
+            outcome.leave(name);
+            continue;
+        }
         files.setIcon(key, QLatin1String(t.mark));
+        bool done = false;
         switch (kind) {
         case Kind::Download: {
             emit working(hostPath);
             QString mode = QLatin1String(kSaveToFile);
-            if (!GetFileFromServer(m_explorer.inet(), hostPath, mode))
-                return m_cancel ? outcome.cancel() : outcome.failed();
-            m_explorer.refreshIcon(key);
+            done = GetFileFromServer(m_explorer.inet(), hostPath, mode);
+            if (!done)
+                m_cancel ? outcome.cancel() : outcome.failed();
+            else
+                m_explorer.refreshIcon(key);
             break;
         }
         case Kind::Send: {
             emit working(hostPath);
             QString why;
-            if (!SendSiteFile(m_explorer.inet(), hostPath, nullptr, &why))
-                return m_cancel ? outcome.cancel() : why.isEmpty() ? outcome.failed() : outcome.fail(why);
-            m_explorer.refreshIcon(key);
+            done = SendSiteFile(m_explorer.inet(), hostPath, nullptr, &why);
+            if (!done)
+                m_cancel ? outcome.cancel() : why.isEmpty() ? outcome.failed() : outcome.fail(why);
+            else
+                m_explorer.refreshIcon(key);
             break;
         }
         case Kind::DeleteOnHost:
             files.ensureVisible(key);
-            if (!DeleteFileFromServer(m_explorer.inet(), hostPath))
-                return outcome.failed();
+            if (!DeleteFileFromServer(m_explorer.inet(), hostPath)) {
+                outcome.failed();
+                break;
+            }
             if (QString why; !unregisterFile(files.find(key)->text, hostPath, &why)) {
                 files.remove(key);
-                return outcome.fail(why);
+                outcome.fail(why);
+                break;
             }
             files.remove(key);
+            done = true;
             break;
         case Kind::DeleteLocal: {
             const QString local = LocalMirrorPath(hostPath);
             QFile file(local);
             if (!file.exists()) {
                 say(QStringLiteral("File not found: ") + local);
-                return outcome.fail(QStringLiteral("File not found: ") + local);
+                outcome.fail(QStringLiteral("File not found: ") + local);
+                break;
             }
             if (!file.remove()) {
                 say(file.errorString() + QStringLiteral(": ") + local);
-                return outcome.fail(file.errorString() + QStringLiteral(": ") + local);
+                outcome.fail(file.errorString() + QStringLiteral(": ") + local);
+                break;
             }
             m_explorer.refreshIcon(key);
+            done = true;
             break;
         }
         }
+        if (!done) {
+            stopped = true;
+            continue;
+        }
         outcome.done(name);
     }
-    return m_cancel ? outcome.cancel() : true;
+    if (m_cancel)
+        return outcome.cancel();
+    return !stopped;
 }
 
 bool ExplorerActions::checkName(const QString& name, Outcome& outcome) {
@@ -378,10 +499,12 @@ bool ExplorerActions::unregisterFile(const QString& name, const QString& hostPat
     return true;
 }
 
-bool ExplorerActions::copyIntoMirror(const QString& source, const QString& hostPath, QString* why) {
-    const auto say = [why](const QString& text) {
+bool ExplorerActions::copyIntoMirror(const QString& source, const QString& hostPath, QString* why,
+                                     bool show) {
+    const auto say = [why, show](const QString& text) {
         *why = text;
-        dialogs().message(text, Dialogs::Icon::None, Dialogs::Ok);
+        if (show)
+            dialogs().message(text, Dialogs::Icon::None, Dialogs::Ok);
     };
     const QString target = absoluteLocal(hostPath);
     QDir().mkpath(QFileInfo(target).absolutePath());
@@ -444,11 +567,72 @@ bool ExplorerActions::AddFiles(const QStringList& paths) {
     if (!m_explorer.canAddFiles())
         return outcome.refuse(NotAllowedMessage(QStringLiteral("add files"), folder),
                               Dialogs::Icon::Critical);
+
+    // With several connections the new files travel together first: each listed, copied into the
+    // mirror and sent. The loop below then tells them in the order given and registers them; a file
+    // that did not make it takes the one-by-one path, which says why.
+    QList<ParallelSiteFiles::FileResult> pooled(paths.size());
+    bool usePool = false;
+    if (parallelTransfers() > 1) {
+        QStringList hostPaths;
+        int many = 0;
+        for (const QString& path : paths) {
+            const QString name = QFileInfo(path).fileName();
+            const QString hostPath = folder + name;
+            // Names the loop refuses, the control folder's files (changed under the shared lock) and a
+            // name given twice (the second finds the first on the host) go one by one.
+            const bool alone = name.trimmed().isEmpty() || name.contains(QLatin1Char(' ')) ||
+                               !IsSafeSiteName(name) || IsControlFilePath(hostPath) ||
+                               hostPaths.contains(hostPath, Qt::CaseInsensitive);
+            hostPaths << (alone ? QString() : hostPath);
+            many += alone ? 0 : 1;
+        }
+        if (many > 1) {
+            usePool = true;
+            ParallelSiteFiles par(pool());
+            par.stopAtFailure = false;
+            pooled = par.add(hostPaths, [&](int i) {
+                QString why;
+                return copyIntoMirror(paths[i], hostPaths[i], &why, false);
+            });
+            if (par.cancelled())
+                m_cancel = true;
+        }
+    }
+
     bool all = true;
-    for (const QString& path : paths) {
-        if (m_cancel)
-            return outcome.cancel();
+    bool stopped = false;
+    bool cancelShown = false;
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString& path = paths[i];
+        const ParallelSiteFiles::FileResult& early = pooled[i];
         const QString name = QFileInfo(path).fileName();
+        const QString hostPath = folder + name;
+        QString why;
+        if (early.result == ParallelSiteFiles::Result::Done) {
+            if (!registerFile(name, hostPath, &why)) {
+                all = false;
+                outcome.skip(name, QStringLiteral("sent, but not entered in your access list: ") +
+                                       Outcome::oneLine(why));
+            } else {
+                outcome.done(name);
+            }
+            continue;
+        }
+        if (m_cancel || stopped) {
+            if (!usePool)
+                return outcome.cancel();
+            if (name.trimmed().isEmpty())
+                continue;
+            // A transfer cancelled under way says so once, as a single one does.
+            if (early.result == ParallelSiteFiles::Result::Cancelled && !cancelShown &&
+                !early.error.isEmpty()) {
+                say(early.error, Dialogs::Icon::Critical);
+                cancelShown = true;
+            }
+            outcome.leave(name);
+            continue;
+        }
         if (name.trimmed().isEmpty())
             continue;
         if (!checkName(name, outcome)) {
@@ -461,16 +645,19 @@ bool ExplorerActions::AddFiles(const QStringList& paths) {
             all = false;
             continue;
         }
-        if (existsOnHost(folder, name)) {
+        if (early.result == ParallelSiteFiles::Result::Exists || existsOnHost(folder, name)) {
             say(ExistsMessage(folder + name), Dialogs::Icon::Critical);
             outcome.skip(name, QStringLiteral("already on the server"));
             all = false;
             continue;
         }
-        const QString hostPath = folder + name;
-        QString why;
-        if (!copyIntoMirror(path, hostPath, &why))
-            return outcome.fail(why);
+        if (!copyIntoMirror(path, hostPath, &why)) {
+            if (!usePool)
+                return outcome.fail(why);
+            outcome.fail(why);
+            stopped = true;
+            continue;
+        }
         emit working(hostPath);
         if (!SendSiteFile(m_explorer.inet(), hostPath, nullptr, &why)) {
             all = false;
@@ -486,7 +673,7 @@ bool ExplorerActions::AddFiles(const QStringList& paths) {
     }
     if (m_cancel)
         return outcome.cancel();
-    return all;
+    return all && !stopped;
 }
 
 bool ExplorerActions::NewFile() {

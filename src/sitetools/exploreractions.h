@@ -6,10 +6,12 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace krtp {
 
 class SiteExplorer;
+class TransferPool;
 
 // The site explorer's file actions on the selected folder and the selected entries of its file
 // list: download, send, delete on the host, delete the local copy, add files from disk, new file,
@@ -59,9 +61,16 @@ public:
     bool CreateSubfolder(const QString& name);
     bool DeleteCurrentFolder();
 
-    // Stops the running action: the transfer under way ends at once (its previous copy stays) and
+    // Stops the running action: the transfers under way end at once (their previous copies stay) and
     // no further file is started.
     void Cancel();
+
+    // Connections for the file bodies of download, send, delete on the host and add when several
+    // files are selected: the member's setting unless set here (0: the setting); 1 sends every command
+    // on the explorer's own connection.
+    int parallelTransfers() const;
+    void setParallelTransfers(int connections) { m_parallel = connections; }
+    TransferPool& pool();
 
     // The entry the single-file actions work on: the focused entry when it is selected, else the
     // first selected one; empty when none is.
@@ -98,8 +107,8 @@ private:
     // The access list's failures were shown; *why says what went wrong.
     bool registerFile(const QString& name, const QString& hostPath, QString* why);
     bool unregisterFile(const QString& name, const QString& hostPath, QString* why);
-    // why: the reason shown when the copy fails.
-    bool copyIntoMirror(const QString& source, const QString& hostPath, QString* why);
+    // why: the reason shown (unless show is false) when the copy fails.
+    bool copyIntoMirror(const QString& source, const QString& hostPath, QString* why, bool show = true);
     void removePartialUpload(const QString& hostPath);
     void setBusy(bool busy);
 
@@ -108,6 +117,8 @@ private:
     void report(const QString& outcome);
     bool checkName(const QString& name, Outcome& outcome);
     SiteExplorer& m_explorer;
+    std::unique_ptr<TransferPool> m_pool;
+    int m_parallel = 0;
     QList<ExternalEditor> m_editors;
     bool m_busy = false;
     bool m_cancel = false;

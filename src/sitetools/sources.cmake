@@ -10,6 +10,8 @@ krtp_core_sources(
   sitetools/exploreractions.h
   sitetools/externaleditors.cpp
   sitetools/externaleditors.h
+  sitetools/parallelsitefiles.cpp
+  sitetools/parallelsitefiles.h
   sitetools/siteexplorer.cpp
   sitetools/siteexplorer.h
   sitetools/sitenames.cpp

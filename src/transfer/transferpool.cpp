@@ -14,6 +14,7 @@ struct TransferPool::Slot {
     bool retired = false;   // the host would not take this connection
     bool succeeded = false; // has finished a job: its session is known to work
     qint64 moved = 0;       // bytes of the running job so far
+    int step = 0;           // command of the running job, for jobs of several
 };
 
 TransferPool::TransferPool(int connections, QObject* parent) : QObject(parent) {
@@ -58,18 +59,27 @@ void TransferPool::emitProgress() {
         if (slot->job >= 0)
             bytes += slot->moved;
     const qint64 ms = QDateTime::currentMSecsSinceEpoch() - m_startedMs;
-    emit progress(m_done, int(m_commands.size()), bytes, ms > 50 ? bytes * 1000.0 / ms : 0.0);
+    emit progress(m_done, m_total, bytes, ms > 50 ? bytes * 1000.0 / ms : 0.0);
 }
 
 void TransferPool::startNext(Slot& slot) {
     slot.job = -1;
     slot.moved = 0;
+    slot.step = 0;
     if (m_cancelled || m_queue.isEmpty() || slot.retired)
         return;
     const int job = m_queue.takeFirst();
+    const QString command = m_next ? m_next(job, 0, *slot.control) : m_commands.at(job);
+    if (command.isEmpty()) {
+        // The job chose not to start: the connection takes the next one.
+        m_outcomes[job] = Outcome();
+        ++m_done;
+        startNext(slot);
+        return;
+    }
     slot.job = job;
     m_outcomes[job].started = true;
-    if (!slot.control->Execute(m_commands.at(job))) {
+    if (!slot.control->Execute(command)) {
         // Cannot happen on an idle control; counted as a failure rather than lost.
         m_outcomes[job].error = slot.control->lastError();
         ++m_done;
@@ -89,8 +99,8 @@ void TransferPool::onFinished(Slot& slot) {
     o.error = c.lastError();
     // A connection that never worked and failed without a file's refusal (or with "421 Too many
     // connections"): the host takes fewer sessions. Its job goes to a connection that does work.
-    const bool refusedSession =
-        !o.ok && !slot.succeeded && !m_cancelled && (o.replyCode == 0 || o.replyCode == 421);
+    const bool refusedSession = !o.ok && !slot.succeeded && !m_cancelled && slot.step == 0 &&
+                                (o.replyCode == 0 || o.replyCode == 421);
     int live = 0;
     for (const auto& s : m_slots)
         if (!s->retired)
@@ -107,6 +117,16 @@ void TransferPool::onFinished(Slot& slot) {
     }
     if (o.ok)
         slot.succeeded = true;
+    if (m_next) {
+        const QString more = m_next(job, slot.step + 1, c);
+        if (!more.isEmpty()) {
+            ++slot.step;
+            if (c.Execute(more))
+                return;
+            o.ok = false;
+            o.error = c.lastError();
+        }
+    }
     m_bytesDone += slot.moved;
     m_outcomes[job] = o;
     ++m_done;
@@ -125,19 +145,32 @@ void TransferPool::onFinished(Slot& slot) {
 
 QList<TransferPool::Outcome> TransferPool::run(const QStringList& commands) {
     m_commands = commands;
-    m_outcomes = QList<Outcome>(commands.size());
+    return runJobs(int(commands.size()));
+}
+
+QList<TransferPool::Outcome> TransferPool::run(int jobs, const NextCommand& next) {
+    m_commands.clear();
+    m_next = next;
+    const QList<Outcome> outcomes = runJobs(jobs);
+    m_next = nullptr;
+    return outcomes;
+}
+
+QList<TransferPool::Outcome> TransferPool::runJobs(int jobs) {
+    m_total = jobs;
+    m_outcomes = QList<Outcome>(jobs);
     m_queue.clear();
-    for (int i = 0; i < commands.size(); ++i)
+    for (int i = 0; i < jobs; ++i)
         m_queue << i;
     m_done = 0;
     m_bytesDone = 0;
     m_cancelled = false;
     m_running = true;
     m_startedMs = QDateTime::currentMSecsSinceEpoch();
-    emit started(int(commands.size()));
+    emit started(jobs);
 
     // Connections are made as the work needs them and kept for the next run.
-    const int wanted = std::min<int>(m_size, int(commands.size()));
+    const int wanted = std::min<int>(m_size, jobs);
     for (auto& slot : m_slots)
         slot->retired = false;
     while (int(m_slots.size()) < wanted) {

@@ -41,6 +41,15 @@ public:
     // all ended. Outcomes come back in job order. A connection the host does not accept (too many
     // sessions) is given up and its job goes to the others, without an error, as long as one remains.
     QList<Outcome> run(const QStringList& commands);
+    // A job of several commands on one connection, one after another (say a backup, the upload and
+    // its check): next(job, step, control) gives the job's command number step (0 first) once the
+    // one before has ended on control, whose reply can be read; an empty text ends the job. A job
+    // whose first command is empty did not start; step 0 is asked again when the job moves to another
+    // connection because the host refused a session. The job's outcome is that of its last command.
+    // Commands of a job already under way are still asked for after cancel(), so that it can put
+    // back what it changed.
+    using NextCommand = std::function<QString(int job, int step, TransferControl& control)>;
+    QList<Outcome> run(int jobs, const NextCommand& next);
     // Stops every running transfer; jobs not yet started are not started.
     void cancel();
     bool running() const { return m_running; }
@@ -62,10 +71,13 @@ private:
     void startNext(Slot& slot);
     void onFinished(Slot& slot);
     void emitProgress();
+    QList<Outcome> runJobs(int jobs);
 
     int m_size;
     std::vector<std::unique_ptr<Slot>> m_slots;
     QStringList m_commands;
+    NextCommand m_next; // set while a run of several-command jobs goes on
+    int m_total = 0;
     QList<Outcome> m_outcomes;
     QList<int> m_queue;
     int m_done = 0;

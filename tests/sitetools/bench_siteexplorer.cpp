@@ -2,16 +2,20 @@
 // - listing and filling the file list for 1,000 to 5,000 files, the client's own time (everything but
 //   the wait for the host's listing), in the window and in the core;
 // - a 200 MB download and upload through the explorer's actions, with the window and its progress
-//   line, against the same transfer routines on a transfer control without a window.
+//   line, against the same transfer routines on a transfer control without a window;
+// - the download and the upload of 200 files of 4 KB, every reply of the host 20 ms late (a near
+//   host over the internet), over one connection and over four.
 #include "scripteddialogs.h"
 #include "sitetestutil.h"
 #include "sitetools/exploreractions.h"
 #include "sitetools/gui/frmexplorer.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
+#include "transfer/transferpool.h"
 #include "transfer/transferroutines.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
@@ -174,6 +178,51 @@ private slots:
         QVERIFY(best[ExplorerDown] / best[RoutineDown] >= 0.95);
         QVERIFY(best[ExplorerUp] / best[RoutineUp] >= 0.95);
         w.close();
+    }
+
+    void manySmallFiles() {
+        ScriptedDialogs d;
+        const int files = 200;
+        QStringList names;
+        for (int i = 0; i < files; ++i) {
+            names << QStringLiteral("page%1.html").arg(i, 3, 10, QLatin1Char('0'));
+            fx.host.write(QStringLiteral("many/") + names.last(), QByteArray(4096, char('a' + i % 26)));
+        }
+        fx.host.setFaults(R"({"latency_ms": 20})");
+        const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
+        double seconds[2][2] = {};
+        int commands[2][2] = {};
+        for (int c = 0; c < 2; ++c) {
+            TransferControl inet;
+            SiteExplorer explorer(inet);
+            ExplorerActions actions(explorer);
+            explorer.Open();
+            explorer.clickFolder(QStringLiteral("many/"));
+            actions.setParallelTransfers(c == 0 ? 1 : 4);
+            for (int up = 0; up < 2; ++up) {
+                explorer.files().setAllSelected(false);
+                for (const QString& name : names) // not the backups the uploads leave
+                    explorer.files().setSelected(name, true);
+                d.answer(Dialogs::Ok);
+                const int before = inet.commandsSent() + (c ? actions.pool().commandsSent() : 0);
+                QElapsedTimer clock;
+                clock.start();
+                QVERIFY(up ? actions.Send() : actions.Download());
+                seconds[c][up] = clock.nsecsElapsed() / 1e9;
+                commands[c][up] = inet.commandsSent() + (c ? actions.pool().commandsSent() : 0) - before;
+            }
+            QVERIFY(c == 0 || actions.pool().logins() <= 4);
+        }
+        for (int up = 0; up < 2; ++up)
+            qInfo("%s of %d files of 4 KB, 20 ms per reply: one connection %.1f s, four %.1f s, %.1f times "
+                  "faster; FTP commands %d and %d",
+                  up ? "upload" : "download", files, seconds[0][up], seconds[1][up],
+                  seconds[0][up] / seconds[1][up], commands[0][up], commands[1][up]);
+        for (int up = 0; up < 2; ++up) {
+            // The same commands per file; four connections add at most their logins.
+            QVERIFY(commands[1][up] <= commands[0][up] + 4 * 4);
+            QVERIFY(seconds[0][up] / seconds[1][up] >= 3.0);
+        }
     }
 };
 

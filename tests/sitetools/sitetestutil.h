@@ -8,8 +8,10 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -109,6 +111,17 @@ inline QStringList fileNames(const SiteExplorer& e) {
     for (const ListEntry& entry : e.files().entries())
         names << entry.text;
     return names;
+}
+
+// Every file below a folder with its bytes, by path relative to it: a whole tree to compare.
+inline QMap<QString, QByteArray> treeBytes(const QString& root) {
+    QMap<QString, QByteArray> out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out.insert(QDir(root).relativeFilePath(path), readLocal(path));
+    }
+    return out;
 }
 
 inline QStringList fileIcons(const SiteExplorer& e) {

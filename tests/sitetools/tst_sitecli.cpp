@@ -4,6 +4,7 @@
 #include "testmain.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace krtp;
@@ -107,6 +108,22 @@ private slots:
         r = site("Cara", {"get", "../krg/_files.dat", "--yes"});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, QByteArray("../krg/_files.dat is not in your view of the site.\n"));
+        // --parallel: one connection stops at a refused file; with more, the next one is already
+        // coming down beside it.
+        r = site("Cara", {"get", "index.html", "style.css", "--parallel", "11", "--yes"});
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.err, QByteArray("--parallel takes a number of connections from 1 to 10.\n"));
+        fx.host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/index.html", "reply": "450 Busy."}]})");
+        const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
+        for (const char* parallel : {"1", "4"}) {
+            QVERIFY(QFile::remove(fx.mirror(QStringLiteral("style.css"))));
+            r = site("Cara", {"get", "index.html", "style.css", "--parallel", parallel, "--yes"});
+            QCOMPARE(r.code, 1);
+            QCOMPARE(r.err, QByteArray("Please confirm.  You are about to download 2 files from the server.\n"
+                                       "450 Busy.\n"));
+            QCOMPARE(QFileInfo::exists(fx.mirror(QStringLiteral("style.css"))), parallel == QByteArray("4"));
+            QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "x"));
+        }
     }
 
     void removingOnTheHostAndLocally() {

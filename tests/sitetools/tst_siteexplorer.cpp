@@ -8,6 +8,7 @@
 #include "sitetools/sitenames.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
+#include "transfer/transferpool.h"
 
 #include <QScopeGuard>
 #include <QTest>
@@ -37,6 +38,17 @@ class TestSiteExplorer : public QObject {
         }
         QString icon(const QString& key) const { return explorer.files().find(key)->smallIconKey; }
     };
+
+    // Files f00.html ... in many/ on the host, of different sizes (the first empty); their names.
+    QStringList seedMany(int count) {
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            const QString name = QStringLiteral("f%1.html").arg(i, 2, 10, QLatin1Char('0'));
+            fx.host.write(QStringLiteral("many/") + name, QByteArray(700 * (i % 4) + i, char('a' + i)));
+            names << name;
+        }
+        return names;
+    }
 
 private slots:
     void initTestCase() { QVERIFY(fx.start()); }
@@ -208,16 +220,243 @@ private slots:
         QCOMPARE(s.icon(QStringLiteral("news.html")), QStringLiteral("file"));
     }
 
+    void theFirstFailedTransferEndsTheAction_data() {
+        QTest::addColumn<int>("connections");
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<QString>("gone");
+        QTest::addColumn<QStringList>("icons");
+        QTest::addColumn<QString>("outcome");
+        const QStringList three{"f00.html", "f01.html", "f02.html"};
+        QTest::newRow("one connection: later files untouched")
+            << 1 << three << "f01.html"
+            << QStringList{"file", "filedownload", "filenotfound", "filenotfound", "filenotfound"}
+            << "Downloaded f00.html; stopped: 550 No such file or directory.";
+        QTest::newRow("four: a file already under way still arrives")
+            << 4 << three << "f01.html"
+            << QStringList{"file", "filedownload", "file", "filenotfound", "filenotfound"}
+            << "Downloaded 2 files; stopped: 550 No such file or directory.";
+        // f01 is large, so the refusal of f00 comes while it still moves: nothing new starts after.
+        QTest::newRow("two: no file starts after the failure")
+            << 2 << QStringList{"f00.html", "f01.html", "f02.html", "f03.html", "f04.html"} << "f00.html"
+            << QStringList{"filedownload", "file", "filenotfound", "filenotfound", "filenotfound"}
+            << "Downloaded f01.html; stopped: 550 No such file or directory.; left as they were: f02.html, "
+               "f03.html, f04.html";
+    }
     void theFirstFailedTransferEndsTheAction() {
+        QFETCH(int, connections);
+        QFETCH(QStringList, selected);
+        QFETCH(QString, gone);
+        QFETCH(QStringList, icons);
+        QFETCH(QString, outcome);
+        seedMany(5);
+        fx.host.write(QStringLiteral("many/f01.html"), QByteArray(24 * 1024 * 1024, 'b'));
         SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
-        Session s;
-        QFile::remove(fx.host.path(QStringLiteral("old_index.html"))); // listed, then gone
-        s.select({"index.html", "old_index.html", "style.css"});
+        Session s(QStringLiteral("many/"));
+        s.actions.setParallelTransfers(connections);
+        QFile::remove(fx.host.path(QStringLiteral("many/") + gone)); // listed, then gone
+        s.select(selected);
         dlg->answer(Dialogs::Ok);
         QVERIFY(!s.actions.Download());
-        QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
-        QCOMPARE(fileIcons(s.explorer), (QStringList{"file", "filedownload", "filenotfound"}));
-        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("style.css"))));
+        QCOMPARE(dlg->texts().mid(1), QStringList{"550 No such file or directory."});
+        QCOMPARE(fileIcons(s.explorer), icons);
+        QCOMPARE(s.actions.lastOutcome(), outcome);
+        for (const QString& name : selected)
+            QCOMPARE(QFileInfo::exists(fx.mirror(QStringLiteral("many/") + name)),
+                     icons[int(fileNames(s.explorer).indexOf(name))] == QLatin1String("file"));
+    }
+
+    // The same action from the same start on one connection and on four: host, mirror, messages,
+    // list and outcome end up the same.
+    void severalConnectionsDoWhatOneDoes_data() {
+        QTest::addColumn<QString>("action");
+        for (const char* action : {"download", "send", "add", "delete"})
+            QTest::newRow(action) << QString::fromLatin1(action);
+    }
+    void severalConnectionsDoWhatOneDoes() {
+        QFETCH(QString, action);
+        QTemporaryDir disk;
+        struct Run {
+            QMap<QString, QByteArray> host, mirror;
+            QStringList texts, names;
+            QString outcome;
+            int poolLogins = 0;
+        };
+        QList<Run> runs;
+        for (int connections : {1, 4}) {
+            fx.resetSite();
+            fx.resetLocal();
+            dlg->clear();
+            const QStringList names = seedMany(12);
+            // Earlier copies on both sides, some with backups of their own, one empty.
+            fx.host.write(QStringLiteral("many/f02.html.backup"), "older on the host");
+            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/f01.html")), "mine 1"));
+            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/f03.html")), ""));
+            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/f04.html.backup")), "older here"));
+            QString folder = QStringLiteral("many/");
+            if (action == QLatin1String("add")) {
+                SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
+                folder = QStringLiteral("news/");
+            } else if (action == QLatin1String("delete")) {
+                SiteFixture::login(QStringLiteral("Ann"), LevelFullAccess);
+                folder = QStringLiteral("Pages/");
+                QByteArray list = fx.host.read(QStringLiteral("krg/Ann.dat"));
+                for (int i = 0; i < 8; ++i) {
+                    fx.host.write(QStringLiteral("Pages/p%1.html").arg(i), QByteArray(100 * i, 'p'));
+                    list += "\r\nPages/p" + QByteArray::number(i) + ".html";
+                }
+                fx.host.write(QStringLiteral("krg/Ann.dat"), list);
+            } else {
+                SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+            }
+            Session s(folder);
+            s.actions.setParallelTransfers(connections);
+            bool ok = false;
+            if (action == QLatin1String("add")) {
+                QStringList paths;
+                for (const char* name : {"a0.html", "a1.html", "a2.html", "index.html", "a3.html",
+                                         "my page.html", "a4.html", "a5.gif", "a6.html", "a7.html"}) {
+                    paths << disk.filePath(QString::fromLatin1(name));
+                    QVERIFY(writeLocal(paths.last(), QByteArray("added ") + name));
+                }
+                paths.insert(2, paths[1]); // given twice: the second finds the first on the host
+                ok = s.actions.AddFiles(paths);
+            } else {
+                if (action == QLatin1String("send"))
+                    for (const QString& n : names)
+                        QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/") + n), "sent " + n.toLatin1()));
+                if (action == QLatin1String("delete"))
+                    s.explorer.files().setAllSelected(true);
+                else
+                    s.select(names);
+                dlg->answer(Dialogs::Ok);
+                ok = action == QLatin1String("download") ? s.actions.Download()
+                     : action == QLatin1String("send")   ? s.actions.Send()
+                                                         : s.actions.DeleteOnHost();
+            }
+            QCOMPARE(ok, action != QLatin1String("add"));
+            runs.append({treeBytes(fx.host.root()), treeBytes(fx.local->path()), dlg->texts(),
+                         fileNames(s.explorer), s.actions.lastOutcome(), s.actions.pool().logins()});
+        }
+        const Run &one = runs[0], &four = runs[1];
+        QCOMPARE(four.host.keys(), one.host.keys());
+        for (auto it = one.host.begin(); it != one.host.end(); ++it)
+            QVERIFY2(four.host.value(it.key()) == it.value(), qPrintable(it.key()));
+        QCOMPARE(four.mirror.keys(), one.mirror.keys());
+        for (auto it = one.mirror.begin(); it != one.mirror.end(); ++it)
+            QVERIFY2(four.mirror.value(it.key()) == it.value(), qPrintable(it.key()));
+        QCOMPARE(four.texts, one.texts);
+        QCOMPARE(four.names, one.names);
+        QCOMPARE(four.outcome, one.outcome);
+        // The bodies went over the pool, on no more logins than connections.
+        QCOMPARE(one.poolLogins, 0);
+        QVERIFY2(four.poolLogins >= 2 && four.poolLogins <= 4, qPrintable(QString::number(four.poolLogins)));
+    }
+
+    void oneRefusedFileAmongManyRestoresOnlyItself_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QByteArray>("faults");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("download") << "download"
+                                  << QByteArray(R"({"refuse": [{"cmd": "RETR", "path": "/many/f01.html",
+                                                  "reply": "450 Busy."}]})")
+                                  << "450 Busy."
+                                  << "Downloaded 3 files; stopped: 450 Busy.";
+        QTest::newRow("send") << "send" << QByteArray(R"({"refuse": [{"cmd": "STOR", "path": "/many/f01.html",
+                                              "reply": "451 Broken.", "leave": "first part"}]})")
+                              << "451 Broken."
+                              << "Sent 3 files to the server; stopped: 451 Broken.";
+        QTest::newRow("add") << "add" << QByteArray(R"({"refuse": [{"cmd": "STOR", "path": "/news/f01.html",
+                                             "reply": "451 Broken.", "leave": "first part"}]})")
+                             << "451 Broken."
+                             << "Added 3 files to the server; skipped f01.html, 451 Broken.";
+    }
+    void oneRefusedFileAmongManyRestoresOnlyItself() {
+        QFETCH(QString, action);
+        QFETCH(QByteArray, faults);
+        QFETCH(QString, message);
+        QFETCH(QString, outcome);
+        const QStringList names = seedMany(4);
+        QTemporaryDir disk;
+        QStringList paths;
+        for (const QString& n : names) {
+            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/") + n), "mine " + n.toLatin1()));
+            paths << disk.filePath(n);
+            QVERIFY(writeLocal(paths.last(), "new " + n.toLatin1()));
+        }
+        const QMap<QString, QByteArray> hostBefore = treeBytes(fx.host.root());
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        const bool adding = action == QLatin1String("add");
+        Session s(adding ? QStringLiteral("news/") : QStringLiteral("many/"));
+        s.actions.setParallelTransfers(4);
+        fx.host.setFaults(faults);
+        const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
+        if (adding) {
+            QVERIFY(!s.actions.AddFiles(paths));
+        } else {
+            s.select(names);
+            dlg->answer(Dialogs::Ok);
+            QVERIFY(action == QLatin1String("download") ? !s.actions.Download() : !s.actions.Send());
+        }
+        QCOMPARE(dlg->texts().mid(adding ? 0 : 1), QStringList{message});
+        QCOMPARE(s.actions.lastOutcome(), outcome);
+        for (const QString& n : names) {
+            const QString hostPath = (adding ? QStringLiteral("news/") : QStringLiteral("many/")) + n;
+            const bool refused = n == QLatin1String("f01.html");
+            if (action == QLatin1String("download")) {
+                QCOMPARE(readLocal(fx.mirror(hostPath)),
+                         refused ? QByteArray("mine f01.html") : fx.host.read(hostPath));
+                QCOMPARE(readLocal(fx.mirror(hostPath + QStringLiteral(".backup"))),
+                         refused ? QByteArray("<missing>") : "mine " + n.toLatin1());
+                QCOMPARE(s.icon(n), refused ? QStringLiteral("filedownload") : QStringLiteral("file"));
+            } else if (action == QLatin1String("send")) {
+                QCOMPARE(fx.host.read(hostPath),
+                         refused ? hostBefore.value(hostPath) : "mine " + n.toLatin1());
+                QCOMPARE(fx.host.exists(hostPath + QStringLiteral(".backup")), !refused);
+                if (!refused)
+                    QCOMPARE(fx.host.read(hostPath + QStringLiteral(".backup")), hostBefore.value(hostPath));
+            } else {
+                QCOMPARE(fx.host.exists(hostPath), !refused);
+                if (!refused)
+                    QCOMPARE(fx.host.read(hostPath), "new " + n.toLatin1());
+            }
+        }
+        if (adding)
+            QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "f00.html", "f02.html", "f03.html"}));
+    }
+
+    // A host that takes two sessions (the explorer has one of them): the pool works on the one left,
+    // and the member sees nothing of it.
+    void hostWithTwoSessionsTakesTheWorkOnThoseItAccepts() {
+        fx.host.setMaxSessions(2);
+        QVERIFY(fx.host.start());
+        const auto restore = qScopeGuard([this] {
+            fx.host.setMaxSessions(0);
+            fx.host.start();
+        });
+        fx.resetSite();
+        const QStringList names = seedMany(8);
+        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        Session s(QStringLiteral("many/"));
+        s.actions.setParallelTransfers(4);
+        const int own = s.inet.commandsSent();
+        s.select(names);
+        dlg->answer(Dialogs::Ok);
+        QVERIFY2(s.actions.Download(), qPrintable(s.actions.lastOutcome()));
+        for (const QString& n : names) {
+            QCOMPARE(readLocal(fx.mirror(QStringLiteral("many/") + n)),
+                     fx.host.read(QStringLiteral("many/") + n));
+            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/") + n), "sent " + n.toLatin1()));
+        }
+        dlg->answer(Dialogs::Ok);
+        QVERIFY2(s.actions.Send(), qPrintable(s.actions.lastOutcome()));
+        for (const QString& n : names)
+            QCOMPARE(fx.host.read(QStringLiteral("many/") + n), "sent " + n.toLatin1());
+        QCOMPARE(dlg->texts(),
+                 (QStringList{"Please confirm.  You are about to download 8 files from the server.",
+                              "Please confirm.  You are about to send (upload) 8 files to the server."}));
+        // Every file went over the pool's connection; none took the one-by-one path afterwards.
+        QCOMPARE(s.inet.commandsSent(), own);
     }
 
     void sendKeepsTheHostBackup() {
@@ -242,6 +481,42 @@ private slots:
         QCOMPARE(dlg->lastText(),
                  QStringLiteral("VelmarFTP/index.html does not exist on the local hard drive."));
         QCOMPARE(s.icon(QStringLiteral("index.html")), QStringLiteral("fileupload"));
+
+        // Among many, the program's own files still go one at a time under the shared lock and are
+        // read back: a save by a client without the lock in between is noticed and made again.
+        SiteFixture::login(QStringLiteral("Velmar"), LevelAdministrator);
+        const QStringList names{"_message.dat", "notes.txt", "todo.txt"};
+        for (const QString& name : names) {
+            fx.host.write(QStringLiteral("krg/") + name, "old");
+            QVERIFY(writeLocal(fx.mirror(QStringLiteral("krg/") + name), "Welcome back"));
+        }
+        QTemporaryDir scratch;
+        QVERIFY(writeLocal(scratch.filePath(QStringLiteral("other")), "Welcome BACK"));
+        const auto replaceOnce = [&](const char* hostPath) {
+            fx.host.setFaults(QStringLiteral(R"({"replace_after_upload": [{"path": "%1", "content_file": "%2",
+                                                 "times": 1}]})")
+                                  .arg(QLatin1String(hostPath), scratch.filePath(QStringLiteral("other")))
+                                  .toUtf8());
+        };
+        const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
+        replaceOnce("/krg/_message.dat");
+        Session admin(QStringLiteral("krg/"));
+        admin.actions.setParallelTransfers(4);
+        admin.select(names);
+        dlg->answer(Dialogs::Ok);
+        QVERIFY2(admin.actions.Send(), qPrintable(admin.actions.lastOutcome()));
+        for (const QString& name : names)
+            QCOMPARE(fx.host.read(QStringLiteral("krg/") + name), QByteArray("Welcome back"));
+        // Adding them alike.
+        replaceOnce("/krg/_news.dat");
+        QStringList added;
+        for (const char* name : {"_news.dat", "a.txt", "b.txt"}) {
+            added << scratch.filePath(QString::fromLatin1(name));
+            QVERIFY(writeLocal(added.last(), "Welcome back"));
+        }
+        QVERIFY2(admin.actions.AddFiles(added), qPrintable(admin.actions.lastOutcome()));
+        for (const char* name : {"_news.dat", "a.txt", "b.txt"})
+            QCOMPARE(fx.host.read(QStringLiteral("krg/") + QLatin1String(name)), QByteArray("Welcome back"));
     }
 
     void deleteOnHostLeavesSimilarNames() {

@@ -13,6 +13,7 @@
 #include "testmain.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
+#include "transfer/transferpool.h"
 
 #include <QDeadlineTimer>
 #include <QLabel>
@@ -552,6 +553,12 @@ private slots:
         const qint64 size = 50LL * 1024 * 1024;
         slow.write(QStringLiteral("big.bin"), QByteArray(size, 'n'));
         QVERIFY(writeLocal(fx.mirror(QStringLiteral("big.bin")), "previous local copy"));
+        const QStringList pair{"a.bin", "b.bin"};
+        const qint64 pairSize = 4096;
+        for (const QString& name : pair) {
+            slow.write(name, QByteArray(pairSize, 'n'));
+            QVERIFY(writeLocal(fx.mirror(name), "previous local copy"));
+        }
         SiteFixture::login(QStringLiteral("Velmar"), LevelAdministrator);
         frmExplorer w;
         w.Do_ShowWebPage();
@@ -601,6 +608,46 @@ private slots:
         QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
         QVERIFY(!slow.exists(QStringLiteral("fresh.bin")));
         QVERIFY(!w.explorer().files().contains(QStringLiteral("fresh.bin")));
+
+        // Two files over two connections: one line for both, and its Cancel stops both while they
+        // are under way (every reply comes late); each keeps its previous copy, and the cancel is told
+        // once.
+        w.actions().setParallelTransfers(4);
+        slow.setFaults(R"({"latency_ms": 100})");
+        connect(&w.actions().pool(), &TransferPool::started, &w, [&] {
+            QTimer::singleShot(250, &w, [&] {
+                if (w.prgTransfer->isVisible() && w.prgTransfer->cmdCancel->isEnabled())
+                    seen << w.prgTransfer->lblTransfer->text();
+                w.prgTransfer->cmdCancel->click();
+            });
+        });
+        w.explorer().files().setAllSelected(false);
+        for (const QString& name : pair)
+            w.explorer().files().setSelected(name, true);
+        for (const char* action : {"download", "upload"}) {
+            seen.clear();
+            dlg->clear();
+            dlg->answer(Dialogs::Ok);
+            if (action == QByteArray("download")) {
+                w.cmdDownload->click();
+            } else {
+                for (const QString& name : pair)
+                    QVERIFY(writeLocal(fx.mirror(name), QByteArray(pairSize, 'l')));
+                w.cmdUploadFile->click();
+            }
+            QCOMPARE(seen.size(), 1);
+            QCOMPARE(seen.first(), QStringLiteral("Transferring 0 of 2 files: 0 bytes"));
+            QCOMPARE(dlg->texts().mid(1), QStringList{"The command was cancelled."});
+            QCOMPARE(w.statusText(),
+                     QString::fromLatin1(action == QByteArray("download") ? "Download" : "Upload") +
+                         QStringLiteral(" cancelled; left as they were: a.bin, b.bin"));
+            for (const QString& name : pair) {
+                QCOMPARE(slow.read(name), QByteArray(pairSize, 'n'));
+                if (action == QByteArray("download"))
+                    QCOMPARE(readLocal(fx.mirror(name)), QByteArray("previous local copy"));
+            }
+            QVERIFY(w.centralWidget()->isEnabled() && w.prgTransfer->isHidden());
+        }
         QVERIFY2(clock.elapsed() < 20000, "a cancelled transfer ran on");
         w.close();
     }

@@ -102,6 +102,8 @@ void frmExplorer::buildStatusBar() {
     prgTransfer = new TransferProgress(this);
     prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
     prgTransfer->attach(inet);
+    // Many files move over several connections: one line for the whole run, whose Cancel stops them all.
+    prgTransfer->attachPool(&m_actions->pool());
     connect(prgTransfer, &TransferProgress::cancelled, m_actions, &ExplorerActions::Cancel);
     statusBar()->addWidget(prgTransfer, 1);
     statusBar()->setSizeGripEnabled(true);
