@@ -308,20 +308,27 @@ bool StoreOperations::addFiles(const QStringList& names, const DescriptionSource
         if (movedAside.contains(name))
             ex.run(storecmd::Restore(name));
     };
+    // A batch that stops halfway takes back what it sent: nothing uncatalogued stays on the host.
+    QStringList sent;
+    const auto stop = [&](const QString& why) {
+        for (const QString& name : std::as_const(sent))
+            putBack(name);
+        return raised(why);
+    };
     for (const clsFileDetails& record : batch) {
         const QString& name = record.Name;
         if (!ex.run(storecmd::DeleteBackup(name)) || !ex.run(storecmd::MoveAside(name)))
-            return raised(ex.error());
+            return stop(ex.error());
         if (!ex.refused())
             movedAside.insert(name);
+        sent << name;
         if (!ex.run(storecmd::Upload(name)))
-            return raised(ex.error());
+            return stop(ex.error());
         bool exists = false;
         if (ex.refused() || !ex.listFile(name, exists) || !exists ||
             !ListedSizeMatches(m_store.inet(), name)) {
             const QString why = ex.error();
-            putBack(name);
-            return raised(why.isEmpty() ? SendErrorMessage(name) : why);
+            return stop(why.isEmpty() ? SendErrorMessage(name) : why);
         }
     }
 

@@ -443,13 +443,16 @@ private slots:
         QCOMPARE(host.read(QStringLiteral("krg/new.txt")), QByteArray("Bren's new"));
         QVERIFY(!A->commands.contains(QStringLiteral("send new.txt new.txt")));
 
-        // An upload the host cut short is not added.
+        // An upload the host cut short is not added, nor is anything sent before it in the same batch.
         A->write(QStringLiteral("other.txt"), "Alda's other file");
         host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/other.txt",
             "content_file": "%1"}]})")
                                 .arg(scratchFile(QStringLiteral("cutother"), "Alda's"))));
         dlg->clear();
-        QVERIFY(!A->ops->AddFiles({QStringLiteral("other.txt")}, describe));
+        // The batch stops there and takes back the file it had sent before.
+        A->write(QStringLiteral("first.txt"), "first");
+        QVERIFY(!A->ops->AddFiles({QStringLiteral("first.txt"), QStringLiteral("other.txt")}, describe));
+        QVERIFY(!host.exists(QStringLiteral("krg/first.txt")));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending other.txt, please try again.")});
         QVERIFY(!host.exists(QStringLiteral("krg/other.txt")));
         QVERIFY(!hostCatalogue().contains("other.txt"));
