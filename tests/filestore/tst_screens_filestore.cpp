@@ -10,8 +10,8 @@
 #include "testmain.h"
 
 #include <QPlainTextEdit>
-#include <QTest>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 using namespace krtp;
