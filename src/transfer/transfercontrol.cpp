@@ -889,6 +889,27 @@ private:
         return true;
     }
 
+    // QUIT and PWD, the same for every protocol: true when job was one of them, with r its result.
+    bool sessionCommand(const Job& job, Result& r) {
+        r.ok = true;
+        r.currentFolder = job.currentFolder;
+        if (job.command.verb == QLatin1String("QUIT")) {
+            if (m_ftp) {
+                m_state = StateConnected;
+                advance(StateDisconnecting);
+                dropFtp();
+                advance(StateDisconnected);
+            }
+            r.currentFolder = QStringLiteral("/");
+            return true;
+        }
+        if (job.command.verb == QLatin1String("PWD")) {
+            r.reply = job.currentFolder.toUtf8();
+            return true;
+        }
+        return false;
+    }
+
     Result runFtp(const Job& job) {
         Result r = runFtpOnce(job);
         // A connection the host closed while idle fails the first command sent on it before the host
@@ -900,25 +921,11 @@ private:
 
     Result runFtpOnce(const Job& job) {
         Result r;
-        r.ok = true;
-        r.currentFolder = job.currentFolder;
+        if (sessionCommand(job, r))
+            return r;
         const QString verb = job.command.verb;
         const QStringList& a = job.command.args;
         auto path = [&](int i) { return ResolveRemotePath(job.currentFolder, a[i]); };
-        if (verb == QLatin1String("QUIT")) {
-            if (m_ftp) {
-                m_state = StateConnected;
-                advance(StateDisconnecting);
-                dropFtp();
-                advance(StateDisconnected);
-            }
-            r.currentFolder = QStringLiteral("/");
-            return r;
-        }
-        if (verb == QLatin1String("PWD")) {
-            r.reply = job.currentFolder.toUtf8();
-            return r;
-        }
         if (verb == QLatin1String("CD") || verb == QLatin1String("CDUP")) {
             const QString target = verb == QLatin1String("CD")
                                        ? path(0)
@@ -993,25 +1000,11 @@ private:
 
     Result runSftpOnce(const Job& job) {
         Result r;
-        r.ok = true;
-        r.currentFolder = job.currentFolder;
+        if (sessionCommand(job, r))
+            return r;
         const QString verb = job.command.verb;
         const QStringList& a = job.command.args;
         auto path = [&](int i) { return ResolveRemotePath(job.currentFolder, a[i]); };
-        if (verb == QLatin1String("QUIT")) {
-            if (m_ftp) {
-                m_state = StateConnected;
-                advance(StateDisconnecting);
-                dropFtp();
-                advance(StateDisconnected);
-            }
-            r.currentFolder = QStringLiteral("/");
-            return r;
-        }
-        if (verb == QLatin1String("PWD")) {
-            r.reply = job.currentFolder.toUtf8();
-            return r;
-        }
         static const QStringList reading = {QStringLiteral("CD"),  QStringLiteral("CDUP"),
                                             QStringLiteral("LS"),  QStringLiteral("DIR"),
                                             QStringLiteral("GET"), QStringLiteral("SIZE")};
