@@ -1,3 +1,4 @@
+#include "platform/consoledialogs.h"
 #include "platform/gui/qtdialogs.h"
 #include "testmain.h"
 
@@ -5,6 +6,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
 
 using namespace krtp;
 
@@ -31,6 +33,22 @@ private slots:
         QCOMPARE(answer, Dialogs::No);
         QCOMPARE(format, Qt::PlainText);
         QCOMPARE(shown, QStringLiteral("Delete <b>index.html</b>?\n<img src=x>"));
+    }
+
+    // On a terminal, text from the host (a name with ESC or a lone CR) must not steer the display.
+    void consoleShowsControlCharactersAsEscapes() {
+        FILE* out = std::tmpfile();
+        QVERIFY(out);
+        ConsoleDialogs console(false, out);
+        console.message(QStringLiteral("Bren\x1b[2J held\rx.txt\r\nnext line"), Dialogs::Icon::None,
+                        Dialogs::Ok, Dialogs::NoButton, QString());
+        console.status(QStringLiteral("Waiting for ") + QChar(7) + QStringLiteral("Bren"));
+        std::rewind(out);
+        char buffer[256] = {};
+        const size_t n = std::fread(buffer, 1, sizeof buffer - 1, out);
+        std::fclose(out);
+        QCOMPARE(QByteArray(buffer, int(n)),
+                 QByteArray("Bren\\x1b[2J held\\x0dx.txt\nnext line\nWaiting for \\x07Bren\n"));
     }
 
     void fileFiltersInQtForm() {
