@@ -1,4 +1,5 @@
 #include "sshdhost.h"
+#include "serverwait.h"
 
 #include "config/siteconfig.h"
 
@@ -172,17 +173,7 @@ bool SshdHost::start(QString* error) {
         return false;
     }
     // Ready once it sends its banner.
-    QElapsedTimer t;
-    t.start();
-    bool ready = false;
-    while (!ready && t.elapsed() < 10000 && m_sshd.state() == QProcess::Running) {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
-        ready = s.waitForConnected(500) && s.waitForReadyRead(1000) && s.readAll().startsWith("SSH-2.0-");
-        if (!ready)
-            QTest::qWait(50);
-    }
-    if (!ready) {
+    if (!WaitForBanner(m_sshd, m_port, "SSH-2.0-")) {
         *error = QStringLiteral("sshd did not answer: ") + log();
         return false;
     }

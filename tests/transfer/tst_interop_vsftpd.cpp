@@ -3,6 +3,7 @@
 // chroot to a temporary site) and stops it; the account file is served by a plain HTTP server.
 #include "config/siteconfig.h"
 #include "loopbackhost.h"
+#include "serverwait.h"
 #include "storescenario.h"
 #include "testfiles.h"
 #include "testmain.h"
@@ -141,17 +142,7 @@ public:
             return false;
         }
         // Ready once it greets.
-        QElapsedTimer t;
-        t.start();
-        bool greeted = false;
-        while (!greeted && t.elapsed() < 10000 && m_ftp.state() == QProcess::Running) {
-            QTcpSocket s;
-            s.connectToHost(QHostAddress::LocalHost, quint16(m_ftpPort));
-            greeted = s.waitForConnected(500) && s.waitForReadyRead(1000) && s.readAll().startsWith("220");
-            if (!greeted)
-                QTest::qWait(50);
-        }
-        if (!greeted) {
+        if (!WaitForBanner(m_ftp, m_ftpPort, "220")) {
             *error = QStringLiteral("vsftpd did not greet: ") + QString::fromLocal8Bit(m_ftp.readAll());
             return false;
         }
