@@ -15,6 +15,7 @@
 #include "filestore/filestore.h"
 #include "filestore/history.h"
 #include "filestore/owneractions.h"
+#include "filestore/storeexchange.h"
 #include "filestore/storeoperations.h"
 #include "filestore/textdiff.h"
 #include "platform/consoledialogs.h"
@@ -495,13 +496,24 @@ int RunHistoryCommand(const QString& op, QStringList args) {
     }
     const QString key = names.first().toLower();
     const ListEntry* e = s.list.find(key);
-    if (!e) {
+    // A removed file keeps its history: it can be read, and an administrator can bring it back.
+    const bool removed = !e && op != QLatin1String("diff") && IsSharedFileName(names.first());
+    if (!e && !removed) {
         rc = fail(names.first() + QStringLiteral(" is not in the file list."));
         CloseSession(session);
         return rc;
     }
-    const QString name = e->text;
-    const int current = int(LeadingNumber(e->columns.value(QLatin1String(columns::kVer))));
+    const QString name = e ? e->text : names.first();
+    int current = 0;
+    if (e) {
+        current = int(LeadingNumber(e->columns.value(QLatin1String(columns::kVer))));
+    } else if (const QList<history::Record> kept = history.Versions(name); !kept.isEmpty()) {
+        current = kept.last().version;
+    } else {
+        rc = fail(names.first() + QStringLiteral(" is not in the file list."));
+        CloseSession(session);
+        return rc;
+    }
     const auto fetch = [&](int v, QByteArray& data) {
         const QString scratch = QStringLiteral("_files.history.version");
         QString error;
@@ -553,7 +565,10 @@ int RunHistoryCommand(const QString& op, QStringList args) {
             rc = 2;
         }
     } else if (op == QLatin1String("restore")) {
-        rc = RestoreVersion(ops, key, version, extra) ? 0 : 1;
+        rc = (removed ? RestoreRemovedFile(ops, name, version, extra)
+                      : RestoreVersion(ops, key, version, extra))
+                 ? 0
+                 : 1;
     }
     CloseSession(session);
     return rc;

@@ -13,6 +13,8 @@
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <algorithm>
+
 namespace krtp {
 
 namespace history {
@@ -309,6 +311,75 @@ bool RestoreVersion(StoreOperations& ops, const QString& key, int version, const
     CheckInPrompt* previous = ops.checkInPrompt();
     ops.setCheckInPrompt(&prompt);
     selectOnly();
+    const bool ok = ops.CheckIn() && ops.lastReport().everyFileDone();
+    ops.setCheckInPrompt(previous);
+    return ok;
+}
+
+bool RestoreRemovedFile(StoreOperations& ops, const QString& name, int version, const QString& note) {
+    FileStore& store = ops.store();
+    Dialogs& d = store.dialogs();
+    const auto refuse = [&](const QString& text) {
+        d.message(text, Dialogs::Icon::Warning, Dialogs::Ok);
+        return false;
+    };
+    if (runState().UserLevel != LevelAdministrator)
+        return refuse(StoreOperations::NoAccessMessage());
+    if (!IsSharedFileName(name))
+        return refuse(name + QStringLiteral(" is not a name the store keeps."));
+    if (store.list().find(name.toLower()))
+        return refuse(name + QStringLiteral(" is in the file list; restore its versions from its history."));
+    FileHistory history(store);
+    const QList<history::Record> versions = history.Versions(name);
+    if (versions.isEmpty())
+        return refuse(QStringLiteral("No history of ") + name + QStringLiteral(" is kept on the server."));
+    const int last = versions.last().version;
+    QString error;
+    QByteArray data;
+    const QString scratch = QStringLiteral("_files.history.restore");
+    const bool got =
+        history.FetchVersion(name, version, last, scratch, &error) && ReadWholeFile(scratch, data, &error);
+    QFile::remove(scratch);
+    if (!got)
+        return refuse(error);
+    // A local copy of a removed file is nobody's tracked copy: it may be the only one of something.
+    QByteArray local;
+    if (QFile::exists(name) && (!ReadWholeFile(name, local) || local != data) &&
+        d.message(QStringLiteral("Your copy of ") + name + QStringLiteral(" will be replaced by version ") +
+                      QString::number(version) + QStringLiteral(". Continue?"),
+                  Dialogs::Icon::Question, Dialogs::Yes | Dialogs::No, Dialogs::No) != Dialogs::Yes)
+        return false;
+    const QString me = runState().CurrentUserName;
+    bool taken = false;
+    const bool added = store.ChangeCatalogue([&](const QList<CatalogueRecord>& current) {
+        taken = std::any_of(current.begin(), current.end(), [&](const CatalogueRecord& r) {
+            return r.Name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (taken)
+            return QList<CatalogueEdit>{};
+        CatalogueEdit e;
+        e.name = name;
+        e.newFile = true;
+        e.version = last;
+        e.controller = me;
+        e.author = me;
+        e.description = QString();
+        e.comment = RestoredComment(version, note);
+        return QList<CatalogueEdit>{e};
+    });
+    if (!added || taken || !ops.UpdateFileList())
+        return taken
+                   ? refuse(name + QStringLiteral(
+                                       " was added again meanwhile; restore its versions from its history."))
+                   : false;
+    SetFileReadOnly(name, false, true);
+    if (!WriteWholeFile(name, data, &error))
+        return refuse(error);
+    RestorePrompt prompt(RestoredComment(version, note));
+    CheckInPrompt* previous = ops.checkInPrompt();
+    ops.setCheckInPrompt(&prompt);
+    store.list().setAllSelected(false);
+    store.list().setSelected(name.toLower(), true);
     const bool ok = ops.CheckIn() && ops.lastReport().everyFileDone();
     ops.setCheckInPrompt(previous);
     return ok;

@@ -87,6 +87,10 @@ class StoreOperations;
 // "Restored version N" (": note" added when given), so nothing of the history is rewritten. Refused
 // with a message when another member holds the file or the version is the current one or not kept.
 bool RestoreVersion(StoreOperations& ops, const QString& key, int version, const QString& note);
+// Brings back a file that was removed from the store but whose history is kept (administrators
+// only): the entry returns at its last kept version, checked out by the administrator, and the
+// chosen version is checked in as the next one, as RestoreVersion does.
+bool RestoreRemovedFile(StoreOperations& ops, const QString& name, int version, const QString& note);
 QString RestoredComment(int version, const QString& note);
 
 } // namespace krtp

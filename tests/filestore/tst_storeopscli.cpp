@@ -240,6 +240,24 @@ private slots:
                  0);
         r = run(rita, {QStringLiteral("history"), QStringLiteral("h.txt")});
         QVERIFY(r.out.startsWith("7\tAlda\t"));
+
+        // A removed file keeps its history; an administrator alone brings it back as the next version.
+        QCOMPARE(run(alda, {QStringLiteral("remove"), QStringLiteral("h.txt"), QStringLiteral("--yes")}).code,
+                 0);
+        QVERIFY(run(rita, {QStringLiteral("history"), QStringLiteral("h.txt")}).out.startsWith("7\tAlda\t"));
+        const QStringList restore7 = {QStringLiteral("restore"), QStringLiteral("h.txt"),
+                                      QStringLiteral("--version"), QStringLiteral("7")};
+        r = run(alda, restore7);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("Sorry, you do not have access to that feature.\n"));
+        r = run(vera, {QStringLiteral("restore"), QStringLiteral("../h.txt"), QStringLiteral("--version"),
+                       QStringLiteral("7")});
+        QCOMPARE(r.code, 1);
+        r = run(vera, restore7);
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(hostCatalogue().contains("\"h.txt\",8,\"\",\"Vera\",\"\",\"Vera: Restored version 7\""));
+        QCOMPARE(host.read(QStringLiteral("krg/h.txt")), QByteArray("seven"));
+        QCOMPARE(host.read(QStringLiteral("krg/_history/h.txt.v7")), QByteArray("seven"));
     }
 
     void yesRepairsAtMostOnce() {
