@@ -1,5 +1,7 @@
 #include "transfer/ftpcommand.h"
 
+#include <QHash>
+
 namespace krtp {
 
 namespace {
@@ -17,7 +19,7 @@ constexpr VerbInfo kVerbs[] = {
     {"RECV", "GET", 1, 2},      {"PUT", "PUT", 1, 2},       {"SEND", "PUT", 1, 2},
     {"DELETE", "DELETE", 1, 1}, {"RENAME", "RENAME", 2, 2}, {"MKDIR", "MKDIR", 1, 1},
     {"RMDIR", "RMDIR", 1, 1},   {"SIZE", "SIZE", 1, 1},     {"QUIT", "QUIT", 0, 0},
-    {"CLOSE", "QUIT", 0, 0},
+    {"CLOSE", "QUIT", 0, 0},    {"RM", "DELETE", 1, 1},     {"BYE", "QUIT", 0, 0},
 };
 
 QStringList splitArguments(const QString& text, QString* error) {
@@ -112,6 +114,36 @@ FtpCommand FtpCommand::parse(const QString& text) {
         if (a.isEmpty() && cmd.error.isEmpty())
             cmd.error = QStringLiteral("Empty argument for ") + cmd.verb + QLatin1Char('.');
     return cmd;
+}
+
+QString ConsoleEchoText(const QString& command, bool sftp) {
+    QString echo = QStringLiteral("> ") + VisibleControlCharacters(MaskedCommandText(command));
+    const FtpCommand c = FtpCommand::parse(command);
+    if (!sftp || !c.error.isEmpty())
+        return echo;
+    // OpenSSH's sftp words for each verb; its arguments quote as ours do.
+    static const QHash<QString, QString> words = {
+        {QStringLiteral("CD"), QStringLiteral("cd")},
+        {QStringLiteral("CDUP"), QStringLiteral("cd ..")},
+        {QStringLiteral("PWD"), QStringLiteral("pwd")},
+        {QStringLiteral("LS"), QStringLiteral("ls")},
+        {QStringLiteral("DIR"), QStringLiteral("ls -l")},
+        {QStringLiteral("GET"), QStringLiteral("get")},
+        {QStringLiteral("PUT"), QStringLiteral("put")},
+        {QStringLiteral("DELETE"), QStringLiteral("rm")},
+        {QStringLiteral("RENAME"), QStringLiteral("rename")},
+        {QStringLiteral("MKDIR"), QStringLiteral("mkdir")},
+        {QStringLiteral("RMDIR"), QStringLiteral("rmdir")},
+        {QStringLiteral("SIZE"), QStringLiteral("ls -l")},
+        {QStringLiteral("QUIT"), QStringLiteral("bye")},
+    };
+    QString equivalent = words.value(c.verb);
+    for (const QString& a : c.args)
+        equivalent += QLatin1Char(' ') + QuoteCommandArgument(a);
+    const QString typed = command.simplified();
+    if (equivalent.isEmpty() || typed.compare(equivalent, Qt::CaseInsensitive) == 0)
+        return echo;
+    return echo + QStringLiteral(" (sftp: ") + equivalent + QLatin1Char(')');
 }
 
 QString QuoteCommandArgument(const QString& argument) {

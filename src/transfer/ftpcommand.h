@@ -25,6 +25,11 @@ QString VisibleControlCharacters(const QString& text);
 // A command text as it may be shown: a password command becomes "PASS ****".
 QString MaskedCommandText(const QString& text);
 
+// The console's echo of a typed command: "> " and the text as typed (a password masked, control
+// characters as escapes). On an SFTP site a command that OpenSSH's sftp names otherwise is followed by
+// that name: "> send a.txt (sftp: put a.txt)".
+QString ConsoleEchoText(const QString& command, bool sftp);
+
 // Wraps an argument in double quotes when it holds a blank, for building command texts.
 QString QuoteCommandArgument(const QString& argument);
 

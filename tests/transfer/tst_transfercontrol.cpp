@@ -133,6 +133,36 @@ private slots:
         QCOMPARE(c.args, args);
     }
 
+    // On an SFTP site the echo adds OpenSSH's sftp words where they differ from those typed.
+    void consoleEcho_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("sftp");
+        QTest::addColumn<QString>("echo");
+        QTest::newRow("ftp send") << "send a.txt" << false << "> send a.txt";
+        QTest::newRow("sftp send") << "send \"my page.html\"" << true
+                                   << "> send \"my page.html\" (sftp: put \"my page.html\")";
+        QTest::newRow("sftp delete") << "delete /krg/a.txt" << true
+                                     << "> delete /krg/a.txt (sftp: rm /krg/a.txt)";
+        QTest::newRow("sftp recv") << "RECV a.txt b.txt" << true
+                                   << "> RECV a.txt b.txt (sftp: get a.txt b.txt)";
+        QTest::newRow("sftp get as typed") << "get  a.txt" << true << "> get  a.txt";
+        QTest::newRow("sftp rm") << "rm a.txt" << true << "> rm a.txt";
+        QTest::newRow("sftp rename") << "rename a b" << true << "> rename a b";
+        QTest::newRow("sftp cdup") << "cdup" << true << "> cdup (sftp: cd ..)";
+        QTest::newRow("sftp dir") << "dir /krg" << true << "> dir /krg (sftp: ls -l /krg)";
+        QTest::newRow("sftp size") << "size a.txt" << true << "> size a.txt (sftp: ls -l a.txt)";
+        QTest::newRow("sftp quit") << "close" << true << "> close (sftp: bye)";
+        QTest::newRow("sftp unknown") << "frob x" << true << "> frob x";
+        QTest::newRow("sftp line break") << "ls a\r\nDELE b" << true << "> ls a\\r\\nDELE b";
+    }
+
+    void consoleEcho() {
+        QFETCH(QString, typed);
+        QFETCH(bool, sftp);
+        QFETCH(QString, echo);
+        QCOMPARE(ConsoleEchoText(typed, sftp), echo);
+    }
+
     void quotingOfAnEmptyArgument() {
         QCOMPARE(QuoteCommandArgument(QString()), QStringLiteral("\"\""));
         // So a command built from an empty name is refused instead of losing its argument.

@@ -623,7 +623,7 @@ void frmFileList::onStateChanged(int state) {
 void frmFileList::onCommandEntered() {
     // The console does not wait: the reply arrives in the results box, below the command it answers.
     const QString command = txtCommands->text();
-    appendResult(QStringLiteral("> ") + VisibleControlCharacters(MaskedCommandText(command)) +
+    appendResult(ConsoleEchoText(command, inet->Protocol == TransferControl::ProtocolSFTP) +
                  QStringLiteral("\n"));
     if (!inet->Execute(command))
         appendResult(inet->lastError() + QStringLiteral("\n"));
