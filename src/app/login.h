@@ -48,6 +48,16 @@ inline constexpr char kInvalidLoginMessage[] = "Invalid Username/Password";
 // member declined the key). Nothing happens for an FTP site.
 bool SettleHostKey(const QString& proxy, Dialogs* dialogs, QString* error);
 
+// A key file with a passphrase is opened first: the passphrase this run already has, else the keyring's,
+// else one asked through dialogs (when given). A passphrase the member typed is offered to the keyring
+// once it worked. Cancelling the question ends the login with an empty *error.
+
+// The keyring entry of the passphrase of the key file at keyFile.
+QString KeyPassphraseKeyringKey(const QString& keyFile);
+// The question for the passphrase, and the offer to keep a typed one.
+QString KeyPassphrasePrompt(const QString& keyFile);
+QString KeepKeyPassphraseQuestion(const QString& keyFile);
+
 // The question of an unknown host key; host is the site's host (and port).
 QString UnknownHostKeyQuestion(const QString& host, const QString& fingerprint);
 

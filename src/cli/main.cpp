@@ -99,6 +99,9 @@ int main(int argc, char* argv[]) {
         std::printf("krtp-cli %s\n", qPrintable(krtp::GetProgramVersion()));
         return 0;
     }
+    // The key file's passphrase comes as the password does: from the environment, never the command line.
+    if (qEnvironmentVariableIsSet("KRTP_SFTP_KEY_PASSPHRASE"))
+        krtp::TransferControl::SetKeyPassphrase(qEnvironmentVariable("KRTP_SFTP_KEY_PASSPHRASE"));
     // Any subcommand may meet an SFTP host for the first time.
     if (krtp::cli::takeFlag(args, QStringLiteral("--trust-host-key")))
         krtp::TransferControl::TrustHostKey({});

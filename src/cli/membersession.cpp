@@ -94,7 +94,10 @@ int LoginMember(const QString& user, const QString& password, const QString& pro
     QString hostKeyError;
     if (!SettleHostKey(proxy, nullptr, &hostKeyError)) {
         std::fprintf(stderr, "%s\n", hostKeyError.toLocal8Bit().constData());
-        return hostKeyError.startsWith(QLatin1String("The host's SSH key")) ? 1 : 3;
+        // A refused key or a missing passphrase is a refused login; anything else, no answer.
+        const bool refused = hostKeyError.startsWith(QLatin1String("The host's SSH key")) ||
+                             hostKeyError.contains(QLatin1String("passphrase"));
+        return refused ? 1 : 3;
     }
     runState().CurrentUserName = check.member.name;
     runState().MemberNames = check.member.members;

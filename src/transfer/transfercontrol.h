@@ -25,6 +25,10 @@ enum TransferStates {
     StateResponseCompleted = 12,
 };
 
+// Whether the private key file at path is protected by a passphrase (OpenSSH's own format, or PEM
+// and PKCS#8 with their "ENCRYPTED" marks). False for a file that cannot be read.
+bool SshKeyFileNeedsPassphrase(const QString& path);
+
 // The window title text of a state ("KRtp - Finding Host" ...); empty for an unknown state.
 QString StateText(int state);
 
@@ -75,6 +79,10 @@ public:
     // known-hosts file when a session meets it; an empty fingerprint trusts whichever key a host not
     // yet known offers. A key that differs from a known one is never trusted.
     static void TrustHostKey(const QString& fingerprint);
+    // For this process: the passphrase of the site's key file, once the login found it (keyring,
+    // question or environment); configureForSite() hands it to every control after that.
+    static void SetKeyPassphrase(const QString& passphrase);
+    static QString keyPassphrase();
 
     // Host, account and password from the site configuration, FTP or SFTP, and the run-time proxy when set.
     void configureForSite();

@@ -72,14 +72,19 @@ QString SshdHost::knownHostsLine() const {
     return QStringLiteral("[127.0.0.1]:%1 ").arg(m_port) + m_hostPublic;
 }
 
-bool SshdHost::makeKey(const QString& dir, const QString& name, QString* fingerprint, QString* publicKey) {
+QString SshdHost::kbdInteractiveHost() const {
+    return QStringLiteral("127.0.0.1:%1").arg(m_kbdPort);
+}
+
+bool SshdHost::makeKey(const QString& dir, const QString& name, QString* fingerprint, QString* publicKey,
+                       const QString& passphrase) {
     const QString path = dir + QLatin1Char('/') + name;
     QFile::remove(path);
     QFile::remove(path + QStringLiteral(".pub"));
     QProcess keygen;
     keygen.start(QStringLiteral("ssh-keygen"),
                  {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"),
-                  QString(), QStringLiteral("-C"), name, QStringLiteral("-f"), path});
+                  passphrase, QStringLiteral("-C"), name, QStringLiteral("-f"), path});
     if (!keygen.waitForFinished(30000) || keygen.exitCode() != 0)
         return false;
     QFile pub(path + QStringLiteral(".pub"));
@@ -97,6 +102,31 @@ bool SshdHost::makeKey(const QString& dir, const QString& name, QString* fingerp
     static const QRegularExpression sha(QStringLiteral("SHA256:\\S+"));
     *fingerprint = sha.match(QString::fromUtf8(show.readAllStandardOutput())).captured();
     return !fingerprint->isEmpty();
+}
+
+// A shadow file with the account's password for sshd's own mount namespace; empty when sshd cannot
+// have one (not root, or no namespaces here).
+QString SshdHost::shadowFile(const QString& dir) const {
+    if (::geteuid() != 0 || m_user != QLatin1String("root"))
+        return {};
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")});
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+        return {};
+    QProcess hash;
+    hash.start(QStringLiteral("openssl"),
+               {QStringLiteral("passwd"), QStringLiteral("-6"), QStringLiteral("-stdin")});
+    hash.write("pass word:2\n");
+    hash.closeWriteChannel();
+    if (!hash.waitForFinished(10000) || hash.exitCode() != 0)
+        return {};
+    const QByteArray crypted = hash.readAllStandardOutput().trimmed();
+    const QString path = dir + QStringLiteral("/shadow");
+    QFile f(path);
+    if (crypted.isEmpty() || !f.open(QIODevice::WriteOnly) ||
+        f.write("root:" + crypted + ":19000:0:99999:7:::\n") < 0)
+        return {};
+    return path;
 }
 
 QString SshdHost::chrootBase() const {
@@ -118,8 +148,15 @@ bool SshdHost::start(QString* error) {
         return false;
     }
     m_clientKey = dir + QStringLiteral("/client_key");
+    QString lockedPublic;
+    if (!makeKey(dir, QStringLiteral("locked_key"), &unused, &lockedPublic, keyPassphrase())) {
+        *error = QStringLiteral("ssh-keygen could not make the key with a passphrase");
+        return false;
+    }
+    m_lockedKey = dir + QStringLiteral("/locked_key");
     QFile keys(dir + QStringLiteral("/authorized_keys"));
-    if (!keys.open(QIODevice::WriteOnly) || keys.write(clientPublic.toUtf8() + '\n') < 0) {
+    if (!keys.open(QIODevice::WriteOnly) ||
+        keys.write(clientPublic.toUtf8() + '\n' + lockedPublic.toUtf8() + '\n') < 0) {
         *error = QStringLiteral("cannot write authorized_keys");
         return false;
     }
@@ -138,8 +175,13 @@ bool SshdHost::start(QString* error) {
         return false;
     }
 
+    const QString shadow = shadowFile(dir);
+    m_password = shadow.isEmpty() ? QString() : QStringLiteral("pass word:2");
     m_port = freePort();
-    const QStringList conf{
+    do
+        m_kbdPort = freePort();
+    while (m_kbdPort == m_port);
+    QStringList conf{
         QStringLiteral("Port %1").arg(m_port),
         QStringLiteral("ListenAddress 127.0.0.1"),
         QStringLiteral("HostKey ") + dir + QStringLiteral("/host_key"),
@@ -147,10 +189,13 @@ bool SshdHost::start(QString* error) {
         QStringLiteral("AuthorizedKeysFile ") + dir + QStringLiteral("/authorized_keys"),
         QStringLiteral("AllowUsers ") + m_user,
         QStringLiteral("PubkeyAuthentication yes"),
-        QStringLiteral("PasswordAuthentication no"),
-        QStringLiteral("KbdInteractiveAuthentication no"),
-        QStringLiteral("PermitRootLogin prohibit-password"),
-        QStringLiteral("UsePAM no"),
+        QStringLiteral("PasswordAuthentication ") +
+            (shadow.isEmpty() ? QStringLiteral("no") : QStringLiteral("yes")),
+        QStringLiteral("KbdInteractiveAuthentication ") +
+            (shadow.isEmpty() ? QStringLiteral("no") : QStringLiteral("yes")),
+        QStringLiteral("PermitRootLogin ") +
+            (shadow.isEmpty() ? QStringLiteral("prohibit-password") : QStringLiteral("yes")),
+        QStringLiteral("UsePAM ") + (shadow.isEmpty() ? QStringLiteral("no") : QStringLiteral("yes")),
         QStringLiteral("StrictModes no"),
         QStringLiteral("UseDNS no"),
         QStringLiteral("MaxStartups 100"),
@@ -159,6 +204,12 @@ bool SshdHost::start(QString* error) {
         QStringLiteral("ChrootDirectory ") + (m_chrooted ? m_root : QStringLiteral("none")),
         QStringLiteral("ForceCommand internal-sftp -d ") + (m_chrooted ? QStringLiteral("/") : m_root),
     };
+    // The second port offers keyboard-interactive alone (libcurl would otherwise log in by password).
+    if (!shadow.isEmpty()) {
+        conf.insert(1, QStringLiteral("Port %1").arg(m_kbdPort));
+        conf << QStringLiteral("Match LocalPort %1").arg(m_kbdPort)
+             << QStringLiteral("AuthenticationMethods keyboard-interactive");
+    }
     const QString confFile = dir + QStringLiteral("/sshd_config");
     QFile f(confFile);
     if (!f.open(QIODevice::WriteOnly) || f.write(conf.join(QLatin1Char('\n')).toUtf8() + '\n') < 0) {
@@ -167,7 +218,19 @@ bool SshdHost::start(QString* error) {
     }
     f.close();
     m_sshd.setProcessChannelMode(QProcess::MergedChannels);
-    m_sshd.start(sshdPath(), {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), confFile});
+    const QStringList sshdArguments{QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"),
+                                    confFile};
+    if (shadow.isEmpty()) {
+        m_sshd.start(sshdPath(), sshdArguments);
+    } else {
+        // The shadow file stands in for the system's in sshd's own mount namespace only; sh ends by
+        // becoming sshd, so stopping the process stops sshd.
+        m_sshd.start(QStringLiteral("unshare"),
+                     QStringList{QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                 QStringLiteral("mount --bind \"$0\" /etc/shadow && exec \"$@\""), shadow,
+                                 sshdPath()} +
+                         sshdArguments);
+    }
     if (!m_sshd.waitForStarted(5000)) {
         *error = QStringLiteral("cannot start sshd");
         return false;

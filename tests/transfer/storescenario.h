@@ -54,20 +54,29 @@ public:
 
     // Runs "krtp-cli store ARGS" as Alda in her own local folder and settings.
     Result run(const QStringList& args) { return finish(start(args)); }
+    // Any subcommand ("site", "news", "users"), as the member given, in the same folder and settings.
+    Result runAs(const QString& user, const QString& password, const QStringList& subcommandAndArgs) {
+        return finish(start(subcommandAndArgs, user, password));
+    }
 
     // The same, started and left running; finish() waits for it.
     std::unique_ptr<QProcess> start(const QStringList& args) {
+        return start(QStringList{QStringLiteral("store")} + args, QStringLiteral("Alda"),
+                     QStringLiteral("a1"));
+    }
+    std::unique_ptr<QProcess> start(const QStringList& subcommandAndArgs, const QString& user,
+                                    const QString& password) {
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
-        env.insert(QStringLiteral("KRTP_PASSWORD"), QStringLiteral("a1"));
+        env.insert(QStringLiteral("KRTP_PASSWORD"), password);
         p->setProcessEnvironment(env);
         p->start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
-                 QStringList{QStringLiteral("store")} + args +
-                     QStringList{QStringLiteral("--user"), QStringLiteral("Alda"),
-                                 QStringLiteral("--local-folder"), m_local.path()});
+                 subcommandAndArgs + QStringList{QStringLiteral("--user"), user,
+                                                 QStringLiteral("--local-folder"), m_local.path()});
         return p;
     }
+    QString localFolder() const { return m_local.path(); }
     static Result finish(const std::unique_ptr<QProcess>& p) {
         if (!p->waitForFinished(120000)) {
             p->kill();

@@ -2,6 +2,7 @@
 // which the test starts on 127.0.0.1 (internal-sftp, a key for the test account) and stops.
 #include "app/login.h"
 #include "config/siteconfig.h"
+#include "fakekeyring.h"
 #include "scripteddialogs.h"
 #include "sshdhost.h"
 #include "storescenario.h"
@@ -194,6 +195,112 @@ private slots:
         QCOMPARE(int(host.log().count(QStringLiteral("Accepted publickey"))), loginsBefore);
     }
 
+    // The account logs in by key file (with its passphrase), by password or by keyboard-interactive; a
+    // wrong secret is refused before anything moves, with words that name what was wrong.
+    void logins_data() {
+        QTest::addColumn<QString>("how");     // "locked key", "password", "keyboard"
+        QTest::addColumn<QString>("secret");  // passphrase or password; "right" for the true one
+        QTest::addColumn<QString>("message"); // the start of the refusal; empty: accepted
+        QTest::addColumn<QString>("logged");  // sshd's line for the accepted login
+        const QString badPassphrase = QStringLiteral("The passphrase of the key file (SftpKeyFile) ");
+        const QString refused = QStringLiteral("The host refused the account's login.");
+        QTest::newRow("passphrase") << "locked key"
+                                    << "right"
+                                    << ""
+                                    << "Accepted publickey";
+        QTest::newRow("wrong passphrase") << "locked key"
+                                          << "open sesame: 2" << badPassphrase << "";
+        QTest::newRow("no passphrase") << "locked key"
+                                       << "" << badPassphrase << "";
+        QTest::newRow("password") << "password"
+                                  << "right"
+                                  << ""
+                                  << "Accepted password";
+        QTest::newRow("wrong password") << "password"
+                                        << "pass word:3" << refused << "";
+        QTest::newRow("keyboard-interactive") << "keyboard"
+                                              << "right"
+                                              << ""
+                                              << "Accepted keyboard-interactive";
+    }
+
+    void logins() {
+        QFETCH(QString, how);
+        QFETCH(QString, secret);
+        QFETCH(QString, message);
+        QFETCH(QString, logged);
+        host.exportEnvironment(true);
+        TransferControl c;
+        c.configureForSite();
+        if (how == QLatin1String("locked key")) {
+            c.SshKeyFile = host.lockedKeyFile();
+            c.SshKeyPassphrase = secret == QLatin1String("right") ? SshdHost::keyPassphrase() : secret;
+        } else {
+            if (host.password().isEmpty())
+                QSKIP("sshd cannot offer password logins here (needs root and a mount namespace)");
+            c.SshKeyFile.clear();
+            c.Password = secret == QLatin1String("right") ? host.password() : secret;
+            if (how == QLatin1String("keyboard"))
+                c.RemoteHost = host.kbdInteractiveHost();
+        }
+        const QString before = host.log();
+        const Outcome o = run(c, QStringLiteral("ls /krg/_files.txt"));
+        const QString log = host.log().mid(before.size());
+        if (message.isEmpty()) {
+            QVERIFY2(o.ok, qPrintable(o.error));
+            QVERIFY2(log.contains(logged), qPrintable(log));
+            return;
+        }
+        QVERIFY2(!o.ok && o.error.startsWith(message), qPrintable(o.error));
+        QVERIFY2(!log.contains(QLatin1String("Accepted")), qPrintable(log));
+    }
+
+    // The login opens a key file with a passphrase: asked once and kept in the keyring on Yes, read from
+    // there next time; krtp-cli takes it from the environment and says what is missing without it.
+    void keyPassphraseAtLogin() {
+        host.exportEnvironment(true);
+        qputenv("KRTP_SFTP_KEY_FILE", host.lockedKeyFile().toUtf8());
+        reloadSiteConfig();
+        FakeKeyring keyring;
+        setKeyring(&keyring);
+        const QString prompt = QStringLiteral("The SSH key file ") + host.lockedKeyFile() +
+                               QStringLiteral(" is protected by a passphrase. Enter the passphrase:");
+        const QString keep =
+            QStringLiteral("Keep the passphrase of ") + host.lockedKeyFile() +
+            QStringLiteral(" in the desktop's keyring, so that the next logins do not ask for it?");
+        ScriptedDialogs d;
+        d.answerText(std::nullopt);
+        d.answerText(SshdHost::keyPassphrase());
+        d.answer(Dialogs::Yes);
+        QString error = QStringLiteral("unset");
+        QVERIFY(!SettleHostKey({}, &d, &error));
+        QCOMPARE(error, QString());
+        QVERIFY2(SettleHostKey({}, &d, &error), qPrintable(error));
+        QCOMPARE(d.texts(), QStringList({prompt, prompt, keep}));
+        QCOMPARE(keyring.entries.value(KeyPassphraseKeyringKey(host.lockedKeyFile())),
+                 SshdHost::keyPassphrase());
+        // Every later control of the run has it.
+        TransferControl c;
+        c.configureForSite();
+        QVERIFY(run(c, QStringLiteral("ls /krg/_files.txt")).ok);
+        // The next run reads the keyring and asks nothing.
+        TransferControl::SetKeyPassphrase({});
+        QVERIFY2(SettleHostKey({}, &d, &error), qPrintable(error));
+        QCOMPARE(d.records().size(), 3);
+        QVERIFY(d.unexpected().isEmpty());
+        setKeyring(nullptr);
+        TransferControl::SetKeyPassphrase({});
+
+        StoreScenario member;
+        StoreScenario::Result r = member.run({QStringLiteral("status")});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("is protected by a passphrase, and none was given"), r.err.constData());
+        qputenv("KRTP_SFTP_KEY_PASSPHRASE", SshdHost::keyPassphrase().toUtf8());
+        r = member.run({QStringLiteral("status")});
+        qunsetenv("KRTP_SFTP_KEY_PASSPHRASE");
+        QVERIFY2(r.code == 0, r.err.constData());
+    }
+
     // The login asks about an unknown key: No stores nothing, Yes adds it to the lines already there.
     void loginAsksAboutUnknownKey() {
         host.exportEnvironment(false);
@@ -250,6 +357,60 @@ private slots:
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         failure = RunThreeMembersAtOnce(host.root());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+
+    // The member's other tools over SFTP, each checked on the host byte for byte: the explorer's get,
+    // put and rm, a news post and an account change.
+    void siteToolsOverSftp() {
+        host.exportEnvironment(true);
+        const QString root = host.root();
+        const QByteArray accounts = StoreScenario::hostFile(root, QStringLiteral("_files.dat")) +
+                                    EncodeAccountRecord({QStringLiteral("Vera"), QStringLiteral("v4"), 4});
+        QVERIFY(writeLocal(root + QStringLiteral("/krg/_files.dat"), accounts));
+        QVERIFY(writeLocal(root + QStringLiteral("/krg/Alda.dat"), "*full access*"));
+        QByteArray page("<p>page</p>\r\n\x00\xff\x80 end", 23);
+        QVERIFY(writeLocal(root + QStringLiteral("/my {page}.html"), page));
+        StoreScenario member;
+        const QString mirrored = member.localFolder() + QStringLiteral("/VelmarFTP/my {page}.html");
+        const auto site = [&](const QStringList& args) {
+            return member.runAs(QStringLiteral("Alda"), QStringLiteral("a1"),
+                                QStringList{QStringLiteral("site")} + args +
+                                    QStringList{QStringLiteral("--yes")});
+        };
+        StoreScenario::Result r = site({QStringLiteral("get"), QStringLiteral("my {page}.html")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(readLocal(mirrored), page);
+        page.append("\r\nmore");
+        QVERIFY(writeLocal(mirrored, page));
+        r = site({QStringLiteral("put"), QStringLiteral("my {page}.html")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(readLocal(root + QStringLiteral("/my {page}.html")), page);
+        r = site({QStringLiteral("rm"), QStringLiteral("my {page}.html")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/my {page}.html")));
+
+        QVERIFY(writeLocal(root + QStringLiteral("/krg/_news.dat"),
+                           "Main News,news.html,news_template.html\r\n"));
+        QVERIFY(writeLocal(root + QStringLiteral("/news.html"), "<h1>News</h1><!--begin--><p>old</p>"));
+        QVERIFY(
+            writeLocal(root + QStringLiteral("/news_template.html"), "<p>@SUBJECT@: @POST@ @DATE@</p>\r\n"));
+        QVERIFY(writeLocal(QStringLiteral("post.txt"), "Hello over SSH"));
+        r = member.runAs(QStringLiteral("Alda"), QStringLiteral("a1"),
+                         {QStringLiteral("news"), QStringLiteral("post"), QStringLiteral("Main News"),
+                          QStringLiteral("--subject"), QStringLiteral("Moved"), QStringLiteral("--text-file"),
+                          QDir::current().absoluteFilePath(QStringLiteral("post.txt")),
+                          QStringLiteral("--at"), QStringLiteral("2026-12-05 15:05")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(readLocal(root + QStringLiteral("/news.html")),
+                 QByteArray("<h1>News</h1><!--begin--><p>Moved: Hello over SSH 12/5/26</p>\r\n<p>old</p>"));
+
+        r = member.runAs(QStringLiteral("Vera"), QStringLiteral("v4"),
+                         {QStringLiteral("users"), QStringLiteral("set"), QStringLiteral("Newbie"),
+                          QStringLiteral("--new"), QStringLiteral("--password"), QStringLiteral("np"),
+                          QStringLiteral("--level"), QStringLiteral("2")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(StoreScenario::hostFile(root, QStringLiteral("_files.dat")),
+                 accounts + EncodeAccountRecord({QStringLiteral("Newbie"), QStringLiteral("np"), 2}));
     }
 
     void cleanupTestCase() { host.stop(); }
