@@ -119,6 +119,8 @@ void StoreOperations::checkInChoices(CheckInBatch& batch) {
         clsFileDetails record;
         record.ListItem = key;
         record.Name = name;
+        if (!localExists)
+            batch.missing.insert(name);
         if (fileDontUpdate) {
             record.DontUpdateServer = true;
         } else {
@@ -280,6 +282,12 @@ bool StoreOperations::checkInRecord(CheckInBatch& batch) {
         return false;
     }
     for (const clsFileDetails& record : recorded) {
+        // Given back, but there is no copy the member could call up to date.
+        if (batch.missing.contains(record.Name)) {
+            m_report.skip(record.Name,
+                          QStringLiteral("given back without sending: not in your local folder"));
+            continue;
+        }
         m_store.list().setIcons(record.ListItem, QStringLiteral("unlocked"), QStringLiteral("unlocked"));
         m_report.done << record.Name;
     }
@@ -295,6 +303,8 @@ void StoreOperations::checkInBookkeeping(const CheckInBatch& batch) {
         list.ensureVisible(record.ListItem);
         if (!record.DontUpdateServer)
             m_store.settings().setFileVersion(record.Name, QString::number(record.CurrentVersion));
+        else if (batch.missing.contains(record.Name))
+            m_store.settings().setFileVersion(record.Name, QLatin1String(settings::kFileVersionDefault));
         if (record.Controller.compare(me, Qt::CaseInsensitive) != 0)
             SetFileReadOnly(record.Name, true, false);
         list.setSelected(record.ListItem, true);

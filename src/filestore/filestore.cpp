@@ -3,6 +3,7 @@
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "filestore/cataloguelock.h"
+#include "filestore/storeexchange.h"
 #include "platform/dialogs.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
@@ -17,6 +18,7 @@
 #include <QScopeGuard>
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 namespace krtp {
 
@@ -58,40 +60,24 @@ QList<bool> FileStore::DownloadInParallel(const QStringList& names) {
     QList<bool> arrived(names.size(), false);
     QStringList commands;
     QList<int> tried;
-    QList<bool> movedAside;
+    // Each member's copy stays where it is until its download arrived whole.
+    std::vector<std::unique_ptr<LocalBackup>> kept;
     for (int i = 0; i < names.size(); ++i) {
         const QString& name = names.at(i);
-        const QString backup = name + QLatin1String(kBackupSuffix);
-        bool aside = false;
-        if (QFileInfo::exists(name)) {
-            if (QFileInfo::exists(backup)) {
-                SetFileReadOnly(backup, false, false);
-                if (!QFile::remove(backup))
-                    continue;
-            }
-            SetFileReadOnly(name, false, false);
-            if (!QFile::rename(name, backup))
-                continue;
-            aside = true;
-        }
+        auto backup = std::make_unique<LocalBackup>(name);
+        if (!backup->keep())
+            continue;
         commands << QStringLiteral("get ") + QuoteCommandArgument(QStringLiteral("/krg/") + name) +
                         QLatin1Char(' ') + QuoteCommandArgument(name);
         tried << i;
-        movedAside << aside;
+        kept.push_back(std::move(backup));
     }
     if (commands.isEmpty())
         return arrived;
     const QList<TransferPool::Outcome> outcomes = pool().run(commands);
-    for (int j = 0; j < tried.size(); ++j) {
-        const QString& name = names.at(tried[j]);
-        if (outcomes[j].ok && QFileInfo::exists(name)) {
-            arrived[tried[j]] = true;
-            continue;
-        }
-        // The member's copy comes back under its own name.
-        if (movedAside[j] && !QFileInfo::exists(name))
-            QFile::rename(name + QLatin1String(kBackupSuffix), name);
-    }
+    for (int j = 0; j < tried.size(); ++j)
+        arrived[tried[j]] =
+            outcomes[j].ok && QFileInfo::exists(names.at(tried[j])) && kept[size_t(j)]->commit();
     return arrived;
 }
 

@@ -51,6 +51,12 @@ bool StoreOperations::getLatestVersion() {
         // Never overwrite the working copy of a file the member has checked out (the list counts a
         // controller in another letter case as the member too).
         if (!me.isEmpty() && owner.compare(me, Qt::CaseInsensitive) == 0) {
+            // A copy that is not there has no version: the list then shows it as missing.
+            if (IsSharedFileName(name) && !QFileInfo::exists(name)) {
+                m_store.settings().setFileVersion(name, QLatin1String(settings::kFileVersionDefault));
+                m_report.skip(name, QStringLiteral("checked out by you, but not in your local folder"));
+                continue;
+            }
             m_store.settings().setFileVersion(name, version);
             m_report.skip(name, QStringLiteral("checked out by you, your copy kept"), true);
             continue;
@@ -73,8 +79,15 @@ bool StoreOperations::getLatestVersion() {
                 ok = false;
                 continue;
             }
-            if (!ex.download(name))
-                return failOperation(ex.error());
+            if (!ex.download(name)) {
+                if (!ex.cancelled())
+                    return failOperation(ex.error());
+                // The member's own stop: nothing more is fetched, and the list shows what arrived.
+                m_report.cancelled = true;
+                cancelled = true;
+                ok = false;
+                continue;
+            }
             // A download the host refused leaves the member's previous copy (or none): record no
             // version the member does not have.
             if (ex.refused() && QFileInfo::exists(name)) {

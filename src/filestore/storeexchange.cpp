@@ -11,7 +11,10 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QTimer>
+#include <cstdio>
+#include <unistd.h>
 
 namespace krtp {
 
@@ -22,6 +25,11 @@ QString q(const QString& s) {
 }
 QString backupOf(const QString& name) {
     return name + QLatin1String(kBackupSuffix);
+}
+
+// The transfer control ends a command the member cancelled with this text and no reply code.
+bool CancelledByMember(TransferControl& inet) {
+    return inet.lastReplyCode() == 0 && inet.lastError() == QLatin1String("The command was cancelled.");
 }
 
 } // namespace
@@ -136,24 +144,26 @@ bool StoreExchange::ensureOnServer(const QString& name, bool& exists) {
 }
 
 bool StoreExchange::download(const QString& name) {
-    m_madeBackup = false;
-    if (!makeLocalBackup(name))
+    m_cancelled = false;
+    LocalBackup backup(name);
+    if (!backup.keep()) {
+        m_error = backup.error();
         return false;
+    }
     bool reached = run(storecmd::Download(name));
     // A file missing for a moment (another member's check-in has it renamed aside) comes back.
     for (int retry = 0; retry < 3 && reached && m_refused && m_store.inet().lastReplyCode() == 550; ++retry) {
         pauseBriefly();
         reached = run(storecmd::Download(name));
     }
-    if (reached && !m_refused)
-        return true;
-    m_reply = m_store.inet().lastError();
-    // The member's working copy comes back under its own name: a download that did not arrive loses
-    // nothing locally.
-    if (m_madeBackup && !QFileInfo::exists(name)) {
-        const QString backup = backupOf(name);
-        QFile::rename(backup, name);
+    if (reached && !m_refused) {
+        if (backup.commit())
+            return true;
+        m_error = backup.error();
+        return false;
     }
+    m_reply = m_store.inet().lastError();
+    m_cancelled = !reached && CancelledByMember(m_store.inet());
     return reached;
 }
 
@@ -163,26 +173,48 @@ void StoreExchange::pauseBriefly() {
     loop.exec();
 }
 
-bool StoreExchange::makeLocalBackup(const QString& name) {
+LocalBackup::~LocalBackup() {
+    // Only the name goes: a hard link shares N's attribute, which must stay as it was.
+    if (!m_kept.isEmpty())
+        QFile::remove(m_kept);
+}
+
+bool LocalBackup::keep() {
     m_error.clear();
-    if (!QFileInfo::exists(name))
+    if (!QFileInfo::exists(m_name))
         return true;
-    const QString backup = backupOf(name);
-    if (QFileInfo::exists(backup)) {
-        SetFileReadOnly(backup, false, false);
-        if (!QFile::remove(backup)) {
-            m_error = QStringLiteral("Permission denied: cannot delete ") + backup;
-            return false;
-        }
+    // A free scratch name beside N, so the rename of commit() never crosses file systems.
+    QString scratch;
+    {
+        QTemporaryFile reserve(QFileInfo(m_name).absolutePath() + QStringLiteral("/.krtp-XXXXXX.keep"));
+        if (reserve.open())
+            scratch = reserve.fileName();
     }
-    SetFileReadOnly(name, false, false);
-    m_madeBackup = true;
-    if (!QFile::rename(name, backup)) {
-        m_madeBackup = false;
-        m_error =
-            QStringLiteral("Permission denied: cannot rename ") + name + QStringLiteral(" to ") + backup;
+    // A second name for the same file costs nothing and leaves N untouched; where the file system
+    // has no hard links, a copy does.
+    if (scratch.isEmpty() ||
+        (::link(QFile::encodeName(m_name).constData(), QFile::encodeName(scratch).constData()) != 0 &&
+         !QFile::copy(m_name, scratch))) {
+        m_error = QStringLiteral("Permission denied: cannot keep a copy of ") + m_name;
         return false;
     }
+    m_kept = scratch;
+    return true;
+}
+
+bool LocalBackup::commit() {
+    m_error.clear();
+    if (m_kept.isEmpty())
+        return true;
+    const QString backup = backupOf(m_name);
+    // rename() replaces an older backup in one step, whatever its read-only attribute.
+    if (std::rename(QFile::encodeName(m_kept).constData(), QFile::encodeName(backup).constData()) != 0) {
+        m_error =
+            QStringLiteral("Permission denied: cannot rename ") + m_name + QStringLiteral(" to ") + backup;
+        return false;
+    }
+    m_kept.clear();
+    SetFileReadOnly(backup, false, false);
     return true;
 }
 

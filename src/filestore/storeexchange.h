@@ -33,6 +33,29 @@ bool ListedSizeMatches(TransferControl& inet, const QString& name);
 // "N does not exist on the local computer.  Either ..." shown when a download left no local copy.
 QString MissingLocalFileMessage(const QString& name);
 
+// Keeps the member's copy of N aside while the server's copy downloads over it. The download replaces
+// N only once the whole file has arrived, so until then N (content and read-only attribute) and an
+// older N.backup stay exactly as they are; a download that arrived turns the kept copy into N.backup,
+// writable, as the member's previous copy. Uncommitted, the kept copy goes with this object.
+class LocalBackup {
+public:
+    explicit LocalBackup(const QString& name) : m_name(name) {}
+    ~LocalBackup();
+    LocalBackup(const LocalBackup&) = delete;
+    LocalBackup& operator=(const LocalBackup&) = delete;
+
+    // False, with error(), when N exists but could not be kept aside.
+    bool keep();
+    // After the download arrived. False, with error(), when N.backup could not be replaced.
+    bool commit();
+    const QString& error() const { return m_error; }
+
+private:
+    QString m_name;
+    QString m_kept; // scratch name of the kept copy, empty when there is none
+    QString m_error;
+};
+
 // Sends the store's commands and tells the host's refusals apart from failures to talk to the host
 // at all (no reply code), which end an operation.
 class StoreExchange {
@@ -55,22 +78,22 @@ public:
     // The list, restore from the server backup and list again of check-out and get latest version.
     bool ensureOnServer(const QString& name, bool& exists);
 
-    // Keeps the member's local copy as N.backup (replacing an older one), then downloads N. False
-    // with error() set when a local file cannot be removed or renamed or the host cannot be reached.
-    // When the host refused (refused() true), the member's copy is back under N, or there is no N
-    // when there was none.
+    // Downloads N; once it arrived, the member's previous copy is N.backup (replacing an older one).
+    // False with error() set when a local file cannot be kept or renamed or the host cannot be
+    // reached, and with cancelled() when the member cancelled it. Whenever N did not arrive (a
+    // refusal, a failure, a cancel), the local folder is as it was.
     bool download(const QString& name);
+    bool cancelled() const { return m_cancelled; }
 
     // Pause before looking again at a file another member's check-in may have moved aside.
     static constexpr int kRetryPauseMs = 400;
 
 private:
-    bool makeLocalBackup(const QString& name);
     void pauseBriefly();
 
     FileStore& m_store;
     bool m_refused = false;
-    bool m_madeBackup = false;
+    bool m_cancelled = false;
     QString m_error;
     QString m_reply;
 };

@@ -116,7 +116,8 @@ private:
     // The phases of a check-in.
     struct CheckInBatch {
         QList<clsFileDetails> files;
-        QStringList notes; // shown once the catalogue is saved
+        QStringList notes;     // shown once the catalogue is saved
+        QSet<QString> missing; // names given back without a local copy
         bool ok = true;
         bool abandoned = false;
     };

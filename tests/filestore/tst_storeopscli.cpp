@@ -103,6 +103,28 @@ private slots:
         QCOMPARE(r.out, QByteArray("index.html\tunlocked\t\t4\t4\tAlda\tHome page\tAlda: say 'hi'\n"
                                    "my page.html\tunlocked\t\t1\t1\t\t\t\n"
                                    "a.txt\tunlocked\t\t1\t1\t\t\t\n"));
+
+        // B holds a.txt but deleted the copy: no version stays recorded for it, and each operation says so.
+        const QList<std::tuple<QStringList, QByteArray, QByteArray>> missing{
+            {{QStringLiteral("checkin"), QStringLiteral("a.txt"), QStringLiteral("--revert"),
+              QStringLiteral("--yes")},
+             "The file a.txt does not exist on your local computer.  Press OK to check this file in without "
+             "updating the server (you will lose any changes you may have made).\n"
+             "a.txt: given back without sending: not in your local folder\n",
+             "a.txt\tnew\t\t1\t0\t\t\t\n"},
+            {{QStringLiteral("get"), QStringLiteral("a.txt")},
+             "a.txt: checked out by you, but not in your local folder\n",
+             "a.txt\topen\tBren\t1\t0\t\t\t\n"}};
+        for (const auto& [args, err, lastLine] : missing) {
+            QCOMPARE(run(bren, {QStringLiteral("checkout"), QStringLiteral("a.txt")}).code, 0);
+            QVERIFY(QFile::remove(bren.path(QStringLiteral("a.txt"))));
+            r = run(bren, args);
+            QCOMPARE(r.err, err);
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.out.endsWith(lastLine), r.out);
+            QCOMPARE(bren.version(QStringLiteral("a.txt")), QStringLiteral("0"));
+        }
+        QVERIFY(hostCatalogue().contains("\"a.txt\",1,\"Bren\""));
     }
 
     void refusalsAndMistakes() {

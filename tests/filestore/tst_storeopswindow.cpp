@@ -8,11 +8,17 @@
 #include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
+#include "transfer/gui/transferprogress.h"
+#include "transfer/transfercontrol.h"
+#include "transfer/transferpool.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QHash>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -158,7 +164,8 @@ private slots:
         QCOMPARE(d.busyDepth(), 0);
         QVERIFY(fx.hostCatalogue().contains("\"a.txt\",1,\"Dovrin\""));
 
-        // Check in through the real dialog.
+        // Check in through the real dialog; it shows no message.
+        d.clear();
         w.model().setAllSelected(false);
         w.model().setSelected(QStringLiteral("b.txt"), true);
         auto* dlg = control<frmCheckIn>(w, "frmCheckIn");
@@ -174,9 +181,100 @@ private slots:
         QCOMPARE(fx.host.read(QStringLiteral("krg/b.txt")), QByteArray("Dovrin's b"));
         QVERIFY(fx.hostCatalogue().contains("\"b.txt\",3,\"\",\"\",\"\",\"Dovrin: from the window!\""));
         QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));
-        d.answer(Dialogs::No); // a.txt is still checked out: leave anyway
+
+        // Dovrin holds a.txt but deleted the copy: no version is recorded, the entry shows it missing
+        // and the status line says so, after the get and after giving it back.
+        QVERIFY(QFile::remove(fx.localPath(QStringLiteral("a.txt"))));
+        w.model().setAllSelected(false);
+        w.model().setSelected(QStringLiteral("a.txt"), true);
+        mnuActionsGetLatestVersion->trigger();
+        QCOMPARE(w.statusText(), QStringLiteral("Got the latest version of no files; skipped a.txt, checked "
+                                                "out by you, but not in your local folder"));
+        QCOMPARE(w.model().find(QStringLiteral("a.txt"))->columns.value(QLatin1String(columns::kMyVer)),
+                 QStringLiteral("0"));
+        w.model().setSelected(QStringLiteral("a.txt"), true);
+        d.answer(Dialogs::Ok);
+        mnuActionsCheckIn->trigger();
+        QCOMPARE(d.lastText(), StoreOperations::MissingLocalCheckInQuestion(QStringLiteral("a.txt")));
+        QCOMPARE(w.statusText(), QStringLiteral("Checked in no files; skipped a.txt, given back without "
+                                                "sending: not in your local folder"));
+        QCOMPARE(w.model().find(QStringLiteral("a.txt"))->columns.value(QLatin1String(columns::kStatus)),
+                 QStringLiteral("new"));
+        QCOMPARE(w.store().LastCountOfOutdatedFiles, 1);
+        QCOMPARE(fx.settings->fileVersion(QStringLiteral("a.txt")), QStringLiteral("0"));
+        QVERIFY(fx.hostCatalogue().contains("\"a.txt\",1,\"\""));
         QVERIFY(w.close());
         QVERIFY(d.unexpected().isEmpty());
+    }
+
+    void cancelledGetLatestLeavesEveryCopyAsItWas_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("the window's connection") << QStringList{QStringLiteral("big.bin")};
+        QTest::newRow("several connections")
+            << QStringList{QStringLiteral("big.bin"), QStringLiteral("big2.bin")};
+    }
+
+    void cancelledGetLatestLeavesEveryCopyAsItWas() {
+        QFETCH(QStringList, files);
+        // A host that moves 1 MB a second, so 4 MB files are still on their way when Cancel is pressed.
+        LoopbackHost slow;
+        slow.setThrottle(1024 * 1024);
+        QVERIFY(slow.start(fx.seed.path()));
+        const auto restore = qScopeGuard([this] { fx.host.exportEnvironment(); });
+        fx.resetLocal();
+        QByteArrayList lines;
+        QHash<QString, QFile::Permissions> attributes;
+        for (const QString& f : files) {
+            lines << catalogueLine(f.toLatin1().constData(), 2);
+            slow.write(QStringLiteral("krg/") + f, QByteArray(4 << 20, 'n'));
+            QFile copy(fx.localPath(f)), older(fx.localPath(f + QStringLiteral(".backup")));
+            QVERIFY(copy.open(QIODevice::WriteOnly) && older.open(QIODevice::WriteOnly));
+            copy.write("my copy of " + f.toLatin1());
+            older.write("older copy");
+            copy.close();
+            QVERIFY(copy.setPermissions(QFile::ReadOwner | QFile::ReadGroup));
+            attributes.insert(f, copy.permissions());
+            fx.settings->setFileVersion(f, QStringLiteral("1"));
+        }
+        slow.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
+        ScriptedDialogs d;
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        auto* progress = control<TransferProgress>(w, "prgTransfer");
+        bool pressed = false;
+        const auto press = [&](qint64 bytes) {
+            if (bytes > 0 && !pressed && progress->cmdCancel->isEnabled()) {
+                pressed = true;
+                progress->cmdCancel->click();
+            }
+        };
+        connect(control<TransferControl>(w, "inet"), &TransferControl::progress, &w,
+                [&](qint64 done, qint64) { press(done); });
+        connect(&w.store().pool(), &TransferPool::progress, &w,
+                [&](int, int, qint64 bytes, double) { press(bytes); });
+        w.model().setAllSelected(false);
+        for (const QString& f : files)
+            w.model().setSelected(f, true);
+        control<QAction>(w, "mnuActionsGetLatestVersion")->trigger();
+        QVERIFY(pressed);
+        for (const QString& f : files) {
+            QFile copy(fx.localPath(f));
+            QVERIFY(copy.open(QIODevice::ReadOnly));
+            QCOMPARE(copy.readAll(), "my copy of " + f.toLatin1());
+            QCOMPARE(copy.permissions(), attributes.value(f));
+            QFile older(fx.localPath(f + QStringLiteral(".backup")));
+            QVERIFY(older.open(QIODevice::ReadOnly));
+            QCOMPARE(older.readAll(), QByteArray("older copy"));
+            QCOMPARE(fx.settings->fileVersion(f), QStringLiteral("1"));
+        }
+        const QStringList scratch =
+            QDir(fx.local->path()).entryList({QStringLiteral(".krtp-*")}, QDir::Files | QDir::Hidden);
+        QVERIFY2(scratch.isEmpty(), qPrintable(scratch.join(QLatin1Char(' '))));
+        QCOMPARE(w.windowTitle(), QStringLiteral("KRtp - Transfer Complete"));
+        QCOMPARE(w.statusText(), QStringLiteral("Get latest version cancelled"));
+        QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));
+        QVERIFY(w.close());
     }
 };
 
