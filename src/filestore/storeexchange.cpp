@@ -27,11 +27,6 @@ QString backupOf(const QString& name) {
     return name + QLatin1String(kBackupSuffix);
 }
 
-// The transfer control ends a command the member cancelled with this text and no reply code.
-bool CancelledByMember(TransferControl& inet) {
-    return inet.lastReplyCode() == 0 && inet.lastError() == QLatin1String("The command was cancelled.");
-}
-
 } // namespace
 
 namespace storecmd {
@@ -163,7 +158,7 @@ bool StoreExchange::download(const QString& name) {
         return false;
     }
     m_reply = m_store.inet().lastError();
-    m_cancelled = !reached && CancelledByMember(m_store.inet());
+    m_cancelled = !reached && m_store.inet().lastCancelled();
     return reached;
 }
 

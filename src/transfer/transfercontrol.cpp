@@ -50,6 +50,11 @@ QString StateText(int state) {
 
 namespace {
 
+// The text a command the member cancelled ends with (no reply code goes with it).
+QString CancelledText() {
+    return QStringLiteral("The command was cancelled.");
+}
+
 const char kBusyText[] = "The transfer control is still executing a command.";
 const char kControlInSettingsText[] =
     "The host, account name, password or proxy setting contains a control character; nothing was sent.";
@@ -539,7 +544,7 @@ private:
             return true;
         const bool cancelled = rc == CURLE_ABORTED_BY_CALLBACK && m_cancel->load();
         if (cancelled)
-            return fail(r, QStringLiteral("The command was cancelled."), 0, rc);
+            return fail(r, CancelledText(), 0, rc);
         // A host refusing "AUTH TLS" fails the session for want of TLS, not for that refusal.
         const QByteArray refused = rc == CURLE_USE_SSL_FAILED ? QByteArray() : refusal();
         if (!refused.isEmpty())
@@ -1178,7 +1183,7 @@ private:
             return true;
         }
         if (rc == CURLE_ABORTED_BY_CALLBACK && m_cancel->load()) {
-            refused(r, QStringLiteral("The command was cancelled."), 0);
+            refused(r, CancelledText(), 0);
             dropFtp();
             return false;
         }
@@ -1578,6 +1583,9 @@ qint64 TransferControl::lastListedSize() const {
 
 int TransferControl::lastReplyCode() const {
     return d->lastReplyCode;
+}
+bool TransferControl::lastCancelled() const {
+    return d->lastReplyCode == 0 && d->lastError == CancelledText();
 }
 int TransferControl::connectionsOpened() const {
     return d->connections;

@@ -110,6 +110,8 @@ public:
     // The host's reply code when it refused the last command (e.g. 550); 0 when it succeeded or the
     // host could not be reached at all.
     int lastReplyCode() const;
+    // Whether the member cancelled the last command (Cancel), rather than the host or the link failing it.
+    bool lastCancelled() const;
     // After "ls" of one file: its size as the host lists it; -1 when the host did not say (or after
     // any other command).
     qint64 lastListedSize() const;
