@@ -4,13 +4,9 @@
 #include "config/siteconfig.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -19,22 +15,6 @@
 namespace krtp::test {
 
 namespace {
-
-int freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
-void stopProcess(QProcess& p) {
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();
-    if (!p.waitForFinished(5000)) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
-}
 
 // sshd chroots only into a folder that root owns and nobody else can write, all the way up.
 bool onlyRootWrites(const QString& path) {
@@ -177,9 +157,9 @@ bool SshdHost::start(QString* error) {
 
     const QString shadow = shadowFile(dir);
     m_password = shadow.isEmpty() ? QString() : QStringLiteral("pass word:2");
-    m_port = freePort();
+    m_port = FreePort();
     do
-        m_kbdPort = freePort();
+        m_kbdPort = FreePort();
     while (m_kbdPort == m_port);
     QStringList conf{
         QStringLiteral("Port %1").arg(m_port),
@@ -240,27 +220,17 @@ bool SshdHost::start(QString* error) {
         *error = QStringLiteral("sshd did not answer: ") + log();
         return false;
     }
-    m_web.setProcessChannelMode(QProcess::MergedChannels);
-    m_web.start(QStringLiteral("/usr/bin/python3"),
-                {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
-                 QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"), m_root,
-                 QStringLiteral("0")});
-    QByteArray banner;
-    static const QRegularExpression portText(QStringLiteral("port (\\d+)"));
-    while (!portText.match(QString::fromUtf8(banner)).hasMatch()) {
-        if (!m_web.waitForReadyRead(10000)) {
-            *error = QStringLiteral("the HTTP server did not start");
-            return false;
-        }
-        banner += m_web.readAll();
+    m_httpPort = StartHttpServer(m_web, m_root);
+    if (!m_httpPort) {
+        *error = QStringLiteral("the HTTP server did not start");
+        return false;
     }
-    m_httpPort = portText.match(QString::fromUtf8(banner)).captured(1).toInt();
     return true;
 }
 
 void SshdHost::stop() {
-    stopProcess(m_sshd);
-    stopProcess(m_web);
+    StopServer(m_sshd);
+    StopServer(m_web);
 }
 
 QString SshdHost::log() {

@@ -1,9 +1,11 @@
 #pragma once
 
-// A member's check-out and check-in through krtp-cli against the host the KRTP_* environment names,
-// with names that hosts reading LIST's argument as a wildcard pattern would mistake, checked byte by
-// byte in the host's folder.
+// What every server is put through: the transfer verbs on one session, and a member's check-out and
+// check-in through krtp-cli against the host the KRTP_* environment names, with names that hosts
+// reading LIST's argument as a wildcard pattern would mistake, checked byte by byte in the host's folder.
 #include "accounts/accountfile.h"
+#include "testfiles.h"
+#include "transfer/transfercontrol.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,9 +14,35 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
+#include <optional>
 
 namespace krtp::test {
+
+struct Outcome {
+    bool ok;
+    QString reply;
+    QString error;
+};
+
+// One command to its end; the reply read in small pieces, as the console does.
+inline Outcome run(TransferControl& c, const QString& command) {
+    if (!c.Execute(command))
+        return {false, {}, c.lastError()};
+    c.waitUntilIdle();
+    QString reply;
+    for (QString piece = c.GetChunk(7); !piece.isEmpty(); piece = c.GetChunk(7))
+        reply += piece;
+    return {c.lastSucceeded(), reply, c.lastError()};
+}
+
+inline QByteArray pattern(qsizetype size) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = char((i * 131 + i / 251) & 0xff);
+    return data;
+}
 
 class StoreScenario {
 public:
@@ -117,6 +145,79 @@ private:
     QTemporaryDir m_local;
     QTemporaryDir m_config;
 };
+
+// Every transfer verb on one session of c in hostRoot/krg, seeded by StoreScenario::seed, each checked on
+// the host's disk or in the working folder. A failed check ends the calling test function's check too.
+inline void CheckTransferVerbs(TransferControl& c, const QString& hostRoot) {
+    const QByteArray data = pattern(300 * 1024 + 7);
+    QVERIFY(writeLocal(QStringLiteral("up.bin"), data) && writeLocal(QStringLiteral("empty.txt"), {}));
+    QVERIFY(run(c, QStringLiteral("cd /krg")).ok);
+    const QString listing = run(c, QStringLiteral("ls")).reply;
+    for (const QString& n : StoreScenario::names()) {
+        QVERIFY2(listing.contains(n + QStringLiteral("\r\n")), qPrintable(listing));
+        // Existence is judged by exact names: "b*c.txt" is not "bXc.txt".
+        QCOMPARE(run(c, QStringLiteral("ls \"") + n + QLatin1Char('"')).reply, n + QStringLiteral("\r\n"));
+    }
+    const QString sent = QStringLiteral("{new} file.bin"), moved = QStringLiteral("r*d 'q'.bin");
+    const QString size = QString::number(data.size());
+    struct Step {
+        QString command;
+        bool ok;
+        std::optional<QString> reply; // none: not checked
+        QString file; // then the file's bytes ("<missing>" when absent): on the host, or locally
+        QByteArray bytes;
+        bool local = false;
+    };
+    const QList<Step> steps{
+        {QStringLiteral("ls b?c.txt"), false, QString(), {}, {}},
+        {QStringLiteral("send up.bin \"") + sent + QLatin1Char('"'), true, {}, sent, data},
+        {QStringLiteral("ls \"") + sent + QLatin1Char('"'), true, sent + QStringLiteral("\r\n"), {}, {}},
+        {QStringLiteral("get \"") + sent + QStringLiteral("\" \"down 1.bin\""),
+         true,
+         {},
+         QStringLiteral("down 1.bin"),
+         data,
+         true},
+        {QStringLiteral("size \"") + sent + QLatin1Char('"'), true, size, {}, {}},
+        {QStringLiteral("rename \"") + sent + QStringLiteral("\" \"") + moved + QLatin1Char('"'),
+         true,
+         {},
+         sent,
+         "<missing>"},
+        // Default names: the host's base name locally, the local base name on the host.
+        {QStringLiteral("get \"") + moved + QLatin1Char('"'), true, {}, moved, data, true},
+        {QStringLiteral("put up.bin"), true, {}, QStringLiteral("up.bin"), data},
+        {QStringLiteral("send empty.txt"), true, {}, QStringLiteral("empty.txt"), ""},
+        {QStringLiteral("delete \"") + moved + QLatin1Char('"'), true, {}, moved, "<missing>"},
+        {QStringLiteral("mkdir \"new [dir]\""), true, {}, {}, {}},
+        {QStringLiteral("ls \"new [dir]\""), true, QString(), {}, {}},
+        {QStringLiteral("rmdir \"new [dir]\""), true, {}, {}, {}},
+        {QStringLiteral("ls \"new [dir]\""), false, QString(), {}, {}},
+        {QStringLiteral("ls /krg/none.txt"), false, QString(), {}, {}},
+    };
+    for (const Step& step : steps) {
+        const Outcome o = run(c, step.command);
+        QVERIFY2(o.ok == step.ok, qPrintable(step.command + QStringLiteral(": ") + o.error));
+        if (!step.ok)
+            QVERIFY2(c.lastReplyCode() == 550, qPrintable(step.command + QStringLiteral(": ") + o.error));
+        if (step.reply)
+            QCOMPARE(o.reply, *step.reply);
+        if (!step.file.isEmpty())
+            QCOMPARE(readLocal(step.local ? step.file : hostRoot + QStringLiteral("/krg/") + step.file),
+                     step.bytes);
+    }
+    // "ls" of one file tells its size as the host lists it; the upload is checked against that.
+    QVERIFY(run(c, QStringLiteral("ls up.bin")).ok);
+    QCOMPARE(c.lastListedSize(), data.size());
+    QCOMPARE(c.currentFolder(), QStringLiteral("/krg"));
+    QCOMPARE(c.connectionsOpened(), 1); // one session for all of it
+    QVERIFY(run(c, QStringLiteral("get empty.txt \"empty 2.txt\"")).ok);
+    QCOMPARE(readLocal(QStringLiteral("empty 2.txt")), QByteArray());
+    QVERIFY(run(c, QStringLiteral("quit")).ok);
+    QCOMPARE(c.currentFolder(), QStringLiteral("/"));
+    QFile::remove(hostRoot + QStringLiteral("/krg/up.bin"));
+    QFile::remove(hostRoot + QStringLiteral("/krg/empty.txt"));
+}
 
 // The whole scenario; returns an empty text when every step held, else what went wrong.
 inline QString RunStoreScenario(const QString& hostRoot) {
