@@ -72,7 +72,13 @@ bool StoreOperations::checkOut() {
                 continue;
             }
         } else if (!ex.download(name)) {
-            return failOperation(ex.error());
+            if (!ex.cancelled())
+                return failOperation(ex.error());
+            // The member's own stop: what arrived before it is still checked out, nothing more is fetched.
+            m_report.cancelled = true;
+            cancelled = true;
+            ok = false;
+            continue;
         } else if (ex.refused() && QFileInfo::exists(name)) {
             d.message(DownloadRefusedMessage(name, ex.reply()), Dialogs::Icon::Critical, Dialogs::Ok);
             m_report.skip(name, QStringLiteral("the server did not send it"));

@@ -207,15 +207,25 @@ private slots:
         QVERIFY(d.unexpected().isEmpty());
     }
 
-    void cancelledGetLatestLeavesEveryCopyAsItWas_data() {
+    void cancelLeavesEveryCopyAsItWas_data() {
         QTest::addColumn<QStringList>("files");
-        QTest::newRow("the window's connection") << QStringList{QStringLiteral("big.bin")};
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("outcome");
+        const QString get = QStringLiteral("mnuActionsGetLatestVersion");
+        QTest::newRow("the window's connection") << QStringList{QStringLiteral("big.bin")} << get
+                                                 << QStringLiteral("Get latest version cancelled");
         QTest::newRow("several connections")
-            << QStringList{QStringLiteral("big.bin"), QStringLiteral("big2.bin")};
+            << QStringList{QStringLiteral("big.bin"), QStringLiteral("big2.bin")} << get
+            << QStringLiteral("Get latest version cancelled");
+        QTest::newRow("check out") << QStringList{QStringLiteral("big.bin")}
+                                   << QStringLiteral("mnuActionsCheckOut")
+                                   << QStringLiteral("Check out cancelled");
     }
 
-    void cancelledGetLatestLeavesEveryCopyAsItWas() {
+    void cancelLeavesEveryCopyAsItWas() {
         QFETCH(QStringList, files);
+        QFETCH(QString, action);
+        QFETCH(QString, outcome);
         // A host that moves 1 MB a second, so 4 MB files are still on their way when Cancel is pressed.
         LoopbackHost slow;
         slow.setThrottle(1024 * 1024);
@@ -256,8 +266,9 @@ private slots:
         w.model().setAllSelected(false);
         for (const QString& f : files)
             w.model().setSelected(f, true);
-        control<QAction>(w, "mnuActionsGetLatestVersion")->trigger();
+        control<QAction>(w, action.toLatin1().constData())->trigger();
         QVERIFY(pressed);
+        QCOMPARE(slow.read(QStringLiteral("krg/_files.txt")), catalogue(lines));
         for (const QString& f : files) {
             QFile copy(fx.localPath(f));
             QVERIFY(copy.open(QIODevice::ReadOnly));
@@ -272,7 +283,7 @@ private slots:
             QDir(fx.local->path()).entryList({QStringLiteral(".krtp-*")}, QDir::Files | QDir::Hidden);
         QVERIFY2(scratch.isEmpty(), qPrintable(scratch.join(QLatin1Char(' '))));
         QCOMPARE(w.windowTitle(), QStringLiteral("KRtp - Transfer Complete"));
-        QCOMPARE(w.statusText(), QStringLiteral("Get latest version cancelled"));
+        QCOMPARE(w.statusText(), outcome);
         QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));
         QVERIFY(w.close());
     }
