@@ -1,6 +1,7 @@
 // The windows of the store's smaller actions on the file list window: selection in every view style,
 // the Actions menu and its owner rules, the add window, the administrator's edit window and the
 // companion lists.
+#include "app/gui/frmoptions.h"
 #include "controls.h"
 #include "filestore/addfiles.h"
 #include "filestore/gui/filelistview.h"
@@ -16,11 +17,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -449,6 +453,20 @@ private slots:
             "Binary files b.bin (version 1) and b.bin (version 2) differ\nb.bin (version 1): 4 bytes, "
             "SHA-256 ")));
         h->close();
+
+        // Administrators alone set the site's depth, in the options window.
+        frmOptions* o = frmOptions::ShowOptions(w);
+        QVERIFY(!o->findChild<QSpinBox*>(QStringLiteral("txtHistoryDepth")));
+        o->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        runState().UserLevel = LevelAdministrator;
+        o = frmOptions::ShowOptions(w);
+        auto* depth = control<QSpinBox>(*o, "txtHistoryDepth");
+        QCOMPARE(depth->value(), 20);
+        depth->setValue(3);
+        o->close();
+        runState().UserLevel = LevelFullAccess;
+        QCOMPARE(fx.host.read(QStringLiteral("krg/_history/depth.txt")), QByteArray("3\r\n"));
         w.store().Shutdown();
     }
 

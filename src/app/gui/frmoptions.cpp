@@ -1,15 +1,22 @@
 #include "app/gui/frmoptions.h"
 
 #include "app/options.h"
+#include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "filestore/gui/frmfilelist.h"
+#include "filestore/history.h"
+#include "filestore/storeoperations.h"
+#include "platform/dialogs.h"
+#include "platform/gui/windowmemory.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace krtp {
@@ -71,6 +78,18 @@ frmOptions::frmOptions(frmFileList& fileList) : QWidget(&fileList, Qt::Window), 
     for (QCheckBox* b :
          {chkShowOutdatedFilesOnStartup, chkShowCheckedOutFilesOnExit, chkShowPreviewPane, chkNoReadOnly})
         column->addWidget(b);
+    // The history's depth is one value for the whole site, read from the host when the window opens
+    // (never while an operation uses the connection).
+    if (runState().UserLevel == LevelAdministrator && !fileList.operations().busy()) {
+        m_historyDepth = FileHistory(fileList.store()).depth();
+        txtHistoryDepth = new QSpinBox(this);
+        named(txtHistoryDepth, "txtHistoryDepth");
+        txtHistoryDepth->setRange(1, history::kMaxDepth);
+        txtHistoryDepth->setValue(m_historyDepth);
+        auto* depth = new QFormLayout;
+        depth->addRow(QStringLiteral("&Versions kept of each file:"), txtHistoryDepth);
+        column->addLayout(depth);
+    }
     column->addStretch(1);
     column->addLayout(buttons);
 
@@ -93,6 +112,8 @@ frmOptions::frmOptions(frmFileList& fileList) : QWidget(&fileList, Qt::Window), 
     chkShowCheckedOutFilesOnExit->setChecked(b.showCheckedOutFilesOnExit);
     chkShowPreviewPane->setChecked(b.showPreviewPane);
     chkNoReadOnly->setChecked(b.noReadOnly);
+    // Kept in place between openings, and inside the screen it opens on.
+    (new WindowMemory(*this))->restore();
 }
 
 frmOptions* frmOptions::ShowOptions(frmFileList& fileList) {
@@ -127,6 +148,11 @@ void frmOptions::unload() {
     b.showPreviewPane = chkShowPreviewPane->isChecked();
     b.noReadOnly = chkNoReadOnly->isChecked();
     const OptionsSaved saved = SaveOptions(settingsStore(), b);
+    if (txtHistoryDepth && txtHistoryDepth->value() != m_historyDepth && !m_fileList->operations().busy()) {
+        QString error;
+        if (!FileHistory(m_fileList->store()).setDepth(txtHistoryDepth->value(), &error))
+            m_fileList->store().dialogs().message(error, Dialogs::Icon::Critical, Dialogs::Ok);
+    }
     frmFileList& list = *m_fileList;
     list.setViewStyle(saved.viewStyle);
     list.LoadIcons();

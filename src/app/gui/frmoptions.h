@@ -7,6 +7,7 @@ class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace krtp {
 
@@ -40,6 +41,9 @@ private:
     QCheckBox* chkShowCheckedOutFilesOnExit;
     QCheckBox* chkShowPreviewPane;
     QCheckBox* chkNoReadOnly;
+    // Administrators only: the site-wide number of versions the history keeps of each file.
+    QSpinBox* txtHistoryDepth = nullptr;
+    int m_historyDepth = 0;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
 
