@@ -213,6 +213,7 @@ inline void CheckTransferVerbs(TransferControl& c, const QString& hostRoot) {
     QCOMPARE(c.connectionsOpened(), 1); // one session for all of it
     QVERIFY(run(c, QStringLiteral("get empty.txt \"empty 2.txt\"")).ok);
     QCOMPARE(readLocal(QStringLiteral("empty 2.txt")), QByteArray());
+    QCOMPARE(c.lastListedSize(), -1); // known only right after its "ls"
     QVERIFY(run(c, QStringLiteral("quit")).ok);
     QCOMPARE(c.currentFolder(), QStringLiteral("/"));
     QFile::remove(hostRoot + QStringLiteral("/krg/up.bin"));

@@ -243,52 +243,52 @@ private slots:
         QVERIFY(dialogs.records().isEmpty());
     }
 
+    // krtp-cli's transfer commands: what they print and how they end. A line break in a path or a
+    // command, or a verb without its argument, is refused before anything is sent, not a crash.
+    void consoleFrontEnd_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("out"); // exactly
+        QTest::addColumn<QByteArray>("err"); // contains
+        QTest::newRow("session") << QStringList{"ftp", "cd /krg", "ls \"my page.html\"", "pwd"} << 0
+                                 << QByteArray("my page.html\r\n/krg\n") << QByteArray();
+        QTest::newRow("host refuses")
+            << QStringList{"ftp", "ls /none"} << 1 << QByteArray() << QByteArray("550");
+        QTest::newRow("get") << QStringList{"get", "krg/sub folder/inner.txt"} << 0 << QByteArray()
+                             << QByteArray();
+        QTest::newRow("path leaves the site")
+            << QStringList{"send", "../x"} << 1 << QByteArray() << QByteArray("Nothing was transferred.");
+        QTest::newRow("line break in a path")
+            << QStringList{"delete", "a.txt\r\nDELE /b.txt"} << 1 << QByteArray()
+            << QByteArray("contains a control character. Nothing was transferred.");
+        QTest::newRow("line break in a command")
+            << QStringList{"ftp", "delete \"/a.txt\r\nDELE /b.txt\""} << 1 << QByteArray()
+            << QByteArray("contains a control character (such as a line break) and was not sent");
+        QTest::newRow("get without a name") << QStringList{"ftp", "get"} << 1 << QByteArray()
+                                            << QByteArray(": Wrong number of arguments for GET.");
+        QTest::newRow("put without a name") << QStringList{"ftp", "put"} << 1 << QByteArray()
+                                            << QByteArray(": Wrong number of arguments for PUT.");
+    }
+
     void consoleFrontEnd() {
-        const QString cli = qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli");
-        QProcess p;
-        p.start(cli, {QStringLiteral("ftp"), QStringLiteral("cd /krg"), QStringLiteral("ls \"my page.html\""),
-                      QStringLiteral("pwd")});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 0);
-        QCOMPARE(p.readAllStandardOutput(), QByteArray("my page.html\r\n/krg\n"));
-
-        p.start(cli, {QStringLiteral("ftp"), QStringLiteral("ls /none")});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 1);
-        QVERIFY(p.readAllStandardError().contains("550"));
-
-        p.start(cli, {QStringLiteral("get"), QStringLiteral("krg/sub folder/inner.txt")});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 0);
-        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/krg/sub folder/inner.txt")), QByteArray("inner\r\n"));
-
-        p.start(cli, {QStringLiteral("send"), QStringLiteral("../x")});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 1);
-        QVERIFY(p.readAllStandardError().contains("Nothing was transferred."));
-
-        // A line break in a path or a command is refused before anything is sent.
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
         host.write(QStringLiteral("a.txt"), "a");
         host.write(QStringLiteral("b.txt"), "b");
-        p.start(cli, {QStringLiteral("delete"), QStringLiteral("a.txt\r\nDELE /b.txt")});
+        QProcess p;
+        p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"), args);
         QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 1);
-        QVERIFY(p.readAllStandardError().contains("contains a control character. Nothing was transferred."));
-        p.start(cli, {QStringLiteral("ftp"), QStringLiteral("delete \"/a.txt\r\nDELE /b.txt\"")});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitCode(), 1);
-        QVERIFY(host.exists(QStringLiteral("a.txt")));
-        QVERIFY(host.exists(QStringLiteral("b.txt")));
-
-        // A verb without its argument is refused, not a crash.
-        for (const QString& verb :
-             {QStringLiteral("get"), QStringLiteral("send"), QStringLiteral("recv"), QStringLiteral("put")}) {
-            p.start(cli, {QStringLiteral("ftp"), verb});
-            QVERIFY(p.waitForFinished(30000));
-            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(p.exitCode(), 1);
-            QVERIFY(p.readAllStandardError().contains(": Wrong number of arguments for "));
-        }
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), code);
+        QCOMPARE(p.readAllStandardOutput(), out);
+        const QByteArray errText = p.readAllStandardError();
+        QVERIFY2(errText.contains(err), errText.constData());
+        QVERIFY(host.exists(QStringLiteral("a.txt")) && host.exists(QStringLiteral("b.txt")));
+        if (args.first() == QLatin1String("get"))
+            QCOMPARE(readLocal(QStringLiteral("VelmarFTP/krg/sub folder/inner.txt")),
+                     QByteArray("inner\r\n"));
     }
 };
 
