@@ -122,58 +122,55 @@ private slots:
             QSKIP("the curl tool is not installed");
     }
 
-    void controlAgainstCurl() {
-        LoopbackHost host;
-        QVERIFY(host.start());
-        const Rates r = measure(host.root(), QStringLiteral("ftp://velmar:tolbek@") + host.ftpHost(), {}, 5);
-        QVERIFY(r.curlDown > 0);
-        qInfo("download: control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlDown, r.curlDown,
-              r.controlDown / r.curlDown);
-        qInfo("upload:   control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlUp, r.curlUp,
-              r.controlUp / r.curlUp);
-        QVERIFY(r.controlDown / r.curlDown >= 0.9);
-        QVERIFY(r.controlUp / r.curlUp >= 0.9);
+    // The control's rate must reach this share of the curl tool's, each way.
+    void againstCurl_data() {
+        QTest::addColumn<QString>("protocol");
+        QTest::addColumn<double>("least");
+        QTest::newRow("FTP") << "ftp" << 0.9;
+        QTest::newRow("FTPS") << "ftps" << 0.95;
+        QTest::newRow("SFTP") << "sftp" << 0.95;
     }
 
-    void tlsAgainstCurl() {
-        LoopbackHost host;
-        host.setTls(LoopbackHost::Tls::Require);
-        QVERIFY(host.start());
-        // The control's own TLS settings: required, TLS 1.2, verified against the test CA.
-        const QStringList same{QStringLiteral("--ssl-reqd"), QStringLiteral("--tlsv1.2"),
-                               QStringLiteral("--tls-max"),  QStringLiteral("1.2"),
-                               QStringLiteral("--cacert"),   host.caFile()};
-        const Rates r =
-            measure(host.root(), QStringLiteral("ftp://velmar:tolbek@") + host.ftpHost(), same, 5);
+    void againstCurl() {
+        QFETCH(QString, protocol);
+        QFETCH(double, least);
+        LoopbackHost ftp;
+        SshdHost sftp;
+        QString root, url;
+        QStringList same; // the curl tool's options for the control's own settings
+        if (protocol == QLatin1String("sftp")) {
+            if (!QFileInfo(SshdHost::sshdPath()).isExecutable())
+                QSKIP("OpenSSH's sshd is not installed");
+            QString error;
+            QVERIFY2(sftp.start(&error), qPrintable(error));
+            sftp.exportEnvironment(true);
+            // The same key and the same pinned host key; "~" is the folder the account starts in.
+            same = QStringList{
+                QStringLiteral("--key"),          sftp.keyFile(),       QStringLiteral("--hostpubsha256"),
+                sftp.hostKeyFingerprint().mid(7), QStringLiteral("-u"), sftp.user() + QLatin1Char(':')};
+            root = sftp.root();
+            url = QStringLiteral("sftp://") + sftp.host() + QStringLiteral("/~");
+        } else {
+            if (protocol == QLatin1String("ftps"))
+                ftp.setTls(LoopbackHost::Tls::Require);
+            QVERIFY(ftp.start());
+            // Required, TLS 1.2, verified against the test CA.
+            if (protocol == QLatin1String("ftps"))
+                same = QStringList{QStringLiteral("--ssl-reqd"), QStringLiteral("--tlsv1.2"),
+                                   QStringLiteral("--tls-max"),  QStringLiteral("1.2"),
+                                   QStringLiteral("--cacert"),   ftp.caFile()};
+            root = ftp.root();
+            url = QStringLiteral("ftp://velmar:tolbek@") + ftp.ftpHost();
+        }
+        const Rates r = measure(root, url, same, 5);
         QVERIFY(r.curlDown > 0);
-        qInfo("TLS download: control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlDown, r.curlDown,
-              r.controlDown / r.curlDown);
-        qInfo("TLS upload:   control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlUp, r.curlUp,
-              r.controlUp / r.curlUp);
-        QVERIFY(r.controlDown / r.curlDown >= 0.95);
-        QVERIFY(r.controlUp / r.curlUp >= 0.95);
-    }
-
-    void sftpAgainstCurl() {
-        if (!QFileInfo(SshdHost::sshdPath()).isExecutable())
-            QSKIP("OpenSSH's sshd is not installed");
-        SshdHost host;
-        QString error;
-        QVERIFY2(host.start(&error), qPrintable(error));
-        host.exportEnvironment(true);
-        // The same key and the same pinned host key; "~" is the folder the account starts in.
-        const QStringList same{
-            QStringLiteral("--key"),          host.keyFile(),       QStringLiteral("--hostpubsha256"),
-            host.hostKeyFingerprint().mid(7), QStringLiteral("-u"), host.user() + QLatin1Char(':')};
-        const Rates r =
-            measure(host.root(), QStringLiteral("sftp://") + host.host() + QStringLiteral("/~"), same, 5);
-        QVERIFY(r.curlDown > 0);
-        qInfo("SFTP download: control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlDown, r.curlDown,
-              r.controlDown / r.curlDown);
-        qInfo("SFTP upload:   control %.0f MB/s, curl %.0f MB/s, ratio %.2f", r.controlUp, r.curlUp,
-              r.controlUp / r.curlUp);
-        QVERIFY(r.controlDown / r.curlDown >= 0.95);
-        QVERIFY(r.controlUp / r.curlUp >= 0.95);
+        const QByteArray name = QTest::currentDataTag();
+        qInfo("%s download: control %.0f MB/s, curl %.0f MB/s, ratio %.2f", name.constData(), r.controlDown,
+              r.curlDown, r.controlDown / r.curlDown);
+        qInfo("%s upload:   control %.0f MB/s, curl %.0f MB/s, ratio %.2f", name.constData(), r.controlUp,
+              r.curlUp, r.controlUp / r.curlUp);
+        QVERIFY(r.controlDown / r.curlDown >= least);
+        QVERIFY(r.controlUp / r.curlUp >= least);
     }
 
     void tlsLoginCost() {
