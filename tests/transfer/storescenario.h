@@ -220,104 +220,79 @@ inline void CheckTransferVerbs(TransferControl& c, const QString& hostRoot) {
     QFile::remove(hostRoot + QStringLiteral("/krg/empty.txt"));
 }
 
-// The whole scenario; returns an empty text when every step held, else what went wrong.
-inline QString RunStoreScenario(const QString& hostRoot) {
-    StoreScenario s;
-    const QStringList names = StoreScenario::names();
-    StoreScenario::Result r = s.run(QStringList{QStringLiteral("checkout")} + names);
-    if (r.code != 0)
-        return QStringLiteral("check-out ended with %1: ").arg(r.code) + QString::fromUtf8(r.err);
-    for (const QString& n : names) {
-        if (s.local(n) != StoreScenario::content(n, 1))
-            return QStringLiteral("check-out did not fetch ") + n;
-        if (!StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt"))
-                 .contains(StoreScenario::catalogueLine(n, 1, QStringLiteral("Alda"), {})))
-            return QStringLiteral("the catalogue does not show ") + n + QStringLiteral(" checked out: ") +
-                   QString::fromUtf8(StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt")));
-        s.setLocal(n, StoreScenario::content(n, 2));
-    }
-    r = s.run(QStringList{QStringLiteral("checkin")} + names +
-              QStringList{QStringLiteral("-m"), QStringLiteral("second")});
-    if (r.code != 0)
-        return QStringLiteral("check-in ended with %1: ").arg(r.code) + QString::fromUtf8(r.err);
-    const QByteArray catalogue = StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt"));
-    for (const QString& n : names) {
-        if (StoreScenario::hostFile(hostRoot, n) != StoreScenario::content(n, 2))
-            return QStringLiteral("check-in did not send ") + n;
-        if (!catalogue.contains(StoreScenario::catalogueLine(n, 2, {}, QStringLiteral("Alda: second"))))
-            return QStringLiteral("the catalogue does not show version 2 of ") + n + QStringLiteral(": ") +
-                   QString::fromUtf8(catalogue);
-    }
-    if (StoreScenario::hostFile(hostRoot, QStringLiteral("bXc.txt")) != "not b*c.txt")
-        return QStringLiteral("bXc.txt was changed");
-    return {};
+// The exit code of a run and, when it failed, its error output: "0 " for success.
+inline QByteArray Ended(const StoreScenario::Result& r) {
+    return QByteArray::number(r.code) + ' ' + (r.code ? r.err : QByteArray());
 }
 
-// After RunStoreScenario: a member in a second local folder gets the latest versions, then adds a
-// new file, which the host and its catalogue then hold.
-inline QString RunGetLatestAndAdd(const QString& hostRoot) {
+// The whole scenario, each step checked on the host. A failed check ends the calling test function's
+// check too.
+inline void CheckStoreScenario(const QString& hostRoot) {
     StoreScenario s;
-    StoreScenario::Result r = s.run(
-        {QStringLiteral("get"), QStringLiteral("--all"), QStringLiteral("--parallel"), QStringLiteral("3")});
-    if (r.code != 0)
-        return QStringLiteral("get latest ended with %1: ").arg(r.code) + QString::fromUtf8(r.err);
+    const QStringList names = StoreScenario::names();
+    const auto catalogue = [&] { return StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt")); };
+    QCOMPARE(Ended(s.run(QStringList{QStringLiteral("checkout")} + names)), QByteArray("0 "));
+    for (const QString& n : names) {
+        QCOMPARE(s.local(n), StoreScenario::content(n, 1));
+        QVERIFY2(catalogue().contains(StoreScenario::catalogueLine(n, 1, QStringLiteral("Alda"), {})),
+                 catalogue().constData());
+        s.setLocal(n, StoreScenario::content(n, 2));
+    }
+    QCOMPARE(Ended(s.run(QStringList{QStringLiteral("checkin")} + names +
+                         QStringList{QStringLiteral("-m"), QStringLiteral("second")})),
+             QByteArray("0 "));
+    for (const QString& n : names) {
+        QCOMPARE(StoreScenario::hostFile(hostRoot, n), StoreScenario::content(n, 2));
+        QVERIFY2(catalogue().contains(StoreScenario::catalogueLine(n, 2, {}, QStringLiteral("Alda: second"))),
+                 catalogue().constData());
+    }
+    QCOMPARE(StoreScenario::hostFile(hostRoot, QStringLiteral("bXc.txt")), QByteArray("not b*c.txt"));
+}
+
+// After CheckStoreScenario: a member in a second local folder gets the latest versions, then adds a
+// new file, which the host and its catalogue then hold.
+inline void CheckGetLatestAndAdd(const QString& hostRoot) {
+    StoreScenario s;
+    QCOMPARE(Ended(s.run({QStringLiteral("get"), QStringLiteral("--all"), QStringLiteral("--parallel"),
+                          QStringLiteral("3")})),
+             QByteArray("0 "));
     for (const QString& n : StoreScenario::names())
-        if (s.local(n) != StoreScenario::content(n, 2))
-            return QStringLiteral("get latest did not fetch version 2 of ") + n;
+        QCOMPARE(s.local(n), StoreScenario::content(n, 2));
     const QString added = QStringLiteral("new {page}.html");
     s.setLocal(added, "<p>added</p>\r\n");
-    r = s.run({QStringLiteral("add"), added, QStringLiteral("-d"), QStringLiteral("a new page")});
-    if (r.code != 0)
-        return QStringLiteral("add ended with %1: ").arg(r.code) + QString::fromUtf8(r.err);
-    if (StoreScenario::hostFile(hostRoot, added) != "<p>added</p>\r\n")
-        return QStringLiteral("add did not send ") + added;
+    QCOMPARE(Ended(s.run({QStringLiteral("add"), added, QStringLiteral("-d"), QStringLiteral("a new page")})),
+             QByteArray("0 "));
+    QCOMPARE(StoreScenario::hostFile(hostRoot, added), QByteArray("<p>added</p>\r\n"));
     const QByteArray catalogue = StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt"));
-    if (!catalogue.contains("\"" + added.toUtf8() + "\",1,\"\",\"Alda\",\"a new page\""))
-        return QStringLiteral("the catalogue does not list ") + added + QStringLiteral(": ") +
-               QString::fromUtf8(catalogue);
-    return {};
+    QVERIFY2(catalogue.contains("\"" + added.toUtf8() + "\",1,\"\",\"Alda\",\"a new page\""),
+             catalogue.constData());
 }
 
 // Three members at once, each checking out and then checking in a file of their own: every change
 // reaches the host and the catalogue, none overwrites another's.
-inline QString RunThreeMembersAtOnce(const QString& hostRoot) {
+inline void CheckThreeMembersAtOnce(const QString& hostRoot) {
     const QStringList names = StoreScenario::names().mid(0, 3);
     StoreScenario members[3];
-    const auto together = [&](const QString& step, auto argsOf) -> QString {
+    const auto together = [&](const QStringList& args) {
         std::unique_ptr<QProcess> running[3];
         for (int i = 0; i < 3; ++i)
-            running[i] = members[i].start(argsOf(i));
-        QString failure;
-        for (int i = 0; i < 3; ++i) {
-            const StoreScenario::Result r = StoreScenario::finish(running[i]);
-            if (r.code != 0)
-                failure += step + QStringLiteral(" of ") + names[i] +
-                           QStringLiteral(" ended with %1: ").arg(r.code) + QString::fromUtf8(r.err);
-        }
-        return failure;
+            running[i] = members[i].start(QStringList{args.first(), names[i]} + args.mid(1));
+        QByteArray ended;
+        for (int i = 0; i < 3; ++i)
+            ended += Ended(StoreScenario::finish(running[i]));
+        return ended;
     };
-    QString failure = together(QStringLiteral("check-out"), [&](int i) {
-        return QStringList{QStringLiteral("checkout"), names[i]};
-    });
-    if (!failure.isEmpty())
-        return failure;
+    QCOMPARE(together({QStringLiteral("checkout")}), QByteArray("0 0 0 "));
     for (int i = 0; i < 3; ++i)
         members[i].setLocal(names[i], StoreScenario::content(names[i], 3));
-    failure = together(QStringLiteral("check-in"), [&](int i) {
-        return QStringList{QStringLiteral("checkin"), names[i], QStringLiteral("-m"),
-                           QStringLiteral("third")};
-    });
-    if (!failure.isEmpty())
-        return failure;
+    QCOMPARE(together({QStringLiteral("checkin"), QStringLiteral("-m"), QStringLiteral("third")}),
+             QByteArray("0 0 0 "));
     const QByteArray catalogue = StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt"));
     for (const QString& n : names) {
-        if (StoreScenario::hostFile(hostRoot, n) != StoreScenario::content(n, 3))
-            return QStringLiteral("the host lost the check-in of ") + n;
-        if (!catalogue.contains(StoreScenario::catalogueLine(n, 3, {}, QStringLiteral("Alda: third"))))
-            return QStringLiteral("the catalogue lost the check-in of ") + n + QStringLiteral(": ") +
-                   QString::fromUtf8(catalogue);
+        QCOMPARE(StoreScenario::hostFile(hostRoot, n), StoreScenario::content(n, 3));
+        QVERIFY2(catalogue.contains(StoreScenario::catalogueLine(n, 3, {}, QStringLiteral("Alda: third"))),
+                 catalogue.constData());
     }
-    return {};
 }
 
 } // namespace krtp::test
