@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +57,9 @@ private slots:
         StoreScenario::seed(host.root());
         QVERIFY(QDir::setCurrent(work.path()));
     }
+
+    // A test that started a host of its own leaves the shared one in the environment again.
+    void cleanup() { host.exportEnvironment(); }
 
     void siteSetting() {
         QCOMPARE(ParseFtpTlsMode(QStringLiteral("off")), FtpTlsMode::Off);
@@ -107,7 +109,6 @@ private slots:
         LoopbackHost plain;
         plain.setCommandLog(true);
         QVERIFY(plain.start());
-        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
         TransferControl c;
         configure(c);
         c.Tls = TransferControl::TlsRequire;
@@ -172,7 +173,6 @@ private slots:
         LoopbackHost misnamed;
         misnamed.setTls(LoopbackHost::Tls::Require, QStringLiteral("wrong.invalid"));
         QVERIFY(misnamed.start());
-        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
         TransferControl c;
         configure(c); // its own CA file: only the name is wrong
         const Outcome o = run(c, QStringLiteral("ls /"));

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,6 +27,9 @@ private slots:
         QVERIFY(QDir::setCurrent(work.path()));
         QDir().mkdir(QStringLiteral("VelmarFTP"));
     }
+
+    // A test that started a host of its own leaves the shared one in the environment again.
+    void cleanup() { host.exportEnvironment(); }
 
     void mapsPaths() {
         MirrorPath p = MapMirrorPath(QStringLiteral("index.html"));
@@ -124,7 +126,6 @@ private slots:
         LoopbackHost strict;
         strict.addReadOnlyFolder(QStringLiteral("locked"));
         QVERIFY(strict.start());
-        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
         strict.write(QStringLiteral("locked/page.html"), "host copy");
         QVERIFY(writeLocal(QStringLiteral("VelmarFTP/locked/page.html"), "mine"));
         TransferControl c;
@@ -192,7 +193,6 @@ private slots:
         LoopbackHost busy;
         busy.addBusyDownloads(QStringLiteral("krg/_files.txt"), 2);
         QVERIFY(busy.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
-        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
         TransferControl c;
         // A temporary refusal is a failed fetch, not a missing file.
         QFile::remove(QStringLiteral("_files.txt"));
@@ -227,7 +227,6 @@ private slots:
         LoopbackHost picky;
         picky.setRefuseRenameOver(true);
         QVERIFY(picky.start());
-        const auto restore = qScopeGuard([this] { host.exportEnvironment(); });
         picky.write(QStringLiteral("p.html"), "host v1");
         picky.write(QStringLiteral("p.html.backup"), "host v0");
         TransferControl c;
