@@ -34,6 +34,22 @@ public:
         return std::nullopt;
     }
 
+    // Asks text with two buttons in the member's words: Yes for yesCaption, No for noCaption (also when
+    // the box is closed without a choice). Front ends without such buttons ask Yes / No.
+    virtual Button choose(const QString& text, const QString& yesCaption, const QString& noCaption,
+                          Icon icon = Icon::Question) {
+        Q_UNUSED(yesCaption);
+        Q_UNUSED(noCaption);
+        return message(text, icon, Yes | No, No);
+    }
+    // A window closed while its transfer runs: true when the member cancels the transfer.
+    bool cancelTransferOnClose() {
+        return choose(CloseWhileBusyText(), QStringLiteral("Cancel transfer"), QStringLiteral("Wait")) == Yes;
+    }
+    static QString CloseWhileBusyText() {
+        return QStringLiteral("Wait for the transfer to finish, or cancel it?");
+    }
+
     // A passing note on what a long operation is doing (no box, no answer): a status line in a
     // window, a line on stderr in the console. An empty text clears it.
     virtual void status(const QString& text) { Q_UNUSED(text); }

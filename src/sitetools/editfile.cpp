@@ -104,6 +104,7 @@ EditSession::Send EditSession::send(QString* error) {
         return Send::UploadFailed;
     // A later send in this session builds on what this one saved.
     m_hostBytes = m_encoding.encode(m_text);
+    m_sentOnce = true;
     return Send::Sent;
 }
 
@@ -211,7 +212,7 @@ const EditWindowHooks& editWindowHooks() {
     return hooks();
 }
 
-bool EditFile(const QString& pstrRelativePathName, QObject* frmParent) {
+bool EditFile(const QString& pstrRelativePathName, QObject* frmParent, bool* sent) {
     const EditWindowHooks h = hooks();
     if (frmParent && h.setParentEnabled)
         h.setParentEnabled(frmParent, false);
@@ -227,6 +228,8 @@ bool EditFile(const QString& pstrRelativePathName, QObject* frmParent) {
         if (loaded == EditSession::Load::Opened && h.showModal) {
             h.showModal(session, frmParent);
             shown = true;
+            if (sent)
+                *sent = session.sentOnce();
         }
         inet.Execute(QStringLiteral("QUIT"));
         inet.waitUntilIdle();

@@ -49,6 +49,8 @@ public:
     // upload; a local write failure comes back in *error.
     enum class Send { Sent, WriteFailed, UploadFailed };
     Send send(QString* error = nullptr);
+    // Whether a send of this session reached the host.
+    bool sentOnce() const { return m_sentOnce; }
 
     // The closing rules. The two flags are set by "Send to Server" and "Discard Changes" and
     // cleared whenever a close is refused, so that the next close asks again.
@@ -69,6 +71,7 @@ public:
 
 private:
     bool stayOpen();
+    bool m_sentOnce = false;
     TransferControl& m_inet;
     QString m_path;
     QString m_text;
@@ -99,8 +102,9 @@ const EditWindowHooks& editWindowHooks();
 // Opens the internal editor on a site file below the site root, for example "pages/news.html" or
 // "krg\bob.dat", modal, and returns when it closes. The editor downloads the file, sends it when the
 // member chooses "Send to Server" and uses its own transfer control. False when the file could not
-// be opened (download failed, too large) or no editor window is installed.
-bool EditFile(const QString& pstrRelativePathName, QObject* frmParent = nullptr);
+// be opened (download failed, too large) or no editor window is installed. *sent tells whether the
+// text went to the host.
+bool EditFile(const QString& pstrRelativePathName, QObject* frmParent = nullptr, bool* sent = nullptr);
 
 // krtp-cli edit: the editor's download, size check and normalisation, then text (normalised the same
 // way) replaces the file's text and is sent. False when any step failed; messages went to the dialogs.

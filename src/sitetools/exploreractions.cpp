@@ -78,6 +78,7 @@ public:
     Outcome& operator=(const Outcome&) = delete;
 
     void done(const QString& name) { m_done << name; }
+    void setDoneText(const QString& text) { m_doneText = text; }
     void skip(const QString& name, const QString& reason) {
         m_skipped << name + QStringLiteral(", ") + reason;
     }
@@ -755,12 +756,16 @@ bool ExplorerActions::DownloadAndEdit() {
         return false;
     Outcome outcome(*this, "Download and edit", "Edited %1");
     const QString hostPath = m_explorer.files().hostPath(key);
-    const bool edited = EditFile(hostPath);
+    bool sent = false;
+    const bool edited = EditFile(hostPath, nullptr, &sent);
     m_explorer.refreshIcon(key);
     if (!edited) {
         const QString why = TakeRoutineError();
         return why.isEmpty() ? outcome.cancel() : outcome.fail(why);
     }
+    // Closing the editor without sending leaves the host's copy as it was.
+    if (sent)
+        outcome.setDoneText(QStringLiteral("Sent %1"));
     outcome.done(m_explorer.files().find(key)->text);
     return true;
 }

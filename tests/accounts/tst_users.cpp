@@ -14,6 +14,7 @@
 #include "transfer/transfercontrol.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
@@ -265,8 +266,13 @@ private slots:
         w.txtUserName->setText(QString(31, QLatin1Char('R')));
         w.txtPassword->setText(QString(29, QLatin1Char('p')) + QLatin1Char('q'));
         w.optReadOnly->setChecked(true);
+        QVERIFY(w.lblUnsent->isHidden());
         w.cmdApplyToUser->click();
         QVERIFY(!w.fraUserInfo->isVisible());
+        // Applied here, not yet on the host: the window says so until it sends.
+        QVERIFY(w.lblUnsent->isVisible());
+        QCOMPARE(w.lblUnsent->text(),
+                 QStringLiteral("Unsent changes: they go to the server when you close this window."));
         QCOMPARE(w.lvwFileList->item(3)->text(), QString(30, QLatin1Char('R')));
         QCOMPARE(w.lvwFileList->item(3)->icon().cacheKey(), w.imglstUsers.value("level2").cacheKey());
         QByteArray expected = original;

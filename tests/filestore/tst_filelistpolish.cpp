@@ -17,6 +17,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -228,9 +230,9 @@ private slots:
         {
             frmFileList w;
             showAndRebuild(w);
-            w.resize(820, 500);
-            w.move(40, 50);
-            QTRY_COMPARE(w.size(), QSize(820, 500));
+            w.resize(760, 450);
+            w.move(20, 50);
+            QTRY_COMPARE(w.size(), QSize(760, 450));
             geometry = w.geometry();
             auto* lvwFileList = control<FileListView>(w, "lvwFileList");
             QHeaderView* header = lvwFileList->detailsView()->header();
@@ -279,14 +281,88 @@ private slots:
         QVERIFY(again.close());
     }
 
+    // The filter hides what does not match by name or description, leaves the catalogue's entries
+    // alone and comes back with the window; the member's own copies show their size and time.
+    void filterHidesEntriesAndIsRemembered() {
+        fx.setCatalogue(catalogue({catalogueLine("index.html", 1, "", "", "Front page"),
+                                   catalogueLine("logo.gif", 1, "", "", "Picture on the FRONT"),
+                                   catalogueLine("notes.txt", 1)}));
+        QFile local(QStringLiteral("notes.txt"));
+        QVERIFY(local.open(QIODevice::WriteOnly) && local.write("12345678") == 8);
+        local.close();
+        const auto shown = [](frmFileList& w) {
+            QStringList out;
+            QTreeView* view = control<FileListView>(w, "lvwFileList")->detailsView();
+            for (int row = 0; row < w.model().count(); ++row)
+                if (!view->isRowHidden(row, QModelIndex()))
+                    out << w.model().entries().at(row).text;
+            return out;
+        };
+        {
+            frmFileList w;
+            showAndRebuild(w);
+            const int size = w.model().columnIndex(QLatin1String(frmFileList::kLocalSize));
+            QCOMPARE(w.model().headerData(size, Qt::Horizontal, Qt::DisplayRole).toString(),
+                     QStringLiteral("Size"));
+            const auto cell = [&](const char* key, int column) {
+                return w.model()
+                    .data(w.model().index(w.model().rowOf(QLatin1String(key)), column), Qt::DisplayRole)
+                    .toString();
+            };
+            QCOMPARE(cell("notes.txt", size), QStringLiteral("8 bytes"));
+            QCOMPARE(cell("index.html", size), QString());
+            QCOMPARE(cell("notes.txt", size + 1), QFileInfo(QStringLiteral("notes.txt"))
+                                                      .lastModified()
+                                                      .toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            auto* txtFilter = control<QLineEdit>(w, "txtFilter");
+            QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+            QVERIFY(txtFilter->hasFocus());
+            QTest::keyClicks(txtFilter, QStringLiteral("front"));
+            QCOMPARE(shown(w), (QStringList{"index.html", "logo.gif"}));
+            QCOMPARE(w.model().count(), 3);
+            txtFilter->setText(QStringLiteral(".TXT"));
+            QCOMPARE(shown(w), QStringList{"notes.txt"});
+            // A rebuild keeps the filter on the new entries.
+            QVERIFY(w.UpdateFileList());
+            QTRY_COMPARE(shown(w), QStringList{"notes.txt"});
+            w.store().Shutdown();
+        }
+        frmFileList again;
+        showAndRebuild(again);
+        QCOMPARE(control<QLineEdit>(again, "txtFilter")->text(), QStringLiteral(".TXT"));
+        QTRY_COMPARE(shown(again), QStringList{"notes.txt"});
+        control<QLineEdit>(again, "txtFilter")->clear();
+        QCOMPARE(shown(again).size(), 3);
+        again.store().Shutdown();
+    }
+
+    // A window keeps inside the available area of its screen, a remembered place included.
+    void windowsFitTheScreen_data() {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("fitted");
+        const QRect screen(0, 0, 1400, 900);
+        QTest::newRow("inside stays") << QRect(100, 100, 800, 600) << QRect(100, 100, 800, 600);
+        QTest::newRow("off the right") << QRect(1000, 100, 800, 600) << QRect(600, 100, 800, 600);
+        QTest::newRow("above the top") << QRect(100, -50, 800, 600) << QRect(100, 0, 800, 600);
+        QTest::newRow("too tall") << QRect(100, 200, 800, 1000) << QRect(100, 0, 800, 900);
+        QTest::newRow("other screen") << QRect(2000, 1200, 960, 560) << QRect(440, 340, 960, 560);
+    }
+    void windowsFitTheScreen() {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, fitted);
+        QCOMPARE(WindowMemory::FitInto(frame, QRect(0, 0, 1400, 900)), fitted);
+    }
+
     void columnsFitTheirCaptionsAndTheLastStretches() {
-        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "", "", "A rather longer description of it")}));
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "", "", "A longer description of it")}));
         frmFileList w;
         showAndRebuild(w);
         QTreeView* view = control<FileListView>(w, "lvwFileList")->detailsView();
         QHeaderView* header = view->header();
-        QTRY_VERIFY(header->sectionSize(3) >= view->fontMetrics().horizontalAdvance(
-                                                  QStringLiteral("A rather longer description of it")));
+        QTRY_VERIFY(header->sectionSize(3) >=
+                    view->fontMetrics().horizontalAdvance(QStringLiteral("A longer description of it")));
         for (int i = 0; i < header->count() - 1; ++i)
             QVERIFY2(header->sectionSize(i) >= header->sectionSizeHint(i),
                      qPrintable(w.model().headerData(i, Qt::Horizontal, Qt::DisplayRole).toString()));
@@ -384,6 +460,11 @@ private slots:
         }
         w.resize(200, 300); // below the minimum: the window stays wide enough for every caption
         QTRY_COMPARE(w.width(), w.minimumWidth());
+        // A low window gives its height to the list: the console folds away until there is room.
+        auto* console = control<QWidget>(w, "fraConsole");
+        QTRY_VERIFY(console->isHidden());
+        w.resize(w.width(), 560);
+        QTRY_VERIFY(console->isVisible());
         for (QToolButton* b : buttons)
             QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()),
                      qPrintable(b->objectName()));

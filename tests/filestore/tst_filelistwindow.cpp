@@ -1,12 +1,14 @@
 #include "controls.h"
 #include "filestore/gui/filelistview.h"
 #include "filestore/gui/frmfilelist.h"
+#include "filestore/storeoperations.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 
+#include <QApplication>
 #include <QDockWidget>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,7 +17,10 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -113,7 +118,7 @@ private slots:
             QCOMPARE(w.image(key).pixmap(16, 16).size(), QSize(16, 16));
         auto* lvwFileList = control<FileListView>(w, "lvwFileList");
         QHeaderView* header = lvwFileList->detailsView()->header();
-        QCOMPARE(header->count(), 7);
+        QCOMPARE(header->count(), 9);
         QCOMPARE(w.model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Last Updated By"));
         // Every caption shows whole ("Checked Out", "Latest Version"); the last column takes the rest.
@@ -323,6 +328,101 @@ private slots:
         w.store().Shutdown();
     }
 
+    void stepsInTheMembersWords_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("lock holder") << "PUT _files.lock.txt /krg/_files.lock/holder.txt"
+                                     << "Saving the shared file list";
+        QTest::newRow("catalogue read") << "GET /krg/_files.txt _files.txt"
+                                        << "Reading the shared file list";
+        QTest::newRow("catalogue backup") << "PUT _files.txt krg/_files.txt.backup"
+                                          << "Saving the shared file list";
+        QTest::newRow("other lock") << "PUT h.txt /krg/_shared.lock/holder.txt"
+                                    << "Saving the site's shared settings";
+        QTest::newRow("history") << "GET /krg/_history/a.txt.idx a.idx"
+                                 << "Reading the version history";
+        QTest::newRow("member's file") << "PUT \"my page.html\" \"my page.html\""
+                                       << "Uploading my page.html";
+    }
+    void stepsInTheMembersWords() {
+        QFETCH(QString, command);
+        QFETCH(QString, shown);
+        frmFileList w;
+        w.show();
+        auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
+        auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
+        emit inet->commandStarted(command);
+        emit inet->progress(512, 2048);
+        QVERIFY(progress->isVisible());
+        QCOMPARE(progress->lblTransfer->text().left(shown.size()), shown);
+        if (shown.startsWith(QLatin1String("Uploading")))
+            QVERIFY(progress->lblTransfer->text().contains(QLatin1String("512 bytes")));
+        else
+            QCOMPARE(progress->lblTransfer->text(), shown);
+        emit inet->StateChanged(StateResponseCompleted);
+        w.store().Shutdown();
+    }
+
+    // The status line during and after an operation: the last outcome goes when the next starts, the
+    // steps never name the program's own files, a hover hint covers nothing, and the outcome stays.
+    void statusLineBelongsToTheOperations() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
+        fx.host.write(QStringLiteral("krg/a.txt"), "server a");
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        auto* lblStatus = control<QLabel>(w, "lblStatus");
+        auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
+        auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
+        QStringList outcomesSeen, steps;
+        connect(inet, &TransferControl::commandStarted, &w, [&] {
+            outcomesSeen << lblStatus->text();
+            if (progress->isVisible() && !progress->lblTransfer->text().isEmpty())
+                steps << progress->lblTransfer->text();
+        });
+        w.model().setSelected(QStringLiteral("a.txt"), true);
+        w.CheckOut();
+        QVERIFY(!outcomesSeen.isEmpty());
+        for (const QString& seen : outcomesSeen)
+            QCOMPARE(seen, QString());
+        QVERIFY2(steps.contains(QStringLiteral("Saving the shared file list")), qPrintable(steps.join('|')));
+        for (const QString& step : steps)
+            QVERIFY2(!step.contains(QLatin1String("krg/")) && !step.contains(QLatin1String("_files")),
+                     qPrintable(step));
+        QCOMPARE(w.statusText(), QStringLiteral("Checked out a.txt"));
+        QVERIFY(progress->isHidden());
+        QStatusTipEvent hint(QStringLiteral("take the selected files to work on them"));
+        QApplication::sendEvent(control<QToolButton>(w, "cmdCheckOut"), &hint);
+        QCOMPARE(w.statusBar()->currentMessage(), QString());
+        QVERIFY(lblStatus->isVisible());
+        QCOMPARE(w.statusText(), QStringLiteral("Checked out a.txt"));
+        dlg->answer(Dialogs::No);
+        QVERIFY(w.close());
+    }
+
+    // Closing while an operation waits for the host asks; Wait keeps the window and the operation.
+    void closingWhileBusyAsks() {
+        fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
+        frmFileList w;
+        w.show();
+        QVERIFY(w.UpdateFileList());
+        fx.host.setFaults("{\"latency_ms\": 150}");
+        const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
+        bool closed = true;
+        QTimer::singleShot(200, &w, [&] {
+            QVERIFY(w.operations().busy());
+            dlg->answer(Dialogs::No);
+            closed = w.close();
+        });
+        QVERIFY(w.UpdateFileList());
+        QVERIFY(!closed);
+        QCOMPARE(dlg->texts(), QStringList{"Wait for the transfer to finish, or cancel it?"});
+        QCOMPARE(dlg->records().last().buttons, Dialogs::Yes | Dialogs::No);
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.model().count(), 1);
+        w.store().Shutdown();
+    }
+
     void consoleSendsOnEnterAndCollectsReplies() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         frmFileList w;
@@ -366,8 +466,12 @@ private slots:
         const int preview = w.previewWidth();
         auto* picResize1 = control<QFrame>(w, "picResize1");
         const int splitter = picResize1->width();
-        QCOMPARE(lvwFileList->y(), margin + toolbar);
-        QCOMPARE(lvwFileList->height(), central->height() - toolbar - 2 * margin);
+        // The filter box sits between the toolbar and the list.
+        auto* txtFilter = control<QLineEdit>(w, "txtFilter");
+        QCOMPARE(txtFilter->y(), margin + toolbar);
+        const int filter = txtFilter->height();
+        QCOMPARE(lvwFileList->y(), 2 * margin + toolbar + filter);
+        QCOMPARE(lvwFileList->height(), central->height() - toolbar - filter - 3 * margin);
         QCOMPARE(lvwFileList->width(), central->width() - 2 * margin - (preview + splitter));
         QCOMPARE(picResize1->x(), lvwFileList->x() + lvwFileList->width());
         auto* picPreview = control<QLabel>(w, "picPreview");
@@ -379,7 +483,7 @@ private slots:
         QVERIFY(picToolBar->isHidden());
         QVERIFY(!mnuViewToolbar->isChecked());
         QCOMPARE(settingsStore().get(settings::ViewToolbar), QStringLiteral("0"));
-        QCOMPARE(lvwFileList->y(), margin);
+        QCOMPARE(lvwFileList->y(), 2 * margin + filter);
         mnuViewToolbar->trigger();
         QCOMPARE(settingsStore().get(settings::ViewToolbar), QStringLiteral("-1"));
         // Splitter dropped 100 pixels left of its place on the list: the preview grows by 100.

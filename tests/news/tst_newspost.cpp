@@ -136,7 +136,7 @@ private slots:
                  pageWith(teamItem("Hello", "line one<BR>line two")));
         QCOMPARE(fx.host.read(QStringLiteral("team/news.html.backup")), kTeamPage);
         QCOMPARE(fx.host.read(QStringLiteral("team/template.html")), kTeamTemplate);
-        QVERIFY(d.records().isEmpty());
+        QCOMPARE(d.texts(), QStringList{"Your news was posted to team/news.html."});
     }
 
     // Without the marker there is nowhere to put the item: the post fails, nothing is sent and the
@@ -184,6 +184,15 @@ private slots:
         auto w = openWindow();
         w->txtSubject->setText(QStringLiteral("Once"));
         w->txtNews->setPlainText(QStringLiteral("only once"));
+        // No program for pages on this desktop: the member is told, as Enter in the file list tells.
+        desktop.result = false;
+        w->cmdPreview->click();
+        QCOMPARE(d.texts(),
+                 QStringList{"VelmarFTP/team/news.html could not be opened: no program is registered "
+                             "for it, or the file is missing from your local folder."});
+        d.clear();
+        desktop.calls.clear();
+        desktop.result = true;
         w->cmdPreview->click();
         QVERIFY(w->isVisible());
         const QString local = QDir::current().absoluteFilePath(QStringLiteral("VelmarFTP/team/news.html"));
@@ -194,7 +203,7 @@ private slots:
         w->cmdPost->click();
         QVERIFY(!w->isVisible());
         QCOMPARE(fx.host.read(QStringLiteral("team/news.html")), expected);
-        QVERIFY(d.records().isEmpty());
+        QCOMPARE(d.texts(), QStringList{"Your news was posted to team/news.html."});
     }
 
     void pageInAnotherEncodingKeepsItsBytes() {

@@ -6,6 +6,7 @@
 #include "sitetestutil.h"
 #include "sitetools/editfile.h"
 #include "sitetools/exploreractions.h"
+#include "sitetools/explorerfilemodel.h"
 #include "sitetools/gui/frmedit.h"
 #include "sitetools/gui/frmexplorer.h"
 #include "sitetools/gui/frmexternaleditors.h"
@@ -22,6 +23,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -330,9 +332,9 @@ private slots:
         {
             frmExplorer w;
             w.Do_ShowWebPage();
-            w.resize(900, 500);
+            w.resize(760, 500);
             w.move(30, 40);
-            QTRY_COMPARE(w.size(), QSize(900, 500));
+            QTRY_COMPARE(w.size(), QSize(760, 500));
             geometry = w.geometry();
             w.SplitterDropped(w.picResize1, w.tvwExplorer, 170);
             w.cmdPreviewPAne->click();
@@ -353,7 +355,14 @@ private slots:
         QCOMPARE(again.treeWidth(), 170);
         QCOMPARE(again.tvwExplorer->width(), 170);
         QVERIFY(again.picPreview->isHidden());
+        // A place kept on a larger screen (or one that is gone) comes back inside this one.
+        again.move(2000, 1500);
         again.close();
+        frmExplorer moved;
+        moved.Do_ShowWebPage();
+        const QRect screen = moved.screen()->availableGeometry();
+        QVERIFY2(screen.contains(moved.frameGeometry()), qPrintable(QString::number(moved.x())));
+        moved.close();
 
         // The editors window keeps its size too.
         QSize editors;
@@ -444,6 +453,38 @@ private slots:
         w.close();
     }
 
+    void listingFacts_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("modified");
+        QTest::newRow("this year") << "-rw-r--r--   1 velmar   team       2048 Dec 07 16:53 my page.html"
+                                   << "my page.html"
+                                   << "2 KB"
+                                   << "Dec 07 16:53";
+        QTest::newRow("older") << "-rw-r--r-- 1 velmar team 12 Jan  3  2024 a.txt"
+                               << "a.txt"
+                               << "12 bytes"
+                               << "Jan 3 2024";
+        QTest::newRow("folder") << "drwxr-xr-x 2 velmar team 4096 Dec 07 16:53 news"
+                                << "news"
+                                << ""
+                                << "";
+        QTest::newRow("DOS style") << "02-18-22  03:14PM  1234 b.txt"
+                                   << "b.txt"
+                                   << ""
+                                   << "";
+    }
+    void listingFacts() {
+        QFETCH(QString, line);
+        QFETCH(QString, name);
+        QFETCH(QString, size);
+        QFETCH(QString, modified);
+        const auto facts = frmExplorer::ParseListing(line + QStringLiteral("\r\n"));
+        QCOMPARE(facts.value(name).size, size);
+        QCOMPARE(facts.value(name).modified, modified);
+    }
+
     void editorsWindowClosingQuestion() {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("external editors.ini"));
@@ -467,11 +508,17 @@ private slots:
         w.Do_ShowWebPage();
         clickFolder(w, QStringLiteral("news/"));
         clickEntry(w, QStringLiteral("index.html"));
+        // The host's listing gives each file its size and time.
+        ExplorerFileModel& files = w.explorer().files();
+        QCOMPARE(files.columnText(QStringLiteral("index.html"), QLatin1String(frmExplorer::kSizeColumn)),
+                 QStringLiteral("27 bytes"));
+        QVERIFY(!files.columnText(QStringLiteral("index.html"), QLatin1String(frmExplorer::kModifiedColumn))
+                     .isEmpty());
         // Preview writes the text; Discard then closes without a question and leaves the host alone.
         whenModal([this](QWidget* window) {
             auto* edit = qobject_cast<frmEdit*>(window);
             QVERIFY(edit);
-            QCOMPARE(edit->windowTitle(), QStringLiteral("KRtp Text Editor"));
+            QCOMPARE(edit->windowTitle(), QStringLiteral("news/index.html - KRtp Text Editor"));
             QCOMPARE(edit->txtEdit->toPlainText(), QStringLiteral("<h1>News</h1>\n<p>First</p>\n"));
             edit->txtEdit->setPlainText(QStringLiteral("<h1>Preview</h1>"));
             edit->cmdPreview->click();
@@ -505,6 +552,7 @@ private slots:
         w.mnuActionEdit->trigger();
         QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
                  QByteArray("<h1>News</h1>\r\n<p>Second</p>\r\n"));
+        QCOMPARE(w.statusText(), QStringLiteral("Sent index.html"));
         QVERIFY(w.isEnabled());
         // Too large: the message, no editor.
         fx.host.write(QStringLiteral("news/index.html"), QByteArray(30000, 'x'));
@@ -528,6 +576,8 @@ private slots:
             auto* edit = qobject_cast<frmEdit*>(window);
             QVERIFY(edit);
             fx.host.setFaults("{\"latency_ms\": 150}");
+            // Wait: the text still goes to the host, then the window closes.
+            dlg->answer(Dialogs::No);
             QTimer::singleShot(100, edit,
                                [&closedWhileSending, edit] { closedWhileSending = edit->close(); });
             edit->cmdSendToServer->click();
@@ -535,13 +585,10 @@ private slots:
         });
         QVERIFY(EditFile(QStringLiteral("news/index.html")));
         QVERIFY(!closedWhileSending);
-        QCOMPARE(
-            dlg->statuses,
-            QStringList{
-                "The editor is waiting for the server.  It can be closed when the server has answered."});
+        QCOMPARE(dlg->texts(), QStringList{"Wait for the transfer to finish, or cancel it?"});
+        QVERIFY(dlg->unexpected().isEmpty());
         QCOMPARE(fx.host.read(QStringLiteral("news/index.html")), page);
         QCOMPARE(fx.host.read(QStringLiteral("news/index.html.backup")), page);
-        QVERIFY(dlg->records().isEmpty());
     }
 
     void busyWindowShowsProgressAndCancels() {

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/gui/windowmemory.h"
 #include "transfer/controlfiles.h"
+#include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferroutines.h"
 #include "util/fileutil.h"
@@ -15,6 +16,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -144,8 +146,14 @@ frmUsers::frmUsers(QWidget* parent) : QWidget(parent, Qt::Window) {
     cmdClose = new QPushButton(QStringLiteral("Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
 
+    lblUnsent = new QLabel(unsentText(), this);
+    lblUnsent->setObjectName(QStringLiteral("lblUnsent"));
+    lblUnsent->setWordWrap(true);
+    lblUnsent->setFixedWidth(260);
+    lblUnsent->hide();
     auto* side = new QVBoxLayout;
     side->addWidget(fraUserInfo, 1);
+    side->addWidget(lblUnsent);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdNewUser);
     buttons->addWidget(cmdClose);
@@ -192,6 +200,7 @@ bool frmUsers::LoadWindow() {
     setBusy(true);
     const bool ok = m_accounts->Load();
     setBusy(false);
+    lblUnsent->hide();
     fillList();
     // Without the host's account file there is nothing to edit: an added member would replace the
     // whole file on the host.
@@ -282,6 +291,7 @@ void frmUsers::applyToUser() {
                                     optFullAccess->isChecked(), optAdmin->isChecked());
     if (!m_accounts->Apply(index, wanted))
         return;
+    lblUnsent->show();
     const UserEntry& e = m_accounts->entries().at(index);
     QListWidgetItem* item = lvwFileList->item(index);
     item->setText(e.text);
@@ -330,6 +340,8 @@ bool frmUsers::UpdateServer() {
     setBusy(true);
     const bool ok = m_accounts->UpdateServer();
     setBusy(false);
+    if (ok)
+        lblUnsent->hide();
     return ok;
 }
 
@@ -342,6 +354,7 @@ void frmUsers::closeEvent(QCloseEvent* event) {
     // Closing while the host is being asked would pull the window from under the waiting operation.
     if (m_busy) {
         event->ignore();
+        TransferProgress::AskOnBusyClose(*this);
         return;
     }
     if (!m_accounts->loaded()) {

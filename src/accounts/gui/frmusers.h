@@ -9,6 +9,7 @@
 #include <memory>
 
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -57,9 +58,14 @@ public:
     QPushButton* cmdWebAccess;
     QPushButton* cmdNewUser;
     QPushButton* cmdClose;
+    // Shown while applied changes are only in this window's copy, not yet on the host.
+    QLabel* lblUnsent;
     TransferControl* inet;
 
     static QString closeQuestion() { return QStringLiteral("Update Server with Changes?"); }
+    static QString unsentText() {
+        return QStringLiteral("Unsent changes: they go to the server when you close this window.");
+    }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

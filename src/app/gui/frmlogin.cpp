@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/gui/windowmemory.h"
 #include "platform/keyring.h"
+#include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 #include "util/textutil.h"
 
@@ -236,6 +237,7 @@ void frmLogin::closeEvent(QCloseEvent* event) {
     // Closing while the host answers would leave the check running behind a closed window.
     if (m_checking) {
         event->ignore();
+        TransferProgress::AskOnBusyClose(*this);
         return;
     }
     QDialog::closeEvent(event);

@@ -4,6 +4,7 @@
 #include "filestore/gui/frmfilelist.h"
 #include "platform/gui/windowmemory.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -33,11 +34,8 @@ frmCompanionList::frmCompanionList(CompanionKind kind, const Texts& texts, frmFi
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->header()->setSectionsClickable(true);
-    m_view->header()->setStretchLastSection(false);
-    const int dpi = logicalDpiX();
-    const auto& cols = m_list.columnDefinitions();
-    for (int i = 0; i < cols.size(); ++i)
-        m_view->setColumnWidth(i, cols[i].widthTwips * dpi / 1440);
+    // The last column takes the free width; the others are fitted to caption and content.
+    m_view->header()->setStretchLastSection(true);
     connect(m_view->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         SortListByColumn(m_list, column);
         m_view->header()->setSortIndicatorShown(true);
@@ -60,6 +58,10 @@ frmCompanionList::frmCompanionList(CompanionKind kind, const Texts& texts, frmFi
 
     connect(m_action, &QPushButton::clicked, this, &frmCompanionList::runAction);
     connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
+    auto* escape = new QAction(this);
+    escape->setShortcut(QKeySequence(Qt::Key_Escape));
+    connect(escape, &QAction::triggered, this, &QWidget::close);
+    addAction(escape);
     RefreshList();
     resize(760, 300);
     (new WindowMemory(*this))->restore();
@@ -67,6 +69,10 @@ frmCompanionList::frmCompanionList(CompanionKind kind, const Texts& texts, frmFi
 
 void frmCompanionList::RefreshList() {
     m_list.RefreshList(runState().CurrentUserName);
+    for (int i = 0; i < m_list.columnCount() - 1; ++i) {
+        m_view->resizeColumnToContents(i);
+        m_view->setColumnWidth(i, qMin(m_view->columnWidth(i), 400));
+    }
 }
 
 void frmCompanionList::runAction() {

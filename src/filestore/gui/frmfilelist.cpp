@@ -24,7 +24,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -113,6 +116,12 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     m_ops->setCheckInPrompt(m_checkIn);
     connect(m_ops, &StoreOperations::busyChanged, this, [this](bool busy) {
         setStoreActionsEnabled(!busy);
+        if (busy) {
+            prgTransfer->beginOperation();
+        } else {
+            prgTransfer->endOperation();
+            FillLocalColumns();
+        }
         // Whatever the rebuild left, the member can scroll, select and try again.
         if (!busy)
             lvwFileList->releaseInput();
@@ -131,6 +140,10 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     connect(m_store, &FileStore::replyPiece, this, [this](const QString& piece) { appendResult(piece); });
     connect(m_store, &FileStore::replyComplete, this, [this] { appendResult(QStringLiteral("\n")); });
 
+    // The member's own copy beside the store's columns.
+    m_model.setColumns(FileListModel::standardColumns() +
+                       QList<ListColumn>{{QLatin1String(kLocalSize), QStringLiteral("Size"), 900},
+                                         {QLatin1String(kLocalChanged), QStringLiteral("Modified"), 1600}});
     m_central = new QWidget(this);
     m_central->installEventFilter(this);
     setCentralWidget(m_central);
@@ -193,6 +206,7 @@ frmFileList::frmFileList(QWidget* parent) : QMainWindow(parent) {
     buildPreviewAndConsole();
     buildMenus();
     buildStatusBar();
+    buildFilter();
 
     const bool toolbar = LeadingNumber(settingsStore().get(settings::ViewToolbar)) == -1;
     picToolBar->setVisible(toolbar);
@@ -210,12 +224,88 @@ void frmFileList::buildStatusBar() {
     lblStatus = new QLabel(statusBar());
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setTextFormat(Qt::PlainText);
-    statusBar()->addWidget(lblStatus, 1);
     prgTransfer = new TransferProgress(this);
     prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
     prgTransfer->attach(inet);
     prgTransfer->attachPool(&m_store->pool());
-    statusBar()->addWidget(prgTransfer, 1);
+    prgTransfer->install(*this, lblStatus);
+}
+
+void frmFileList::buildFilter() {
+    txtFilter = new QLineEdit(m_central);
+    txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    txtFilter->setPlaceholderText(QStringLiteral("Filter by name or description (Ctrl+F)"));
+    txtFilter->setClearButtonEnabled(true);
+    auto* find = new QAction(this);
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(find, &QAction::triggered, this, [this] {
+        txtFilter->setFocus();
+        txtFilter->selectAll();
+    });
+    addAction(find);
+    connect(txtFilter, &QLineEdit::textChanged, this, [this] {
+        ApplyFilter();
+        if (m_memory)
+            m_memory->setValue(QStringLiteral("Filter"), txtFilter->text());
+    });
+    // Rows come and go with every rebuild and sort: the filter follows them.
+    // One pass once the changes of a rebuild are over, however many entries changed.
+    const auto later = [this] {
+        if (m_filterPending)
+            return;
+        m_filterPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_filterPending = false;
+                ApplyFilter();
+            },
+            Qt::QueuedConnection);
+    };
+    connect(&m_model, &QAbstractItemModel::modelReset, this, later);
+    connect(&m_model, &QAbstractItemModel::layoutChanged, this, later);
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, later);
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, later);
+}
+
+void frmFileList::FillLocalColumns() {
+    const QDir folder(runState().LocalFolder);
+    for (const ListEntry& e : m_model.entries()) {
+        QString size;
+        QString changed;
+        // A name the host gave that is not a plain local file name is never looked up on disk.
+        if (IsSharedFileName(e.text)) {
+            const QFileInfo local(folder.filePath(e.text));
+            if (local.isFile()) {
+                size = TransferProgress::SizeText(local.size());
+                changed = local.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+            }
+        }
+        if (e.columns.value(QLatin1String(kLocalSize)) != size)
+            m_model.setColumnText(e.key, QLatin1String(kLocalSize), size);
+        if (e.columns.value(QLatin1String(kLocalChanged)) != changed)
+            m_model.setColumnText(e.key, QLatin1String(kLocalChanged), changed);
+    }
+}
+
+void frmFileList::ApplyFilter() {
+    const QString filter = txtFilter->text().trimmed();
+    const int rows = m_model.rowCount();
+    for (int row = 0; row < rows; ++row) {
+        const ListEntry& e = m_model.entries().at(row);
+        const bool shown =
+            filter.isEmpty() || e.text.contains(filter, Qt::CaseInsensitive) ||
+            e.columns.value(QLatin1String(columns::kDesc)).contains(filter, Qt::CaseInsensitive);
+        lvwFileList->detailsView()->setRowHidden(row, QModelIndex(), !shown);
+        lvwFileList->iconView()->setRowHidden(row, !shown);
+    }
+}
+
+int frmFileList::shownCount() const {
+    int shown = 0;
+    for (int row = 0; row < m_model.rowCount(); ++row)
+        shown += lvwFileList->detailsView()->isRowHidden(row, QModelIndex()) ? 0 : 1;
+    return shown;
 }
 
 void frmFileList::rememberLayout() {
@@ -240,6 +330,7 @@ void frmFileList::rememberLayout() {
                  m.value(QStringLiteral("ColumnWidths")).split(QLatin1Char(','), Qt::SkipEmptyParts))
                 widths << int(std::clamp<qint64>(qint64(LeadingNumber(w)), 16, 4000));
             lvwFileList->setColumnWidths(widths);
+            txtFilter->setText(m.value(QStringLiteral("Filter")));
             const QString column = m.value(QStringLiteral("SortColumn"));
             if (!column.isEmpty()) {
                 const int key =
@@ -254,8 +345,7 @@ void frmFileList::rememberLayout() {
 }
 
 QString frmFileList::statusText() const {
-    const QString progress = statusBar()->currentMessage();
-    return progress.isEmpty() ? lblStatus->text() : progress;
+    return prgTransfer->isVisible() ? prgTransfer->lblTransfer->text() : lblStatus->text();
 }
 
 void frmFileList::showStatus(const QString& text) {
@@ -547,8 +637,10 @@ void frmFileList::LayOut() {
         picToolBar->setGeometry(0, 0, width, toolbarHeight);
     const bool preview = settingsStore().isYes(settings::ShowPreviewPane);
     const int listLeft = m_margin;
-    const int listTop = m_margin + toolbarHeight;
-    const int listHeight = height - toolbarHeight - 2 * m_margin;
+    const int filterHeight = txtFilter->sizeHint().height();
+    txtFilter->setGeometry(m_margin, m_margin + toolbarHeight, qMax(120, qMin(320, width / 3)), filterHeight);
+    const int listTop = 2 * m_margin + toolbarHeight + filterHeight;
+    const int listHeight = height - listTop - m_margin;
     const int splitterWidth = picResize1->width();
     int listWidth = width - 2 * m_margin;
     if (preview)
@@ -644,6 +736,7 @@ void frmFileList::closeEvent(QCloseEvent* event) {
     // outdated program) closes the window from inside one.
     if (m_ops->busy() && !m_closing) {
         event->ignore();
+        TransferProgress::AskOnBusyClose(*this);
         return;
     }
     if (!m_closing) {
@@ -706,9 +799,12 @@ bool frmFileList::CheckForChanges() {
 }
 
 bool frmFileList::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_central && event->type() == QEvent::Resize)
+    if (watched == m_central && event->type() == QEvent::Resize) {
+        // On a low window the console would leave the list a row or two: it folds away until the
+        // window is tall enough again.
+        fraConsole->setVisible(height() >= kConsoleMinWindowHeight);
         LayOut();
-    else if (watched == picPreview && event->type() == QEvent::Resize)
+    } else if (watched == picPreview && event->type() == QEvent::Resize)
         txtPreview->setGeometry(picPreview->contentsRect());
     else if (watched == picResize1) {
         if (event->type() == QEvent::MouseButtonPress) {

@@ -124,6 +124,16 @@ public:
     // The status line: the last operation's outcome (progress shows over it while a transfer runs).
     QString statusText() const;
     void showStatus(const QString& text);
+    // Hides the entries whose name and description do not contain the filter text; the model keeps
+    // them all.
+    void ApplyFilter();
+    // Size and modification time of the member's local copies (empty where there is none).
+    void FillLocalColumns();
+    static constexpr int kConsoleMinWindowHeight = 420;
+    static constexpr char kLocalSize[] = "localsize";
+    static constexpr char kLocalChanged[] = "localchanged";
+    int shownCount() const;
+
     // The legend of the status icons (Help menu).
     void ShowStatusIcons();
 
@@ -153,6 +163,7 @@ private:
     QLineEdit* txtCommands;
     QPlainTextEdit* txtResults;
     QLabel* lblStatus;
+    QLineEdit* txtFilter;
     // What the running transfer moves, with its rate and a Cancel button.
     TransferProgress* prgTransfer;
 
@@ -190,6 +201,7 @@ private:
     void buildMenus();
     void buildPreviewAndConsole();
     void buildStatusBar();
+    void buildFilter();
     void rememberLayout();
     void showReport(const OperationReport& report);
     void appendResult(const QString& text);
@@ -219,6 +231,7 @@ private:
     bool m_draggingSplitter = false;
     bool m_closing = false;
     bool m_ownerOptionsPending = false;
+    bool m_filterPending = false;
 };
 
 } // namespace krtp

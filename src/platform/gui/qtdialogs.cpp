@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QUrl>
 
@@ -77,6 +78,25 @@ Dialogs::Button QtDialogs::message(const QString& text, Icon icon, Buttons butto
         if (buttons & b)
             return b;
     return Ok;
+}
+
+Dialogs::Button QtDialogs::choose(const QString& text, const QString& yesCaption, const QString& noCaption,
+                                  Icon icon) {
+    QMessageBox box(toQt(icon), defaultTitle(), displayText(text), QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    // The safe answer is the default and what closing the box means.
+    QPushButton* no = box.addButton(noCaption, QMessageBox::RejectRole);
+    QPushButton* yes = box.addButton(yesCaption, QMessageBox::DestructiveRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    return box.clickedButton() == yes ? Yes : No;
 }
 
 std::optional<QString> QtDialogs::input(const QString& title, const QString& prompt,

@@ -18,6 +18,8 @@ public:
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
     std::optional<QString> saveFile(const QString& title, const QString& suggested) override;
+    Button choose(const QString& text, const QString& yesCaption, const QString& noCaption,
+                  Icon icon) override;
     // On the status bar of the active main window (or the first one shown).
     void status(const QString& text) override;
     void beginBusy() override;

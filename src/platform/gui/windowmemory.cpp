@@ -3,8 +3,11 @@
 #include "config/settingsstore.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMainWindow>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace krtp {
 
@@ -31,6 +34,32 @@ QString WindowMemory::value(const QString& key, const QString& fallback) const {
 
 void WindowMemory::setValue(const QString& key, const QString& value) {
     settingsStore().write(section(), key, value);
+}
+
+QRect WindowMemory::FitInto(const QRect& frame, const QRect& available) {
+    QRect r = frame;
+    r.setWidth(std::min(r.width(), available.width()));
+    r.setHeight(std::min(r.height(), available.height()));
+    r.moveLeft(std::clamp(r.left(), available.left(), available.right() - r.width() + 1));
+    r.moveTop(std::clamp(r.top(), available.top(), available.bottom() - r.height() + 1));
+    return r;
+}
+
+void WindowMemory::fitOnScreen() {
+    const QRect frame = m_window.frameGeometry();
+    QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (!screen)
+        screen = m_window.screen();
+    if (!screen)
+        return;
+    const QRect fitted = FitInto(frame, screen->availableGeometry());
+    if (fitted == frame)
+        return;
+    // The frame (title bar, borders) is part of what must fit; the window's own size excludes it.
+    const QSize border = frame.size() - m_window.size();
+    if (fitted.size() != frame.size())
+        m_window.resize(fitted.size() - border);
+    m_window.move(fitted.topLeft());
 }
 
 bool WindowMemory::restore() {
@@ -63,6 +92,8 @@ void WindowMemory::keep(std::function<void(WindowMemory&)> save, std::function<v
 bool WindowMemory::eventFilter(QObject* watched, QEvent* event) {
     if (watched == &m_window && event->type() == QEvent::Hide)
         save();
+    else if (watched == &m_window && event->type() == QEvent::Show)
+        fitOnScreen();
     return QObject::eventFilter(watched, event);
 }
 

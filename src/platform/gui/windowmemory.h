@@ -5,6 +5,7 @@
 #include <functional>
 
 class QHeaderView;
+class QRect;
 class QWidget;
 
 namespace krtp {
@@ -23,6 +24,12 @@ public:
 
     QString value(const QString& key, const QString& fallback = {}) const;
     void setValue(const QString& key, const QString& value);
+
+    // A window frame moved (and if need be shrunk by what exceeds) into the available area of a screen.
+    static QRect FitInto(const QRect& frame, const QRect& available);
+    // The window inside the available area of the screen it opens on; done at every showing, so a
+    // place kept on another (or a larger) screen comes back whole.
+    void fitOnScreen();
 
     // Size and position (and a main window's docked panes); false when nothing was kept yet.
     bool restore();

@@ -5,6 +5,7 @@
 #include "platform/gui/windowmemory.h"
 #include "sitetools/editfile.h"
 #include "sitetools/gui/webpreview.h"
+#include "transfer/gui/transferprogress.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,7 +19,7 @@ namespace krtp {
 
 frmEdit::frmEdit(EditSession& session, QWidget* parent) : QDialog(parent), m_session(session) {
     setObjectName(QStringLiteral("frmEdit"));
-    setWindowTitle(Caption());
+    setWindowTitle(FileCaption());
     setSizeGripEnabled(true);
     inet = &session.inet();
 
@@ -68,6 +69,13 @@ frmEdit::frmEdit(EditSession& session, QWidget* parent) : QDialog(parent), m_ses
     layOut();
 }
 
+QString frmEdit::FileCaption() const {
+    QString file = m_session.hostPath();
+    if (file.startsWith(QLatin1Char('/')))
+        file.remove(0, 1);
+    return file.isEmpty() ? Caption() : file + QStringLiteral(" - ") + Caption();
+}
+
 void frmEdit::Preview() {
     if (webPreview->isHidden()) {
         cmdPreview->setText(QStringLiteral("Back to Edit Mode"));
@@ -115,7 +123,7 @@ void frmEdit::closeEvent(QCloseEvent* event) {
     // The close box or Escape while the text is on its way: the window stays until the host answered.
     if (m_sending) {
         event->ignore();
-        dialogs().status(BusyText());
+        TransferProgress::AskOnBusyClose(*this);
         return;
     }
     takeText();
@@ -162,7 +170,7 @@ void frmEdit::resizeEvent(QResizeEvent* event) {
 }
 
 void frmEdit::layOut() {
-    setWindowTitle(Caption());
+    setWindowTitle(FileCaption());
     picButtonBar->setGeometry(0, 0, width(), picButtonBar->height());
     const QRect below(0, picButtonBar->height(), width(), qMax(0, height() - picButtonBar->height()));
     txtEdit->setGeometry(below);

@@ -21,11 +21,8 @@ public:
     explicit frmEdit(EditSession& session, QWidget* parent = nullptr);
 
     static QString Caption() { return QStringLiteral("KRtp Text Editor"); }
-    // Told when the window is asked to close while it waits for the server.
-    static QString BusyText() {
-        return QStringLiteral("The editor is waiting for the server.  It can be closed when the server has "
-                              "answered.");
-    }
+    // "news/index.html - KRtp Text Editor": which file, among the windows of the desktop.
+    QString FileCaption() const;
 
     EditSession& session() { return m_session; }
     // Preview: the text into the mirror copy and shown as a page; again: back to the text.

@@ -10,6 +10,7 @@
 #include "sitetools/gui/webpreview.h"
 #include "sitetools/siteexplorer.h"
 #include "sitetools/sitenames.h"
+#include "transfer/ftpcommand.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 
@@ -20,11 +21,13 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -98,14 +101,19 @@ void frmExplorer::buildStatusBar() {
     lblStatus = new QLabel(statusBar());
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setTextFormat(Qt::PlainText);
-    statusBar()->addWidget(lblStatus, 1);
     prgTransfer = new TransferProgress(this);
     prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
     prgTransfer->attach(inet);
     // Many files move over several connections: one line for the whole run, whose Cancel stops them all.
     prgTransfer->attachPool(&m_actions->pool());
     connect(prgTransfer, &TransferProgress::cancelled, m_actions, &ExplorerActions::Cancel);
-    statusBar()->addWidget(prgTransfer, 1);
+    prgTransfer->install(*this, lblStatus);
+    connect(m_actions, &ExplorerActions::busyChanged, this, [this](bool busy) {
+        if (busy)
+            prgTransfer->beginOperation();
+        else
+            prgTransfer->endOperation();
+    });
     statusBar()->setSizeGripEnabled(true);
     connect(m_actions, &ExplorerActions::reported, this, &frmExplorer::showStatus);
 }
@@ -163,9 +171,49 @@ void frmExplorer::showStatus(const QString& text) {
     lblStatus->setToolTip(text);
 }
 
+QHash<QString, frmExplorer::ListedFacts> frmExplorer::ParseListing(const QString& listing) {
+    // permissions, links, owner, group, size, month day time-or-year, name
+    static const QRegularExpression line(QStringLiteral(
+        R"(^[-lrwxsStT]{10}\S*\s+\d+\s+\S+\s+\S+\s+(\d+)\s+([A-Za-z]{3}\s+\d{1,2}\s+(?:\d{1,2}:\d{2}|\d{4}))\s(.+)$)"));
+    QHash<QString, ListedFacts> facts;
+    for (const QString& text : listing.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch m = line.match(text.trimmed());
+        if (!m.hasMatch() || text.startsWith(QLatin1Char('d')))
+            continue;
+        const qint64 size = m.captured(1).toLongLong();
+        facts.insert(m.captured(3), {TransferProgress::SizeText(size), m.captured(2).simplified()});
+    }
+    return facts;
+}
+
+void frmExplorer::ShowFileFacts() {
+    if (!m_explorer->hasSelectedFolder() || !m_explorer->fullAccess() || m_explorer->busy() ||
+        m_actions->busy() || inet->StillExecuting())
+        return;
+    const QString key = m_explorer->selectedFolderKey();
+    if (!m_facts.contains(key)) {
+        QString listing;
+        // Names from the host only pick entries of the list; they reach no path and no command.
+        if (inet->Execute(QStringLiteral("DIR ") + QuoteCommandArgument(QLatin1Char('/') + key))) {
+            inet->waitUntilIdle();
+            for (QString chunk = inet->GetChunk(4096); !chunk.isEmpty(); chunk = inet->GetChunk(4096))
+                listing += chunk;
+        }
+        m_facts.insert(key, ParseListing(listing));
+    }
+    const QHash<QString, ListedFacts>& facts = m_facts[key];
+    ExplorerFileModel& files = m_explorer->files();
+    for (const ListEntry& e : files.entries()) {
+        const ListedFacts f = facts.value(e.text);
+        files.setColumnText(e.key, QLatin1String(kSizeColumn), f.size);
+        files.setColumnText(e.key, QLatin1String(kModifiedColumn), f.modified);
+    }
+}
+
 void frmExplorer::RefreshFolder() {
     if (!m_explorer->hasSelectedFolder() || m_explorer->busy() || m_actions->busy())
         return;
+    m_facts.remove(m_explorer->selectedFolderKey());
     m_explorer->ShowFolderFiles();
 }
 
@@ -259,7 +307,14 @@ void frmExplorer::buildViews() {
     lvwExplorer->setModel(&m_explorer->files());
     lvwExplorer->setRootIsDecorated(false);
     lvwExplorer->setUniformRowHeights(true);
-    lvwExplorer->setHeaderHidden(true);
+    m_explorer->files().setColumns({{QString(), QStringLiteral("Name"), 2880},
+                                    {QLatin1String(kSizeColumn), QStringLiteral("Size"), 1000},
+                                    {QLatin1String(kModifiedColumn), QStringLiteral("Modified"), 1500}});
+    lvwExplorer->header()->setStretchLastSection(false);
+    lvwExplorer->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column : {1, 2})
+        lvwExplorer->setColumnWidth(column, m_explorer->files().columnDefinitions()[column].widthTwips *
+                                                logicalDpiX() / 1440);
     lvwExplorer->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvwExplorer->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvwExplorer->viewport()->installEventFilter(this);
@@ -353,6 +408,13 @@ void frmExplorer::connectModel() {
         const int n = m_explorer->files().count();
         showStatus(QLatin1Char('/') + key + QStringLiteral(": ") + QString::number(n) +
                    (n == 1 ? QStringLiteral(" file") : QStringLiteral(" files")));
+        ShowFileFacts();
+    });
+    // What an action changed is read again once it is over.
+    connect(m_actions, &ExplorerActions::reported, this, [this] { m_facts.clear(); });
+    connect(m_actions, &ExplorerActions::busyChanged, this, [this](bool busy) {
+        if (!busy)
+            ShowFileFacts();
     });
     connect(m_explorer, &SiteExplorer::actionsChanged, this, &frmExplorer::updateActions);
     connect(m_explorer, &SiteExplorer::busyChanged, this, &frmExplorer::setBusy);
@@ -582,6 +644,7 @@ void frmExplorer::closeEvent(QCloseEvent* event) {
     // An action under way still works on this window's list and control.
     if (m_actions->busy() || m_explorer->busy()) {
         event->ignore();
+        TransferProgress::AskOnBusyClose(*this);
         return;
     }
     inet->Execute(QStringLiteral("QUIT"));

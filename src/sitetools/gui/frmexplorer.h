@@ -66,6 +66,19 @@ public:
     int treeWidth() const { return m_treeWidth; }
     int previewWidth() const { return m_previewWidth; }
 
+    // Size and time of the shown folder's files, as the host lists them (full access: the host's
+    // listing; the access list of a restricted member names no facts). Read once per folder.
+    void ShowFileFacts();
+    struct ListedFacts {
+        QString size;
+        QString modified;
+    };
+    // The facts of the Unix-style listing lines ("-rw-r--r-- 1 o g 1234 Dec 07 16:53 name") by name;
+    // lines of another form are left out.
+    static QHash<QString, ListedFacts> ParseListing(const QString& listing);
+    static constexpr char kSizeColumn[] = "size";
+    static constexpr char kModifiedColumn[] = "modified";
+
     static QString InitialCaption() { return QStringLiteral("KR Web Page"); }
     static QString Caption() { return QStringLiteral("Norrow Eternal") + QStringLiteral(" Web Page"); }
 
@@ -143,6 +156,7 @@ private:
     QWidget* m_dragging = nullptr;
     bool m_syncing = false;
     WindowMemory* m_memory = nullptr;
+    QHash<QString, QHash<QString, ListedFacts>> m_facts; // by folder key
 };
 
 } // namespace krtp

@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/gui/windowmemory.h"
 #include "sitetools/exploreractions.h"
+#include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 #include "util/textutil.h"
 
@@ -250,14 +251,23 @@ bool frmPostNews::ComposePost(bool pblnSend) {
 }
 
 void frmPostNews::post() {
-    if (ComposePost(true))
-        close();
+    if (!ComposePost(true))
+        return;
+    // The window goes: a short word says where the item went.
+    dialogs().message(PostedText(m_poster->pagePath()), Dialogs::Icon::Information, Dialogs::Ok);
+    close();
 }
 
 void frmPostNews::preview() {
     if (!ComposePost(false))
         return;
-    desktopServices().openDocument(QDir::current().absoluteFilePath(m_poster->PageMirrorPath()));
+    const QString page = QDir::current().absoluteFilePath(m_poster->PageMirrorPath());
+    // The same word as the file list gives when Enter finds no program for a file.
+    if (!desktopServices().openDocument(page))
+        dialogs().message(QDir::toNativeSeparators(m_poster->PageMirrorPath()) +
+                              QStringLiteral(" could not be opened: no program is registered for it, or the "
+                                             "file is missing from your local folder."),
+                          Dialogs::Icon::Critical, Dialogs::Ok);
 }
 
 void frmPostNews::insertAtSelectionStart(const QString& text) {
@@ -313,6 +323,7 @@ void frmPostNews::closeEvent(QCloseEvent* event) {
     // Closing while the host is being asked would pull the window from under the waiting operation.
     if (m_busy > 0) {
         event->ignore();
+        TransferProgress::AskOnBusyClose(*this);
         return;
     }
     settingsStore().set(settings::PostNewsTimeZone, txtTimeZone->text());

@@ -21,6 +21,10 @@ class frmPostNews : public QWidget {
     Q_OBJECT
 public:
     explicit frmPostNews(QWidget* parent = nullptr);
+    // "Your news was posted to news/index.html."
+    static QString PostedText(const QString& page) {
+        return QStringLiteral("Your news was posted to ") + page + QStringLiteral(".");
+    }
     ~frmPostNews() override;
 
     // The one news window of the process: created and loaded on first use, shown and raised on every

@@ -1,13 +1,18 @@
 #include "transfer/gui/transferprogress.h"
 
+#include "platform/dialogs.h"
+#include "transfer/controlfiles.h"
 #include "transfer/ftpcommand.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferpool.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 
 namespace krtp {
 
@@ -68,7 +73,86 @@ void TransferProgress::attachPool(TransferPool* pool) {
         lblTransfer->setText(PoolLineText(done, total, bytes, rate));
         prgTransfer->setValue(done);
     });
-    connect(pool, &TransferPool::finished, this, &QWidget::hide);
+    connect(pool, &TransferPool::finished, this, [this] {
+        if (!m_operating)
+            hide();
+    });
+}
+
+void TransferProgress::install(QMainWindow& window, QLabel* outcome) {
+    m_outcome = outcome;
+    QStatusBar* bar = window.statusBar();
+    bar->addPermanentWidget(outcome, 1);
+    bar->addPermanentWidget(this, 1);
+    // Hover hints would replace both parts until the mouse moves on; the tooltips carry them.
+    window.installEventFilter(this);
+    connect(bar, &QStatusBar::messageChanged, this, [this](const QString& text) {
+        if (text.isEmpty()) {
+            if (!m_operating && m_verb.isEmpty())
+                hide();
+            return;
+        }
+        lblTransfer->setText(text);
+        show();
+    });
+}
+
+bool TransferProgress::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void TransferProgress::beginOperation() {
+    m_operating = true;
+    if (m_outcome) {
+        m_outcome->clear();
+        m_outcome->setToolTip(QString());
+    }
+    lblTransfer->clear();
+    prgTransfer->setRange(0, 0);
+    cmdCancel->setEnabled(true);
+    show();
+}
+
+void TransferProgress::endOperation() {
+    m_operating = false;
+    m_verb.clear();
+    hide();
+}
+
+bool TransferProgress::AskOnBusyClose(QWidget& window) {
+    if (!dialogs().cancelTransferOnClose())
+        return false;
+    // A window's progress line knows its pool and whom else to tell (the explorer's actions).
+    for (TransferProgress* line : window.findChildren<TransferProgress*>()) {
+        if (line->isVisible() && line->cmdCancel->isEnabled())
+            line->cmdCancel->click();
+        line->lblTransfer->setText(QStringLiteral("Cancelling the transfer\u2026"));
+    }
+    for (TransferControl* control : window.findChildren<TransferControl*>())
+        if (control->StillExecuting())
+            control->Cancel();
+    return true;
+}
+
+QString TransferProgress::StepText(const QString& verb, const QString& hostPath) {
+    const QStringList parts = hostPath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    bool control = false;
+    for (const QString& part : parts)
+        control = control || IsControlFileName(part, {});
+    if (!control)
+        return {};
+    const bool reading = verb == QLatin1String("GET");
+    const QString lower = hostPath.toLower();
+    if (lower.contains(QLatin1String("_history")))
+        return reading ? QStringLiteral("Reading the version history")
+                       : QStringLiteral("Saving the version history");
+    if (lower.contains(QLatin1String("_files")))
+        return reading ? QStringLiteral("Reading the shared file list")
+                       : QStringLiteral("Saving the shared file list");
+    return reading ? QStringLiteral("Reading the site's shared settings")
+                   : QStringLiteral("Saving the site's shared settings");
 }
 
 QString TransferProgress::PoolLineText(int done, int total, qint64 bytes, double bytesPerSecond) {
@@ -108,15 +192,17 @@ void TransferProgress::started(const QString& command) {
     m_file = c.verb == QLatin1String("GET") ? c.args.first() : c.args.value(1, c.args.first());
     if (m_file.startsWith(QLatin1Char('/')))
         m_file.remove(0, 1);
+    m_step = StepText(c.verb, m_file);
     m_clock.start();
-    lblTransfer->setText(m_verb + QLatin1Char(' ') + m_file);
+    lblTransfer->setText(m_step.isEmpty() ? m_verb + QLatin1Char(' ') + m_file : m_step);
     prgTransfer->setRange(0, 0);
     cmdCancel->setEnabled(true);
     show();
 }
 
 void TransferProgress::moved(qint64 done, qint64 total) {
-    if (m_verb.isEmpty())
+    // The program's own small files show as one step, without their names or sizes.
+    if (m_verb.isEmpty() || !m_step.isEmpty())
         return;
     const double seconds = m_clock.elapsed() / 1000.0;
     lblTransfer->setText(LineText(m_verb, m_file, done, total, seconds > 0.05 ? done / seconds : 0));
@@ -131,7 +217,9 @@ void TransferProgress::finished(int state) {
     if (state != StateResponseCompleted && state != StateError)
         return;
     m_verb.clear();
-    hide();
+    // Within an operation the line keeps its last step until the operation ends.
+    if (!m_operating)
+        hide();
 }
 
 } // namespace krtp
