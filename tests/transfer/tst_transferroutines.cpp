@@ -94,20 +94,40 @@ private slots:
         QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
     }
 
+    // The host's copy becomes the backup, also on a host that refuses to rename onto an existing name
+    // (the exchange deletes the old backup first).
+    void uploadKeepsTheHostBackup_data() {
+        QTest::addColumn<bool>("refuseRenameOver");
+        QTest::newRow("plain") << false;
+        QTest::newRow("refuses rename onto a name") << true;
+    }
+
     void uploadKeepsTheHostBackup() {
+        QFETCH(bool, refuseRenameOver);
         ScriptedDialogs dialogs;
+        LoopbackHost picky;
+        picky.setRefuseRenameOver(true);
+        if (refuseRenameOver)
+            QVERIFY(picky.start());
+        LoopbackHost& h = refuseRenameOver ? picky : host;
+        h.write(QStringLiteral("news/page.html"), "host v1");
+        h.write(QStringLiteral("news/page.html.backup"), "host v0");
         TransferControl c;
-        host.write(QStringLiteral("news/page.html"), "host v1");
-        host.write(QStringLiteral("news/page.html.backup"), "host v0");
+        if (refuseRenameOver) {
+            c.configureForSite();
+            QVERIFY(c.Execute(QStringLiteral("rename /news/page.html /news/page.html.backup")));
+            c.waitUntilIdle();
+            QCOMPARE(c.lastError(), QStringLiteral("550 Cannot rename onto an existing file."));
+        }
         QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/page.html"), "mine v2"));
         QVERIFY(SendFileToServer(c, QStringLiteral("news/page.html")));
-        QCOMPARE(host.read(QStringLiteral("news/page.html")), QByteArray("mine v2"));
-        QCOMPARE(host.read(QStringLiteral("news/page.html.backup")), QByteArray("host v1"));
+        QCOMPARE(h.read(QStringLiteral("news/page.html")), QByteArray("mine v2"));
+        QCOMPARE(h.read(QStringLiteral("news/page.html.backup")), QByteArray("host v1"));
 
         // A new file: the first two commands fail harmlessly.
         QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/fresh page.html"), "fresh"));
         QVERIFY(SendFileToServer(c, QStringLiteral("news/fresh page.html")));
-        QCOMPARE(host.read(QStringLiteral("news/fresh page.html")), QByteArray("fresh"));
+        QCOMPARE(h.read(QStringLiteral("news/fresh page.html")), QByteArray("fresh"));
         QVERIFY(dialogs.records().isEmpty());
     }
 
@@ -220,26 +240,6 @@ private slots:
         QCOMPARE(dialogs.records().size(), 1);
         QVERIFY2(!dialogs.lastText().startsWith(QStringLiteral("500")), qPrintable(dialogs.lastText()));
         QVERIFY(!QFile::exists(QStringLiteral("_files.txt")));
-    }
-
-    void uploadOnAHostThatRefusesRenameOntoAnExistingName() {
-        ScriptedDialogs dialogs;
-        LoopbackHost picky;
-        picky.setRefuseRenameOver(true);
-        QVERIFY(picky.start());
-        picky.write(QStringLiteral("p.html"), "host v1");
-        picky.write(QStringLiteral("p.html.backup"), "host v0");
-        TransferControl c;
-        c.configureForSite();
-        QVERIFY(c.Execute(QStringLiteral("rename /p.html /p.html.backup")));
-        c.waitUntilIdle();
-        QCOMPARE(c.lastError(), QStringLiteral("550 Cannot rename onto an existing file."));
-        // The exchange deletes the old backup before the rename, so it works on such a host.
-        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/p.html"), "mine v2"));
-        QVERIFY(SendFileToServer(c, QStringLiteral("p.html")));
-        QCOMPARE(picky.read(QStringLiteral("p.html")), QByteArray("mine v2"));
-        QCOMPARE(picky.read(QStringLiteral("p.html.backup")), QByteArray("host v1"));
-        QVERIFY(dialogs.records().isEmpty());
     }
 
     // krtp-cli's transfer commands: what they print and how they end. A line break in a path or a
