@@ -94,21 +94,19 @@ private slots:
         QTest::addColumn<QString>("pin");     // pinned key: "", "right" or "other"
         QTest::addColumn<int>("state");       // lastHostKeyState
         QTest::addColumn<QString>("message"); // the start of the refusal; empty: accepted
-        QTest::newRow("unknown") << ""
-                                 << "" << int(TransferControl::HostKeyUnknown)
-                                 << "The host's SSH key is not known yet: its fingerprint is ";
-        QTest::newRow("changed") << "other"
-                                 << "" << int(TransferControl::HostKeyChanged)
-                                 << "The host's SSH key has changed: it is not the key that was trusted "
-                                    "before (it is now ";
-        QTest::newRow("wrong pin") << "right"
-                                   << "other" << int(TransferControl::HostKeyNotPinned)
-                                   << "The host's SSH key is not the one pinned in the site settings "
-                                      "(SftpHostKey). Nothing was sent;";
-        QTest::newRow("known") << "right"
-                               << "" << int(TransferControl::HostKeyKnown) << "";
-        QTest::newRow("pinned") << ""
-                                << "right" << int(TransferControl::HostKeyUnchecked) << "";
+        const auto row = [](const char* name, const char* known, const char* pin, int state,
+                            const char* message = "") {
+            QTest::newRow(name) << QString::fromLatin1(known) << QString::fromLatin1(pin) << state
+                                << QString::fromLatin1(message);
+        };
+        row("unknown", "", "", TransferControl::HostKeyUnknown,
+            "The host's SSH key is not known yet: its fingerprint is ");
+        row("changed", "other", "", TransferControl::HostKeyChanged,
+            "The host's SSH key has changed: it is not the key that was trusted before (it is now ");
+        row("wrong pin", "right", "other", TransferControl::HostKeyNotPinned,
+            "The host's SSH key is not the one pinned in the site settings (SftpHostKey). Nothing was sent;");
+        row("known", "right", "", TransferControl::HostKeyKnown);
+        row("pinned", "", "right", TransferControl::HostKeyUnchecked);
     }
 
     void hostKeys() {
@@ -149,26 +147,18 @@ private slots:
         QTest::addColumn<QString>("secret");  // passphrase or password; "right" for the true one
         QTest::addColumn<QString>("message"); // the start of the refusal; empty: accepted
         QTest::addColumn<QString>("logged");  // sshd's line for the accepted login
-        const QString badPassphrase = QStringLiteral("The passphrase of the key file (SftpKeyFile) ");
-        const QString refused = QStringLiteral("The host refused the account's login.");
-        QTest::newRow("passphrase") << "locked key"
-                                    << "right"
-                                    << ""
-                                    << "Accepted publickey";
-        QTest::newRow("wrong passphrase") << "locked key"
-                                          << "open sesame: 2" << badPassphrase << "";
-        QTest::newRow("no passphrase") << "locked key"
-                                       << "" << badPassphrase << "";
-        QTest::newRow("password") << "password"
-                                  << "right"
-                                  << ""
-                                  << "Accepted password";
-        QTest::newRow("wrong password") << "password"
-                                        << "pass word:3" << refused << "";
-        QTest::newRow("keyboard-interactive") << "keyboard"
-                                              << "right"
-                                              << ""
-                                              << "Accepted keyboard-interactive";
+        const auto row = [](const char* name, const char* how, const char* secret, const char* message,
+                            const char* logged = "") {
+            QTest::newRow(name) << QString::fromLatin1(how) << QString::fromLatin1(secret)
+                                << QString::fromLatin1(message) << QString::fromLatin1(logged);
+        };
+        const char* badPassphrase = "The passphrase of the key file (SftpKeyFile) ";
+        row("passphrase", "locked key", "right", "", "Accepted publickey");
+        row("wrong passphrase", "locked key", "open sesame: 2", badPassphrase);
+        row("no passphrase", "locked key", "", badPassphrase);
+        row("password", "password", "right", "", "Accepted password");
+        row("wrong password", "password", "pass word:3", "The host refused the account's login.");
+        row("keyboard-interactive", "keyboard", "right", "", "Accepted keyboard-interactive");
     }
 
     void logins() {
