@@ -8,7 +8,11 @@
 #include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
+#include "transfer/gui/transferprogress.h"
+#include "transfer/transfercontrol.h"
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -55,7 +59,19 @@ private slots:
         QVERIFY(w.UpdateFileList());
         w.model().setFocusedKey(QStringLiteral("notes.txt"));
         w.UpdatePreview();
+        // The list filtered to the names and descriptions with an "n", while a check-in sends notes.txt: the
+        // status line shows the step under way, the filter box what the list keeps.
+        w.findChild<QLineEdit*>(QStringLiteral("txtFilter"))->setText(QStringLiteral("n"));
+        auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
+        auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
+        progress->beginOperation();
+        emit inet->commandStarted(QStringLiteral("PUT notes.txt notes.txt"));
+        emit inet->progress(40 * 1024, 120 * 1024);
+        QApplication::processEvents();
         save(w, QStringLiteral("frmFileList"));
+        emit inet->StateChanged(StateResponseCompleted);
+        progress->endOperation();
+        w.findChild<QLineEdit*>(QStringLiteral("txtFilter"))->clear();
         for (const SettingKey& k : {settings::ShowUpToDateAsBlue, settings::ShowCheckedOutAsGreen,
                                     settings::ShowUnavailableAsYellow})
             s.set(k, QStringLiteral("Yes"));
