@@ -401,7 +401,6 @@ void frmFileList::buildToolbar() {
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
         b->setToolTip(QLatin1String(caption) + QStringLiteral(": ") + QLatin1String(tip));
-        b->setStatusTip(QLatin1String(tip));
         // Never narrower than its caption: a squeezed toolbar would run the captions together.
         b->setMinimumWidth(qMax(72, b->sizeHint().width()));
         row->addWidget(b);
