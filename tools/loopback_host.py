@@ -38,10 +38,16 @@ class Faults:
      "refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "450 Busy.", "times": 2},
                 {"cmd": "STOR", "path": "/krg/b.txt", "reply": "451 Broken.", "leave": "first part"}],
      "replace_after_upload": [{"path": "/krg/_files.txt", "content_file": "/tmp/x", "times": 1}],
+     "hide_after_upload": [{"path": "/krg/a.txt", "times": 1}],
+     "write_before": [{"cmd": "RNFR", "path": "/krg/_files.lock", "file": "/krg/_files.lock/holder.txt",
+                       "content": "Dara\r\n1\r\nlive\r\n", "times": 1}],
      "no_rename_onto_existing": true}
 
     A rule without "times" applies every time; counts start again whenever the file changes. A refusal
     with "leave" first writes that text (Latin-1) under the path, as an upload broken off leaves it.
+    A refusal with "drop" closes the control connection instead of replying.
+    "hide_after_upload" takes an upload with success and then drops it, so the host does not list it;
+    "write_before" writes a file (Latin-1) just before the command runs, as another client in between.
     """
 
     def __init__(self, path):
@@ -94,6 +100,11 @@ def faulty_handler(base, faults):
                     path = self.fs.ftpnorm(arg)
                 except Exception:
                     path = None
+            for i, rule in enumerate(rules.get("write_before", [])):
+                if rule.get("cmd", "").upper() == cmd and rule.get("path") in (None, path) \
+                        and faults.take("write_before", i, rule):
+                    with open(self.fs.ftp2fs(rule["file"]), "wb") as f:
+                        f.write(rule["content"].encode("latin-1"))
             for i, rule in enumerate(rules.get("refuse", [])):
                 if rule.get("cmd", "").upper() == cmd and rule.get("path") in (None, path) \
                         and faults.take("refuse", i, rule):
@@ -101,6 +112,9 @@ def faulty_handler(base, faults):
                         # An upload broken off: its first part stays on the host under the name.
                         with open(self.fs.ftp2fs(path), "wb") as f:
                             f.write(rule["leave"].encode("latin-1"))
+                    if rule.get("drop"):
+                        self.close()
+                        return
                     self.respond(rule.get("reply", "550 Refused by the test host."))
                     return
             if cmd == "RNTO" and rules.get("no_rename_onto_existing") and path \
@@ -116,6 +130,9 @@ def faulty_handler(base, faults):
                 if self.fs.fs2ftp(file) == rule.get("path") and faults.take("replace", i, rule):
                     with open(rule["content_file"], "rb") as src, open(file, "wb") as dst:
                         dst.write(src.read())
+            for i, rule in enumerate(rules.get("hide_after_upload", [])):
+                if self.fs.fs2ftp(file) == rule.get("path") and faults.take("hide", i, rule):
+                    os.remove(file)
 
     return FaultyHandler
 

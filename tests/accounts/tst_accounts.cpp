@@ -1,4 +1,5 @@
 #include "accounts/accountfile.h"
+#include "accounts/useraccounts.h"
 #include "app/login.h"
 #include "buildconfig.h"
 #include "testmain.h"
@@ -122,6 +123,25 @@ private slots:
         // Typed text outside Latin-1 never matches a stored "?".
         const QByteArray q = record(QStringLiteral("?"), QStringLiteral("?"), 3);
         QVERIFY(!FindMember(q, QStringLiteral("\u0141"), QStringLiteral("\u0141")).found);
+    }
+
+    // A member name keeps ASCII letters and digits, the ends of each range included.
+    void nameRuleKeepsLettersAndDigits_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("digit ends") << "0ab9"
+                                    << "0ab9";
+        QTest::newRow("letter ends") << "aAzZ"
+                                     << "aAzZ";
+        QTest::newRow("neighbours of the ranges") << "/0:@A[`a{9"
+                                                  << "0Aa9";
+        QTest::newRow("blanks and accents") << QString::fromUtf8("J\xC3\xB6 rn 0") << "Jrn0";
+    }
+    void nameRuleKeepsLettersAndDigits() {
+        QFETCH(QString, text);
+        QFETCH(QString, out);
+        int start = 0, length = 0;
+        QCOMPARE(FilterMemberName(text, start, length), out);
     }
 
     void queryValuesAreEncoded() {

@@ -1,9 +1,9 @@
 // The saved login password in a real Secret Service: a private session bus and gnome-keyring-daemon
 // with a fresh login keyring, both started here in the test's own home and stopped at the end.
-#include "accounts/accountfile.h"
 #include "app/savedlogin.h"
+#include "clirunner.h"
 #include "config/settingsstore.h"
-#include "loopbackhost.h"
+#include "hostfixture.h"
 #include "platform/desktopkeyring.h"
 #include "platform/keyring.h"
 #include "testmain.h"
@@ -102,11 +102,9 @@ private slots:
 
     // The window's saved login in the keyring, read back by krtp-cli's "saved login" source.
     void cliReadsTheSavedLogin() {
-        test::LoopbackHost host;
-        QTemporaryDir empty;
-        QVERIFY(host.start(empty.path()));
-        host.write(QStringLiteral("krg/_files.dat"),
-                   EncodeAccountRecord({QStringLiteral("Bob"), QStringLiteral("builder"), 3}));
+        test::HostFixture fx;
+        QVERIFY(fx.startHost());
+        fx.setAccounts({{QStringLiteral("Bob"), QStringLiteral("builder"), 3}});
         Keyring* k = keyring();
         QVERIFY(k);
         SettingsStore store; // the default file, which krtp-cli reads too
@@ -119,14 +117,8 @@ private slots:
         QVERIFY(!text.contains("builder"));
 
         const auto whoami = [] {
-            QProcess p;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.remove(QStringLiteral("KRTP_PASSWORD"));
-            p.setProcessEnvironment(env);
-            p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
-                    {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral("bob")});
-            p.waitForFinished(30000);
-            return p.readAllStandardOutput() + p.readAllStandardError();
+            const test::CliResult r = test::runCli(test::cliWords("whoami --user bob"));
+            return r.out + r.err;
         };
         QCOMPARE(whoami(), QByteArray("Bob 3\n"));
 

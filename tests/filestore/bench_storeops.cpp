@@ -17,14 +17,11 @@ using namespace krtp::test;
 
 class BenchStoreOps : public QObject {
     Q_OBJECT
-    LoopbackHost host;
-    QTemporaryDir seed;
+    HostFixture fx;
+    LoopbackHost& host = fx.host;
 
 private slots:
-    void initTestCase() {
-        QDir(seed.path()).mkpath(QStringLiteral("krg"));
-        QVERIFY(host.start(seed.path()));
-    }
+    void initTestCase() { QVERIFY(fx.startHost()); }
 
     void checkOutThenCheckIn20Files_data() {
         QTest::addColumn<int>("latencyMs");

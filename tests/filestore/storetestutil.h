@@ -1,17 +1,10 @@
 #pragma once
 
-#include "config/runstate.h"
-#include "config/settingsstore.h"
-#include "loopbackhost.h"
+#include "hostfixture.h"
 
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QString>
-#include <QTemporaryDir>
+#include <QList>
 #include <QTest>
-#include <memory>
 
 namespace krtp::test {
 
@@ -42,47 +35,15 @@ inline QByteArray bigCatalogue(int entries) {
     return catalogue(lines);
 }
 
-// A loopback host with an empty control folder, a private local folder as the working directory and
-// a private settings store; the member is "Dovrin".
-struct StoreFixture {
-    LoopbackHost host;
-    QTemporaryDir seed;
-    QTemporaryDir config;
-    std::unique_ptr<QTemporaryDir> local;
-    std::unique_ptr<SettingsStore> settings;
-
+// The shared host fixture; the member is "Dovrin".
+struct StoreFixture : HostFixture {
     bool start() {
-        QDir(seed.path()).mkpath(QStringLiteral("krg"));
-        QString error;
-        if (!host.start(seed.path(), &error)) {
-            qWarning("%s", qPrintable(error));
+        if (!startHost())
             return false;
-        }
         resetLocal();
-        runState().CurrentUserName = QStringLiteral("Dovrin");
-        runState().UserLevel = LevelFullAccess;
+        logIn(QStringLiteral("Dovrin"), LevelFullAccess);
         return true;
     }
-    // A fresh local folder and settings store.
-    void resetLocal() {
-        local = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(local->path());
-        runState().LocalFolder = local->path() + QLatin1Char('/');
-        setSettingsStore(nullptr);
-        settings = std::make_unique<SettingsStore>(
-            config.filePath(QFileInfo(local->path()).fileName() + QStringLiteral(".ini")));
-        setSettingsStore(settings.get());
-    }
-    QString localPath(const QString& name) const { return local->filePath(name); }
-    void setCatalogue(const QByteArray& data, const QByteArray& backup = {}) {
-        host.write(QStringLiteral("krg/_files.txt"), data);
-        if (!backup.isNull())
-            host.write(QStringLiteral("krg/_files.txt.backup"), backup);
-        else
-            QFile::remove(host.path(QStringLiteral("krg/_files.txt.backup")));
-    }
-    QByteArray hostCatalogue() const { return host.read(QStringLiteral("krg/_files.txt")); }
-    QByteArray hostBackup() const { return host.read(QStringLiteral("krg/_files.txt.backup")); }
 };
 
 } // namespace krtp::test

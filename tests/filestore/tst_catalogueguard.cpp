@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -31,15 +32,13 @@ QByteArray json(const QString& text) {
 
 class TestCatalogueGuard : public QObject {
     Q_OBJECT
-    LoopbackHost host;
-    QTemporaryDir seed;
+    HostFixture fx;
+    LoopbackHost& host = fx.host;
     QTemporaryDir scratch;
     std::unique_ptr<QTemporaryDir> config;
     std::unique_ptr<ScriptedDialogs> dlg;
     std::unique_ptr<Member> A;
 
-    QByteArray hostCatalogue() const { return host.read(QStringLiteral("krg/_files.txt")); }
-    bool lockOnHost() const { return QFileInfo(host.path(QStringLiteral("krg/_files.lock"))).isDir(); }
     void setCatalogue(const QList<QByteArray>& lines) {
         host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
     }
@@ -65,18 +64,12 @@ private slots:
     void initTestCase() {
         CatalogueLock::timing().waitMs = 2500;
         CatalogueLock::timing().staleSeconds = 1;
-        QDir(seed.path()).mkpath(QStringLiteral("krg"));
-        QDir::setCurrent(QDir::tempPath());
-        QString error;
-        QVERIFY2(host.start(seed.path(), &error), qPrintable(error));
+        QVERIFY(fx.startHost());
     }
 
     void init() {
         host.setFaults({});
-        QDir(host.path(QStringLiteral("krg/_files.lock"))).removeRecursively();
-        QDirIterator it(host.path(QStringLiteral("krg")), QDir::Files);
-        while (it.hasNext())
-            QFile::remove(it.next());
+        fx.clearControlFolder();
         setCatalogue({line("a.txt"), line("b.txt"), line("c.txt")});
         for (const char* n : {"a.txt", "b.txt", "c.txt"})
             host.write(QStringLiteral("krg/") + QLatin1String(n), QByteArray("server ") + n);
@@ -99,8 +92,8 @@ private slots:
         // once it has stood for the stale period on this member's clock.
         placeLock("Carol", 3600);
         QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
-        QCOMPARE(hostCatalogue(), catalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt")}));
-        QVERIFY(!lockOnHost());
+        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt")}));
+        QVERIFY(!fx.lockOnHost());
         QVERIFY(dlg->records().isEmpty());
 
         // A live holder whose clock runs two minutes behind keeps refreshing its token: it is waited
@@ -112,7 +105,7 @@ private slots:
                          [&] { placeLock("Carol", -120, QByteArray::number(++refreshes)); });
         alive.start(150);
         placeLock("Carol", -120, "0");
-        const QByteArray before = hostCatalogue();
+        const QByteArray before = fx.hostCatalogue();
         QVERIFY(!A->checkOut({QStringLiteral("b.txt")}));
         alive.stop();
         QVERIFY(dlg->statuses.contains(QString::fromUtf8("Waiting for Carol, who is changing the shared file "
@@ -120,7 +113,7 @@ private slots:
         QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral("Carol is still changing the shared file list, so "
                                             "nothing was changed.  Please try again in a moment.")});
-        QCOMPARE(hostCatalogue(), before);
+        QCOMPARE(fx.hostCatalogue(), before);
         QVERIFY(host.read(QStringLiteral("krg/_files.lock/holder.txt")).startsWith("Carol\r\n"));
         QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kOwner), QString());
     }
@@ -143,6 +136,36 @@ private slots:
         QVERIFY(host.read(QStringLiteral("krg/_files.lock/holder.txt")).contains("carols"));
     }
 
+    void deadLockRetakenBeforeTheBreakIsWaitedFor() {
+        // Carol's lock is dead; just before Alda moves it aside, Dara takes it over. Dara's lock is
+        // live and must be put back and waited for, not thrown away with Carol's.
+        placeLock("Carol", 0, "dead");
+        CatalogueLock::timing().waitMs = 5000; // two stale periods in a row
+        const auto restore = qScopeGuard([] { CatalogueLock::timing().waitMs = 2500; });
+        host.setFaults(R"({"write_before": [{"cmd": "RNFR", "path": "/krg/_files.lock",
+            "file": "/krg/_files.lock/holder.txt", "content": "Dara\r\n1\r\nlive\r\n", "times": 1}]})");
+        QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
+        QVERIFY(dlg->statuses.contains(
+            QString::fromUtf8("Waiting for Dara, who is changing the shared file list\xe2\x80\xa6")));
+        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt")}));
+    }
+
+    void ownLockLeftByABrokenConnectionIsNotWaitedFor() {
+        // The connection breaks while Alda gives the lock back (on the read and its one retry): her next
+        // save takes it at once.
+        host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/_files.lock/holder.txt",
+            "drop": true, "times": 2}]})");
+        A->checkOut({QStringLiteral("a.txt")});
+        QVERIFY(host.read(QStringLiteral("krg/_files.lock/holder.txt")).startsWith("Alda\r\n"));
+        dlg->clear();
+        dlg->statuses.clear();
+        QVERIFY2(A->checkOut({QStringLiteral("b.txt")}), qPrintable(texts()));
+        QCOMPARE(dlg->statuses.filter(QStringLiteral("Waiting for")), QStringList());
+        QCOMPARE(fx.hostCatalogue(),
+                 catalogue({line("a.txt", "Alda"), line("b.txt", "Alda"), line("c.txt")}));
+        QVERIFY(!fx.lockOnHost());
+    }
+
     void saveOverwrittenByAClientWithoutTheLockIsAppliedAgain() {
         // Right after Alda's upload, an older client saves its own change of b.txt over it.
         const QByteArray theirs = catalogue({line("a.txt"), line("b.txt", "Bren"), line("c.txt")});
@@ -150,9 +173,10 @@ private slots:
             "content_file": "%1", "times": 1}]})")
                                 .arg(scratchFile(QStringLiteral("theirs"), theirs))));
         QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
-        QCOMPARE(hostCatalogue(), catalogue({line("a.txt", "Alda"), line("b.txt", "Bren"), line("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(),
+                 catalogue({line("a.txt", "Alda"), line("b.txt", "Bren"), line("c.txt")}));
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
-        QVERIFY(!lockOnHost());
+        QVERIFY(!fx.lockOnHost());
 
         // A client that keeps saving over every try: the member is told, nothing claims success.
         host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/_files.txt",
@@ -163,7 +187,7 @@ private slots:
                  QStringList{QStringLiteral("Another member's program saved the shared file list at the same "
                                             "moment as you, so your change of c.txt is not in it.  Please "
                                             "refresh the file list and try again.")});
-        QVERIFY(!lockOnHost());
+        QVERIFY(!fx.lockOnHost());
     }
 
     void takenWhileWaitingIsNotCheckedOut() {
@@ -177,7 +201,8 @@ private slots:
                                    "a.txt has just been checked out by Carol, so it is not checked out to "
                                    "you.  Your local copy is the latest server copy, but you cannot "
                                    "check in changes to it.")});
-        QCOMPARE(hostCatalogue(), catalogue({line("a.txt", "Carol"), line("b.txt", "Alda"), line("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(),
+                 catalogue({line("a.txt", "Carol"), line("b.txt", "Alda"), line("c.txt")}));
         // The loser's copy is read-only again: nothing invites changes that cannot be checked in.
         QVERIFY(IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("b.txt"))));
@@ -186,7 +211,7 @@ private slots:
     void refusedDownloadOfAListedCatalogueIsAFailedFetch() {
         // Such refusals once led to the repair question, and OK rolled the last save back. A 550 for a
         // file the host still lists (a file being written, on some hosts) proves nothing either.
-        const QByteArray before = hostCatalogue();
+        const QByteArray before = fx.hostCatalogue();
         host.write(QStringLiteral("krg/_files.txt.backup"), catalogue({line("a.txt")}));
         for (const char* reply : {"450 Busy, try later.", "550 Being written."}) {
             dlg->clear();
@@ -200,12 +225,12 @@ private slots:
                 QStringList{QStringLiteral("The host did not send _files.txt just now (it may be busy), so "
                                            "nothing was changed.  Please try again in a moment.\r\n\r\n") +
                             QLatin1String(reply)});
-            QCOMPARE(hostCatalogue(), before);
+            QCOMPARE(fx.hostCatalogue(), before);
             QCOMPARE(A->list.count(), 3);
             dlg->clear();
             QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
-            QCOMPARE(hostCatalogue(), before);
-            QVERIFY(!lockOnHost());
+            QCOMPARE(fx.hostCatalogue(), before);
+            QVERIFY(!fx.lockOnHost());
         }
         // A catalogue listed as absent is missing: then the repair is offered.
         host.setFaults({});
@@ -233,7 +258,7 @@ private slots:
         const QByteArray after = "2.0.5\r\n3\r\n" + line("a.txt", "Alda") +
                                  "\"b\xe9t\xe9.txt\" ,2,\"\",\"J\xf6rg\",\"caf\xe9 \xff\",\"\"\r\n"
                                  " \"c.txt\",1,\"\",\"\",\"x, y\",\"\"\r\n";
-        QCOMPARE(hostCatalogue(), after);
+        QCOMPARE(fx.hostCatalogue(), after);
 
         // Text the code page cannot hold is refused before anything is sent.
         dlg->clear();
@@ -249,8 +274,8 @@ private slots:
                                    "store (it is kept in the Western European character set other "
                                    "members' programs read), so nothing was changed.  Please use "
                                    "other characters.")});
-        QCOMPARE(hostCatalogue(), after);
-        QVERIFY(!lockOnHost());
+        QCOMPARE(fx.hostCatalogue(), after);
+        QVERIFY(!fx.lockOnHost());
     }
 
     void refusedDownloadKeepsTheWorkingCopy() {
@@ -268,7 +293,7 @@ private slots:
                                         "and the local machine.")}));
         QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("my own a"));
         QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("a.txt.backup"))));
-        QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt"), line("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt"), line("c.txt")}));
         // Get latest records no version for a copy that did not arrive.
         dlg->clear();
         QVERIFY(!A->getLatest({QStringLiteral("a.txt")}));
@@ -286,23 +311,23 @@ private slots:
 
     void failedSavesPutThePreviousCopyBack() {
         // The host takes the rename but refuses the upload, and will not rename onto an existing name.
-        const QByteArray before = hostCatalogue();
+        const QByteArray before = fx.hostCatalogue();
         host.setFaults(R"({"refuse": [{"cmd": "STOR", "path": "/krg/_files.txt", "reply": "552 Disk full."}],
                            "no_rename_onto_existing": true})");
         QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
                                    "Error sending _files.txt, please try again.\r\n\r\n552 Disk full.")});
-        QCOMPARE(hostCatalogue(), before);
+        QCOMPARE(fx.hostCatalogue(), before);
         // The host keeps a backup too: the next broken save would have nothing to repair from.
         QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), before);
-        QVERIFY(!lockOnHost());
+        QVERIFY(!fx.lockOnHost());
 
         // A host that refuses to move the catalogue aside: the save goes through and the backup is kept.
         host.setFaults(R"({"refuse": [{"cmd": "RNFR", "path": "/krg/_files.txt", "reply": "550 No."}]})");
         dlg->clear();
         QVERIFY2(A->checkOut({QStringLiteral("c.txt")}), qPrintable(texts()));
         QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), before);
-        const QByteArray withC = hostCatalogue();
+        const QByteArray withC = fx.hostCatalogue();
         QCOMPARE(withC, catalogue({line("a.txt"), line("b.txt"), line("c.txt", "Alda")}));
 
         // An upload the host cut short is a failed save, not another member's: the catalogue goes back.
@@ -315,9 +340,9 @@ private slots:
         QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral("Error sending _files.txt, please try again.\r\n\r\n"
                                             "The host kept 30 of 87 bytes.")});
-        QCOMPARE(hostCatalogue(), withC);
+        QCOMPARE(fx.hostCatalogue(), withC);
         QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), withC);
-        QVERIFY(!lockOnHost());
+        QVERIFY(!fx.lockOnHost());
         host.setFaults({});
         dlg->clear();
         setCatalogue({line("a.txt"), line("b.txt"), line("c.txt")});
@@ -333,7 +358,7 @@ private slots:
         QVERIFY(!A->checkIn({QStringLiteral("b.txt")}));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending b.txt, please try again.")});
         QCOMPARE(host.read(QStringLiteral("krg/b.txt")), QByteArray("server b.txt"));
-        QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda"), line("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda"), line("c.txt")}));
 
         // An upload the host cut or replaced is no check-in either: no version is recorded.
         host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/b.txt",
@@ -344,7 +369,7 @@ private slots:
         QVERIFY(!A->checkIn({QStringLiteral("b.txt")}));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending b.txt, please try again.")});
         QCOMPARE(host.read(QStringLiteral("krg/b.txt")), QByteArray("server b.txt"));
-        QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda"), line("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda"), line("c.txt")}));
 
         // A site page the host cut: the previous page goes back up.
         QDir(A->local.path()).mkpath(QStringLiteral("VelmarFTP"));
@@ -377,15 +402,15 @@ private slots:
                                 "incomplete (file is empty), so it was not restored and the "
                                 "server was left as it is.  Please ask Dovrin to restore the "
                                 "shared file list."));
-        QCOMPARE(hostCatalogue(), cut);
-        QVERIFY(!lockOnHost());
+        QCOMPARE(fx.hostCatalogue(), cut);
+        QVERIFY(!fx.lockOnHost());
 
         // With a whole backup the repair goes through.
         dlg->clear();
         host.write(QStringLiteral("krg/_files.txt.backup"), whole);
         dlg->answer(Dialogs::Ok);
         QVERIFY(A->refresh());
-        QCOMPARE(hostCatalogue(), whole);
+        QCOMPARE(fx.hostCatalogue(), whole);
         QCOMPARE(A->list.count(), 3);
     }
 
@@ -455,7 +480,7 @@ private slots:
         QVERIFY(!host.exists(QStringLiteral("krg/first.txt")));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending other.txt, please try again.")});
         QVERIFY(!host.exists(QStringLiteral("krg/other.txt")));
-        QVERIFY(!hostCatalogue().contains("other.txt"));
+        QVERIFY(!fx.hostCatalogue().contains("other.txt"));
         runState().MemberNames.clear();
     }
 
@@ -512,7 +537,7 @@ private slots:
     void administratorMayCheckOut() {
         A->level = LevelAdministrator;
         QVERIFY2(A->checkOut({QStringLiteral("c.txt")}), qPrintable(texts()));
-        QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt"), line("c.txt", "Alda")}));
+        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt"), line("c.txt", "Alda")}));
     }
 };
 

@@ -49,13 +49,12 @@ public:
 
 class TestGuardChecks : public QObject {
     Q_OBJECT
-    LoopbackHost host;
-    QTemporaryDir seed;
+    HostFixture fx;
+    LoopbackHost& host = fx.host;
     std::unique_ptr<QTemporaryDir> config;
     std::unique_ptr<WaitingDialogs> dlg;
     std::unique_ptr<Member> A;
 
-    QByteArray hostCatalogue() const { return host.read(QStringLiteral("krg/_files.txt")); }
     QString texts() const { return dlg->texts().join(QLatin1Char('|')); }
     // Carol's program is in the middle of a save: it holds the lock, and the host has the first part
     // of her catalogue so far. When Alda is told to wait, Carol's save ends.
@@ -74,18 +73,11 @@ class TestGuardChecks : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QDir(seed.path()).mkpath(QStringLiteral("krg"));
-        QDir::setCurrent(QDir::tempPath());
-        QString error;
-        QVERIFY2(host.start(seed.path(), &error), qPrintable(error));
-    }
+    void initTestCase() { QVERIFY(fx.startHost()); }
 
     void init() {
         host.setFaults({});
-        QDirIterator it(host.path(QStringLiteral("krg")), QDir::Files);
-        while (it.hasNext())
-            QFile::remove(it.next());
+        fx.clearControlFolder();
         host.write(QStringLiteral("krg/_files.txt"), catalogue({line("a.txt"), line("b.txt")}));
         for (const char* n : {"a.txt", "b.txt"})
             host.write(QStringLiteral("krg/") + QLatin1String(n), QByteArray("server ") + n);
@@ -124,7 +116,7 @@ private slots:
                                    "in changes to it.")});
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Carol"));
-        QCOMPARE(hostCatalogue(), carols);
+        QCOMPARE(fx.hostCatalogue(), carols);
     }
 
     void getLatestRecordsNoVersionForACopyThatDidNotArrive() {
@@ -154,7 +146,7 @@ private slots:
         QCOMPARE(dlg->statuses.value(0),
                  QString::fromUtf8("Waiting for Carol, who is changing the shared file "
                                    "list\xe2\x80\xa6"));
-        QCOMPARE(hostCatalogue(),
+        QCOMPARE(fx.hostCatalogue(),
                  catalogue({catalogueLine("a.txt", 2, "", "", "", "Alda: done"), line("b.txt", "Carol")}));
         QCOMPARE(host.read(QStringLiteral("krg/a.txt")), QByteArray("Alda's a"));
     }
@@ -182,12 +174,12 @@ private slots:
     void brokenUploadIsRolledBackOnAHostThatWillNotRenameOntoAName() {
         // The upload breaks off with part of the file on the host, and the host refuses to rename the
         // previous copy back onto that name: the part must go first.
-        const QByteArray before = hostCatalogue();
+        const QByteArray before = fx.hostCatalogue();
         host.setFaults(brokenUpload("/krg/_files.txt", "2.0.5\r\n2\r\n\"a.t"));
         QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
                                    "Error sending _files.txt, please try again.\r\n\r\n451 Broken off.")});
-        QCOMPARE(hostCatalogue(), before);
+        QCOMPARE(fx.hostCatalogue(), before);
         // The backup stays too: a later broken save still has something to be repaired from.
         QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), before);
 
@@ -202,7 +194,28 @@ private slots:
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending b.txt, please try again.")});
         QCOMPARE(host.read(QStringLiteral("krg/b.txt")), QByteArray("server b.txt"));
         QVERIFY(!host.exists(QStringLiteral("krg/b.txt.backup")));
-        QCOMPARE(hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda")}));
+        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda")}));
+    }
+
+    void uploadTheHostDoesNotListIsAFailedSend() {
+        // The host answers the upload with success but does not list the file afterwards.
+        const char* hide = R"({"hide_after_upload": [{"path": "/krg/%1", "times": 1}]})";
+        A->write(QStringLiteral("new.txt"), "new");
+        QVERIFY(A->refresh());
+        host.setFaults(QString::fromLatin1(hide).arg(QStringLiteral("new.txt")).toUtf8());
+        dlg->answerText(QStringLiteral("New"));
+        QVERIFY(!A->ops->AddFiles({QStringLiteral("new.txt")}));
+        QVERIFY2(texts().contains(QStringLiteral("Error sending new.txt")), qPrintable(texts()));
+        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt")}));
+
+        dlg->clear();
+        QVERIFY2(A->checkOut({QStringLiteral("b.txt")}), qPrintable(texts()));
+        A->write(QStringLiteral("b.txt"), "Alda's b");
+        host.setFaults(QString::fromLatin1(hide).arg(QStringLiteral("b.txt")).toUtf8());
+        A->prompt.answers.enqueue({true, QStringLiteral("done"), false, false, false});
+        QVERIFY(!A->checkIn({QStringLiteral("b.txt")}));
+        QCOMPARE(dlg->texts().last(), QStringLiteral("Error sending b.txt, please try again."));
+        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda")}));
     }
 
     void refusedUploadOfASiteFileKeepsTheHostCopy() {

@@ -31,28 +31,18 @@ QSet<QString> setOf(const QStringList& names) {
 
 class TestStoreActions : public QObject {
     Q_OBJECT
-    LoopbackHost host;
-    QTemporaryDir seed;
+    HostFixture fx;
+    LoopbackHost& host = fx.host;
     std::unique_ptr<QTemporaryDir> config;
     std::unique_ptr<ScriptedDialogs> dlg;
     std::unique_ptr<Member> A;
     std::unique_ptr<Member> B;
 
-    QByteArray hostCatalogue() const { return host.read(QStringLiteral("krg/_files.txt")); }
-    bool hostHas(const QString& name) const { return host.exists(QStringLiteral("krg/") + name); }
-
 private slots:
-    void initTestCase() {
-        QDir(seed.path()).mkpath(QStringLiteral("krg"));
-        QDir::setCurrent(QDir::tempPath());
-        QString error;
-        QVERIFY2(host.start(seed.path(), &error), qPrintable(error));
-    }
+    void initTestCase() { QVERIFY(fx.startHost()); }
 
     void init() {
-        QDirIterator it(host.path(QStringLiteral("krg")), QDir::Files);
-        while (it.hasNext())
-            QFile::remove(it.next());
+        fx.clearControlFolder();
         host.write(QStringLiteral("krg/_files.txt"), catalogue({indexLine(), freeLine()}));
         host.write(QStringLiteral("krg/index.html"), "<html>index</html>");
         host.write(QStringLiteral("krg/free.txt"), "free");
@@ -125,7 +115,7 @@ private slots:
                                 "be added."));
         QCOMPARE(host.read(QStringLiteral("krg/new.html")), page);
         QCOMPARE(host.read(QStringLiteral("krg/Notes.txt")), QByteArray("notes"));
-        QCOMPARE(hostCatalogue(),
+        QCOMPARE(fx.hostCatalogue(),
                  catalogue({indexLine(), freeLine(),
                             catalogueLine("new.html", 1, "", "Alda", "The 'new' page", "Alda: *new file*"),
                             catalogueLine("Notes.txt", 1, "", "Alda", "Notes", "Alda: *new file*")}));
@@ -156,7 +146,8 @@ private slots:
                               QStringLiteral("INDEX.HTML could not be added.\r\nA file with the same name "
                                              "already exists."),
                               addfiles::DescriptionPrompt(QStringLiteral("third.txt"))}));
-        QVERIFY(hostCatalogue().contains("\"third.txt\",1,\"\",\"Alda\",\"Third\",\"Alda: *new file*\"\r\n"));
+        QVERIFY(
+            fx.hostCatalogue().contains("\"third.txt\",1,\"\",\"Alda\",\"Third\",\"Alda: *new file*\"\r\n"));
         QCOMPARE(host.read(QStringLiteral("krg/index.html")), QByteArray("<html>index</html>"));
     }
 
@@ -165,7 +156,7 @@ private slots:
         for (const char* n : {"one.txt", "two.txt", "three.txt"})
             A->write(QLatin1String(n), n);
         QVERIFY(A->refresh());
-        const QByteArray before = hostCatalogue();
+        const QByteArray before = fx.hostCatalogue();
         d.answerText(QStringLiteral("One"));
         d.answerText(QStringLiteral("Two"));
         d.answerText(std::nullopt);
@@ -174,9 +165,9 @@ private slots:
         QCOMPARE(
             d.lastText(),
             QStringLiteral("No Description Was Entered - three.txt Was Not Added\r\n\r\nOperation Canceled"));
-        QCOMPARE(hostCatalogue(), before);
+        QCOMPARE(fx.hostCatalogue(), before);
         for (const char* n : {"one.txt", "two.txt", "three.txt"})
-            QVERIFY(!hostHas(QLatin1String(n)));
+            QVERIFY(!fx.hostHas(QLatin1String(n)));
         // No local version for a file that was never catalogued.
         QCOMPARE(A->version(QStringLiteral("one.txt")), QStringLiteral("0"));
 
@@ -214,7 +205,7 @@ private slots:
         QVERIFY(B->ops->ChangeFileDescription(free));
         QCOMPARE(d.records().first().text,
                  QStringLiteral("Please enter a new description for the following file:\r\n\r\nfree.txt"));
-        QCOMPARE(hostCatalogue(),
+        QCOMPARE(fx.hostCatalogue(),
                  catalogue({indexLine(),
                             catalogueLine("free.txt", 2, "", "", "Everybody's 'free' file", "Bren: typo")}));
         QCOMPARE(B->column(free, columns::kDesc), QStringLiteral("Everybody's 'free' file"));
@@ -222,15 +213,15 @@ private slots:
         QCOMPARE(d.lastText(), QStringLiteral("Sorry, you do not have control free.txt."));
         // A cancelled box changes nothing.
         d.answerText(std::nullopt);
-        const QByteArray described = hostCatalogue();
+        const QByteArray described = fx.hostCatalogue();
         QVERIFY(B->ops->ChangeFileDescription(free));
-        QCOMPARE(hostCatalogue(), described);
+        QCOMPARE(fx.hostCatalogue(), described);
 
         // Removing asks (No is the default) and takes only the catalogue entry away.
         d.clear();
         d.answer(Dialogs::No);
         QVERIFY(B->ops->DeleteFile(free));
-        QCOMPARE(hostCatalogue(), described);
+        QCOMPARE(fx.hostCatalogue(), described);
         d.answer(Dialogs::Yes);
         QVERIFY(B->ops->DeleteFile(free));
         QCOMPARE(
@@ -240,7 +231,7 @@ private slots:
                            "computer of any other KRtp user."));
         QCOMPARE(d.records().last().icon, Dialogs::Icon::Warning);
         QCOMPARE(d.records().last().defaultButton, Dialogs::No);
-        QCOMPARE(hostCatalogue(), catalogue({indexLine()}));
+        QCOMPARE(fx.hostCatalogue(), catalogue({indexLine()}));
         QVERIFY(!B->list.contains(free));
         QCOMPARE(host.read(QStringLiteral("krg/free.txt")), QByteArray("free"));
         QCOMPARE(B->read(free), QByteArray("B's copy"));
@@ -248,8 +239,8 @@ private slots:
         // The same name can be added again.
         d.answerText(QStringLiteral("Back again"));
         QVERIFY(B->ops->AddFiles({free}));
-        QVERIFY(
-            hostCatalogue().endsWith("\"free.txt\",1,\"\",\"Bren\",\"Back again\",\"Bren: *new file*\"\r\n"));
+        QVERIFY(fx.hostCatalogue().endsWith(
+            "\"free.txt\",1,\"\",\"Bren\",\"Back again\",\"Bren: *new file*\"\r\n"));
 
         // The owner's name in another letter case is the member: A (as "alda") gives up index.html.
         d.clear();
@@ -260,7 +251,7 @@ private slots:
         QCOMPARE(d.records().first().text,
                  QStringLiteral("Are you sure you want to relinquish control of index.html?"));
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Question);
-        QVERIFY(hostCatalogue().contains("\"index.html\",3,\"\",\"\",\"Home page\",\"Alda: links\"\r\n"));
+        QVERIFY(fx.hostCatalogue().contains("\"index.html\",3,\"\",\"\",\"Home page\",\"Alda: links\"\r\n"));
         QCOMPARE(A->column(index, columns::kAuthor), QString());
     }
 
@@ -270,7 +261,7 @@ private slots:
         host.write(
             QStringLiteral("krg/_files.txt"),
             catalogue({indexLine(), catalogueLine("free.txt", 2, "", "Alda", "Nobody's", "Bren: typo")}));
-        const QByteArray taken = hostCatalogue();
+        const QByteArray taken = fx.hostCatalogue();
         // ...but Alda owns it by now: nothing changes and B is told who owns it.
         d.answerText(QStringLiteral("mine now"));
         QVERIFY(!B->ops->ChangeFileDescription(QStringLiteral("free.txt")));
@@ -279,7 +270,7 @@ private slots:
         d.answer(Dialogs::Yes);
         QVERIFY(!B->ops->DeleteFile(QStringLiteral("free.txt")));
         QCOMPARE(d.lastText(), QStringLiteral("Sorry, only Alda has permission to remove free.txt."));
-        QCOMPARE(hostCatalogue(), taken);
+        QCOMPARE(fx.hostCatalogue(), taken);
         QCOMPARE(B->column(QStringLiteral("free.txt"), columns::kDesc), QStringLiteral("Nobody's"));
     }
 
@@ -296,9 +287,9 @@ private slots:
         edit.lastComment = QStringLiteral("admin: repaired");
         edit.localVersion = QStringLiteral("05");
         QVERIFY(A->ops->EditFileDetails(QStringLiteral("index.html"), edit));
-        QCOMPARE(hostCatalogue(), catalogue({catalogueLine("index.html", 7, "Bren", "Cara", "The 'home' page",
-                                                           "admin: repaired"),
-                                             freeLine()}));
+        QCOMPARE(fx.hostCatalogue(), catalogue({catalogueLine("index.html", 7, "Bren", "Cara",
+                                                              "The 'home' page", "admin: repaired"),
+                                                freeLine()}));
         QCOMPARE(A->version(QStringLiteral("index.html")), QStringLiteral("5"));
         QCOMPARE(A->column(QStringLiteral("index.html"), columns::kOwner), QStringLiteral("Bren"));
         QCOMPARE(A->column(QStringLiteral("index.html"), columns::kMyVer), QStringLiteral("5"));
@@ -309,7 +300,7 @@ private slots:
         QVERIFY(B->refresh());
         QVERIFY(!B->ops->EditFileDetails(QStringLiteral("index.html"), edit));
         QCOMPARE(d.lastText(), QStringLiteral("Sorry, you do not have access to that feature."));
-        QVERIFY(hostCatalogue().contains("\"index.html\",7,"));
+        QVERIFY(fx.hostCatalogue().contains("\"index.html\",7,"));
 
         // The read-only switch works also when the never-read-only option is on; a missing file stays
         // missing.

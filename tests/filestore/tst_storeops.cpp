@@ -36,26 +36,22 @@ QByteArray fileLine(const char* name, const char* controller = "", int version =
 
 class TestStoreOps : public QObject {
     Q_OBJECT
-    LoopbackHost host;
-    QTemporaryDir seed;
+    HostFixture fx;
+    LoopbackHost& host = fx.host;
     std::unique_ptr<QTemporaryDir> config;
     std::unique_ptr<ScriptedDialogs> dlg;
     std::unique_ptr<RecordingDesktopServices> desktop;
     std::unique_ptr<Member> A;
     std::unique_ptr<Member> B;
 
+    QString texts() const { return dlg->texts().join(QLatin1Char('|')); }
     void setCatalogue(const QList<QByteArray>& lines) {
         host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
     }
-    QByteArray hostCatalogue() const { return host.read(QStringLiteral("krg/_files.txt")); }
-    QByteArray hostFile(const QString& name) const { return host.read(QStringLiteral("krg/") + name); }
-    bool hostHas(const QString& name) const { return host.exists(QStringLiteral("krg/") + name); }
 
     // The standard store: five files, all free.
     void seedStore() {
-        QDirIterator it(host.path(QStringLiteral("krg")), QDir::Files);
-        while (it.hasNext())
-            QFile::remove(it.next());
+        fx.clearControlFolder();
         setCatalogue({indexLine(), pageLine(), fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")});
         host.write(QStringLiteral("krg/index.html"), kIndexBytes);
         host.write(QStringLiteral("krg/my page.html"), kPageBytes);
@@ -92,14 +88,12 @@ private slots:
         // A test that stops the host mid-save leaves a lock behind; later tests must not wait minutes.
         CatalogueLock::timing().waitMs = 4000;
         CatalogueLock::timing().staleSeconds = 2;
-        QDir(seed.path()).mkpath(QStringLiteral("krg"));
-        QString error;
-        QVERIFY2(host.start(seed.path(), &error), qPrintable(error));
+        QVERIFY(fx.startHost());
     }
 
     void init() {
         if (!host.running())
-            QVERIFY(startHost(host, seed.path()));
+            QVERIFY(startHost(host, fx.seed.path()));
         seedStore();
         config = std::make_unique<QTemporaryDir>();
         dlg = std::make_unique<ScriptedDialogs>();
@@ -128,7 +122,7 @@ private slots:
         A->settings->setFileVersion(QStringLiteral("index.html"), QStringLiteral("3"));
         B->write(QStringLiteral("index.html"), "B's old copy");
         B->settings->setFileVersion(QStringLiteral("index.html"), QStringLiteral("3"));
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         QVERIFY(B->refresh());
 
         // A checks out: the catalogue names A as controller and nothing else changes.
@@ -146,8 +140,8 @@ private slots:
                               QStringLiteral("get /krg/_files.lock/holder.txt _files.lock.txt"),
                               QStringLiteral("delete /krg/_files.lock/holder.txt"),
                               QStringLiteral("rmdir /krg/_files.lock")}));
-        QCOMPARE(hostCatalogue(), catalogue({indexLine(3, "Alda"), pageLine(), fileLine("a.txt"),
-                                             fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), catalogue({indexLine(3, "Alda"), pageLine(), fileLine("a.txt"),
+                                                fileLine("b.txt"), fileLine("c.txt")}));
         QCOMPARE(A->read(QStringLiteral("index.html")), kIndexBytes);
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("index.html"))));
         QCOMPARE(A->read(QStringLiteral("index.html.backup")), QByteArray("A's old copy"));
@@ -191,10 +185,10 @@ private slots:
                      QStringLiteral("get /krg/_files.lock/holder.txt _files.lock.txt"),
                      QStringLiteral("delete /krg/_files.lock/holder.txt"),
                      QStringLiteral("rmdir /krg/_files.lock")}));
-        QCOMPARE(hostFile(QStringLiteral("index.html")), edited);
-        QVERIFY(!hostHas(QStringLiteral("index.html.backup")));
-        QCOMPARE(hostCatalogue(), catalogue({indexLine(4, "", "Alda: new 'links'"), pageLine(),
-                                             fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(fx.hostFile(QStringLiteral("index.html")), edited);
+        QVERIFY(!fx.hostHas(QStringLiteral("index.html.backup")));
+        QCOMPARE(fx.hostCatalogue(), catalogue({indexLine(4, "", "Alda: new 'links'"), pageLine(),
+                                                fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")}));
         QVERIFY(IsFileReadOnly(A->path(QStringLiteral("index.html"))));
         QCOMPARE(A->version(QStringLiteral("index.html")), QStringLiteral("4"));
         QCOMPARE(A->status(QStringLiteral("index.html")), QStringLiteral("unlocked"));
@@ -216,7 +210,7 @@ private slots:
     void neverReadOnlyKeepsCopiesWritable() {
         A->noReadOnly = true;
         B->noReadOnly = true;
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         QVERIFY(A->checkOut({QStringLiteral("a.txt")}));
         A->write(QStringLiteral("a.txt"), "A's a");
         A->prompt.answers.enqueue({true, QStringLiteral("done"), false, false, false});
@@ -226,26 +220,6 @@ private slots:
         QVERIFY(B->getLatest({QStringLiteral("a.txt")}));
         QCOMPARE(B->read(QStringLiteral("a.txt")), QByteArray("A's a"));
         QVERIFY(!IsFileReadOnly(B->path(QStringLiteral("a.txt"))));
-        QVERIFY(dlg->records().isEmpty());
-    }
-
-    void namesWithBlanksWorkEverywhere() {
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
-        QVERIFY(A->checkOut({QStringLiteral("my page.html")}));
-        QVERIFY(A->commands.contains(QStringLiteral("ls \"my page.html\"")));
-        QVERIFY(A->commands.contains(QStringLiteral("get \"my page.html\" \"my page.html\"")));
-        QCOMPARE(A->read(QStringLiteral("my page.html")), kPageBytes);
-        A->write(QStringLiteral("my page.html"), "A's page");
-        A->prompt.answers.enqueue({true, QStringLiteral("blanks"), false, false, false});
-        QVERIFY(A->checkIn({QStringLiteral("my page.html")}));
-        QVERIFY(A->commands.contains(QStringLiteral("send \"my page.html\" \"my page.html\"")));
-        QCOMPARE(hostFile(QStringLiteral("my page.html")), QByteArray("A's page"));
-        QVERIFY(!hostHas(QStringLiteral("my page.html.backup")));
-        QCOMPARE(hostCatalogue(), catalogue({indexLine(), pageLine("", 2, "Alda: blanks"), fileLine("a.txt"),
-                                             fileLine("b.txt"), fileLine("c.txt")}));
-        QVERIFY(B->refresh());
-        QVERIFY(B->getLatest({QStringLiteral("my page.html")}));
-        QCOMPARE(B->read(QStringLiteral("my page.html")), QByteArray("A's page"));
         QVERIFY(dlg->records().isEmpty());
     }
 
@@ -260,23 +234,23 @@ private slots:
             host.write(QStringLiteral("krg/") + n, "server " + n.toUtf8());
         }
         setCatalogue(lines);
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
-        QVERIFY2(A->checkOut(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
+        QVERIFY2(A->checkOut(names), qPrintable(texts()));
         for (const QString& n : names) {
             QCOMPARE(A->read(n), "server " + n.toUtf8());
             A->write(n, "A's " + n.toUtf8());
         }
         A->prompt.answers.enqueue({true, QStringLiteral("odd"), false, true, false});
-        QVERIFY2(A->checkIn(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->checkIn(names), qPrintable(texts()));
         QList<QByteArray> after;
         for (const QString& n : names) {
-            QCOMPARE(hostFile(n), "A's " + n.toUtf8());
-            QVERIFY(!hostHas(n + QStringLiteral(".backup")));
+            QCOMPARE(fx.hostFile(n), "A's " + n.toUtf8());
+            QVERIFY(!fx.hostHas(n + QStringLiteral(".backup")));
             after << catalogueLine(n.toUtf8().constData(), 2, "", "", "", "Alda: odd");
         }
-        QCOMPARE(hostCatalogue(), catalogue(after));
+        QCOMPARE(fx.hostCatalogue(), catalogue(after));
         QVERIFY(B->refresh());
-        QVERIFY2(B->getLatest(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(B->getLatest(names), qPrintable(texts()));
         for (const QString& n : names)
             QCOMPARE(B->read(n), "A's " + n.toUtf8());
         QVERIFY(dlg->records().isEmpty());
@@ -290,7 +264,7 @@ private slots:
         for (const QString& n : odd)
             lines << fileLine(n.toUtf8().constData());
         setCatalogue(lines);
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         QVERIFY(!A->checkOut(QStringList(odd) << QStringLiteral("a.txt")));
         QStringList expected;
         for (const QString& n : odd)
@@ -308,7 +282,7 @@ private slots:
                           c == QLatin1String("get _files.txt _files.txt")),
                      qPrintable(c));
         lines[0] = fileLine("a.txt", "Alda");
-        QCOMPARE(hostCatalogue(), catalogue(lines));
+        QCOMPARE(fx.hostCatalogue(), catalogue(lines));
         QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("../escape.txt"))));
 
         // Check-in and get leave them alone too: the host's catalogue is never sent as a shared file.
@@ -324,7 +298,7 @@ private slots:
         QVERIFY(A->prompt.asked.isEmpty());
         QVERIFY2(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")),
                  qPrintable(A->commands.join('|')));
-        QCOMPARE(hostCatalogue(), catalogue(mine));
+        QCOMPARE(fx.hostCatalogue(), catalogue(mine));
         setCatalogue(lines);
         QVERIFY(A->refresh());
         dlg->clear();
@@ -334,14 +308,14 @@ private slots:
     }
 
     void keepCheckedOutAndRevert() {
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
         A->write(QStringLiteral("a.txt"), "A's a");
         A->write(QStringLiteral("b.txt"), "A's unsent b");
         // Keep: the new version goes up, the file stays A's and writable.
         A->prompt.answers.enqueue({true, QStringLiteral("halfway"), true, false, false});
         QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
-        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
         QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("2"));
         QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
@@ -349,11 +323,11 @@ private slots:
         A->prompt.answers.enqueue({true, QString(), false, false, true});
         QVERIFY(A->checkIn({QStringLiteral("b.txt")}));
         QVERIFY(!A->commands.contains(QStringLiteral("send b.txt b.txt")));
-        QCOMPARE(hostFile(QStringLiteral("b.txt")), QByteArray("server b.txt\n"));
+        QCOMPARE(fx.hostFile(QStringLiteral("b.txt")), QByteArray("server b.txt\n"));
         QCOMPARE(A->read(QStringLiteral("b.txt")), QByteArray("A's unsent b"));
         QVERIFY(IsFileReadOnly(A->path(QStringLiteral("b.txt"))));
         QCOMPARE(A->version(QStringLiteral("b.txt")), QStringLiteral("1"));
-        QCOMPARE(hostCatalogue(),
+        QCOMPARE(fx.hostCatalogue(),
                  catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda", 2, "Alda: halfway"),
                             fileLine("b.txt"), fileLine("c.txt")}));
         QVERIFY(dlg->records().isEmpty());
@@ -361,7 +335,7 @@ private slots:
 
     void checkInAllOverThreeFiles() {
         ScriptedDialogs& d = *dlg;
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         const QStringList three{QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")};
         QVERIFY(A->checkOut(three));
         A->write(QStringLiteral("a.txt"), "A's a");
@@ -379,18 +353,18 @@ private slots:
         QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
         QCOMPARE(d.records().first().defaultButton, Dialogs::Cancel);
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
-        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
-        QCOMPARE(hostFile(QStringLiteral("b.txt")), QByteArray("A's b"));
-        QCOMPARE(hostFile(QStringLiteral("c.txt")), QByteArray("server c.txt\n"));
-        QCOMPARE(hostCatalogue(),
+        QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QCOMPARE(fx.hostFile(QStringLiteral("b.txt")), QByteArray("A's b"));
+        QCOMPARE(fx.hostFile(QStringLiteral("c.txt")), QByteArray("server c.txt\n"));
+        QCOMPARE(fx.hostCatalogue(),
                  catalogue({indexLine(), pageLine(), fileLine("a.txt", "", 2, "Alda: all three"),
                             fileLine("b.txt", "", 2, "Alda: all three"), fileLine("c.txt")}));
     }
 
     void cancelledCheckInSendsNothing() {
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-        const QByteArray before = hostCatalogue();
+        const QByteArray before = fx.hostCatalogue();
         A->write(QStringLiteral("a.txt"), "A's a");
         A->write(QStringLiteral("b.txt"), "A's b");
         A->prompt.answers.enqueue({true, QStringLiteral("first"), false, false, false});
@@ -398,8 +372,8 @@ private slots:
         QVERIFY(A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
         QCOMPARE(A->prompt.asked, (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
         QVERIFY(A->commands.isEmpty());
-        QCOMPARE(hostCatalogue(), before);
-        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
+        QCOMPARE(fx.hostCatalogue(), before);
+        QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
         QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
         QVERIFY(dlg->records().isEmpty());
     }
@@ -407,7 +381,7 @@ private slots:
     void versionOverflowStopsBeforeAnythingIsSent() {
         setCatalogue({fileLine("a.txt", "Alda", 32767)});
         A->write(QStringLiteral("a.txt"), "A's a");
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         A->prompt.answers.enqueue({true, QStringLiteral("one more"), false, false, false});
         QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Overflow: a.txt is at version 32767, the highest "
@@ -415,8 +389,8 @@ private slots:
                                                           "checked in.")});
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
         QVERIFY(A->commands.isEmpty());
-        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "Alda", 32767)}));
-        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
+        QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "Alda", 32767)}));
+        QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
     }
 
     void readOnlyMemberMayGetButNotCheckOut() {
@@ -439,15 +413,15 @@ private slots:
         QFile::rename(host.path(QStringLiteral("krg/a.txt")), host.path(QStringLiteral("krg/a.txt.backup")));
         QFile::remove(host.path(QStringLiteral("krg/b.txt")));
         A->write(QStringLiteral("b.txt"), "A's own b");
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         d.answer(Dialogs::No);
         QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
         QCOMPARE(d.texts(),
                  QStringList{QStringLiteral("b.txt does not exist on the server.\r\n\r\nDo you still want to "
                                             "check this file out?")});
         QCOMPARE(d.records().first().buttons, Dialogs::Yes | Dialogs::No);
-        QVERIFY(hostHas(QStringLiteral("a.txt")));
-        QVERIFY(!hostHas(QStringLiteral("a.txt.backup")));
+        QVERIFY(fx.hostHas(QStringLiteral("a.txt")));
+        QVERIFY(!fx.hostHas(QStringLiteral("a.txt.backup")));
         QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
         QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
         QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kOwner), QString());
@@ -467,7 +441,7 @@ private slots:
 
     void bothMembersCheckOutTheSameFreeFile() {
         ScriptedDialogs& d = *dlg;
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         QVERIFY(B->refresh());
         QVERIFY(A->checkOut({QStringLiteral("a.txt")}));
         // B's list was built before A's check-out and still shows a.txt free.
@@ -478,8 +452,8 @@ private slots:
                                 "Your local copy is the latest server copy, but you cannot check in changes "
                                 "to it.")});
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Warning);
-        QCOMPARE(hostCatalogue(), catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda"),
-                                             fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda"),
+                                                fileLine("b.txt"), fileLine("c.txt")}));
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
     }
@@ -489,7 +463,7 @@ private slots:
         setCatalogue({fileLine("a.txt", "Alda"), fileLine("b.txt", "Alda")});
         A->write(QStringLiteral("a.txt"), "A's a");
         A->write(QStringLiteral("b.txt"), "A's b");
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         setCatalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "Alda")});
         A->prompt.answers.enqueue({true, QStringLiteral("both"), false, true, false});
         QVERIFY(!A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
@@ -499,7 +473,7 @@ private slots:
                      "and it stays with Bren.  If your copy was sent, the server holds it; "
                      "please agree with Bren which copy is the latest.")});
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
-        QCOMPARE(hostCatalogue(),
+        QCOMPARE(fx.hostCatalogue(),
                  catalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "", 2, "Alda: both")}));
         QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("0"));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
@@ -520,7 +494,7 @@ private slots:
         QVERIFY(startHost(refusing, store.path()));
         A->reconnect();
         const QByteArray before = refusing.read(QStringLiteral("krg/_files.txt"));
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         A->write(QStringLiteral("a.txt"), "A's a");
         A->prompt.answers.enqueue({true, QStringLiteral("refused"), false, false, false});
         QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
@@ -537,7 +511,7 @@ private slots:
 
     void hostStoppedBetweenSendAndListLosesNothing() {
         setCatalogue({fileLine("a.txt", "Alda"), fileLine("b.txt")});
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         A->write(QStringLiteral("a.txt"), "A's a");
         const QMetaObject::Connection stopper =
             QObject::connect(A->store.get(), &FileStore::commandFinished, [this](const QString& command) {
@@ -549,8 +523,8 @@ private slots:
         QCOMPARE(dlg->texts().value(0), QStringLiteral("Error sending a.txt, please try again."));
         // The catalogue is unchanged: A still controls a.txt at version 1; the previous server copy
         // waits as a.txt.backup, A's copy is untouched.
-        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "Alda"), fileLine("b.txt")}));
-        QCOMPARE(hostFile(QStringLiteral("a.txt.backup")), QByteArray("server a.txt\n"));
+        QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "Alda"), fileLine("b.txt")}));
+        QCOMPARE(fx.hostFile(QStringLiteral("a.txt.backup")), QByteArray("server a.txt\n"));
         QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("A's a"));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
         QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("0"));
@@ -560,21 +534,21 @@ private slots:
         QObject::disconnect(stopper);
         A->prompt.answers.enqueue({true, QStringLiteral("again"), false, false, false});
         QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
-        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
-        QVERIFY(!hostHas(QStringLiteral("a.txt.backup")));
-        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "", 2, "Alda: again"), fileLine("b.txt")}));
+        QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QVERIFY(!fx.hostHas(QStringLiteral("a.txt.backup")));
+        QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "", 2, "Alda: again"), fileLine("b.txt")}));
     }
 
     void catalogueSaveCutOffIsRepairedByTheNextReader() {
         const QByteArray before = catalogue({fileLine("a.txt"), fileLine("b.txt")});
         host.write(QStringLiteral("krg/_files.txt"), before);
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         QObject::connect(A->store.get(), &FileStore::commandFinished, [this](const QString& command) {
             if (command == QLatin1String("rename _files.txt _files.txt.backup"))
                 host.stop();
         });
         QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
-        QVERIFY(!hostHas(QStringLiteral("_files.txt")));
+        QVERIFY(!fx.hostHas(QStringLiteral("_files.txt")));
         QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), before);
         QVERIFY(restartHost());
         dlg->clear();
@@ -582,7 +556,7 @@ private slots:
         QVERIFY(B->refresh());
         QCOMPARE(dlg->texts(),
                  QStringList{repairQuestion(QStringLiteral("file not found"), runState().LocalFolder)});
-        QCOMPARE(hostCatalogue(), before);
+        QCOMPARE(fx.hostCatalogue(), before);
         QCOMPARE(B->list.count(), 2);
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QString());
     }
@@ -593,7 +567,7 @@ private slots:
             {fileLine("a.txt", "ALDA", 5), fileLine("KRplot.doc", "Bren", 2), fileLine("b.txt", "", 3)});
         host.write(QStringLiteral("krg/KRplot.doc"), "plot v2");
         A->write(QStringLiteral("a.txt"), "A's work in progress");
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         d.answer(Dialogs::Ok); // view the special document
         d.answer(Dialogs::Ok); // open it although not checked out
         QVERIFY(A->getLatest({QStringLiteral("a.txt"), QStringLiteral("KRplot.doc")}));
@@ -631,7 +605,7 @@ private slots:
         A->settings->setFileVersion(QStringLiteral("a.txt"), QStringLiteral("2"));
         A->settings->setFileVersion(QStringLiteral("b.txt"), QStringLiteral("1"));
         A->settings->setFileVersion(QStringLiteral("c.txt"), QStringLiteral("1"));
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         A->select({});
         QVERIFY(A->ops->OpenFile());
         A->select({QStringLiteral("b.txt")});
@@ -663,7 +637,7 @@ private slots:
         QCOMPARE(dlg->texts().value(0),
                  incompleteCatalogueMessage(QStringLiteral("5 files expected, 2 files found)")));
         QVERIFY(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")));
-        QCOMPARE(hostCatalogue(), cut);
+        QCOMPARE(fx.hostCatalogue(), cut);
         // Check-in likewise uploads the file but leaves the catalogue alone.
         dlg->clear();
         setCatalogue({fileLine("a.txt", "Alda")});
@@ -676,7 +650,7 @@ private slots:
         QCOMPARE(dlg->texts().size(), 2);
         QCOMPARE(dlg->texts().value(0),
                  incompleteCatalogueMessage(QStringLiteral("1 files expected, 0 files found)")));
-        QCOMPARE(hostCatalogue(), catalogue({}, "2.0.5", 1));
+        QCOMPARE(fx.hostCatalogue(), catalogue({}, "2.0.5", 1));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
     }
 
@@ -687,12 +661,12 @@ private slots:
         QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
         A->prompt.answers.enqueue({true, QStringLiteral("case"), false, false, false});
         QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
-        QCOMPARE(hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
-        QCOMPARE(hostCatalogue(), catalogue({fileLine("a.txt", "", 5, "Alda: case")}));
+        QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
+        QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "", 5, "Alda: case")}));
     }
 
     void oneOperationAtATime() {
-        QVERIFY2(A->refresh(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->refresh(), qPrintable(texts()));
         QList<bool> busy;
         QObject::connect(A->ops.get(), &StoreOperations::busyChanged, [&](bool b) { busy << b; });
         bool secondRan = true;
@@ -734,11 +708,11 @@ private slots:
         B->write(QStringLiteral("a.txt"), "B's old a");
         QVERIFY(A->refresh());
         QVERIFY(B->refresh());
-        QVERIFY2(A->getLatest(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
-        QVERIFY2(B->getLatest(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->getLatest(names), qPrintable(texts()));
+        QVERIFY2(B->getLatest(names), qPrintable(texts()));
         for (const QString& n : names) {
             QCOMPARE(B->read(n), A->read(n));
-            QCOMPARE(B->read(n), hostFile(n));
+            QCOMPARE(B->read(n), fx.hostFile(n));
             QCOMPARE(B->version(n), A->version(n));
             QCOMPARE(IsFileReadOnly(B->path(n)), IsFileReadOnly(A->path(n)));
         }
@@ -749,12 +723,12 @@ private slots:
 
         // Check-out of many: the host ends up exactly as with one connection.
         const QStringList some = names.mid(5, 8);
-        QVERIFY2(A->checkOut(some), qPrintable(dlg->texts().join(QLatin1Char('|'))));
-        const QByteArray byOne = hostCatalogue();
+        QVERIFY2(A->checkOut(some), qPrintable(texts()));
+        const QByteArray byOne = fx.hostCatalogue();
         seedManyFiles();
         QVERIFY(B->refresh());
-        QVERIFY2(B->checkOut(some), qPrintable(dlg->texts().join(QLatin1Char('|'))));
-        QByteArray byFour = hostCatalogue();
+        QVERIFY2(B->checkOut(some), qPrintable(texts()));
+        QByteArray byFour = fx.hostCatalogue();
         byFour.replace("\"Bren\"", "\"Alda\"");
         QCOMPARE(byFour, byOne);
         for (const QString& n : some)
@@ -776,11 +750,11 @@ private slots:
                                             "450 Busy.")});
         QCOMPARE(B->read(QStringLiteral("f3.txt")), QByteArray("mine 3"));
         QCOMPARE(B->version(QStringLiteral("f3.txt")), QStringLiteral("0"));
-        QCOMPARE(B->read(QStringLiteral("f4.txt")), hostFile(QStringLiteral("f4.txt")));
+        QCOMPARE(B->read(QStringLiteral("f4.txt")), fx.hostFile(QStringLiteral("f4.txt")));
         QCOMPARE(B->read(QStringLiteral("f4.txt.backup")), QByteArray("mine 4"));
         for (const QString& n : names)
             if (n != QLatin1String("f3.txt"))
-                QCOMPARE(B->read(n), hostFile(n));
+                QCOMPARE(B->read(n), fx.hostFile(n));
     }
 
     void hostWithTwoSessionsTakesTheWorkOnThoseItAccepts() {
@@ -789,10 +763,10 @@ private slots:
         QVERIFY(restartHost());
         B->store->setParallelTransfers(4);
         QVERIFY(B->refresh());
-        QVERIFY2(B->getLatest(names), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(B->getLatest(names), qPrintable(texts()));
         QVERIFY(dlg->records().isEmpty());
         for (const QString& n : names)
-            QCOMPARE(B->read(n), hostFile(n));
+            QCOMPARE(B->read(n), fx.hostFile(n));
         // Every body came over the connection the host accepted, none one by one afterwards.
         for (const QString& c : std::as_const(B->commands))
             QVERIFY2(!c.startsWith(QLatin1String("get f")), qPrintable(c));

@@ -1,20 +1,11 @@
 #pragma once
 
-#include "config/runstate.h"
-#include "config/settingsstore.h"
-#include "loopbackhost.h"
+#include "hostfixture.h"
 #include "sitetools/siteexplorer.h"
 #include "testfiles.h"
 
-#include <QByteArray>
-#include <QDir>
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QMap>
-#include <QString>
-#include <QTemporaryDir>
-#include <memory>
 
 namespace krtp::test {
 
@@ -28,21 +19,12 @@ inline const QByteArray kEveList =
     "../../etc/passwd\r\n/abs.html\r\nC:/win.ini\r\nnews/../../x.html\r\n"
     "..\\..\\y.html\r\nnews/evil\x01.html\r\nnews/index.html\r\n.hidden/secret.html\r\n";
 
-// A loopback host with a small site and access lists of every form, a private local folder as the
-// working directory and a private settings store.
-struct SiteFixture {
-    LoopbackHost host;
-    QTemporaryDir config;
-    std::unique_ptr<QTemporaryDir> local;
-    std::unique_ptr<SettingsStore> settings;
-
+// The shared host fixture with a small site and access lists of every form.
+struct SiteFixture : HostFixture {
     bool start() {
-        QString error;
         host.addReadOnlyFolder(QStringLiteral("locked"));
-        if (!host.start(QString(), &error)) {
-            qWarning("%s", qPrintable(error));
+        if (!startHost())
             return false;
-        }
         resetSite();
         resetLocal();
         return true;
@@ -77,25 +59,7 @@ struct SiteFixture {
         host.write(QStringLiteral("krg/Hal.dat"), "<html><body><h1>404 Not Found</h1></body></html>");
     }
 
-    void resetLocal() {
-        local = std::make_unique<QTemporaryDir>();
-        QDir::setCurrent(local->path());
-        QDir().mkpath(QStringLiteral("VelmarFTP"));
-        runState().LocalFolder = local->path() + QLatin1Char('/');
-        setSettingsStore(nullptr);
-        settings = std::make_unique<SettingsStore>(
-            config.filePath(QFileInfo(local->path()).fileName() + QStringLiteral(".ini")));
-        setSettingsStore(settings.get());
-    }
-
-    static void login(const QString& name, quint8 level) {
-        runState().CurrentUserName = name;
-        runState().UserLevel = level;
-    }
-
-    QString mirror(const QString& hostPath) const {
-        return local->filePath(QStringLiteral("VelmarFTP/") + hostPath);
-    }
+    void resetLocal() { HostFixture::resetLocal(true); }
 };
 
 // Tree keys in order, and the file names of the list.

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QWidget>
 
 // Each test process gets a fresh home, configuration and data folder, so no test sees the
 // settings or files of another run or of the person running it.
@@ -27,12 +30,35 @@ inline void krtpIsolateTestEnvironment(QTemporaryDir& home) {
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 }
 
+// Once a check of the running test function has failed, nothing answers the window it was working
+// on: end every popup and modal window at once, so the program fails now and not at ctest's timeout.
+inline void krtpEndWindowsAfterFailure(QObject* app) {
+    if (!qobject_cast<QApplication*>(app))
+        return;
+    auto* poll = new QTimer(app);
+    QObject::connect(poll, &QTimer::timeout, [] {
+        if (!QTest::currentTestFailed())
+            return;
+        for (QWidget* w : {QApplication::activePopupWidget(), QApplication::activeModalWidget()}) {
+            if (!w)
+                continue;
+            if (auto* d = qobject_cast<QDialog*>(w))
+                d->reject();
+            else
+                w->close();
+            w->hide();
+        }
+    });
+    poll->start(100);
+}
+
 #define KRTP_TEST_MAIN_IMPL(AppClass, TestClass)                                                             \
     int main(int argc, char* argv[]) {                                                                       \
         QTemporaryDir home;                                                                                  \
         krtpIsolateTestEnvironment(home);                                                                    \
         AppClass app(argc, argv);                                                                            \
         app.setApplicationName(QStringLiteral("KRtp"));                                                      \
+        krtpEndWindowsAfterFailure(&app);                                                                    \
         TestClass tc;                                                                                        \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
         return QTest::qExec(&tc, argc, argv);                                                                \
