@@ -1,0 +1,33 @@
+#pragma once
+
+#include "scripteddialogs.h"
+
+#include <QStringList>
+#include <QTest>
+#include <memory>
+
+namespace krtp::test {
+
+// Around each test function of a window test: dialogs that answer from a script (a question without
+// an answer is recorded, never shown), and afterwards the check that nothing unexpected was asked
+// and no scripted answer was left over. Call init() from init() and QVERIFY(h.done()) from cleanup().
+struct WindowHarness {
+    std::unique_ptr<ScriptedDialogs> dlg;
+
+    void init() { dlg = std::make_unique<ScriptedDialogs>(); }
+    // False (with the reason as a test warning) when a question came unscripted or an answer stayed unused.
+    bool done(bool answersUsedUp = true) {
+        const QStringList unexpected = dlg->unexpected();
+        const int pending = dlg->pendingAnswers();
+        dlg.reset();
+        if (!unexpected.isEmpty())
+            qWarning("unexpected questions: %s", qPrintable(unexpected.join(QLatin1Char('|'))));
+        if (answersUsedUp && pending)
+            qWarning("%d scripted answers left over", pending);
+        return unexpected.isEmpty() && (!answersUsedUp || pending == 0);
+    }
+    ScriptedDialogs& operator*() { return *dlg; }
+    ScriptedDialogs* operator->() { return dlg.get(); }
+};
+
+} // namespace krtp::test
