@@ -106,7 +106,7 @@ PassphraseSource FindKeyPassphrase(const QString& keyFile, Dialogs* dialogs, QSt
     }
     if (dialogs) {
         const std::optional<QString> typed =
-            dialogs->input(Dialogs::defaultTitle(), KeyPassphrasePrompt(keyFile));
+            dialogs->secret(Dialogs::defaultTitle(), KeyPassphrasePrompt(keyFile));
         if (!typed) {
             error->clear();
             return PassphraseSource::None;

@@ -23,6 +23,10 @@ public:
     // Returns the text, or nothing when cancelled.
     virtual std::optional<QString> input(const QString& title, const QString& prompt,
                                          const QString& defaultText = {}) = 0;
+    // As input, for a secret (a passphrase): a window does not show what is typed.
+    virtual std::optional<QString> secret(const QString& title, const QString& prompt) {
+        return input(title, prompt);
+    }
     // Returns the chosen paths, or nothing when cancelled.
     virtual std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                                  const QString& folder = {}) = 0;

@@ -99,15 +99,26 @@ Dialogs::Button QtDialogs::choose(const QString& text, const QString& yesCaption
     return box.clickedButton() == yes ? Yes : No;
 }
 
-std::optional<QString> QtDialogs::input(const QString& title, const QString& prompt,
-                                        const QString& defaultText) {
+namespace {
+std::optional<QString> askText(const QString& title, const QString& prompt, QLineEdit::EchoMode echo,
+                               const QString& defaultText) {
     bool ok = false;
     const QString text =
-        QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? defaultTitle() : title,
-                              displayText(prompt), QLineEdit::Normal, defaultText, &ok);
+        QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? Dialogs::defaultTitle() : title,
+                              displayText(prompt), echo, defaultText, &ok);
     if (!ok)
         return std::nullopt;
     return text;
+}
+} // namespace
+
+std::optional<QString> QtDialogs::input(const QString& title, const QString& prompt,
+                                        const QString& defaultText) {
+    return askText(title, prompt, QLineEdit::Normal, defaultText);
+}
+
+std::optional<QString> QtDialogs::secret(const QString& title, const QString& prompt) {
+    return askText(title, prompt, QLineEdit::Password, {});
 }
 
 QString QtDialogs::QtFileFilter(const QString& filter) {

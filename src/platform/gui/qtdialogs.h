@@ -14,6 +14,7 @@ public:
                    const QString& title) override;
     std::optional<QString> input(const QString& title, const QString& prompt,
                                  const QString& defaultText) override;
+    std::optional<QString> secret(const QString& title, const QString& prompt) override;
     std::optional<QStringList> openFiles(const QString& title, const QString& filter, bool multiple,
                                          const QString& folder) override;
     std::optional<QString> chooseFolder(const QString& title, const QString& folder) override;
