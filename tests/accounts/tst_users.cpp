@@ -6,19 +6,19 @@
 #include "app/gui/frmmainmenu.h"
 #include "app/gui/mainmenuhooks.h"
 #include "app/login.h"
+#include "clirunner.h"
 #include "config/siteconfig.h"
-#include "scripteddialogs.h"
 #include "sitetools/editfile.h"
 #include "testfiles.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
+#include "windowharness.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -29,26 +29,6 @@ using namespace krtp::test;
 
 namespace {
 
-struct Cli {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The login's password goes through the environment, as members are told to give it.
-Cli runCli(const QStringList& args, const QString& loginPassword = {}) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("KRTP_PASSWORD"));
-    if (!loginPassword.isEmpty())
-        env.insert(QStringLiteral("KRTP_PASSWORD"), loginPassword);
-    p.setProcessEnvironment(env);
-    p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"), args);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
-
 QByteArray mirror() {
     return readLocal(AccountMirrorPath());
 }
@@ -58,14 +38,18 @@ QByteArray mirror() {
 class TestUsers : public QObject {
     Q_OBJECT
     AccountsFixture fx;
+    WindowHarness h;
 
-    QStringList cliLogin(const QString& user) const {
-        return {QStringLiteral("--user"), user, QStringLiteral("--local-folder"), fx.local->path()};
+    // krtp-cli with the words of line as user, the login's password through the environment.
+    CliResult cli(const QString& user, const QString& password, const QString& line) const {
+        return runCli(cliWords(line) + QStringList{QStringLiteral("--user"), user,
+                                                   QStringLiteral("--local-folder"), fx.local->path()},
+                      {password});
     }
 
     // Closes the window answering the closing question; true when it closed.
-    static bool closeAnswering(frmUsers& w, ScriptedDialogs& d, Dialogs::Button answer) {
-        d.answer(answer);
+    bool closeAnswering(frmUsers& w, Dialogs::Button answer) {
+        h->answer(answer);
         return w.close();
     }
 
@@ -75,7 +59,9 @@ private slots:
         fx.reset();
         fx.logIn(QStringLiteral("Ann"), LevelAdministrator);
         frmUsers::EditFile = nullptr;
+        h.init();
     }
+    void cleanup() { QVERIFY(h.done()); }
 
     void rightsOfTheLoggedInMember_data() {
         QTest::addColumn<QString>("member");
@@ -88,28 +74,23 @@ private slots:
         const QString makeAdmin = QStringLiteral("Only a super user may make a member an administrator.");
         const QString otherAdmin = QStringLiteral("Only a super user may change another administrator.");
         const QString ownPassword = QStringLiteral("An administrator may change only their own password.");
-        QTest::newRow("super user renames an administrator") << "velmar" << 4 << "Ann"
-                                                             << "Anna" << 3 << "";
-        QTest::newRow("super user makes a new administrator") << "Brenmoor" << 0 << ""
-                                                              << "X" << 4 << "";
-        QTest::newRow("administrator adds a member") << "Ann" << 0 << ""
-                                                     << "X" << 3 << "";
-        QTest::newRow("administrator adds an administrator") << "Ann" << 0 << ""
-                                                             << "X" << 4 << makeAdmin;
-        QTest::newRow("administrator locks a member out") << "Ann" << 3 << "Bob"
-                                                          << "Bob" << 1 << "";
-        QTest::newRow("administrator promotes a member") << "Ann" << 3 << "Bob"
-                                                         << "Bob" << 4 << makeAdmin;
-        QTest::newRow("administrator renames a member") << "Ann" << 3 << "Bob"
-                                                        << "Robert" << 3 << rename;
-        QTest::newRow("stored blanks are no rename") << "Ann" << 3 << " Bob  "
-                                                     << "Bob" << 3 << "";
-        QTest::newRow("administrator on another administrator") << "Ann" << 4 << "Zed"
-                                                                << "Zed" << 4 << otherAdmin;
-        QTest::newRow("administrator on themself") << "Ann" << 4 << "ann"
-                                                   << "ann" << 4 << "";
-        QTest::newRow("administrator demotes themself") << "Ann" << 4 << "Ann"
-                                                        << "Ann" << 3 << ownPassword;
+        const auto row = [](const char* what, const char* member, int existingLevel, const char* existingName,
+                            const char* name, int level, const QString& error) {
+            QTest::newRow(what) << QString::fromLatin1(member) << existingLevel
+                                << QString::fromLatin1(existingName) << QString::fromLatin1(name) << level
+                                << error;
+        };
+        row("super user renames an administrator", "velmar", 4, "Ann", "Anna", 3, {});
+        row("super user makes a new administrator", "Brenmoor", 0, "", "X", 4, {});
+        row("administrator adds a member", "Ann", 0, "", "X", 3, {});
+        row("administrator adds an administrator", "Ann", 0, "", "X", 4, makeAdmin);
+        row("administrator locks a member out", "Ann", 3, "Bob", "Bob", 1, {});
+        row("administrator promotes a member", "Ann", 3, "Bob", "Bob", 4, makeAdmin);
+        row("administrator renames a member", "Ann", 3, "Bob", "Robert", 3, rename);
+        row("stored blanks are no rename", "Ann", 3, " Bob  ", "Bob", 3, {});
+        row("administrator on another administrator", "Ann", 4, "Zed", "Zed", 4, otherAdmin);
+        row("administrator on themself", "Ann", 4, "ann", "ann", 4, {});
+        row("administrator demotes themself", "Ann", 4, "Ann", "Ann", 3, ownPassword);
     }
     void rightsOfTheLoggedInMember() {
         QFETCH(QString, member);
@@ -160,24 +141,20 @@ private slots:
         QTest::addColumn<QString>("checked");
         QTest::addColumn<bool>("clear");
         // enabled: name, password, admin, other levels, apply
-        QTest::newRow("super user on an administrator") << "Velmar" << 1 << "11111"
-                                                        << "optAdmin" << true;
-        QTest::newRow("super user adds") << "Velmar" << -1 << "11111"
-                                         << "optFullAccess" << true;
-        QTest::newRow("administrator on another administrator") << "Ann" << 2 << "00000"
-                                                                << "optAdmin" << false;
-        QTest::newRow("administrator on themself") << "Ann" << 1 << "01001"
-                                                   << "optAdmin" << false;
-        QTest::newRow("administrator on full access") << "Ann" << 3 << "01011"
-                                                      << "optFullAccess" << false;
-        QTest::newRow("administrator on read only") << "Ann" << 4 << "01011"
-                                                    << "optReadOnly" << false;
-        QTest::newRow("administrator on locked out") << "Ann" << 5 << "01011"
-                                                     << "optLockedOut" << false;
-        QTest::newRow("unknown level shows as locked out") << "Ann" << 6 << "01011"
-                                                           << "optLockedOut" << false;
-        QTest::newRow("administrator adds") << "Ann" << -1 << "11011"
-                                            << "optFullAccess" << false;
+        const auto row = [](const char* what, const char* member, int row, const char* enabled,
+                            const char* checked, bool clear) {
+            QTest::newRow(what) << QString::fromLatin1(member) << row << QString::fromLatin1(enabled)
+                                << QString::fromLatin1(checked) << clear;
+        };
+        row("super user on an administrator", "Velmar", 1, "11111", "optAdmin", true);
+        row("super user adds", "Velmar", -1, "11111", "optFullAccess", true);
+        row("administrator on another administrator", "Ann", 2, "00000", "optAdmin", false);
+        row("administrator on themself", "Ann", 1, "01001", "optAdmin", false);
+        row("administrator on full access", "Ann", 3, "01011", "optFullAccess", false);
+        row("administrator on read only", "Ann", 4, "01011", "optReadOnly", false);
+        row("administrator on locked out", "Ann", 5, "01011", "optLockedOut", false);
+        row("unknown level shows as locked out", "Ann", 6, "01011", "optLockedOut", false);
+        row("administrator adds", "Ann", -1, "11011", "optFullAccess", false);
     }
     void windowRulesPerMemberKind() {
         QFETCH(QString, member);
@@ -185,7 +162,6 @@ private slots:
         QFETCH(QString, enabled);
         QFETCH(QString, checked);
         QFETCH(bool, clear);
-        ScriptedDialogs d;
         QList<AccountRecord> members = team();
         members.append({QStringLiteral("Odd"), QStringLiteral("odd"), 7});
         fx.host.write(QStringLiteral("krg/_files.dat"), accountFile(members));
@@ -193,7 +169,6 @@ private slots:
         frmUsers w;
         w.show();
         QVERIFY(w.LoadWindow());
-        QCOMPARE(w.windowTitle(), QStringLiteral("Users"));
         QCOMPARE(w.lvwFileList->count(), 7);
         QCOMPARE(w.lvwFileList->item(3)->text(), QStringLiteral("Bob"));
         QCOMPARE(w.lvwFileList->item(3)->icon().cacheKey(), w.imglstUsers.value("level3").cacheKey());
@@ -221,41 +196,10 @@ private slots:
         QVERIFY(w.findChild<QRadioButton*>(checked)->isChecked());
         QCOMPARE(w.txtPassword->echoMode() == QLineEdit::Normal, clear);
         QVERIFY(!w.cmdWebAccess->isEnabled()); // no editor connected
-        QVERIFY(closeAnswering(w, d, Dialogs::No));
-        QVERIFY(d.unexpected().isEmpty());
-    }
-
-    void typedNameKeepsLettersAndDigits() {
-        ScriptedDialogs d;
-        frmUsers w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.LoadWindow());
-        w.cmdNewUser->click();
-        w.txtUserName->clear();
-        w.txtUserName->setFocus();
-        QTest::keyClicks(w.txtUserName, QStringLiteral("Bob-by Smith"));
-        QCOMPARE(w.txtUserName->text(), QStringLiteral("BobbySmith"));
-        QCOMPARE(w.txtUserName->cursorPosition(), 10);
-        // In the middle the caret stays behind the last kept character.
-        w.txtUserName->setCursorPosition(3);
-        QTest::keyClicks(w.txtUserName, QStringLiteral(" x."));
-        QCOMPARE(w.txtUserName->text(), QStringLiteral("BobxbySmith"));
-        QCOMPARE(w.txtUserName->cursorPosition(), 4);
-        // A stored name is shown as stored, not rewritten by the rule.
-        fx.logIn(QStringLiteral("Velmar"), 4);
-        fx.host.write(QStringLiteral("krg/_files.dat"),
-                      accountFile({{QStringLiteral("Bob Smith"), QStringLiteral("pw"), 3}}));
-        frmUsers v;
-        QVERIFY(v.LoadWindow());
-        v.lvwFileList->setCurrentRow(0);
-        QCOMPARE(v.txtUserName->text(), QStringLiteral("Bob Smith"));
-        QVERIFY(closeAnswering(w, d, Dialogs::No));
-        QVERIFY(closeAnswering(v, d, Dialogs::No));
+        QVERIFY(closeAnswering(w, Dialogs::No));
     }
 
     void applyCutsTheFieldsAndUpdateServerKeepsABackup() {
-        ScriptedDialogs d;
         const QByteArray original = fx.host.read(QStringLiteral("krg/_files.dat"));
         fx.logIn(QStringLiteral("velmar"), 4);
         frmUsers w;
@@ -282,47 +226,60 @@ private slots:
         QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat")), original); // nothing sent yet
 
         // Cancel keeps the window; Yes sends, keeps the host's previous file and drops the mirror copy.
-        QVERIFY(!closeAnswering(w, d, Dialogs::Cancel));
+        QVERIFY(!closeAnswering(w, Dialogs::Cancel));
         QVERIFY(w.isVisible());
-        QVERIFY(closeAnswering(w, d, Dialogs::Yes));
-        QCOMPARE(d.records().last().text, QStringLiteral("Update Server with Changes?"));
-        QCOMPARE(d.records().last().icon, Dialogs::Icon::Question);
-        QCOMPARE(d.records().last().buttons, Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
+        QVERIFY(closeAnswering(w, Dialogs::Yes));
+        QCOMPARE(h->records().last().text, QStringLiteral("Update Server with Changes?"));
+        QCOMPARE(h->records().last().icon, Dialogs::Icon::Question);
+        QCOMPARE(h->records().last().buttons, Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
         QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat")), expected);
         QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat.backup")), original);
         QVERIFY(!QFileInfo::exists(AccountMirrorPath()));
-        QVERIFY(d.unexpected().isEmpty());
     }
 
+    // The name box keeps letters and digits as they are typed, the caret behind the last one kept; the
+    // member so added logs in. A stored name is shown as stored, not rewritten by the rule.
     void memberAddedThroughTheWindowLogsIn() {
-        ScriptedDialogs d;
         frmUsers w;
         w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.LoadWindow());
         w.cmdNewUser->click();
         w.txtUserName->clear();
-        QTest::keyClicks(w.txtUserName, QStringLiteral("New-bie"));
+        w.txtUserName->setFocus();
+        QTest::keyClicks(w.txtUserName, QStringLiteral("New-bie Smith"));
+        QCOMPARE(w.txtUserName->text(), QStringLiteral("NewbieSmith"));
+        QCOMPARE(w.txtUserName->cursorPosition(), 11);
+        w.txtUserName->setCursorPosition(3);
+        QTest::keyClicks(w.txtUserName, QStringLiteral(" x."));
+        QCOMPARE(w.txtUserName->text(), QStringLiteral("NewxbieSmith"));
+        QCOMPARE(w.txtUserName->cursorPosition(), 4);
         w.txtPassword->setText(QStringLiteral("Fresh Start"));
         w.optReadOnly->setChecked(true);
         w.cmdApplyToUser->click();
-        QCOMPARE(w.lvwFileList->item(6)->text(), QStringLiteral("Newbie"));
-        QVERIFY(closeAnswering(w, d, Dialogs::Yes));
+        QCOMPARE(w.lvwFileList->item(6)->text(), QStringLiteral("NewxbieSmith"));
+        QVERIFY(closeAnswering(w, Dialogs::Yes));
         QCOMPARE(fx.hostAccounts().size(), 7);
 
         TransferControl control;
         UseLoginProxy(control, QString());
-        const LoginCheck check = CheckCredentials(control, siteConfig().baseUrl, QStringLiteral(" newbie"),
-                                                  QStringLiteral("fresh start"));
+        const LoginCheck check = CheckCredentials(
+            control, siteConfig().baseUrl, QStringLiteral(" newxbiesmith"), QStringLiteral("fresh start"));
         QCOMPARE(check.outcome, LoginCheck::Accepted);
-        QCOMPARE(check.member.name, QStringLiteral("Newbie"));
+        QCOMPARE(check.member.name, QStringLiteral("NewxbieSmith"));
         QCOMPARE(check.member.level, quint8(LevelReadOnly));
-        QVERIFY(d.unexpected().isEmpty());
+
+        fx.setAccounts({{QStringLiteral("Bob Smith"), QStringLiteral("pw"), 3}});
+        frmUsers v;
+        QVERIFY(v.LoadWindow());
+        v.lvwFileList->setCurrentRow(0);
+        QCOMPARE(v.txtUserName->text(), QStringLiteral("Bob Smith"));
+        QVERIFY(closeAnswering(v, Dialogs::No));
     }
 
     // Two New User entries, only the second applied: the first becomes a blank, locked-out record that
     // nobody can log in with, and it can still be filled in later.
     void gapIsABlankLockedOutRecord() {
-        ScriptedDialogs d;
         frmUsers w;
         w.show();
         QVERIFY(w.LoadWindow());
@@ -343,7 +300,7 @@ private slots:
         QVERIFY(FindMember(mirror(), QStringLiteral("second"), QStringLiteral("two")).found);
 
         // Read afresh, the blank record is a free slot an administrator may fill in like a new entry.
-        UserAccounts again(*w.inet, d);
+        UserAccounts again(*w.inet, *h);
         again.FillList();
         QCOMPARE(again.entries().at(6).text, QString());
         QCOMPARE(again.entries().at(6).level, quint8(LevelLockedOut));
@@ -359,55 +316,51 @@ private slots:
         QCOMPARE(records.size(), 8);
         QCOMPARE(records.at(6).Name, QStringLiteral("First"));
         QCOMPARE(records.at(6).Level, quint8(LevelFullAccess));
-        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QVERIFY(closeAnswering(w, Dialogs::No));
         QCOMPARE(fx.hostAccounts().size(), 6);
         QVERIFY(!QFileInfo::exists(AccountMirrorPath()));
-        QVERIFY(d.unexpected().isEmpty());
     }
 
     void duplicateNameAsksFirst() {
-        ScriptedDialogs d;
         frmUsers w;
         w.show();
         QVERIFY(w.LoadWindow());
         w.cmdNewUser->click();
         w.txtUserName->setText(QStringLiteral("bob"));
-        d.answer(Dialogs::No);
+        h->answer(Dialogs::No);
         w.cmdApplyToUser->click();
-        QCOMPARE(d.lastText(),
+        QCOMPARE(h->lastText(),
                  QStringLiteral("Another member is already named bob.\r\nThe login uses only the later "
                                 "of the two records. Save anyway?"));
-        QCOMPARE(d.records().last().icon, Dialogs::Icon::Warning);
-        QCOMPARE(d.records().last().buttons, Dialogs::Yes | Dialogs::No);
+        QCOMPARE(h->records().last().icon, Dialogs::Icon::Warning);
+        QCOMPARE(h->records().last().buttons, Dialogs::Yes | Dialogs::No);
         QCOMPARE(mirror().size(), 360);
         QVERIFY(w.fraUserInfo->isVisible());
-        d.answer(Dialogs::Yes);
+        h->answer(Dialogs::Yes);
         w.cmdApplyToUser->click();
         QCOMPARE(mirror().size(), 420);
         // Changing the password of a member whose name is unchanged asks nothing.
-        const int asked = int(d.records().size());
+        const int asked = int(h->records().size());
         w.lvwFileList->setCurrentRow(3);
         w.txtPassword->setText(QStringLiteral("other"));
         w.cmdApplyToUser->click();
-        QCOMPARE(int(d.records().size()), asked);
-        QVERIFY(closeAnswering(w, d, Dialogs::No));
-        QVERIFY(d.unexpected().isEmpty());
+        QCOMPARE(int(h->records().size()), asked);
+        QVERIFY(closeAnswering(w, Dialogs::No));
     }
 
     // "_news" would make the member's access list krg/_news.dat, the news list.
     void namesBeginningWithAnUnderscoreAreRefused() {
-        ScriptedDialogs d;
         fx.logIn(QStringLiteral("Velmar"), 4);
         TransferControl control;
-        UserAccounts accounts(control, d);
+        UserAccounts accounts(control, *h);
         QVERIFY(accounts.Load());
         const QByteArray before = mirror();
         const int added = accounts.NewUser();
         for (const auto& [index, name] : {std::pair{added, "_files"}, std::pair{3, " _news"}}) {
-            d.clear();
+            h->clear();
             QVERIFY(!accounts.Apply(index, {QLatin1String(name), QStringLiteral("pw"), 3}));
-            QCOMPARE(d.texts(), QStringList{"Member names cannot begin with \"_\"."});
-            QCOMPARE(d.records().last().icon, Dialogs::Icon::Critical);
+            QCOMPARE(h->texts(), QStringList{"Member names cannot begin with \"_\"."});
+            QCOMPARE(h->records().last().icon, Dialogs::Icon::Critical);
         }
         QCOMPARE(mirror(), before);
         // A stored name is no new one: its other fields may still change.
@@ -417,7 +370,6 @@ private slots:
     // Two administrators with the window open at once: each save takes the other's saved changes
     // along; a member both changed keeps the first change, and the second administrator is told.
     void twoAdministratorsKeepEachOthersChanges() {
-        ScriptedDialogs d;
         // Greta's record as an older program wrote it, padding and all: nobody here touches it.
         QByteArray original = accountFile(team());
         original.replace(5 * 60 + 10, 3, QByteArray("\x00\x01\x02", 3));
@@ -429,7 +381,7 @@ private slots:
             QDir().mkpath(QStringLiteral("VelmarFTP"));
         };
         TransferControl annControl;
-        UserAccounts ann(annControl, d);
+        UserAccounts ann(annControl, *h);
         in(annFolder);
         QVERIFY(ann.Load());
         in(zedFolder);
@@ -448,12 +400,12 @@ private slots:
 
         in(annFolder);
         QVERIFY(ann.UpdateServer());
-        QVERIFY(d.records().isEmpty());
+        QVERIFY(h->records().isEmpty());
         in(zedFolder);
-        QVERIFY(!closeAnswering(zed, d, Dialogs::Yes));
-        QCOMPARE(d.texts().last(), QStringLiteral("Your changes to Bob were not saved, because another "
-                                                  "administrator changed this member meanwhile."));
-        QCOMPARE(d.records().last().icon, Dialogs::Icon::Warning);
+        QVERIFY(!closeAnswering(zed, Dialogs::Yes));
+        QCOMPARE(h->texts().last(), QStringLiteral("Your changes to Bob were not saved, because another "
+                                                   "administrator changed this member meanwhile."));
+        QCOMPARE(h->records().last().icon, Dialogs::Icon::Warning);
 
         const QByteArray saved = fx.host.read(QStringLiteral("krg/_files.dat"));
         const QList<AccountRecord> members = ReadAccountRecords(saved);
@@ -468,12 +420,10 @@ private slots:
         // The window shows the members as saved, to make the change again.
         QCOMPARE(zed.lvwFileList->count(), 8);
         QCOMPARE(zed.lvwFileList->item(7)->text(), QStringLiteral("Ben"));
-        QVERIFY(closeAnswering(zed, d, Dialogs::No));
-        QVERIFY(d.unexpected().isEmpty());
+        QVERIFY(closeAnswering(zed, Dialogs::No));
     }
 
     void failedUploadKeepsTheWindowOpen() {
-        ScriptedDialogs d;
         LoopbackHost locked;
         QTemporaryDir seed;
         QDir(seed.path()).mkpath(QStringLiteral("krg"));
@@ -487,34 +437,31 @@ private slots:
         w.lvwFileList->setCurrentRow(3);
         w.txtPassword->setText(QStringLiteral("changed"));
         w.cmdApplyToUser->click();
-        QVERIFY(!closeAnswering(w, d, Dialogs::Yes));
+        QVERIFY(!closeAnswering(w, Dialogs::Yes));
         QVERIFY(w.isVisible());
-        QCOMPARE(d.records().last().icon, Dialogs::Icon::Critical);
+        QCOMPARE(h->records().last().icon, Dialogs::Icon::Critical);
         QCOMPARE(locked.read(QStringLiteral("krg/_files.dat")), accountFile(team()));
         QVERIFY(QFileInfo::exists(AccountMirrorPath()));
-        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QVERIFY(closeAnswering(w, Dialogs::No));
         QVERIFY(!QFileInfo::exists(AccountMirrorPath()));
-        QVERIFY(d.unexpected().isEmpty());
     }
 
     // Without the host's account file nothing can be added or sent: an upload would replace every
     // member with what the window holds.
     void missingAccountFileChangesNothing() {
-        ScriptedDialogs d;
         QFile::remove(fx.host.path(QStringLiteral("krg/_files.dat")));
         frmUsers w;
         w.show();
         QVERIFY(!w.LoadWindow());
         QCOMPARE(w.lvwFileList->count(), 0);
         QVERIFY(!w.cmdNewUser->isEnabled());
-        QCOMPARE(d.records().size(), 1); // the download's own report
+        QCOMPARE(h->records().size(), 1); // the download's own report
         QVERIFY(w.close());
-        QCOMPARE(d.records().size(), 1);
+        QCOMPARE(h->records().size(), 1);
         QVERIFY(!fx.host.exists(QStringLiteral("krg/_files.dat")));
     }
 
     void webSiteAccessEditsTheAccessList() {
-        ScriptedDialogs d;
         QStringList edited;
         frmUsers::EditFile = [&](const QString& path) { edited << path; };
         QList<AccountRecord> members = team();
@@ -530,33 +477,28 @@ private slots:
         w.cmdWebAccess->click();
         QCOMPARE(edited, QStringList{QStringLiteral("krg\\Bob.dat")});
         QVERIFY(QFileInfo(QStringLiteral("VelmarFTP/krg")).isDir());
-        // A name from the host that would lead out of the control folder never reaches the editor.
-        w.lvwFileList->setCurrentRow(6);
-        w.cmdWebAccess->click();
+        // A name from the host that would lead out of the control folder never reaches the editor, nor one
+        // whose list would be the account file itself.
+        for (int row : {6, 7}) {
+            w.lvwFileList->setCurrentRow(row);
+            w.cmdWebAccess->click();
+            QCOMPARE(h->lastText(), QStringLiteral("The member name \"") + members.at(row).Name +
+                                        QStringLiteral("\" cannot be used as the name of an access list."));
+        }
         QCOMPARE(edited.size(), 1);
-        QCOMPARE(
-            d.lastText(),
-            QStringLiteral("The member name \"..\\..\\x\" cannot be used as the name of an access list."));
-        // Nor one whose list would be the account file itself.
-        w.lvwFileList->setCurrentRow(7);
-        w.cmdWebAccess->click();
-        QCOMPARE(edited.size(), 1);
-        QCOMPARE(d.lastText(),
-                 QStringLiteral("The member name \"_files\" cannot be used as the name of an access list."));
         // An empty name opens nothing.
         w.lvwFileList->setCurrentRow(3);
         w.txtUserName->setEnabled(true);
         w.txtUserName->clear();
         w.cmdWebAccess->click();
         QCOMPARE(edited.size(), 1);
-        QVERIFY(closeAnswering(w, d, Dialogs::No));
+        QVERIFY(closeAnswering(w, Dialogs::No));
         frmUsers::EditFile = nullptr;
     }
 
     // The application connects the site tools' editor: the access list is downloaded, edited and sent
     // back with its backup.
     void webSiteAccessThroughTheEditor() {
-        ScriptedDialogs d;
         fx.host.write(QStringLiteral("krg/Bob.dat"), "*full access*");
         frmMainMenu menu;
         ConnectMainMenuWindows(menu);
@@ -581,101 +523,83 @@ private slots:
         QCOMPARE(opened, (QStringList{QStringLiteral("krg\\Bob.dat"), QStringLiteral("*full access*")}));
         QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")), QByteArray("news/\r\n*add files*"));
         QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat.backup")), QByteArray("*full access*"));
-        QVERIFY(closeAnswering(w, d, Dialogs::No));
-        QVERIFY(d.unexpected().isEmpty());
+        QVERIFY(closeAnswering(w, Dialogs::No));
     }
 
-    void mainMenuOpensTheWindowForAdministrators() {
-        ScriptedDialogs d;
+    void mainMenuOpensTheWindowOnceForAdministrators() {
         fx.host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nHello");
-        for (quint8 level : {quint8(3), quint8(4)}) {
-            fx.logIn(QStringLiteral("Ann"), level);
-            frmMainMenu menu;
-            ConnectMainMenuWindows(menu);
-            QVERIFY(menu.LoadWindow());
-            QCOMPARE(menu.cmdUsers->isEnabled(), level == 4);
-            if (level < 4) {
-                QVERIFY(!frmUsers::ShowUsers());
-                continue;
-            }
-            menu.cmdUsers->click();
-            QPointer<frmUsers> w = frmUsers::instance();
-            QVERIFY(w && w->isVisible());
-            QCOMPARE(w->lvwFileList->count(), 6);
-            // A second click shows the same window and keeps its edits.
-            w->cmdNewUser->click();
-            menu.cmdUsers->click();
-            QCOMPARE(frmUsers::instance(), w.data());
-            QCOMPARE(w->lvwFileList->count(), 7);
-            d.answer(Dialogs::No);
-            w->close();
-            QTRY_VERIFY(!w);
-        }
-        QVERIFY(d.unexpected().isEmpty());
+        fx.logIn(QStringLiteral("Ann"), 3);
+        QVERIFY(!frmUsers::ShowUsers());
+        fx.logIn(QStringLiteral("Ann"), 4);
+        frmMainMenu menu;
+        ConnectMainMenuWindows(menu);
+        QVERIFY(menu.LoadWindow());
+        menu.cmdUsers->click();
+        QPointer<frmUsers> w = frmUsers::instance();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->lvwFileList->count(), 6);
+        // A second click shows the same window and keeps its edits.
+        w->cmdNewUser->click();
+        menu.cmdUsers->click();
+        QCOMPARE(frmUsers::instance(), w.data());
+        QCOMPARE(w->lvwFileList->count(), 7);
+        h->answer(Dialogs::No);
+        w->close();
+        QTRY_VERIFY(!w);
     }
 
     void cliListsAndSets() {
-        Cli r = runCli(QStringList{"users", "list"} + cliLogin("velmar"), "keystone");
+        const QString velmar = QStringLiteral("velmar"), keystone = QStringLiteral("keystone"),
+                      ann = QStringLiteral("Ann"), anvil = QStringLiteral("anvil");
+        CliResult r = cli(velmar, keystone, QStringLiteral("users list"));
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("Velmar\t4\nAnn\t4\nZed\t4\nBob\t3\nTomas\t2\nGreta\t1\n"));
         QVERIFY(!QFileInfo::exists(fx.local->filePath(AccountMirrorPath())));
         // A line break in a name from the host cannot print a member of its own.
-        fx.host.write(QStringLiteral("krg/_files.dat"),
-                      accountFile(team() << AccountRecord{QStringLiteral("Eve\r\nMallory\t4\x1b[2J"),
-                                                          QStringLiteral("x"), 2}));
-        r = runCli(QStringList{"users", "list"} + cliLogin("velmar"), "keystone");
+        fx.setAccounts(
+            team() << AccountRecord{QStringLiteral("Eve\r\nMallory\t4\x1b[2J"), QStringLiteral("x"), 2});
+        r = cli(velmar, keystone, QStringLiteral("users list"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.endsWith("\nGreta\t1\nEve\\r\\nMallory\\t4\\x1b[2J\t2\n"));
-        fx.host.write(QStringLiteral("krg/_files.dat"), accountFile(team()));
-
-        r = runCli(QStringList{"users", "list"} + cliLogin("bob"), "builder");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("Only administrators may edit the members.\n"));
-        r = runCli(QStringList{"users", "list"} + cliLogin("bob"), "wrong");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("Invalid Username/Password\n"));
+        fx.setAccounts(team());
 
         // A new member: with the login's password in the environment, --password is the member's.
-        r = runCli(QStringList{"users", "set", "Newbie", "--new", "--password", "np", "--level", "2"} +
-                       cliLogin("Ann"),
-                   "anvil");
+        r = cli(ann, anvil, QStringLiteral("users set Newbie --new --password np --level 2"));
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("Newbie\t2\n"));
-        r = runCli({"whoami", "--user", "newbie"}, "NP");
-        QCOMPARE(r.out, QByteArray("Newbie 2\n"));
+        QCOMPARE(runCli({"whoami", "--user", "newbie"}, {QStringLiteral("NP")}).out,
+                 QByteArray("Newbie 2\n"));
         QCOMPARE(fx.host.read(QStringLiteral("krg/_files.dat.backup")), accountFile(team()));
 
         const QByteArray before = fx.host.read(QStringLiteral("krg/_files.dat"));
         struct Refusal {
-            QStringList args;
-            QByteArray err;
+            const char *user, *password, *line;
             int code;
+            QByteArray err; // null: the usage text
         };
-        const QList<Refusal> refusals{
-            {{"users", "set", "Zed", "--new-password", "x"},
-             "Only a super user may change another administrator.\n",
-             1},
-            {{"users", "set", "Bob", "--level", "4"},
-             "Only a super user may make a member an administrator.\n",
-             1},
-            {{"users", "set", "Bob", "--rename", "Robert"}, "Only a super user may rename a member.\n", 1},
-            {{"users", "set", "Nobody", "--level", "2"}, "Nobody is not a member.\n", 1},
-            {{"users", "set", "Bob", "--level", "9"}, "", 2},
-            {{"users", "set", "Bob-by", "--new"},
-             "Member names may contain only the letters A to Z and the digits 0 to 9.\n",
-             2},
-            {{"users", "set", "_files", "--new"}, "Member names cannot begin with \"_\".\n", 1},
-            {{"users", "set", "bob", "--new"},
+        const Refusal refusals[] = {
+            {"bob", "builder", "users list", 1, "Only administrators may edit the members.\n"},
+            {"bob", "wrong", "users list", 1, "Invalid Username/Password\n"},
+            {"Ann", "anvil", "users set Zed --new-password x", 1,
+             "Only a super user may change another administrator.\n"},
+            {"Ann", "anvil", "users set Bob --level 4", 1,
+             "Only a super user may make a member an administrator.\n"},
+            {"Ann", "anvil", "users set Bob --rename Robert", 1, "Only a super user may rename a member.\n"},
+            {"Ann", "anvil", "users set Nobody --level 2", 1, "Nobody is not a member.\n"},
+            {"Ann", "anvil", "users set Bob --level 9", 2, {}},
+            {"Ann", "anvil", "users set Bob-by --new", 2,
+             "Member names may contain only the letters A to Z and the digits 0 to 9.\n"},
+            {"Ann", "anvil", "users set _files --new", 1, "Member names cannot begin with \"_\".\n"},
+            {"Ann", "anvil", "users set bob --new", 1,
              "Another member is already named bob.\nThe login uses only the later of the two records. Save "
-             "anyway?\n",
-             1},
+             "anyway?\n"},
         };
         for (const Refusal& x : refusals) {
-            r = runCli(x.args + cliLogin("Ann"), "anvil");
-            QVERIFY2(r.code == x.code, qPrintable(x.args.join(' ')));
-            if (x.code == 2 && x.err.isEmpty())
+            r = cli(QLatin1String(x.user), QLatin1String(x.password), QLatin1String(x.line));
+            QVERIFY2(r.code == x.code, x.line);
+            if (x.err.isNull())
                 QVERIFY(r.err.startsWith("usage: krtp-cli users"));
             else
                 QCOMPARE(r.err, x.err);
@@ -683,19 +607,17 @@ private slots:
         }
 
         // Super users rename; an administrator changes their own password.
-        r = runCli(QStringList{"users", "set", "bob", "--rename", "Robert"} + cliLogin("velmar"), "keystone");
+        r = cli(velmar, keystone, QStringLiteral("users set bob --rename Robert"));
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("Robert\t3\n"));
-        r = runCli(QStringList{"users", "set", "Ann", "--new-password", "forge"} + cliLogin("Ann"), "anvil");
-        QCOMPARE(r.code, 0);
-        r = runCli({"whoami", "--user", "ann"}, "forge");
-        QCOMPARE(r.out, QByteArray("Ann 4\n"));
+        QCOMPARE(cli(ann, anvil, QStringLiteral("users set Ann --new-password forge")).code, 0);
+        QCOMPARE(runCli({"whoami", "--user", "ann"}, {QStringLiteral("forge")}).out, QByteArray("Ann 4\n"));
         // Given twice on the command line, the first --password is the member's, the second the login's.
-        r = runCli(QStringList{"users", "set", "Tomas", "--password", "pages", "--password", "forge"} +
-                   cliLogin("Ann"));
+        r = cli(ann, QString(), QStringLiteral("users set Tomas --password pages --password forge"));
         QCOMPARE(r.code, 0);
         QVERIFY(r.err.startsWith("Warning: --password"));
-        QCOMPARE(runCli({"whoami", "--user", "tomas"}, "pages").out, QByteArray("Tomas 2\n"));
+        QCOMPARE(runCli({"whoami", "--user", "tomas"}, {QStringLiteral("pages")}).out,
+                 QByteArray("Tomas 2\n"));
         QCOMPARE(fx.hostAccounts().at(3).Name, QStringLiteral("Robert"));
     }
 };
