@@ -1,20 +1,13 @@
-// Renders the site explorer, the internal editor and the editors window to build/screens/*.png.
+// Renders the site explorer and the internal editor to build/screens/*.png.
 #include "screenshot.h"
-#include "scripteddialogs.h"
 #include "sitetestutil.h"
 #include "sitetools/editfile.h"
 #include "sitetools/gui/frmedit.h"
 #include "sitetools/gui/frmexplorer.h"
-#include "sitetools/gui/frmexternaleditors.h"
 #include "testmain.h"
-#include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
+#include "windowharness.h"
 
-#include <QLabel>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -36,6 +29,7 @@ const QByteArray kPage =
 class TestScreensSiteTools : public QObject {
     Q_OBJECT
     SiteFixture fx;
+    WindowHarness h;
 
     void save(QWidget& w, const QString& name) { QVERIFY(test::saveScreen(w, name)); }
 
@@ -52,15 +46,12 @@ private slots:
         QVERIFY(writeLocal(fx.mirror(QStringLiteral("news/index.html")), kPage));
         QVERIFY(writeLocal(fx.mirror(QStringLiteral("news/2025-spring.html")), "<p>x</p>"));
         QVERIFY(writeLocal(fx.mirror(QStringLiteral("news/archive.html")), "<p>x</p>"));
-        runState().ExternalEditorsFile = fx.local->filePath(QStringLiteral("external editors.ini"));
-        QVERIFY(writeLocal(runState().ExternalEditorsFile,
-                           "Text Editor (gedit)\r\n/usr/bin/gedit\r\n"
-                           "HTML Editor (Bluefish)\r\n\"/usr/bin/bluefish\"\r\n"
-                           "Image Editor (GIMP)\r\n\"/usr/bin/gimp\"\r\n"));
     }
 
+    void init() { h.init(); }
+    void cleanup() { QVERIFY(h.done()); }
+
     void explorer() {
-        ScriptedDialogs d;
         SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
         frmExplorer w;
         w.resize(1180, 620);
@@ -72,33 +63,9 @@ private slots:
         w.tvwExplorer->expandAll();
         QTest::qWait(500); // the preview renders
         save(w, QStringLiteral("frmExplorer"));
-        // A long download under way: the progress line with its Cancel button.
-        w.explorer().files().setIcon(QStringLiteral("2025-summer.html"), QStringLiteral("filedownload"));
-        w.prgTransfer->lblTransfer->setText(
-            TransferProgress::LineText(QStringLiteral("Downloading"), QStringLiteral("downloads/maps.zip"),
-                                       87LL * 1024 * 1024, 0, 11.4 * 1024 * 1024));
-        w.prgTransfer->prgTransfer->setRange(0, 0);
-        w.prgTransfer->show();
-        w.centralWidget()->setEnabled(false);
-        save(w, QStringLiteral("frmExplorer-transfer"));
-        w.centralWidget()->setEnabled(true);
-        w.prgTransfer->hide();
-        // A restricted member's view.
-        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
-        frmExplorer restricted;
-        restricted.resize(1000, 480);
-        restricted.Do_ShowWebPage();
-        restricted.explorer().clickFolder(QStringLiteral("news/"));
-        restricted.cmdPreviewPAne->click();
-        save(restricted, QStringLiteral("frmExplorer-restricted"));
-        w.PopUpActionMenu(false, w.lvwExplorer->mapToGlobal(QPoint(60, 40)));
-        QTRY_VERIFY(w.mnuAction->isVisible());
-        save(*w.mnuAction, QStringLiteral("frmExplorer-mnuAction"));
-        w.mnuAction->close();
     }
 
     void editor() {
-        ScriptedDialogs d;
         TransferControl inet;
         EditSession session(inet);
         QCOMPARE(session.load(QStringLiteral("news/index.html")), EditSession::Load::Opened);
@@ -107,16 +74,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         save(w, QStringLiteral("frmEdit"));
         session.discardOnClose = true;
-        w.close();
-    }
-
-    void editorsWindow() {
-        ScriptedDialogs d;
-        frmExternalEditors w(runState().ExternalEditorsFile);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        save(w, QStringLiteral("frmExternalEditors"));
-        d.answer(Dialogs::No);
         w.close();
     }
 };
