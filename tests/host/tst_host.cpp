@@ -1,5 +1,6 @@
 #include "config/siteconfig.h"
-#include "loopbackhost.h"
+#include "hostfixture.h"
+#include "testfiles.h"
 #include "testmain.h"
 
 #include <QTemporaryDir>
@@ -29,12 +30,13 @@ size_t supply(char* buffer, size_t size, size_t n, void* in) {
     return take;
 }
 
-CURLcode fetch(const QString& url, QByteArray& out, bool withLogin) {
+// Without a password: no login at all.
+CURLcode fetch(const QString& url, QByteArray& out, const char* password = nullptr) {
     CURL* c = curl_easy_init();
     curl_easy_setopt(c, CURLOPT_URL, url.toUtf8().constData());
-    if (withLogin) {
+    if (password) {
         curl_easy_setopt(c, CURLOPT_USERNAME, "velmar");
-        curl_easy_setopt(c, CURLOPT_PASSWORD, "tolbek");
+        curl_easy_setopt(c, CURLOPT_PASSWORD, password);
     }
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, collect);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &out);
@@ -50,16 +52,10 @@ class TestHost : public QObject {
     Q_OBJECT
 private slots:
     void uploadAndDownloadThroughTheHost() {
-        QTemporaryDir seed;
-        QDir(seed.path()).mkpath(QStringLiteral("krg"));
-        QFile f(seed.filePath(QStringLiteral("krg/_message.dat")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("2.0.5\r\nHello\r\n");
-        f.close();
-
-        LoopbackHost host;
-        QString error;
-        QVERIFY2(host.start(seed.path(), &error), qPrintable(error));
+        HostFixture fx;
+        QVERIFY(writeLocal(fx.seed.filePath(QStringLiteral("krg/_message.dat")), "2.0.5\r\nHello\r\n"));
+        QVERIFY(fx.startHost());
+        LoopbackHost& host = fx.host;
         QCOMPARE(siteConfig().ftpHost, host.ftpHost());
         QCOMPARE(siteConfig().baseUrl, host.baseUrl());
 
@@ -79,32 +75,23 @@ private slots:
         QCOMPARE(host.read(QStringLiteral("krg/new file.txt")), payload);
 
         QByteArray got;
-        QCOMPARE(
-            fetch(QStringLiteral("ftp://") + host.ftpHost() + QStringLiteral("/krg/_message.dat"), got, true),
-            CURLE_OK);
+        const QString ftp = QStringLiteral("ftp://") + host.ftpHost();
+        QCOMPARE(fetch(ftp + QStringLiteral("/krg/_message.dat"), got, "tolbek"), CURLE_OK);
         QCOMPARE(got, QByteArray("2.0.5\r\nHello\r\n"));
 
         // The HTTP side serves the same root and ignores a query.
         got.clear();
-        QCOMPARE(
-            fetch(host.baseUrl() + QStringLiteral("krg/new%20file.txt?username=a&password=b"), got, false),
-            CURLE_OK);
+        QCOMPARE(fetch(host.baseUrl() + QStringLiteral("krg/new%20file.txt?username=a&password=b"), got),
+                 CURLE_OK);
         QCOMPARE(got, payload);
 
         // A wrong password is refused.
-        CURL* bad = curl_easy_init();
-        curl_easy_setopt(bad, CURLOPT_URL, ("ftp://" + host.ftpHost() + "/").toUtf8().constData());
-        curl_easy_setopt(bad, CURLOPT_USERNAME, "velmar");
-        curl_easy_setopt(bad, CURLOPT_PASSWORD, "wrong");
-        curl_easy_setopt(bad, CURLOPT_WRITEFUNCTION, collect);
-        curl_easy_setopt(bad, CURLOPT_WRITEDATA, &got);
-        QCOMPARE(curl_easy_perform(bad), CURLE_LOGIN_DENIED);
-        curl_easy_cleanup(bad);
+        QCOMPARE(fetch(ftp + QStringLiteral("/"), got, "wrong"), CURLE_LOGIN_DENIED);
 
         host.stop();
         QVERIFY(!host.running());
         got.clear();
-        QVERIFY(fetch(host.baseUrl() + QStringLiteral("krg/_message.dat"), got, false) != CURLE_OK);
+        QVERIFY(fetch(host.baseUrl() + QStringLiteral("krg/_message.dat"), got) != CURLE_OK);
     }
 };
 

@@ -16,58 +16,55 @@ using namespace krtp;
 class TestUtil : public QObject {
     Q_OBJECT
 private slots:
-    void replaceTextNeverRescansInsertedText() {
-        QString t = QStringLiteral("AB ab");
-        QCOMPARE(ReplaceText(t, {QStringLiteral("ab"), QStringLiteral("xab")}), QStringLiteral("xab xab"));
-        QCOMPARE(t, QStringLiteral("xab xab"));
-
-        // Pairs apply one after another, each to the previous result; an unpaired last item is ignored.
-        QString u = QStringLiteral("one two");
-        ReplaceText(u, {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("TWO"),
-                        QStringLiteral("3"), QStringLiteral("dangling")});
-        QCOMPARE(u, QStringLiteral("3 3"));
-
-        // An empty search text is skipped instead of matching everywhere.
-        QString v = QStringLiteral("abc");
-        ReplaceText(v, {QString(), QStringLiteral("x")});
-        QCOMPARE(v, QStringLiteral("abc"));
-
-        // The replacement may contain the search text several times; the walk goes past it.
-        QString w = QStringLiteral("aaa");
-        ReplaceText(w, {QStringLiteral("a"), QStringLiteral("aa")});
-        QCOMPARE(w, QStringLiteral("aaaaaa"));
+    // Pairs apply one after another, each to the previous result, never rescanning inserted text; an
+    // unpaired last item and an empty search text are ignored. With matchCase the replacement follows
+    // each occurrence's letter case; an occurrence without letters counts as upper case.
+    void replaceText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("pairs");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("never rescans") << "AB ab" << QStringList{"ab", "xab"} << false << "xab xab";
+        QTest::newRow("pairs in order")
+            << "one two" << QStringList{"one", "two", "TWO", "3", "dangling"} << false << "3 3";
+        QTest::newRow("empty search") << "abc" << QStringList{"", "x"} << false << "abc";
+        QTest::newRow("replacement holds the search") << "aaa" << QStringList{"a", "aa"} << false << "aaaaaa";
+        QTest::newRow("case of each occurrence")
+            << "Cat CAT cat cAt" << QStringList{"cat", "dog"} << true << "Dog DOG dog dog";
+        QTest::newRow("no letters, no case") << "say \"hi\"" << QStringList{"\"", "'"} << true << "say 'hi'";
+        QTest::newRow("no letters count as upper") << "a/b" << QStringList{"/", "x"} << true << "aXb";
+    }
+    void replaceText() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, pairs);
+        QFETCH(bool, matchCase);
+        QFETCH(QString, out);
+        QCOMPARE(matchCase ? ReplaceTextMatchCase(text, pairs) : ReplaceText(text, pairs), out);
+        QCOMPARE(text, out);
     }
 
-    void replaceTextMatchCaseFollowsEachOccurrence() {
-        QString t = QStringLiteral("Cat CAT cat cAt");
-        ReplaceTextMatchCase(t, {QStringLiteral("cat"), QStringLiteral("dog")});
-        QCOMPARE(t, QStringLiteral("Dog DOG dog dog"));
-
-        // Without letters the occurrence counts as upper case: the replacement goes upper too.
-        QString q = QStringLiteral("say \"hi\"");
-        ReplaceTextMatchCase(q, {QStringLiteral("\""), QStringLiteral("'")});
-        QCOMPARE(q, QStringLiteral("say 'hi'"));
-        QString s = QStringLiteral("a/b");
-        ReplaceTextMatchCase(s, {QStringLiteral("/"), QStringLiteral("x")});
-        QCOMPARE(s, QStringLiteral("aXb"));
+    // Leading blanks are skipped unless the prefix itself begins with one; no match changes nothing.
+    void stripPrefix_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<bool>("stripped");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("blanks skipped") << "  Hello world"
+                                        << "hello" << true << " world";
+        QTest::newRow("prefix with a blank") << "  Hello"
+                                             << " hello" << false << "  Hello";
+        QTest::newRow("prefix with both blanks") << "  Hello"
+                                                 << "  HE" << true << "llo";
+        QTest::newRow("no match") << "  abc"
+                                  << "x" << false << "  abc";
     }
-
-    void stripPrefixRules() {
-        QString t = QStringLiteral("  Hello world");
-        QVERIFY(StripPrefix(t, QStringLiteral("hello")));
-        QCOMPARE(t, QStringLiteral(" world"));
-
-        // A prefix beginning with a blank is compared against the unchanged text.
-        QString u = QStringLiteral("  Hello");
-        QVERIFY(!StripPrefix(u, QStringLiteral(" hello")));
-        QCOMPARE(u, QStringLiteral("  Hello"));
-        QVERIFY(StripPrefix(u, QStringLiteral("  HE")));
-        QCOMPARE(u, QStringLiteral("llo"));
-
-        // No match leaves even the leading blanks alone.
-        QString v = QStringLiteral("  abc");
-        QVERIFY(!StripPrefix(v, QStringLiteral("x")));
-        QCOMPARE(v, QStringLiteral("  abc"));
+    void stripPrefix() {
+        QFETCH(QString, text);
+        QFETCH(QString, prefix);
+        QFETCH(bool, stripped);
+        QFETCH(QString, out);
+        QCOMPARE(StripPrefix(text, prefix), stripped);
+        QCOMPARE(text, out);
     }
 
     void splitAtFirstAllowsAliasing() {
