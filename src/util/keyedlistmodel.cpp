@@ -75,7 +75,10 @@ void KeyedListModel::setColumnText(const QString& key, const QString& columnKey,
     if (ListEntry* e = find(key)) {
         e->columns.insert(columnKey, value);
         rowChanged(key);
-        if (m_sorted && columnIndex(columnKey) == m_sortKey)
+        // A column's own sort text counts as that column.
+        const QString sorted = SortKeyOf(QString());
+        const QString column = columnKey.endsWith(sorted) ? columnKey.chopped(sorted.size()) : columnKey;
+        if (m_sorted && columnIndex(column) == m_sortKey)
             applySort();
     }
 }
@@ -139,6 +142,15 @@ QString KeyedListModel::cellText(const ListEntry& entry, int column) const {
     return entry.columns.value(m_columns[column].key);
 }
 
+QString KeyedListModel::sortText(const ListEntry& entry, int column) const {
+    if (column > 0 && column < m_columns.size()) {
+        const auto own = entry.columns.constFind(SortKeyOf(m_columns[column].key));
+        if (own != entry.columns.constEnd())
+            return *own;
+    }
+    return cellText(entry, column);
+}
+
 void KeyedListModel::applySort() {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     // Views keep their selection and current entry as persistent indexes: move them with their entries.
@@ -150,7 +162,7 @@ void KeyedListModel::applySort() {
     const int column = m_sortKey;
     const bool descending = m_descending;
     std::stable_sort(m_entries.begin(), m_entries.end(), [&](const ListEntry& a, const ListEntry& b) {
-        const int c = QString::compare(cellText(a, column), cellText(b, column), Qt::CaseInsensitive);
+        const int c = QString::compare(sortText(a, column), sortText(b, column), Qt::CaseInsensitive);
         return descending ? c > 0 : c < 0;
     });
     reindex();

@@ -22,6 +22,16 @@ struct ListEntry {
     QString colour;  // text colour name, empty for the default
 };
 
+// A column whose text does not sort as it reads (a size such as "8 bytes" or "2 KB") keeps the text to
+// sort by beside it, under this key.
+inline QString SortKeyOf(const QString& columnKey) {
+    return columnKey + QStringLiteral(".sort");
+}
+// A size's sort text: the number of bytes, zero-padded so that text order is number order.
+inline QString SizeSortText(qint64 bytes) {
+    return QStringLiteral("%1").arg(bytes, 19, 10, QLatin1Char('0'));
+}
+
 struct ListColumn {
     QString key; // empty for column 0, the entry's text
     QString header;
@@ -81,6 +91,7 @@ public:
 
 private:
     void reindex();
+    QString sortText(const ListEntry& entry, int column) const;
     void applySort();
     void rowChanged(const QString& key);
 

@@ -207,6 +207,19 @@ private slots:
         QCOMPARE(list.columnText(QStringLiteral("c.txt"), QStringLiteral("owner")), QStringLiteral("Bob"));
         QVERIFY(list.remove(QStringLiteral("b.txt")));
         QCOMPARE(list.rowOf(QStringLiteral("c.txt")), 1);
+
+        // Sizes sort by their bytes, not by how they read; a changed sort text alone re-sorts.
+        list.setColumns({{QString(), QStringLiteral("Name"), 1440},
+                         {QStringLiteral("size"), QStringLiteral("Size"), 900}});
+        for (const auto& [key, bytes] : {std::pair{"a.txt", 2048}, {"c.txt", 8}}) {
+            list.setColumnText(QLatin1String(key), SortKeyOf(QStringLiteral("size")), SizeSortText(bytes));
+            list.setColumnText(QLatin1String(key), QStringLiteral("size"),
+                               bytes < 1024 ? QStringLiteral("8 bytes") : QStringLiteral("2 KB"));
+        }
+        SortListByColumn(list, 1);
+        QCOMPARE(order(), QStringLiteral("c.txt,a.txt"));
+        list.setColumnText(QStringLiteral("c.txt"), SortKeyOf(QStringLiteral("size")), SizeSortText(4096));
+        QCOMPARE(order(), QStringLiteral("a.txt,c.txt"));
     }
 
     // A view's selection and current entry must stay on the same files when the list re-sorts;

@@ -272,15 +272,19 @@ void frmFileList::FillLocalColumns() {
     const QDir folder(runState().LocalFolder);
     for (const ListEntry& e : m_model.entries()) {
         QString size;
+        QString sizeOrder;
         QString changed;
         // A name the host gave that is not a plain local file name is never looked up on disk.
         if (IsSharedFileName(e.text)) {
             const QFileInfo local(folder.filePath(e.text));
             if (local.isFile()) {
                 size = TransferProgress::SizeText(local.size());
+                sizeOrder = SizeSortText(local.size());
                 changed = local.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
             }
         }
+        if (e.columns.value(SortKeyOf(QLatin1String(kLocalSize))) != sizeOrder)
+            m_model.setColumnText(e.key, SortKeyOf(QLatin1String(kLocalSize)), sizeOrder);
         if (e.columns.value(QLatin1String(kLocalSize)) != size)
             m_model.setColumnText(e.key, QLatin1String(kLocalSize), size);
         if (e.columns.value(QLatin1String(kLocalChanged)) != changed)

@@ -181,7 +181,7 @@ QHash<QString, frmExplorer::ListedFacts> frmExplorer::ParseListing(const QString
         if (!m.hasMatch() || text.startsWith(QLatin1Char('d')))
             continue;
         const qint64 size = m.captured(1).toLongLong();
-        facts.insert(m.captured(3), {TransferProgress::SizeText(size), m.captured(2).simplified()});
+        facts.insert(m.captured(3), {TransferProgress::SizeText(size), m.captured(2).simplified(), size});
     }
     return facts;
 }
@@ -205,6 +205,8 @@ void frmExplorer::ShowFileFacts() {
     ExplorerFileModel& files = m_explorer->files();
     for (const ListEntry& e : files.entries()) {
         const ListedFacts f = facts.value(e.text);
+        files.setColumnText(e.key, SortKeyOf(QLatin1String(kSizeColumn)),
+                            f.bytes < 0 ? QString() : SizeSortText(f.bytes));
         files.setColumnText(e.key, QLatin1String(kSizeColumn), f.size);
         files.setColumnText(e.key, QLatin1String(kModifiedColumn), f.modified);
     }

@@ -72,6 +72,7 @@ public:
     struct ListedFacts {
         QString size;
         QString modified;
+        qint64 bytes = -1;
     };
     // The facts of the Unix-style listing lines ("-rw-r--r-- 1 o g 1234 Dec 07 16:53 name") by name;
     // lines of another form are left out.
