@@ -1,6 +1,5 @@
 // The explorer, its file actions and the editor session against the loopback host, without windows.
 #include "platform/desktopservices.h"
-#include "scripteddialogs.h"
 #include "sitetestutil.h"
 #include "sitetools/editfile.h"
 #include "sitetools/exploreractions.h"
@@ -9,6 +8,7 @@
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferpool.h"
+#include "windowharness.h"
 
 #include <QScopeGuard>
 #include <QTest>
@@ -19,7 +19,7 @@ using namespace krtp::test;
 class TestSiteExplorer : public QObject {
     Q_OBJECT
     SiteFixture fx;
-    std::unique_ptr<ScriptedDialogs> dlg;
+    WindowHarness dlg;
 
     // An explorer opened for a member, with the folder shown.
     struct Session {
@@ -55,13 +55,9 @@ private slots:
     void init() {
         fx.resetSite();
         fx.resetLocal();
-        dlg = std::make_unique<ScriptedDialogs>();
+        dlg.init();
     }
-    void cleanup() {
-        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
-        QCOMPARE(dlg->pendingAnswers(), 0);
-        dlg.reset();
-    }
+    void cleanup() { QVERIFY(dlg.done()); }
 
     void viewsPerMember_data() {
         QTest::addColumn<QString>("member");
@@ -188,9 +184,6 @@ private slots:
     void downloadConfirmsAndMarks() {
         SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
         Session s;
-        QVERIFY(!s.actions.Download());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("No Files are Selected.  Please select the files to download."));
         s.select({"index.html"});
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!s.actions.Download());
@@ -462,9 +455,6 @@ private slots:
     void sendKeepsTheHostBackup() {
         SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
         Session s;
-        QVERIFY(!s.actions.Send());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("No Files are Selected.  Please select the files to upload."));
         QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "body { color: red; }\r\n"));
         s.select({"style.css"});
         dlg->answer(Dialogs::Ok);
@@ -556,14 +546,6 @@ private slots:
             fx.host.read(QStringLiteral("krg/Ann.dat.backup")),
             QByteArray("Pages/News.HTML\r\nPages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"));
         QVERIFY(fileNames(s.explorer).isEmpty());
-        // Not allowed in news/ for Bob.
-        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
-        Session bob(QStringLiteral("news/"));
-        bob.select({"index.html"});
-        QVERIFY(!bob.actions.DeleteOnHost());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("Your access list does not allow you to delete files in the folder news/."));
-        QVERIFY(fx.host.exists(QStringLiteral("news/index.html")));
     }
 
     void deleteLocalCopies() {
@@ -664,21 +646,21 @@ private slots:
         QCOMPARE(s.icon(QStringLiteral("newfile.html")), QStringLiteral("filenotfound"));
         QVERIFY(!fx.host.exists(QStringLiteral("news/newfile.html")));
         QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("news/newfile.html"))));
-        dlg->answerText(QStringLiteral("my page.html"));
-        QVERIFY(!s.actions.NewFile());
-        QCOMPARE(
-            dlg->lastText(),
-            QStringLiteral("my page.html\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"));
-        dlg->answerText(QStringLiteral("index.html"));
-        QVERIFY(!s.actions.NewFile());
-        QCOMPARE(
-            dlg->lastText(),
-            QStringLiteral("news/index.html already exists on the server.  Try using the REPLACE button."));
-        dlg->answerText(QStringLiteral("../escape.html"));
-        QVERIFY(!s.actions.NewFile());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral(
-                     "../escape.html\r\n\r\nSorry, this name cannot be used for files on the KR Web Site"));
+        const QString spaces =
+            QStringLiteral("\r\n\r\nSorry, spaces are not allows in files for the KR Web Site");
+        for (const auto& [name, refusal] :
+             {std::pair{"my page.html", "my page.html" + spaces},
+              std::pair{"index.html",
+                        QStringLiteral("news/index.html already exists on the server.  Try using "
+                                       "the REPLACE button.")},
+              std::pair{
+                  "../escape.html",
+                  QStringLiteral("../escape.html\r\n\r\nSorry, this name cannot be used for files on the "
+                                 "KR Web Site")}}) {
+            dlg->answerText(QLatin1String(name));
+            QVERIFY(!s.actions.NewFile());
+            QCOMPARE(dlg->lastText(), refusal);
+        }
         dlg->answerText(QString());
         QVERIFY(!s.actions.NewFile());
         QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html"}));
@@ -770,16 +752,6 @@ private slots:
         QCOMPARE(inet.commandsSent(), 0);
     }
 
-    void fileManagerAndSelectAll() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
-        RecordingDesktopServices desktop;
-        Session s;
-        s.actions.SelectAll();
-        QCOMPARE(s.explorer.files().selectedKeys().size(), 3);
-        QVERIFY(s.actions.OpenFileManager());
-        QCOMPARE(desktop.calls, QStringList{"files " + runState().LocalFolder + "VelmarFTP"});
-    }
-
     void foldersCreatedAndRemovedWithFullAccess() {
         SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
         Session s(QStringLiteral("news/"));
@@ -803,82 +775,53 @@ private slots:
         QVERIFY(!fx.host.exists(QStringLiteral("news/x")));
     }
 
-    // The internal editor's session: download, limits, line ends, encodings, closing.
-    void editorSizeLimit_data() {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("29,999") << 29999 << true;
-        QTest::newRow("30,000") << 30000 << false;
-    }
-    void editorSizeLimit() {
-        QFETCH(int, size);
-        QFETCH(bool, opens);
-        fx.host.write(QStringLiteral("big.html"), QByteArray(size, 'x'));
-        TransferControl inet;
-        EditSession s(inet);
-        QCOMPARE(s.load(QStringLiteral("big.html")) == EditSession::Load::Opened, opens);
-        QCOMPARE(dlg->texts(),
-                 opens ? QStringList()
-                       : QStringList{"This file is too large to edit with the KRtp internal editor."});
-    }
-
-    void editorLineEndsAndEncodings() {
-        TransferControl inet;
-        EditSession s(inet);
-        QCOMPARE(s.load(QStringLiteral("news/index.html")), EditSession::Load::Opened);
-        QCOMPARE(s.text(), QStringLiteral("<h1>News</h1>\r\n<p>First</p>\r\n"));
-        QCOMPARE(s.editorText(), QStringLiteral("<h1>News</h1>\n<p>First</p>\n"));
-        QCOMPARE(s.send(), EditSession::Send::Sent);
-        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
-                 QByteArray("<h1>News</h1>\r\n<p>First</p>\r\n"));
-        // UTF-8 stays UTF-8, single bytes stay as they were, an untouched text comes back identical.
+    // What the editor sends: a text nobody touched goes back byte for byte; typed text is written in
+    // the page's own set (UTF-8 with its byte order mark, or the single-byte set the page declares),
+    // a character that set lacks as a reference, and the lines nobody touched keep their ends.
+    void editorSendsThePagesOwnBytes_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("typed"); // null: untouched
+        QTest::addColumn<bool>("append");
+        QTest::addColumn<QByteArray>("sent");
         const QByteArray utf8 = "\xEF\xBB\xBF<p>Caf\xc3\xa9</p>\r\n<p>\rsame</p>";
         const QByteArray latin1 = "<p>Caf\xe9 \x80</p>\r\n";
-        fx.host.write(QStringLiteral("u.html"), utf8);
-        fx.host.write(QStringLiteral("l.html"), latin1);
-        for (const auto& [name, bytes] : {std::pair{"u.html", utf8}, std::pair{"l.html", latin1}}) {
-            EditSession e(inet);
-            QCOMPARE(e.load(QLatin1String(name)), EditSession::Load::Opened);
-            e.setEditorText(e.editorText());
-            QCOMPARE(e.send(), EditSession::Send::Sent);
-            QCOMPARE(fx.host.read(QLatin1String(name)), bytes);
-        }
-        EditSession e(inet);
-        QCOMPARE(e.load(QStringLiteral("u.html")), EditSession::Load::Opened);
-        e.setEditorText(QString::fromUtf8("<p>Caf\xc3\xa9 \xe2\x82\xac</p>\n"));
-        QCOMPARE(e.send(), EditSession::Send::Sent);
-        QCOMPARE(fx.host.read(QStringLiteral("u.html")),
-                 QByteArray("\xEF\xBB\xBF<p>Caf\xc3\xa9 \xe2\x82\xac</p>\r\n"));
-        QCOMPARE(e.load(QStringLiteral("l.html")), EditSession::Load::Opened);
-        e.setEditorText(QString::fromUtf8("<p>Caf\xc3\xa9 \xe2\x82\xac</p>"));
-        QCOMPARE(e.send(), EditSession::Send::Sent);
-        QCOMPARE(fx.host.read(QStringLiteral("l.html")), QByteArray("<p>Caf\xe9 &#8364;</p>"));
+        const QString euro = QString::fromUtf8("<p>Caf\xc3\xa9 \xe2\x82\xac</p>");
+        QTest::newRow("LF lines untouched") << QByteArray("<h1>News</h1>\n<p>First</p>\n") << QString()
+                                            << false << QByteArray("<h1>News</h1>\r\n<p>First</p>\r\n");
+        const QByteArray crs = "<p>a</p>\r\r\n<p>b</p>\r<p>c</p>\r\n";
+        QTest::newRow("CR CR LF and lone CR untouched") << crs << QString() << false << crs;
+        QTest::newRow("29,999 characters, the most it opens")
+            << QByteArray(29999, 'x') << QString() << false << QByteArray(29999, 'x');
+        QTest::newRow("UTF-8 untouched") << utf8 << QString() << false << utf8;
+        QTest::newRow("single bytes untouched") << latin1 << QString() << false << latin1;
+        QTest::newRow("UTF-8 typed") << utf8 << euro + QLatin1Char('\n') << false
+                                     << QByteArray("\xEF\xBB\xBF<p>Caf\xc3\xa9 \xe2\x82\xac</p>\r\n");
+        QTest::newRow("single bytes typed")
+            << latin1 << euro << false << QByteArray("<p>Caf\xe9 &#8364;</p>");
+        const QByteArray rest = "\r\r\n<p>old</p>\r\n";
+        const QString cafe = QString::fromUtf8("caf\xc3\xa9");
+        for (const auto& [name, head, typed] :
+             {std::tuple{"iso-8859-1",
+                         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=ISO-8859-1\">",
+                         "caf\xe9"},
+              std::tuple{"windows-1252", "<meta charset='windows-1252'>", "caf\xe9"},
+              std::tuple{"latin1", "<meta charset=latin1>", "caf\xe9"},
+              std::tuple{"utf-8", "<meta charset=\"utf-8\">", "caf\xc3\xa9"},
+              std::tuple{"no set declared", "<title>x</title>", "caf\xc3\xa9"}})
+            QTest::newRow(name) << head + rest << cafe << true << head + rest + typed;
     }
-
-    // A page that declares a single-byte character set gets what the member types in that set; the
-    // bytes nobody touched stay as they were.
-    void editorWritesTheDeclaredCharacterSet_data() {
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<QByteArray>("typed"); // how "caf\u00e9" is written
-        QTest::newRow("iso-8859-1") << QByteArray("<meta http-equiv=\"Content-Type\" content=\"text/html; "
-                                                  "charset=ISO-8859-1\">")
-                                    << QByteArray("caf\xe9");
-        QTest::newRow("windows-1252") << QByteArray("<meta charset='windows-1252'>") << QByteArray("caf\xe9");
-        QTest::newRow("latin1") << QByteArray("<meta charset=latin1>") << QByteArray("caf\xe9");
-        QTest::newRow("utf-8") << QByteArray("<meta charset=\"utf-8\">") << QByteArray("caf\xc3\xa9");
-        QTest::newRow("none") << QByteArray("<title>x</title>") << QByteArray("caf\xc3\xa9");
-    }
-    void editorWritesTheDeclaredCharacterSet() {
-        QFETCH(QByteArray, head);
-        QFETCH(QByteArray, typed);
-        const QByteArray page = head + "\r\r\n<p>old</p>\r\n";
+    void editorSendsThePagesOwnBytes() {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, typed);
+        QFETCH(bool, append);
+        QFETCH(QByteArray, sent);
         fx.host.write(QStringLiteral("c.html"), page);
         TransferControl inet;
         EditSession e(inet);
         QCOMPARE(e.load(QStringLiteral("c.html")), EditSession::Load::Opened);
-        e.setEditorText(e.editorText() + QString::fromUtf8("caf\xc3\xa9"));
+        e.setEditorText(typed.isNull() ? e.editorText() : append ? e.editorText() + typed : typed);
         QCOMPARE(e.send(), EditSession::Send::Sent);
-        QCOMPARE(fx.host.read(QStringLiteral("c.html")), page + typed);
+        QCOMPARE(fx.host.read(QStringLiteral("c.html")), sent);
     }
 
     // The control folder's files go back under the lock, and never over another administrator's
