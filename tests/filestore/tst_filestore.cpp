@@ -41,6 +41,11 @@ class TestFileStore : public QObject {
         store->endProgram = [this] { ++ended; };
     }
 
+    QByteArray localFile(const char* name) const {
+        QFile f(fx.localPath(QLatin1String(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
 private slots:
     void initTestCase() { QVERIFY(fx.start()); }
 
@@ -70,12 +75,10 @@ private slots:
         const ListEntry* logo = list->find(QStringLiteral("logo.gif"));
         QVERIFY(logo);
         QCOMPARE(logo->text, QStringLiteral("Logo.GIF"));
-        QCOMPARE(logo->columns.value(QStringLiteral("owner")), QStringLiteral("brenmoor"));
-        QCOMPARE(logo->columns.value(QStringLiteral("ver")), QStringLiteral("2"));
-        QCOMPARE(logo->columns.value(QStringLiteral("myver")), QStringLiteral("1"));
-        QCOMPARE(logo->columns.value(QStringLiteral("desc")), QStringLiteral("The logo"));
-        QCOMPARE(logo->columns.value(QStringLiteral("comment")), QStringLiteral("brenmoor: bigger"));
-        QCOMPARE(logo->columns.value(QStringLiteral("status")), QStringLiteral("old"));
+        QStringList shown;
+        for (const char* key : {"owner", "ver", "myver", "desc", "comment", "status"})
+            shown << logo->columns.value(QLatin1String(key));
+        QCOMPARE(shown.join(QLatin1Char('|')), QStringLiteral("brenmoor|2|1|The logo|brenmoor: bigger|old"));
         QCOMPARE(logo->smallIconKey, QStringLiteral("old")); // red circle by default
         QCOMPARE(list->find(QStringLiteral("index.html"))->smallIconKey, QStringLiteral("unlocked"));
         // Checked out by the member in another letter case, never fetched: open, not outdated.
@@ -104,14 +107,6 @@ private slots:
         const int connections = inet->connectionsOpened();
         QVERIFY(store->Run(QStringLiteral("cd /krg")));
         QCOMPARE(inet->connectionsOpened(), connections + 1);
-    }
-
-    void emptyCatalogueIsComplete() {
-        ScriptedDialogs& d = *dlg;
-        fx.setCatalogue("2.0.5\r\n0\r\n");
-        QVERIFY(store->UpdateFileList());
-        QCOMPARE(list->count(), 0);
-        QVERIFY(d.records().isEmpty());
     }
 
     void brokenCatalogueIsRetriedOnceThenRepairedFromTheBackup_data() {
@@ -190,12 +185,15 @@ private slots:
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(closed, 1);
         QCOMPARE(list->count(), 0);
-        // Older or equal required versions are accepted.
-        for (const char* v : {"2.0.5", "1.9.9", "2"}) {
-            fx.setCatalogue(catalogue({kIndex}, v));
-            QVERIFY2(store->UpdateFileList(), v);
+        // Older or equal required versions are accepted, and so is a catalogue without entries.
+        for (const QByteArray& accepted :
+             {catalogue({kIndex}, "1.9.9"), catalogue({kIndex}, "2"), QByteArray("2.0.5\r\n0\r\n")}) {
+            fx.setCatalogue(accepted);
+            QVERIFY2(store->UpdateFileList(), accepted.constData());
         }
         QCOMPARE(closed, 1);
+        QCOMPARE(list->count(), 0);
+        QCOMPARE(d.records().size(), 1);
     }
 
     void namesDifferingInCaseStopTheFill() {
@@ -223,79 +221,66 @@ private slots:
         QCOMPARE(d.records().size(), 1); // the transfer layer's error
     }
 
-    void addAppendsAndSavesWithBackup() {
-        ScriptedDialogs& d = *dlg;
-        const QByteArray before = catalogue({kIndex, kLogo});
-        fx.setCatalogue(before, "old backup");
-        QVERIFY(store->UpdateFileDetails({.name = QStringLiteral("new page.html"),
-                                          .newFile = true,
-                                          .version = 1,
-                                          .controller = QString(),
-                                          .author = QStringLiteral("Dovrin"),
-                                          .description = QStringLiteral("say \"hi\""),
-                                          .comment = QStringLiteral("Dovrin: added"),
-                                          .fetchFirst = true,
-                                          .saveAfter = true}));
-        QVERIFY(d.records().isEmpty());
-        QCOMPARE(fx.hostCatalogue(),
-                 catalogue({kIndex, kLogo,
-                            catalogueLine("new page.html", 1, "", "Dovrin", "say 'hi'", "Dovrin: added")}));
-        QCOMPARE(fx.hostBackup(), before);
-        // Locally: the working copy and the copy before the rewrite.
-        QByteArray local;
-        QFile f(fx.localPath(QStringLiteral("_files.txt.backup")));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), before);
-    }
-
-    void duplicateAddInOtherCaseChangesNothing() {
-        ScriptedDialogs& d = *dlg;
-        const QByteArray before = catalogue({kIndex, kLogo});
-        fx.setCatalogue(before, "backup");
-        QVERIFY(!store->UpdateFileDetails({.name = QStringLiteral("INDEX.HTML"),
-                                           .newFile = true,
-                                           .version = 1,
-                                           .fetchFirst = true,
-                                           .saveAfter = true}));
-        QCOMPARE(d.texts(), QStringList{QStringLiteral("Cannot add a file that already exists.")});
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
-        QCOMPARE(fx.hostCatalogue(), before);
-        QCOMPARE(fx.hostBackup(), QByteArray("backup"));
-        // The working copy stays whole, so a batch cannot upload a cut-off catalogue.
-        QFile f(fx.localPath(QStringLiteral("_files.txt")));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), before);
-    }
-
-    void deleteOfMissingAndExistingNames() {
-        ScriptedDialogs& d = *dlg;
+    // One edit, fetched and saved: what the host holds after it, what the member is told, and the
+    // local working copy.
+    void singleEdits() {
         const QByteArray before = catalogue({kIndex, kLogo, kNotes});
-        fx.setCatalogue(before, "backup");
-        QVERIFY(!store->UpdateFileDetails(
-            {.name = QStringLiteral("gone.txt"), .deleteFile = true, .fetchFirst = true, .saveAfter = true}));
-        QCOMPARE(d.texts(), QStringList{QStringLiteral("Cannot delete a file that doesn't exist.")});
-        QCOMPARE(fx.hostCatalogue(), before);
-        QVERIFY(store->UpdateFileDetails(
-            {.name = QStringLiteral("logo.gif"), .deleteFile = true, .fetchFirst = true, .saveAfter = true}));
-        QCOMPARE(fx.hostCatalogue(), catalogue({kIndex, kNotes}));
-        QCOMPARE(fx.hostBackup(), before);
-    }
-
-    void updateWithEveryValueMissingRewritesUnchanged() {
-        ScriptedDialogs& d = *dlg;
-        const QByteArray before = catalogue({kIndex, kLogo});
-        fx.setCatalogue(before, "backup");
-        QVERIFY(store->UpdateFileDetails(
-            {.name = QStringLiteral("Logo.gif"), .fetchFirst = true, .saveAfter = true}));
-        QCOMPARE(fx.hostCatalogue(), before);
-        QCOMPARE(fx.hostBackup(), before);
-        // Also when an editor put a byte order mark in front.
         const QByteArray marked = "\xEF\xBB\xBF" + before;
-        fx.setCatalogue(marked, "backup");
-        QVERIFY(store->UpdateFileDetails(
-            {.name = QStringLiteral("Logo.gif"), .fetchFirst = true, .saveAfter = true}));
-        QCOMPARE(fx.hostCatalogue(), marked);
-        QVERIFY(d.records().isEmpty());
+        struct Row {
+            const char* what;
+            CatalogueEdit edit;
+            QByteArray host, backup;
+            QString told;
+            QByteArray start = {}, local = {};
+        };
+        const Row rows[] = {
+            {"add",
+             {.name = QStringLiteral("new page.html"),
+              .newFile = true,
+              .version = 1,
+              .controller = QString(),
+              .author = QStringLiteral("Dovrin"),
+              .description = QStringLiteral("say \"hi\""),
+              .comment = QStringLiteral("Dovrin: added")},
+             catalogue({kIndex, kLogo, kNotes,
+                        catalogueLine("new page.html", 1, "", "Dovrin", "say 'hi'", "Dovrin: added")}),
+             before},
+            // The working copy stays whole, so a batch cannot upload a cut-off catalogue.
+            {"add in another case",
+             {.name = QStringLiteral("INDEX.HTML"), .newFile = true, .version = 1},
+             before,
+             "backup",
+             QStringLiteral("Cannot add a file that already exists."),
+             {},
+             before},
+            {"delete missing",
+             {.name = QStringLiteral("gone.txt"), .deleteFile = true},
+             before,
+             "backup",
+             QStringLiteral("Cannot delete a file that doesn't exist.")},
+            {"delete",
+             {.name = QStringLiteral("logo.gif"), .deleteFile = true},
+             catalogue({kIndex, kNotes}),
+             before},
+            {"nothing to change", {.name = QStringLiteral("Logo.gif")}, before, before},
+            {"byte order mark", {.name = QStringLiteral("Logo.gif")}, marked, marked, {}, marked},
+        };
+        for (const Row& r : rows) {
+            dlg->clear();
+            fx.setCatalogue(r.start.isNull() ? before : r.start, "backup");
+            CatalogueEdit e = r.edit;
+            e.fetchFirst = e.saveAfter = true;
+            QCOMPARE(store->UpdateFileDetails(e), r.told.isEmpty());
+            QCOMPARE(dlg->texts().join(QLatin1Char('|')), r.told);
+            QVERIFY2(fx.hostCatalogue() == r.host, r.what);
+            QVERIFY2(fx.hostBackup() == r.backup, r.what);
+            if (!r.told.isEmpty())
+                QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
+            else // the local copy before the rewrite
+                QVERIFY2(localFile("_files.txt.backup") == (r.start.isNull() ? before : r.start), r.what);
+            if (!r.local.isNull())
+                QVERIFY2(localFile("_files.txt") == r.local, r.what);
+        }
     }
 
     void emptyNameWithoutFlagsDoesNothing() {
@@ -333,9 +318,7 @@ private slots:
     void rewriteDropsEmptyNamesButKeepsTheCount() {
         fx.setCatalogue(catalogue({kIndex, catalogueLine("", 1), kLogo}), "backup");
         QVERIFY(store->UpdateFileDetails({.name = QStringLiteral("index.html"), .fetchFirst = true}));
-        QFile f(fx.localPath(QStringLiteral("_files.txt")));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), catalogue({kIndex, kLogo}, "2.0.5", 3));
+        QCOMPARE(localFile("_files.txt"), catalogue({kIndex, kLogo}, "2.0.5", 3));
     }
 
     void shortCatalogueIsNeverSaved() {
