@@ -24,10 +24,6 @@ QByteArray line(const char* name, const char* controller = "", int version = 1, 
     return catalogueLine(name, version, controller, "", "", comment);
 }
 
-QByteArray json(const QString& text) {
-    return text.toUtf8();
-}
-
 } // namespace
 
 class TestCatalogueGuard : public QObject {
@@ -35,6 +31,7 @@ class TestCatalogueGuard : public QObject {
     HostFixture fx;
     LoopbackHost& host = fx.host;
     QTemporaryDir scratch;
+    int scratchFiles = 0;
     std::unique_ptr<QTemporaryDir> config;
     std::unique_ptr<ScriptedDialogs> dlg;
     std::unique_ptr<Member> A;
@@ -51,12 +48,16 @@ class TestCatalogueGuard : public QObject {
                        QByteArray::number(QDateTime::currentSecsSinceEpoch() + clockOffset) + "\r\n" + token +
                        "\r\n");
     }
-    QString scratchFile(const QString& name, const QByteArray& data) {
-        const QString path = scratch.filePath(name);
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(data);
-        return path;
+    // After each upload to path (after the next one only when once), the host holds content instead:
+    // a client without the lock saved over it, or the host cut the upload short.
+    void replaceAfterUpload(const char* path, const QByteArray& content, bool once = false) {
+        const QString file = scratch.filePath(QString::number(++scratchFiles));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        host.setFaults(
+            QStringLiteral(R"({"replace_after_upload": [{"path": "%1", "content_file": "%2"%3}]})")
+                .arg(QLatin1String(path), file, once ? QStringLiteral(R"(, "times": 1)") : QString())
+                .toUtf8());
     }
     QString texts() const { return dlg->texts().join(QLatin1Char('|')); }
 
@@ -169,9 +170,7 @@ private slots:
     void saveOverwrittenByAClientWithoutTheLockIsAppliedAgain() {
         // Right after Alda's upload, an older client saves its own change of b.txt over it.
         const QByteArray theirs = catalogue({line("a.txt"), line("b.txt", "Bren"), line("c.txt")});
-        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/_files.txt",
-            "content_file": "%1", "times": 1}]})")
-                                .arg(scratchFile(QStringLiteral("theirs"), theirs))));
+        replaceAfterUpload("/krg/_files.txt", theirs, true);
         QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
         QCOMPARE(fx.hostCatalogue(),
                  catalogue({line("a.txt", "Alda"), line("b.txt", "Bren"), line("c.txt")}));
@@ -179,9 +178,7 @@ private slots:
         QVERIFY(!fx.lockOnHost());
 
         // A client that keeps saving over every try: the member is told, nothing claims success.
-        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/_files.txt",
-            "content_file": "%1"}]})")
-                                .arg(scratchFile(QStringLiteral("theirs2"), theirs))));
+        replaceAfterUpload("/krg/_files.txt", theirs);
         QVERIFY(!A->checkOut({QStringLiteral("c.txt")}));
         QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral("Another member's program saved the shared file list at the same "
@@ -193,9 +190,7 @@ private slots:
     void takenWhileWaitingIsNotCheckedOut() {
         // The list shows a.txt free, but by the time Alda holds the lock Carol has it.
         const QByteArray theirs = catalogue({line("a.txt", "Carol"), line("b.txt"), line("c.txt")});
-        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/_files.txt",
-            "content_file": "%1", "times": 1}]})")
-                                .arg(scratchFile(QStringLiteral("carol"), theirs))));
+        replaceAfterUpload("/krg/_files.txt", theirs, true);
         QVERIFY(!A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
                                    "a.txt has just been checked out by Carol, so it is not checked out to "
@@ -332,9 +327,7 @@ private slots:
 
         // An upload the host cut short is a failed save, not another member's: the catalogue goes back.
         const QByteArray wanted = catalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt", "Alda")});
-        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/_files.txt",
-            "content_file": "%1"}]})")
-                                .arg(scratchFile(QStringLiteral("cut"), wanted.left(30)))));
+        replaceAfterUpload("/krg/_files.txt", wanted.left(30));
         dlg->clear();
         QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts(),
@@ -348,8 +341,6 @@ private slots:
         setCatalogue({line("a.txt"), line("b.txt"), line("c.txt")});
 
         // The same for a shared file in a check-in.
-        host.setFaults({});
-        dlg->clear();
         QVERIFY2(A->checkOut({QStringLiteral("b.txt")}), qPrintable(texts()));
         A->write(QStringLiteral("b.txt"), "Alda's b");
         host.setFaults(R"({"refuse": [{"cmd": "STOR", "path": "/krg/b.txt", "reply": "552 Disk full."}],
@@ -361,9 +352,7 @@ private slots:
         QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda"), line("c.txt")}));
 
         // An upload the host cut or replaced is no check-in either: no version is recorded.
-        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/b.txt",
-            "content_file": "%1"}]})")
-                                .arg(scratchFile(QStringLiteral("cutb"), "Alda"))));
+        replaceAfterUpload("/krg/b.txt", "Alda");
         dlg->clear();
         A->prompt.answers.enqueue({true, QStringLiteral("done"), false, false, false});
         QVERIFY(!A->checkIn({QStringLiteral("b.txt")}));
@@ -375,9 +364,7 @@ private slots:
         QDir(A->local.path()).mkpath(QStringLiteral("VelmarFTP"));
         A->write(QStringLiteral("VelmarFTP/page.html"), "new page text");
         host.write(QStringLiteral("page.html"), "old page");
-        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/page.html",
-            "content_file": "%1"}]})")
-                                .arg(scratchFile(QStringLiteral("cutpage"), "new"))));
+        replaceAfterUpload("/page.html", "new");
         dlg->clear();
         TransferControl inet;
         QVERIFY(!SendFileToServer(inet, QStringLiteral("page.html")));
@@ -470,9 +457,7 @@ private slots:
 
         // An upload the host cut short is not added, nor is anything sent before it in the same batch.
         A->write(QStringLiteral("other.txt"), "Alda's other file");
-        host.setFaults(json(QStringLiteral(R"({"replace_after_upload": [{"path": "/krg/other.txt",
-            "content_file": "%1"}]})")
-                                .arg(scratchFile(QStringLiteral("cutother"), "Alda's"))));
+        replaceAfterUpload("/krg/other.txt", "Alda's");
         dlg->clear();
         // The batch stops there and takes back the file it had sent before.
         A->write(QStringLiteral("first.txt"), "first");
