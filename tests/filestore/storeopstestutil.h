@@ -106,24 +106,16 @@ struct Member {
         for (const QString& n : names)
             list.setSelected(n.toLower(), true);
     }
-    bool checkOut(const QStringList& names) {
+    // The operation on just these entries, as this member, with a fresh command record.
+    bool act(const QStringList& names, bool (StoreOperations::*operation)()) {
         activate();
         select(names);
         commands.clear();
-        return ops->CheckOut();
+        return (ops.get()->*operation)();
     }
-    bool checkIn(const QStringList& names) {
-        activate();
-        select(names);
-        commands.clear();
-        return ops->CheckIn();
-    }
-    bool getLatest(const QStringList& names) {
-        activate();
-        select(names);
-        commands.clear();
-        return ops->GetLatestVersion();
-    }
+    bool checkOut(const QStringList& names) { return act(names, &StoreOperations::CheckOut); }
+    bool checkIn(const QStringList& names) { return act(names, &StoreOperations::CheckIn); }
+    bool getLatest(const QStringList& names) { return act(names, &StoreOperations::GetLatestVersion); }
     QString column(const QString& file, const char* key) const {
         const ListEntry* e = list.find(file.toLower());
         return e ? e->columns.value(QLatin1String(key)) : QStringLiteral("<missing>");

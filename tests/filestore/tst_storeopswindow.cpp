@@ -5,12 +5,12 @@
 #include "filestore/gui/frmcheckin.h"
 #include "filestore/gui/frmfilelist.h"
 #include "filestore/storeoperations.h"
-#include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferpool.h"
+#include "windowharness.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,37 +22,24 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <functional>
 
 using namespace krtp;
 using namespace krtp::test;
 
-namespace {
-
-// Runs action once the dialog is showing (inside its modal loop).
-void whenShown(QWidget* dialog, std::function<void()> action) {
-    QTimer::singleShot(10, dialog, [dialog, action] {
-        if (dialog->isVisible())
-            action();
-        else
-            whenShown(dialog, action);
-    });
-}
-
-} // namespace
-
 class TestStoreOpsWindow : public QObject {
     Q_OBJECT
     StoreFixture fx;
+    WindowHarness d;
 
 private slots:
     void initTestCase() { QVERIFY(fx.start()); }
+    void init() { d.init(); }
+    void cleanup() { QVERIFY(d.done()); }
 
     void checkInDialogRules() {
         frmCheckIn dlg;
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QCOMPARE(dlg.windowTitle(), QStringLiteral("Check In"));
         auto* chkKeepFileCheckedOut = control<QCheckBox>(dlg, "chkKeepFileCheckedOut");
         auto* chkRevert = control<QCheckBox>(dlg, "chkRevert");
         QVERIFY(!chkKeepFileCheckedOut->isChecked() && !chkRevert->isChecked());
@@ -82,6 +69,7 @@ private slots:
         QVERIFY(!chkRevert->isEnabled());
         chkKeepFileCheckedOut->click();
         QVERIFY(chkRevert->isEnabled());
+        chkRevert->setFocus();
         dlg.hide();
 
         // Do_CheckInFile: Check In All, then the answers are remembered for the next call; Cancel and
@@ -90,8 +78,10 @@ private slots:
         bool keep = false, all = false, revert = false;
         auto* txtCheckingInFile = control<QLineEdit>(dlg, "txtCheckingInFile");
         auto* cmdCheckInAll = control<QPushButton>(dlg, "cmdCheckInAll");
-        whenShown(&dlg, [&] {
+        WindowHarness::whenShown(&dlg, nullptr, [&](QWidget*) {
             QCOMPARE(txtCheckingInFile->text(), QStringLiteral("a.txt"));
+            // The member comes to type the comment.
+            QCOMPARE(dlg.focusWidget(), txtComments);
             chkKeepFileCheckedOut->click();
             cmdCheckInAll->click();
         });
@@ -99,23 +89,22 @@ private slots:
         QCOMPARE(comment, QStringLiteral("fix 'x' here"));
         QVERIFY(keep && all && !revert);
         auto* cmdCancel = control<QPushButton>(dlg, "cmdCancel");
-        whenShown(&dlg, [&] {
+        WindowHarness::whenShown(&dlg, nullptr, [&](QWidget*) {
             QCOMPARE(txtComments->text(), QStringLiteral("fix 'x' here"));
             QVERIFY(chkKeepFileCheckedOut->isChecked());
             cmdCancel->click();
         });
         QVERIFY(!dlg.Do_CheckInFile(QStringLiteral("b.txt"), comment, keep, all, revert));
         QVERIFY(!all);
-        whenShown(&dlg, [&] { dlg.close(); });
+        WindowHarness::whenShown(&dlg, nullptr, [&](QWidget*) { dlg.close(); });
         QVERIFY(!dlg.Do_CheckInFile(QStringLiteral("c.txt"), comment, keep, all, revert));
         auto* cmdCheckIn = control<QPushButton>(dlg, "cmdCheckIn");
-        whenShown(&dlg, [&] { cmdCheckIn->click(); });
+        WindowHarness::whenShown(&dlg, nullptr, [&](QWidget*) { cmdCheckIn->click(); });
         QVERIFY(dlg.Do_CheckInFile(QStringLiteral("c.txt"), comment, keep, all, revert));
         QVERIFY(!all);
     }
 
     void windowRunsTheOperationsOneAtATime() {
-        ScriptedDialogs d;
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1), catalogueLine("b.txt", 2, "Dovrin")}));
         fx.host.write(QStringLiteral("krg/a.txt"), "server a");
         fx.host.write(QStringLiteral("krg/b.txt"), "server b");
@@ -126,76 +115,74 @@ private slots:
         frmFileList w;
         w.show();
         QVERIFY(w.UpdateFileList());
-        auto* cmdCheckOut = control<QToolButton>(w, "cmdCheckOut");
-        auto* mnuActionsCheckOut = control<QAction>(w, "mnuActionsCheckOut");
-        QVERIFY(cmdCheckOut->isEnabled() && mnuActionsCheckOut->isEnabled());
-
         // While the check-out waits for the host, the store's actions and the console are off, the
         // list is not, the pointer is busy and the window does not close.
+        const auto enabled = [&w](std::initializer_list<const char*> names) {
+            QStringList on;
+            for (const char* n : names) {
+                // The check-in dialog below the window has a cmdCheckIn of its own.
+                QObject* o = w.findChild<QToolButton*>(QLatin1String(n));
+                if (!o)
+                    o = w.findChild<QAction*>(QLatin1String(n));
+                if ((o ? o : control<QWidget>(w, n))->property("enabled").toBool())
+                    on << QLatin1String(n);
+            }
+            return on;
+        };
+        const auto actions = {
+            "cmdCheckOut",        "cmdCheckIn",         "cmdGetLatestVersion", "cmdRefresh",
+            "txtCommands",        "mnuActionsCheckOut", "mnuActionsCheckIn",   "mnuActionsGetLatestVersion",
+            "mnuActionsOpenFile", "mnuFileRefresh"};
         bool checked = false;
-        auto* cmdCheckIn = control<QToolButton>(w, "cmdCheckIn");
-        auto* cmdGetLatestVersion = control<QToolButton>(w, "cmdGetLatestVersion");
-        auto* cmdRefresh = control<QToolButton>(w, "cmdRefresh");
-        auto* txtCommands = control<QLineEdit>(w, "txtCommands");
-        auto* mnuActionsCheckIn = control<QAction>(w, "mnuActionsCheckIn");
-        auto* mnuActionsGetLatestVersion = control<QAction>(w, "mnuActionsGetLatestVersion");
-        auto* mnuActionsOpenFile = control<QAction>(w, "mnuActionsOpenFile");
-        auto* mnuFileRefresh = control<QAction>(w, "mnuFileRefresh");
-        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
         QTimer::singleShot(0, &w, [&] {
             checked = true;
             QVERIFY(w.operations().busy());
-            for (QWidget* b : std::initializer_list<QWidget*>{cmdCheckOut, cmdCheckIn, cmdGetLatestVersion,
-                                                              cmdRefresh, txtCommands})
-                QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
-            for (QAction* a : {mnuActionsCheckOut, mnuActionsCheckIn, mnuActionsGetLatestVersion,
-                               mnuActionsOpenFile, mnuFileRefresh})
-                QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-            QVERIFY(lvwFileList->isEnabled());
-            QVERIFY(d.busyDepth() > 0);
+            QCOMPARE(enabled(actions).join(QLatin1Char(' ')), QString());
+            QCOMPARE(enabled({"lvwFileList"}).size(), 1);
+            QVERIFY(d->busyDepth() > 0);
             QVERIFY(!w.close());
         });
         w.model().setAllSelected(false);
         w.model().setSelected(QStringLiteral("a.txt"), true);
-        cmdCheckOut->click();
+        control<QToolButton>(w, "cmdCheckOut")->click();
         QVERIFY(checked);
         QVERIFY(w.isVisible());
-        QVERIFY(cmdCheckOut->isEnabled() && cmdRefresh->isEnabled() && txtCommands->isEnabled());
-        QCOMPARE(d.busyDepth(), 0);
+        QCOMPARE(enabled({"cmdCheckOut", "mnuActionsCheckOut", "cmdRefresh", "txtCommands"}).size(), 4);
+        QCOMPARE(d->busyDepth(), 0);
         QVERIFY(fx.hostCatalogue().contains("\"a.txt\",1,\"Dovrin\""));
 
         // Check in through the real dialog; it shows no message.
-        d.clear();
+        d->clear();
         w.model().setAllSelected(false);
         w.model().setSelected(QStringLiteral("b.txt"), true);
         auto* dlg = control<frmCheckIn>(w, "frmCheckIn");
         auto* txtCheckingInFile = control<QLineEdit>(*dlg, "txtCheckingInFile");
         auto* txtComments = control<QLineEdit>(*dlg, "txtComments");
-        whenShown(dlg, [&] {
+        WindowHarness::whenShown(dlg, nullptr, [&](QWidget*) {
             QCOMPARE(txtCheckingInFile->text(), QStringLiteral("b.txt"));
             txtComments->setText(QStringLiteral("from the window"));
             QTest::keyClicks(txtComments, QStringLiteral("!"));
             control<QPushButton>(*dlg, "cmdCheckIn")->click();
         });
-        mnuActionsCheckIn->trigger();
+        control<QAction>(w, "mnuActionsCheckIn")->trigger();
         QCOMPARE(fx.host.read(QStringLiteral("krg/b.txt")), QByteArray("Dovrin's b"));
         QVERIFY(fx.hostCatalogue().contains("\"b.txt\",3,\"\",\"\",\"\",\"Dovrin: from the window!\""));
-        QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));
+        QVERIFY2(d->records().isEmpty(), qPrintable(d->texts().join(QLatin1Char('|'))));
 
         // Dovrin holds a.txt but deleted the copy: no version is recorded, the entry shows it missing
         // and the status line says so, after the get and after giving it back.
         QVERIFY(QFile::remove(fx.localPath(QStringLiteral("a.txt"))));
         w.model().setAllSelected(false);
         w.model().setSelected(QStringLiteral("a.txt"), true);
-        mnuActionsGetLatestVersion->trigger();
+        control<QAction>(w, "mnuActionsGetLatestVersion")->trigger();
         QCOMPARE(w.statusText(), QStringLiteral("Got the latest version of no files; skipped a.txt, checked "
                                                 "out by you, but not in your local folder"));
         QCOMPARE(w.model().find(QStringLiteral("a.txt"))->columns.value(QLatin1String(columns::kMyVer)),
                  QStringLiteral("0"));
         w.model().setSelected(QStringLiteral("a.txt"), true);
-        d.answer(Dialogs::Ok);
-        mnuActionsCheckIn->trigger();
-        QCOMPARE(d.lastText(), StoreOperations::MissingLocalCheckInQuestion(QStringLiteral("a.txt")));
+        d->answer(Dialogs::Ok);
+        control<QAction>(w, "mnuActionsCheckIn")->trigger();
+        QCOMPARE(d->lastText(), StoreOperations::MissingLocalCheckInQuestion(QStringLiteral("a.txt")));
         QCOMPARE(w.statusText(), QStringLiteral("Checked in no files; skipped a.txt, given back without "
                                                 "sending: not in your local folder"));
         QCOMPARE(w.model().find(QStringLiteral("a.txt"))->columns.value(QLatin1String(columns::kStatus)),
@@ -204,7 +191,6 @@ private slots:
         QCOMPARE(fx.settings->fileVersion(QStringLiteral("a.txt")), QStringLiteral("0"));
         QVERIFY(fx.hostCatalogue().contains("\"a.txt\",1,\"\""));
         QVERIFY(w.close());
-        QVERIFY(d.unexpected().isEmpty());
     }
 
     void cancelLeavesEveryCopyAsItWas_data() {
@@ -247,7 +233,6 @@ private slots:
             fx.settings->setFileVersion(f, QStringLiteral("1"));
         }
         slow.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
-        ScriptedDialogs d;
         frmFileList w;
         w.show();
         QVERIFY(w.UpdateFileList());
@@ -284,7 +269,7 @@ private slots:
         QVERIFY2(scratch.isEmpty(), qPrintable(scratch.join(QLatin1Char(' '))));
         QCOMPARE(w.windowTitle(), QStringLiteral("KRtp - Transfer Complete"));
         QCOMPARE(w.statusText(), outcome);
-        QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));
+        QVERIFY2(d->records().isEmpty(), qPrintable(d->texts().join(QLatin1Char('|'))));
         QVERIFY(w.close());
     }
 };

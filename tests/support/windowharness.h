@@ -4,6 +4,9 @@
 
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
 #include <memory>
 
 namespace krtp::test {
@@ -25,6 +28,17 @@ struct WindowHarness {
         if (answersUsedUp && pending)
             qWarning("%d scripted answers left over", pending);
         return unexpected.isEmpty() && (!answersUsedUp || pending == 0);
+    }
+    // Runs action once the window named name below owner (or owner itself, with no name) shows,
+    // that is inside its modal loop.
+    static void whenShown(QWidget* owner, const char* name, std::function<void(QWidget*)> action) {
+        QTimer::singleShot(10, owner, [owner, name, action] {
+            QWidget* w = name ? owner->findChild<QWidget*>(QLatin1String(name)) : owner;
+            if (w && w->isVisible())
+                action(w);
+            else
+                whenShown(owner, name, action);
+        });
     }
     ScriptedDialogs& operator*() { return *dlg; }
     ScriptedDialogs* operator->() { return dlg.get(); }
