@@ -2,23 +2,20 @@
 #include "filestore/gui/filelistview.h"
 #include "filestore/gui/frmfilelist.h"
 #include "filestore/storeoperations.h"
-#include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
+#include "windowharness.h"
 
 #include <QApplication>
-#include <QDockWidget>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
+#include <QPointer>
 #include <QScopeGuard>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -47,7 +44,13 @@ void writeLocal(const QString& name, const QByteArray& data) {
 class TestFileListWindow : public QObject {
     Q_OBJECT
     StoreFixture fx;
-    std::unique_ptr<ScriptedDialogs> dlg;
+    WindowHarness dlg;
+
+    void showAndRebuild(frmFileList& w) {
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.UpdateFileList());
+    }
 
     void clickEntry(frmFileList& w, const QString& key) {
         auto* lvwFileList = control<FileListView>(w, "lvwFileList");
@@ -60,12 +63,9 @@ private slots:
     void initTestCase() { QVERIFY(fx.start()); }
     void init() {
         fx.resetLocal();
-        dlg = std::make_unique<ScriptedDialogs>();
+        dlg.init();
     }
-    void cleanup() {
-        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
-        dlg.reset();
-    }
+    void cleanup() { QVERIFY(dlg.done()); }
 
     void loadingBuildsToolbarColumnsAndViews() {
         settingsStore().set(settings::CurrentView, QStringLiteral("1"));
@@ -75,22 +75,9 @@ private slots:
         QCOMPARE(w.viewStyle(), 1);
         auto* picToolBar = control<QWidget>(w, "picToolBar");
         QVERIFY(picToolBar->isHidden());
-        auto* mnuViewToolbar = control<QAction>(w, "mnuViewToolbar");
-        QVERIFY(!mnuViewToolbar->isChecked());
-        const QList<QToolButton*> buttons = picToolBar->findChildren<QToolButton*>();
-        QStringList captions;
-        for (QToolButton* b : buttons) {
-            captions << b->text();
-            QVERIFY(!b->icon().isNull());
-        }
-        QCOMPARE(captions, (QStringList{"Get Latest Version", "Check In", "Check Out", "Add File(s)",
-                                        "Set Local Folder", "Refresh", "Options", "Explorer"}));
-        auto* cmdRefresh = control<QToolButton>(w, "cmdRefresh");
-        auto* cmdExplorer = control<QToolButton>(w, "cmdExplorer");
-        auto* cmdCheckOut = control<QToolButton>(w, "cmdCheckOut");
-        auto* cmdAddFile = control<QToolButton>(w, "cmdAddFile");
-        QVERIFY(cmdRefresh->isEnabled() && cmdExplorer->isEnabled() && cmdCheckOut->isEnabled() &&
-                cmdAddFile->isEnabled());
+        QVERIFY(!control<QAction>(w, "mnuViewToolbar")->isChecked());
+        for (const char* name : {"cmdRefresh", "cmdExplorer", "cmdCheckOut", "cmdAddFile"})
+            QVERIFY2(control<QWidget>(w, name)->isEnabled(), name);
         // The windows of the layer above come with their openers; without them their entries are off.
         auto* cmdOptions = control<QToolButton>(w, "cmdOptions");
         auto* cmdSetLocalFolder = control<QToolButton>(w, "cmdSetLocalFolder");
@@ -104,27 +91,21 @@ private slots:
         cmdSetLocalFolder->click();
         QCOMPARE(opened, 12);
         RecordingDesktopServices desktop;
-        cmdExplorer->click();
-        auto* mnuFileExplore = control<QAction>(w, "mnuFileExplore");
-        mnuFileExplore->trigger();
+        control<QToolButton>(w, "cmdExplorer")->click();
+        control<QAction>(w, "mnuFileExplore")->trigger();
         QCOMPARE(desktop.calls.size(), 2);
         QVERIFY(desktop.calls.first().contains(runState().LocalFolder));
-        QVERIFY(w.findChild<FileListView*>(QStringLiteral("lvwFileList")));
-        for (const char* name :
-             {"txtCommands", "txtResults", "picPreview", "txtPreview", "picResize1", "inet"})
-            QVERIFY2(w.findChild<QObject*>(QLatin1String(name)), name);
-        QCOMPARE(FileListImageKeys().size(), 16);
+        // A desktop without a file manager: the status line says so, no message box.
+        desktop.result = false;
+        control<QToolButton>(w, "cmdExplorer")->click();
+        QCOMPARE(w.statusText(), QStringLiteral("The file manager could not be started for ") +
+                                     runState().LocalFolder +
+                                     QStringLiteral(": no file manager is set up on this desktop"));
+        QVERIFY(dlg->records().isEmpty());
         for (const QString& key : FileListImageKeys())
             QCOMPARE(w.image(key).pixmap(16, 16).size(), QSize(16, 16));
-        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
-        QHeaderView* header = lvwFileList->detailsView()->header();
-        QCOMPARE(header->count(), 9);
         QCOMPARE(w.model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Last Updated By"));
-        // Every caption shows whole ("Checked Out", "Latest Version"); the last column takes the rest.
-        for (int i = 0; i < header->count() - 1; ++i)
-            QVERIFY(header->sectionSize(i) >= header->sectionSizeHint(i));
-        QVERIFY(header->stretchLastSection());
         settingsStore().set(settings::CurrentView, QStringLiteral("9"));
         frmFileList unknown;
         QCOMPARE(unknown.viewStyle(), 3);
@@ -136,23 +117,25 @@ private slots:
                                    catalogueLine("pic.gif", 3), catalogueLine("old.gif", 3),
                                    catalogueLine("theirs.doc", 2, "brenmoor")}));
         SettingsStore& s = settingsStore();
-        s.setFileVersion(QStringLiteral("site.backup.txt"), QStringLiteral("2"));
-        s.setFileVersion(QStringLiteral("notes.txt"), QStringLiteral("1"));
-        s.setFileVersion(QStringLiteral("index.html"), QStringLiteral("4"));
-        s.setFileVersion(QStringLiteral("pic.gif"), QStringLiteral("3"));
-        s.setFileVersion(QStringLiteral("old.gif"), QStringLiteral("2"));
-        s.setFileVersion(QStringLiteral("theirs.doc"), QStringLiteral("2"));
+        for (const auto& [key, version] : {std::pair{"site.backup.txt", "2"},
+                                           {"notes.txt", "1"},
+                                           {"index.html", "4"},
+                                           {"pic.gif", "3"},
+                                           {"old.gif", "2"},
+                                           {"theirs.doc", "2"}})
+            s.setFileVersion(QLatin1String(key), QLatin1String(version));
         frmFileList w;
         QVERIFY(w.UpdateFileList());
-        const auto icon = [&](const char* key) { return w.model().find(QLatin1String(key))->smallIconKey; };
+        const auto icons = [&](std::initializer_list<const char*> keys) {
+            QStringList out;
+            for (const char* key : keys)
+                out << w.model().find(QLatin1String(key))->smallIconKey;
+            return out;
+        };
         // Default colours: only out-of-date files show their circle.
-        QCOMPARE(icon("site.backup.txt"), QStringLiteral(".txt"));
-        QCOMPARE(icon("readme"), QStringLiteral("new"));
-        QCOMPARE(icon("notes.txt"), QStringLiteral(".txt"));
-        QCOMPARE(icon("index.html"), QStringLiteral("unlocked"));
-        QCOMPARE(icon("pic.gif"), QStringLiteral(".gif"));
-        QCOMPARE(icon("old.gif"), QStringLiteral("old"));
-        QCOMPARE(icon("theirs.doc"), QStringLiteral(".doc"));
+        QCOMPARE(icons({"site.backup.txt", "readme", "notes.txt", "index.html", "pic.gif", "old.gif",
+                        "theirs.doc"}),
+                 (QStringList{".txt", "new", ".txt", "unlocked", ".gif", "old", ".doc"}));
         QCOMPARE(w.LastCountOfCheckedOutFiles(), 1);
         QCOMPARE(w.LastCountOfOutdatedFiles(), 2);
         const QModelIndex first = w.model().index(w.model().rowOf(QStringLiteral("old.gif")), 0);
@@ -163,11 +146,9 @@ private slots:
             s.set(k, QStringLiteral("Yes"));
         s.set(settings::ShowOutOfDateAsRed, QStringLiteral("No"));
         QVERIFY(w.UpdateFileList());
-        QCOMPARE(icon("site.backup.txt"), QStringLiteral("unlocked"));
-        QCOMPARE(icon("notes.txt"), QStringLiteral("open"));
-        QCOMPARE(icon("theirs.doc"), QStringLiteral("locked"));
-        QCOMPARE(icon("readme"), QStringLiteral("new")); // no "." in the name
-        QCOMPARE(icon("old.gif"), QStringLiteral(".gif"));
+        // "readme" has no "." in the name.
+        QCOMPARE(icons({"site.backup.txt", "notes.txt", "theirs.doc", "readme", "old.gif"}),
+                 (QStringList{"unlocked", "open", "locked", "new", ".gif"}));
         w.store().Shutdown();
     }
 
@@ -271,9 +252,7 @@ private slots:
         writeLocal(QStringLiteral("notes.txt"), "caf\xe9 au lait");
         writeLocal(QStringLiteral("page.html"), "<p>");
         frmFileList w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.UpdateFileList());
+        showAndRebuild(w);
         clickEntry(w, QStringLiteral("notes.txt"));
         auto* txtPreview = control<QPlainTextEdit>(w, "txtPreview");
         QCOMPARE(txtPreview->toPlainText(), QString::fromLatin1("caf\xe9 au lait"));
@@ -296,70 +275,66 @@ private slots:
         w.store().Shutdown();
     }
 
-    void transfersShowTheirProgress() {
+    // What the progress line says for each command: the member's own files with their sizes, the
+    // program's own steps in the member's words, nothing for commands that move no file.
+    void progressInTheMembersWords_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<qint64>("done");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<QString>("shown"); // the start of the line; all of it for the steps
+        QTest::newRow("no file") << "cd /krg" << 10LL << 0LL << "";
+        QTest::newRow("download") << "GET \"my page.html\" \"my page.html\"" << (3LL << 20) << 0LL
+                                  << "Downloading my page.html: 3.0 MB";
+        QTest::newRow("upload") << "send notes.txt" << 512LL << 2048LL
+                                << "Uploading notes.txt: 512 bytes of 2 KB";
+        QTest::newRow("member's file") << "PUT \"my page.html\" \"my page.html\"" << 512LL << 2048LL
+                                       << "Uploading my page.html: 512 bytes";
+        QTest::newRow("lock holder") << "PUT _files.lock.txt /krg/_files.lock/holder.txt" << 512LL << 2048LL
+                                     << "Saving the shared file list";
+        QTest::newRow("catalogue read")
+            << "GET /krg/_files.txt _files.txt" << 512LL << 2048LL << "Reading the shared file list";
+        QTest::newRow("catalogue backup")
+            << "PUT _files.txt krg/_files.txt.backup" << 512LL << 2048LL << "Saving the shared file list";
+        QTest::newRow("other lock") << "PUT h.txt /krg/_shared.lock/holder.txt" << 512LL << 2048LL
+                                    << "Saving the site's shared settings";
+        QTest::newRow("history") << "GET /krg/_history/a.txt.idx a.idx" << 512LL << 2048LL
+                                 << "Reading the version history";
+    }
+    void progressInTheMembersWords() {
+        QFETCH(QString, command);
+        QFETCH(qint64, done);
+        QFETCH(qint64, total);
+        QFETCH(QString, shown);
         frmFileList w;
         w.show();
-        auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
-        auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
-        QVERIFY(progress && inet);
+        auto* progress = control<TransferProgress>(w, "prgTransfer");
+        auto* inet = control<TransferControl>(w, "inet");
         QVERIFY(progress->isHidden());
-        // Commands that move no file show nothing.
-        emit inet->commandStarted(QStringLiteral("cd /krg"));
-        emit inet->progress(10, 0);
-        QVERIFY(progress->isHidden());
-        emit inet->commandStarted(QStringLiteral("GET \"my page.html\" \"my page.html\""));
-        QVERIFY(progress->isVisible());
-        emit inet->progress(3 * 1024 * 1024, 0);
-        QVERIFY2(progress->lblTransfer->text().startsWith(QLatin1String("Downloading my page.html: 3.0 MB")),
-                 qPrintable(progress->lblTransfer->text()));
+        emit inet->commandStarted(command);
+        emit inet->progress(done, total);
+        QCOMPARE(progress->isVisible(), !shown.isEmpty());
+        const QString text = progress->lblTransfer->text();
+        if (!shown.isEmpty())
+            QCOMPARE(shown.contains(QLatin1String(": ")) ? text.left(shown.size()) : text, shown);
         emit inet->StateChanged(StateResponseCompleted);
-        QVERIFY(progress->isHidden());
-        emit inet->commandStarted(QStringLiteral("send notes.txt"));
-        emit inet->progress(512, 2048);
-        QCOMPARE(progress->lblTransfer->text().left(43),
-                 QStringLiteral("Uploading notes.txt: 512 bytes of 2 KB"));
-        QCOMPARE(TransferProgress::LineText(QStringLiteral("Uploading"), QStringLiteral("a.zip"), 5LL << 20,
-                                            200LL << 20, 2.5 * 1024 * 1024),
-                 QStringLiteral("Uploading a.zip: 5.0 MB of 200.0 MB at 2.5 MB/s"));
-        progress->cmdCancel->click();
-        QVERIFY(!progress->cmdCancel->isEnabled());
-        emit inet->StateChanged(StateError);
         QVERIFY(progress->isHidden());
         w.store().Shutdown();
     }
 
-    void stepsInTheMembersWords_data() {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("lock holder") << "PUT _files.lock.txt /krg/_files.lock/holder.txt"
-                                     << "Saving the shared file list";
-        QTest::newRow("catalogue read") << "GET /krg/_files.txt _files.txt"
-                                        << "Reading the shared file list";
-        QTest::newRow("catalogue backup") << "PUT _files.txt krg/_files.txt.backup"
-                                          << "Saving the shared file list";
-        QTest::newRow("other lock") << "PUT h.txt /krg/_shared.lock/holder.txt"
-                                    << "Saving the site's shared settings";
-        QTest::newRow("history") << "GET /krg/_history/a.txt.idx a.idx"
-                                 << "Reading the version history";
-        QTest::newRow("member's file") << "PUT \"my page.html\" \"my page.html\""
-                                       << "Uploading my page.html";
-    }
-    void stepsInTheMembersWords() {
-        QFETCH(QString, command);
-        QFETCH(QString, shown);
+    void progressCancelsAndEndsOnError() {
+        QCOMPARE(TransferProgress::LineText(QStringLiteral("Uploading"), QStringLiteral("a.zip"), 5LL << 20,
+                                            200LL << 20, 2.5 * 1024 * 1024),
+                 QStringLiteral("Uploading a.zip: 5.0 MB of 200.0 MB at 2.5 MB/s"));
         frmFileList w;
         w.show();
-        auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
-        auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
-        emit inet->commandStarted(command);
+        auto* progress = control<TransferProgress>(w, "prgTransfer");
+        auto* inet = control<TransferControl>(w, "inet");
+        emit inet->commandStarted(QStringLiteral("send notes.txt"));
         emit inet->progress(512, 2048);
-        QVERIFY(progress->isVisible());
-        QCOMPARE(progress->lblTransfer->text().left(shown.size()), shown);
-        if (shown.startsWith(QLatin1String("Uploading")))
-            QVERIFY(progress->lblTransfer->text().contains(QLatin1String("512 bytes")));
-        else
-            QCOMPARE(progress->lblTransfer->text(), shown);
-        emit inet->StateChanged(StateResponseCompleted);
+        progress->cmdCancel->click();
+        QVERIFY(!progress->cmdCancel->isEnabled());
+        emit inet->StateChanged(StateError);
+        QVERIFY(progress->isHidden());
         w.store().Shutdown();
     }
 
@@ -369,8 +344,7 @@ private slots:
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         fx.host.write(QStringLiteral("krg/a.txt"), "server a");
         frmFileList w;
-        w.show();
-        QVERIFY(w.UpdateFileList());
+        showAndRebuild(w);
         auto* lblStatus = control<QLabel>(w, "lblStatus");
         auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
         auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
@@ -404,8 +378,7 @@ private slots:
     void closingWhileBusyAsks() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         frmFileList w;
-        w.show();
-        QVERIFY(w.UpdateFileList());
+        showAndRebuild(w);
         fx.host.setFaults("{\"latency_ms\": 150}");
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
         bool closed = true;
@@ -426,9 +399,7 @@ private slots:
     void consoleSendsOnEnterAndCollectsReplies() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         frmFileList w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.UpdateFileList());
+        showAndRebuild(w);
         auto* txtResults = control<QPlainTextEdit>(w, "txtResults");
         const QString before = txtResults->toPlainText();
         auto* inet = control<TransferControl>(w, "inet");
@@ -450,32 +421,36 @@ private slots:
         QVERIFY(added.endsWith(QLatin1Char('\n')));
         QCOMPARE(w.GetChunkData().count(QStringLiteral("_files.txt")), 1);
         QCOMPARE(w.windowTitle(), QStringLiteral("KRtp - Transfer Complete"));
+        // A refused command shows its echo and the host's reply.
+        const QString middle = txtResults->toPlainText();
+        txtCommands->setText(QStringLiteral("cd nothere"));
+        QTest::keyClick(txtCommands, Qt::Key_Return);
+        QTRY_VERIFY(!inet->StillExecuting());
+        const QString refused = txtResults->toPlainText().mid(middle.size());
+        QVERIFY2(refused.startsWith(QStringLiteral("> cd nothere\n550 ")), qPrintable(refused));
+        QVERIFY(refused.endsWith(QLatin1Char('\n')));
         w.store().Shutdown();
     }
 
-    void layoutToolbarAndSplitter() {
+    void toolbarAndSplitter() {
         frmFileList w;
         w.resize(900, 600);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QWidget* central = w.centralWidget();
         auto* lvwFileList = control<FileListView>(w, "lvwFileList");
-        const int margin = lvwFileList->x();
         auto* picToolBar = control<QWidget>(w, "picToolBar");
-        const int toolbar = picToolBar->height();
-        const int preview = w.previewWidth();
         auto* picResize1 = control<QFrame>(w, "picResize1");
-        const int splitter = picResize1->width();
-        // The filter box sits between the toolbar and the list.
         auto* txtFilter = control<QLineEdit>(w, "txtFilter");
+        const int preview = w.previewWidth(), splitter = picResize1->width(), margin = lvwFileList->x(),
+                  toolbar = picToolBar->height(), filter = txtFilter->height();
+        // The filter box sits between the toolbar and the list; the preview right of the splitter.
         QCOMPARE(txtFilter->y(), margin + toolbar);
-        const int filter = txtFilter->height();
-        QCOMPARE(lvwFileList->y(), 2 * margin + toolbar + filter);
-        QCOMPARE(lvwFileList->height(), central->height() - toolbar - filter - 3 * margin);
-        QCOMPARE(lvwFileList->width(), central->width() - 2 * margin - (preview + splitter));
+        QCOMPARE(lvwFileList->geometry(), QRect(margin, 2 * margin + toolbar + filter,
+                                                central->width() - 2 * margin - (preview + splitter),
+                                                central->height() - toolbar - filter - 3 * margin));
         QCOMPARE(picResize1->x(), lvwFileList->x() + lvwFileList->width());
-        auto* picPreview = control<QLabel>(w, "picPreview");
-        QCOMPARE(picPreview->geometry(),
+        QCOMPARE(control<QLabel>(w, "picPreview")->geometry(),
                  QRect(picResize1->x() + splitter, lvwFileList->y(), preview, lvwFileList->height()));
         // Toolbar off: the list moves up and the choice is stored.
         auto* mnuViewToolbar = control<QAction>(w, "mnuViewToolbar");
@@ -492,8 +467,7 @@ private slots:
         QCOMPARE(w.previewWidth(), preview + 100);
         QCOMPARE(lvwFileList->width(), listWidth - 100);
         // Dropped 40 pixels into the preview: it shrinks by 40 plus half the splitter.
-        auto* txtPreview = control<QPlainTextEdit>(w, "txtPreview");
-        w.SplitterDropped(txtPreview, 40);
+        w.SplitterDropped(control<QPlainTextEdit>(w, "txtPreview"), 40);
         QCOMPARE(w.previewWidth(), preview + 100 - 40 - splitter / 2);
         // Without the preview pane the list takes the width.
         settingsStore().set(settings::ShowPreviewPane, QStringLiteral("No"));
@@ -505,9 +479,7 @@ private slots:
     void iconPositionsOnlyInSmallIcons() {
         fx.setCatalogue(catalogue({catalogueLine("A.txt", 1), catalogueLine("b.txt", 1)}));
         frmFileList w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.UpdateFileList());
+        showAndRebuild(w);
         const QString section = QLatin1String(settings::kIconsSection);
         settingsStore().write(section, QStringLiteral("a.txt"), QStringLiteral("300,50"));
         w.SaveIcons(); // details view: nothing stored
@@ -538,38 +510,17 @@ private slots:
         w.store().Shutdown();
     }
 
-    void headerClicksSortAndSelectionFollowsTheModel() {
+    void selectionFollowsTheModel() {
         fx.setCatalogue(
             catalogue({catalogueLine("b.txt", 1), catalogueLine("C.txt", 1), catalogueLine("a.txt", 1)}));
         frmFileList w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.UpdateFileList());
-        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
-        QHeaderView* header = lvwFileList->detailsView()->header();
-        const auto order = [&] {
-            QStringList names;
-            for (const ListEntry& e : w.model().entries())
-                names << e.text;
-            return names;
-        };
-        QCOMPARE(order(), (QStringList{"b.txt", "C.txt", "a.txt"}));
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(0) + 5, 5));
-        QCOMPARE(order(), (QStringList{"a.txt", "b.txt", "C.txt"}));
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(0) + 5, 5));
-        QCOMPARE(order(), (QStringList{"C.txt", "b.txt", "a.txt"}));
-        // The sort survives a rebuild.
-        QVERIFY(w.UpdateFileList());
-        QCOMPARE(order(), (QStringList{"C.txt", "b.txt", "a.txt"}));
-        // Selecting in the model shows in the view and back.
-        w.model().setSelected(QStringLiteral("b.txt"), true);
-        QVERIFY(lvwFileList->detailsView()->selectionModel()->isRowSelected(1, {}));
-        auto* mnuEditSelectAll = control<QAction>(w, "mnuEditSelectAll");
-        mnuEditSelectAll->trigger();
+        showAndRebuild(w);
+        QTreeView* view = control<FileListView>(w, "lvwFileList")->detailsView();
+        w.model().setSelected(QStringLiteral("c.txt"), true);
+        QVERIFY(view->selectionModel()->isRowSelected(1, {}));
+        control<QAction>(w, "mnuEditSelectAll")->trigger();
         QCOMPARE(w.model().selectedCount(), 3);
-        lvwFileList->detailsView()->clearSelection();
+        view->clearSelection();
         QCOMPARE(w.model().selectedCount(), 0);
         w.store().Shutdown();
     }
