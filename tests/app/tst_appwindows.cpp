@@ -8,14 +8,15 @@
 #include "app/gui/mainmenuhooks.h"
 #include "app/savedlogin.h"
 #include "buildconfig.h"
+#include "clirunner.h"
 #include "config/runstate.h"
 #include "config/settingsstore.h"
 #include "fakekeyring.h"
 #include "filestore/gui/frmfilelist.h"
 #include "loopbackhost.h"
-#include "scripteddialogs.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
+#include "windowharness.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -27,7 +28,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -59,6 +59,15 @@ class TestAppWindows : public QObject {
     QString m_startDir;
     std::unique_ptr<SettingsStore> m_store;
     int m_storeCount = 0;
+    test::WindowHarness dialogs;
+    std::unique_ptr<QTemporaryDir> m_local;
+
+    // A fresh local folder with the mirror root, as the working folder.
+    void useLocalFolder() {
+        m_local = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(m_local->path()));
+        QDir().mkdir(QStringLiteral("VelmarFTP"));
+    }
 
     // A login window on a fresh settings file, filled and submitted.
     std::unique_ptr<frmLogin> login(const QString& user, const QString& password) {
@@ -84,57 +93,61 @@ private slots:
             std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("s%1.ini").arg(++m_storeCount)));
         m_host.write(QStringLiteral("krg/_files.dat"), m_seedAccounts);
         m_host.exportEnvironment();
+        dialogs.init();
     }
     void cleanup() {
         QDir::setCurrent(m_startDir);
+        m_local.reset();
         runState() = RunState();
+        QVERIFY(dialogs.done());
     }
 
-    void loginIgnoresCaseAndBlanks() {
-        test::ScriptedDialogs dialogs;
-        auto w = login(QStringLiteral(" bob "), QStringLiteral("BUILDER"));
+    // Names match whatever their letter case and blanks, the last record of a name wins, odd text is
+    // sent encoded, and levels the start-up refuses still pass the check.
+    void loginAsMember_data() {
+        QTest::addColumn<QByteArray>("members");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("level");
+        const QByteArray two = accounts({{QStringLiteral("Bob"), QStringLiteral("pw"), 2},
+                                         {QStringLiteral("Al Ray"), QStringLiteral("a&b #c=d %"), 3},
+                                         {QStringLiteral("BOB"), QStringLiteral("PW"), 4}});
+        QTest::newRow("case and blanks") << QByteArray() << " bob "
+                                         << "BUILDER"
+                                         << "Bob" << 3;
+        QTest::newRow("later record wins") << two << "bob"
+                                           << "pw"
+                                           << "BOB" << 4;
+        QTest::newRow("odd text") << two << "al ray"
+                                  << "A&B #C=D %"
+                                  << "Al Ray" << 3;
+        for (int level : {0, 1, 5})
+            QTest::addRow("level %d", level)
+                << accounts({{QStringLiteral("Greta"), QStringLiteral("closed"), quint8(level)}}) << "Greta"
+                << "closed"
+                << "Greta" << level;
+    }
+    void loginAsMember() {
+        QFETCH(QByteArray, members);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, name);
+        QFETCH(int, level);
+        if (!members.isNull())
+            m_host.write(QStringLiteral("krg/_files.dat"), members);
+        auto w = login(user, password);
         QCOMPARE(w->result(), int(QDialog::Accepted));
-        QCOMPARE(runState().CurrentUserName, QStringLiteral("Bob"));
-        QCOMPARE(runState().UserLevel, quint8(3));
-        QVERIFY(dialogs.records().isEmpty());
-        QCOMPARE(dialogs.busyDepth(), 0);
-        QVERIFY(dialogs.busyCount() > 0);
-        QCOMPARE(m_store->get(settings::LoginUserName), QStringLiteral(" bob "));
+        QCOMPARE(runState().CurrentUserName, name);
+        QCOMPARE(runState().UserLevel, quint8(level));
+        QVERIFY(dialogs->records().isEmpty());
+        QCOMPARE(dialogs->busyDepth(), 0);
+        QVERIFY(dialogs->busyCount() > 0);
+        QCOMPARE(m_store->get(settings::LoginUserName), user);
         QCOMPARE(m_store->get(settings::LoginSavePassword), QStringLiteral("Yes"));
-        QCOMPARE(m_store->get(settings::LoginPassword), QStringLiteral("BUILDER"));
+        QCOMPARE(m_store->get(settings::LoginPassword), password);
         QCOMPARE(m_store->get(settings::ProxyUseProxy), QStringLiteral("No"));
         QCOMPARE(w->inet->AccessType, int(TransferControl::AccessDirect));
-    }
-
-    void laterRecordWinsAndOddTextIsEncoded() {
-        test::ScriptedDialogs dialogs;
-        m_host.write(QStringLiteral("krg/_files.dat"),
-                     accounts({{QStringLiteral("Bob"), QStringLiteral("pw"), 2},
-                               {QStringLiteral("Al Ray"), QStringLiteral("a&b #c=d %"), 3},
-                               {QStringLiteral("BOB"), QStringLiteral("PW"), 4}}));
-        auto w = login(QStringLiteral("bob"), QStringLiteral("pw"));
-        QCOMPARE(runState().CurrentUserName, QStringLiteral("BOB"));
-        QCOMPARE(runState().UserLevel, quint8(4));
-
-        runState() = RunState();
-        auto odd = login(QStringLiteral("al ray"), QStringLiteral("A&B #C=D %"));
-        QCOMPARE(odd->result(), int(QDialog::Accepted));
-        QCOMPARE(runState().CurrentUserName, QStringLiteral("Al Ray"));
-        QVERIFY(dialogs.records().isEmpty());
-    }
-
-    void refusedLevelsPassTheCheck() {
-        test::ScriptedDialogs dialogs;
-        for (int level : {0, 1, 5}) {
-            runState() = RunState();
-            m_host.write(QStringLiteral("krg/_files.dat"),
-                         accounts({{QStringLiteral("Greta"), QStringLiteral("closed"), quint8(level)}}));
-            auto w = login(QStringLiteral("Greta"), QStringLiteral("closed"));
-            QCOMPARE(w->result(), int(QDialog::Accepted));
-            QCOMPARE(runState().CurrentUserName, QStringLiteral("Greta"));
-            QCOMPARE(runState().UserLevel, quint8(level)); // start-up refuses it
-        }
-        QVERIFY(dialogs.records().isEmpty());
     }
 
     void invalidAnswers_data() {
@@ -150,15 +163,14 @@ private slots:
     void invalidAnswers() {
         QFETCH(QByteArray, body);
         QFETCH(QString, password);
-        test::ScriptedDialogs dialogs;
         int busyAtPrompt = -1;
-        dialogs.onPrompt([&](const test::ScriptedDialogs::Record&) { busyAtPrompt = dialogs.busyDepth(); });
+        dialogs->onPrompt([&](const test::ScriptedDialogs::Record&) { busyAtPrompt = dialogs->busyDepth(); });
         m_host.write(QStringLiteral("krg/_files.dat"), body);
         auto w = login(QStringLiteral("Bob"), password);
         QCOMPARE(busyAtPrompt, 0); // the message box has the normal pointer
-        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Invalid Username/Password")});
-        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::None);
-        QCOMPARE(dialogs.records().first().buttons, Dialogs::Buttons(Dialogs::Ok));
+        QCOMPARE(dialogs->texts(), QStringList{QStringLiteral("Invalid Username/Password")});
+        QCOMPARE(dialogs->records().first().icon, Dialogs::Icon::None);
+        QCOMPARE(dialogs->records().first().buttons, Dialogs::Buttons(Dialogs::Ok));
         QVERIFY(w->isVisible());
         QVERIFY(w->isEnabled());
         QCOMPARE(w->result(), int(QDialog::Rejected));
@@ -168,21 +180,16 @@ private slots:
     }
 
     void stoppedHostKeepsWindowUsable() {
-        test::ScriptedDialogs dialogs;
         test::LoopbackHost gone;
         QVERIFY(gone.start());
         gone.stop(); // its port is closed now
-        auto w = std::make_unique<frmLogin>(nullptr, m_store.get());
-        w->show();
-        w->txtUserName->setText(QStringLiteral("Bob"));
-        w->txtPassword->setText(QStringLiteral("builder"));
-        w->cmdOK->click();
-        QCOMPARE(dialogs.records().size(), 1);
-        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
-        QVERIFY(!dialogs.lastText().isEmpty());
-        QVERIFY(dialogs.lastText() != QLatin1String("Invalid Username/Password"));
+        auto w = login(QStringLiteral("Bob"), QStringLiteral("builder"));
+        QCOMPARE(dialogs->records().size(), 1);
+        QCOMPARE(dialogs->records().first().icon, Dialogs::Icon::Critical);
+        QVERIFY(!dialogs->lastText().isEmpty());
+        QVERIFY(dialogs->lastText() != QLatin1String("Invalid Username/Password"));
         QVERIFY(w->isEnabled());
-        QCOMPARE(dialogs.busyDepth(), 0);
+        QCOMPARE(dialogs->busyDepth(), 0);
         QCOMPARE(runState().CurrentUserName, QString());
 
         m_host.exportEnvironment(); // the host is back: the same window logs in
@@ -192,7 +199,6 @@ private slots:
     }
 
     void savePasswordOffEmptiesIt() {
-        test::ScriptedDialogs dialogs;
         m_store->set(settings::LoginUserName, QStringLiteral("Lina"));
         m_store->set(settings::LoginPassword, QStringLiteral("lantern"));
         auto w = std::make_unique<frmLogin>(nullptr, m_store.get());
@@ -213,7 +219,6 @@ private slots:
     // With a keyring the window files the saved password there and the settings file never holds it;
     // unticking Save Password takes it out of both.
     void savedPasswordGoesToTheKeyring() {
-        test::ScriptedDialogs dialogs;
         test::FakeKeyring fake;
         setKeyring(&fake);
         const auto restore = qScopeGuard([] { setKeyring(nullptr); });
@@ -238,11 +243,10 @@ private slots:
         QVERIFY(fake.entries.isEmpty());
         QCOMPARE(m_store->get(settings::LoginSavePassword), QStringLiteral("No"));
         QVERIFY(!fileText().contains("builder"));
-        QVERIFY(dialogs.records().isEmpty());
+        QVERIFY(dialogs->records().isEmpty());
     }
 
     void proxyBox() {
-        test::ScriptedDialogs dialogs;
         runState().ProxyServer =
             QStringLiteral("127.0.0.1:1"); // from the command line; nothing listens there
         auto w = std::make_unique<frmLogin>(nullptr, m_store.get());
@@ -261,8 +265,8 @@ private slots:
         w->cmdOK->click();
         QCOMPARE(w->inet->AccessType, int(TransferControl::AccessNamedProxy));
         QCOMPARE(w->inet->Proxy, QStringLiteral("127.0.0.1:1"));
-        QCOMPARE(dialogs.records().size(), 1);
-        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(dialogs->records().size(), 1);
+        QCOMPARE(dialogs->records().first().icon, Dialogs::Icon::Critical);
 
         // Unticking collapses the frame and clears the command-line proxy.
         w->chkProxyServer->setChecked(false);
@@ -293,15 +297,9 @@ private slots:
         QTRY_COMPARE(next.txtUserName->selectedText(), QStringLiteral("Bob"));
     }
 
-    void captionsAndKeys() {
-        test::ScriptedDialogs dialogs;
+    void passwordHiddenAndKeys() {
         runState().CurrentUserName = QStringLiteral("left over");
         frmLogin w(nullptr, m_store.get());
-        QCOMPARE(w.windowTitle(), QStringLiteral("Norrow Eternal Login"));
-        QCOMPARE(w.findChildren<QLabel*>(QStringLiteral("lblLabels")).size(), 2);
-        QCOMPARE(w.chkProxyServer->text(), QStringLiteral("Use Proxy Server >>> (FTP && HTTP Protocol)"));
-        QCOMPARE(w.fraProxyServer->title(), QStringLiteral("Proxy Sever Settings"));
-        QCOMPARE(w.txtPassword->echoMode(), QLineEdit::Password);
         w.txtPassword->setText(QStringLiteral("pw1"));
         QCOMPARE(w.txtPassword->displayText(), QStringLiteral("***"));
         QVERIFY(!w.chkProxyServer->isChecked());
@@ -325,32 +323,21 @@ private slots:
     }
 
     void whoamiCommand() {
-        const QString cli = qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli");
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KRTP_PASSWORD"), QStringLiteral("Builder"));
-        p.setProcessEnvironment(env);
-        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral(" bob ")});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.readAllStandardOutput(), QByteArray("Bob 3\n"));
-        QCOMPARE(p.exitCode(), 0);
-        env.insert(QStringLiteral("KRTP_PASSWORD"), QStringLiteral("wrong"));
-        p.setProcessEnvironment(env);
-        p.start(cli, {QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral("Bob")});
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.readAllStandardError(), QByteArray("Invalid Username/Password\n"));
-        QVERIFY(p.exitCode() != 0);
-        QCOMPARE(p.readAllStandardOutput(), QByteArray());
+        const QStringList args{QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral(" bob ")};
+        test::CliResult r = test::runCli(args, {QStringLiteral("Builder"), {}, {}});
+        QCOMPARE(r.out, QByteArray("Bob 3\n"));
+        QCOMPARE(r.code, 0);
+        r = test::runCli(args, {QStringLiteral("wrong"), {}, {}});
+        QCOMPARE(r.err, QByteArray("Invalid Username/Password\n"));
+        QVERIFY(r.code > 0);
+        QCOMPARE(r.out, QByteArray());
     }
 
     void levelsOpensTheOneFileListWindow() {
-        test::ScriptedDialogs dialogs;
-        QTemporaryDir local;
-        QVERIFY(QDir::setCurrent(local.path()));
-        QDir().mkdir(QStringLiteral("VelmarFTP"));
+        useLocalFolder();
         runState().CurrentUserName = QStringLiteral("Bob");
         runState().UserLevel = 3;
-        runState().LocalFolder = local.path() + QLatin1Char('/');
+        runState().LocalFolder = m_local->path() + QLatin1Char('/');
         setSettingsStore(m_store.get());
         const auto restore = qScopeGuard([] { setSettingsStore(nullptr); });
         m_store->set(settings::ShowCheckedOutFilesOnExit, QStringLiteral("No"));
@@ -378,23 +365,19 @@ private slots:
         menu.cmdAdventure->click();
         QCOMPARE(frmFileList::instance(), window.data());
         QVERIFY(!window->findChild<QWidget*>(QStringLiteral("frmOutdatedFiles")));
-        QVERIFY(dialogs.unexpected().isEmpty());
+        QVERIFY(dialogs->unexpected().isEmpty());
         window->close();
         QTRY_VERIFY(!window);
     }
 
     void mainMenuOpensWithMessage() {
-        test::ScriptedDialogs dialogs;
-        QTemporaryDir local;
-        QVERIFY(QDir::setCurrent(local.path()));
-        QDir().mkdir(QStringLiteral("VelmarFTP"));
+        useLocalFolder();
         for (int level : {2, 3, 4}) {
             runState().UserLevel = quint8(level);
             frmMainMenu menu;
             int opened = 0;
             menu.openFileList = menu.openWebPage = menu.openPostNews = menu.openUsers = [&] { ++opened; };
             QVERIFY(menu.LoadWindow());
-            QCOMPARE(menu.windowTitle(), QStringLiteral("VelmarFTP Main Menu"));
             QVERIFY(
                 menu.txtMessage->toPlainText().startsWith(QLatin1String("Welcome back to the Korrindale")));
             QVERIFY(!menu.txtMessage->toPlainText().contains(QLatin1String("2.0.5")));
@@ -406,7 +389,7 @@ private slots:
             QCOMPARE(opened, 1);
         }
         QVERIFY(QFileInfo::exists(QStringLiteral("VelmarFTP/krg/_message.dat")));
-        QVERIFY(dialogs.records().isEmpty());
+        QVERIFY(dialogs->records().isEmpty());
 
         // Without their windows the buttons stay disabled.
         runState().UserLevel = 4;
@@ -424,70 +407,55 @@ private slots:
         QCOMPARE(bare.picPanel->x(), (bare.width() - bare.picPanel->width()) / 2);
     }
 
-    void newerVersionEnds() {
-        test::ScriptedDialogs dialogs;
-        QTemporaryDir local;
-        QVERIFY(QDir::setCurrent(local.path()));
-        QDir().mkdir(QStringLiteral("VelmarFTP"));
-        const QByteArray seedMessage = m_host.read(QStringLiteral("krg/_message.dat"));
-        m_host.write(QStringLiteral("krg/_message.dat"), "2.0.6\r\nPlease update.");
-        runState().UserLevel = 3;
-        frmMainMenu menu;
-        const bool opened = menu.LoadWindow();
-        m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
-        QVERIFY(!opened);
-        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral(
-                                      "KRtp has been updated to version 2.0.6\r\nYou are currently using "
-                                      "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Velmar.")});
-        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
-
-        // Saved as UTF-8 with a byte order mark: the version line still counts.
-        m_host.write(QStringLiteral("krg/_message.dat"), "\xEF\xBB\xBF"
-                                                         "2.0.6\r\nBitte aktualisieren.");
-        frmMainMenu marked;
-        const bool markedOpened = marked.LoadWindow();
-        m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
-        QVERIFY(!markedOpened);
-        QCOMPARE(dialogs.records().size(), 2);
+    // The message of the day: a newer version line ends the start-up (a byte order mark before it
+    // too), the text shows as written in UTF-8, and a missing message still opens the menu.
+    void messageOfTheDay_data() {
+        QTest::addColumn<QByteArray>("message"); // null: no message file
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("shown");
+        const QString newer =
+            QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using "
+                           "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Velmar.");
+        QTest::newRow("newer version") << QByteArray("2.0.6\r\nPlease update.") << 3 << false << newer;
+        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF"
+                                                       "2.0.6\r\nBitte aktualisieren.")
+                                         << 3 << false << newer;
+        QTest::newRow("utf-8") << QByteArray("2.0.5\r\nGr\xC3\xBC\xC3\x9F"
+                                             "e \xE2\x82\xAC")
+                               << 3 << true
+                               << QStringLiteral("Gr\u00FC\u00DF"
+                                                 "e \u20AC");
+        QTest::newRow("missing") << QByteArray() << 2 << true << QString();
     }
-
-    void utf8MessageShownAsWritten() {
-        test::ScriptedDialogs dialogs;
-        QTemporaryDir local;
-        QVERIFY(QDir::setCurrent(local.path()));
-        QDir().mkdir(QStringLiteral("VelmarFTP"));
+    void messageOfTheDay() {
+        QFETCH(QByteArray, message);
+        QFETCH(int, level);
+        QFETCH(bool, opens);
+        QFETCH(QString, shown);
+        useLocalFolder();
         const QByteArray seedMessage = m_host.read(QStringLiteral("krg/_message.dat"));
-        m_host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nGr\xC3\xBC\xC3\x9F"
-                                                         "e \xE2\x82\xAC");
-        runState().UserLevel = 3;
-        frmMainMenu menu;
-        const bool opened = menu.LoadWindow();
-        m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
-        QVERIFY(opened);
-        QCOMPARE(menu.txtMessage->toPlainText(), QStringLiteral("Gr\u00FC\u00DF"
-                                                                "e \u20AC"));
-        QVERIFY(dialogs.records().isEmpty());
-    }
-
-    void missingMessageStillOpens() {
-        test::ScriptedDialogs dialogs;
-        QTemporaryDir local;
-        QVERIFY(QDir::setCurrent(local.path()));
-        QDir().mkdir(QStringLiteral("VelmarFTP"));
-        const QByteArray seedMessage = m_host.read(QStringLiteral("krg/_message.dat"));
-        QFile::remove(m_host.path(QStringLiteral("krg/_message.dat")));
-        runState().UserLevel = 2;
+        const auto restore =
+            qScopeGuard([&] { m_host.write(QStringLiteral("krg/_message.dat"), seedMessage); });
+        if (message.isNull())
+            QFile::remove(m_host.path(QStringLiteral("krg/_message.dat")));
+        else
+            m_host.write(QStringLiteral("krg/_message.dat"), message);
+        runState().UserLevel = quint8(level);
         frmMainMenu menu;
         menu.openPostNews = [] {};
-        const bool opened = menu.LoadWindow();
-        m_host.write(QStringLiteral("krg/_message.dat"), seedMessage);
-        QVERIFY(opened);
-        QCOMPARE(menu.txtMessage->toPlainText(), QString());
-        QVERIFY(!menu.cmdPostNews->isEnabled());
+        QCOMPARE(menu.LoadWindow(), opens);
+        if (opens) {
+            QCOMPARE(menu.txtMessage->toPlainText(), shown);
+            QCOMPARE(menu.cmdPostNews->isEnabled(), level >= 3);
+            QVERIFY(shown.isEmpty() || dialogs->records().isEmpty());
+        } else {
+            QCOMPARE(dialogs->texts(), QStringList{shown});
+            QCOMPARE(dialogs->records().first().icon, Dialogs::Icon::Critical);
+        }
     }
 
     void localFolderWindow() {
-        test::ScriptedDialogs dialogs;
         QTemporaryDir chosen;
         const QString chosenPath = QDir(chosen.path()).canonicalPath();
         runState().LocalFolder = chosenPath + QLatin1Char('/');
@@ -502,28 +470,27 @@ private slots:
         QCOMPARE(w.treePath(), chosenPath + QStringLiteral("/sub"));
 
         w.show();
-        dialogs.answer(Dialogs::No);
+        dialogs->answer(Dialogs::No);
         w.cmdSetLocalDir->click();
         QVERIFY(w.isVisible());
         QCOMPARE(m_store->get(settings::LocalFolder), QString());
         const QString expected = chosenPath + QStringLiteral("/sub/");
-        QCOMPARE(dialogs.lastText(),
+        QCOMPARE(dialogs->lastText(),
                  QStringLiteral("Set Local Folder to ") + expected + QStringLiteral(" ?"));
-        QCOMPARE(dialogs.records().last().buttons, Dialogs::Buttons(Dialogs::Yes | Dialogs::No));
+        QCOMPARE(dialogs->records().last().buttons, Dialogs::Buttons(Dialogs::Yes | Dialogs::No));
 
-        dialogs.answer(Dialogs::Yes);
+        dialogs->answer(Dialogs::Yes);
         w.cmdSetLocalDir->click();
         QCOMPARE(w.result(), int(QDialog::Accepted));
         QCOMPARE(m_store->get(settings::LocalFolder), expected);
         QCOMPARE(runState().LocalFolder, expected);
         QCOMPARE(QDir::currentPath(), chosenPath + QStringLiteral("/sub"));
-        QVERIFY(dialogs.unexpected().isEmpty());
+        QVERIFY(dialogs->unexpected().isEmpty());
     }
 
     // The tree fills and sorts its folders in the background, and folders appear while it is open:
     // the chosen folder stays in view until the member uses the tree.
     void localFolderTreeKeepsChosenFolderInView() {
-        test::ScriptedDialogs dialogs;
         QTemporaryDir base;
         const QDir root(QDir(base.path()).canonicalPath());
         const QString chosen = root.filePath(QStringLiteral("team/.local/share/KRtp/Local Folder"));
@@ -546,14 +513,13 @@ private slots:
     }
 
     void localFolderRootAndCancel() {
-        test::ScriptedDialogs dialogs;
         runState().LocalFolder = m_dir.filePath(QStringLiteral("no such folder/"));
         frmSetLocalDir w(nullptr, m_store.get());
         QCOMPARE(w.treePath(), QDir::currentPath()); // an unusable folder leaves the tree where it was
         QVERIFY(w.setTreePath(QStringLiteral("/")));
-        dialogs.answer(Dialogs::Yes);
+        dialogs->answer(Dialogs::Yes);
         w.cmdSetLocalDir->click();
-        QCOMPARE(dialogs.lastText(), QStringLiteral("Set Local Folder to / ?"));
+        QCOMPARE(dialogs->lastText(), QStringLiteral("Set Local Folder to / ?"));
         QCOMPARE(m_store->get(settings::LocalFolder), QStringLiteral("/"));
 
         frmSetLocalDir cancelled(nullptr, m_store.get());
@@ -561,12 +527,11 @@ private slots:
         cancelled.cmdCancel->click();
         QCOMPARE(cancelled.result(), int(QDialog::Rejected));
         QCOMPARE(m_store->get(settings::LocalFolder), QStringLiteral("/"));
-        QCOMPARE(dialogs.records().size(), 1);
+        QCOMPARE(dialogs->records().size(), 1);
     }
 
     // The whole start-up with the real windows: modal ones are answered from a timer.
     void wholeStartUp() {
-        test::ScriptedDialogs dialogs;
         SettingsStore store(m_dir.filePath(QStringLiteral("whole.ini")));
         setSettingsStore(&store);
         const QString program = m_dir.filePath(QStringLiteral("program"));
@@ -597,7 +562,7 @@ private slots:
         const StartupEnd end = RunStartup(windows, store, program, {QStringLiteral("krtp")});
         driver.stop();
         setSettingsStore(nullptr);
-        QVERIFY2(end == StartupEnd::Running, qPrintable(dialogs.texts().join(QLatin1Char('|'))));
+        QVERIFY2(end == StartupEnd::Running, qPrintable(dialogs->texts().join(QLatin1Char('|'))));
         const QString local = program + QStringLiteral("/Local Folder");
         QCOMPARE(seen, (QStringList{QStringLiteral("login"), QStringLiteral("localfolder ") + local}));
         QCOMPARE(runState().CurrentUserName, QStringLiteral("Velmar"));
@@ -607,7 +572,7 @@ private slots:
         QVERIFY(windows.mainMenu()->txtMessage->toPlainText().startsWith(QLatin1String("Welcome back")));
         QVERIFY(!windows.splash() || !windows.splash()->isVisible());
         QCOMPARE(store.get(settings::LoginUserName), QStringLiteral("Velmar"));
-        QVERIFY(dialogs.records().isEmpty());
+        QVERIFY(dialogs->records().isEmpty());
         delete windows.mainMenu();
     }
 
