@@ -1,9 +1,8 @@
-// Renders each start-up window to build/screens/*.png so it can be looked at without a display.
+// Renders the start-up windows the guide shows to build/screens/*.png so it can be looked at without a
+// display.
 #include "app/gui/frmlogin.h"
 #include "app/gui/frmmainmenu.h"
 #include "app/gui/frmoptions.h"
-#include "app/gui/frmsetlocaldir.h"
-#include "app/gui/frmsplash.h"
 #include "app/mainmenu.h"
 #include "buildconfig.h"
 #include "config/runstate.h"
@@ -12,15 +11,11 @@
 #include "screenshot.h"
 #include "testmain.h"
 
-#include <QCheckBox>
-#include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeView>
 
 using namespace krtp;
 
@@ -36,21 +31,12 @@ class TestScreens : public QObject {
     }
 
 private slots:
-    void splash() {
-        frmSplash w;
-        save(w, QStringLiteral("frmSplash"));
-    }
-
     void login() {
         SettingsStore store(m_dir.filePath(QStringLiteral("login.ini")));
         store.set(settings::LoginUserName, QStringLiteral("Bob"));
         store.set(settings::LoginPassword, QStringLiteral("builder"));
         frmLogin w(nullptr, &store);
         save(w, QStringLiteral("frmLogin"));
-        w.chkProxyServer->setChecked(true);
-        w.txtProxyName->setText(QStringLiteral("cache.korrindale.net"));
-        w.txtProxyPort->setText(QStringLiteral("3128"));
-        save(w, QStringLiteral("frmLogin-proxy"));
     }
 
     void options() {
@@ -64,16 +50,6 @@ private slots:
         save(*w, QStringLiteral("frmOptions"));
         QMetaObject::invokeMethod(w->findChild<QObject*>(QStringLiteral("cmdCancel")), "click");
         setSettingsStore(nullptr);
-    }
-
-    void localFolder() {
-        runState().LocalFolder = QDir::homePath() + QLatin1Char('/');
-        SettingsStore store(m_dir.filePath(QStringLiteral("folder.ini")));
-        frmSetLocalDir w(nullptr, &store);
-        w.show();
-        QTRY_VERIFY(w.dirLocalFolder->viewport()->rect().contains(
-            w.dirLocalFolder->visualRect(w.dirLocalFolder->currentIndex()).center()));
-        save(w, QStringLiteral("frmSetLocalDir"));
     }
 
     void mainMenu() {
