@@ -32,6 +32,22 @@ QByteArray fileLine(const char* name, const char* controller = "", int version =
     return catalogueLine(name, version, controller, "", "", comment);
 }
 
+// The standard store's catalogue (index.html, my page.html, a.txt, b.txt, c.txt), with the given
+// entries replaced.
+QByteArray standardCatalogue(const QList<std::pair<int, QByteArray>>& changed = {}) {
+    QList<QByteArray> lines{indexLine(), pageLine(), fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")};
+    for (const auto& [at, line] : changed)
+        lines[at] = line;
+    return catalogue(lines);
+}
+
+// A save of the catalogue under the lock, with the read-back that checks it (commands joined by "|").
+const QString kSaveCatalogue = QStringLiteral(
+    "mkdir /krg/_files.lock|send _files.lock.txt /krg/_files.lock/holder.txt|get _files.txt _files.txt|"
+    "delete _files.txt.backup|rename _files.txt _files.txt.backup|send _files.txt _files.txt|"
+    "get _files.txt _files.txt.check|get /krg/_files.lock/holder.txt _files.lock.txt|"
+    "delete /krg/_files.lock/holder.txt|rmdir /krg/_files.lock");
+
 } // namespace
 
 class TestStoreOps : public QObject {
@@ -52,7 +68,7 @@ class TestStoreOps : public QObject {
     // The standard store: five files, all free.
     void seedStore() {
         fx.clearControlFolder();
-        setCatalogue({indexLine(), pageLine(), fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")});
+        host.write(QStringLiteral("krg/_files.txt"), standardCatalogue());
         host.write(QStringLiteral("krg/index.html"), kIndexBytes);
         host.write(QStringLiteral("krg/my page.html"), kPageBytes);
         for (const char* n : {"a.txt", "b.txt", "c.txt"})
@@ -128,20 +144,9 @@ private slots:
         // A checks out: the catalogue names A as controller and nothing else changes.
         QVERIFY(A->checkOut({QStringLiteral("index.html")}));
         QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));
-        QCOMPARE(A->commands,
-                 (QStringList{QStringLiteral("ls index.html"), QStringLiteral("get index.html index.html"),
-                              QStringLiteral("mkdir /krg/_files.lock"),
-                              QStringLiteral("send _files.lock.txt /krg/_files.lock/holder.txt"),
-                              QStringLiteral("get _files.txt _files.txt"),
-                              QStringLiteral("delete _files.txt.backup"),
-                              QStringLiteral("rename _files.txt _files.txt.backup"),
-                              QStringLiteral("send _files.txt _files.txt"),
-                              QStringLiteral("get _files.txt _files.txt.check"),
-                              QStringLiteral("get /krg/_files.lock/holder.txt _files.lock.txt"),
-                              QStringLiteral("delete /krg/_files.lock/holder.txt"),
-                              QStringLiteral("rmdir /krg/_files.lock")}));
-        QCOMPARE(fx.hostCatalogue(), catalogue({indexLine(3, "Alda"), pageLine(), fileLine("a.txt"),
-                                                fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(A->commands.join(QLatin1Char('|')),
+                 QStringLiteral("ls index.html|get index.html index.html|") + kSaveCatalogue);
+        QCOMPARE(fx.hostCatalogue(), standardCatalogue({{0, indexLine(3, "Alda")}}));
         QCOMPARE(A->read(QStringLiteral("index.html")), kIndexBytes);
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("index.html"))));
         QCOMPARE(A->read(QStringLiteral("index.html.backup")), QByteArray("A's old copy"));
@@ -164,31 +169,20 @@ private slots:
         QVERIFY(A->checkIn({QStringLiteral("index.html")}));
         QVERIFY(d.records().isEmpty());
         QCOMPARE(A->prompt.asked, QStringList{QStringLiteral("index.html")});
-        QCOMPARE(A->commands,
-                 (QStringList{
-                     QStringLiteral("get _files.txt _files.txt"), QStringLiteral("delete index.html.backup"),
-                     QStringLiteral("rename index.html index.html.backup"),
-                     QStringLiteral("send index.html index.html"), QStringLiteral("ls index.html"),
-                     // The previous copy joins the history (whose folder the first check-in makes).
-                     QStringLiteral("rename index.html.backup _history/index.html.v3"),
-                     QStringLiteral("mkdir _history"),
-                     QStringLiteral("rename index.html.backup _history/index.html.v3"),
-                     QStringLiteral("get _history/index.html.index _files.history.index"),
-                     QStringLiteral("get _history/depth.txt _files.history.depth"),
-                     QStringLiteral("send _files.history.index _history/index.html.index"),
-                     QStringLiteral("mkdir /krg/_files.lock"),
-                     QStringLiteral("send _files.lock.txt /krg/_files.lock/holder.txt"),
-                     QStringLiteral("get _files.txt _files.txt"), QStringLiteral("delete _files.txt.backup"),
-                     QStringLiteral("rename _files.txt _files.txt.backup"),
-                     QStringLiteral("send _files.txt _files.txt"),
-                     QStringLiteral("get _files.txt _files.txt.check"),
-                     QStringLiteral("get /krg/_files.lock/holder.txt _files.lock.txt"),
-                     QStringLiteral("delete /krg/_files.lock/holder.txt"),
-                     QStringLiteral("rmdir /krg/_files.lock")}));
+        // The previous copy joins the history (whose folder the first check-in makes).
+        QCOMPARE(
+            A->commands.join(QLatin1Char('|')),
+            QStringLiteral("get _files.txt _files.txt|delete index.html.backup|"
+                           "rename index.html index.html.backup|send index.html index.html|ls index.html|"
+                           "rename index.html.backup _history/index.html.v3|mkdir _history|"
+                           "rename index.html.backup _history/index.html.v3|"
+                           "get _history/index.html.index _files.history.index|"
+                           "get _history/depth.txt _files.history.depth|"
+                           "send _files.history.index _history/index.html.index|") +
+                kSaveCatalogue);
         QCOMPARE(fx.hostFile(QStringLiteral("index.html")), edited);
         QVERIFY(!fx.hostHas(QStringLiteral("index.html.backup")));
-        QCOMPARE(fx.hostCatalogue(), catalogue({indexLine(4, "", "Alda: new 'links'"), pageLine(),
-                                                fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), standardCatalogue({{0, indexLine(4, "", "Alda: new 'links'")}}));
         QVERIFY(IsFileReadOnly(A->path(QStringLiteral("index.html"))));
         QCOMPARE(A->version(QStringLiteral("index.html")), QStringLiteral("4"));
         QCOMPARE(A->status(QStringLiteral("index.html")), QStringLiteral("unlocked"));
@@ -327,9 +321,7 @@ private slots:
         QCOMPARE(A->read(QStringLiteral("b.txt")), QByteArray("A's unsent b"));
         QVERIFY(IsFileReadOnly(A->path(QStringLiteral("b.txt"))));
         QCOMPARE(A->version(QStringLiteral("b.txt")), QStringLiteral("1"));
-        QCOMPARE(fx.hostCatalogue(),
-                 catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda", 2, "Alda: halfway"),
-                            fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), standardCatalogue({{2, fileLine("a.txt", "Alda", 2, "Alda: halfway")}}));
         QVERIFY(dlg->records().isEmpty());
     }
 
@@ -356,9 +348,8 @@ private slots:
         QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
         QCOMPARE(fx.hostFile(QStringLiteral("b.txt")), QByteArray("A's b"));
         QCOMPARE(fx.hostFile(QStringLiteral("c.txt")), QByteArray("server c.txt\n"));
-        QCOMPARE(fx.hostCatalogue(),
-                 catalogue({indexLine(), pageLine(), fileLine("a.txt", "", 2, "Alda: all three"),
-                            fileLine("b.txt", "", 2, "Alda: all three"), fileLine("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), standardCatalogue({{2, fileLine("a.txt", "", 2, "Alda: all three")},
+                                                        {3, fileLine("b.txt", "", 2, "Alda: all three")}}));
     }
 
     void cancelledCheckInSendsNothing() {
@@ -452,8 +443,7 @@ private slots:
                                 "Your local copy is the latest server copy, but you cannot check in changes "
                                 "to it.")});
         QCOMPARE(d.records().first().icon, Dialogs::Icon::Warning);
-        QCOMPARE(fx.hostCatalogue(), catalogue({indexLine(), pageLine(), fileLine("a.txt", "Alda"),
-                                                fileLine("b.txt"), fileLine("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), standardCatalogue({{2, fileLine("a.txt", "Alda")}}));
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
     }
