@@ -2,8 +2,8 @@
 #include "accounts/gui/frmusers.h"
 #include "accountstestutil.h"
 #include "screenshot.h"
-#include "scripteddialogs.h"
 #include "testmain.h"
+#include "windowharness.h"
 
 #include <QListWidget>
 #include <QTest>
@@ -14,12 +14,14 @@ using namespace krtp::test;
 class TestScreensAccounts : public QObject {
     Q_OBJECT
     AccountsFixture fx;
+    WindowHarness d;
 
 private slots:
     void initTestCase() { QVERIFY(fx.start()); }
+    void init() { d.init(); }
+    void cleanup() { QVERIFY(d.done()); }
 
     void users() {
-        ScriptedDialogs d;
         frmUsers::EditFile = [](const QString&) {};
         fx.logIn(QStringLiteral("Velmar"), LevelAdministrator);
         frmUsers w;
@@ -28,7 +30,7 @@ private slots:
         QVERIFY(w.LoadWindow());
         w.lvwFileList->setCurrentRow(1);
         QVERIFY(saveScreen(w, QStringLiteral("frmUsers-Velmar")));
-        d.answer(Dialogs::No);
+        d->answer(Dialogs::No);
         QVERIFY(w.close());
         frmUsers::EditFile = nullptr;
     }

@@ -3,11 +3,11 @@
 #include "filestore/gui/frmfilelist.h"
 #include "filestore/gui/frmhistory.h"
 #include "screenshot.h"
-#include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "testmain.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
+#include "windowharness.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -21,14 +21,16 @@ using namespace krtp::test;
 class TestScreensFileStore : public QObject {
     Q_OBJECT
     StoreFixture fx;
+    WindowHarness d;
 
     void save(QWidget& w, const QString& name) { QVERIFY(test::saveScreen(w, name)); }
 
 private slots:
     void initTestCase() { QVERIFY(fx.start()); }
+    void init() { d.init(); }
+    void cleanup() { QVERIFY(d.done()); }
 
     void fileList() {
-        ScriptedDialogs d;
         fx.setCatalogue(
             catalogue({catalogueLine("index.html", 4, "", "velmar", "Home page", "velmar: new links"),
                        catalogueLine("Logo.GIF", 3, "", "brenmoor", "The guild's logo", "brenmoor: bigger"),

@@ -1,9 +1,9 @@
 // Renders the news window to build/screens/*.png so it can be looked at without a display.
 #include "newstestutil.h"
 #include "screenshot.h"
-#include "scripteddialogs.h"
 #include "sitetools/gui/frmpostnews.h"
 #include "testmain.h"
+#include "windowharness.h"
 
 #include <QImage>
 #include <QLineEdit>
@@ -16,12 +16,14 @@ using namespace krtp::test;
 class TestScreensNews : public QObject {
     Q_OBJECT
     NewsFixture fx;
+    WindowHarness d;
 
 private slots:
     void initTestCase() { QVERIFY(fx.start()); }
+    void init() { d.init(); }
+    void cleanup() { QVERIFY(d.done()); }
 
     void postNews() {
-        ScriptedDialogs d;
         QImage name(96, 26, QImage::Format_RGB32);
         name.fill(QColor(40, 60, 140));
         QTemporaryDir pictures;
@@ -34,7 +36,7 @@ private slots:
         w.txtSubject->setText(QStringLiteral("Spring banner"));
         w.txtNews->setPlainText(QStringLiteral("The new banner is up.\nTell us what you think!"));
         QVERIFY(saveScreen(w, QStringLiteral("frmPostNews")));
-        QVERIFY(d.records().isEmpty());
+        QVERIFY(d->records().isEmpty());
     }
 };
 
