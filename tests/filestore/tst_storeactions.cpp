@@ -371,10 +371,9 @@ private slots:
                    catalogue({catalogueLine("mine.txt", 4, "Alda"), catalogueLine("case.txt", 1, "alda"),
                               catalogueLine("old.gif", 3), catalogueLine("new.doc", 1),
                               catalogueLine("same.txt", 2)}));
-        A->settings->setFileVersion(QStringLiteral("mine.txt"), QStringLiteral("3"));
-        A->settings->setFileVersion(QStringLiteral("case.txt"), QStringLiteral("1"));
-        A->settings->setFileVersion(QStringLiteral("old.gif"), QStringLiteral("2"));
-        A->settings->setFileVersion(QStringLiteral("same.txt"), QStringLiteral("2"));
+        for (const auto& [name, version] :
+             {std::pair{"mine.txt", "3"}, {"case.txt", "1"}, {"old.gif", "2"}, {"same.txt", "2"}})
+            A->settings->setFileVersion(QLatin1String(name), QLatin1String(version));
         QVERIFY(A->refresh());
         QCOMPARE(A->store->LastCountOfCheckedOutFiles, 2);
 
