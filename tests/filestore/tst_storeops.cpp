@@ -41,6 +41,15 @@ QByteArray standardCatalogue(const QList<std::pair<int, QByteArray>>& changed = 
     return catalogue(lines);
 }
 
+// A member's copy of a file in one line: its bytes, whether it is read-only, the version recorded
+// for it and its status in the member's list.
+QString copyOf(const Member& m, const QString& file) {
+    return QString::fromUtf8(m.read(file)) +
+           (IsFileReadOnly(m.path(file)) ? QStringLiteral(" | read-only | v")
+                                         : QStringLiteral(" | writable | v")) +
+           m.version(file) + QStringLiteral(" | ") + m.status(file);
+}
+
 // A save of the catalogue under the lock, with the read-back that checks it (commands joined by "|").
 const QString kSaveCatalogue = QStringLiteral(
     "mkdir /krg/_files.lock|send _files.lock.txt /krg/_files.lock/holder.txt|get _files.txt _files.txt|"
@@ -147,12 +156,10 @@ private slots:
         QCOMPARE(A->commands.join(QLatin1Char('|')),
                  QStringLiteral("ls index.html|get index.html index.html|") + kSaveCatalogue);
         QCOMPARE(fx.hostCatalogue(), standardCatalogue({{0, indexLine(3, "Alda")}}));
-        QCOMPARE(A->read(QStringLiteral("index.html")), kIndexBytes);
-        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("index.html"))));
+        QCOMPARE(copyOf(*A, QStringLiteral("index.html")),
+                 QString::fromUtf8(kIndexBytes) + " | writable | v3 | open");
         QCOMPARE(A->read(QStringLiteral("index.html.backup")), QByteArray("A's old copy"));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("index.html.backup"))));
-        QCOMPARE(A->version(QStringLiteral("index.html")), QStringLiteral("3"));
-        QCOMPARE(A->status(QStringLiteral("index.html")), QStringLiteral("open"));
 
         // B's list shows the file locked; B's check-out of it is passed over without a word.
         QVERIFY(B->refresh());
@@ -183,21 +190,18 @@ private slots:
         QCOMPARE(fx.hostFile(QStringLiteral("index.html")), edited);
         QVERIFY(!fx.hostHas(QStringLiteral("index.html.backup")));
         QCOMPARE(fx.hostCatalogue(), standardCatalogue({{0, indexLine(4, "", "Alda: new 'links'")}}));
-        QVERIFY(IsFileReadOnly(A->path(QStringLiteral("index.html"))));
-        QCOMPARE(A->version(QStringLiteral("index.html")), QStringLiteral("4"));
-        QCOMPARE(A->status(QStringLiteral("index.html")), QStringLiteral("unlocked"));
+        QCOMPARE(copyOf(*A, QStringLiteral("index.html")),
+                 QString::fromUtf8(edited) + " | read-only | v4 | unlocked");
 
         // B gets the latest version: A's bytes, B's copy kept aside, read-only, shown unlocked.
         QVERIFY(B->refresh());
         QCOMPARE(B->status(QStringLiteral("index.html")), QStringLiteral("old"));
         QVERIFY(B->getLatest({QStringLiteral("index.html")}));
         QVERIFY(d.records().isEmpty());
-        QCOMPARE(B->read(QStringLiteral("index.html")), edited);
+        QCOMPARE(copyOf(*B, QStringLiteral("index.html")),
+                 QString::fromUtf8(edited) + " | read-only | v4 | unlocked");
         QCOMPARE(B->read(QStringLiteral("index.html.backup")), QByteArray("B's old copy"));
-        QVERIFY(IsFileReadOnly(B->path(QStringLiteral("index.html"))));
         QVERIFY(!IsFileReadOnly(B->path(QStringLiteral("index.html.backup"))));
-        QCOMPARE(B->version(QStringLiteral("index.html")), QStringLiteral("4"));
-        QCOMPARE(B->status(QStringLiteral("index.html")), QStringLiteral("unlocked"));
         QCOMPARE(B->column(QStringLiteral("index.html"), columns::kMyVer), QStringLiteral("4"));
     }
 
@@ -310,17 +314,14 @@ private slots:
         A->prompt.answers.enqueue({true, QStringLiteral("halfway"), true, false, false});
         QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
         QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
-        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
-        QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("2"));
-        QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
+        QCOMPARE(copyOf(*A, QStringLiteral("a.txt")), QStringLiteral("A's a | writable | v2 | open"));
         // Revert: nothing is sent, the file is given back, the local changes stay (read-only).
         A->prompt.answers.enqueue({true, QString(), false, false, true});
         QVERIFY(A->checkIn({QStringLiteral("b.txt")}));
         QVERIFY(!A->commands.contains(QStringLiteral("send b.txt b.txt")));
         QCOMPARE(fx.hostFile(QStringLiteral("b.txt")), QByteArray("server b.txt\n"));
-        QCOMPARE(A->read(QStringLiteral("b.txt")), QByteArray("A's unsent b"));
-        QVERIFY(IsFileReadOnly(A->path(QStringLiteral("b.txt"))));
-        QCOMPARE(A->version(QStringLiteral("b.txt")), QStringLiteral("1"));
+        QCOMPARE(copyOf(*A, QStringLiteral("b.txt")),
+                 QStringLiteral("A's unsent b | read-only | v1 | unlocked"));
         QCOMPARE(fx.hostCatalogue(), standardCatalogue({{2, fileLine("a.txt", "Alda", 2, "Alda: halfway")}}));
         QVERIFY(dlg->records().isEmpty());
     }
@@ -465,8 +466,7 @@ private slots:
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
         QCOMPARE(fx.hostCatalogue(),
                  catalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "", 2, "Alda: both")}));
-        QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("0"));
-        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
+        QCOMPARE(copyOf(*A, QStringLiteral("a.txt")), QStringLiteral("A's a | writable | v0 | new"));
         QCOMPARE(A->version(QStringLiteral("b.txt")), QStringLiteral("2"));
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Bren"));
     }
@@ -492,9 +492,7 @@ private slots:
         QCOMPARE(refusing.read(QStringLiteral("krg/a.txt")), QByteArray("server a.txt\n"));
         QVERIFY(!refusing.exists(QStringLiteral("krg/a.txt.backup")));
         QCOMPARE(refusing.read(QStringLiteral("krg/_files.txt")), before);
-        QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("A's a"));
-        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
-        QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
+        QCOMPARE(copyOf(*A, QStringLiteral("a.txt")), QStringLiteral("A's a | writable | v0 | open"));
         refusing.stop();
         host.exportEnvironment();
     }
@@ -515,9 +513,7 @@ private slots:
         // waits as a.txt.backup, A's copy is untouched.
         QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "Alda"), fileLine("b.txt")}));
         QCOMPARE(fx.hostFile(QStringLiteral("a.txt.backup")), QByteArray("server a.txt\n"));
-        QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("A's a"));
-        QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
-        QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("0"));
+        QCOMPARE(copyOf(*A, QStringLiteral("a.txt")), QStringLiteral("A's a | writable | v0 | open"));
         // Once the host is back, checking in again finishes the job.
         QVERIFY(restartHost());
         dlg->clear();
