@@ -6,6 +6,7 @@
 #include "hostfixture.h"
 #include "platform/desktopkeyring.h"
 #include "platform/keyring.h"
+#include "serverwait.h"
 #include "testmain.h"
 
 #include <QElapsedTimer>
@@ -37,15 +38,6 @@ class TestKeyring : public QObject {
                  QStringLiteral("org.freedesktop.Secret.Service.ReadAlias"),
                  QStringLiteral("string:default")});
         return p.waitForFinished(5000) && p.readAllStandardOutput().contains("/collection/login");
-    }
-    static void stop(QProcess& p) {
-        if (p.state() == QProcess::NotRunning)
-            return;
-        p.terminate();
-        if (!p.waitForFinished(5000)) {
-            p.kill();
-            p.waitForFinished(5000);
-        }
     }
 
 private slots:
@@ -81,8 +73,8 @@ private slots:
     void cleanupTestCase() {
         if (m_daemon.processId() > 0)
             ::kill(pid_t(m_daemon.processId()), SIGCONT);
-        stop(m_daemon);
-        stop(m_bus);
+        test::StopServer(m_daemon);
+        test::StopServer(m_bus);
     }
 
     void storesReadsAndRemoves() {
