@@ -72,11 +72,9 @@ bool StoreOperations::checkOut() {
                 continue;
             }
         } else if (!ex.download(name)) {
-            if (!ex.cancelled())
+            // What arrived before the member's stop is still checked out.
+            if (!stoppedByMember(ex, cancelled))
                 return failOperation(ex.error());
-            // The member's own stop: what arrived before it is still checked out, nothing more is fetched.
-            m_report.cancelled = true;
-            cancelled = true;
             ok = false;
             continue;
         } else if (ex.refused() && QFileInfo::exists(name)) {

@@ -80,11 +80,8 @@ bool StoreOperations::getLatestVersion() {
                 continue;
             }
             if (!ex.download(name)) {
-                if (!ex.cancelled())
+                if (!stoppedByMember(ex, cancelled))
                     return failOperation(ex.error());
-                // The member's own stop: nothing more is fetched, and the list shows what arrived.
-                m_report.cancelled = true;
-                cancelled = true;
                 ok = false;
                 continue;
             }

@@ -162,6 +162,14 @@ bool StoreOperations::failOperation(const QString& description) {
     return false;
 }
 
+bool StoreOperations::stoppedByMember(const StoreExchange& ex, bool& cancelled) {
+    if (!ex.cancelled())
+        return false;
+    m_report.cancelled = true;
+    cancelled = true;
+    return true;
+}
+
 bool StoreOperations::refuseName(const QString& name) {
     if (IsSharedFileName(name))
         return false;

@@ -110,6 +110,9 @@ private:
     bool beginOperation(bool needsWriteLevel, QStringList& keys);
     // Tells the member why the operation ends; returns false.
     bool failOperation(const QString& description);
+    // After a failed download: true when the member cancelled it; the operation then ends as
+    // cancelled, and nothing more is fetched.
+    bool stoppedByMember(const StoreExchange& ex, bool& cancelled);
     bool openSelected();
     bool recordCheckOuts(const QList<clsFileDetails>& batch, QStringList& recorded);
 
