@@ -504,16 +504,15 @@ int RunHistoryCommand(const QString& op, QStringList args) {
         return rc;
     }
     const QString name = e ? e->text : names.first();
-    int current = 0;
-    if (e) {
-        current = int(LeadingNumber(e->columns.value(QLatin1String(columns::kVer))));
-    } else if (const QList<history::Record> kept = history.Versions(name); !kept.isEmpty()) {
-        current = kept.last().version;
-    } else {
+    // A removed file's current version is the last one its history kept.
+    const QList<history::Record> kept = e ? QList<history::Record>() : history.Versions(name);
+    if (!e && kept.isEmpty()) {
         rc = fail(names.first() + QStringLiteral(" is not in the file list."));
         CloseSession(session);
         return rc;
     }
+    const int current =
+        e ? int(LeadingNumber(e->columns.value(QLatin1String(columns::kVer)))) : kept.last().version;
     const auto fetch = [&](int v, QByteArray& data) {
         const QString scratch = QStringLiteral("_files.history.version");
         QString error;
@@ -525,7 +524,7 @@ int RunHistoryCommand(const QString& op, QStringList args) {
         return got;
     };
     if (op == QLatin1String("history")) {
-        for (const history::Record& r : history.Versions(name)) {
+        for (const history::Record& r : e ? history.Versions(name) : kept) {
             QByteArray line = QByteArray::number(r.version) + '\t' + field(r.member) + '\t' +
                               r.utc.toString(Qt::ISODate).toLatin1() + '\t' + QByteArray::number(r.size) +
                               '\t' + field(r.comment) + '\n';
