@@ -4,16 +4,14 @@
 // check-in through krtp-cli against the host the KRTP_* environment names, with names that hosts
 // reading LIST's argument as a wildcard pattern would mistake, checked byte by byte in the host's folder.
 #include "accounts/accountfile.h"
+#include "clirunner.h"
 #include "testfiles.h"
 #include "transfer/transfercontrol.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <optional>
@@ -44,13 +42,13 @@ inline QByteArray pattern(qsizetype size) {
     return data;
 }
 
-class StoreScenario {
-public:
-    struct Result {
-        int code = -1;
-        QByteArray out;
-        QByteArray err;
-    };
+// Alda (password "a1"), a member who runs krtp-cli against the host the KRTP_* environment names, in
+// her own local folder and settings.
+struct StoreScenario : CliMember {
+    StoreScenario() {
+        name = QStringLiteral("Alda");
+        password = QStringLiteral("a1");
+    }
 
     static QStringList names() {
         return {QStringLiteral("{x}.txt"), QStringLiteral("b*c.txt"), QStringLiteral("q?[1].txt"),
@@ -65,85 +63,37 @@ public:
                "\",\"\",\"\",\"" + comment.toUtf8() + "\"\r\n";
     }
 
-    // Fills hostRoot/krg: the account file (member Alda, password "a1"), the catalogue and the files,
-    // writable by whoever serves them. "bXc.txt" is there too, for a pattern to match by mistake.
+    // Fills hostRoot/krg: the account file (Alda), the catalogue and the files, writable by whoever
+    // serves them. "bXc.txt" is there too, for a pattern to match by mistake.
     static void seed(const QString& hostRoot) {
-        QDir(hostRoot).mkpath(QStringLiteral("krg"));
-        write(hostRoot, QStringLiteral("_files.dat"),
-              EncodeAccountRecord({QStringLiteral("Alda"), QStringLiteral("a1"), 3}));
         QByteArray catalogue = "2.0.5\r\n" + QByteArray::number(names().size()) + "\r\n";
         for (const QString& n : names()) {
             catalogue += catalogueLine(n, 1, {}, {});
-            write(hostRoot, n, content(n, 1));
+            seedFile(hostRoot, n, content(n, 1));
         }
-        write(hostRoot, QStringLiteral("_files.txt"), catalogue);
-        write(hostRoot, QStringLiteral("bXc.txt"), "not b*c.txt");
-    }
-
-    // Runs "krtp-cli store ARGS" as Alda in her own local folder and settings.
-    Result run(const QStringList& args) { return finish(start(args)); }
-    // Any subcommand ("site", "news", "users"), as the member given, in the same folder and settings.
-    Result runAs(const QString& user, const QString& password, const QStringList& subcommandAndArgs) {
-        return finish(start(subcommandAndArgs, user, password));
-    }
-
-    // The same, started and left running; finish() waits for it.
-    std::unique_ptr<QProcess> start(const QStringList& args) {
-        return start(QStringList{QStringLiteral("store")} + args, QStringLiteral("Alda"),
-                     QStringLiteral("a1"));
-    }
-    std::unique_ptr<QProcess> start(const QStringList& subcommandAndArgs, const QString& user,
-                                    const QString& password) {
-        auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
-        env.insert(QStringLiteral("KRTP_PASSWORD"), password);
-        p->setProcessEnvironment(env);
-        p->start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
-                 subcommandAndArgs + QStringList{QStringLiteral("--user"), user,
-                                                 QStringLiteral("--local-folder"), m_local.path()});
-        return p;
-    }
-    QString localFolder() const { return m_local.path(); }
-    static Result finish(const std::unique_ptr<QProcess>& p) {
-        if (!p->waitForFinished(120000)) {
-            p->kill();
-            p->waitForFinished();
-            return {};
-        }
-        return {p->exitCode(), p->readAllStandardOutput(), p->readAllStandardError()};
-    }
-
-    QByteArray local(const QString& name) const { return readFile(m_local.filePath(name)); }
-    // The member's configuration folder (XDG_CONFIG_HOME): site.ini and known_hosts live in KRtp/.
-    QString configFolder() const { return m_config.path(); }
-    void setLocal(const QString& name, const QByteArray& data) const {
-        QFile::setPermissions(m_local.filePath(name), QFile::ReadOwner | QFile::WriteOwner);
-        QFile f(m_local.filePath(name));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(data);
+        seedFile(hostRoot, QStringLiteral("_files.dat"),
+                 EncodeAccountRecord({QStringLiteral("Alda"), QStringLiteral("a1"), 3}));
+        seedFile(hostRoot, QStringLiteral("_files.txt"), catalogue);
+        seedFile(hostRoot, QStringLiteral("bXc.txt"), "not b*c.txt");
     }
     static QByteArray hostFile(const QString& hostRoot, const QString& name) {
-        return readFile(hostRoot + QStringLiteral("/krg/") + name);
+        return readLocal(hostRoot + QStringLiteral("/krg/") + name);
+    }
+
+    // "krtp-cli store ARGS", started and left running; finishCli waits for it.
+    std::unique_ptr<QProcess> start(const QStringList& args) const {
+        auto p = std::make_unique<QProcess>();
+        startCli(*p, this->args(QStringList{QStringLiteral("store")} + args), call());
+        return p;
     }
 
 private:
-    static QByteArray readFile(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static void write(const QString& hostRoot, const QString& name, const QByteArray& data) {
+    static void seedFile(const QString& hostRoot, const QString& name, const QByteArray& data) {
         const QString path = hostRoot + QStringLiteral("/krg/") + name;
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write(data);
-        f.close();
+        writeLocal(path, data);
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                         QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther);
     }
-
-    QTemporaryDir m_local;
-    QTemporaryDir m_config;
 };
 
 // Every transfer verb on one session of c in hostRoot/krg, seeded by StoreScenario::seed, each checked on
@@ -221,7 +171,7 @@ inline void CheckTransferVerbs(TransferControl& c, const QString& hostRoot) {
 }
 
 // The exit code of a run and, when it failed, its error output: "0 " for success.
-inline QByteArray Ended(const StoreScenario::Result& r) {
+inline QByteArray Ended(const CliResult& r) {
     return QByteArray::number(r.code) + ' ' + (r.code ? r.err : QByteArray());
 }
 
@@ -231,15 +181,15 @@ inline void CheckStoreScenario(const QString& hostRoot) {
     StoreScenario s;
     const QStringList names = StoreScenario::names();
     const auto catalogue = [&] { return StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt")); };
-    QCOMPARE(Ended(s.run(QStringList{QStringLiteral("checkout")} + names)), QByteArray("0 "));
+    QCOMPARE(Ended(runStore(s, QStringList{QStringLiteral("checkout")} + names)), QByteArray("0 "));
     for (const QString& n : names) {
-        QCOMPARE(s.local(n), StoreScenario::content(n, 1));
+        QCOMPARE(s.read(n), StoreScenario::content(n, 1));
         QVERIFY2(catalogue().contains(StoreScenario::catalogueLine(n, 1, QStringLiteral("Alda"), {})),
                  catalogue().constData());
-        s.setLocal(n, StoreScenario::content(n, 2));
+        s.write(n, StoreScenario::content(n, 2));
     }
-    QCOMPARE(Ended(s.run(QStringList{QStringLiteral("checkin")} + names +
-                         QStringList{QStringLiteral("-m"), QStringLiteral("second")})),
+    QCOMPARE(Ended(runStore(s, QStringList{QStringLiteral("checkin")} + names +
+                                   QStringList{QStringLiteral("-m"), QStringLiteral("second")})),
              QByteArray("0 "));
     for (const QString& n : names) {
         QCOMPARE(StoreScenario::hostFile(hostRoot, n), StoreScenario::content(n, 2));
@@ -253,14 +203,13 @@ inline void CheckStoreScenario(const QString& hostRoot) {
 // new file, which the host and its catalogue then hold.
 inline void CheckGetLatestAndAdd(const QString& hostRoot) {
     StoreScenario s;
-    QCOMPARE(Ended(s.run({QStringLiteral("get"), QStringLiteral("--all"), QStringLiteral("--parallel"),
-                          QStringLiteral("3")})),
-             QByteArray("0 "));
+    QCOMPARE(Ended(s.run("store get --all --parallel 3")), QByteArray("0 "));
     for (const QString& n : StoreScenario::names())
-        QCOMPARE(s.local(n), StoreScenario::content(n, 2));
+        QCOMPARE(s.read(n), StoreScenario::content(n, 2));
     const QString added = QStringLiteral("new {page}.html");
-    s.setLocal(added, "<p>added</p>\r\n");
-    QCOMPARE(Ended(s.run({QStringLiteral("add"), added, QStringLiteral("-d"), QStringLiteral("a new page")})),
+    s.write(added, "<p>added</p>\r\n");
+    QCOMPARE(Ended(runStore(
+                 s, {QStringLiteral("add"), added, QStringLiteral("-d"), QStringLiteral("a new page")})),
              QByteArray("0 "));
     QCOMPARE(StoreScenario::hostFile(hostRoot, added), QByteArray("<p>added</p>\r\n"));
     const QByteArray catalogue = StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt"));
@@ -279,12 +228,12 @@ inline void CheckThreeMembersAtOnce(const QString& hostRoot) {
             running[i] = members[i].start(QStringList{args.first(), names[i]} + args.mid(1));
         QByteArray ended;
         for (int i = 0; i < 3; ++i)
-            ended += Ended(StoreScenario::finish(running[i]));
+            ended += Ended(finishCli(*running[i], 120000));
         return ended;
     };
     QCOMPARE(together({QStringLiteral("checkout")}), QByteArray("0 0 0 "));
     for (int i = 0; i < 3; ++i)
-        members[i].setLocal(names[i], StoreScenario::content(names[i], 3));
+        members[i].write(names[i], StoreScenario::content(names[i], 3));
     QCOMPARE(together({QStringLiteral("checkin"), QStringLiteral("-m"), QStringLiteral("third")}),
              QByteArray("0 0 0 "));
     const QByteArray catalogue = StoreScenario::hostFile(hostRoot, QStringLiteral("_files.txt"));

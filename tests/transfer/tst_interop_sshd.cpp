@@ -229,11 +229,11 @@ private slots:
         TransferControl::SetKeyPassphrase({});
 
         StoreScenario member;
-        StoreScenario::Result r = member.run({QStringLiteral("status")});
+        CliResult r = member.run("store status");
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("is protected by a passphrase, and none was given"), r.err.constData());
         qputenv("KRTP_SFTP_KEY_PASSPHRASE", SshdHost::keyPassphrase().toUtf8());
-        r = member.run({QStringLiteral("status")});
+        r = member.run("store status");
         qunsetenv("KRTP_SFTP_KEY_PASSPHRASE");
         QVERIFY2(r.code == 0, r.err.constData());
     }
@@ -273,16 +273,16 @@ private slots:
     void commandLineTrust() {
         host.exportEnvironment(false);
         StoreScenario member;
-        StoreScenario::Result r = member.run({QStringLiteral("status")});
+        CliResult r = member.run("store status");
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(host.hostKeyFingerprint().toUtf8()), r.err.constData());
-        const QString knownHosts = member.configFolder() + QStringLiteral("/KRtp/known_hosts");
+        const QString knownHosts = member.config.filePath(QStringLiteral("KRtp/known_hosts"));
         QVERIFY(!QFileInfo(knownHosts).size());
-        r = member.run({QStringLiteral("status"), QStringLiteral("--trust-host-key")});
+        r = member.run("store status --trust-host-key");
         QVERIFY2(r.code == 0, r.err.constData());
         QVERIFY2(readLocal(knownHosts).contains(host.knownHostsLine().toUtf8()),
                  readLocal(knownHosts).constData());
-        r = member.run({QStringLiteral("status")});
+        r = member.run("store status");
         QVERIFY2(r.code == 0, r.err.constData());
     }
 
@@ -307,22 +307,15 @@ private slots:
         QByteArray page("<p>page</p>\r\n\x00\xff\x80 end", 23);
         QVERIFY(writeLocal(root + QStringLiteral("/my {page}.html"), page));
         StoreScenario member;
-        const QString mirrored = member.localFolder() + QStringLiteral("/VelmarFTP/my {page}.html");
-        const auto site = [&](const QStringList& args) {
-            return member.runAs(QStringLiteral("Alda"), QStringLiteral("a1"),
-                                QStringList{QStringLiteral("site")} + args +
-                                    QStringList{QStringLiteral("--yes")});
-        };
-        StoreScenario::Result r = site({QStringLiteral("get"), QStringLiteral("my {page}.html")});
-        QVERIFY2(r.code == 0, r.err.constData());
+        const QString mirrored = member.path(QStringLiteral("VelmarFTP/my {page}.html"));
+        const auto ok = [](const CliResult& r) { return r.code == 0 ? QByteArray("ok") : r.err; };
+        QCOMPARE(ok(member.run("site get 'my {page}.html' --yes")), "ok");
         QCOMPARE(readLocal(mirrored), page);
         page.append("\r\nmore");
         QVERIFY(writeLocal(mirrored, page));
-        r = site({QStringLiteral("put"), QStringLiteral("my {page}.html")});
-        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(ok(member.run("site put 'my {page}.html' --yes")), "ok");
         QCOMPARE(readLocal(root + QStringLiteral("/my {page}.html")), page);
-        r = site({QStringLiteral("rm"), QStringLiteral("my {page}.html")});
-        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(ok(member.run("site rm 'my {page}.html' --yes")), "ok");
         QVERIFY(!QFileInfo::exists(root + QStringLiteral("/my {page}.html")));
 
         QVERIFY(writeLocal(root + QStringLiteral("/krg/_news.dat"),
@@ -330,21 +323,17 @@ private slots:
         QVERIFY(writeLocal(root + QStringLiteral("/news.html"), "<h1>News</h1><!--begin--><p>old</p>"));
         QVERIFY(
             writeLocal(root + QStringLiteral("/news_template.html"), "<p>@SUBJECT@: @POST@ @DATE@</p>\r\n"));
-        QVERIFY(writeLocal(QStringLiteral("post.txt"), "Hello over SSH"));
-        r = member.runAs(QStringLiteral("Alda"), QStringLiteral("a1"),
-                         {QStringLiteral("news"), QStringLiteral("post"), QStringLiteral("Main News"),
-                          QStringLiteral("--subject"), QStringLiteral("Moved"), QStringLiteral("--text-file"),
-                          QDir::current().absoluteFilePath(QStringLiteral("post.txt")),
-                          QStringLiteral("--at"), QStringLiteral("2026-12-05 15:05")});
-        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(writeLocal(member.path(QStringLiteral("post.txt")), "Hello over SSH"));
+        QCOMPARE(ok(member.run("news post 'Main News' --subject Moved --text-file '" +
+                               member.path(QStringLiteral("post.txt")) + "' --at '2026-12-05 15:05'")),
+                 "ok");
         QCOMPARE(readLocal(root + QStringLiteral("/news.html")),
                  QByteArray("<h1>News</h1><!--begin--><p>Moved: Hello over SSH 12/5/26</p>\r\n<p>old</p>"));
 
-        r = member.runAs(QStringLiteral("Vera"), QStringLiteral("v4"),
-                         {QStringLiteral("users"), QStringLiteral("set"), QStringLiteral("Newbie"),
-                          QStringLiteral("--new"), QStringLiteral("--password"), QStringLiteral("np"),
-                          QStringLiteral("--level"), QStringLiteral("2")});
-        QVERIFY2(r.code == 0, r.err.constData());
+        CliMember vera;
+        vera.name = QStringLiteral("Vera");
+        vera.password = QStringLiteral("v4");
+        QCOMPARE(ok(vera.run("users set Newbie --new --password np --level 2")), "ok");
         QCOMPARE(StoreScenario::hostFile(root, QStringLiteral("_files.dat")),
                  accounts + EncodeAccountRecord({QStringLiteral("Newbie"), QStringLiteral("np"), 2}));
     }
