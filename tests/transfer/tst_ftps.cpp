@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -232,28 +231,21 @@ private slots:
         host.write(QStringLiteral("krg/_files.dat"),
                    EncodeAccountRecord({QStringLiteral("Bob"), QStringLiteral("builder"), 3}));
         QVERIFY(writeLocal(QStringLiteral("password.txt"), "builder\r\nsecond line\n"));
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("KRTP_PASSWORD"));
-        if (!envPassword.isEmpty())
-            env.insert(QStringLiteral("KRTP_PASSWORD"), envPassword);
-        p.setProcessEnvironment(env);
         const bool command = QTest::currentDataTag() == QByteArrayLiteral("password command");
-        p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"),
-                (command ? QStringList{QStringLiteral("ftp")}
-                         : QStringList{QStringLiteral("whoami"), QStringLiteral("--user"),
-                                       QStringLiteral("bob")}) +
-                    args);
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.readAllStandardOutput(), out);
-        const QByteArray errText = p.readAllStandardError();
+        const CliResult r = runCli((command ? QStringList{QStringLiteral("ftp")}
+                                            : QStringList{QStringLiteral("whoami"), QStringLiteral("--user"),
+                                                          QStringLiteral("bob")}) +
+                                       args,
+                                   {envPassword.isEmpty() ? QString() : envPassword, {}, {}});
+        QCOMPARE(r.out, out);
+        const QByteArray errText = r.err;
         if (command) // the echo of the command, masked; the host's refusal follows
             QVERIFY2(!errText.contains("secret") && errText.contains(err), errText.constData());
         else if (err.endsWith("..."))
             QVERIFY2(errText.startsWith(err.chopped(3)), errText.constData());
         else
             QCOMPARE(errText, err);
-        QCOMPARE(p.exitCode(), code);
+        QCOMPARE(r.code, code);
     }
 };
 

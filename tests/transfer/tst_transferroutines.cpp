@@ -1,4 +1,4 @@
-#include "config/runstate.h"
+#include "clirunner.h"
 #include "loopbackhost.h"
 #include "scripteddialogs.h"
 #include "testfiles.h"
@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -276,14 +275,10 @@ private slots:
         QFETCH(QByteArray, err);
         host.write(QStringLiteral("a.txt"), "a");
         host.write(QStringLiteral("b.txt"), "b");
-        QProcess p;
-        p.start(qEnvironmentVariable("KRTP_BINARY_DIR") + QStringLiteral("/src/krtp-cli"), args);
-        QVERIFY(p.waitForFinished(30000));
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), code);
-        QCOMPARE(p.readAllStandardOutput(), out);
-        const QByteArray errText = p.readAllStandardError();
-        QVERIFY2(errText.contains(err), errText.constData());
+        const CliResult r = runCli(args);
+        QCOMPARE(r.code, code);
+        QCOMPARE(r.out, out);
+        QVERIFY2(r.err.contains(err), r.err.constData());
         QVERIFY(host.exists(QStringLiteral("a.txt")) && host.exists(QStringLiteral("b.txt")));
         if (args.first() == QLatin1String("get"))
             QCOMPARE(readLocal(QStringLiteral("VelmarFTP/krg/sub folder/inner.txt")),
