@@ -203,13 +203,26 @@ bool SshdHost::start(QString* error) {
     if (shadow.isEmpty()) {
         m_sshd.start(sshdPath(), sshdArguments);
     } else {
-        // The shadow file stands in for the system's in sshd's own mount namespace only; sh ends by
-        // becoming sshd, so stopping the process stops sshd.
-        m_sshd.start(QStringLiteral("unshare"),
-                     QStringList{QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                 QStringLiteral("mount --bind \"$0\" /etc/shadow && exec \"$@\""), shadow,
-                                 sshdPath()} +
-                         sshdArguments);
+        // The shadow file stands in for the system's in sshd's own mount namespace only, and so does a
+        // PAM stack without the two-second delay after each refused password; sh ends by becoming sshd,
+        // so stopping the process stops sshd.
+        const QString pam = dir + QStringLiteral("/pam_sshd");
+        QFile pamFile(pam);
+        if (!pamFile.open(QIODevice::WriteOnly) ||
+            pamFile.write("auth required pam_unix.so nodelay\naccount required pam_unix.so\n"
+                          "session required pam_permit.so\n") < 0) {
+            *error = QStringLiteral("cannot write ") + pam;
+            return false;
+        }
+        pamFile.close();
+        m_sshd.start(
+            QStringLiteral("unshare"),
+            QStringList{QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+                        QStringLiteral("mount --bind \"$0\" /etc/shadow && { [ ! -e /etc/pam.d/sshd ] "
+                                       "|| mount --bind \"$1\" /etc/pam.d/sshd; } && shift && "
+                                       "exec \"$@\""),
+                        shadow, pam, sshdPath()} +
+                sshdArguments);
     }
     if (!m_sshd.waitForStarted(5000)) {
         *error = QStringLiteral("cannot start sshd");
