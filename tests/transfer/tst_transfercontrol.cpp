@@ -454,13 +454,13 @@ private slots:
         c.configureForSite();
         QVERIFY(run(c, QStringLiteral("cd /krg")).ok);
         QCOMPARE(c.connectionsOpened(), 1);
-        QTest::qWait(2500); // the host drops the idle session meanwhile
+        QTest::qWait(1500); // the host drops the idle session meanwhile
         // Every kind of command still works, on a new connection, in the same folder.
         QCOMPARE(run(c, QStringLiteral("ls _files.txt")).reply, QStringLiteral("_files.txt\r\n"));
-        QTest::qWait(2500);
+        QTest::qWait(1500);
         QVERIFY(run(c, QStringLiteral("get _message.dat idle.dat")).ok);
         QCOMPARE(readLocal(QStringLiteral("idle.dat")), impatient.read(QStringLiteral("krg/_message.dat")));
-        QTest::qWait(2500);
+        QTest::qWait(1500);
         QVERIFY(run(c, QStringLiteral("rename _message.dat moved.dat")).ok);
         QVERIFY(impatient.exists(QStringLiteral("krg/moved.dat")));
         QVERIFY(c.connectionsOpened() >= 2);
