@@ -2,6 +2,7 @@
 #include "accounts/useraccounts.h"
 #include "app/login.h"
 #include "buildconfig.h"
+#include "config/runstate.h"
 #include "testmain.h"
 
 #include <QFile>
@@ -32,7 +33,6 @@ private slots:
         QCOMPARE(quint8(r.at(30)), quint8('p' ^ 0xFF));
         QCOMPARE(r.mid(32, 27), QByteArray(27, char(0xDF)));
         QCOMPARE(quint8(r.at(59)), quint8(255 - 3));
-
         QByteArray plain = r;
         ScrambleAccountRecord(plain);
         QCOMPARE(plain, QByteArray("Bob") + QByteArray(27, ' ') + "pw" + QByteArray(27, ' ') + char(3));
@@ -60,7 +60,6 @@ private slots:
             DecodeAccountRecord(record(QString(31, QLatin1Char('n')), QString(30, QLatin1Char('p')), 2));
         QCOMPARE(back.Name, QString(30, QLatin1Char('n')));
         QCOMPARE(back.Password, QString(29, QLatin1Char('p')));
-
         QString error;
         QVERIFY(
             EncodeAccountRecord({QStringLiteral("\u0141ukasz"), QStringLiteral("pw"), 3}, &error).isEmpty());
@@ -125,23 +124,81 @@ private slots:
         QVERIFY(!FindMember(q, QStringLiteral("\u0141"), QStringLiteral("\u0141")).found);
     }
 
-    // A member name keeps ASCII letters and digits, the ends of each range included.
-    void nameRuleKeepsLettersAndDigits_data() {
+    // A member name keeps ASCII letters and digits, the ends of each range included, and the caret or
+    // selection stays on the letters it was on.
+    void nameRuleKeepsLettersDigitsAndTheCaret_data() {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
         QTest::addColumn<QString>("out");
-        QTest::newRow("digit ends") << "0ab9"
-                                    << "0ab9";
-        QTest::newRow("letter ends") << "aAzZ"
-                                     << "aAzZ";
-        QTest::newRow("neighbours of the ranges") << "/0:@A[`a{9"
-                                                  << "0Aa9";
-        QTest::newRow("blanks and accents") << QString::fromUtf8("J\xC3\xB6 rn 0") << "Jrn0";
+        QTest::addColumn<int>("outStart");
+        QTest::addColumn<int>("outLength");
+        QTest::newRow("digit ends") << "0ab9" << 0 << 0 << "0ab9" << 0 << 0;
+        QTest::newRow("letter ends") << "aAzZ" << 0 << 0 << "aAzZ" << 0 << 0;
+        QTest::newRow("neighbours of the ranges") << "/0:@A[`a{9" << 0 << 0 << "0Aa9" << 0 << 0;
+        QTest::newRow("blanks and accents")
+            << QString::fromUtf8("J\xC3\xB6 rn 0") << 0 << 0 << "Jrn0" << 0 << 0;
+        QTest::newRow("caret at the end") << "Bob-by Smith" << 12 << 0 << "BobbySmith" << 10 << 0;
+        QTest::newRow("caret before the removed") << "ab-cd" << 1 << 0 << "abcd" << 1 << 0;
+        QTest::newRow("removed inside the selection") << "ab-cd" << 1 << 3 << "abcd" << 1 << 2;
+        QTest::newRow("removed after the selection") << "ab-cd" << 0 << 2 << "abcd" << 0 << 2;
+        QTest::newRow("removed right at the caret") << "ab-" << 3 << 0 << "ab" << 2 << 0;
+        QTest::newRow("only letters and digits")
+            << QString::fromUtf8("\xC3\xA9t\xC3\xA9 2_x") << 7 << 0 << "t2x" << 3 << 0;
     }
-    void nameRuleKeepsLettersAndDigits() {
+    void nameRuleKeepsLettersDigitsAndTheCaret() {
         QFETCH(QString, text);
+        QFETCH(int, start);
+        QFETCH(int, length);
         QFETCH(QString, out);
-        int start = 0, length = 0;
+        QFETCH(int, outStart);
+        QFETCH(int, outLength);
         QCOMPARE(FilterMemberName(text, start, length), out);
+        QCOMPARE(start, outStart);
+        QCOMPARE(length, outLength);
+    }
+
+    // What the logged-in member may change in a record (existingLevel 0: a new entry).
+    void rightsOfTheLoggedInMember_data() {
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<int>("existingLevel");
+        QTest::addColumn<QString>("existingName");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("error");
+        const QString rename = QStringLiteral("Only a super user may rename a member.");
+        const QString makeAdmin = QStringLiteral("Only a super user may make a member an administrator.");
+        const QString otherAdmin = QStringLiteral("Only a super user may change another administrator.");
+        const QString ownPassword = QStringLiteral("An administrator may change only their own password.");
+        QTest::newRow("super user renames an administrator")
+            << "velmar" << 4 << "Ann" << 3 << "Anna" << QString();
+        QTest::newRow("super user makes a new administrator")
+            << "BRENMOOR" << 0 << "" << 4 << "X" << QString();
+        QTest::newRow("a longer name is no super user") << "Velmar2" << 3 << "Bob" << 3 << "Robert" << rename;
+        QTest::newRow("administrator adds a member") << "Ann" << 0 << "" << 3 << "X" << QString();
+        QTest::newRow("administrator adds an administrator") << "Ann" << 0 << "" << 4 << "X" << makeAdmin;
+        QTest::newRow("administrator locks a member out") << "Ann" << 3 << "Bob" << 1 << "Bob" << QString();
+        QTest::newRow("administrator promotes a member") << "Ann" << 3 << "Bob" << 4 << "Bob" << makeAdmin;
+        QTest::newRow("administrator renames a member") << "Ann" << 3 << "Bob" << 3 << "Robert" << rename;
+        QTest::newRow("stored blanks are no rename") << "Ann" << 3 << " Bob  " << 3 << "Bob" << QString();
+        QTest::newRow("administrator on another administrator")
+            << "Ann" << 4 << "Zed" << 4 << "Zed" << otherAdmin;
+        QTest::newRow("administrator on themself") << "Ann" << 4 << "ann" << 4 << "ann" << QString();
+        QTest::newRow("administrator demotes themself") << "Ann" << 4 << "Ann" << 3 << "Ann" << ownPassword;
+    }
+    void rightsOfTheLoggedInMember() {
+        QFETCH(QString, member);
+        QFETCH(int, existingLevel);
+        QFETCH(QString, existingName);
+        QFETCH(int, level);
+        QFETCH(QString, name);
+        QFETCH(QString, error);
+        runState().CurrentUserName = member;
+        std::optional<AccountRecord> existing;
+        if (existingLevel)
+            existing = AccountRecord{existingName, QStringLiteral("pw"), quint8(existingLevel)};
+        QCOMPARE(RightsError(IsSuperUser(), member, existing, {name, QStringLiteral("new"), quint8(level)}),
+                 error);
     }
 
     void queryValuesAreEncoded() {

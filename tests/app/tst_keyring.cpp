@@ -7,6 +7,7 @@
 #include "platform/desktopkeyring.h"
 #include "platform/keyring.h"
 #include "serverwait.h"
+#include "testfiles.h"
 #include "testmain.h"
 
 #include <QElapsedTimer>
@@ -32,36 +33,33 @@ class TestKeyring : public QObject {
     }
     static bool loginKeyringReady() {
         QProcess p;
-        p.start(tool("dbus-send"),
-                {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                 QStringLiteral("--dest=org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
-                 QStringLiteral("org.freedesktop.Secret.Service.ReadAlias"),
-                 QStringLiteral("string:default")});
+        p.start(tool("dbus-send"), QStringLiteral("--session --print-reply --dest=org.freedesktop.secrets "
+                                                  "/org/freedesktop/secrets "
+                                                  "org.freedesktop.Secret.Service.ReadAlias string:default")
+                                       .split(QLatin1Char(' ')));
         return p.waitForFinished(5000) && p.readAllStandardOutput().contains("/collection/login");
     }
 
 private slots:
     void initTestCase() {
-        if (tool("dbus-daemon").isEmpty() || tool("gnome-keyring-daemon").isEmpty() ||
-            tool("dbus-send").isEmpty())
-            QSKIP("dbus-daemon or gnome-keyring-daemon is not installed (apt-get install gnome-keyring)");
+        for (const char* name : {"dbus-daemon", "gnome-keyring-daemon", "dbus-send"})
+            if (tool(name).isEmpty())
+                QSKIP("dbus-daemon or gnome-keyring-daemon is not installed (apt-get install gnome-keyring)");
         // A bus of our own with no activatable services: nothing else starts on it.
-        QFile conf(m_dir.filePath(QStringLiteral("bus.conf")));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                   "<busconfig><type>session</type><listen>unix:dir=" +
-                   QFile::encodeName(m_dir.path()) +
-                   "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                   "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                   "<allow own=\"*\"/></policy></busconfig>\n");
-        conf.close();
-        m_bus.start(tool("dbus-daemon"), {QStringLiteral("--config-file=") + conf.fileName(),
-                                          QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        const QString conf = m_dir.filePath(QStringLiteral("bus.conf"));
+        QVERIFY(test::writeLocal(
+            conf, "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                  " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                  "<busconfig><type>session</type><listen>unix:dir=" +
+                      QFile::encodeName(m_dir.path()) +
+                      "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                      "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                      "<allow own=\"*\"/></policy></busconfig>\n"));
+        m_bus.start(tool("dbus-daemon"), {QStringLiteral("--config-file=") + conf, QStringLiteral("--nofork"),
+                                          QStringLiteral("--print-address=1")});
         QVERIFY(m_bus.waitForStarted(5000));
         QTRY_VERIFY_WITH_TIMEOUT(m_bus.canReadLine(), 10000);
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
-
         m_daemon.start(tool("gnome-keyring-daemon"),
                        {QStringLiteral("--unlock"), QStringLiteral("--foreground"),
                         QStringLiteral("--components=secrets")});
@@ -102,18 +100,14 @@ private slots:
         SettingsStore store; // the default file, which krtp-cli reads too
         SaveLogin(store, k, QStringLiteral("Bob"), QStringLiteral("builder"), true);
         store.sync();
-        QFile file(store.fileName());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
+        const QByteArray text = test::readLocal(store.fileName());
         QVERIFY(text.contains("SavePassword=Yes"));
         QVERIFY(!text.contains("builder"));
-
         const auto whoami = [] {
             const test::CliResult r = test::runCli(test::cliWords("whoami --user bob"));
             return r.out + r.err;
         };
         QCOMPARE(whoami(), QByteArray("Bob 3\n"));
-
         SaveLogin(store, k, QStringLiteral("Bob"), QStringLiteral("builder"), false);
         store.sync();
         QCOMPARE(k->read(SavedPasswordKey(QStringLiteral("Bob"))).status, Keyring::Status::NotFound);

@@ -73,7 +73,6 @@ private slots:
         list.show();
         QVERIFY(list.UpdateFileList());
         auto* inet = control<TransferControl>(list, "inet");
-
         // Opening stores the icon positions (small icons), even when the window is then cancelled;
         // cancelling writes nothing else.
         list.setViewStyle(1);
@@ -87,7 +86,6 @@ private slots:
         QTRY_VERIFY(w.isNull());
         QCOMPARE(stored(settings::ShowUpToDateAsBlue), kAbsent);
         QCOMPARE(stored(settings::CurrentView), kAbsent);
-
         // Large icons show as "List"; OK stores 2. A colour box that matches writes nothing and the
         // list is not rebuilt.
         list.setViewStyle(0);
@@ -101,7 +99,6 @@ private slots:
         QCOMPARE(list.viewStyle(), 2);
         QCOMPARE(stored(settings::ShowOutOfDateAsRed), kAbsent);
         QCOMPARE(inet->commandsSent(), sent);
-
         // A changed colour is written and the list rebuilt to show it.
         w = frmOptions::ShowOptions(list);
         control<QCheckBox>(*w, "chkShowUpToDateAsBlue")->setChecked(true);

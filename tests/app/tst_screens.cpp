@@ -1,69 +1,99 @@
-// Renders the start-up windows the guide shows to build/screens/*.png so it can be looked at without a
-// display.
+// Renders the windows the guide shows to build/screens/*.png so they can be looked at without a display.
+#include "../accounts/accountstestutil.h"
+#include "../news/newstestutil.h"
+#include "accounts/gui/frmusers.h"
 #include "app/gui/frmlogin.h"
 #include "app/gui/frmmainmenu.h"
 #include "app/gui/frmoptions.h"
 #include "app/mainmenu.h"
 #include "buildconfig.h"
-#include "config/runstate.h"
-#include "config/settingsstore.h"
 #include "filestore/gui/frmfilelist.h"
 #include "screenshot.h"
+#include "sitetools/gui/frmpostnews.h"
 #include "testmain.h"
+#include "windowharness.h"
 
-#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace krtp;
+using namespace krtp::test;
 
 class TestScreens : public QObject {
     Q_OBJECT
-
-    QTemporaryDir m_dir;
+    NewsFixture fx; // the news pages and their members; the accounts window gets the team
+    WindowHarness d;
 
     void save(QWidget& w, const QString& name) {
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(test::saveScreen(w, name));
+        QVERIFY(saveScreen(w, name));
     }
 
 private slots:
+    void initTestCase() { QVERIFY(fx.start()); }
+    void init() { d.init(); }
+    void cleanup() { QVERIFY(d.done()); }
+
     void login() {
-        SettingsStore store(m_dir.filePath(QStringLiteral("login.ini")));
-        store.set(settings::LoginUserName, QStringLiteral("Bob"));
-        store.set(settings::LoginPassword, QStringLiteral("builder"));
-        frmLogin w(nullptr, &store);
+        fx.settings->set(settings::LoginUserName, QStringLiteral("Bob"));
+        fx.settings->set(settings::LoginPassword, QStringLiteral("builder"));
+        frmLogin w(nullptr, fx.settings.get());
         save(w, QStringLiteral("frmLogin"));
     }
 
     void options() {
-        SettingsStore store(m_dir.filePath(QStringLiteral("options.ini")));
-        store.set(settings::ShowCheckedOutAsGreen, QStringLiteral("Yes"));
-        store.set(settings::ShowPreviewPane, QStringLiteral("No"));
-        setSettingsStore(&store);
+        fx.settings->set(settings::ShowCheckedOutAsGreen, QStringLiteral("Yes"));
+        fx.settings->set(settings::ShowPreviewPane, QStringLiteral("No"));
         frmFileList list;
         list.setViewStyle(1);
         frmOptions* w = frmOptions::ShowOptions(list);
         save(*w, QStringLiteral("frmOptions"));
         QMetaObject::invokeMethod(w->findChild<QObject*>(QStringLiteral("cmdCancel")), "click");
-        setSettingsStore(nullptr);
     }
 
     void mainMenu() {
         QFile motd(QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site/krg/_message.dat"));
         QVERIFY(motd.open(QIODevice::ReadOnly));
-        runState().UserLevel = LevelAdministrator;
         frmMainMenu w;
         w.txtMessage->setPlainText(ParseMessageOfTheDay(QString::fromLatin1(motd.readAll())).message);
-        const MainMenuButtons allowed = ButtonsForLevel(runState().UserLevel);
+        const MainMenuButtons allowed = ButtonsForLevel(LevelAdministrator);
         w.cmdAdventure->setEnabled(allowed.adventure);
         w.cmdWebPage->setEnabled(allowed.webPage);
         w.cmdPostNews->setEnabled(allowed.postNews);
         w.cmdUsers->setEnabled(allowed.users);
         save(w, QStringLiteral("frmMainMenu"));
+    }
+
+    void users() {
+        fx.setAccounts(team());
+        fx.logIn(QStringLiteral("Velmar"), LevelAdministrator);
+        frmUsers::EditFile = [](const QString&) {};
+        frmUsers w;
+        w.show();
+        QVERIFY(w.LoadWindow());
+        w.lvwFileList->setCurrentRow(1);
+        save(w, QStringLiteral("frmUsers-Velmar"));
+        d->answer(Dialogs::No);
+        QVERIFY(w.close());
+        frmUsers::EditFile = nullptr;
+    }
+
+    void postNews() {
+        fx.reset();
+        QImage name(96, 26, QImage::Format_RGB32);
+        name.fill(QColor(40, 60, 140));
+        QVERIFY(name.save(fx.localPath(QStringLiteral("bob.png")), "PNG"));
+        fx.host.write(QStringLiteral("bob.gif"), readLocal(fx.localPath(QStringLiteral("bob.png"))));
+        frmPostNews w;
+        w.show();
+        w.LoadWindow();
+        w.txtSubject->setText(QStringLiteral("Spring banner"));
+        w.txtNews->setPlainText(QStringLiteral("The new banner is up.\nTell us what you think!"));
+        save(w, QStringLiteral("frmPostNews"));
     }
 };
 

@@ -22,20 +22,15 @@ private slots:
         QTest::newRow("another member") << main << "Dovrin" << mainPage;
         QTest::newRow("a longer name") << main << "bobby" << mainPage;
         QTest::newRow("names are not trimmed")
-            << "Main News,news.html,news_template.html, bob"
-            << "bob" << QStringList{QStringLiteral("Main News|news.html|news_template.html")};
+            << "Main News,news.html,news_template.html, bob" << QString("bob") << mainPage;
         QTest::newRow("any later field") << "A,a.html,t.html,x,y,TOMAS\r\nB,b.html,t.html,x\r\n"
-                                         << "tomas" << QStringList{QStringLiteral("B|b.html|t.html")};
+                                         << QString("tomas") << QStringList{"B|b.html|t.html"};
         QTest::newRow("missing fields are empty")
-            << "Only a name\r\nA,a.html"
-            << "bob" << QStringList{QStringLiteral("Only a name||"), QStringLiteral("A|a.html|")};
+            << "Only a name\r\nA,a.html" << QString("bob") << QStringList{"Only a name||", "A|a.html|"};
         QTest::newRow("empty lines and bare LF")
-            << "A,a.html,t.html\r\n\r\nB,b.html,t.html\nC,c.html,t.html"
-            << "bob"
-            << QStringList{QStringLiteral("A|a.html|t.html"), QStringLiteral("B|b.html|t.html"),
-                           QStringLiteral("C|c.html|t.html")};
-        QTest::newRow("empty list") << ""
-                                    << "bob" << QStringList();
+            << "A,a.html,t.html\r\n\r\nB,b.html,t.html\nC,c.html,t.html" << QString("bob")
+            << QStringList{"A|a.html|t.html", "B|b.html|t.html", "C|c.html|t.html"};
+        QTest::newRow("empty list") << QString() << "bob" << QStringList();
     }
     void pageListLeavesOutExcludedMembers() {
         QFETCH(QString, text);
@@ -49,75 +44,41 @@ private slots:
 
     void dateAndTime_data() {
         QTest::addColumn<QDateTime>("when");
-        QTest::addColumn<QString>("date");
-        QTest::addColumn<QString>("time");
-        QTest::addColumn<QString>("ampm");
-        QTest::newRow("afternoon") << QDateTime(QDate(2026, 12, 5), QTime(15, 5)) << "12/5/26"
-                                   << "3:05"
-                                   << "PM";
-        QTest::newRow("just after midnight") << QDateTime(QDate(2005, 1, 9), QTime(0, 7)) << "1/9/05"
-                                             << "12:07"
-                                             << "AM";
-        QTest::newRow("noon") << QDateTime(QDate(2030, 10, 31), QTime(12, 0)) << "10/31/30"
-                              << "12:00"
-                              << "PM";
-        QTest::newRow("morning") << QDateTime(QDate(2000, 2, 29), QTime(11, 59)) << "2/29/00"
-                                 << "11:59"
-                                 << "AM";
+        QTest::addColumn<QString>("shown"); // date|time|AM or PM
+        QTest::newRow("afternoon") << QDateTime(QDate(2026, 12, 5), QTime(15, 5)) << "12/5/26|3:05|PM";
+        QTest::newRow("just after midnight")
+            << QDateTime(QDate(2005, 1, 9), QTime(0, 7)) << "1/9/05|12:07|AM";
+        QTest::newRow("noon") << QDateTime(QDate(2030, 10, 31), QTime(12, 0)) << "10/31/30|12:00|PM";
+        QTest::newRow("morning") << QDateTime(QDate(2000, 2, 29), QTime(11, 59)) << "2/29/00|11:59|AM";
     }
     void dateAndTime() {
         QFETCH(QDateTime, when);
-        QFETCH(QString, date);
-        QFETCH(QString, time);
-        QFETCH(QString, ampm);
-        QCOMPARE(NewsDate(when), date);
-        QCOMPARE(NewsTime(when), time);
-        QCOMPARE(NewsAmPm(when), ampm);
+        QFETCH(QString, shown);
+        QCOMPARE(NewsDate(when) + QLatin1Char('|') + NewsTime(when) + QLatin1Char('|') + NewsAmPm(when),
+                 shown);
     }
 
+    // Template, subject, news and the item they make, posted by Bob at 3:05 PM on 5 December 2026.
     void templateFilledInOrder_data() {
-        QTest::addColumn<QString>("templateText");
-        QTest::addColumn<QString>("subject");
-        QTest::addColumn<QString>("news");
-        QTest::addColumn<QString>("item");
-        QTest::newRow("the example") << "@NICKNAME@ @DATE@ @TIME@@AMPM@ @TIMEZONE@"
-                                     << ""
-                                     << "x"
-                                     << "bob 12/5/26 3:05PM EST";
-        QTest::newRow("two lines") << "@POST@"
-                                   << ""
-                                   << "line one\r\nline two"
-                                   << "line one<BR>line two";
-        QTest::newRow("bare line feeds") << "@POST@"
-                                         << ""
-                                         << "a\nb\r\n\nc"
-                                         << "a<BR>b<BR><BR>c";
-        QTest::newRow("placeholders ignore case") << "@nickname@/@Subject@"
-                                                  << "Hi"
-                                                  << "x"
-                                                  << "bob/Hi";
-        QTest::newRow("a later placeholder inside the subject") << "@SUBJECT@"
-                                                                << "@TIMEZONE@ @DATE@ @NICKNAME@"
-                                                                << "x"
-                                                                << "EST @DATE@ @NICKNAME@";
-        QTest::newRow("an earlier placeholder inside the news") << "@POST@"
-                                                                << "s"
-                                                                << "@SUBJECT@ & <i>as typed</i>"
-                                                                << "@SUBJECT@ & <i>as typed</i>";
-        QTest::newRow("every occurrence") << "@NICKNAME@@NICKNAME@ @AMPM@"
-                                          << ""
-                                          << "x"
-                                          << "bobbob PM";
+        QTest::addColumn<QStringList>("row");
+        QTest::newRow("the example") << QStringList{"@NICKNAME@ @DATE@ @TIME@@AMPM@ @TIMEZONE@", "", "x",
+                                                    "bob 12/5/26 3:05PM EST"};
+        QTest::newRow("two lines") << QStringList{"@POST@", "", "line one\r\nline two",
+                                                  "line one<BR>line two"};
+        QTest::newRow("bare line feeds") << QStringList{"@POST@", "", "a\nb\r\n\nc", "a<BR>b<BR><BR>c"};
+        QTest::newRow("placeholders ignore case") << QStringList{"@nickname@/@Subject@", "Hi", "x", "bob/Hi"};
+        QTest::newRow("a later placeholder inside the subject")
+            << QStringList{"@SUBJECT@", "@TIMEZONE@ @DATE@ @NICKNAME@", "x", "EST @DATE@ @NICKNAME@"};
+        QTest::newRow("an earlier placeholder inside the news")
+            << QStringList{"@POST@", "s", "@SUBJECT@ & <i>as typed</i>", "@SUBJECT@ & <i>as typed</i>"};
+        QTest::newRow("every occurrence") << QStringList{"@NICKNAME@@NICKNAME@ @AMPM@", "", "x", "bobbob PM"};
     }
     void templateFilledInOrder() {
-        QFETCH(QString, templateText);
-        QFETCH(QString, subject);
-        QFETCH(QString, news);
-        QFETCH(QString, item);
+        QFETCH(QStringList, row);
         const QDateTime when(QDate(2026, 12, 5), QTime(15, 5));
-        QCOMPARE(FillNewsTemplate(templateText, QStringLiteral("Bob"), when,
-                                  {subject, QStringLiteral("EST"), news}),
-                 item);
+        QCOMPARE(
+            FillNewsTemplate(row[0], QStringLiteral("Bob"), when, {row[1], QStringLiteral("EST"), row[2]}),
+            row[3]);
     }
 
     void itemInsertedAfterEveryMarker_data() {
