@@ -22,6 +22,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 class BenchSiteExplorer : public QObject {
     Q_OBJECT
@@ -33,11 +34,11 @@ class BenchSiteExplorer : public QObject {
     }
 
     void seedFolder(int files) {
-        const QString folder = QStringLiteral("big%1").arg(files);
+        const QString folder = u"big%1"_s.arg(files);
         QDir(fx.host.root()).mkpath(folder);
         QDir().mkpath(fx.mirror(folder));
         for (int i = 0; i < files; ++i) {
-            const QString name = QStringLiteral("/page%1.html").arg(i, 5, 10, QLatin1Char('0'));
+            const QString name = u"/page%1.html"_s.arg(i, 5, 10, QLatin1Char('0'));
             QFile(fx.host.path(folder) + name).open(QIODevice::WriteOnly);
             if (i % 2 == 0) // half of them fetched before
                 QFile(fx.mirror(folder) + name).open(QIODevice::WriteOnly);
@@ -47,7 +48,7 @@ class BenchSiteExplorer : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(fx.start());
-        SiteFixture::login(QStringLiteral("Velmar"), LevelAdministrator);
+        SiteFixture::login(u"Velmar"_s, LevelAdministrator);
     }
 
     void largeFolders() {
@@ -63,7 +64,7 @@ private slots:
         core.Open();
         QMap<int, double> windowOwn, coreOwn, windowCached, listingWait;
         for (int n : sizes) {
-            const QString key = QStringLiteral("big%1/").arg(n);
+            const QString key = u"big%1/"_s.arg(n);
             QList<double> own, coreTimes, cached, wait;
             for (int run = 0; run < 7; ++run) {
                 // Asked of the host anew, as on the first visit.
@@ -107,7 +108,7 @@ private slots:
         ScriptedDialogs d;
         const qint64 size = 200LL * 1024 * 1024;
         {
-            QFile f(fx.host.path(QStringLiteral("big.bin")));
+            QFile f(fx.host.path(u"big.bin"_s));
             QVERIFY(f.open(QIODevice::WriteOnly));
             const QByteArray block(1024 * 1024, 'x');
             for (qint64 i = 0; i < size / block.size(); ++i)
@@ -118,10 +119,10 @@ private slots:
         frmExplorer w;
         w.Do_ShowWebPage();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.explorer().files().setSelected(QStringLiteral("big.bin"), true);
+        w.explorer().files().setSelected(u"big.bin"_s, true);
         TransferControl bare;
         const auto fresh = [](TransferControl& c) {
-            c.Execute(QStringLiteral("QUIT"));
+            c.Execute(u"QUIT"_s);
             c.waitUntilIdle();
         };
         // The same routines on a control without a window (the ".backup" exchange included), the
@@ -145,14 +146,14 @@ private slots:
                 {RoutineDown,
                  [&] {
                      QString mode = QLatin1String(kSaveToFile);
-                     return GetFileFromServer(bare, QStringLiteral("big.bin"), mode);
+                     return GetFileFromServer(bare, u"big.bin"_s, mode);
                  }},
                 {ExplorerDown,
                  [&] {
                      d.answer(Dialogs::Ok);
                      return w.actions().Download();
                  }},
-                {RoutineUp, [&] { return SendFileToServer(bare, QStringLiteral("big.bin")); }},
+                {RoutineUp, [&] { return SendFileToServer(bare, u"big.bin"_s); }},
                 {ExplorerUp,
                  [&] {
                      d.answer(Dialogs::Ok);
@@ -163,13 +164,13 @@ private slots:
                 std::swap(steps[0], steps[1]), std::swap(steps[2], steps[3]);
             for (const auto& [which, transfer] : steps)
                 measure(which, transfer);
-            QFile::remove(QStringLiteral("raw.bin"));
-            QFile::remove(fx.host.path(QStringLiteral("raw-up.bin")));
-            measure(CommandDown, [&] { return command(QStringLiteral("get /big.bin raw.bin")); });
-            measure(CommandUp, [&] { return command(QStringLiteral("send raw.bin /raw-up.bin")); });
+            QFile::remove(u"raw.bin"_s);
+            QFile::remove(fx.host.path(u"raw-up.bin"_s));
+            measure(CommandDown, [&] { return command(u"get /big.bin raw.bin"_s); });
+            measure(CommandUp, [&] { return command(u"send raw.bin /raw-up.bin"_s); });
         }
-        QCOMPARE(QFileInfo(fx.mirror(QStringLiteral("big.bin"))).size(), size);
-        QCOMPARE(QFileInfo(fx.host.path(QStringLiteral("big.bin"))).size(), size);
+        QCOMPARE(QFileInfo(fx.mirror(u"big.bin"_s)).size(), size);
+        QCOMPARE(QFileInfo(fx.host.path(u"big.bin"_s)).size(), size);
         qInfo("download: routine %.0f MB/s, explorer %.0f MB/s, ratio %.2f (bare command %.0f MB/s)",
               best[RoutineDown], best[ExplorerDown], best[ExplorerDown] / best[RoutineDown],
               best[CommandDown]);
@@ -185,8 +186,8 @@ private slots:
         const int files = 200;
         QStringList names;
         for (int i = 0; i < files; ++i) {
-            names << QStringLiteral("page%1.html").arg(i, 3, 10, QLatin1Char('0'));
-            fx.host.write(QStringLiteral("many/") + names.last(), QByteArray(4096, char('a' + i % 26)));
+            names << u"page%1.html"_s.arg(i, 3, 10, QLatin1Char('0'));
+            fx.host.write(u"many/"_s + names.last(), QByteArray(4096, char('a' + i % 26)));
         }
         fx.host.setFaults(R"({"latency_ms": 20})");
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
@@ -197,7 +198,7 @@ private slots:
             SiteExplorer explorer(inet);
             ExplorerActions actions(explorer);
             explorer.Open();
-            explorer.clickFolder(QStringLiteral("many/"));
+            explorer.clickFolder(u"many/"_s);
             actions.setParallelTransfers(c == 0 ? 1 : 4);
             for (int up = 0; up < 2; ++up) {
                 explorer.files().setAllSelected(false);

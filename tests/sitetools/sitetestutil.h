@@ -9,6 +9,8 @@
 
 namespace krtp::test {
 
+using namespace Qt::StringLiterals;
+
 inline const QByteArray
     kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00\x00"
          "\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
@@ -22,7 +24,7 @@ inline const QByteArray kEveList =
 // The shared host fixture with a small site and access lists of every form.
 struct SiteFixture : HostFixture {
     bool start() {
-        host.addReadOnlyFolder(QStringLiteral("locked"));
+        host.addReadOnlyFolder(u"locked"_s);
         if (!startHost())
             return false;
         resetSite();
@@ -40,23 +42,23 @@ struct SiteFixture : HostFixture {
             else
                 QFile::remove(info.filePath());
         }
-        host.write(QStringLiteral("index.html"), "<html><body>Home</body></html>\r\n");
-        host.write(QStringLiteral("old_index.html"), "<html><body>Old home</body></html>\r\n");
-        host.write(QStringLiteral("style.css"), "body { color: navy; }\r\n");
-        host.write(QStringLiteral("images/logo.gif"), kGif);
-        host.write(QStringLiteral("images/bob.gif"), kGif);
-        host.write(QStringLiteral("Pages/News.HTML"), "<p>News</p>\r\n");
-        host.write(QStringLiteral("news/index.html"), "<h1>News</h1>\n<p>First</p>\n");
-        host.write(QStringLiteral("news/old/2024.html"), "<p>Last year</p>\r\n");
-        QDir(host.root()).mkpath(QStringLiteral("empty"));
-        QDir(host.root()).mkpath(QStringLiteral("locked"));
-        host.write(QStringLiteral("krg/Bob.dat"), "news/index.html\r\nnews/*add files*");
-        host.write(QStringLiteral("krg/Ann.dat"),
+        host.write(u"index.html"_s, "<html><body>Home</body></html>\r\n");
+        host.write(u"old_index.html"_s, "<html><body>Old home</body></html>\r\n");
+        host.write(u"style.css"_s, "body { color: navy; }\r\n");
+        host.write(u"images/logo.gif"_s, kGif);
+        host.write(u"images/bob.gif"_s, kGif);
+        host.write(u"Pages/News.HTML"_s, "<p>News</p>\r\n");
+        host.write(u"news/index.html"_s, "<h1>News</h1>\n<p>First</p>\n");
+        host.write(u"news/old/2024.html"_s, "<p>Last year</p>\r\n");
+        QDir(host.root()).mkpath(u"empty"_s);
+        QDir(host.root()).mkpath(u"locked"_s);
+        host.write(u"krg/Bob.dat"_s, "news/index.html\r\nnews/*add files*");
+        host.write(u"krg/Ann.dat"_s,
                    "Pages/News.HTML\r\nPages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif");
-        host.write(QStringLiteral("krg/Cara.dat"), "*full access*");
-        host.write(QStringLiteral("krg/Dan.dat"), "*full access*\r\n");
-        host.write(QStringLiteral("krg/Eve.dat"), kEveList);
-        host.write(QStringLiteral("krg/Hal.dat"), "<html><body><h1>404 Not Found</h1></body></html>");
+        host.write(u"krg/Cara.dat"_s, "*full access*");
+        host.write(u"krg/Dan.dat"_s, "*full access*\r\n");
+        host.write(u"krg/Eve.dat"_s, kEveList);
+        host.write(u"krg/Hal.dat"_s, "<html><body><h1>404 Not Found</h1></body></html>");
     }
 
     void resetLocal() { HostFixture::resetLocal(true); }

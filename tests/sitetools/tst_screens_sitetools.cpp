@@ -14,6 +14,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -40,39 +41,39 @@ private slots:
              {"news/2025-spring.html", "news/2025-summer.html", "news/2025-autumn.html", "news/archive.html",
               "news/template.html", "news/banner.gif", "news/rss.txt"})
             fx.host.write(QLatin1String(name), "<p>x</p>");
-        fx.host.write(QStringLiteral("news/index.html"), kPage);
-        fx.host.write(QStringLiteral("members/roster.html"), "x");
-        fx.host.write(QStringLiteral("downloads/maps.zip"), "x");
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("news/index.html")), kPage));
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("news/2025-spring.html")), "<p>x</p>"));
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("news/archive.html")), "<p>x</p>"));
+        fx.host.write(u"news/index.html"_s, kPage);
+        fx.host.write(u"members/roster.html"_s, "x");
+        fx.host.write(u"downloads/maps.zip"_s, "x");
+        QVERIFY(writeLocal(fx.mirror(u"news/index.html"_s), kPage));
+        QVERIFY(writeLocal(fx.mirror(u"news/2025-spring.html"_s), "<p>x</p>"));
+        QVERIFY(writeLocal(fx.mirror(u"news/archive.html"_s), "<p>x</p>"));
     }
 
     void init() { h.init(); }
     void cleanup() { QVERIFY(h.done()); }
 
     void explorer() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         frmExplorer w;
         w.resize(1180, 620);
         w.Do_ShowWebPage();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.explorer().clickFolder(QStringLiteral("news/"));
-        w.explorer().files().setSelected(QStringLiteral("index.html"), true);
-        w.FileClicked(QStringLiteral("index.html"));
+        w.explorer().clickFolder(u"news/"_s);
+        w.explorer().files().setSelected(u"index.html"_s, true);
+        w.FileClicked(u"index.html"_s);
         w.tvwExplorer->expandAll();
         QTest::qWait(500); // the preview renders
-        save(w, QStringLiteral("frmExplorer"));
+        save(w, u"frmExplorer"_s);
     }
 
     void editor() {
         TransferControl inet;
         EditSession session(inet);
-        QCOMPARE(session.load(QStringLiteral("news/index.html")), EditSession::Load::Opened);
+        QCOMPARE(session.load(u"news/index.html"_s), EditSession::Load::Opened);
         frmEdit w(session);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        save(w, QStringLiteral("frmEdit"));
+        save(w, u"frmEdit"_s);
         session.discardOnClose = true;
         w.close();
     }

@@ -8,6 +8,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 class TestSiteCli : public QObject {
     Q_OBJECT
@@ -19,7 +20,7 @@ class TestSiteCli : public QObject {
     // cli("Bob", "edit news/index.html --text-file new.txt"): the members share one local folder.
     Result cli(const QString& member, const QString& words) {
         return runCli(cliWords(words) + QStringList{"--user", member, "--local-folder", fx.local->path()},
-                      {member.toLower() + QStringLiteral("pw"), {}, disk.path()});
+                      {member.toLower() + u"pw"_s, {}, disk.path()});
     }
     Result site(const QString& member, const QString& words) { return cli(member, "site " + words); }
     static QStringList sortedLines(const QByteArray& out) {
@@ -41,18 +42,18 @@ private slots:
         Result r = site("Bob", "ls");
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QByteArray("images/\nnews/\n"));
+        QCOMPARE(r.out, "images/\nnews/\n"_ba);
         r = site("Bob", "ls news/");
-        QCOMPARE(r.out, QByteArray("index.html\n"));
+        QCOMPARE(r.out, "index.html\n"_ba);
         r = site("Bob", "ls images");
-        QCOMPARE(r.out, QByteArray("bob.gif\n"));
+        QCOMPARE(r.out, "bob.gif\n"_ba);
         r = site("Bob", "ls Pages/");
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("There is no folder Pages/ in your view of the site.\n"));
+        QCOMPARE(r.err, "There is no folder Pages/ in your view of the site.\n"_ba);
         r = site("Ann", "ls pages");
-        QCOMPARE(r.out, QByteArray("news.html\n"));
+        QCOMPARE(r.out, "news.html\n"_ba);
         r = site("Cara", "ls news/old/");
-        QCOMPARE(r.out, QByteArray("2024.html\n"));
+        QCOMPARE(r.out, "2024.html\n"_ba);
         r = site("Velmar", "ls");
         QCOMPARE(r.code, 0);
         const QList<QByteArray> lines = r.out.split('\n');
@@ -68,87 +69,82 @@ private slots:
     void getAndPutAskUnlessYes() {
         Result r = site("Ann", "get Pages/News.HTML");
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("Please confirm.  You are about to download 1 file from the server.\n"));
-        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("Pages/News.HTML"))));
+        QCOMPARE(r.err, "Please confirm.  You are about to download 1 file from the server.\n"_ba);
+        QVERIFY(!QFileInfo::exists(fx.mirror(u"Pages/News.HTML"_s)));
         r = site("Ann", "get pages/news.html --yes");
         QCOMPARE(r.code, 0);
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("Pages/News.HTML"))), QByteArray("<p>News</p>\r\n"));
+        QCOMPARE(readLocal(fx.mirror(u"Pages/News.HTML"_s)), "<p>News</p>\r\n"_ba);
         r = site("Ann", "get index.html --yes");
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("index.html is not in your view of the site.\n"));
+        QCOMPARE(r.err, "index.html is not in your view of the site.\n"_ba);
         r = site("Cara", "get index.html style.css news/index.html --yes");
         QCOMPARE(r.code, 0);
         QCOMPARE(r.err, QByteArray("Please confirm.  You are about to download 2 files from the server.\n"
                                    "Please confirm.  You are about to download 1 file from the server.\n"));
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("news/index.html"))),
-                 fx.host.read(QStringLiteral("news/index.html")));
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "p { margin: 0 }"));
+        QCOMPARE(readLocal(fx.mirror(u"news/index.html"_s)), fx.host.read(u"news/index.html"_s));
+        QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "p { margin: 0 }"));
         r = site("Cara", "put style.css --yes");
         QCOMPARE(r.code, 0);
-        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("p { margin: 0 }"));
-        QCOMPARE(fx.host.read(QStringLiteral("style.css.backup")), QByteArray("body { color: navy; }\r\n"));
+        QCOMPARE(fx.host.read(u"style.css"_s), "p { margin: 0 }"_ba);
+        QCOMPARE(fx.host.read(u"style.css.backup"_s), "body { color: navy; }\r\n"_ba);
         r = site("Cara", "get ../krg/_files.dat --yes");
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("../krg/_files.dat is not in your view of the site.\n"));
+        QCOMPARE(r.err, "../krg/_files.dat is not in your view of the site.\n"_ba);
         // --parallel: one connection stops at a refused file; with more, the next one is already
         // coming down beside it.
         r = site("Cara", "get index.html style.css --parallel 11 --yes");
         QCOMPARE(r.code, 2);
-        QCOMPARE(r.err, QByteArray("--parallel takes a number of connections from 1 to 10.\n"));
+        QCOMPARE(r.err, "--parallel takes a number of connections from 1 to 10.\n"_ba);
         fx.host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/index.html", "reply": "450 Busy."}]})");
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
         for (const char* parallel : {"1", "4"}) {
-            QVERIFY(QFile::remove(fx.mirror(QStringLiteral("style.css"))));
-            r = site("Cara", QStringLiteral("get index.html style.css --parallel %1 --yes").arg(parallel));
+            QVERIFY(QFile::remove(fx.mirror(u"style.css"_s)));
+            r = site("Cara", u"get index.html style.css --parallel %1 --yes"_s.arg(parallel));
             QCOMPARE(r.code, 1);
             QCOMPARE(r.err, QByteArray("Please confirm.  You are about to download 2 files from the server.\n"
                                        "450 Busy.\n"));
-            QCOMPARE(QFileInfo::exists(fx.mirror(QStringLiteral("style.css"))), parallel == QByteArray("4"));
-            QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "x"));
+            QCOMPARE(QFileInfo::exists(fx.mirror(u"style.css"_s)), parallel == "4"_ba);
+            QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "x"));
         }
     }
 
     void removingOnTheHostAndLocally() {
         Result r = site("Cara", "rm index.html --yes");
         QCOMPARE(r.code, 0);
-        QVERIFY(!fx.host.exists(QStringLiteral("index.html")));
-        QVERIFY(fx.host.exists(QStringLiteral("old_index.html")));
+        QVERIFY(!fx.host.exists(u"index.html"_s));
+        QVERIFY(fx.host.exists(u"old_index.html"_s));
         r = site("Bob", "rm news/index.html --yes");
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err,
-                 QByteArray("Your access list does not allow you to delete files in the folder news/.\n"));
-        QVERIFY(fx.host.exists(QStringLiteral("news/index.html")));
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "x"));
+        QCOMPARE(r.err, "Your access list does not allow you to delete files in the folder news/.\n"_ba);
+        QVERIFY(fx.host.exists(u"news/index.html"_s));
+        QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "x"));
         r = site("Cara", "rmlocal style.css --yes");
         QCOMPARE(r.code, 0);
-        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("style.css"))));
+        QVERIFY(!QFileInfo::exists(fx.mirror(u"style.css"_s)));
         r = site("Cara", "rmlocal style.css --yes");
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.endsWith("File not found: VelmarFTP/style.css\n"));
     }
 
     void addNewAndReplace() {
-        QVERIFY(writeLocal(disk.filePath(QStringLiteral("story.html")), "<p>story</p>"));
-        QVERIFY(writeLocal(disk.filePath(QStringLiteral("my story.html")), "x"));
+        QVERIFY(writeLocal(disk.filePath(u"story.html"_s), "<p>story</p>"));
+        QVERIFY(writeLocal(disk.filePath(u"my story.html"_s), "x"));
         Result r = site("Bob", "add news/ story.html 'my story.html'");
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err,
-                 QByteArray("my story.html\n\nSorry, spaces are not allows in files for the KR Web Site\n"));
-        QCOMPARE(fx.host.read(QStringLiteral("news/story.html")), QByteArray("<p>story</p>"));
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
-                 QByteArray("news/index.html\r\nnews/*add files*\r\nnews/story.html"));
+        QCOMPARE(r.err, "my story.html\n\nSorry, spaces are not allows in files for the KR Web Site\n"_ba);
+        QCOMPARE(fx.host.read(u"news/story.html"_s), "<p>story</p>"_ba);
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "news/index.html\r\nnews/*add files*\r\nnews/story.html"_ba);
         r = site("Bob", "new news fresh.html");
         QCOMPARE(r.code, 0);
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
-                 QByteArray("news/index.html\r\nnews/*add files*\r\nnews/story.html\r\nnews/fresh.html"));
-        QCOMPARE(site("Bob", "ls news/").out, QByteArray("index.html\nstory.html\nfresh.html\n"));
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s),
+                 "news/index.html\r\nnews/*add files*\r\nnews/story.html\r\nnews/fresh.html"_ba);
+        QCOMPARE(site("Bob", "ls news/").out, "index.html\nstory.html\nfresh.html\n"_ba);
         r = site("Bob", "new images/ x.gif");
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err,
-                 QByteArray("Your access list does not allow you to add files in the folder images/.\n"));
+        QCOMPARE(r.err, "Your access list does not allow you to add files in the folder images/.\n"_ba);
         r = site("Cara", "replace style.css story.html");
         QCOMPARE(r.code, 0);
-        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("<p>story</p>"));
+        QCOMPARE(fx.host.read(u"style.css"_s), "<p>story</p>"_ba);
     }
 
     // Members who are not administrators never write the program's own files in krg/, whatever
@@ -156,58 +152,54 @@ private slots:
     void controlFilesAreRefused_data() {
         QTest::addColumn<QString>("args");
         QTest::addColumn<QByteArray>("name");
-        QTest::newRow("put") << QString("site put krg/_files.txt --yes") << QByteArray("_files.txt");
-        QTest::newRow("rm") << QString("site rm krg/_message.dat --yes") << QByteArray("_message.dat");
-        QTest::newRow("add") << QString("site add krg/ _news.dat") << QByteArray("_news.dat");
-        QTest::newRow("new access list") << QString("site new krg/ BOB.DAT") << QByteArray("BOB.DAT");
-        QTest::newRow("new lock") << QString("site new krg/ _shared.lock") << QByteArray("_shared.lock");
-        QTest::newRow("replace") << QString("site replace krg/Ann.dat _news.dat") << QByteArray("Ann.dat");
-        QTest::newRow("edit") << QString("edit krg/_files.txt --text-file _news.dat")
-                              << QByteArray("_files.txt");
+        QTest::newRow("put") << QString("site put krg/_files.txt --yes") << "_files.txt"_ba;
+        QTest::newRow("rm") << QString("site rm krg/_message.dat --yes") << "_message.dat"_ba;
+        QTest::newRow("add") << QString("site add krg/ _news.dat") << "_news.dat"_ba;
+        QTest::newRow("new access list") << QString("site new krg/ BOB.DAT") << "BOB.DAT"_ba;
+        QTest::newRow("new lock") << QString("site new krg/ _shared.lock") << "_shared.lock"_ba;
+        QTest::newRow("replace") << QString("site replace krg/Ann.dat _news.dat") << "Ann.dat"_ba;
+        QTest::newRow("edit") << QString("edit krg/_files.txt --text-file _news.dat") << "_files.txt"_ba;
     }
     void controlFilesAreRefused() {
         QFETCH(QString, args);
         QFETCH(QByteArray, name);
-        fx.host.write(QStringLiteral("krg/_files.txt"), "catalogue");
-        fx.host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nHello");
-        QVERIFY(writeLocal(disk.filePath(QStringLiteral("_news.dat")), "Mine,index.html,x.html"));
-        const QStringList before = QDir(fx.host.path(QStringLiteral("krg"))).entryList(QDir::AllEntries);
-        const QByteArray annList = fx.host.read(QStringLiteral("krg/Ann.dat"));
-        const Result r = cli(QStringLiteral("Cara"), args);
+        fx.host.write(u"krg/_files.txt"_s, "catalogue");
+        fx.host.write(u"krg/_message.dat"_s, "2.0.5\r\nHello");
+        QVERIFY(writeLocal(disk.filePath(u"_news.dat"_s), "Mine,index.html,x.html"));
+        const QStringList before = QDir(fx.host.path(u"krg"_s)).entryList(QDir::AllEntries);
+        const QByteArray annList = fx.host.read(u"krg/Ann.dat"_s);
+        const Result r = cli(u"Cara"_s, args);
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, name + " is one of the files KRtp keeps for itself in the control folder (the shared "
                                "file list, the member accounts, an access list, the message or the news "
                                "list), so it cannot be added or changed this way.\n");
-        QCOMPARE(QDir(fx.host.path(QStringLiteral("krg"))).entryList(QDir::AllEntries), before);
-        QCOMPARE(fx.host.read(QStringLiteral("krg/_files.txt")), QByteArray("catalogue"));
-        QCOMPARE(fx.host.read(QStringLiteral("krg/_message.dat")), QByteArray("2.0.5\r\nHello"));
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Ann.dat")), annList);
+        QCOMPARE(QDir(fx.host.path(u"krg"_s)).entryList(QDir::AllEntries), before);
+        QCOMPARE(fx.host.read(u"krg/_files.txt"_s), "catalogue"_ba);
+        QCOMPARE(fx.host.read(u"krg/_message.dat"_s), "2.0.5\r\nHello"_ba);
+        QCOMPARE(fx.host.read(u"krg/Ann.dat"_s), annList);
         // An administrator's explorer still reaches them.
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("krg/_files.txt")), "mine"));
-        QCOMPARE(cli(QStringLiteral("Velmar"), "site put krg/_files.txt --yes").code, 0);
-        QCOMPARE(fx.host.read(QStringLiteral("krg/_files.txt")), QByteArray("mine"));
+        QVERIFY(writeLocal(fx.mirror(u"krg/_files.txt"_s), "mine"));
+        QCOMPARE(cli(u"Velmar"_s, "site put krg/_files.txt --yes").code, 0);
+        QCOMPARE(fx.host.read(u"krg/_files.txt"_s), "mine"_ba);
     }
 
     void editWithoutAWindow() {
-        QVERIFY(writeLocal(disk.filePath(QStringLiteral("new.txt")), "<h1>News</h1>\n<p>Edited</p>\n"));
+        QVERIFY(writeLocal(disk.filePath(u"new.txt"_s), "<h1>News</h1>\n<p>Edited</p>\n"));
         Result r = cli("Bob", "edit news/index.html --text-file new.txt");
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(r.code, 0);
-        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
-                 QByteArray("<h1>News</h1>\r\n<p>Edited</p>\r\n"));
-        QCOMPARE(fx.host.read(QStringLiteral("news/index.html.backup")),
-                 QByteArray("<h1>News</h1>\n<p>First</p>\n"));
+        QCOMPARE(fx.host.read(u"news/index.html"_s), "<h1>News</h1>\r\n<p>Edited</p>\r\n"_ba);
+        QCOMPARE(fx.host.read(u"news/index.html.backup"_s), "<h1>News</h1>\n<p>First</p>\n"_ba);
         r = cli("Bob", "edit style.css --text-file new.txt");
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("style.css is not in your view of the site.\n"));
-        fx.host.write(QStringLiteral("style.css"), QByteArray(30000, 'x'));
+        QCOMPARE(r.err, "style.css is not in your view of the site.\n"_ba);
+        fx.host.write(u"style.css"_s, QByteArray(30000, 'x'));
         r = cli("Velmar", "edit style.css --text-file new.txt");
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("This file is too large to edit with the KRtp internal editor.\n"));
+        QCOMPARE(r.err, "This file is too large to edit with the KRtp internal editor.\n"_ba);
         r = cli("Velmar", "edit krg\\Bob.dat --text-file new.txt");
         QCOMPARE(r.code, 0);
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
-                 QByteArray("<h1>News</h1>\r\n<p>Edited</p>\r\n"));
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "<h1>News</h1>\r\n<p>Edited</p>\r\n"_ba);
         QCOMPARE(cli("Velmar", "edit style.css").code, 2);
     }
 };

@@ -15,6 +15,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 class TestSiteExplorer : public QObject {
     Q_OBJECT
@@ -43,8 +44,8 @@ class TestSiteExplorer : public QObject {
     QStringList seedMany(int count) {
         QStringList names;
         for (int i = 0; i < count; ++i) {
-            const QString name = QStringLiteral("f%1.html").arg(i, 2, 10, QLatin1Char('0'));
-            fx.host.write(QStringLiteral("many/") + name, QByteArray(700 * (i % 4) + i, char('a' + i)));
+            const QString name = u"f%1.html"_s.arg(i, 2, 10, QLatin1Char('0'));
+            fx.host.write(u"many/"_s + name, QByteArray(700 * (i % 4) + i, char('a' + i)));
             names << name;
         }
         return names;
@@ -114,13 +115,13 @@ private slots:
         QCOMPARE(s.explorer.canAddFiles(), add);
         QCOMPARE(s.explorer.canDeleteFiles(), del);
         // Administrators read no list.
-        QCOMPARE(QFileInfo::exists(fx.mirror(QStringLiteral("krg/Velmar.dat"))), false);
+        QCOMPARE(QFileInfo::exists(fx.mirror(u"krg/Velmar.dat"_s)), false);
         QVERIFY(dlg->records().isEmpty());
     }
 
     void missingAccessListLeavesTheMemberRestricted() {
-        SiteFixture::login(QStringLiteral("Zed"), LevelFullAccess);
-        Session s(QStringLiteral("images/"));
+        SiteFixture::login(u"Zed"_s, LevelFullAccess);
+        Session s(u"images/"_s);
         QCOMPARE(treeKeys(s.explorer), (QStringList{"", "images/"}));
         QCOMPARE(fileNames(s.explorer), QStringList{"zed.gif"});
         QCOMPARE(fileIcons(s.explorer), QStringList{"filenotfound"});
@@ -130,39 +131,39 @@ private slots:
     }
 
     void listingsAreCachedAndEmptyOnesAskedAgain() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         Session s;
         TransferControl& inet = s.inet;
-        s.explorer.clickFolder(QStringLiteral("news/"));
+        s.explorer.clickFolder(u"news/"_s);
         QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
-        QCOMPARE(s.explorer.children(QStringLiteral("news/")).size(), 1);
+        QCOMPARE(s.explorer.children(u"news/"_s).size(), 1);
         int sent = inet.commandsSent();
         // The shown folder clicked again: nothing happens.
-        s.explorer.clickFolder(QStringLiteral("news/"));
+        s.explorer.clickFolder(u"news/"_s);
         QCOMPARE(inet.commandsSent(), sent);
         // Root and back: both come from the cache, the subfolder is not added twice.
         s.explorer.clickFolder(QString());
-        s.explorer.clickFolder(QStringLiteral("NEWS/"));
+        s.explorer.clickFolder(u"NEWS/"_s);
         QCOMPARE(inet.commandsSent(), sent);
         QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
-        QCOMPARE(s.explorer.children(QStringLiteral("news/")).size(), 1);
+        QCOMPARE(s.explorer.children(u"news/"_s).size(), 1);
         // An empty folder is listed at every visit.
-        s.explorer.clickFolder(QStringLiteral("empty/"));
+        s.explorer.clickFolder(u"empty/"_s);
         QVERIFY(inet.commandsSent() > sent);
         sent = inet.commandsSent();
         s.explorer.clickFolder(QString());
-        s.explorer.clickFolder(QStringLiteral("empty/"));
+        s.explorer.clickFolder(u"empty/"_s);
         QVERIFY(inet.commandsSent() > sent);
         // A new file on the host shows only once the empty folder is asked again.
-        fx.host.write(QStringLiteral("news/late.html"), "x");
-        s.explorer.clickFolder(QStringLiteral("news/"));
+        fx.host.write(u"news/late.html"_s, "x");
+        s.explorer.clickFolder(u"news/"_s);
         QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
     }
 
     void hostileNamesFromTheHostAreIgnored() {
         for (const char* name : {"tab\there.html", "esc\x1b[2J.html", "quote\".html", "drive:x.html"})
             fx.host.write(QString::fromUtf8(name), "x");
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         Session s;
         QStringList names = fileNames(s.explorer);
         names.sort();
@@ -171,46 +172,42 @@ private slots:
         s.explorer.setTag(QString(),
                           QStringLiteral("../\r\n/etc/\r\n..\\x/\r\nC:/\r\n.git/\r\n../../passwd\r\n"
                                          "/etc/passwd\r\nok.html\r\nsub/\r\n  \r\n"));
-        s.explorer.clickFolder(QStringLiteral("news/"));
+        s.explorer.clickFolder(u"news/"_s);
         s.explorer.clickFolder(QString());
         QCOMPARE(fileNames(s.explorer), QStringList{"ok.html"});
-        QVERIFY(s.explorer.node(QStringLiteral("sub/")));
+        QVERIFY(s.explorer.node(u"sub/"_s));
         for (const FolderNode& n : s.explorer.nodes())
             QVERIFY2(IsSafeFolderKey(n.key) && !n.key.startsWith(QLatin1Char('.')), qPrintable(n.key));
-        QVERIFY(!s.explorer.AddFolderNode(QString(), QStringLiteral("..")));
-        QVERIFY(!s.explorer.AddFolderNode(QStringLiteral("nowhere/"), QStringLiteral("x/")));
+        QVERIFY(!s.explorer.AddFolderNode(QString(), u".."_s));
+        QVERIFY(!s.explorer.AddFolderNode(u"nowhere/"_s, u"x/"_s));
     }
 
     void downloadConfirmsAndMarks() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         Session s;
         s.select({"index.html"});
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!s.actions.Download());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("Please confirm.  You are about to download 1 file from the server."));
+        QCOMPARE(dlg->lastText(), u"Please confirm.  You are about to download 1 file from the server."_s);
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Information);
-        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("index.html"))));
+        QVERIFY(!QFileInfo::exists(fx.mirror(u"index.html"_s)));
         s.select({"index.html", "style.css"});
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.actions.Download());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("Please confirm.  You are about to download 2 files from the server."));
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("index.html"))),
-                 fx.host.read(QStringLiteral("index.html")));
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("style.css"))),
-                 fx.host.read(QStringLiteral("style.css")));
+        QCOMPARE(dlg->lastText(), u"Please confirm.  You are about to download 2 files from the server."_s);
+        QCOMPARE(readLocal(fx.mirror(u"index.html"_s)), fx.host.read(u"index.html"_s));
+        QCOMPARE(readLocal(fx.mirror(u"style.css"_s)), fx.host.read(u"style.css"_s));
         QCOMPARE(fileIcons(s.explorer), (QStringList{"file", "filenotfound", "file"}));
     }
 
     void restrictedDownloadUsesTheListSpelling() {
-        SiteFixture::login(QStringLiteral("Ann"), LevelReadOnly);
-        Session s(QStringLiteral("Pages/"));
+        SiteFixture::login(u"Ann"_s, LevelReadOnly);
+        Session s(u"Pages/"_s);
         s.select({"news.html"});
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.actions.Download());
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("Pages/News.HTML"))), QByteArray("<p>News</p>\r\n"));
-        QCOMPARE(s.icon(QStringLiteral("news.html")), QStringLiteral("file"));
+        QCOMPARE(readLocal(fx.mirror(u"Pages/News.HTML"_s)), "<p>News</p>\r\n"_ba);
+        QCOMPARE(s.icon(u"news.html"_s), u"file"_s);
     }
 
     void theFirstFailedTransferEndsTheAction_data() {
@@ -242,11 +239,11 @@ private slots:
         QFETCH(QStringList, icons);
         QFETCH(QString, outcome);
         seedMany(5);
-        fx.host.write(QStringLiteral("many/f01.html"), QByteArray(24 * 1024 * 1024, 'b'));
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
-        Session s(QStringLiteral("many/"));
+        fx.host.write(u"many/f01.html"_s, QByteArray(24 * 1024 * 1024, 'b'));
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
+        Session s(u"many/"_s);
         s.actions.setParallelTransfers(connections);
-        QFile::remove(fx.host.path(QStringLiteral("many/") + gone)); // listed, then gone
+        QFile::remove(fx.host.path(u"many/"_s + gone)); // listed, then gone
         s.select(selected);
         dlg->answer(Dialogs::Ok);
         QVERIFY(!s.actions.Download());
@@ -254,7 +251,7 @@ private slots:
         QCOMPARE(fileIcons(s.explorer), icons);
         QCOMPARE(s.actions.lastOutcome(), outcome);
         for (const QString& name : selected)
-            QCOMPARE(QFileInfo::exists(fx.mirror(QStringLiteral("many/") + name)),
+            QCOMPARE(QFileInfo::exists(fx.mirror(u"many/"_s + name)),
                      icons[int(fileNames(s.explorer).indexOf(name))] == QLatin1String("file"));
     }
 
@@ -281,25 +278,25 @@ private slots:
             dlg->clear();
             const QStringList names = seedMany(12);
             // Earlier copies on both sides, some with backups of their own, one empty.
-            fx.host.write(QStringLiteral("many/f02.html.backup"), "older on the host");
-            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/f01.html")), "mine 1"));
-            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/f03.html")), ""));
-            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/f04.html.backup")), "older here"));
-            QString folder = QStringLiteral("many/");
+            fx.host.write(u"many/f02.html.backup"_s, "older on the host");
+            QVERIFY(writeLocal(fx.mirror(u"many/f01.html"_s), "mine 1"));
+            QVERIFY(writeLocal(fx.mirror(u"many/f03.html"_s), ""));
+            QVERIFY(writeLocal(fx.mirror(u"many/f04.html.backup"_s), "older here"));
+            QString folder = u"many/"_s;
             if (action == QLatin1String("add")) {
-                SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
-                folder = QStringLiteral("news/");
+                SiteFixture::login(u"Bob"_s, LevelFullAccess);
+                folder = u"news/"_s;
             } else if (action == QLatin1String("delete")) {
-                SiteFixture::login(QStringLiteral("Ann"), LevelFullAccess);
-                folder = QStringLiteral("Pages/");
-                QByteArray list = fx.host.read(QStringLiteral("krg/Ann.dat"));
+                SiteFixture::login(u"Ann"_s, LevelFullAccess);
+                folder = u"Pages/"_s;
+                QByteArray list = fx.host.read(u"krg/Ann.dat"_s);
                 for (int i = 0; i < 8; ++i) {
-                    fx.host.write(QStringLiteral("Pages/p%1.html").arg(i), QByteArray(100 * i, 'p'));
+                    fx.host.write(u"Pages/p%1.html"_s.arg(i), QByteArray(100 * i, 'p'));
                     list += "\r\nPages/p" + QByteArray::number(i) + ".html";
                 }
-                fx.host.write(QStringLiteral("krg/Ann.dat"), list);
+                fx.host.write(u"krg/Ann.dat"_s, list);
             } else {
-                SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+                SiteFixture::login(u"Cara"_s, LevelFullAccess);
             }
             Session s(folder);
             s.actions.setParallelTransfers(connections);
@@ -309,14 +306,14 @@ private slots:
                 for (const char* name : {"a0.html", "a1.html", "a2.html", "index.html", "a3.html",
                                          "my page.html", "a4.html", "a5.gif", "a6.html", "a7.html"}) {
                     paths << disk.filePath(QString::fromLatin1(name));
-                    QVERIFY(writeLocal(paths.last(), QByteArray("added ") + name));
+                    QVERIFY(writeLocal(paths.last(), "added "_ba + name));
                 }
                 paths.insert(2, paths[1]); // given twice: the second finds the first on the host
                 ok = s.actions.AddFiles(paths);
             } else {
                 if (action == QLatin1String("send"))
                     for (const QString& n : names)
-                        QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/") + n), "sent " + n.toLatin1()));
+                        QVERIFY(writeLocal(fx.mirror(u"many/"_s + n), "sent " + n.toLatin1()));
                 if (action == QLatin1String("delete"))
                     s.explorer.files().setAllSelected(true);
                 else
@@ -373,14 +370,14 @@ private slots:
         QTemporaryDir disk;
         QStringList paths;
         for (const QString& n : names) {
-            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/") + n), "mine " + n.toLatin1()));
+            QVERIFY(writeLocal(fx.mirror(u"many/"_s + n), "mine " + n.toLatin1()));
             paths << disk.filePath(n);
             QVERIFY(writeLocal(paths.last(), "new " + n.toLatin1()));
         }
         const QMap<QString, QByteArray> hostBefore = treeBytes(fx.host.root());
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         const bool adding = action == QLatin1String("add");
-        Session s(adding ? QStringLiteral("news/") : QStringLiteral("many/"));
+        Session s(adding ? u"news/"_s : u"many/"_s);
         s.actions.setParallelTransfers(4);
         fx.host.setFaults(faults);
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
@@ -394,20 +391,20 @@ private slots:
         QCOMPARE(dlg->texts().mid(adding ? 0 : 1), QStringList{message});
         QCOMPARE(s.actions.lastOutcome(), outcome);
         for (const QString& n : names) {
-            const QString hostPath = (adding ? QStringLiteral("news/") : QStringLiteral("many/")) + n;
+            const QString hostPath = (adding ? u"news/"_s : u"many/"_s) + n;
             const bool refused = n == QLatin1String("f01.html");
             if (action == QLatin1String("download")) {
                 QCOMPARE(readLocal(fx.mirror(hostPath)),
-                         refused ? QByteArray("mine f01.html") : fx.host.read(hostPath));
-                QCOMPARE(readLocal(fx.mirror(hostPath + QStringLiteral(".backup"))),
-                         refused ? QByteArray("<missing>") : "mine " + n.toLatin1());
-                QCOMPARE(s.icon(n), refused ? QStringLiteral("filedownload") : QStringLiteral("file"));
+                         refused ? "mine f01.html"_ba : fx.host.read(hostPath));
+                QCOMPARE(readLocal(fx.mirror(hostPath + u".backup"_s)),
+                         refused ? "<missing>"_ba : "mine " + n.toLatin1());
+                QCOMPARE(s.icon(n), refused ? u"filedownload"_s : u"file"_s);
             } else if (action == QLatin1String("send")) {
                 QCOMPARE(fx.host.read(hostPath),
                          refused ? hostBefore.value(hostPath) : "mine " + n.toLatin1());
-                QCOMPARE(fx.host.exists(hostPath + QStringLiteral(".backup")), !refused);
+                QCOMPARE(fx.host.exists(hostPath + u".backup"_s), !refused);
                 if (!refused)
-                    QCOMPARE(fx.host.read(hostPath + QStringLiteral(".backup")), hostBefore.value(hostPath));
+                    QCOMPARE(fx.host.read(hostPath + u".backup"_s), hostBefore.value(hostPath));
             } else {
                 QCOMPARE(fx.host.exists(hostPath), !refused);
                 if (!refused)
@@ -429,22 +426,21 @@ private slots:
         });
         fx.resetSite();
         const QStringList names = seedMany(8);
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
-        Session s(QStringLiteral("many/"));
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
+        Session s(u"many/"_s);
         s.actions.setParallelTransfers(4);
         const int own = s.inet.commandsSent();
         s.select(names);
         dlg->answer(Dialogs::Ok);
         QVERIFY2(s.actions.Download(), qPrintable(s.actions.lastOutcome()));
         for (const QString& n : names) {
-            QCOMPARE(readLocal(fx.mirror(QStringLiteral("many/") + n)),
-                     fx.host.read(QStringLiteral("many/") + n));
-            QVERIFY(writeLocal(fx.mirror(QStringLiteral("many/") + n), "sent " + n.toLatin1()));
+            QCOMPARE(readLocal(fx.mirror(u"many/"_s + n)), fx.host.read(u"many/"_s + n));
+            QVERIFY(writeLocal(fx.mirror(u"many/"_s + n), "sent " + n.toLatin1()));
         }
         dlg->answer(Dialogs::Ok);
         QVERIFY2(s.actions.Send(), qPrintable(s.actions.lastOutcome()));
         for (const QString& n : names)
-            QCOMPARE(fx.host.read(QStringLiteral("many/") + n), "sent " + n.toLatin1());
+            QCOMPARE(fx.host.read(u"many/"_s + n), "sent " + n.toLatin1());
         QCOMPARE(dlg->texts(),
                  (QStringList{"Please confirm.  You are about to download 8 files from the server.",
                               "Please confirm.  You are about to send (upload) 8 files to the server."}));
@@ -453,50 +449,48 @@ private slots:
     }
 
     void sendKeepsTheHostBackup() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         Session s;
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "body { color: red; }\r\n"));
+        QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "body { color: red; }\r\n"));
         s.select({"style.css"});
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.actions.Send());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("Please confirm.  You are about to send (upload) 1 file to the server."));
-        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("body { color: red; }\r\n"));
-        QCOMPARE(fx.host.read(QStringLiteral("style.css.backup")), QByteArray("body { color: navy; }\r\n"));
-        QCOMPARE(s.icon(QStringLiteral("style.css")), QStringLiteral("file"));
+        QCOMPARE(dlg->lastText(), u"Please confirm.  You are about to send (upload) 1 file to the server."_s);
+        QCOMPARE(fx.host.read(u"style.css"_s), "body { color: red; }\r\n"_ba);
+        QCOMPARE(fx.host.read(u"style.css.backup"_s), "body { color: navy; }\r\n"_ba);
+        QCOMPARE(s.icon(u"style.css"_s), u"file"_s);
         // A file with no local copy: the routine's message, the mark stays.
         s.select({"index.html"});
         dlg->answer(Dialogs::Ok);
         QVERIFY(!s.actions.Send());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("VelmarFTP/index.html does not exist on the local hard drive."));
-        QCOMPARE(s.icon(QStringLiteral("index.html")), QStringLiteral("fileupload"));
+        QCOMPARE(dlg->lastText(), u"VelmarFTP/index.html does not exist on the local hard drive."_s);
+        QCOMPARE(s.icon(u"index.html"_s), u"fileupload"_s);
 
         // Among many, the program's own files still go one at a time under the shared lock and are
         // read back: a save by a client without the lock in between is noticed and made again.
-        SiteFixture::login(QStringLiteral("Velmar"), LevelAdministrator);
+        SiteFixture::login(u"Velmar"_s, LevelAdministrator);
         const QStringList names{"_message.dat", "notes.txt", "todo.txt"};
         for (const QString& name : names) {
-            fx.host.write(QStringLiteral("krg/") + name, "old");
-            QVERIFY(writeLocal(fx.mirror(QStringLiteral("krg/") + name), "Welcome back"));
+            fx.host.write(u"krg/"_s + name, "old");
+            QVERIFY(writeLocal(fx.mirror(u"krg/"_s + name), "Welcome back"));
         }
         QTemporaryDir scratch;
-        QVERIFY(writeLocal(scratch.filePath(QStringLiteral("other")), "Welcome BACK"));
+        QVERIFY(writeLocal(scratch.filePath(u"other"_s), "Welcome BACK"));
         const auto replaceOnce = [&](const char* hostPath) {
             fx.host.setFaults(QStringLiteral(R"({"replace_after_upload": [{"path": "%1", "content_file": "%2",
                                                  "times": 1}]})")
-                                  .arg(QLatin1String(hostPath), scratch.filePath(QStringLiteral("other")))
+                                  .arg(QLatin1String(hostPath), scratch.filePath(u"other"_s))
                                   .toUtf8());
         };
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
         replaceOnce("/krg/_message.dat");
-        Session admin(QStringLiteral("krg/"));
+        Session admin(u"krg/"_s);
         admin.actions.setParallelTransfers(4);
         admin.select(names);
         dlg->answer(Dialogs::Ok);
         QVERIFY2(admin.actions.Send(), qPrintable(admin.actions.lastOutcome()));
         for (const QString& name : names)
-            QCOMPARE(fx.host.read(QStringLiteral("krg/") + name), QByteArray("Welcome back"));
+            QCOMPARE(fx.host.read(u"krg/"_s + name), "Welcome back"_ba);
         // Adding them alike.
         replaceOnce("/krg/_news.dat");
         QStringList added;
@@ -506,91 +500,85 @@ private slots:
         }
         QVERIFY2(admin.actions.AddFiles(added), qPrintable(admin.actions.lastOutcome()));
         for (const char* name : {"_news.dat", "a.txt", "b.txt"})
-            QCOMPARE(fx.host.read(QStringLiteral("krg/") + QLatin1String(name)), QByteArray("Welcome back"));
+            QCOMPARE(fx.host.read(u"krg/"_s + QLatin1String(name)), "Welcome back"_ba);
     }
 
     void deleteOnHostLeavesSimilarNames() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         Session s;
         s.select({"index.html"});
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!s.actions.DeleteOnHost());
-        QVERIFY(fx.host.exists(QStringLiteral("index.html")));
+        QVERIFY(fx.host.exists(u"index.html"_s));
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.actions.DeleteOnHost());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("Please confirm.  You are about to DELETE 1 file from the server."));
+        QCOMPARE(dlg->lastText(), u"Please confirm.  You are about to DELETE 1 file from the server."_s);
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Critical);
-        QVERIFY(!fx.host.exists(QStringLiteral("index.html")));
-        QVERIFY(fx.host.exists(QStringLiteral("old_index.html")));
+        QVERIFY(!fx.host.exists(u"index.html"_s));
+        QVERIFY(fx.host.exists(u"old_index.html"_s));
         QCOMPARE(fileNames(s.explorer), (QStringList{"old_index.html", "style.css"}));
-        const QStringList tag = s.explorer.node(QString())->tag.split(QStringLiteral("\r\n"));
-        QVERIFY(!tag.contains(QStringLiteral("index.html")));
-        QVERIFY(tag.contains(QStringLiteral("old_index.html")));
+        const QStringList tag = s.explorer.node(QString())->tag.split(u"\r\n"_s);
+        QVERIFY(!tag.contains(u"index.html"_s));
+        QVERIFY(tag.contains(u"old_index.html"_s));
         // The cached listing is what the folder shows next time.
-        s.explorer.clickFolder(QStringLiteral("news/"));
+        s.explorer.clickFolder(u"news/"_s);
         s.explorer.clickFolder(QString());
         QCOMPARE(fileNames(s.explorer), (QStringList{"old_index.html", "style.css"}));
     }
 
     void restrictedDeleteUnregistersInTheList() {
-        SiteFixture::login(QStringLiteral("Ann"), LevelFullAccess);
-        Session s(QStringLiteral("Pages/"));
+        SiteFixture::login(u"Ann"_s, LevelFullAccess);
+        Session s(u"Pages/"_s);
         s.select({"news.html"});
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.actions.DeleteOnHost());
-        QVERIFY(!fx.host.exists(QStringLiteral("Pages/News.HTML")));
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Ann.dat")),
-                 QByteArray("Pages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"));
-        QCOMPARE(
-            fx.host.read(QStringLiteral("krg/Ann.dat.backup")),
-            QByteArray("Pages/News.HTML\r\nPages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"));
+        QVERIFY(!fx.host.exists(u"Pages/News.HTML"_s));
+        QCOMPARE(fx.host.read(u"krg/Ann.dat"_s),
+                 "Pages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"_ba);
+        QCOMPARE(fx.host.read(u"krg/Ann.dat.backup"_s),
+                 "Pages/News.HTML\r\nPages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"_ba);
         QVERIFY(fileNames(s.explorer).isEmpty());
     }
 
     void deleteLocalCopies() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("index.html")), "local"));
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
+        QVERIFY(writeLocal(fx.mirror(u"index.html"_s), "local"));
         Session s;
-        QCOMPARE(s.icon(QStringLiteral("index.html")), QStringLiteral("file"));
+        QCOMPARE(s.icon(u"index.html"_s), u"file"_s);
         QVERIFY(!s.actions.DeleteLocal());
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("No Files are Selected.  Please select the files to delete."));
+        QCOMPARE(dlg->lastText(), u"No Files are Selected.  Please select the files to delete."_s);
         s.select({"index.html", "style.css"});
         dlg->answer(Dialogs::Ok);
         QVERIFY(!s.actions.DeleteLocal()); // style.css has no local copy
         QCOMPARE(dlg->texts().mid(dlg->texts().size() - 2),
                  (QStringList{"Please confirm.  You are about to DELETE 2 files from your LOCAL hard drive.",
                               "File not found: VelmarFTP/style.css"}));
-        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("index.html"))));
-        QCOMPARE(s.icon(QStringLiteral("index.html")), QStringLiteral("filenotfound"));
-        QCOMPARE(s.icon(QStringLiteral("style.css")), QStringLiteral("filedelete"));
-        QVERIFY(fx.host.exists(QStringLiteral("index.html")));
+        QVERIFY(!QFileInfo::exists(fx.mirror(u"index.html"_s)));
+        QCOMPARE(s.icon(u"index.html"_s), u"filenotfound"_s);
+        QCOMPARE(s.icon(u"style.css"_s), u"filedelete"_s);
+        QVERIFY(fx.host.exists(u"index.html"_s));
     }
 
     void addFilesChecksNamesAndExistence() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         QTemporaryDir disk;
-        const QString a = disk.filePath(QStringLiteral("a.html")),
-                      spaced = disk.filePath(QStringLiteral("b c.html")),
-                      c = disk.filePath(QStringLiteral("c.gif")),
-                      existing = disk.filePath(QStringLiteral("style.css"));
+        const QString a = disk.filePath(u"a.html"_s), spaced = disk.filePath(u"b c.html"_s),
+                      c = disk.filePath(u"c.gif"_s), existing = disk.filePath(u"style.css"_s);
         QVERIFY(writeLocal(a, "<p>a</p>") && writeLocal(spaced, "b") && writeLocal(c, kGif) &&
                 writeLocal(existing, "mine"));
-        Session s(QStringLiteral("news/"));
+        Session s(u"news/"_s);
         dlg->answerFiles(QStringList{a, spaced, c});
         QVERIFY(!s.actions.AddFiles());
-        QCOMPARE(dlg->records().first().text, QStringLiteral("Add File..."));
+        QCOMPARE(dlg->records().first().text, u"Add File..."_s);
         QCOMPARE(dlg->records().first().filter, ExplorerActions::FileFilter());
         QCOMPARE(dlg->texts().mid(1),
                  QStringList{"b c.html\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"});
-        QCOMPARE(fx.host.read(QStringLiteral("news/a.html")), QByteArray("<p>a</p>"));
-        QCOMPARE(fx.host.read(QStringLiteral("news/c.gif")), kGif);
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("news/c.gif"))), kGif);
-        QVERIFY(!fx.host.exists(QStringLiteral("news/b c.html")));
+        QCOMPARE(fx.host.read(u"news/a.html"_s), "<p>a</p>"_ba);
+        QCOMPARE(fx.host.read(u"news/c.gif"_s), kGif);
+        QCOMPARE(readLocal(fx.mirror(u"news/c.gif"_s)), kGif);
+        QVERIFY(!fx.host.exists(u"news/b c.html"_s));
         QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "a.html", "c.gif"}));
-        QVERIFY(
-            s.explorer.node(QStringLiteral("news/"))->tag.endsWith(QStringLiteral("\r\na.html\r\nc.gif")));
+        QVERIFY(s.explorer.node(u"news/"_s)->tag.endsWith(u"\r\na.html\r\nc.gif"_s));
         // A name the host has already.
         s.explorer.clickFolder(QString());
         dlg->clear();
@@ -598,56 +586,53 @@ private slots:
         QCOMPARE(dlg->texts(),
                  QStringList{"style.css already exists on the server.  Try using the REPLACE button."});
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
-        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("body { color: navy; }\r\n"));
+        QCOMPARE(fx.host.read(u"style.css"_s), "body { color: navy; }\r\n"_ba);
         QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "old_index.html", "style.css"}));
         // A cancelled dialog.
         dlg->answerFiles(std::nullopt);
         QVERIFY(!s.actions.AddFiles());
-        QCOMPARE(dlg->lastText(), QStringLiteral("Cancel was selected."));
+        QCOMPARE(dlg->lastText(), u"Cancel was selected."_s);
         QCOMPARE(QDir::currentPath() + QLatin1Char('/'), runState().LocalFolder);
     }
 
     void restrictedAddIsAppendedToTheAccessList() {
-        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
+        SiteFixture::login(u"Bob"_s, LevelFullAccess);
         QTemporaryDir disk;
-        const QString page = disk.filePath(QStringLiteral("Story.html"));
+        const QString page = disk.filePath(u"Story.html"_s);
         QVERIFY(writeLocal(page, "<p>story</p>"));
-        Session s(QStringLiteral("news/"));
+        Session s(u"news/"_s);
         // An administrator gives Bob another page while his explorer is open: the list is extended
         // as the host has it now.
-        fx.host.write(QStringLiteral("krg/Bob.dat"),
-                      "news/index.html\r\nnews/*add files*\r\nnews/extra.html");
+        fx.host.write(u"krg/Bob.dat"_s, "news/index.html\r\nnews/*add files*\r\nnews/extra.html");
         QVERIFY2(s.actions.AddFiles({page}), qPrintable(dlg->texts().join(QLatin1Char('|'))));
-        QCOMPARE(fx.host.read(QStringLiteral("news/Story.html")), QByteArray("<p>story</p>"));
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
-                 QByteArray("news/index.html\r\nnews/*add files*\r\nnews/extra.html\r\nnews/Story.html"));
+        QCOMPARE(fx.host.read(u"news/Story.html"_s), "<p>story</p>"_ba);
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s),
+                 "news/index.html\r\nnews/*add files*\r\nnews/extra.html\r\nnews/Story.html"_ba);
         QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "Story.html"}));
         // Read back the way the explorer reads it.
-        Session again(QStringLiteral("news/"));
+        Session again(u"news/"_s);
         QCOMPARE(fileNames(again.explorer), (QStringList{"index.html", "extra.html", "story.html"}));
         again.select({"story.html"});
         dlg->answer(Dialogs::Ok);
         QVERIFY(again.actions.Download());
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("news/Story.html"))), QByteArray("<p>story</p>"));
+        QCOMPARE(readLocal(fx.mirror(u"news/Story.html"_s)), "<p>story</p>"_ba);
         // Nothing to add where the list does not allow it.
         Session root;
         QVERIFY(!root.actions.AddFiles({page}));
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("Your access list does not allow you to add files in the folder /."));
+        QCOMPARE(dlg->lastText(), u"Your access list does not allow you to add files in the folder /."_s);
     }
 
     void newFileRegistersTheName() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
-        Session s(QStringLiteral("news/"));
-        dlg->answerText(QStringLiteral("newfile.html"));
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
+        Session s(u"news/"_s);
+        dlg->answerText(u"newfile.html"_s);
         QVERIFY(s.actions.NewFile());
-        QCOMPARE(dlg->records().first().text, QStringLiteral("Please enter a name for the new file"));
+        QCOMPARE(dlg->records().first().text, u"Please enter a name for the new file"_s);
         QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html"}));
-        QCOMPARE(s.icon(QStringLiteral("newfile.html")), QStringLiteral("filenotfound"));
-        QVERIFY(!fx.host.exists(QStringLiteral("news/newfile.html")));
-        QVERIFY(!QFileInfo::exists(fx.mirror(QStringLiteral("news/newfile.html"))));
-        const QString spaces =
-            QStringLiteral("\r\n\r\nSorry, spaces are not allows in files for the KR Web Site");
+        QCOMPARE(s.icon(u"newfile.html"_s), u"filenotfound"_s);
+        QVERIFY(!fx.host.exists(u"news/newfile.html"_s));
+        QVERIFY(!QFileInfo::exists(fx.mirror(u"news/newfile.html"_s)));
+        const QString spaces = u"\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"_s;
         for (const auto& [name, refusal] :
              {std::pair{"my page.html", "my page.html" + spaces},
               std::pair{"index.html",
@@ -667,10 +652,9 @@ private slots:
     }
 
     void replaceSendsTheChosenFile() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         QTemporaryDir disk;
-        const QString chosen = disk.filePath(QStringLiteral("new-style.css")),
-                      spaced = disk.filePath(QStringLiteral("new style.css"));
+        const QString chosen = disk.filePath(u"new-style.css"_s), spaced = disk.filePath(u"new style.css"_s);
         QVERIFY(writeLocal(chosen, "body { color: green; }\r\n") && writeLocal(spaced, "x"));
         Session s;
         QVERIFY(!s.actions.Replace()); // nothing selected: nothing asked
@@ -678,34 +662,33 @@ private slots:
         s.select({"style.css"});
         dlg->answerFiles(QStringList{spaced});
         QVERIFY(!s.actions.Replace());
-        QCOMPARE(dlg->records().first().text, QStringLiteral("Replace style.css With..."));
-        QCOMPARE(
-            dlg->lastText(),
-            QStringLiteral("new style.css\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"));
+        QCOMPARE(dlg->records().first().text, u"Replace style.css With..."_s);
+        QCOMPARE(dlg->lastText(),
+                 u"new style.css\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"_s);
         dlg->answerFiles(QStringList{chosen});
         QVERIFY(s.actions.Replace());
-        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("body { color: green; }\r\n"));
-        QCOMPARE(fx.host.read(QStringLiteral("style.css.backup")), QByteArray("body { color: navy; }\r\n"));
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("style.css"))), QByteArray("body { color: green; }\r\n"));
+        QCOMPARE(fx.host.read(u"style.css"_s), "body { color: green; }\r\n"_ba);
+        QCOMPARE(fx.host.read(u"style.css.backup"_s), "body { color: navy; }\r\n"_ba);
+        QCOMPARE(readLocal(fx.mirror(u"style.css"_s)), "body { color: green; }\r\n"_ba);
         // The mirror copy itself as the chosen file is sent as it is.
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("style.css")), "p {}"));
-        QVERIFY(s.actions.ReplaceWith(QStringLiteral("style.css"), fx.mirror(QStringLiteral("style.css"))));
-        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("p {}"));
+        QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "p {}"));
+        QVERIFY(s.actions.ReplaceWith(u"style.css"_s, fx.mirror(u"style.css"_s)));
+        QCOMPARE(fx.host.read(u"style.css"_s), "p {}"_ba);
     }
 
     void externalEditorsStartOnTheLocalCopy() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         QTemporaryDir programs;
-        const QString editor = programs.filePath(QStringLiteral("my editor"));
+        const QString editor = programs.filePath(u"my editor"_s);
         QVERIFY(writeLocal(editor, "#!/bin/sh\n"));
-        runState().ExternalEditorsFile = programs.filePath(QStringLiteral("external editors.ini"));
+        runState().ExternalEditorsFile = programs.filePath(u"external editors.ini"_s);
         QVERIFY(writeLocal(runState().ExternalEditorsFile,
                            "Notepad\r\nC:\\WINDOWS\\NOTEPAD.EXE\r\nMine\r\n\"" + editor.toUtf8() + "\"\r\n"));
         RecordingDesktopServices desktop;
         Session s;
         s.actions.LoadExternalEditors();
         QCOMPARE(s.actions.editors().size(), 2);
-        QCOMPARE(s.actions.editors()[0].caption(), QStringLiteral("Notepad - FILE NOT FOUND"));
+        QCOMPARE(s.actions.editors()[0].caption(), u"Notepad - FILE NOT FOUND"_s);
         s.select({"index.html"});
         QVERIFY(!s.actions.EditWith(0)); // "Edit With..." itself
         QVERIFY(!s.actions.EditWith(1)); // not found
@@ -717,8 +700,8 @@ private slots:
         QVERIFY(desktop.calls.isEmpty());
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.actions.EditWith(2));
-        const QString local = fx.mirror(QStringLiteral("index.html"));
-        QCOMPARE(readLocal(local), fx.host.read(QStringLiteral("index.html")));
+        const QString local = fx.mirror(u"index.html"_s);
+        QCOMPARE(readLocal(local), fx.host.read(u"index.html"_s));
         QCOMPARE(desktop.calls, QStringList{"start " + editor + "|" + local});
         // With a local copy: the question; No starts on it as it is.
         QVERIFY(writeLocal(local, "mine"));
@@ -728,7 +711,7 @@ private slots:
                  QStringLiteral("Would you like to download index.html from the web page before "
                                 "you edit it with Mine?"));
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Question);
-        QCOMPARE(readLocal(local), QByteArray("mine"));
+        QCOMPARE(readLocal(local), "mine"_ba);
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!s.actions.EditWith(2));
         QCOMPARE(desktop.calls.size(), 2);
@@ -736,11 +719,11 @@ private slots:
         desktop.result = false;
         dlg->answer(Dialogs::No);
         QVERIFY(!s.actions.EditWith(2));
-        QCOMPARE(dlg->lastText(), QStringLiteral("Cannot start ") + editor);
+        QCOMPARE(dlg->lastText(), u"Cannot start "_s + editor);
     }
 
     void withoutAFolderNothingIsAsked() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         TransferControl inet;
         SiteExplorer explorer(inet);
         ExplorerActions actions(explorer);
@@ -753,26 +736,26 @@ private slots:
     }
 
     void foldersCreatedAndRemovedWithFullAccess() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
-        Session s(QStringLiteral("news/"));
-        QVERIFY(s.actions.CreateSubfolder(QStringLiteral("2026")));
-        QVERIFY(QFileInfo(fx.host.path(QStringLiteral("news/2026"))).isDir());
-        QVERIFY(s.explorer.node(QStringLiteral("news/2026/")));
-        QVERIFY(!s.actions.CreateSubfolder(QStringLiteral("..")));
-        s.explorer.clickFolder(QStringLiteral("news/old/"));
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
+        Session s(u"news/"_s);
+        QVERIFY(s.actions.CreateSubfolder(u"2026"_s));
+        QVERIFY(QFileInfo(fx.host.path(u"news/2026"_s)).isDir());
+        QVERIFY(s.explorer.node(u"news/2026/"_s));
+        QVERIFY(!s.actions.CreateSubfolder(u".."_s));
+        s.explorer.clickFolder(u"news/old/"_s);
         dlg->answer(Dialogs::Ok);
         QVERIFY(!s.actions.DeleteCurrentFolder()); // not empty
         QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
-        s.explorer.clickFolder(QStringLiteral("news/2026/"));
+        s.explorer.clickFolder(u"news/2026/"_s);
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.actions.DeleteCurrentFolder());
-        QVERIFY(!fx.host.exists(QStringLiteral("news/2026")));
-        QVERIFY(!s.explorer.node(QStringLiteral("news/2026/")));
-        QCOMPARE(s.explorer.selectedFolderKey(), QStringLiteral("news/"));
-        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
-        Session bob(QStringLiteral("news/"));
-        QVERIFY(!bob.actions.CreateSubfolder(QStringLiteral("x")));
-        QVERIFY(!fx.host.exists(QStringLiteral("news/x")));
+        QVERIFY(!fx.host.exists(u"news/2026"_s));
+        QVERIFY(!s.explorer.node(u"news/2026/"_s));
+        QCOMPARE(s.explorer.selectedFolderKey(), u"news/"_s);
+        SiteFixture::login(u"Bob"_s, LevelFullAccess);
+        Session bob(u"news/"_s);
+        QVERIFY(!bob.actions.CreateSubfolder(u"x"_s));
+        QVERIFY(!fx.host.exists(u"news/x"_s));
     }
 
     // What the editor sends: a text nobody touched goes back byte for byte; typed text is written in
@@ -786,8 +769,8 @@ private slots:
         const QByteArray utf8 = "\xEF\xBB\xBF<p>Caf\xc3\xa9</p>\r\n<p>\rsame</p>";
         const QByteArray latin1 = "<p>Caf\xe9 \x80</p>\r\n";
         const QString euro = QString::fromUtf8("<p>Caf\xc3\xa9 \xe2\x82\xac</p>");
-        QTest::newRow("LF lines untouched") << QByteArray("<h1>News</h1>\n<p>First</p>\n") << QString()
-                                            << false << QByteArray("<h1>News</h1>\r\n<p>First</p>\r\n");
+        QTest::newRow("LF lines untouched") << "<h1>News</h1>\n<p>First</p>\n"_ba << QString() << false
+                                            << "<h1>News</h1>\r\n<p>First</p>\r\n"_ba;
         const QByteArray crs = "<p>a</p>\r\r\n<p>b</p>\r<p>c</p>\r\n";
         QTest::newRow("CR CR LF and lone CR untouched") << crs << QString() << false << crs;
         QTest::newRow("29,999 characters, the most it opens")
@@ -795,9 +778,8 @@ private slots:
         QTest::newRow("UTF-8 untouched") << utf8 << QString() << false << utf8;
         QTest::newRow("single bytes untouched") << latin1 << QString() << false << latin1;
         QTest::newRow("UTF-8 typed") << utf8 << euro + QLatin1Char('\n') << false
-                                     << QByteArray("\xEF\xBB\xBF<p>Caf\xc3\xa9 \xe2\x82\xac</p>\r\n");
-        QTest::newRow("single bytes typed")
-            << latin1 << euro << false << QByteArray("<p>Caf\xe9 &#8364;</p>");
+                                     << "\xEF\xBB\xBF<p>Caf\xc3\xa9 \xe2\x82\xac</p>\r\n"_ba;
+        QTest::newRow("single bytes typed") << latin1 << euro << false << "<p>Caf\xe9 &#8364;</p>"_ba;
         const QByteArray rest = "\r\r\n<p>old</p>\r\n";
         const QString cafe = QString::fromUtf8("caf\xc3\xa9");
         for (const auto& [name, head, typed] :
@@ -815,54 +797,53 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, append);
         QFETCH(QByteArray, sent);
-        fx.host.write(QStringLiteral("c.html"), page);
+        fx.host.write(u"c.html"_s, page);
         TransferControl inet;
         EditSession e(inet);
-        QCOMPARE(e.load(QStringLiteral("c.html")), EditSession::Load::Opened);
+        QCOMPARE(e.load(u"c.html"_s), EditSession::Load::Opened);
         e.setEditorText(typed.isNull() ? e.editorText() : append ? e.editorText() + typed : typed);
         QCOMPARE(e.send(), EditSession::Send::Sent);
-        QCOMPARE(fx.host.read(QStringLiteral("c.html")), sent);
+        QCOMPARE(fx.host.read(u"c.html"_s), sent);
     }
 
     // The control folder's files go back under the lock, and never over another administrator's
     // change made while the editor was open.
     void editorKeepsAnAccessListChangedMeanwhile() {
-        SiteFixture::login(QStringLiteral("Velmar"), LevelAdministrator);
+        SiteFixture::login(u"Velmar"_s, LevelAdministrator);
         runState().MemberNames = QStringList{"Bob", "Velmar"};
         const auto noMembers = qScopeGuard([] { runState().MemberNames.clear(); });
         TransferControl inet;
         EditSession s(inet);
-        QCOMPARE(s.load(QStringLiteral("krg\\Bob.dat")), EditSession::Load::Opened);
-        fx.host.write(QStringLiteral("krg/Bob.dat"), "news/index.html\r\nnews/*delete files*");
-        s.setEditorText(QStringLiteral("images/*add files*"));
+        QCOMPARE(s.load(u"krg\\Bob.dat"_s), EditSession::Load::Opened);
+        fx.host.write(u"krg/Bob.dat"_s, "news/index.html\r\nnews/*delete files*");
+        s.setEditorText(u"images/*add files*"_s);
         QCOMPARE(s.send(), EditSession::Send::UploadFailed);
         QCOMPARE(dlg->texts(), QStringList{"krg/Bob.dat was changed on the server after you opened it, so "
                                            "your changes were not sent."});
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Critical);
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
-                 QByteArray("news/index.html\r\nnews/*delete files*"));
-        QVERIFY(!fx.host.exists(QStringLiteral("krg/_shared.lock")));
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "news/index.html\r\nnews/*delete files*"_ba);
+        QVERIFY(!fx.host.exists(u"krg/_shared.lock"_s));
         // Opened again, it is sent.
-        QCOMPARE(s.load(QStringLiteral("krg\\Bob.dat")), EditSession::Load::Opened);
-        s.setEditorText(QStringLiteral("images/*add files*"));
+        QCOMPARE(s.load(u"krg\\Bob.dat"_s), EditSession::Load::Opened);
+        s.setEditorText(u"images/*add files*"_s);
         QCOMPARE(s.send(), EditSession::Send::Sent);
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")), QByteArray("images/*add files*"));
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "images/*add files*"_ba);
     }
 
     void editorClosingQuestion() {
         TransferControl inet;
         EditSession s(inet);
-        QCOMPARE(s.load(QStringLiteral("style.css")), EditSession::Load::Opened);
-        s.setEditorText(QStringLiteral("changed"));
+        QCOMPARE(s.load(u"style.css"_s), EditSession::Load::Opened);
+        s.setEditorText(u"changed"_s);
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!s.QueryClose());
-        QCOMPARE(dlg->lastText(), QStringLiteral("Send changes to server?"));
+        QCOMPARE(dlg->lastText(), u"Send changes to server?"_s);
         QCOMPARE(dlg->records().last().buttons, Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
         QVERIFY(!s.sendOnClose && !s.discardOnClose);
         dlg->answer(Dialogs::No);
         QVERIFY(s.QueryClose());
-        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("body { color: navy; }\r\n"));
-        QVERIFY(!fx.host.exists(QStringLiteral("style.css.backup")));
+        QCOMPARE(fx.host.read(u"style.css"_s), "body { color: navy; }\r\n"_ba);
+        QVERIFY(!fx.host.exists(u"style.css.backup"_s));
         // Discard Changes: no question.
         s.discardOnClose = true;
         s.sendOnClose = false;
@@ -872,32 +853,31 @@ private slots:
         s.discardOnClose = false;
         dlg->answer(Dialogs::Yes);
         QVERIFY(s.QueryClose());
-        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("changed"));
+        QCOMPARE(fx.host.read(u"style.css"_s), "changed"_ba);
         // Send to Server on a host that refuses: its reply is shown, the window stays, the flags are cleared.
-        fx.host.write(QStringLiteral("locked/page.html"), "<p>locked</p>");
+        fx.host.write(u"locked/page.html"_s, "<p>locked</p>");
         EditSession locked(inet);
-        QCOMPARE(locked.load(QStringLiteral("locked/page.html")), EditSession::Load::Opened);
-        locked.setEditorText(QStringLiteral("<p>mine</p>"));
+        QCOMPARE(locked.load(u"locked/page.html"_s), EditSession::Load::Opened);
+        locked.setEditorText(u"<p>mine</p>"_s);
         locked.sendOnClose = true;
         QVERIFY(!locked.QueryClose());
         QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
         QVERIFY(!locked.sendOnClose && !locked.discardOnClose);
-        QCOMPARE(fx.host.read(QStringLiteral("locked/page.html")), QByteArray("<p>locked</p>"));
+        QCOMPARE(fx.host.read(u"locked/page.html"_s), "<p>locked</p>"_ba);
     }
 
     void editorWriteFailureAsksBeforeClosing() {
         TransferControl inet;
         EditSession s(inet);
-        QCOMPARE(s.load(QStringLiteral("krg\\Bob.dat")), EditSession::Load::Opened);
-        QCOMPARE(s.hostPath(), QStringLiteral("krg/Bob.dat"));
-        QCOMPARE(s.localFile(), fx.mirror(QStringLiteral("krg/Bob.dat")));
-        s.setEditorText(QStringLiteral("news/index.html\nnews/*delete files*"));
+        QCOMPARE(s.load(u"krg\\Bob.dat"_s), EditSession::Load::Opened);
+        QCOMPARE(s.hostPath(), u"krg/Bob.dat"_s);
+        QCOMPARE(s.localFile(), fx.mirror(u"krg/Bob.dat"_s));
+        s.setEditorText(u"news/index.html\nnews/*delete files*"_s);
         QCOMPARE(s.send(), EditSession::Send::Sent);
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
-                 QByteArray("news/index.html\r\nnews/*delete files*"));
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "news/index.html\r\nnews/*delete files*"_ba);
         // A folder in place of the local copy: it cannot be written.
-        QVERIFY(QFile::remove(fx.mirror(QStringLiteral("krg/Bob.dat"))));
-        QVERIFY(QDir().mkpath(fx.mirror(QStringLiteral("krg/Bob.dat/x"))));
+        QVERIFY(QFile::remove(fx.mirror(u"krg/Bob.dat"_s)));
+        QVERIFY(QDir().mkpath(fx.mirror(u"krg/Bob.dat/x"_s)));
         s.sendOnClose = true;
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!s.QueryClose());
@@ -908,8 +888,7 @@ private slots:
         s.sendOnClose = true;
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.QueryClose());
-        QCOMPARE(fx.host.read(QStringLiteral("krg/Bob.dat")),
-                 QByteArray("news/index.html\r\nnews/*delete files*"));
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "news/index.html\r\nnews/*delete files*"_ba);
     }
 
     void editFileRunsTheWindowHook() {
@@ -917,23 +896,21 @@ private slots:
         EditWindowHooks hooks;
         hooks.showModal = [&](EditSession& session, QObject*) {
             ++shown;
-            session.setEditorText(session.editorText() + QStringLiteral("<p>Second</p>\n"));
+            session.setEditorText(session.editorText() + u"<p>Second</p>\n"_s);
             session.sendOnClose = true;
             QVERIFY(session.QueryClose());
         };
         SetEditWindowHooks(hooks);
-        QVERIFY(EditFile(QStringLiteral("news/index.html")));
-        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
-                 QByteArray("<h1>News</h1>\r\n<p>First</p>\r\n<p>Second</p>\r\n"));
-        QVERIFY(!EditFile(QStringLiteral("../outside.html")));
+        QVERIFY(EditFile(u"news/index.html"_s));
+        QCOMPARE(fx.host.read(u"news/index.html"_s), "<h1>News</h1>\r\n<p>First</p>\r\n<p>Second</p>\r\n"_ba);
+        QVERIFY(!EditFile(u"../outside.html"_s));
         QCOMPARE(dlg->lastText(),
-                 QStringLiteral("The path \"../outside.html\" does not name a file below the site folder."));
-        QVERIFY(!EditFile(QStringLiteral("missing.html")));
+                 u"The path \"../outside.html\" does not name a file below the site folder."_s);
+        QVERIFY(!EditFile(u"missing.html"_s));
         QCOMPARE(shown, 1);
         SetEditWindowHooks({});
-        QVERIFY(EditFileWithText(*std::make_unique<TransferControl>(), QStringLiteral("style.css"),
-                                 QStringLiteral("a\nb")));
-        QCOMPARE(fx.host.read(QStringLiteral("style.css")), QByteArray("a\r\nb"));
+        QVERIFY(EditFileWithText(*std::make_unique<TransferControl>(), u"style.css"_s, u"a\nb"_s));
+        QCOMPARE(fx.host.read(u"style.css"_s), "a\r\nb"_ba);
     }
 };
 

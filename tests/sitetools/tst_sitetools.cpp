@@ -13,6 +13,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -25,16 +26,14 @@ QString describe(const AccessList& list, const QString& member) {
         for (const auto& f : v.files)
             names << f.name;
         out << key + QLatin1Char(':') + names.join(QLatin1Char(',')) + QLatin1Char('|') +
-                   (v.canAdd ? QStringLiteral("a") : QString()) +
-                   (v.canDelete ? QStringLiteral("d") : QString());
+                   (v.canAdd ? u"a"_s : QString()) + (v.canDelete ? u"d"_s : QString());
     }
     const AccessList::FolderView root = list.folder(QString(), member);
     QStringList names;
     for (const auto& f : root.files)
         names << f.name;
-    return QStringLiteral("root:") + names.join(QLatin1Char(',')) + QLatin1Char('|') +
-           (root.canAdd ? QStringLiteral("a") : QString()) +
-           (root.canDelete ? QStringLiteral("d") : QString()) + QLatin1Char(' ') + out.join(QLatin1Char(' '));
+    return u"root:"_s + names.join(QLatin1Char(',')) + QLatin1Char('|') + (root.canAdd ? u"a"_s : QString()) +
+           (root.canDelete ? u"d"_s : QString()) + QLatin1Char(' ') + out.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -70,28 +69,28 @@ private slots:
         QFETCH(bool, safe);
         QCOMPARE(IsSafeSiteName(name), safe);
         if (!name.contains(QLatin1Char('/')))
-            QCOMPARE(IsSafeHostPath(QStringLiteral("pages/") + name), safe);
+            QCOMPARE(IsSafeHostPath(u"pages/"_s + name), safe);
     }
 
     void pathsAndFolderKeys() {
         QVERIFY(IsSafeFolderKey(QString()));
-        QVERIFY(IsSafeFolderKey(QStringLiteral("pages/old/")));
-        QVERIFY(!IsSafeFolderKey(QStringLiteral("pages")));
-        QVERIFY(!IsSafeFolderKey(QStringLiteral("/pages/")));
-        QVERIFY(!IsSafeFolderKey(QStringLiteral("pages//")));
-        QVERIFY(!IsSafeFolderKey(QStringLiteral("pages/../")));
-        QVERIFY(IsSafeHostPath(QStringLiteral("krg\\Bob.dat")));
-        QVERIFY(!IsSafeHostPath(QStringLiteral("krg/")));
-        QVERIFY(!IsSafeHostPath(QStringLiteral("a/../../x.html")));
+        QVERIFY(IsSafeFolderKey(u"pages/old/"_s));
+        QVERIFY(!IsSafeFolderKey(u"pages"_s));
+        QVERIFY(!IsSafeFolderKey(u"/pages/"_s));
+        QVERIFY(!IsSafeFolderKey(u"pages//"_s));
+        QVERIFY(!IsSafeFolderKey(u"pages/../"_s));
+        QVERIFY(IsSafeHostPath(u"krg\\Bob.dat"_s));
+        QVERIFY(!IsSafeHostPath(u"krg/"_s));
+        QVERIFY(!IsSafeHostPath(u"a/../../x.html"_s));
         QString folder, name;
-        SplitHostPath(QStringLiteral("a\\b/c.txt"), folder, name);
-        QCOMPARE(folder, QStringLiteral("a/b/"));
-        QCOMPARE(name, QStringLiteral("c.txt"));
-        SplitHostPath(QStringLiteral("index.html"), folder, name);
+        SplitHostPath(u"a\\b/c.txt"_s, folder, name);
+        QCOMPARE(folder, u"a/b/"_s);
+        QCOMPARE(name, u"c.txt"_s);
+        SplitHostPath(u"index.html"_s, folder, name);
         QCOMPARE(folder, QString());
-        QCOMPARE(LocalMirrorPath(QStringLiteral("a\\b/c.txt")), QStringLiteral("VelmarFTP/a/b/c.txt"));
-        QCOMPARE(AccessList::PathFor(QStringLiteral("Bob")), QStringLiteral("krg/Bob.dat"));
-        QCOMPARE(AccessList::PathFor(QStringLiteral("../x")), QString());
+        QCOMPARE(LocalMirrorPath(u"a\\b/c.txt"_s), u"VelmarFTP/a/b/c.txt"_s);
+        QCOMPARE(AccessList::PathFor(u"Bob"_s), u"krg/Bob.dat"_s);
+        QCOMPARE(AccessList::PathFor(u"../x"_s), QString());
     }
 
     void accessLists_data() {
@@ -126,7 +125,7 @@ private slots:
         const AccessList list = AccessList::FromContent(content);
         QCOMPARE(list.fullAccess(), full);
         if (!full)
-            QCOMPARE(describe(list, QStringLiteral("Bob")), view);
+            QCOMPARE(describe(list, u"Bob"_s), view);
     }
 
     // Found by fuzzing: every prefix of a deep line was a key of its own, so a 64 KB list of "a/a/a/..."
@@ -136,45 +135,42 @@ private slots:
         t.start();
         QString deep;
         for (int i = 0; i < 40000; ++i)
-            deep += QStringLiteral("a/");
-        const QStringList deepKeys = AccessList::FromContent(deep + QStringLiteral("x.html")).folderKeys();
+            deep += u"a/"_s;
+        const QStringList deepKeys = AccessList::FromContent(deep + u"x.html"_s).folderKeys();
         QCOMPARE(deepKeys.size(), 1 + 512);
         QCOMPARE(deepKeys.last().size(), 1024);
         QStringList lines;
         for (int i = 0; i < 12000; ++i)
-            lines << QStringLiteral("f%1/x.html").arg(i);
-        const QStringList wide = AccessList::FromContent(lines.join(QStringLiteral("\r\n"))).folderKeys();
+            lines << u"f%1/x.html"_s.arg(i);
+        const QStringList wide = AccessList::FromContent(lines.join(u"\r\n"_s)).folderKeys();
         QCOMPARE(wide.size(), 10000);
-        QCOMPARE(wide.last(), QStringLiteral("f9998/"));
+        QCOMPARE(wide.last(), u"f9998/"_s);
         QVERIFY2(t.elapsed() < 2000, QByteArray::number(t.elapsed()).constData());
         // A folder named twice in different letter case is one key, spelt as first named.
-        QCOMPARE(AccessList::FromContent(QStringLiteral("A/b/x.html\r\na/B/c/y.html")).folderKeys(),
+        QCOMPARE(AccessList::FromContent(u"A/b/x.html\r\na/B/c/y.html"_s).folderKeys(),
                  (QStringList{"images/", "A/", "A/b/", "A/b/c/"}));
     }
 
     void accessListKeepsTheListSpellingForTheHost() {
-        const AccessList list =
-            AccessList::FromContent(QStringLiteral("Pages/News.HTML\r\n  pages/Old.html"));
-        const AccessList::FolderView v = list.folder(QStringLiteral("Pages/"), QStringLiteral("bob"));
+        const AccessList list = AccessList::FromContent(u"Pages/News.HTML\r\n  pages/Old.html"_s);
+        const AccessList::FolderView v = list.folder(u"Pages/"_s, u"bob"_s);
         QCOMPARE(v.files.size(), 2);
-        QCOMPARE(v.files[0].name, QStringLiteral("news.html"));
-        QCOMPARE(v.files[0].hostPath, QStringLiteral("Pages/News.HTML"));
-        QCOMPARE(v.files[1].name, QStringLiteral("old.html"));
-        QCOMPARE(v.files[1].hostPath, QStringLiteral("pages/Old.html"));
+        QCOMPARE(v.files[0].name, u"news.html"_s);
+        QCOMPARE(v.files[0].hostPath, u"Pages/News.HTML"_s);
+        QCOMPARE(v.files[1].name, u"old.html"_s);
+        QCOMPARE(v.files[1].hostPath, u"pages/Old.html"_s);
     }
 
     void registeringInTheAccessList() {
-        AccessList list =
-            AccessList::FromContent(QStringLiteral("  news/index.html\r\nnews/*add files*\r\n\r\n"));
-        list.addPath(QStringLiteral("news/new.html"));
-        QCOMPARE(list.text(), QStringLiteral("news/index.html\r\nnews/*add files*\r\nnews/new.html"));
-        list = AccessList::FromContent(
-            QStringLiteral("news/index.html\r\nnews/old_index.html\r\nNEWS/Index.html"));
-        list.removePath(QStringLiteral("news/index.html"));
-        QCOMPARE(list.text(), QStringLiteral("news/old_index.html"));
+        AccessList list = AccessList::FromContent(u"  news/index.html\r\nnews/*add files*\r\n\r\n"_s);
+        list.addPath(u"news/new.html"_s);
+        QCOMPARE(list.text(), u"news/index.html\r\nnews/*add files*\r\nnews/new.html"_s);
+        list = AccessList::FromContent(u"news/index.html\r\nnews/old_index.html\r\nNEWS/Index.html"_s);
+        list.removePath(u"news/index.html"_s);
+        QCOMPARE(list.text(), u"news/old_index.html"_s);
         AccessList empty;
-        empty.addPath(QStringLiteral("a.html"));
-        QCOMPARE(empty.text(), QStringLiteral("\r\na.html"));
+        empty.addPath(u"a.html"_s);
+        QCOMPARE(empty.text(), u"\r\na.html"_s);
     }
 
     void lineEnds_data() {
@@ -195,8 +191,7 @@ private slots:
         QFETCH(QString, in);
         QFETCH(QString, out);
         QCOMPARE(NormaliseLineEnds(in), out);
-        QCOMPARE(FromEditorText(ToEditorText(NormaliseLineEnds(QStringLiteral("x\ny\r\n")))),
-                 QStringLiteral("x\r\ny\r\n"));
+        QCOMPARE(FromEditorText(ToEditorText(NormaliseLineEnds(u"x\ny\r\n"_s))), u"x\r\ny\r\n"_s);
     }
 
     void encodingsRoundTrip() {
@@ -206,14 +201,14 @@ private slots:
         const SiteText l = SiteText::decode(latin1);
         QVERIFY(!l.utf8);
         QCOMPARE(l.encode(), latin1);
-        QCOMPARE(l.encode(QString::fromUtf8("\xe2\x82\xac \xc3\xa9")), QByteArray("&#8364; \xe9"));
+        QCOMPARE(l.encode(QString::fromUtf8("\xe2\x82\xac \xc3\xa9")), "&#8364; \xe9"_ba);
         const QByteArray utf8("\xEF\xBB\xBF"
                               "caf\xc3\xa9 \xe2\x82\xac");
         const SiteText u = SiteText::decode(utf8);
         QVERIFY(u.utf8 && u.byteOrderMark);
         QCOMPARE(u.text, QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
         QCOMPARE(u.encode(), utf8);
-        QCOMPARE(SiteText::decode("plain").encode(), QByteArray("plain"));
+        QCOMPARE(SiteText::decode("plain").encode(), "plain"_ba);
         // Found by fuzzing: a second mark stays in the text, so the file is written back whole.
         const QByteArray twoMarks("\xEF\xBB\xBF\xEF\xBB\xBFx");
         QCOMPARE(SiteText::decode(twoMarks).text, QString(QChar(0xFEFF)) + QLatin1Char('x'));
@@ -222,7 +217,7 @@ private slots:
 
     void externalEditorsFile() {
         QTemporaryDir dir;
-        const QString program = dir.filePath(QStringLiteral("psp"));
+        const QString program = dir.filePath(u"psp"_s);
         QVERIFY(writeLocal(program, "#!/bin/sh\n"));
         const QByteArray quoted = "\"" + program.toUtf8() + "\"";
         struct Case {
@@ -245,21 +240,21 @@ private slots:
         const QList<ExternalEditor> one = ParseExternalEditors("Paint Shop Pro\r\n" + quoted);
         QCOMPARE(one.first().program(), program);
         QVERIFY(one.first().found);
-        QVERIFY(ReadExternalEditors(dir.filePath(QStringLiteral("missing.ini"))).isEmpty());
+        QVERIFY(ReadExternalEditors(dir.filePath(u"missing.ini"_s)).isEmpty());
     }
 
     void externalEditorsText() {
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("external editors.ini"));
+        const QString file = dir.filePath(u"external editors.ini"_s);
         QCOMPARE(ExternalEditorsText(file).editorText(), QString());
         const QByteArray original = "Notepad\r\n/usr/bin/gedit\r\r\n";
         QVERIFY(writeLocal(file, original));
         ExternalEditorsText text(file);
-        QCOMPARE(text.editorText(), QStringLiteral("Notepad\n/usr/bin/gedit\r\n"));
+        QCOMPARE(text.editorText(), u"Notepad\n/usr/bin/gedit\r\n"_s);
         QVERIFY(text.save(text.editorText()));
         QCOMPARE(readLocal(file), original);
-        QVERIFY(text.save(QStringLiteral("One\n/bin/one")));
-        QCOMPARE(readLocal(file), QByteArray("One\r\n/bin/one"));
+        QVERIFY(text.save(u"One\n/bin/one"_s));
+        QCOMPARE(readLocal(file), "One\r\n/bin/one"_ba);
     }
 };
 

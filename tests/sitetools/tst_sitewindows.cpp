@@ -32,6 +32,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -89,14 +90,14 @@ private slots:
     void cleanup() { QVERIFY(dlg.done()); }
 
     void openingForARestrictedMemberAndOnce() {
-        SiteFixture::login(QStringLiteral("Bob"), LevelFullAccess);
+        SiteFixture::login(u"Bob"_s, LevelFullAccess);
         QPointer<frmExplorer> w = frmExplorer::ShowWebPage();
         QVERIFY(w && w->isVisible());
-        QCOMPARE(w->windowTitle(), QStringLiteral("Norrow Eternal Web Page"));
-        QCOMPARE(w->tvwExplorer->topLevelItem(0)->text(0), QStringLiteral("VelmarFTP"));
+        QCOMPARE(w->windowTitle(), u"Norrow Eternal Web Page"_s);
+        QCOMPARE(w->tvwExplorer->topLevelItem(0)->text(0), u"VelmarFTP"_s);
         QCOMPARE(w->tvwExplorer->topLevelItem(0)->childCount(), 2);
         QVERIFY(!w->cmdAddFilesToServer->isEnabled() && !w->cmdDeleteFile->isEnabled());
-        clickFolder(*w, QStringLiteral("news/"));
+        clickFolder(*w, u"news/"_s);
         QCOMPARE(fileNames(w->explorer()), QStringList{"index.html"});
         QVERIFY(w->cmdAddFilesToServer->isEnabled() && w->cmdNewFile->isEnabled());
         QVERIFY(!w->cmdDeleteFile->isEnabled() && !w->mnuActionDeleteFiles->isEnabled());
@@ -109,23 +110,23 @@ private slots:
     }
 
     void fullAccessTreeGrowsAsFoldersAreVisited() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         frmExplorer w;
         w.Do_ShowWebPage();
         QCOMPARE(w.tvwExplorer->topLevelItem(0)->childCount(), 6);
         QStringList titles;
         connect(&w, &QWidget::windowTitleChanged, &w, [&](const QString& t) { titles << t; });
-        clickFolder(w, QStringLiteral("news/"));
-        QVERIFY2(titles.contains(QStringLiteral("KRtp - Sending Request to Host")) &&
-                     titles.last() == QStringLiteral("KRtp - Transfer Complete"),
+        clickFolder(w, u"news/"_s);
+        QVERIFY2(titles.contains(u"KRtp - Sending Request to Host"_s) &&
+                     titles.last() == u"KRtp - Transfer Complete"_s,
                  qPrintable(titles.join(QLatin1Char('|'))));
-        clickFolder(w, QStringLiteral("news/old/"));
+        clickFolder(w, u"news/old/"_s);
         QCOMPARE(fileNames(w.explorer()), QStringList{"2024.html"});
-        clickFolder(w, QStringLiteral("news/"));
-        QCOMPARE(w.treeItem(QStringLiteral("news/"))->childCount(), 1);
+        clickFolder(w, u"news/"_s);
+        QCOMPARE(w.treeItem(u"news/"_s)->childCount(), 1);
         QVERIFY(w.cmdDeleteFile->isEnabled() && w.cmdAddFilesToServer->isEnabled());
         // Selection goes both ways between the list and the model.
-        clickEntry(w, QStringLiteral("index.html"));
+        clickEntry(w, u"index.html"_s);
         QCOMPARE(w.explorer().files().selectedKeys(), QStringList{"index.html"});
         clickFolder(w, QString());
         w.cmdSelectAll->click();
@@ -134,63 +135,56 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.explorer().files().setAllSelected(false);
         QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("No Files are Selected.  Please select the files to download."));
+        QCOMPARE(dlg->lastText(), u"No Files are Selected.  Please select the files to download."_s);
         QTest::keyClick(&w, Qt::Key_U, Qt::ControlModifier);
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("No Files are Selected.  Please select the files to upload."));
+        QCOMPARE(dlg->lastText(), u"No Files are Selected.  Please select the files to upload."_s);
         QTest::keyClick(&w, Qt::Key_Delete);
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("No Files are Selected.  Please select the files to delete."));
+        QCOMPARE(dlg->lastText(), u"No Files are Selected.  Please select the files to delete."_s);
         // The folder menu, full access only.
-        dlg->answerText(QStringLiteral("drafts"));
+        dlg->answerText(u"drafts"_s);
         w.mnuFoldersNew->trigger();
-        QVERIFY(w.treeItem(QStringLiteral("drafts/")));
-        QVERIFY(QFileInfo(fx.host.path(QStringLiteral("drafts"))).isDir());
+        QVERIFY(w.treeItem(u"drafts/"_s));
+        QVERIFY(QFileInfo(fx.host.path(u"drafts"_s)).isDir());
         w.close();
     }
 
     void previewAndIcons() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("index.html")), "<p>local</p>"));
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
+        QVERIFY(writeLocal(fx.mirror(u"index.html"_s), "<p>local</p>"));
         frmExplorer w;
         w.Do_ShowWebPage();
-        clickEntry(w, QStringLiteral("index.html"));
-        QCOMPARE(w.webPreview->address(), QUrl::fromLocalFile(fx.mirror(QStringLiteral("index.html"))));
-        clickEntry(w, QStringLiteral("style.css"));
-        QCOMPARE(w.webPreview->address(), QUrl(QStringLiteral("about:blank")));
+        clickEntry(w, u"index.html"_s);
+        QCOMPARE(w.webPreview->address(), QUrl::fromLocalFile(fx.mirror(u"index.html"_s)));
+        clickEntry(w, u"style.css"_s);
+        QCOMPARE(w.webPreview->address(), QUrl(u"about:blank"_s));
         // Hidden pane: the preview stays, the icon still follows the disk.
         w.cmdPreviewPAne->click();
         QVERIFY(w.picPreview->isHidden() && w.picResize2->isHidden());
-        QVERIFY(QFile::remove(fx.mirror(QStringLiteral("index.html"))));
-        QCOMPARE(w.explorer().files().find(QStringLiteral("index.html"))->smallIconKey,
-                 QStringLiteral("file"));
-        clickEntry(w, QStringLiteral("index.html"));
-        QCOMPARE(w.webPreview->address(), QUrl(QStringLiteral("about:blank")));
-        QCOMPARE(w.explorer().files().find(QStringLiteral("index.html"))->smallIconKey,
-                 QStringLiteral("filenotfound"));
+        QVERIFY(QFile::remove(fx.mirror(u"index.html"_s)));
+        QCOMPARE(w.explorer().files().find(u"index.html"_s)->smallIconKey, u"file"_s);
+        clickEntry(w, u"index.html"_s);
+        QCOMPARE(w.webPreview->address(), QUrl(u"about:blank"_s));
+        QCOMPARE(w.explorer().files().find(u"index.html"_s)->smallIconKey, u"filenotfound"_s);
         w.cmdPreviewPAne->click();
         QVERIFY(w.picPreview->isVisible());
         w.close();
     }
 
     void statusLineTellsTheOutcome() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         RecordingDesktopServices desktop;
         frmExplorer w;
         w.Do_ShowWebPage();
-        QCOMPARE(w.statusText(), QStringLiteral("/: 3 files"));
+        QCOMPARE(w.statusText(), u"/: 3 files"_s);
         // The host no longer has one of the two files: the first comes down, the second is refused.
-        QVERIFY(QFile::remove(fx.host.path(QStringLiteral("style.css"))));
-        clickEntry(w, QStringLiteral("index.html"));
-        clickEntry(w, QStringLiteral("style.css"), Qt::ControlModifier);
+        QVERIFY(QFile::remove(fx.host.path(u"style.css"_s)));
+        clickEntry(w, u"index.html"_s);
+        clickEntry(w, u"style.css"_s, Qt::ControlModifier);
         dlg->answer(Dialogs::Ok);
         w.cmdDownload->click();
-        QCOMPARE(dlg->lastText(), QStringLiteral("550 No such file or directory."));
-        QCOMPARE(w.statusText(),
-                 QStringLiteral("Downloaded index.html; stopped: 550 No such file or directory."));
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("index.html"))),
-                 QByteArray("<html><body>Home</body></html>\r\n"));
+        QCOMPARE(dlg->lastText(), u"550 No such file or directory."_s);
+        QCOMPARE(w.statusText(), u"Downloaded index.html; stopped: 550 No such file or directory."_s);
+        QCOMPARE(readLocal(fx.mirror(u"index.html"_s)), "<html><body>Home</body></html>\r\n"_ba);
         QVERIFY(w.centralWidget()->isEnabled());
 
         struct Case {
@@ -198,9 +192,9 @@ private slots:
             std::function<void()> act;
             QString status;
         };
-        const QString folder = runState().LocalFolder + QStringLiteral("VelmarFTP");
+        const QString folder = runState().LocalFolder + u"VelmarFTP"_s;
         const Case cases[] = {
-            {"select all", [&] { w.actSelectAll->trigger(); }, QStringLiteral("Selected 3 files")},
+            {"select all", [&] { w.actSelectAll->trigger(); }, u"Selected 3 files"_s},
             {"nothing selected",
              [&] {
                  w.explorer().files().setAllSelected(false);
@@ -211,34 +205,34 @@ private slots:
                  "delete.")},
             {"declined question",
              [&] {
-                 w.explorer().files().setSelected(QStringLiteral("index.html"), true);
+                 w.explorer().files().setSelected(u"index.html"_s, true);
                  dlg->answer(Dialogs::Cancel);
                  w.cmdDeleteLocal->click();
              },
-             QStringLiteral("Delete of the local copy cancelled")},
-            {"name with a space", [&] { w.actions().NewFile(QStringLiteral("my page.html")); },
-             QStringLiteral("New file: skipped my page.html, spaces are not allowed in file names")},
+             u"Delete of the local copy cancelled"_s},
+            {"name with a space", [&] { w.actions().NewFile(u"my page.html"_s); },
+             u"New file: skipped my page.html, spaces are not allowed in file names"_s},
             {"file manager", [&] { w.cmdExplorer->click(); },
-             QStringLiteral("Opened ") + folder + QStringLiteral(" in the file manager")},
+             u"Opened "_s + folder + u" in the file manager"_s},
             {"no file manager",
              [&] {
                  desktop.result = false;
                  w.cmdExplorer->click();
              },
-             QStringLiteral("The file manager could not be started for ") + folder +
-                 QStringLiteral(": no file manager is set up on this desktop")},
+             u"The file manager could not be started for "_s + folder +
+                 u": no file manager is set up on this desktop"_s},
         };
         for (const Case& c : cases) {
             c.act();
             QCOMPARE(w.statusText(), c.status);
             QVERIFY2(w.statusText() == w.actions().lastOutcome(), c.what);
         }
-        QCOMPARE(desktop.calls, QStringList(2, QStringLiteral("files ") + folder));
+        QCOMPARE(desktop.calls, QStringList(2, u"files "_s + folder));
         w.close();
     }
 
     void remembersLayoutAcrossReopen() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         QRect geometry;
         {
             frmExplorer w;
@@ -264,7 +258,7 @@ private slots:
         }
         settingsStore().sync();
         QSettings ini(settingsStore().fileName(), QSettings::IniFormat);
-        const QString section = WindowMemory::sectionFor(QStringLiteral("frmExplorer"));
+        const QString section = WindowMemory::sectionFor(u"frmExplorer"_s);
         QVERIFY(ini.childGroups().contains(section));
         ini.beginGroup(section);
         for (const char* key : {"Geometry", "State", "TreeWidth", "PreviewWidth", "PreviewPane"})
@@ -301,11 +295,11 @@ private slots:
     }
 
     void actionMenuAndEditors() {
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         QTemporaryDir programs;
-        const QString one = programs.filePath(QStringLiteral("one"));
+        const QString one = programs.filePath(u"one"_s);
         QVERIFY(writeLocal(one, "#!/bin/sh\n"));
-        runState().ExternalEditorsFile = programs.filePath(QStringLiteral("external editors.ini"));
+        runState().ExternalEditorsFile = programs.filePath(u"external editors.ini"_s);
         QVERIFY(writeLocal(runState().ExternalEditorsFile, "One\r\n" + one.toUtf8() +
                                                                "\r\nTwo\r\n/nowhere/two\r\n"
                                                                "Three\r\n\"" +
@@ -314,7 +308,7 @@ private slots:
         w.Do_ShowWebPage();
         QStringList captions;
         for (QAction* a : w.mnuActionExternalEditor)
-            captions << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (disabled)"));
+            captions << a->text() + (a->isEnabled() ? QString() : u" (disabled)"_s);
         QCOMPARE(captions, (QStringList{"Edit With...", "One", "Two - FILE NOT FOUND (disabled)", "Three"}));
         w.cmdExternalEditor->click();
         QTRY_VERIFY(w.mnuAction->isVisible());
@@ -325,7 +319,7 @@ private slots:
         QVERIFY(w.mnuActionConfigure->isVisible() && w.mnuActionExternalEditor[3]->isVisible());
         w.mnuAction->close();
         // The list's right button: everything, with "Download and Edit" as the default entry.
-        clickEntry(w, QStringLiteral("index.html"));
+        clickEntry(w, u"index.html"_s);
         const QModelIndex index = w.explorer().files().index(0, 0);
         QTest::mouseRelease(w.lvwExplorer->viewport(), Qt::RightButton, {},
                             w.lvwExplorer->visualRect(index).center());
@@ -337,21 +331,21 @@ private slots:
         whenModal([](QWidget* window) {
             auto* editors = qobject_cast<frmExternalEditors*>(window);
             QVERIFY(editors);
-            QCOMPARE(editors->windowTitle(), QStringLiteral("Configure External Editors"));
+            QCOMPARE(editors->windowTitle(), u"Configure External Editors"_s);
             QVERIFY(editors->txtExternalEditors->toPlainText().startsWith(QLatin1String("One\n")));
-            editors->txtExternalEditors->setPlainText(QStringLiteral("Only\n/nowhere/only"));
+            editors->txtExternalEditors->setPlainText(u"Only\n/nowhere/only"_s);
             editors->close();
         });
         dlg->answer(Dialogs::Yes);
         w.mnuActionConfigure->trigger();
-        QCOMPARE(dlg->lastText(), QStringLiteral("Save Changes?"));
+        QCOMPARE(dlg->lastText(), u"Save Changes?"_s);
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Question);
-        QCOMPARE(readLocal(runState().ExternalEditorsFile), QByteArray("Only\r\n/nowhere/only"));
+        QCOMPARE(readLocal(runState().ExternalEditorsFile), "Only\r\n/nowhere/only"_ba);
         int visible = 0;
         for (QAction* a : w.mnuActionExternalEditor)
             visible += a->isVisible() ? 1 : 0;
         QCOMPARE(visible, 2);
-        QCOMPARE(w.mnuActionExternalEditor[1]->text(), QStringLiteral("Only - FILE NOT FOUND"));
+        QCOMPARE(w.mnuActionExternalEditor[1]->text(), u"Only - FILE NOT FOUND"_s);
         w.close();
     }
 
@@ -382,86 +376,80 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, size);
         QFETCH(QString, modified);
-        const auto facts = frmExplorer::ParseListing(line + QStringLiteral("\r\n"));
+        const auto facts = frmExplorer::ParseListing(line + u"\r\n"_s);
         QCOMPARE(facts.value(name).size, size);
         QCOMPARE(facts.value(name).modified, modified);
     }
 
     void editorsWindowClosingQuestion() {
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("external editors.ini"));
+        const QString file = dir.filePath(u"external editors.ini"_s);
         QVERIFY(writeLocal(file, "A\r\n/bin/a\r\n"));
         frmExternalEditors w(file);
         w.show();
-        w.txtExternalEditors->setPlainText(QStringLiteral("changed"));
+        w.txtExternalEditors->setPlainText(u"changed"_s);
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!w.close());
         QVERIFY(w.isVisible());
         dlg->answer(Dialogs::No);
         QVERIFY(w.close());
-        QCOMPARE(readLocal(file), QByteArray("A\r\n/bin/a\r\n"));
+        QCOMPARE(readLocal(file), "A\r\n/bin/a\r\n"_ba);
     }
 
     void editorWindowPreviewDiscardAndSend() {
         InstallEditWindow();
         RecordingDesktopServices desktop;
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         frmExplorer w;
         w.Do_ShowWebPage();
-        clickFolder(w, QStringLiteral("news/"));
-        clickEntry(w, QStringLiteral("index.html"));
+        clickFolder(w, u"news/"_s);
+        clickEntry(w, u"index.html"_s);
         // The host's listing gives each file its size and time.
         ExplorerFileModel& files = w.explorer().files();
-        QCOMPARE(files.columnText(QStringLiteral("index.html"), QLatin1String(frmExplorer::kSizeColumn)),
-                 QStringLiteral("27 bytes"));
-        QVERIFY(!files.columnText(QStringLiteral("index.html"), QLatin1String(frmExplorer::kModifiedColumn))
-                     .isEmpty());
+        QCOMPARE(files.columnText(u"index.html"_s, QLatin1String(frmExplorer::kSizeColumn)), u"27 bytes"_s);
+        QVERIFY(!files.columnText(u"index.html"_s, QLatin1String(frmExplorer::kModifiedColumn)).isEmpty());
         // Preview writes the text; Discard then closes without a question and leaves the host alone.
         whenModal([this](QWidget* window) {
             auto* edit = qobject_cast<frmEdit*>(window);
             QVERIFY(edit);
-            QCOMPARE(edit->windowTitle(), QStringLiteral("news/index.html - KRtp Text Editor"));
-            QCOMPARE(edit->txtEdit->toPlainText(), QStringLiteral("<h1>News</h1>\n<p>First</p>\n"));
-            edit->txtEdit->setPlainText(QStringLiteral("<h1>Preview</h1>"));
+            QCOMPARE(edit->windowTitle(), u"news/index.html - KRtp Text Editor"_s);
+            QCOMPARE(edit->txtEdit->toPlainText(), u"<h1>News</h1>\n<p>First</p>\n"_s);
+            edit->txtEdit->setPlainText(u"<h1>Preview</h1>"_s);
             edit->cmdPreview->click();
-            QCOMPARE(edit->cmdPreview->text(), QStringLiteral("Back to Edit Mode"));
+            QCOMPARE(edit->cmdPreview->text(), u"Back to Edit Mode"_s);
             QVERIFY(edit->webPreview->isVisible() && edit->txtEdit->isHidden());
-            QCOMPARE(edit->webPreview->address(),
-                     QUrl::fromLocalFile(fx.mirror(QStringLiteral("news/index.html"))));
-            QCOMPARE(readLocal(fx.mirror(QStringLiteral("news/index.html"))), QByteArray("<h1>Preview</h1>"));
+            QCOMPARE(edit->webPreview->address(), QUrl::fromLocalFile(fx.mirror(u"news/index.html"_s)));
+            QCOMPARE(readLocal(fx.mirror(u"news/index.html"_s)), "<h1>Preview</h1>"_ba);
             edit->cmdPreview->click();
-            QCOMPARE(edit->cmdPreview->text(), QStringLiteral("Preview"));
+            QCOMPARE(edit->cmdPreview->text(), u"Preview"_s);
             edit->cmdPreviewInRegisteredApplication->click();
             edit->cmdDiscard->click();
         });
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(&w, Qt::Key_E, Qt::ControlModifier);
         QVERIFY(dlg->records().isEmpty());
-        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
-                 QByteArray("<h1>News</h1>\n<p>First</p>\n"));
-        QCOMPARE(desktop.calls, QStringList{"open " + fx.mirror(QStringLiteral("news/index.html"))});
+        QCOMPARE(fx.host.read(u"news/index.html"_s), "<h1>News</h1>\n<p>First</p>\n"_ba);
+        QCOMPARE(desktop.calls, QStringList{"open " + fx.mirror(u"news/index.html"_s)});
         // The close box asks; Cancel keeps the editor, the next close asks again; Send to Server sends.
         whenModal([this](QWidget* window) {
             auto* edit = qobject_cast<frmEdit*>(window);
             QVERIFY(edit);
-            edit->txtEdit->setPlainText(QStringLiteral("<h1>News</h1>\n<p>Second</p>\n"));
+            edit->txtEdit->setPlainText(u"<h1>News</h1>\n<p>Second</p>\n"_s);
             dlg->answer(Dialogs::Cancel);
             QVERIFY(!edit->close());
             QVERIFY(edit->isVisible());
-            QCOMPARE(dlg->lastText(), QStringLiteral("Send changes to server?"));
+            QCOMPARE(dlg->lastText(), u"Send changes to server?"_s);
             edit->cmdSendToServer->click();
             QTRY_VERIFY(edit->isHidden());
         });
         w.mnuActionEdit->trigger();
-        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")),
-                 QByteArray("<h1>News</h1>\r\n<p>Second</p>\r\n"));
-        QCOMPARE(w.statusText(), QStringLiteral("Sent index.html"));
+        QCOMPARE(fx.host.read(u"news/index.html"_s), "<h1>News</h1>\r\n<p>Second</p>\r\n"_ba);
+        QCOMPARE(w.statusText(), u"Sent index.html"_s);
         QVERIFY(w.isEnabled());
         // Too large: the message, no editor.
-        fx.host.write(QStringLiteral("news/index.html"), QByteArray(30000, 'x'));
+        fx.host.write(u"news/index.html"_s, QByteArray(30000, 'x'));
         w.cmdOpenEdit->click();
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral("This file is too large to edit with the KRtp internal editor."));
+        QCOMPARE(dlg->lastText(), u"This file is too large to edit with the KRtp internal editor."_s);
         QVERIFY(!QApplication::activeModalWidget());
         w.close();
     }
@@ -470,9 +458,9 @@ private slots:
     // keeps its bytes. A close that comes while the text is on its way waits for the server.
     void editorWindowKeepsAnUntouchedTextAndWaitsToClose() {
         InstallEditWindow();
-        SiteFixture::login(QStringLiteral("Cara"), LevelFullAccess);
+        SiteFixture::login(u"Cara"_s, LevelFullAccess);
         const QByteArray page = "<p>a</p>\r\r\n<p>b</p>\r<p>c</p>\r\n";
-        fx.host.write(QStringLiteral("news/index.html"), page);
+        fx.host.write(u"news/index.html"_s, page);
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
         bool closedWhileSending = true;
         whenModal([&](QWidget* window) {
@@ -486,12 +474,12 @@ private slots:
             edit->cmdSendToServer->click();
             QTRY_VERIFY_WITH_TIMEOUT(edit->isHidden(), 20000);
         });
-        QVERIFY(EditFile(QStringLiteral("news/index.html")));
+        QVERIFY(EditFile(u"news/index.html"_s));
         QVERIFY(!closedWhileSending);
         QCOMPARE(dlg->texts(), QStringList{"Wait for the transfer to finish, or cancel it?"});
         QVERIFY(dlg->unexpected().isEmpty());
-        QCOMPARE(fx.host.read(QStringLiteral("news/index.html")), page);
-        QCOMPARE(fx.host.read(QStringLiteral("news/index.html.backup")), page);
+        QCOMPARE(fx.host.read(u"news/index.html"_s), page);
+        QCOMPARE(fx.host.read(u"news/index.html.backup"_s), page);
     }
 
     void busyWindowShowsProgressAndCancels() {
@@ -501,15 +489,15 @@ private slots:
         QVERIFY(slow.start());
         const auto restore = qScopeGuard([this] { fx.host.exportEnvironment(); });
         const qint64 size = 50LL * 1024 * 1024;
-        slow.write(QStringLiteral("big.bin"), QByteArray(size, 'n'));
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("big.bin")), "previous local copy"));
+        slow.write(u"big.bin"_s, QByteArray(size, 'n'));
+        QVERIFY(writeLocal(fx.mirror(u"big.bin"_s), "previous local copy"));
         const QStringList pair{"a.bin", "b.bin"};
         const qint64 pairSize = 4096;
         for (const QString& name : pair) {
             slow.write(name, QByteArray(pairSize, 'n'));
             QVERIFY(writeLocal(fx.mirror(name), "previous local copy"));
         }
-        SiteFixture::login(QStringLiteral("Velmar"), LevelAdministrator);
+        SiteFixture::login(u"Velmar"_s, LevelAdministrator);
         frmExplorer w;
         w.Do_ShowWebPage();
         QStringList seen;
@@ -523,7 +511,7 @@ private slots:
         });
         QElapsedTimer clock;
         clock.start();
-        w.explorer().files().setSelected(QStringLiteral("big.bin"), true);
+        w.explorer().files().setSelected(u"big.bin"_s, true);
         dlg->answer(Dialogs::Ok);
         w.cmdDownload->click();
         QCOMPARE(seen.size(), 1);
@@ -531,14 +519,13 @@ private slots:
                      seen.first().contains(QLatin1String("/s")),
                  qPrintable(seen.first()));
         QVERIFY(disabledMeanwhile);
-        QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
-        QCOMPARE(w.statusText(), QStringLiteral("Download cancelled"));
-        QCOMPARE(readLocal(fx.mirror(QStringLiteral("big.bin"))), QByteArray("previous local copy"));
-        QCOMPARE(w.explorer().files().find(QStringLiteral("big.bin"))->smallIconKey,
-                 QStringLiteral("filedownload"));
+        QCOMPARE(dlg->lastText(), u"The command was cancelled."_s);
+        QCOMPARE(w.statusText(), u"Download cancelled"_s);
+        QCOMPARE(readLocal(fx.mirror(u"big.bin"_s)), "previous local copy"_ba);
+        QCOMPARE(w.explorer().files().find(u"big.bin"_s)->smallIconKey, u"filedownload"_s);
         QVERIFY(w.centralWidget()->isEnabled() && w.prgTransfer->isHidden());
         // The upload: the host keeps its copy.
-        QVERIFY(writeLocal(fx.mirror(QStringLiteral("big.bin")), QByteArray(size, 'l')));
+        QVERIFY(writeLocal(fx.mirror(u"big.bin"_s), QByteArray(size, 'l')));
         seen.clear();
         dlg->answer(Dialogs::Ok);
         w.cmdUploadFile->click();
@@ -546,18 +533,18 @@ private slots:
         QVERIFY2(seen.first().startsWith(QLatin1String("Uploading big.bin: ")) &&
                      seen.first().contains(QLatin1String(" of 50.0 MB")),
                  qPrintable(seen.first()));
-        QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
-        QCOMPARE(QFileInfo(slow.path(QStringLiteral("big.bin"))).size(), size);
-        QCOMPARE(slow.read(QStringLiteral("big.bin")), QByteArray(size, 'n'));
+        QCOMPARE(dlg->lastText(), u"The command was cancelled."_s);
+        QCOMPARE(QFileInfo(slow.path(u"big.bin"_s)).size(), size);
+        QCOMPARE(slow.read(u"big.bin"_s), QByteArray(size, 'n'));
         // A new file: the host is left without it.
-        const QString fresh = fx.local->filePath(QStringLiteral("fresh.bin"));
+        const QString fresh = fx.local->filePath(u"fresh.bin"_s);
         QVERIFY(writeLocal(fresh, QByteArray(size, 'f')));
         seen.clear();
         QVERIFY(!w.actions().AddFiles({fresh}));
         QCOMPARE(seen.size(), 1);
-        QCOMPARE(dlg->lastText(), QStringLiteral("The command was cancelled."));
-        QVERIFY(!slow.exists(QStringLiteral("fresh.bin")));
-        QVERIFY(!w.explorer().files().contains(QStringLiteral("fresh.bin")));
+        QCOMPARE(dlg->lastText(), u"The command was cancelled."_s);
+        QVERIFY(!slow.exists(u"fresh.bin"_s));
+        QVERIFY(!w.explorer().files().contains(u"fresh.bin"_s));
 
         // Two files over two connections: one line for both, and its Cancel stops both while they
         // are under way (every reply comes late); each keeps its previous copy, and the cancel is told
@@ -578,7 +565,7 @@ private slots:
             seen.clear();
             dlg->clear();
             dlg->answer(Dialogs::Ok);
-            if (action == QByteArray("download")) {
+            if (action == "download"_ba) {
                 w.cmdDownload->click();
             } else {
                 for (const QString& name : pair)
@@ -586,15 +573,14 @@ private slots:
                 w.cmdUploadFile->click();
             }
             QCOMPARE(seen.size(), 1);
-            QCOMPARE(seen.first(), QStringLiteral("Transferring 0 of 2 files: 0 bytes"));
+            QCOMPARE(seen.first(), u"Transferring 0 of 2 files: 0 bytes"_s);
             QCOMPARE(dlg->texts().mid(1), QStringList{"The command was cancelled."});
-            QCOMPARE(w.statusText(),
-                     QString::fromLatin1(action == QByteArray("download") ? "Download" : "Upload") +
-                         QStringLiteral(" cancelled; left as they were: a.bin, b.bin"));
+            QCOMPARE(w.statusText(), QString::fromLatin1(action == "download"_ba ? "Download" : "Upload") +
+                                         u" cancelled; left as they were: a.bin, b.bin"_s);
             for (const QString& name : pair) {
                 QCOMPARE(slow.read(name), QByteArray(pairSize, 'n'));
-                if (action == QByteArray("download"))
-                    QCOMPARE(readLocal(fx.mirror(name)), QByteArray("previous local copy"));
+                if (action == "download"_ba)
+                    QCOMPARE(readLocal(fx.mirror(name)), "previous local copy"_ba);
             }
             QVERIFY(w.centralWidget()->isEnabled() && w.prgTransfer->isHidden());
         }
