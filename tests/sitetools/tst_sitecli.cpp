@@ -23,11 +23,8 @@ class TestSiteCli : public QObject {
                       {member.toLower() + u"pw"_s, {}, disk.path()});
     }
     Result site(const QString& member, const QString& words) { return cli(member, "site " + words); }
-    static QStringList sortedLines(const QByteArray& out) {
-        QStringList lines = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        lines.sort();
-        return lines;
-    }
+    // The exit code and the error output as one text, to compare in one line.
+    static QByteArray codeErr(const Result& r) { return QByteArray::number(r.code) + ' ' + r.err; }
 
 private slots:
     void initTestCase() { QVERIFY(fx.start()); }
@@ -40,88 +37,71 @@ private slots:
 
     void listShowsTheMembersView() {
         Result r = site("Bob", "ls");
-        QCOMPARE(r.err, QByteArray());
-        QCOMPARE(r.code, 0);
+        QCOMPARE(codeErr(r), "0 "_ba);
         QCOMPARE(r.out, "images/\nnews/\n"_ba);
-        r = site("Bob", "ls news/");
-        QCOMPARE(r.out, "index.html\n"_ba);
-        r = site("Bob", "ls images");
-        QCOMPARE(r.out, "bob.gif\n"_ba);
-        r = site("Bob", "ls Pages/");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "There is no folder Pages/ in your view of the site.\n"_ba);
-        r = site("Ann", "ls pages");
-        QCOMPARE(r.out, "news.html\n"_ba);
-        r = site("Cara", "ls news/old/");
-        QCOMPARE(r.out, "2024.html\n"_ba);
+        QCOMPARE(site("Bob", "ls news/").out, "index.html\n"_ba);
+        QCOMPARE(site("Bob", "ls images").out, "bob.gif\n"_ba);
+        QCOMPARE(codeErr(site("Bob", "ls Pages/")),
+                 "1 There is no folder Pages/ in your view of the site.\n"_ba);
+        QCOMPARE(site("Ann", "ls pages").out, "news.html\n"_ba);
+        QCOMPARE(site("Cara", "ls news/old/").out, "2024.html\n"_ba);
         r = site("Velmar", "ls");
         QCOMPARE(r.code, 0);
-        const QList<QByteArray> lines = r.out.split('\n');
-        QCOMPARE(lines.mid(0, 6).count(), 6);
-        for (int i = 0; i < 6; ++i)
-            QVERIFY(lines[i].endsWith('/'));
-        QCOMPARE(sortedLines(r.out), (QStringList{"Pages/", "empty/", "images/", "index.html", "krg/",
-                                                  "locked/", "news/", "old_index.html", "style.css"}));
+        // Folders first, each in the host's own order.
+        QStringList lines = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
+        for (int i = 0; i < lines.size(); ++i)
+            QCOMPARE(lines[i].endsWith(u'/'), i < 6);
+        lines.sort();
+        QCOMPARE(lines, (QStringList{"Pages/", "empty/", "images/", "index.html", "krg/", "locked/", "news/",
+                                     "old_index.html", "style.css"}));
         QCOMPARE(site("Bob", "ls news/ images/").code, 2);
         QCOMPARE(site("Bob", "frob").code, 2);
     }
 
     void getAndPutAskUnlessYes() {
-        Result r = site("Ann", "get Pages/News.HTML");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "Please confirm.  You are about to download 1 file from the server.\n"_ba);
+        QCOMPARE(codeErr(site("Ann", "get Pages/News.HTML")),
+                 "1 Please confirm.  You are about to download 1 file from the server.\n"_ba);
         QVERIFY(!QFileInfo::exists(fx.mirror(u"Pages/News.HTML"_s)));
-        r = site("Ann", "get pages/news.html --yes");
-        QCOMPARE(r.code, 0);
+        QCOMPARE(site("Ann", "get pages/news.html --yes").code, 0);
         QCOMPARE(readLocal(fx.mirror(u"Pages/News.HTML"_s)), "<p>News</p>\r\n"_ba);
-        r = site("Ann", "get index.html --yes");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "index.html is not in your view of the site.\n"_ba);
-        r = site("Cara", "get index.html style.css news/index.html --yes");
-        QCOMPARE(r.code, 0);
-        QCOMPARE(r.err, QByteArray("Please confirm.  You are about to download 2 files from the server.\n"
-                                   "Please confirm.  You are about to download 1 file from the server.\n"));
+        QCOMPARE(codeErr(site("Ann", "get index.html --yes")),
+                 "1 index.html is not in your view of the site.\n"_ba);
+        QCOMPARE(codeErr(site("Cara", "get index.html style.css news/index.html --yes")),
+                 "0 Please confirm.  You are about to download 2 files from the server.\n"
+                 "Please confirm.  You are about to download 1 file from the server.\n"_ba);
         QCOMPARE(readLocal(fx.mirror(u"news/index.html"_s)), fx.host.read(u"news/index.html"_s));
         QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "p { margin: 0 }"));
-        r = site("Cara", "put style.css --yes");
-        QCOMPARE(r.code, 0);
+        QCOMPARE(site("Cara", "put style.css --yes").code, 0);
         QCOMPARE(fx.host.read(u"style.css"_s), "p { margin: 0 }"_ba);
         QCOMPARE(fx.host.read(u"style.css.backup"_s), "body { color: navy; }\r\n"_ba);
-        r = site("Cara", "get ../krg/_files.dat --yes");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "../krg/_files.dat is not in your view of the site.\n"_ba);
+        QCOMPARE(codeErr(site("Cara", "get ../krg/_files.dat --yes")),
+                 "1 ../krg/_files.dat is not in your view of the site.\n"_ba);
         // --parallel: one connection stops at a refused file; with more, the next one is already
         // coming down beside it.
-        r = site("Cara", "get index.html style.css --parallel 11 --yes");
-        QCOMPARE(r.code, 2);
-        QCOMPARE(r.err, "--parallel takes a number of connections from 1 to 10.\n"_ba);
+        QCOMPARE(codeErr(site("Cara", "get index.html style.css --parallel 11 --yes")),
+                 "2 --parallel takes a number of connections from 1 to 10.\n"_ba);
         fx.host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/index.html", "reply": "450 Busy."}]})");
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
         for (const char* parallel : {"1", "4"}) {
             QVERIFY(QFile::remove(fx.mirror(u"style.css"_s)));
-            r = site("Cara", u"get index.html style.css --parallel %1 --yes"_s.arg(parallel));
-            QCOMPARE(r.code, 1);
-            QCOMPARE(r.err, QByteArray("Please confirm.  You are about to download 2 files from the server.\n"
-                                       "450 Busy.\n"));
+            QCOMPARE(codeErr(site("Cara", u"get index.html style.css --parallel %1 --yes"_s.arg(parallel))),
+                     "1 Please confirm.  You are about to download 2 files from the server.\n450 Busy.\n"_ba);
             QCOMPARE(QFileInfo::exists(fx.mirror(u"style.css"_s)), parallel == "4"_ba);
             QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "x"));
         }
     }
 
     void removingOnTheHostAndLocally() {
-        Result r = site("Cara", "rm index.html --yes");
-        QCOMPARE(r.code, 0);
+        QCOMPARE(site("Cara", "rm index.html --yes").code, 0);
         QVERIFY(!fx.host.exists(u"index.html"_s));
         QVERIFY(fx.host.exists(u"old_index.html"_s));
-        r = site("Bob", "rm news/index.html --yes");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "Your access list does not allow you to delete files in the folder news/.\n"_ba);
+        QCOMPARE(codeErr(site("Bob", "rm news/index.html --yes")),
+                 "1 Your access list does not allow you to delete files in the folder news/.\n"_ba);
         QVERIFY(fx.host.exists(u"news/index.html"_s));
         QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "x"));
-        r = site("Cara", "rmlocal style.css --yes");
-        QCOMPARE(r.code, 0);
+        QCOMPARE(site("Cara", "rmlocal style.css --yes").code, 0);
         QVERIFY(!QFileInfo::exists(fx.mirror(u"style.css"_s)));
-        r = site("Cara", "rmlocal style.css --yes");
+        const Result r = site("Cara", "rmlocal style.css --yes");
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.endsWith("File not found: VelmarFTP/style.css\n"));
     }
@@ -129,21 +109,17 @@ private slots:
     void addNewAndReplace() {
         QVERIFY(writeLocal(disk.filePath(u"story.html"_s), "<p>story</p>"));
         QVERIFY(writeLocal(disk.filePath(u"my story.html"_s), "x"));
-        Result r = site("Bob", "add news/ story.html 'my story.html'");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "my story.html\n\nSorry, spaces are not allows in files for the KR Web Site\n"_ba);
+        QCOMPARE(codeErr(site("Bob", "add news/ story.html 'my story.html'")),
+                 "1 my story.html\n\nSorry, spaces are not allows in files for the KR Web Site\n"_ba);
         QCOMPARE(fx.host.read(u"news/story.html"_s), "<p>story</p>"_ba);
         QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "news/index.html\r\nnews/*add files*\r\nnews/story.html"_ba);
-        r = site("Bob", "new news fresh.html");
-        QCOMPARE(r.code, 0);
+        QCOMPARE(site("Bob", "new news fresh.html").code, 0);
         QCOMPARE(fx.host.read(u"krg/Bob.dat"_s),
                  "news/index.html\r\nnews/*add files*\r\nnews/story.html\r\nnews/fresh.html"_ba);
         QCOMPARE(site("Bob", "ls news/").out, "index.html\nstory.html\nfresh.html\n"_ba);
-        r = site("Bob", "new images/ x.gif");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "Your access list does not allow you to add files in the folder images/.\n"_ba);
-        r = site("Cara", "replace style.css story.html");
-        QCOMPARE(r.code, 0);
+        QCOMPARE(codeErr(site("Bob", "new images/ x.gif")),
+                 "1 Your access list does not allow you to add files in the folder images/.\n"_ba);
+        QCOMPARE(site("Cara", "replace style.css story.html").code, 0);
         QCOMPARE(fx.host.read(u"style.css"_s), "<p>story</p>"_ba);
     }
 
@@ -152,13 +128,13 @@ private slots:
     void controlFilesAreRefused_data() {
         QTest::addColumn<QString>("args");
         QTest::addColumn<QByteArray>("name");
-        QTest::newRow("put") << QString("site put krg/_files.txt --yes") << "_files.txt"_ba;
-        QTest::newRow("rm") << QString("site rm krg/_message.dat --yes") << "_message.dat"_ba;
-        QTest::newRow("add") << QString("site add krg/ _news.dat") << "_news.dat"_ba;
-        QTest::newRow("new access list") << QString("site new krg/ BOB.DAT") << "BOB.DAT"_ba;
-        QTest::newRow("new lock") << QString("site new krg/ _shared.lock") << "_shared.lock"_ba;
-        QTest::newRow("replace") << QString("site replace krg/Ann.dat _news.dat") << "Ann.dat"_ba;
-        QTest::newRow("edit") << QString("edit krg/_files.txt --text-file _news.dat") << "_files.txt"_ba;
+        QTest::newRow("put") << u"site put krg/_files.txt --yes"_s << "_files.txt"_ba;
+        QTest::newRow("rm") << u"site rm krg/_message.dat --yes"_s << "_message.dat"_ba;
+        QTest::newRow("add") << u"site add krg/ _news.dat"_s << "_news.dat"_ba;
+        QTest::newRow("new access list") << u"site new krg/ BOB.DAT"_s << "BOB.DAT"_ba;
+        QTest::newRow("new lock") << u"site new krg/ _shared.lock"_s << "_shared.lock"_ba;
+        QTest::newRow("replace") << u"site replace krg/Ann.dat _news.dat"_s << "Ann.dat"_ba;
+        QTest::newRow("edit") << u"edit krg/_files.txt --text-file _news.dat"_s << "_files.txt"_ba;
     }
     void controlFilesAreRefused() {
         QFETCH(QString, args);
@@ -168,11 +144,11 @@ private slots:
         QVERIFY(writeLocal(disk.filePath(u"_news.dat"_s), "Mine,index.html,x.html"));
         const QStringList before = QDir(fx.host.path(u"krg"_s)).entryList(QDir::AllEntries);
         const QByteArray annList = fx.host.read(u"krg/Ann.dat"_s);
-        const Result r = cli(u"Cara"_s, args);
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, name + " is one of the files KRtp keeps for itself in the control folder (the shared "
-                               "file list, the member accounts, an access list, the message or the news "
-                               "list), so it cannot be added or changed this way.\n");
+        QCOMPARE(codeErr(cli(u"Cara"_s, args)),
+                 "1 " + name +
+                     " is one of the files KRtp keeps for itself in the control folder (the shared "
+                     "file list, the member accounts, an access list, the message or the news "
+                     "list), so it cannot be added or changed this way.\n");
         QCOMPARE(QDir(fx.host.path(u"krg"_s)).entryList(QDir::AllEntries), before);
         QCOMPARE(fx.host.read(u"krg/_files.txt"_s), "catalogue"_ba);
         QCOMPARE(fx.host.read(u"krg/_message.dat"_s), "2.0.5\r\nHello"_ba);
@@ -185,20 +161,15 @@ private slots:
 
     void editWithoutAWindow() {
         QVERIFY(writeLocal(disk.filePath(u"new.txt"_s), "<h1>News</h1>\n<p>Edited</p>\n"));
-        Result r = cli("Bob", "edit news/index.html --text-file new.txt");
-        QCOMPARE(r.err, QByteArray());
-        QCOMPARE(r.code, 0);
+        QCOMPARE(codeErr(cli("Bob", "edit news/index.html --text-file new.txt")), "0 "_ba);
         QCOMPARE(fx.host.read(u"news/index.html"_s), "<h1>News</h1>\r\n<p>Edited</p>\r\n"_ba);
         QCOMPARE(fx.host.read(u"news/index.html.backup"_s), "<h1>News</h1>\n<p>First</p>\n"_ba);
-        r = cli("Bob", "edit style.css --text-file new.txt");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "style.css is not in your view of the site.\n"_ba);
+        QCOMPARE(codeErr(cli("Bob", "edit style.css --text-file new.txt")),
+                 "1 style.css is not in your view of the site.\n"_ba);
         fx.host.write(u"style.css"_s, QByteArray(30000, 'x'));
-        r = cli("Velmar", "edit style.css --text-file new.txt");
-        QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "This file is too large to edit with the KRtp internal editor.\n"_ba);
-        r = cli("Velmar", "edit krg\\Bob.dat --text-file new.txt");
-        QCOMPARE(r.code, 0);
+        QCOMPARE(codeErr(cli("Velmar", "edit style.css --text-file new.txt")),
+                 "1 This file is too large to edit with the KRtp internal editor.\n"_ba);
+        QCOMPARE(cli("Velmar", "edit krg\\Bob.dat --text-file new.txt").code, 0);
         QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "<h1>News</h1>\r\n<p>Edited</p>\r\n"_ba);
         QCOMPARE(cli("Velmar", "edit style.css").code, 2);
     }
