@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -401,28 +400,6 @@ private slots:
         w.cmdWebAccess->click();
         QCOMPARE(opened.size(), 2);
         QVERIFY(closeAnswering(w, Dialogs::No));
-    }
-
-    void mainMenuOpensTheWindowOnceForAdministrators() {
-        fx.host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nHello");
-        fx.logIn(QStringLiteral("Ann"), 3);
-        QVERIFY(!frmUsers::ShowUsers());
-        fx.logIn(QStringLiteral("Ann"), 4);
-        frmMainMenu menu;
-        ConnectMainMenuWindows(menu);
-        QVERIFY(menu.LoadWindow());
-        menu.cmdUsers->click();
-        QPointer<frmUsers> w = frmUsers::instance();
-        QVERIFY(w && w->isVisible());
-        QCOMPARE(w->lvwFileList->count(), 6);
-        // A second click shows the same window and keeps its edits.
-        w->cmdNewUser->click();
-        menu.cmdUsers->click();
-        QCOMPARE(frmUsers::instance(), w.data());
-        QCOMPARE(w->lvwFileList->count(), 7);
-        h->answer(Dialogs::No);
-        w->close();
-        QTRY_VERIFY(!w);
     }
 
     void cliListsAndSets() {

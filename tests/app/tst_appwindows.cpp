@@ -1,4 +1,5 @@
 // The start-up windows against a real loopback host seeded with the demo site.
+#include "accounts/gui/frmusers.h"
 #include "app/gui/frmlogin.h"
 #include "app/gui/frmmainmenu.h"
 #include "app/gui/frmsetlocaldir.h"
@@ -11,17 +12,20 @@
 #include "fakekeyring.h"
 #include "filestore/gui/frmfilelist.h"
 #include "hostfixture.h"
+#include "sitetools/gui/frmpostnews.h"
 #include "testfiles.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
 #include "windowharness.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -275,13 +279,18 @@ private slots:
         QCOMPARE(r.out + r.err + QByteArray::number(r.code), QByteArray("Invalid Username/Password\n1"));
     }
 
-    void levelsOpensTheOneFileListWindow() {
-        fx.logIn(QStringLiteral("Bob"), 3);
+    // The main menu opens each window once, for the levels that may use it; another click shows the
+    // same window again.
+    void mainMenuOpensEachWindowOnce() {
+        fx.logIn(QStringLiteral("Ann"), 3);
+        QVERIFY(!frmUsers::ShowUsers());
+        fx.logIn(QStringLiteral("Tomas"), 2);
+        QVERIFY(!frmPostNews::ShowPostNews());
+        fx.logIn(QStringLiteral("Velmar"), 4);
         store()->set(settings::ShowCheckedOutFilesOnExit, QStringLiteral("No"));
         frmMainMenu menu;
         ConnectMainMenuWindows(menu);
         QVERIFY(menu.LoadWindow());
-        QVERIFY(menu.cmdAdventure->isEnabled());
         menu.cmdAdventure->click();
         QPointer<frmFileList> window = frmFileList::instance();
         QVERIFY(window && window->isVisible());
@@ -295,13 +304,33 @@ private slots:
         QVERIFY(window->findChild<QWidget*>(QStringLiteral("cmdSetLocalFolder"))->isEnabled());
         outdated->close();
         QTRY_VERIFY(!outdated);
-        // A second click shows the same window again, rebuilt; with the option off no list follows.
+        // Rebuilt on the second click; with the option off no list follows.
         store()->set(settings::ShowOutdatedFilesOnStartup, QStringLiteral("No"));
         menu.cmdAdventure->click();
         QCOMPARE(frmFileList::instance(), window.data());
         QVERIFY(!window->findChild<QWidget*>(QStringLiteral("frmOutdatedFiles")));
         window->close();
         QTRY_VERIFY(!window);
+        // The accounts window keeps its edits when shown again.
+        menu.cmdUsers->click();
+        QPointer<frmUsers> users = frmUsers::instance();
+        QVERIFY(users && users->isVisible());
+        QCOMPARE(users->lvwFileList->count(), 6);
+        users->cmdNewUser->click();
+        menu.cmdUsers->click();
+        QCOMPARE(frmUsers::instance(), users.data());
+        QCOMPARE(users->lvwFileList->count(), 7);
+        dialogs->answer(Dialogs::No);
+        users->close();
+        QTRY_VERIFY(!users);
+        menu.cmdPostNews->click();
+        QPointer<frmPostNews> news = frmPostNews::instance();
+        QVERIFY(news && news->isVisible());
+        QCOMPARE(news->cboWhichPage[0]->currentText(), QStringLiteral("Front Page News"));
+        menu.cmdPostNews->click();
+        QCOMPARE(frmPostNews::instance(), news.data());
+        news->close();
+        QTRY_VERIFY(!news);
     }
 
     void mainMenuOpensWithMessage() {

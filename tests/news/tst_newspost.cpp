@@ -1,7 +1,5 @@
 // The news window and krtp-cli news against a real loopback host: what lands in the page on the host,
 // byte by byte, and the window's buttons.
-#include "app/gui/frmmainmenu.h"
-#include "app/gui/mainmenuhooks.h"
 #include "clirunner.h"
 #include "config/siteconfig.h"
 #include "newstestutil.h"
@@ -15,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTest>
@@ -293,25 +290,6 @@ private slots:
         frmPostNews again;
         again.LoadWindow();
         QCOMPARE(again.txtTimeZone->text(), QStringLiteral("CET"));
-    }
-
-    void mainMenuOpensTheWindowOnceForFullAccess() {
-        fx.host.write(QStringLiteral("krg/_message.dat"), "2.0.5\r\nHello");
-        runState().UserLevel = 2;
-        QVERIFY(!frmPostNews::ShowPostNews());
-        runState().UserLevel = 3;
-        frmMainMenu menu;
-        ConnectMainMenuWindows(menu);
-        QVERIFY(menu.LoadWindow());
-        menu.cmdPostNews->click();
-        QPointer<frmPostNews> w = frmPostNews::instance();
-        QVERIFY(w && w->isVisible());
-        QCOMPARE(w->cboWhichPage[0]->currentText(), QStringLiteral("Team News"));
-        menu.cmdPostNews->click();
-        QCOMPARE(frmPostNews::instance(), w.data());
-        w->close();
-        QTRY_VERIFY(!w);
-        QVERIFY(h->records().isEmpty());
     }
 
     // Two members post at the same moment: each item goes into the page as the other left it.
