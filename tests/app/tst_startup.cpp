@@ -187,10 +187,6 @@ private slots:
         QCOMPARE(m.version + QLatin1Char('|') + m.message, QStringLiteral("2.0.5|Hello\r\nteam\r\n"));
         m = ParseMessageOfTheDay(QStringLiteral("2.0.4\nno CR LF here"));
         QCOMPARE(m.version + QLatin1Char('|') + m.message, QStringLiteral("2.0.4\nno CR LF here|"));
-        QCOMPARE(
-            OutdatedProgramMessage(QStringLiteral("2.0.6")),
-            QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using version 2.0.5"
-                           "\r\n\r\nPlease get version 2.0.6 from Velmar."));
     }
 
     // Adventure, web page, post news, users per level.
