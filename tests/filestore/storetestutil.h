@@ -47,3 +47,37 @@ struct StoreFixture : HostFixture {
 };
 
 } // namespace krtp::test
+
+// The window tests of the store define KRTP_STORE_WINDOW_TEST before including this header.
+#ifdef KRTP_STORE_WINDOW_TEST
+#include "controls.h"
+#include "filestore/gui/filelistview.h"
+#include "filestore/gui/frmfilelist.h"
+#include "filestore/storeoperations.h"
+#include "testfiles.h"
+#include "windowharness.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace krtp::test {
+
+inline bool showAndRebuild(frmFileList& w) {
+    w.show();
+    return QTest::qWaitForWindowExposed(&w) && w.UpdateFileList();
+}
+
+inline void clickEntry(frmFileList& w, const QString& key, Qt::KeyboardModifiers mods = {},
+                       Qt::MouseButton button = Qt::LeftButton) {
+    QAbstractItemView* view = control<FileListView>(w, "lvwFileList")->currentView();
+    const QModelIndex index = w.model().index(w.model().rowOf(key), 0);
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), button, mods, view->visualRect(index).center());
+}
+
+} // namespace krtp::test
+#endif

@@ -1,27 +1,16 @@
-#include "controls.h"
-#include "filestore/gui/filelistview.h"
-#include "filestore/gui/frmfilelist.h"
-#include "filestore/storeoperations.h"
+#define KRTP_STORE_WINDOW_TEST
 #include "storetestutil.h"
 #include "testmain.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
-#include "windowharness.h"
 
 #include <QApplication>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QTest>
 #include <QTimer>
-#include <QToolButton>
-#include <QTreeView>
 
 using namespace krtp;
 using namespace krtp::test;
@@ -33,12 +22,6 @@ const QByteArray
          "\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
          43);
 
-void writeLocal(const QString& name, const QByteArray& data) {
-    QFile f(name);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(data);
-}
-
 } // namespace
 
 class TestFileListWindow : public QObject {
@@ -46,17 +29,12 @@ class TestFileListWindow : public QObject {
     StoreFixture fx;
     WindowHarness dlg;
 
-    void showAndRebuild(frmFileList& w) {
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.UpdateFileList());
-    }
-
-    void clickEntry(frmFileList& w, const QString& key) {
-        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
-        QTreeView* view = lvwFileList->detailsView();
-        const QModelIndex index = w.model().index(w.model().rowOf(key), 0);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    // A window that deletes itself when it closes, shown with the host's list; null when the read failed.
+    static QPointer<frmFileList> openDeletingWindow() {
+        QPointer<frmFileList> w = new frmFileList;
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        w->show();
+        return w->UpdateFileList() ? w : nullptr;
     }
 
 private slots:
@@ -73,8 +51,7 @@ private slots:
         frmFileList w;
         QCOMPARE(w.windowTitle(), QStringLiteral("KRtp - Korrindale Guildhouse"));
         QCOMPARE(w.viewStyle(), 1);
-        auto* picToolBar = control<QWidget>(w, "picToolBar");
-        QVERIFY(picToolBar->isHidden());
+        QVERIFY(control<QWidget>(w, "picToolBar")->isHidden());
         QVERIFY(!control<QAction>(w, "mnuViewToolbar")->isChecked());
         for (const char* name : {"cmdRefresh", "cmdExplorer", "cmdCheckOut", "cmdAddFile"})
             QVERIFY2(control<QWidget>(w, name)->isEnabled(), name);
@@ -91,13 +68,14 @@ private slots:
         cmdSetLocalFolder->click();
         QCOMPARE(opened, 12);
         RecordingDesktopServices desktop;
-        control<QToolButton>(w, "cmdExplorer")->click();
+        auto* cmdExplorer = control<QToolButton>(w, "cmdExplorer");
+        cmdExplorer->click();
         control<QAction>(w, "mnuFileExplore")->trigger();
         QCOMPARE(desktop.calls.size(), 2);
         QVERIFY(desktop.calls.first().contains(runState().LocalFolder));
         // A desktop without a file manager: the status line says so, no message box.
         desktop.result = false;
-        control<QToolButton>(w, "cmdExplorer")->click();
+        cmdExplorer->click();
         QCOMPARE(w.statusText(), QStringLiteral("The file manager could not be started for ") +
                                      runState().LocalFolder +
                                      QStringLiteral(": no file manager is set up on this desktop"));
@@ -107,8 +85,7 @@ private slots:
         QCOMPARE(w.model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Last Updated By"));
         settingsStore().set(settings::CurrentView, QStringLiteral("9"));
-        frmFileList unknown;
-        QCOMPARE(unknown.viewStyle(), 3);
+        QCOMPARE(frmFileList().viewStyle(), 3);
     }
 
     void statusAndIconsThroughTheWindow() {
@@ -140,13 +117,12 @@ private slots:
         QCOMPARE(w.LastCountOfOutdatedFiles(), 2);
         const QModelIndex first = w.model().index(w.model().rowOf(QStringLiteral("old.gif")), 0);
         QVERIFY(!w.model().data(first, Qt::DecorationRole).value<QIcon>().isNull());
-        // Every colour on: the status circles.
+        // Every colour on: the status circles ("readme" has no "." in the name).
         for (const SettingKey& k : {settings::ShowUpToDateAsBlue, settings::ShowCheckedOutAsGreen,
                                     settings::ShowUnavailableAsYellow})
             s.set(k, QStringLiteral("Yes"));
         s.set(settings::ShowOutOfDateAsRed, QStringLiteral("No"));
         QVERIFY(w.UpdateFileList());
-        // "readme" has no "." in the name.
         QCOMPARE(icons({"site.backup.txt", "notes.txt", "theirs.doc", "readme", "old.gif"}),
                  (QStringList{"unlocked", "open", "locked", "new", ".gif"}));
         w.store().Shutdown();
@@ -155,16 +131,11 @@ private slots:
     void closingAsksAboutCheckedOutFiles() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "Dovrin"), catalogueLine("b.txt", 1)}));
         settingsStore().set(settings::CurrentView, QStringLiteral("2"));
-        QPointer<frmFileList> w = new frmFileList;
-        w->setAttribute(Qt::WA_DeleteOnClose);
-        w->show();
-        QVERIFY(w->UpdateFileList());
+        QPointer<frmFileList> w = openDeletingWindow();
+        QVERIFY(w);
         dlg->answer(Dialogs::Yes);
         w->close();
-        QCOMPARE(dlg->lastText(),
-                 QStringLiteral(
-                     "You currently have 1 file checked out.  Would you like to view the list of checked "
-                     "out files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp"));
+        QCOMPARE(dlg->lastText(), FileStore::CheckedOutQuestion(1));
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Question);
         QCOMPARE(dlg->records().last().buttons, Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
         QVERIFY(w->isVisible());
@@ -175,24 +146,19 @@ private slots:
         dlg->answer(Dialogs::Cancel);
         w->close();
         QVERIFY(w->isVisible());
-
         fx.setCatalogue(
             catalogue({catalogueLine("a.txt", 1, "Dovrin"), catalogueLine("b.txt", 1, "dovrin")}));
         QVERIFY(w->UpdateFileList());
         w->setViewStyle(3);
         dlg->answer(Dialogs::No);
         w->close();
-        QVERIFY(dlg->lastText().startsWith(QStringLiteral("You currently have 2 files checked out.  Would")));
+        QCOMPARE(dlg->lastText(), FileStore::CheckedOutQuestion(2));
         QTRY_VERIFY(w.isNull());
         QCOMPARE(settingsStore().get(settings::CurrentView), QStringLiteral("3"));
-        QCOMPARE(dlg->records().size(), 3);
-
         // With the option off the window closes without asking.
         settingsStore().set(settings::ShowCheckedOutFilesOnExit, QStringLiteral("No"));
-        w = new frmFileList;
-        w->setAttribute(Qt::WA_DeleteOnClose);
-        w->show();
-        QVERIFY(w->UpdateFileList());
+        w = openDeletingWindow();
+        QVERIFY(w);
         w->close();
         QTRY_VERIFY(w.isNull());
         QCOMPARE(dlg->records().size(), 3);
@@ -200,18 +166,14 @@ private slots:
 
     void whileClosingNothingElseStarts() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
-        QPointer<frmFileList> w = new frmFileList;
-        w->setAttribute(Qt::WA_DeleteOnClose);
-        w->show();
-        QVERIFY(w->UpdateFileList());
+        QPointer<frmFileList> w = openDeletingWindow();
+        QVERIFY(w);
         // Fires while the closing waits for the host to take its QUIT.
         bool checked = false;
-        auto* cmdCheckOut = control<QToolButton>(*w, "cmdCheckOut");
-        auto* mnuFileRefresh = control<QAction>(*w, "mnuFileRefresh");
         QTimer::singleShot(0, w, [&] {
             checked = true;
-            QVERIFY(!cmdCheckOut->isEnabled());
-            QVERIFY(!mnuFileRefresh->isEnabled());
+            QVERIFY(!control<QToolButton>(*w, "cmdCheckOut")->isEnabled());
+            QVERIFY(!control<QAction>(*w, "mnuFileRefresh")->isEnabled());
         });
         QVERIFY(w->close());
         QVERIFY(checked);
@@ -248,21 +210,19 @@ private slots:
         writeLocal(QStringLiteral("notes.txt"), "caf\xe9 au lait");
         writeLocal(QStringLiteral("page.html"), "<p>");
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         clickEntry(w, QStringLiteral("notes.txt"));
         auto* txtPreview = control<QPlainTextEdit>(w, "txtPreview");
+        auto* picPreview = control<QLabel>(w, "picPreview");
         QCOMPARE(txtPreview->toPlainText(), QString::fromLatin1("caf\xe9 au lait"));
         clickEntry(w, QStringLiteral("logo.gif"));
         QVERIFY(txtPreview->isHidden());
-        auto* picPreview = control<QLabel>(w, "picPreview");
         QCOMPARE(picPreview->pixmap().size(), QSize(1, 1));
         clickEntry(w, QStringLiteral("missing.txt"));
-        QVERIFY(!txtPreview->isHidden());
-        QVERIFY(picPreview->pixmap().isNull());
+        QVERIFY(!txtPreview->isHidden() && picPreview->pixmap().isNull());
         QCOMPARE(txtPreview->toPlainText(),
                  QStringLiteral("missing.txt does not exist on the local hard drive!"));
         clickEntry(w, QStringLiteral("page.html"));
-        QCOMPARE(txtPreview->toPlainText(), QStringLiteral("No Preview Availble: page.html"));
         // With the pane switched off, clicks change nothing.
         settingsStore().set(settings::ShowPreviewPane, QStringLiteral("No"));
         w.LayOut();
@@ -272,65 +232,49 @@ private slots:
     }
 
     // What the progress line says for each command: the member's own files with their sizes, the
-    // program's own steps in the member's words, nothing for commands that move no file.
-    void progressInTheMembersWords_data() {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<qint64>("done");
-        QTest::addColumn<qint64>("total");
-        QTest::addColumn<QString>("shown"); // the start of the line; all of it for the steps
-        QTest::newRow("no file") << "cd /krg" << 10LL << 0LL << "";
-        QTest::newRow("download") << "GET \"my page.html\" \"my page.html\"" << (3LL << 20) << 0LL
-                                  << "Downloading my page.html: 3.0 MB";
-        QTest::newRow("upload") << "send notes.txt" << 512LL << 2048LL
-                                << "Uploading notes.txt: 512 bytes of 2 KB";
-        QTest::newRow("member's file") << "PUT \"my page.html\" \"my page.html\"" << 512LL << 2048LL
-                                       << "Uploading my page.html: 512 bytes";
-        QTest::newRow("lock holder") << "PUT _files.lock.txt /krg/_files.lock/holder.txt" << 512LL << 2048LL
-                                     << "Saving the shared file list";
-        QTest::newRow("catalogue read")
-            << "GET /krg/_files.txt _files.txt" << 512LL << 2048LL << "Reading the shared file list";
-        QTest::newRow("catalogue backup")
-            << "PUT _files.txt krg/_files.txt.backup" << 512LL << 2048LL << "Saving the shared file list";
-        QTest::newRow("other lock") << "PUT h.txt /krg/_shared.lock/holder.txt" << 512LL << 2048LL
-                                    << "Saving the site's shared settings";
-        QTest::newRow("history") << "GET /krg/_history/a.txt.idx a.idx" << 512LL << 2048LL
-                                 << "Reading the version history";
-    }
+    // program's own steps in the member's words, nothing for commands that move no file. Cancel is
+    // pressed once, and an error ends the line.
     void progressInTheMembersWords() {
-        QFETCH(QString, command);
-        QFETCH(qint64, done);
-        QFETCH(qint64, total);
-        QFETCH(QString, shown);
+        struct Row {
+            const char* command;
+            qint64 done, total;
+            const char* shown; // the start of the line; all of it for the steps
+        };
+        const Row rows[] = {
+            {"cd /krg", 10, 0, ""},
+            {"GET \"my page.html\" \"my page.html\"", 3LL << 20, 0, "Downloading my page.html: 3.0 MB"},
+            {"send notes.txt", 512, 2048, "Uploading notes.txt: 512 bytes of 2 KB"},
+            {"PUT \"my page.html\" \"my page.html\"", 512, 2048, "Uploading my page.html: 512 bytes"},
+            {"PUT _files.lock.txt /krg/_files.lock/holder.txt", 512, 2048, "Saving the shared file list"},
+            {"GET /krg/_files.txt _files.txt", 512, 2048, "Reading the shared file list"},
+            {"PUT _files.txt krg/_files.txt.backup", 512, 2048, "Saving the shared file list"},
+            {"PUT h.txt /krg/_shared.lock/holder.txt", 512, 2048, "Saving the site's shared settings"},
+            {"GET /krg/_history/a.txt.idx a.idx", 512, 2048, "Reading the version history"}};
         frmFileList w;
         w.show();
         auto* progress = control<TransferProgress>(w, "prgTransfer");
         auto* inet = control<TransferControl>(w, "inet");
-        QVERIFY(progress->isHidden());
-        emit inet->commandStarted(command);
-        emit inet->progress(done, total);
-        QCOMPARE(progress->isVisible(), !shown.isEmpty());
-        const QString text = progress->lblTransfer->text();
-        if (!shown.isEmpty())
-            QCOMPARE(shown.contains(QLatin1String(": ")) ? text.left(shown.size()) : text, shown);
-        emit inet->StateChanged(StateResponseCompleted);
-        QVERIFY(progress->isHidden());
-        w.store().Shutdown();
-    }
-
-    void progressCancelsAndEndsOnError() {
-        QCOMPARE(TransferProgress::LineText(QStringLiteral("Uploading"), QStringLiteral("a.zip"), 5LL << 20,
-                                            200LL << 20, 2.5 * 1024 * 1024),
-                 QStringLiteral("Uploading a.zip: 5.0 MB of 200.0 MB at 2.5 MB/s"));
-        frmFileList w;
-        w.show();
-        auto* progress = control<TransferProgress>(w, "prgTransfer");
-        auto* inet = control<TransferControl>(w, "inet");
+        for (const Row& r : rows) {
+            const QString shown = QLatin1String(r.shown);
+            QVERIFY(progress->isHidden());
+            emit inet->commandStarted(QLatin1String(r.command));
+            emit inet->progress(r.done, r.total);
+            QVERIFY2(progress->isVisible() == !shown.isEmpty(), r.command);
+            if (!shown.isEmpty())
+                QCOMPARE(progress->lblTransfer->text().left(shown.contains(QLatin1String(": ")) ? shown.size()
+                                                                                                : -1),
+                         shown);
+            emit inet->StateChanged(StateResponseCompleted);
+        }
         emit inet->commandStarted(QStringLiteral("send notes.txt"));
         emit inet->progress(512, 2048);
         progress->cmdCancel->click();
         QVERIFY(!progress->cmdCancel->isEnabled());
         emit inet->StateChanged(StateError);
         QVERIFY(progress->isHidden());
+        QCOMPARE(TransferProgress::LineText(QStringLiteral("Uploading"), QStringLiteral("a.zip"), 5LL << 20,
+                                            200LL << 20, 2.5 * 1024 * 1024),
+                 QStringLiteral("Uploading a.zip: 5.0 MB of 200.0 MB at 2.5 MB/s"));
         w.store().Shutdown();
     }
 
@@ -340,12 +284,11 @@ private slots:
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         fx.host.write(QStringLiteral("krg/a.txt"), "server a");
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         auto* lblStatus = control<QLabel>(w, "lblStatus");
-        auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
-        auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
+        auto* progress = control<TransferProgress>(w, "prgTransfer");
         QStringList outcomesSeen, steps;
-        connect(inet, &TransferControl::commandStarted, &w, [&] {
+        connect(control<TransferControl>(w, "inet"), &TransferControl::commandStarted, &w, [&] {
             outcomesSeen << lblStatus->text();
             if (progress->isVisible() && !progress->lblTransfer->text().isEmpty())
                 steps << progress->lblTransfer->text();
@@ -353,8 +296,7 @@ private slots:
         w.model().setSelected(QStringLiteral("a.txt"), true);
         w.CheckOut();
         QVERIFY(!outcomesSeen.isEmpty());
-        for (const QString& seen : outcomesSeen)
-            QCOMPARE(seen, QString());
+        QCOMPARE(outcomesSeen.join(QString()), QString());
         QVERIFY2(steps.contains(QStringLiteral("Saving the shared file list")), qPrintable(steps.join('|')));
         for (const QString& step : steps)
             QVERIFY2(!step.contains(QLatin1String("krg/")) && !step.contains(QLatin1String("_files")),
@@ -374,7 +316,7 @@ private slots:
     void closingWhileBusyAsks() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         fx.host.setFaults("{\"latency_ms\": 150}");
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
         bool closed = true;
@@ -384,10 +326,9 @@ private slots:
             closed = w.close();
         });
         QVERIFY(w.UpdateFileList());
-        QVERIFY(!closed);
+        QVERIFY(!closed && w.isVisible());
         QCOMPARE(dlg->texts(), QStringList{"Wait for the transfer to finish, or cancel it?"});
         QCOMPARE(dlg->records().last().buttons, Dialogs::Yes | Dialogs::No);
-        QVERIFY(w.isVisible());
         QCOMPARE(w.model().count(), 1);
         w.store().Shutdown();
     }
@@ -395,12 +336,12 @@ private slots:
     void consoleSendsOnEnterAndCollectsReplies() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         auto* txtResults = control<QPlainTextEdit>(w, "txtResults");
-        const QString before = txtResults->toPlainText();
         auto* inet = control<TransferControl>(w, "inet");
-        const int sent = inet->commandsSent();
         auto* txtCommands = control<QLineEdit>(w, "txtCommands");
+        QString before = txtResults->toPlainText();
+        const int sent = inet->commandsSent();
         txtCommands->setFocus();
         QTest::keyClicks(txtCommands, QStringLiteral("ls _files.txt"));
         QTest::keyClick(txtCommands, Qt::Key_Return);
@@ -410,21 +351,21 @@ private slots:
         QTRY_VERIFY(!inet->StillExecuting());
         QCOMPARE(inet->commandsSent() - sent, 2);
         QCOMPARE(txtCommands->text(), QStringLiteral("ls _files.txt"));
-        const QString added = txtResults->toPlainText().mid(before.size());
         // Each command echoed, each reply collected.
+        QString added = txtResults->toPlainText().mid(before.size());
         QCOMPARE(added.count(QStringLiteral("> ls _files.txt\n")), 2);
         QCOMPARE(added.count(QStringLiteral("_files.txt")), 4);
         QVERIFY(added.endsWith(QLatin1Char('\n')));
         QCOMPARE(w.GetChunkData().count(QStringLiteral("_files.txt")), 1);
         QCOMPARE(w.windowTitle(), QStringLiteral("KRtp - Transfer Complete"));
         // A refused command shows its echo and the host's reply.
-        const QString middle = txtResults->toPlainText();
+        before = txtResults->toPlainText();
         txtCommands->setText(QStringLiteral("cd nothere"));
         QTest::keyClick(txtCommands, Qt::Key_Return);
         QTRY_VERIFY(!inet->StillExecuting());
-        const QString refused = txtResults->toPlainText().mid(middle.size());
-        QVERIFY2(refused.startsWith(QStringLiteral("> cd nothere\n550 ")), qPrintable(refused));
-        QVERIFY(refused.endsWith(QLatin1Char('\n')));
+        added = txtResults->toPlainText().mid(before.size());
+        QVERIFY2(added.startsWith(QStringLiteral("> cd nothere\n550 ")) && added.endsWith(QLatin1Char('\n')),
+                 qPrintable(added));
         w.store().Shutdown();
     }
 
@@ -451,8 +392,7 @@ private slots:
         // Toolbar off: the list moves up and the choice is stored.
         auto* mnuViewToolbar = control<QAction>(w, "mnuViewToolbar");
         mnuViewToolbar->trigger();
-        QVERIFY(picToolBar->isHidden());
-        QVERIFY(!mnuViewToolbar->isChecked());
+        QVERIFY(picToolBar->isHidden() && !mnuViewToolbar->isChecked());
         QCOMPARE(settingsStore().get(settings::ViewToolbar), QStringLiteral("0"));
         QCOMPARE(lvwFileList->y(), 2 * margin + filter);
         mnuViewToolbar->trigger();
@@ -473,36 +413,39 @@ private slots:
     }
 
     void iconPositionsOnlyInSmallIcons() {
-        fx.setCatalogue(catalogue({catalogueLine("A.txt", 1), catalogueLine("b.txt", 1)}));
+        const QByteArray whole = catalogue({catalogueLine("A.txt", 1), catalogueLine("b.txt", 1)});
+        fx.setCatalogue(whole);
         frmFileList w;
-        showAndRebuild(w);
-        const QString section = QLatin1String(settings::kIconsSection);
-        settingsStore().write(section, QStringLiteral("a.txt"), QStringLiteral("300,50"));
+        QVERIFY(showAndRebuild(w));
+        FileIconView* view = control<FileListView>(w, "lvwFileList")->iconView();
+        const auto index = [&](const char* key) {
+            return w.model().index(w.model().rowOf(QLatin1String(key)), 0);
+        };
+        const auto stored = [](const char* key) {
+            return settingsStore().read(QLatin1String(settings::kIconsSection), QLatin1String(key),
+                                        QString());
+        };
+        settingsStore().write(QLatin1String(settings::kIconsSection), QStringLiteral("a.txt"),
+                              QStringLiteral("300,50"));
         w.SaveIcons(); // details view: nothing stored
-        QCOMPARE(settingsStore().read(section, QStringLiteral("a.txt"), QString()), QStringLiteral("300,50"));
+        QCOMPARE(stored("a.txt"), QStringLiteral("300,50"));
         w.setViewStyle(1);
         w.LoadIcons();
-        auto* lvwFileList = control<FileListView>(w, "lvwFileList");
-        FileIconView* view = lvwFileList->iconView();
-        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("a.txt")), 0)),
-                 QPoint(300, 50));
-        view->setItemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0), QPoint(10, 120));
+        QCOMPARE(view->itemPosition(index("a.txt")), QPoint(300, 50));
+        view->setItemPosition(index("b.txt"), QPoint(10, 120));
         w.SaveIcons();
-        QCOMPARE(settingsStore().read(section, QStringLiteral("b.txt"), QString()), QStringLiteral("10,120"));
-        QCOMPARE(settingsStore().read(section, QStringLiteral("a.txt"), QString()), QStringLiteral("300,50"));
+        QCOMPARE(stored("b.txt"), QStringLiteral("10,120"));
+        QCOMPARE(stored("a.txt"), QStringLiteral("300,50"));
         // A rebuild keeps them, also one that reads a short catalogue twice and repairs it.
         QVERIFY(w.UpdateFileList());
-        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0)),
-                 QPoint(10, 120));
-        const QByteArray whole = catalogue({catalogueLine("A.txt", 1), catalogueLine("b.txt", 1)});
+        QCOMPARE(view->itemPosition(index("b.txt")), QPoint(10, 120));
         fx.setCatalogue(catalogue({catalogueLine("A.txt", 1), catalogueLine("b.txt", 1)}, "2.0.5", 3), whole);
         dlg->answer(Dialogs::Ok);
         QVERIFY(w.UpdateFileList());
         QCOMPARE(dlg->records().size(), 1);
         QCOMPARE(fx.hostCatalogue(), whole);
-        QCOMPARE(view->itemPosition(w.model().index(w.model().rowOf(QStringLiteral("b.txt")), 0)),
-                 QPoint(10, 120));
-        QCOMPARE(settingsStore().read(section, QStringLiteral("b.txt"), QString()), QStringLiteral("10,120"));
+        QCOMPARE(view->itemPosition(index("b.txt")), QPoint(10, 120));
+        QCOMPARE(stored("b.txt"), QStringLiteral("10,120"));
         w.store().Shutdown();
     }
 
@@ -510,7 +453,7 @@ private slots:
         fx.setCatalogue(
             catalogue({catalogueLine("b.txt", 1), catalogueLine("C.txt", 1), catalogueLine("a.txt", 1)}));
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         QTreeView* view = control<FileListView>(w, "lvwFileList")->detailsView();
         w.model().setSelected(QStringLiteral("c.txt"), true);
         QVERIFY(view->selectionModel()->isRowSelected(1, {}));
