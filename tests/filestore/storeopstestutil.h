@@ -6,6 +6,7 @@
 #include "filestore/filestore.h"
 #include "filestore/storeoperations.h"
 #include "platform/dialogs.h"
+#include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "transfer/transfercontrol.h"
 
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QQueue>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 namespace krtp::test {
@@ -116,6 +118,11 @@ struct Member {
     bool checkOut(const QStringList& names) { return act(names, &StoreOperations::CheckOut); }
     bool checkIn(const QStringList& names) { return act(names, &StoreOperations::CheckIn); }
     bool getLatest(const QStringList& names) { return act(names, &StoreOperations::GetLatestVersion); }
+    // Checked in with one answer: the comment, and whether it counts for every file of the batch.
+    bool checkIn(const QStringList& names, const QString& comment, bool all = false) {
+        prompt.answers.enqueue({true, comment, false, all, false});
+        return checkIn(names);
+    }
     QString column(const QString& file, const char* key) const {
         const ListEntry* e = list.find(file.toLower());
         return e ? e->columns.value(QLatin1String(key)) : QStringLiteral("<missing>");
@@ -127,5 +134,54 @@ struct Member {
     }
     QString version(const QString& file) const { return settings->fileVersion(file); }
 };
+
+// Lets a test act (as another member) at the moment the member is told to wait.
+class WaitingDialogs : public ScriptedDialogs {
+public:
+    std::function<void(const QString&)> onStatus;
+    void status(const QString& text) override {
+        ScriptedDialogs::status(text);
+        if (onStatus && !text.isEmpty())
+            onStatus(text);
+    }
+};
+
+// The loopback host and two members, Alda (A) and Bren (B), made afresh for each test function with
+// the dialogs that answer them.
+struct MembersFixture {
+    HostFixture fx;
+    LoopbackHost& host = fx.host;
+    std::unique_ptr<QTemporaryDir> config;
+    std::unique_ptr<WaitingDialogs> dlg;
+    std::unique_ptr<Member> A;
+    std::unique_ptr<Member> B;
+
+    QString texts() const { return dlg->texts().join(QLatin1Char('|')); }
+    void setCatalogue(const QList<QByteArray>& lines) {
+        host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
+    }
+    void makeMembers() {
+        config = std::make_unique<QTemporaryDir>();
+        dlg = std::make_unique<WaitingDialogs>();
+        A = std::make_unique<Member>(QStringLiteral("Alda"), LevelFullAccess, config->path());
+        B = std::make_unique<Member>(QStringLiteral("Bren"), LevelFullAccess, config->path());
+    }
+    // Fails the test function when a prompt went unanswered.
+    void dropMembers() {
+        const QStringList unexpected = dlg->unexpected();
+        A.reset();
+        B.reset();
+        dlg.reset();
+        setSettingsStore(nullptr);
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char('|'))));
+    }
+};
+
+// Told to the member whose check-out another member's save took away.
+inline QString takenMessage(const QString& file, const QString& who) {
+    return file + QStringLiteral(" has just been checked out by ") + who +
+           QStringLiteral(", so it is not checked out to you.  Your local copy is the latest server "
+                          "copy, but you cannot check in changes to it.");
+}
 
 } // namespace krtp::test

@@ -1,16 +1,18 @@
 // The catalogue among several members: the lock, the read-back after a save, passing refusals,
-// the code page, repairs and the checks that keep a member's work.
+// the code page, repairs and the checks that keep a member's work when the host misbehaves or another
+// member's program interferes.
 #include "filestore/addfiles.h"
 #include "filestore/cataloguelock.h"
-#include "scripteddialogs.h"
 #include "storeopstestutil.h"
 #include "testmain.h"
 #include "transfer/transferroutines.h"
 #include "util/fileutil.h"
 
 #include <QDateTime>
-#include <QDirIterator>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
@@ -23,22 +25,35 @@ namespace {
 QByteArray line(const char* name, const char* controller = "", int version = 1, const char* comment = "") {
     return catalogueLine(name, version, controller, "", "", comment);
 }
+QByteArray abc(const char* a = "", const char* b = "", const char* c = "") {
+    return catalogue({line("a.txt", a), line("b.txt", b), line("c.txt", c)});
+}
+
+// Faults of a host that breaks an upload off, leaving its first part, and will not rename onto an
+// existing name.
+QByteArray brokenUpload(const char* path, const char* part) {
+    const QJsonObject refusal{{QStringLiteral("cmd"), QStringLiteral("STOR")},
+                              {QStringLiteral("path"), QLatin1String(path)},
+                              {QStringLiteral("reply"), QStringLiteral("451 Broken off.")},
+                              {QStringLiteral("leave"), QLatin1String(part)}};
+    return QJsonDocument(QJsonObject{{QStringLiteral("refuse"), QJsonArray{refusal}},
+                                     {QStringLiteral("no_rename_onto_existing"), true}})
+        .toJson(QJsonDocument::Compact);
+}
+// The host answers an upload to path with success but does not list the file afterwards.
+QByteArray hiddenAfterUpload(const char* path) {
+    return QStringLiteral(R"({"hide_after_upload": [{"path": "%1", "times": 1}]})")
+        .arg(QLatin1String(path))
+        .toUtf8();
+}
 
 } // namespace
 
-class TestCatalogueGuard : public QObject {
+class TestCatalogueGuard : public QObject, MembersFixture {
     Q_OBJECT
-    HostFixture fx;
-    LoopbackHost& host = fx.host;
     QTemporaryDir scratch;
     int scratchFiles = 0;
-    std::unique_ptr<QTemporaryDir> config;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<Member> A;
 
-    void setCatalogue(const QList<QByteArray>& lines) {
-        host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
-    }
     // A holder file as another member's client writes it when it takes the lock; its clock may be
     // wrong by clockOffset seconds.
     void placeLock(const char* who, qint64 clockOffset, const QByteArray& token = "feed") {
@@ -50,42 +65,52 @@ class TestCatalogueGuard : public QObject {
     }
     // After each upload to path (after the next one only when once), the host holds content instead:
     // a client without the lock saved over it, or the host cut the upload short.
-    void replaceAfterUpload(const char* path, const QByteArray& content, bool once = false) {
+    QByteArray replacedAfterUpload(const char* path, const QByteArray& content, bool once = false) {
         const QString file = scratch.filePath(QString::number(++scratchFiles));
         QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
-        host.setFaults(
-            QStringLiteral(R"({"replace_after_upload": [{"path": "%1", "content_file": "%2"%3}]})")
-                .arg(QLatin1String(path), file, once ? QStringLiteral(R"(, "times": 1)") : QString())
-                .toUtf8());
+        if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
+            qFatal("cannot write %s", qPrintable(file));
+        return QStringLiteral(R"({"replace_after_upload": [{"path": "%1", "content_file": "%2"%3}]})")
+            .arg(QLatin1String(path), file, once ? QStringLiteral(R"(, "times": 1)") : QString())
+            .toUtf8();
     }
-    QString texts() const { return dlg->texts().join(QLatin1Char('|')); }
+    // Carol's program is in the middle of a save: it holds the lock, and the host has the first part
+    // of her catalogue so far. When Alda is told to wait, Carol's save ends.
+    void carolIsSaving(const QByteArray& carols) {
+        placeLock("Carol", 0, "c0de");
+        host.write(QStringLiteral("krg/_files.txt"), carols.left(carols.size() - 9));
+        dlg->onStatus = [this, carols](const QString& text) {
+            if (!text.startsWith(QLatin1String("Waiting for Carol")))
+                return;
+            host.write(QStringLiteral("krg/_files.txt"), carols);
+            QDir(host.path(QStringLiteral("krg/_files.lock"))).removeRecursively();
+            dlg->onStatus = {};
+        };
+    }
 
 private slots:
     void initTestCase() {
-        CatalogueLock::timing().waitMs = 2500;
+        CatalogueLock::timing().waitMs = 1800;
         CatalogueLock::timing().staleSeconds = 1;
+        CatalogueLock::timing().retryMinMs = 50;
+        CatalogueLock::timing().retryMaxMs = 150;
         QVERIFY(fx.startHost());
     }
 
     void init() {
         host.setFaults({});
         fx.clearControlFolder();
-        setCatalogue({line("a.txt"), line("b.txt"), line("c.txt")});
+        host.write(QStringLiteral("krg/_files.txt"), abc());
         for (const char* n : {"a.txt", "b.txt", "c.txt"})
             host.write(QStringLiteral("krg/") + QLatin1String(n), QByteArray("server ") + n);
-        config = std::make_unique<QTemporaryDir>();
-        dlg = std::make_unique<ScriptedDialogs>();
-        A = std::make_unique<Member>(QStringLiteral("Alda"), LevelFullAccess, config->path());
+        makeMembers();
         QVERIFY2(A->refresh(), qPrintable(texts()));
     }
 
     void cleanup() {
-        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
         host.setFaults({});
-        A.reset();
-        dlg.reset();
-        setSettingsStore(nullptr);
+        QDir(host.path(QStringLiteral("krg/_files.lock"))).removeRecursively();
+        dropMembers();
     }
 
     void lockAgeIsMeasuredOnTheWaitersClock() {
@@ -93,7 +118,7 @@ private slots:
         // once it has stood for the stale period on this member's clock.
         placeLock("Carol", 3600);
         QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
-        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), abc("Alda"));
         QVERIFY(!fx.lockOnHost());
         QVERIFY(dlg->records().isEmpty());
 
@@ -142,13 +167,13 @@ private slots:
         // live and must be put back and waited for, not thrown away with Carol's.
         placeLock("Carol", 0, "dead");
         CatalogueLock::timing().waitMs = 5000; // two stale periods in a row
-        const auto restore = qScopeGuard([] { CatalogueLock::timing().waitMs = 2500; });
+        const auto restore = qScopeGuard([] { CatalogueLock::timing().waitMs = 1800; });
         host.setFaults(R"({"write_before": [{"cmd": "RNFR", "path": "/krg/_files.lock",
             "file": "/krg/_files.lock/holder.txt", "content": "Dara\r\n1\r\nlive\r\n", "times": 1}]})");
         QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
         QVERIFY(dlg->statuses.contains(
             QString::fromUtf8("Waiting for Dara, who is changing the shared file list\xe2\x80\xa6")));
-        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), abc("Alda"));
     }
 
     void ownLockLeftByABrokenConnectionIsNotWaitedFor() {
@@ -162,23 +187,21 @@ private slots:
         dlg->statuses.clear();
         QVERIFY2(A->checkOut({QStringLiteral("b.txt")}), qPrintable(texts()));
         QCOMPARE(dlg->statuses.filter(QStringLiteral("Waiting for")), QStringList());
-        QCOMPARE(fx.hostCatalogue(),
-                 catalogue({line("a.txt", "Alda"), line("b.txt", "Alda"), line("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), abc("Alda", "Alda"));
         QVERIFY(!fx.lockOnHost());
     }
 
     void saveOverwrittenByAClientWithoutTheLockIsAppliedAgain() {
         // Right after Alda's upload, an older client saves its own change of b.txt over it.
-        const QByteArray theirs = catalogue({line("a.txt"), line("b.txt", "Bren"), line("c.txt")});
-        replaceAfterUpload("/krg/_files.txt", theirs, true);
+        const QByteArray theirs = abc("", "Bren");
+        host.setFaults(replacedAfterUpload("/krg/_files.txt", theirs, true));
         QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
-        QCOMPARE(fx.hostCatalogue(),
-                 catalogue({line("a.txt", "Alda"), line("b.txt", "Bren"), line("c.txt")}));
+        QCOMPARE(fx.hostCatalogue(), abc("Alda", "Bren"));
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
         QVERIFY(!fx.lockOnHost());
 
         // A client that keeps saving over every try: the member is told, nothing claims success.
-        replaceAfterUpload("/krg/_files.txt", theirs);
+        host.setFaults(replacedAfterUpload("/krg/_files.txt", theirs));
         QVERIFY(!A->checkOut({QStringLiteral("c.txt")}));
         QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral("Another member's program saved the shared file list at the same "
@@ -189,15 +212,11 @@ private slots:
 
     void takenWhileWaitingIsNotCheckedOut() {
         // The list shows a.txt free, but by the time Alda holds the lock Carol has it.
-        const QByteArray theirs = catalogue({line("a.txt", "Carol"), line("b.txt"), line("c.txt")});
-        replaceAfterUpload("/krg/_files.txt", theirs, true);
+        const QByteArray theirs = abc("Carol");
+        host.setFaults(replacedAfterUpload("/krg/_files.txt", theirs, true));
         QVERIFY(!A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-        QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
-                                   "a.txt has just been checked out by Carol, so it is not checked out to "
-                                   "you.  Your local copy is the latest server copy, but you cannot "
-                                   "check in changes to it.")});
-        QCOMPARE(fx.hostCatalogue(),
-                 catalogue({line("a.txt", "Carol"), line("b.txt", "Alda"), line("c.txt")}));
+        QCOMPARE(dlg->texts(), QStringList{takenMessage(QStringLiteral("a.txt"), QStringLiteral("Carol"))});
+        QCOMPARE(fx.hostCatalogue(), abc("Carol", "Alda"));
         // The loser's copy is read-only again: nothing invites changes that cannot be checked in.
         QVERIFY(IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("b.txt"))));
@@ -274,26 +293,37 @@ private slots:
     }
 
     void refusedDownloadKeepsTheWorkingCopy() {
-        host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "550 Not now."},
-                                      {"cmd": "RETR", "path": "/krg/b.txt", "reply": "550 Not now."}]})");
+        // a.txt is refused as missing (and tried again in vain), b.txt refused and never fetched before.
+        const char* refusals = R"({"refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "%1 Not now."},
+                                              {"cmd": "RETR", "path": "/krg/b.txt", "reply": "450 Not now."}]})";
+        host.setFaults(QString::fromLatin1(refusals).arg(550).toUtf8());
         A->write(QStringLiteral("a.txt"), "my own a");
-        A->settings->setFileVersion(QStringLiteral("a.txt"), QStringLiteral("0"));
+        const auto told = [](const char* reply) {
+            return QStringList{
+                QStringLiteral("The server did not send a.txt, so your local copy was left as "
+                               "it was and nothing was recorded for it.\r\n\r\n") +
+                    QLatin1String(reply) + QStringLiteral(" Not now."),
+                QStringLiteral("b.txt does not exist on the local computer.  Either it was not "
+                               "downloaded correctly, or it has been deleted off both the "
+                               "server and the local machine.")};
+        };
         QVERIFY(!A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-        QCOMPARE(
-            dlg->texts(),
-            (QStringList{QStringLiteral("The server did not send a.txt, so your local copy was left as it "
-                                        "was and nothing was recorded for it.\r\n\r\n550 Not now."),
-                         QStringLiteral("b.txt does not exist on the local computer.  Either it was not "
-                                        "downloaded correctly, or it has been deleted off both the server "
-                                        "and the local machine.")}));
+        QCOMPARE(dlg->texts(), told("550"));
         QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("my own a"));
         QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("a.txt.backup"))));
-        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt"), line("c.txt")}));
-        // Get latest records no version for a copy that did not arrive.
+        QCOMPARE(fx.hostCatalogue(), abc());
+        // Get latest records no version for a copy that did not arrive, and records the others.
+        host.setFaults(QString::fromLatin1(refusals).arg(450).toUtf8());
         dlg->clear();
-        QVERIFY(!A->getLatest({QStringLiteral("a.txt")}));
+        QVERIFY(!A->getLatest({QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")}));
+        QCOMPARE(dlg->texts(), told("450"));
         QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("my own a"));
         QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("0"));
+        QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("b.txt"))));
+        QCOMPARE(A->version(QStringLiteral("b.txt")), QStringLiteral("0"));
+        QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kMyVer), QStringLiteral("0"));
+        QCOMPARE(A->read(QStringLiteral("c.txt")), QByteArray("server c.txt"));
+        QCOMPARE(A->version(QStringLiteral("c.txt")), QStringLiteral("1"));
 
         // Missing for a moment only (another member's check-in has it renamed aside): it comes.
         host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "550 No such file.",
@@ -305,69 +335,85 @@ private slots:
     }
 
     void failedSavesPutThePreviousCopyBack() {
-        // The host takes the rename but refuses the upload, and will not rename onto an existing name.
+        // The upload breaks off with part of the file on the host, and the host refuses to rename the
+        // previous copy back onto that name: the part must go first.
         const QByteArray before = fx.hostCatalogue();
-        host.setFaults(R"({"refuse": [{"cmd": "STOR", "path": "/krg/_files.txt", "reply": "552 Disk full."}],
-                           "no_rename_onto_existing": true})");
+        host.setFaults(brokenUpload("/krg/_files.txt", "2.0.5\r\n3\r\n\"a.t"));
         QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
-                                   "Error sending _files.txt, please try again.\r\n\r\n552 Disk full.")});
+                                   "Error sending _files.txt, please try again.\r\n\r\n451 Broken off.")});
         QCOMPARE(fx.hostCatalogue(), before);
         // The host keeps a backup too: the next broken save would have nothing to repair from.
-        QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), before);
+        QCOMPARE(fx.hostBackup(), before);
         QVERIFY(!fx.lockOnHost());
 
         // A host that refuses to move the catalogue aside: the save goes through and the backup is kept.
         host.setFaults(R"({"refuse": [{"cmd": "RNFR", "path": "/krg/_files.txt", "reply": "550 No."}]})");
         dlg->clear();
         QVERIFY2(A->checkOut({QStringLiteral("c.txt")}), qPrintable(texts()));
-        QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), before);
+        QCOMPARE(fx.hostBackup(), before);
         const QByteArray withC = fx.hostCatalogue();
-        QCOMPARE(withC, catalogue({line("a.txt"), line("b.txt"), line("c.txt", "Alda")}));
+        QCOMPARE(withC, abc("", "", "Alda"));
 
         // An upload the host cut short is a failed save, not another member's: the catalogue goes back.
-        const QByteArray wanted = catalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt", "Alda")});
-        replaceAfterUpload("/krg/_files.txt", wanted.left(30));
+        host.setFaults(replacedAfterUpload("/krg/_files.txt", abc("Alda", "", "Alda").left(30)));
         dlg->clear();
         QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
         QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral("Error sending _files.txt, please try again.\r\n\r\n"
                                             "The host kept 30 of 87 bytes.")});
         QCOMPARE(fx.hostCatalogue(), withC);
-        QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), withC);
+        QCOMPARE(fx.hostBackup(), withC);
         QVERIFY(!fx.lockOnHost());
         host.setFaults({});
         dlg->clear();
         setCatalogue({line("a.txt"), line("b.txt"), line("c.txt")});
 
-        // The same for a shared file in a check-in: an upload the host cut is no check-in.
+        // The same for a shared file in a check-in: an upload that broke off, that the host cut short or
+        // does not list afterwards is no check-in.
         QVERIFY2(A->checkOut({QStringLiteral("b.txt")}), qPrintable(texts()));
         A->write(QStringLiteral("b.txt"), "Alda's b");
-        replaceAfterUpload("/krg/b.txt", "Alda");
-        dlg->clear();
-        A->prompt.answers.enqueue({true, QStringLiteral("done"), false, false, false});
-        QVERIFY(!A->checkIn({QStringLiteral("b.txt")}));
-        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending b.txt, please try again.")});
-        QCOMPARE(host.read(QStringLiteral("krg/b.txt")), QByteArray("server b.txt"));
-        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt", "Alda"), line("c.txt")}));
+        for (const QByteArray& faults :
+             {brokenUpload("/krg/b.txt", "Alda"), replacedAfterUpload("/krg/b.txt", "Alda"),
+              hiddenAfterUpload("/krg/b.txt")}) {
+            host.setFaults(faults);
+            dlg->clear();
+            QVERIFY(!A->checkIn({QStringLiteral("b.txt")}, QStringLiteral("done")));
+            QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending b.txt, please try again.")});
+            QCOMPARE(host.read(QStringLiteral("krg/b.txt")), QByteArray("server b.txt"));
+            QVERIFY(!host.exists(QStringLiteral("krg/b.txt.backup")));
+            QCOMPARE(fx.hostCatalogue(), abc("", "Alda"));
+        }
 
-        // A site page the host cut: the previous page goes back up.
+        // A site page the host refused or cut: the previous page stays, or goes back up.
+        A->activate();
         QDir(A->local.path()).mkpath(QStringLiteral("VelmarFTP"));
         A->write(QStringLiteral("VelmarFTP/page.html"), "new page text");
         host.write(QStringLiteral("page.html"), "old page");
-        replaceAfterUpload("/page.html", "new");
-        dlg->clear();
+        const std::pair<QByteArray, QString> pageFaults[] = {
+            {R"({"refuse": [{"cmd": "STOR", "path": "/page.html", "reply": "552 Disk full."}]})",
+             QStringLiteral("552 Disk full.")},
+            {replacedAfterUpload("/page.html", "new"),
+             QStringLiteral(
+                 "Error sending page.html: the host kept 3 of 13 bytes, so the upload was undone.")}};
         TransferControl inet;
-        QVERIFY(!SendFileToServer(inet, QStringLiteral("page.html")));
-        QCOMPARE(dlg->texts(),
-                 QStringList{QStringLiteral("Error sending page.html: the host kept 3 of 13 bytes, "
-                                            "so the upload was undone.")});
-        QCOMPARE(host.read(QStringLiteral("page.html")), QByteArray("old page"));
+        for (const auto& [faults, told] : pageFaults) {
+            host.setFaults(faults);
+            dlg->clear();
+            QVERIFY(!SendFileToServer(inet, QStringLiteral("page.html")));
+            QCOMPARE(dlg->texts(), QStringList{told});
+            QCOMPARE(host.read(QStringLiteral("page.html")), QByteArray("old page"));
+            QVERIFY(!host.exists(QStringLiteral("page.html.backup")));
+        }
+        host.setFaults({});
+        dlg->clear();
+        QVERIFY2(SendFileToServer(inet, QStringLiteral("page.html")), qPrintable(texts()));
+        QCOMPARE(host.read(QStringLiteral("page.html")), QByteArray("new page text"));
     }
 
     void repairUsesOnlyAWholeBackup() {
         // A cut catalogue: the count fits, but the last record lost its end.
-        const QByteArray whole = catalogue({line("a.txt"), line("b.txt"), line("c.txt")});
+        const QByteArray whole = abc();
         const QByteArray cut = whole.left(whole.size() - 5);
         host.write(QStringLiteral("krg/_files.txt"), cut);
         host.write(QStringLiteral("krg/_files.txt.backup"), QByteArray());
@@ -446,17 +492,20 @@ private slots:
         QCOMPARE(host.read(QStringLiteral("krg/new.txt")), QByteArray("Bren's new"));
         QVERIFY(!A->commands.contains(QStringLiteral("send new.txt new.txt")));
 
-        // An upload the host cut short is not added, nor is anything sent before it in the same batch.
-        A->write(QStringLiteral("other.txt"), "Alda's other file");
-        replaceAfterUpload("/krg/other.txt", "Alda's");
-        dlg->clear();
-        // The batch stops there and takes back the file it had sent before.
+        // An upload the host cut short or does not list is not added, and the batch takes back the file
+        // it had sent before.
         A->write(QStringLiteral("first.txt"), "first");
-        QVERIFY(!A->ops->AddFiles({QStringLiteral("first.txt"), QStringLiteral("other.txt")}, describe));
-        QVERIFY(!host.exists(QStringLiteral("krg/first.txt")));
-        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending other.txt, please try again.")});
-        QVERIFY(!host.exists(QStringLiteral("krg/other.txt")));
-        QVERIFY(!fx.hostCatalogue().contains("other.txt"));
+        A->write(QStringLiteral("other.txt"), "Alda's other file");
+        for (const QByteArray& faults :
+             {replacedAfterUpload("/krg/other.txt", "Alda's"), hiddenAfterUpload("/krg/other.txt")}) {
+            host.setFaults(faults);
+            dlg->clear();
+            QVERIFY(!A->ops->AddFiles({QStringLiteral("first.txt"), QStringLiteral("other.txt")}, describe));
+            QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending other.txt, please try again.")});
+            QVERIFY(!host.exists(QStringLiteral("krg/first.txt")));
+            QVERIFY(!host.exists(QStringLiteral("krg/other.txt")));
+            QVERIFY(!fx.hostCatalogue().contains("other.txt"));
+        }
         runState().MemberNames.clear();
     }
 
@@ -475,8 +524,7 @@ private slots:
         QFile::remove(A->path(QStringLiteral("b.txt")));
         QVERIFY(QFile::link(A->path(QStringLiteral("inside.txt")), A->path(QStringLiteral("b.txt"))));
         dlg->clear();
-        A->prompt.answers.enqueue({true, QStringLiteral("x"), false, true, false});
-        QVERIFY(!A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        QVERIFY(!A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}, QStringLiteral("x"), true));
         QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral("a.txt is a link to a file outside your local folder, "
                                             "so it was not sent.")});
@@ -510,10 +558,62 @@ private slots:
         QCOMPARE(QFile(secret).size(), qint64(7));
     }
 
+    void checkOutOverwrittenAfterItsSaveIsReported() {
+        // The save and its read-back went through; then a program without the lock saves its own
+        // older catalogue, in which Carol holds a.txt.
+        bool done = false;
+        QObject::connect(A->store.get(), &FileStore::commandFinished, [&](const QString& command) {
+            if (!done && command == QLatin1String("get _files.txt _files.txt.check")) {
+                done = true;
+                host.write(QStringLiteral("krg/_files.txt"), abc("Carol"));
+            }
+        });
+        QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
+        QVERIFY(done);
+        QCOMPARE(dlg->texts(), QStringList{takenMessage(QStringLiteral("a.txt"), QStringLiteral("Carol"))});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
+        QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Carol"));
+        QCOMPARE(fx.hostCatalogue(), abc("Carol"));
+    }
+
+    void checkInWaitsForASaveUnderWay() {
+        setCatalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt")});
+        A->write(QStringLiteral("a.txt"), "Alda's a");
+        QVERIFY2(A->refresh(), qPrintable(texts()));
+        carolIsSaving(abc("Alda", "Carol"));
+        QVERIFY2(A->checkIn({QStringLiteral("a.txt")}, QStringLiteral("done")), qPrintable(texts()));
+        QVERIFY(dlg->records().isEmpty());
+        QCOMPARE(dlg->statuses.value(0),
+                 QString::fromUtf8("Waiting for Carol, who is changing the shared file list\xe2\x80\xa6"));
+        QCOMPARE(fx.hostCatalogue(),
+                 catalogue({line("a.txt", "", 2, "Alda: done"), line("b.txt", "Carol"), line("c.txt")}));
+        QCOMPARE(host.read(QStringLiteral("krg/a.txt")), QByteArray("Alda's a"));
+    }
+
+    void shortReadIsFetchedAgainUnderTheLock() {
+        // The list finds Carol's save halfway and waits for it. Right after, Bren's program begins a
+        // save of its own, the moment the lock is free: a fetch made only after giving the lock back
+        // would find the catalogue short again and ask to repair it.
+        const QByteArray carols = abc("", "Carol");
+        carolIsSaving(carols);
+        bool brenStarted = false;
+        QObject::connect(A->store.get(), &FileStore::commandFinished, [&](const QString& command) {
+            if (!brenStarted && command == QLatin1String("rmdir /krg/_files.lock")) {
+                brenStarted = true;
+                host.write(QStringLiteral("krg/_files.txt"), carols.left(20));
+            }
+        });
+        QVERIFY2(A->refresh(), qPrintable(texts()));
+        QVERIFY(brenStarted);
+        QVERIFY(dlg->records().isEmpty());
+        QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kOwner), QStringLiteral("Carol"));
+        QCOMPARE(A->list.count(), 3);
+    }
+
     void administratorMayCheckOut() {
         A->level = LevelAdministrator;
         QVERIFY2(A->checkOut({QStringLiteral("c.txt")}), qPrintable(texts()));
-        QCOMPARE(fx.hostCatalogue(), catalogue({line("a.txt"), line("b.txt"), line("c.txt", "Alda")}));
+        QCOMPARE(fx.hostCatalogue(), abc("", "", "Alda"));
     }
 };
 
