@@ -11,6 +11,7 @@
 #include <QTest>
 
 using namespace krtp;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -25,7 +26,7 @@ class TestAccounts : public QObject {
 private slots:
     // Every byte, padding blanks included, is stored XOR 255.
     void storedBytes() {
-        const QByteArray r = record(QStringLiteral("Bob"), QStringLiteral("pw"), 3);
+        const QByteArray r = record(u"Bob"_s, u"pw"_s, 3);
         QCOMPARE(r, "\xBD\x90\x9D" + QByteArray(27, char(0xDF)) + "\x8F\x88" + QByteArray(27, char(0xDF)) +
                         "\xFC");
         QByteArray plain = r;
@@ -38,8 +39,7 @@ private slots:
 
     void roundTripKeepsEdgeBytes() {
         // "\xDF" scrambles to a blank: a leading or full-width trailing one must survive.
-        const QString name =
-            QString::fromLatin1("\xDF") + QStringLiteral("tefan") + QString(24, QLatin1Char('x'));
+        const QString name = QString::fromLatin1("\xDF") + u"tefan"_s + QString(24, QLatin1Char('x'));
         const QString password =
             QString::fromLatin1("\xE9t\xE9") + QString(25, QLatin1Char('y')) + QString::fromLatin1("\xDF");
         QCOMPARE(name.size() + password.size(), 30 + 29);
@@ -52,17 +52,15 @@ private slots:
             DecodeAccountRecord(record(QString(31, QLatin1Char('n')), QString(30, QLatin1Char('p')), 2));
         QCOMPARE(back.Name + back.Password, QString(30, QLatin1Char('n')) + QString(29, QLatin1Char('p')));
         QString error;
-        QVERIFY(
-            EncodeAccountRecord({QStringLiteral("\u0141ukasz"), QStringLiteral("pw"), 3}, &error).isEmpty());
+        QVERIFY(EncodeAccountRecord({u"\u0141ukasz"_s, u"pw"_s, 3}, &error).isEmpty());
         QVERIFY(!error.isEmpty());
-        QVERIFY(EncodeAccountRecord({QStringLiteral("Lukas"), QStringLiteral("\u20AC"), 3}).isEmpty());
-        QVERIFY(!IsAccountText(QStringLiteral("\u0141")));
+        QVERIFY(EncodeAccountRecord({u"Lukas"_s, u"\u20AC"_s, 3}).isEmpty());
+        QVERIFY(!IsAccountText(u"\u0141"_s));
         QVERIFY(IsAccountText(QString::fromLatin1("\xFF")));
     }
 
     void readsCompleteRecordsOnly() {
-        const QByteArray data = record(QStringLiteral("A"), QStringLiteral("1"), 2) +
-                                record(QStringLiteral("B"), QStringLiteral("2"), 4) + QByteArray(59, 'x');
+        const QByteArray data = record(u"A"_s, u"1"_s, 2) + record(u"B"_s, u"2"_s, 4) + QByteArray(59, 'x');
         const QList<AccountRecord> all = ReadAccountRecords(data);
         QCOMPARE(all.size(), 2);
         QVERIFY(all.at(1).Name == QLatin1String("B") && all.at(1).Level == 4);
@@ -71,43 +69,41 @@ private slots:
 
     void writesAtRecordNumber() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("_files.dat"));
-        QVERIFY(WriteAccountRecord(path, 1, {QStringLiteral("Ann"), QStringLiteral("a"), 3}));
-        QVERIFY(WriteAccountRecord(path, 2, {QStringLiteral("Ben"), QStringLiteral("b"), 2}));
-        QVERIFY(WriteAccountRecord(path, 1, {QStringLiteral("Anna"), QStringLiteral("a2"), 4}));
+        const QString path = dir.filePath(u"_files.dat"_s);
+        QVERIFY(WriteAccountRecord(path, 1, {u"Ann"_s, u"a"_s, 3}));
+        QVERIFY(WriteAccountRecord(path, 2, {u"Ben"_s, u"b"_s, 2}));
+        QVERIFY(WriteAccountRecord(path, 1, {u"Anna"_s, u"a2"_s, 4}));
         // Record 4 leaves record 3 as a gap that was never written.
-        QVERIFY(WriteAccountRecord(path, 4, {QStringLiteral("Dan"), QStringLiteral("d"), 1}));
+        QVERIFY(WriteAccountRecord(path, 4, {u"Dan"_s, u"d"_s, 1}));
         QList<AccountRecord> all;
         QVERIFY(ReadAccountFile(path, all));
         QCOMPARE(all.size(), 4);
         QVERIFY(all.at(0).Name == QLatin1String("Anna") && all.at(0).Level == 4);
-        QCOMPARE(all.at(1).Name + all.at(3).Name, QStringLiteral("BenDan"));
+        QCOMPARE(all.at(1).Name + all.at(3).Name, u"BenDan"_s);
         QCOMPARE(QFileInfo(path).size(), 240);
         QString error;
-        QVERIFY(!WriteAccountRecord(path, 0, {QStringLiteral("X"), {}, 3}, &error));
-        QVERIFY(!ReadAccountFile(dir.filePath(QStringLiteral("none.dat")), all, &error));
+        QVERIFY(!WriteAccountRecord(path, 0, {u"X"_s, {}, 3}, &error));
+        QVERIFY(!ReadAccountFile(dir.filePath(u"none.dat"_s), all, &error));
         QVERIFY(!error.isEmpty());
     }
 
     void findMember() {
-        const QByteArray file = record(QStringLiteral("Bob"), QStringLiteral("Secret"), 2) +
-                                record(QStringLiteral("Ann"), QStringLiteral("x"), 3) +
-                                record(QStringLiteral("BOB"), QStringLiteral("secret"), 4) +
-                                record(QStringLiteral("bob"), QStringLiteral("other"), 3) +
+        const QByteArray file = record(u"Bob"_s, u"Secret"_s, 2) + record(u"Ann"_s, u"x"_s, 3) +
+                                record(u"BOB"_s, u"secret"_s, 4) + record(u"bob"_s, u"other"_s, 3) +
                                 record(QString(), QString(), 4);
-        const MemberMatch m = FindMember(file, QStringLiteral("  bob "), QStringLiteral(" SECRET "));
+        const MemberMatch m = FindMember(file, u"  bob "_s, u" SECRET "_s);
         QVERIFY(m.found && m.name == QLatin1String("BOB") && m.level == 4); // the later match, as stored
-        QVERIFY(!FindMember(file, QStringLiteral("bob"), QStringLiteral("secre")).found);
-        QVERIFY(!FindMember(file, QStringLiteral("bo"), QStringLiteral("secret")).found);
+        QVERIFY(!FindMember(file, u"bob"_s, u"secre"_s).found);
+        QVERIFY(!FindMember(file, u"bo"_s, u"secret"_s).found);
         // A blank slot is not a member.
         QVERIFY(!FindMember(file, QString(), QString()).found);
-        QVERIFY(!FindMember(QByteArray(), QStringLiteral("bob"), QStringLiteral("secret")).found);
-        QVERIFY(!FindMember(QByteArray("<html><body>404 Not Found</body></html>").repeated(3),
-                            QStringLiteral("bob"), QStringLiteral("secret"))
+        QVERIFY(!FindMember(QByteArray(), u"bob"_s, u"secret"_s).found);
+        QVERIFY(!FindMember(QByteArray("<html><body>404 Not Found</body></html>").repeated(3), u"bob"_s,
+                            u"secret"_s)
                      .found);
         // Typed text outside Latin-1 never matches a stored "?".
-        const QByteArray q = record(QStringLiteral("?"), QStringLiteral("?"), 3);
-        QVERIFY(!FindMember(q, QStringLiteral("\u0141"), QStringLiteral("\u0141")).found);
+        const QByteArray q = record(u"?"_s, u"?"_s, 3);
+        QVERIFY(!FindMember(q, u"\u0141"_s, u"\u0141"_s).found);
     }
 
     // A member name keeps ASCII letters and digits, the ends of each range included, and the caret or
@@ -152,10 +148,10 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("error");
-        const QString rename = QStringLiteral("Only a super user may rename a member.");
-        const QString makeAdmin = QStringLiteral("Only a super user may make a member an administrator.");
-        const QString otherAdmin = QStringLiteral("Only a super user may change another administrator.");
-        const QString ownPassword = QStringLiteral("An administrator may change only their own password.");
+        const QString rename = u"Only a super user may rename a member."_s;
+        const QString makeAdmin = u"Only a super user may make a member an administrator."_s;
+        const QString otherAdmin = u"Only a super user may change another administrator."_s;
+        const QString ownPassword = u"An administrator may change only their own password."_s;
         QTest::newRow("super user renames an administrator")
             << "velmar" << 4 << "Ann" << 3 << "Anna" << QString();
         QTest::newRow("super user makes a new administrator")
@@ -182,17 +178,15 @@ private slots:
         runState().CurrentUserName = member;
         std::optional<AccountRecord> existing;
         if (existingLevel)
-            existing = AccountRecord{existingName, QStringLiteral("pw"), quint8(existingLevel)};
-        QCOMPARE(RightsError(IsSuperUser(), member, existing, {name, QStringLiteral("new"), quint8(level)}),
-                 error);
+            existing = AccountRecord{existingName, u"pw"_s, quint8(existingLevel)};
+        QCOMPARE(RightsError(IsSuperUser(), member, existing, {name, u"new"_s, quint8(level)}), error);
     }
 
     void queryValuesAreEncoded() {
-        QCOMPARE(AccountQueryUrl(QStringLiteral("http://h:1/"), QStringLiteral("Bob"), QStringLiteral("pw")),
-                 QStringLiteral("http://h:1/krg/_files.dat?username=Bob&password=pw"));
-        QCOMPARE(
-            AccountQueryUrl(QStringLiteral("http://h:1"), QStringLiteral(" a b"), QStringLiteral("x#&=y%")),
-            QStringLiteral("http://h:1/krg/_files.dat?username=%20a%20b&password=x%23%26%3Dy%25"));
+        QCOMPARE(AccountQueryUrl(u"http://h:1/"_s, u"Bob"_s, u"pw"_s),
+                 u"http://h:1/krg/_files.dat?username=Bob&password=pw"_s);
+        QCOMPARE(AccountQueryUrl(u"http://h:1"_s, u" a b"_s, u"x#&=y%"_s),
+                 u"http://h:1/krg/_files.dat?username=%20a%20b&password=x%23%26%3Dy%25"_s);
     }
 
     // The demo site's account file is built from the member list; they must agree.

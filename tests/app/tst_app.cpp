@@ -18,6 +18,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 class TestApp : public QObject {
     Q_OBJECT
@@ -44,51 +45,49 @@ private slots:
         QFETCH(QString, version);
         QFETCH(bool, ok);
         QCOMPARE(CheckProgramVersion(version), ok);
-        QCOMPARE(GetProgramVersion(), QStringLiteral("2.0.5"));
+        QCOMPARE(GetProgramVersion(), u"2.0.5"_s);
     }
 
     void settingsDefaultsAndYes() {
         QTemporaryDir dir;
-        SettingsStore s(dir.filePath(QStringLiteral("KRtp.ini")));
-        QCOMPARE(s.get(settings::CurrentView), QStringLiteral("3"));
-        QCOMPARE(s.get(settings::ProxyUseProxy), QStringLiteral("no"));
-        QCOMPARE(s.get(settings::PostNewsTimeZone), QStringLiteral("EST"));
-        QCOMPARE(s.fileVersion(QStringLiteral("Index.HTML")), QStringLiteral("0"));
+        SettingsStore s(dir.filePath(u"KRtp.ini"_s));
+        QCOMPARE(s.get(settings::CurrentView), u"3"_s);
+        QCOMPARE(s.get(settings::ProxyUseProxy), u"no"_s);
+        QCOMPARE(s.get(settings::PostNewsTimeZone), u"EST"_s);
+        QCOMPARE(s.fileVersion(u"Index.HTML"_s), u"0"_s);
         QVERIFY(s.isYes(settings::ShowPreviewPane));
         // Reading creates nothing.
         QVERIFY(!QFile::exists(s.fileName()));
-        s.set(settings::ShowPreviewPane, QStringLiteral("yes")); // only the exact word counts
+        s.set(settings::ShowPreviewPane, u"yes"_s); // only the exact word counts
         QVERIFY(!s.isYes(settings::ShowPreviewPane));
     }
 
     // Keys and values (a password, a proxy name typed by the member) come back exactly as written.
     void settingsKeysAndValuesStayVerbatim() {
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("KRtp.ini"));
+        const QString file = dir.filePath(u"KRtp.ini"_s);
         const QStringList values{" pass word ",  "a,b;c=d",     "@Variant(x)",
                                  "\"quoted\"",   "back\\slash", "\u00e9t\u00e9 \u0141\u20ac",
                                  "two\r\nlines", "#hash",       QString()};
         {
             SettingsStore s(file);
-            s.set(settings::CurrentView, QStringLiteral("1"));
-            s.write(QStringLiteral("Icons"), QStringLiteral("currentview"), QStringLiteral("10,20"));
-            s.write(QStringLiteral("Icons"), QStringLiteral("a/b\\c%2F d.txt"), QStringLiteral("5,6"));
-            s.setFileVersion(QStringLiteral("My Page.HTML"), QStringLiteral("7"));
+            s.set(settings::CurrentView, u"1"_s);
+            s.write(u"Icons"_s, u"currentview"_s, u"10,20"_s);
+            s.write(u"Icons"_s, u"a/b\\c%2F d.txt"_s, u"5,6"_s);
+            s.setFileVersion(u"My Page.HTML"_s, u"7"_s);
             for (int i = 0; i < values.size(); ++i)
-                s.write(QStringLiteral("Login"), QStringLiteral("K%1").arg(i), values.at(i));
+                s.write(u"Login"_s, u"K%1"_s.arg(i), values.at(i));
             s.sync();
         }
         SettingsStore again(file);
-        QCOMPARE(again.get(settings::CurrentView), QStringLiteral("1"));
+        QCOMPARE(again.get(settings::CurrentView), u"1"_s);
         const auto icon = [&](const char* key) {
-            return again.read(QStringLiteral("Icons"), QLatin1String(key), QStringLiteral("none"));
+            return again.read(u"Icons"_s, QLatin1String(key), u"none"_s);
         };
-        QCOMPARE(icon("currentview") + icon("a/b\\c%2F d.txt") + icon("a/b/c%2F d.txt"),
-                 QStringLiteral("10,205,6none"));
-        QCOMPARE(again.fileVersion(QStringLiteral("my page.html")), QStringLiteral("7"));
+        QCOMPARE(icon("currentview") + icon("a/b\\c%2F d.txt") + icon("a/b/c%2F d.txt"), u"10,205,6none"_s);
+        QCOMPARE(again.fileVersion(u"my page.html"_s), u"7"_s);
         for (int i = 0; i < values.size(); ++i)
-            QCOMPARE(again.read(QStringLiteral("Login"), QStringLiteral("K%1").arg(i), QStringLiteral("-")),
-                     values.at(i));
+            QCOMPARE(again.read(u"Login"_s, u"K%1"_s.arg(i), u"-"_s), values.at(i));
         // The file may hold a password: owner only.
         QCOMPARE(QFile::permissions(file) & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
                                              QFileDevice::WriteGroup | QFileDevice::WriteOther),
@@ -107,11 +106,11 @@ private slots:
                                    {"no keyring", std::nullopt, false},
                                    {"keyring unavailable", FakeKeyring::Mode::Unavailable, false},
                                    {"keyring silent", FakeKeyring::Mode::Silent, false}};
-        const QString key = SavedPasswordKey(QStringLiteral("Lina"));
-        QCOMPARE(SavedPasswordKey(QStringLiteral(" LINA ")), key);
+        const QString key = SavedPasswordKey(u"Lina"_s);
+        QCOMPARE(SavedPasswordKey(u" LINA "_s), key);
         for (const Case& c : cases) {
             QTemporaryDir dir;
-            const QString file = dir.filePath(QStringLiteral("KRtp.ini"));
+            const QString file = dir.filePath(u"KRtp.ini"_s);
             std::optional<FakeKeyring> fake;
             if (c.keyring)
                 fake.emplace(*c.keyring).setTimeLimit(50);
@@ -119,10 +118,10 @@ private slots:
             const auto fileText = [&] { return readLocal(file); };
             {
                 SettingsStore s(file);
-                SaveLogin(s, k, QStringLiteral("Lina"), QStringLiteral("lan tern"), true);
+                SaveLogin(s, k, u"Lina"_s, u"lan tern"_s, true);
                 s.sync();
-                QCOMPARE(s.get(settings::LoginSavePassword), QStringLiteral("Yes"));
-                QCOMPARE(s.get(settings::LoginUserName), QStringLiteral("Lina"));
+                QCOMPARE(s.get(settings::LoginSavePassword), u"Yes"_s);
+                QCOMPARE(s.get(settings::LoginUserName), u"Lina"_s);
             }
             QVERIFY2(fileText().contains("Password") && fileText().contains("lan tern") != c.inKeyring,
                      c.what);
@@ -131,12 +130,12 @@ private slots:
                 SettingsStore s(file);
                 QElapsedTimer t;
                 t.start();
-                QCOMPARE(LoadSavedPassword(s, k), QStringLiteral("lan tern"));
+                QCOMPARE(LoadSavedPassword(s, k), u"lan tern"_s);
                 // A keyring that did not answer is not asked again.
                 QVERIFY2(t.elapsed() < 40 || c.keyring != FakeKeyring::Mode::Silent, c.what);
-                SaveLogin(s, k, QStringLiteral("Lina"), QStringLiteral("lan tern"), false);
+                SaveLogin(s, k, u"Lina"_s, u"lan tern"_s, false);
                 s.sync();
-                QCOMPARE(s.get(settings::LoginSavePassword), QStringLiteral("No"));
+                QCOMPARE(s.get(settings::LoginSavePassword), u"No"_s);
                 QCOMPARE(LoadSavedPassword(s, k), QString());
             }
             QVERIFY2(!fileText().contains("lan tern"), c.what);
@@ -146,20 +145,19 @@ private slots:
         // A password the file kept from before the keyring moves there with the next login; a
         // changed user name takes the entry of the previous one away.
         QTemporaryDir dir;
-        SettingsStore s(dir.filePath(QStringLiteral("KRtp.ini")));
-        s.set(settings::LoginUserName, QStringLiteral("Lina"));
-        s.set(settings::LoginPassword, QStringLiteral("old"));
+        SettingsStore s(dir.filePath(u"KRtp.ini"_s));
+        s.set(settings::LoginUserName, u"Lina"_s);
+        s.set(settings::LoginPassword, u"old"_s);
         FakeKeyring fake;
-        QCOMPARE(LoadSavedPassword(s, &fake), QStringLiteral("old"));
-        SaveLogin(s, &fake, QStringLiteral("Lina"), QStringLiteral("old"), true);
+        QCOMPARE(LoadSavedPassword(s, &fake), u"old"_s);
+        SaveLogin(s, &fake, u"Lina"_s, u"old"_s, true);
         QCOMPARE(s.get(settings::LoginPassword), QString());
-        QCOMPARE(fake.entries, (QMap<QString, QString>{{key, QStringLiteral("old")}}));
-        SaveLogin(s, &fake, QStringLiteral("Bob"), QStringLiteral("builder"), true);
-        QCOMPARE(fake.entries, (QMap<QString, QString>{
-                                   {SavedPasswordKey(QStringLiteral("bob")), QStringLiteral("builder")}}));
-        QCOMPARE(LoadSavedPassword(s, &fake), QStringLiteral("builder"));
+        QCOMPARE(fake.entries, (QMap<QString, QString>{{key, u"old"_s}}));
+        SaveLogin(s, &fake, u"Bob"_s, u"builder"_s, true);
+        QCOMPARE(fake.entries, (QMap<QString, QString>{{SavedPasswordKey(u"bob"_s), u"builder"_s}}));
+        QCOMPARE(LoadSavedPassword(s, &fake), u"builder"_s);
         // Saving off reads nothing from the keyring.
-        s.set(settings::LoginSavePassword, QStringLiteral("no"));
+        s.set(settings::LoginSavePassword, u"no"_s);
         const int calls = fake.calls;
         QCOMPARE(LoadSavedPassword(s, &fake), QString());
         QCOMPARE(fake.calls, calls);
@@ -167,13 +165,13 @@ private slots:
 
     void defaultStoreLivesInConfigFolder() {
         QCOMPARE(SettingsStore::defaultFileName(),
-                 qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/KRtp/KRtp.ini"));
-        QCOMPARE(ProgramFolder(), qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/KRtp"));
+                 qEnvironmentVariable("XDG_CONFIG_HOME") + u"/KRtp/KRtp.ini"_s);
+        QCOMPARE(ProgramFolder(), qEnvironmentVariable("XDG_DATA_HOME") + u"/KRtp"_s);
     }
 
     void startupReadsNoReadOnly() {
         QTemporaryDir dir;
-        SettingsStore s(dir.filePath(QStringLiteral("KRtp.ini")));
+        SettingsStore s(dir.filePath(u"KRtp.ini"_s));
         ReadStartupSettings(s);
         QVERIFY(!runState().NoReadOnly);
         for (const char* value : {"YES", "Yes"}) { // only the exact word counts
@@ -187,7 +185,7 @@ private slots:
     void externalEditorsWrittenOnce() {
         QTemporaryDir dir;
         PrepareExternalEditors(dir.path());
-        const QString file = dir.filePath(QStringLiteral("external editors.ini"));
+        const QString file = dir.filePath(u"external editors.ini"_s);
         QCOMPARE(runState().ExternalEditorsFile, file);
         const QByteArray content = readLocal(file);
         QCOMPARE(content, DefaultExternalEditors());
@@ -223,21 +221,21 @@ private slots:
         QVERIFY(c.baseUrl.endsWith(QLatin1Char('/')));
         {
             QSettings site(SiteConfig::siteFileName(), QSettings::IniFormat);
-            site.setValue(QStringLiteral("Site/FtpHost"), QStringLiteral("files.example:21"));
-            site.setValue(QStringLiteral("Site/BaseUrl"), QStringLiteral("http://www.example"));
+            site.setValue(u"Site/FtpHost"_s, u"files.example:21"_s);
+            site.setValue(u"Site/BaseUrl"_s, u"http://www.example"_s);
         }
         c = SiteConfig::load();
-        QCOMPARE(c.ftpHost, QStringLiteral("files.example:21"));
-        QCOMPARE(c.baseUrl, QStringLiteral("http://www.example/"));
+        QCOMPARE(c.ftpHost, u"files.example:21"_s);
+        QCOMPARE(c.baseUrl, u"http://www.example/"_s);
         qputenv("KRTP_FTP_HOST", "127.0.0.1:9");
         c = SiteConfig::load();
-        QCOMPARE(c.ftpHost, QStringLiteral("127.0.0.1:9"));
-        QCOMPARE(c.baseUrl, QStringLiteral("http://www.example/"));
+        QCOMPARE(c.ftpHost, u"127.0.0.1:9"_s);
+        QCOMPARE(c.baseUrl, u"http://www.example/"_s);
         qunsetenv("KRTP_FTP_HOST");
         // A hand-written site file: a comma in a value is part of it.
         QVERIFY(writeLocal(SiteConfig::siteFileName(), "[Site]\nFtpPassword=to,lbek\nFtpUser=team site\n"));
         c = SiteConfig::load();
-        QCOMPARE(c.ftpPassword + QLatin1Char('|') + c.ftpUser, QStringLiteral("to,lbek|team site"));
+        QCOMPARE(c.ftpPassword + QLatin1Char('|') + c.ftpUser, u"to,lbek|team site"_s);
         QFile::remove(SiteConfig::siteFileName());
     }
 };

@@ -36,6 +36,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 const QString kSeed = QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site");
@@ -64,14 +65,14 @@ private slots:
         QDir::setCurrent(QDir::tempPath());
         QString error;
         QVERIFY2(fx.host.start(kSeed, &error), qPrintable(error));
-        m_seedAccounts = fx.hostFile(QStringLiteral("_files.dat"));
+        m_seedAccounts = fx.hostFile(u"_files.dat"_s);
         QCOMPARE(m_seedAccounts.size(), 6 * kAccountRecordSize);
     }
     // A fresh local folder with the mirror root as the working folder, and fresh settings.
     void init() {
         runState() = RunState();
         fx.resetLocal(true);
-        fx.host.write(QStringLiteral("krg/_files.dat"), m_seedAccounts);
+        fx.host.write(u"krg/_files.dat"_s, m_seedAccounts);
         fx.host.exportEnvironment();
         dialogs.init();
     }
@@ -88,16 +89,14 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QByteArray>("members"); // null: the demo site's
         QTest::addColumn<QString>("name");
-        const QByteArray two = accountFile({{QStringLiteral("Bob"), QStringLiteral("pw"), 2},
-                                            {QStringLiteral("Al Ray"), QStringLiteral("a&b #c=d %"), 3},
-                                            {QStringLiteral("BOB"), QStringLiteral("PW"), 4}});
+        const QByteArray two =
+            accountFile({{u"Bob"_s, u"pw"_s, 2}, {u"Al Ray"_s, u"a&b #c=d %"_s, 3}, {u"BOB"_s, u"PW"_s, 4}});
         QTest::newRow("case and blanks") << " bob " << 3 << "BUILDER" << QByteArray() << "Bob";
         QTest::newRow("later record wins") << "bob" << 4 << "pw" << two << "BOB";
         QTest::newRow("odd text") << "al ray" << 3 << "A&B #C=D %" << two << "Al Ray";
         for (int level : {0, 1, 5})
             QTest::addRow("level %d", level)
-                << "Greta" << level << "closed"
-                << accountFile({{QStringLiteral("Greta"), QStringLiteral("closed"), quint8(level)}})
+                << "Greta" << level << "closed" << accountFile({{u"Greta"_s, u"closed"_s, quint8(level)}})
                 << "Greta";
     }
     void loginAsMember() {
@@ -107,7 +106,7 @@ private slots:
         QFETCH(QByteArray, members);
         QFETCH(QString, name);
         if (!members.isNull())
-            fx.host.write(QStringLiteral("krg/_files.dat"), members);
+            fx.host.write(u"krg/_files.dat"_s, members);
         auto w = login(user, password);
         QCOMPARE(w->result(), int(QDialog::Accepted));
         QCOMPARE(runState().CurrentUserName, name);
@@ -143,9 +142,9 @@ private slots:
             QVERIFY(gone.start());
             gone.stop(); // its port is closed now
         } else {
-            fx.host.write(QStringLiteral("krg/_files.dat"), body);
+            fx.host.write(u"krg/_files.dat"_s, body);
         }
-        auto w = login(QStringLiteral("Bob"), password);
+        auto w = login(u"Bob"_s, password);
         QCOMPARE(busyAtPrompt, 0); // the message box has the normal pointer
         QCOMPARE(dialogs->records().size(), 1);
         const ScriptedDialogs::Record said = dialogs->records().first();
@@ -153,7 +152,7 @@ private slots:
             QCOMPARE(said.icon, Dialogs::Icon::Critical);
             QVERIFY(!said.text.isEmpty() && said.text != QLatin1String("Invalid Username/Password"));
         } else {
-            QCOMPARE(said.text, QStringLiteral("Invalid Username/Password"));
+            QCOMPARE(said.text, u"Invalid Username/Password"_s);
             QCOMPARE(said.icon, Dialogs::Icon::None);
             QCOMPARE(said.buttons, Dialogs::Buttons(Dialogs::Ok));
         }
@@ -162,11 +161,11 @@ private slots:
         QCOMPARE(runState().CurrentUserName, QString());
         QCOMPARE(w->txtUserName->palette().color(QPalette::Base), w->palette().color(QPalette::Base));
         QCOMPARE(store()->get(settings::LoginUserName), QString()); // nothing saved
-        fx.host.write(QStringLiteral("krg/_files.dat"), m_seedAccounts);
+        fx.host.write(u"krg/_files.dat"_s, m_seedAccounts);
         fx.host.exportEnvironment();
-        w->txtPassword->setText(QStringLiteral("builder"));
+        w->txtPassword->setText(u"builder"_s);
         w->cmdOK->click();
-        QCOMPARE(runState().CurrentUserName, QStringLiteral("Bob"));
+        QCOMPARE(runState().CurrentUserName, u"Bob"_s);
         QCOMPARE(w->result(), int(QDialog::Accepted));
     }
 
@@ -180,20 +179,20 @@ private slots:
             store()->sync();
             return readLocal(store()->fileName());
         };
-        auto w = login(QStringLiteral("Bob"), QStringLiteral("builder"));
+        auto w = login(u"Bob"_s, u"builder"_s);
         QCOMPARE(w->result(), int(QDialog::Accepted));
-        QCOMPARE(fake.entries.value(SavedPasswordKey(QStringLiteral("Bob"))), QStringLiteral("builder"));
+        QCOMPARE(fake.entries.value(SavedPasswordKey(u"Bob"_s)), u"builder"_s);
         QVERIFY(fileText().contains("UserName=Bob"));
         QVERIFY(!fileText().contains("builder"));
         auto again = std::make_unique<frmLogin>(nullptr, store());
-        QCOMPARE(again->txtUserName->text(), QStringLiteral("Bob"));
-        QCOMPARE(again->txtPassword->text(), QStringLiteral("builder"));
+        QCOMPARE(again->txtUserName->text(), u"Bob"_s);
+        QCOMPARE(again->txtPassword->text(), u"builder"_s);
         QVERIFY(again->chkSavePassword->isChecked());
         again->chkSavePassword->setChecked(false);
         again->cmdOK->click();
         QCOMPARE(again->result(), int(QDialog::Accepted));
         QVERIFY(fake.entries.isEmpty());
-        QCOMPARE(store()->get(settings::LoginSavePassword), QStringLiteral("No"));
+        QCOMPARE(store()->get(settings::LoginSavePassword), u"No"_s);
         QVERIFY(!fileText().contains("builder"));
         frmLogin third(nullptr, store());
         QVERIFY(!third.chkSavePassword->isChecked());
@@ -201,23 +200,21 @@ private slots:
     }
 
     void proxyBox() {
-        runState().ProxyServer =
-            QStringLiteral("127.0.0.1:1"); // from the command line; nothing listens there
+        runState().ProxyServer = u"127.0.0.1:1"_s; // from the command line; nothing listens there
         auto w = std::make_unique<frmLogin>(nullptr, store());
         w->show();
         QVERIFY(w->chkProxyServer->isChecked());
-        QCOMPARE(w->txtProxyName->text() + QLatin1Char(':') + w->txtProxyPort->text(),
-                 QStringLiteral("127.0.0.1:1"));
+        QCOMPARE(w->txtProxyName->text() + QLatin1Char(':') + w->txtProxyPort->text(), u"127.0.0.1:1"_s);
         QVERIFY(w->fraProxyServer->isEnabled());
         const int expanded = w->height();
         QVERIFY(expanded > w->CollapsedHeight);
         QVERIFY(w->fraProxyServer->geometry().bottom() < expanded);
         // Through the refused proxy the check fails with the failure's description.
-        w->txtUserName->setText(QStringLiteral("Bob"));
-        w->txtPassword->setText(QStringLiteral("builder"));
+        w->txtUserName->setText(u"Bob"_s);
+        w->txtPassword->setText(u"builder"_s);
         w->cmdOK->click();
         QCOMPARE(w->inet->AccessType, int(TransferControl::AccessNamedProxy));
-        QCOMPARE(w->inet->Proxy, QStringLiteral("127.0.0.1:1"));
+        QCOMPARE(w->inet->Proxy, u"127.0.0.1:1"_s);
         QCOMPARE(dialogs->records().size(), 1);
         QCOMPARE(dialogs->records().first().icon, Dialogs::Icon::Critical);
         // Unticking collapses the frame and clears the command-line proxy.
@@ -226,11 +223,10 @@ private slots:
         QVERIFY(!w->fraProxyServer->isEnabled());
         QVERIFY(w->fraProxyServer->y() >= w->height());
         w->cmdOK->click();
-        QCOMPARE(runState().CurrentUserName, QStringLiteral("Bob"));
+        QCOMPARE(runState().CurrentUserName, u"Bob"_s);
         QCOMPARE(runState().ProxyServer, QString());
         QCOMPARE(w->inet->AccessType, int(TransferControl::AccessDirect));
-        QCOMPARE(store()->get(settings::ProxyUseProxy) + store()->get(settings::ProxyName),
-                 QStringLiteral("No127.0.0.1"));
+        QCOMPARE(store()->get(settings::ProxyUseProxy) + store()->get(settings::ProxyName), u"No127.0.0.1"_s);
         // Ticking the box moves the focus to the proxy name.
         runState().ProxyServer.clear();
         frmLogin next(nullptr, store());
@@ -241,17 +237,17 @@ private slots:
         QCOMPARE(next.height(), expanded);
         QTRY_VERIFY(next.txtProxyName->hasFocus());
         // Entering a text box selects all of its text.
-        next.txtUserName->setText(QStringLiteral("Bob"));
+        next.txtUserName->setText(u"Bob"_s);
         next.txtUserName->deselect();
         QTest::mouseClick(next.txtUserName, Qt::LeftButton);
-        QTRY_COMPARE(next.txtUserName->selectedText(), QStringLiteral("Bob"));
+        QTRY_COMPARE(next.txtUserName->selectedText(), u"Bob"_s);
     }
 
     void passwordHiddenAndKeys() {
-        runState().CurrentUserName = QStringLiteral("left over");
+        runState().CurrentUserName = u"left over"_s;
         frmLogin w(nullptr, store());
-        w.txtPassword->setText(QStringLiteral("pw1"));
-        QCOMPARE(w.txtPassword->displayText(), QStringLiteral("***"));
+        w.txtPassword->setText(u"pw1"_s);
+        QCOMPARE(w.txtPassword->displayText(), u"***"_s);
         QVERIFY(!w.chkProxyServer->isChecked());
         QCOMPARE(w.height(), w.CollapsedHeight);
         QVERIFY(w.cmdOK->isDefault());
@@ -264,30 +260,30 @@ private slots:
         frmLogin enter(nullptr, store());
         enter.show();
         QVERIFY(QTest::qWaitForWindowExposed(&enter));
-        enter.txtUserName->setText(QStringLiteral("tomas"));
-        enter.txtPassword->setText(QStringLiteral("reader"));
+        enter.txtUserName->setText(u"tomas"_s);
+        enter.txtPassword->setText(u"reader"_s);
         QTest::keyClick(enter.txtPassword, Qt::Key_Return);
-        QTRY_COMPARE(runState().CurrentUserName, QStringLiteral("Tomas"));
+        QTRY_COMPARE(runState().CurrentUserName, u"Tomas"_s);
         QCOMPARE(runState().UserLevel, quint8(2));
     }
 
     void whoamiCommand() {
-        const QStringList args{QStringLiteral("whoami"), QStringLiteral("--user"), QStringLiteral(" bob ")};
-        CliResult r = runCli(args, {QStringLiteral("Builder")});
+        const QStringList args{u"whoami"_s, u"--user"_s, u" bob "_s};
+        CliResult r = runCli(args, {u"Builder"_s});
         QCOMPARE(r.out + QByteArray::number(r.code), QByteArray("Bob 3\n0"));
-        r = runCli(args, {QStringLiteral("wrong")});
+        r = runCli(args, {u"wrong"_s});
         QCOMPARE(r.out + r.err + QByteArray::number(r.code), QByteArray("Invalid Username/Password\n1"));
     }
 
     // The main menu opens each window once, for the levels that may use it; another click shows the
     // same window again.
     void mainMenuOpensEachWindowOnce() {
-        fx.logIn(QStringLiteral("Ann"), 3);
+        fx.logIn(u"Ann"_s, 3);
         QVERIFY(!frmUsers::ShowUsers());
-        fx.logIn(QStringLiteral("Tomas"), 2);
+        fx.logIn(u"Tomas"_s, 2);
         QVERIFY(!frmPostNews::ShowPostNews());
-        fx.logIn(QStringLiteral("Velmar"), 4);
-        store()->set(settings::ShowCheckedOutFilesOnExit, QStringLiteral("No"));
+        fx.logIn(u"Velmar"_s, 4);
+        store()->set(settings::ShowCheckedOutFilesOnExit, u"No"_s);
         frmMainMenu menu;
         ConnectMainMenuWindows(menu);
         QVERIFY(menu.LoadWindow());
@@ -298,17 +294,17 @@ private slots:
         // The member has fetched nothing yet: the out-of-date list follows, owned by the window. The
         // window has its options and local-folder openers.
         QVERIFY(window->LastCountOfOutdatedFiles() > 0);
-        QPointer<QWidget> outdated = window->findChild<QWidget*>(QStringLiteral("frmOutdatedFiles"));
+        QPointer<QWidget> outdated = window->findChild<QWidget*>(u"frmOutdatedFiles"_s);
         QVERIFY(outdated && outdated->isVisible());
-        QVERIFY(window->findChild<QWidget*>(QStringLiteral("cmdOptions"))->isEnabled());
-        QVERIFY(window->findChild<QWidget*>(QStringLiteral("cmdSetLocalFolder"))->isEnabled());
+        QVERIFY(window->findChild<QWidget*>(u"cmdOptions"_s)->isEnabled());
+        QVERIFY(window->findChild<QWidget*>(u"cmdSetLocalFolder"_s)->isEnabled());
         outdated->close();
         QTRY_VERIFY(!outdated);
         // Rebuilt on the second click; with the option off no list follows.
-        store()->set(settings::ShowOutdatedFilesOnStartup, QStringLiteral("No"));
+        store()->set(settings::ShowOutdatedFilesOnStartup, u"No"_s);
         menu.cmdAdventure->click();
         QCOMPARE(frmFileList::instance(), window.data());
-        QVERIFY(!window->findChild<QWidget*>(QStringLiteral("frmOutdatedFiles")));
+        QVERIFY(!window->findChild<QWidget*>(u"frmOutdatedFiles"_s));
         window->close();
         QTRY_VERIFY(!window);
         // The accounts window keeps its edits when shown again.
@@ -326,7 +322,7 @@ private slots:
         menu.cmdPostNews->click();
         QPointer<frmPostNews> news = frmPostNews::instance();
         QVERIFY(news && news->isVisible());
-        QCOMPARE(news->cboWhichPage[0]->currentText(), QStringLiteral("Front Page News"));
+        QCOMPARE(news->cboWhichPage[0]->currentText(), u"Front Page News"_s);
         menu.cmdPostNews->click();
         QCOMPARE(frmPostNews::instance(), news.data());
         news->close();
@@ -350,7 +346,7 @@ private slots:
             menu.cmdAdventure->click();
             QCOMPARE(opened, 1);
         }
-        QVERIFY(QFileInfo::exists(QStringLiteral("VelmarFTP/krg/_message.dat")));
+        QVERIFY(QFileInfo::exists(u"VelmarFTP/krg/_message.dat"_s));
         QVERIFY(dialogs->records().isEmpty());
         // Without their windows the buttons stay disabled.
         runState().UserLevel = 4;
@@ -374,9 +370,8 @@ private slots:
         QTest::addColumn<int>("level");
         QTest::addColumn<bool>("opens");
         QTest::addColumn<QString>("shown");
-        const QString newer =
-            QStringLiteral("KRtp has been updated to version 2.0.6\r\nYou are currently using "
-                           "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Velmar.");
+        const QString newer = u"KRtp has been updated to version 2.0.6\r\nYou are currently using "
+                              "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Velmar."_s;
         QTest::newRow("newer version") << QByteArray("2.0.6\r\nPlease update.") << 3 << false << newer;
         QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF"
                                                        "2.0.6\r\nBitte aktualisieren.")
@@ -384,8 +379,8 @@ private slots:
         QTest::newRow("utf-8") << QByteArray("2.0.5\r\nGr\xC3\xBC\xC3\x9F"
                                              "e \xE2\x82\xAC")
                                << 3 << true
-                               << QStringLiteral("Gr\u00FC\u00DF"
-                                                 "e \u20AC");
+                               << u"Gr\u00FC\u00DF"
+                                  "e \u20AC"_s;
         QTest::newRow("missing") << QByteArray() << 2 << true << QString();
     }
     void messageOfTheDay() {
@@ -393,13 +388,12 @@ private slots:
         QFETCH(int, level);
         QFETCH(bool, opens);
         QFETCH(QString, shown);
-        const QByteArray seedMessage = fx.host.read(QStringLiteral("krg/_message.dat"));
-        const auto restore =
-            qScopeGuard([&] { fx.host.write(QStringLiteral("krg/_message.dat"), seedMessage); });
+        const QByteArray seedMessage = fx.host.read(u"krg/_message.dat"_s);
+        const auto restore = qScopeGuard([&] { fx.host.write(u"krg/_message.dat"_s, seedMessage); });
         if (message.isNull())
-            QFile::remove(fx.host.path(QStringLiteral("krg/_message.dat")));
+            QFile::remove(fx.host.path(u"krg/_message.dat"_s));
         else
-            fx.host.write(QStringLiteral("krg/_message.dat"), message);
+            fx.host.write(u"krg/_message.dat"_s, message);
         runState().UserLevel = quint8(level);
         frmMainMenu menu;
         menu.openPostNews = [] {};
@@ -421,40 +415,39 @@ private slots:
         frmSetLocalDir w(nullptr, store());
         QCOMPARE(w.treePath(), chosenPath);
         QCOMPARE(w.lblSetLocalFolder->text(), chosenPath);
-        QDir(chosenPath).mkdir(QStringLiteral("sub"));
-        QVERIFY(w.setTreePath(chosenPath + QStringLiteral("/sub")));
-        QCOMPARE(w.lblSetLocalFolder->text(), chosenPath + QStringLiteral("/sub"));
-        QVERIFY(!w.setTreePath(chosenPath + QStringLiteral("/missing")));
-        QCOMPARE(w.treePath(), chosenPath + QStringLiteral("/sub"));
+        QDir(chosenPath).mkdir(u"sub"_s);
+        QVERIFY(w.setTreePath(chosenPath + u"/sub"_s));
+        QCOMPARE(w.lblSetLocalFolder->text(), chosenPath + u"/sub"_s);
+        QVERIFY(!w.setTreePath(chosenPath + u"/missing"_s));
+        QCOMPARE(w.treePath(), chosenPath + u"/sub"_s);
         w.show();
         dialogs->answer(Dialogs::No);
         w.cmdSetLocalDir->click();
         QVERIFY(w.isVisible());
         QCOMPARE(store()->get(settings::LocalFolder), QString());
-        const QString expected = chosenPath + QStringLiteral("/sub/");
-        QCOMPARE(dialogs->lastText(),
-                 QStringLiteral("Set Local Folder to ") + expected + QStringLiteral(" ?"));
+        const QString expected = chosenPath + u"/sub/"_s;
+        QCOMPARE(dialogs->lastText(), u"Set Local Folder to "_s + expected + u" ?"_s);
         QCOMPARE(dialogs->records().last().buttons, Dialogs::Buttons(Dialogs::Yes | Dialogs::No));
         dialogs->answer(Dialogs::Yes);
         w.cmdSetLocalDir->click();
         QCOMPARE(w.result(), int(QDialog::Accepted));
         QCOMPARE(store()->get(settings::LocalFolder), expected);
         QCOMPARE(runState().LocalFolder, expected);
-        QCOMPARE(QDir::currentPath(), chosenPath + QStringLiteral("/sub"));
+        QCOMPARE(QDir::currentPath(), chosenPath + u"/sub"_s);
         // An unusable folder leaves the tree where it was; the root is offered without a doubled
         // separator; Cancel stores nothing.
-        runState().LocalFolder = fx.config.filePath(QStringLiteral("no such folder/"));
+        runState().LocalFolder = fx.config.filePath(u"no such folder/"_s);
         frmSetLocalDir root(nullptr, store());
         QCOMPARE(root.treePath(), QDir::currentPath());
-        QVERIFY(root.setTreePath(QStringLiteral("/")));
+        QVERIFY(root.setTreePath(u"/"_s));
         dialogs->answer(Dialogs::Yes);
         root.cmdSetLocalDir->click();
-        QCOMPARE(dialogs->lastText(), QStringLiteral("Set Local Folder to / ?"));
-        QCOMPARE(store()->get(settings::LocalFolder), QStringLiteral("/"));
+        QCOMPARE(dialogs->lastText(), u"Set Local Folder to / ?"_s);
+        QCOMPARE(store()->get(settings::LocalFolder), u"/"_s);
         frmSetLocalDir cancelled(nullptr, store());
         cancelled.cmdCancel->click();
         QCOMPARE(cancelled.result(), int(QDialog::Rejected));
-        QCOMPARE(store()->get(settings::LocalFolder), QStringLiteral("/"));
+        QCOMPARE(store()->get(settings::LocalFolder), u"/"_s);
     }
 
     // The tree fills and sorts its folders in the background, and folders appear while it is open:
@@ -462,7 +455,7 @@ private slots:
     void localFolderTreeKeepsChosenFolderInView() {
         QTemporaryDir base;
         const QDir root(QDir(base.path()).canonicalPath());
-        const QString chosen = root.filePath(QStringLiteral("team/.local/share/KRtp/Local Folder"));
+        const QString chosen = root.filePath(u"team/.local/share/KRtp/Local Folder"_s);
         QVERIFY(QDir().mkpath(chosen));
         runState().LocalFolder = chosen + QLatin1Char('/');
         frmSetLocalDir w(nullptr, store());
@@ -475,7 +468,7 @@ private slots:
         };
         QTRY_VERIFY(inView());
         for (int i = 0; i < 60; ++i) // rows above the chosen folder push it down
-            QVERIFY(root.mkdir(QStringLiteral("added%1").arg(i, 2, 10, QLatin1Char('0'))));
+            QVERIFY(root.mkdir(u"added%1"_s.arg(i, 2, 10, QLatin1Char('0'))));
         const auto* model = qobject_cast<const QFileSystemModel*>(w.dirLocalFolder->model());
         QTRY_COMPARE(model->rowCount(model->index(root.path())), 61);
         QTRY_VERIFY(inView());
@@ -483,7 +476,7 @@ private slots:
 
     // The whole start-up with the real windows: modal ones are answered from a timer.
     void wholeStartUp() {
-        const QString program = fx.config.filePath(QStringLiteral("program"));
+        const QString program = fx.config.filePath(u"program"_s);
         QDir().mkpath(program);
         QStringList seen;
         QTimer driver;
@@ -492,42 +485,42 @@ private slots:
             if (auto* login = qobject_cast<frmLogin*>(modal); login && !login->checking()) {
                 // The login is still open after one try: it was refused. Cancelling ends the start-up
                 // (and fails the test below) instead of trying again for ever.
-                if (seen.contains(QStringLiteral("login"))) {
-                    seen << QStringLiteral("login again");
+                if (seen.contains(u"login"_s)) {
+                    seen << u"login again"_s;
                     login->cmdCancel->click();
                     return;
                 }
-                seen << QStringLiteral("login");
-                login->txtUserName->setText(QStringLiteral("Velmar"));
-                login->txtPassword->setText(QStringLiteral("keystone"));
+                seen << u"login"_s;
+                login->txtUserName->setText(u"Velmar"_s);
+                login->txtPassword->setText(u"keystone"_s);
                 login->cmdOK->click();
             } else if (auto* folder = qobject_cast<frmSetLocalDir*>(modal)) {
-                seen << QStringLiteral("localfolder ") + folder->treePath();
+                seen << u"localfolder "_s + folder->treePath();
                 folder->cmdCancel->click();
             }
         });
         driver.start(5);
         GuiStartupWindows windows;
-        const StartupEnd end = RunStartup(windows, *store(), program, {QStringLiteral("krtp")});
+        const StartupEnd end = RunStartup(windows, *store(), program, {u"krtp"_s});
         driver.stop();
         QVERIFY2(end == StartupEnd::Running, qPrintable(dialogs->texts().join(QLatin1Char('|'))));
-        const QString local = program + QStringLiteral("/Local Folder");
-        QCOMPARE(seen, (QStringList{QStringLiteral("login"), QStringLiteral("localfolder ") + local}));
-        QCOMPARE(runState().CurrentUserName, QStringLiteral("Velmar"));
+        const QString local = program + u"/Local Folder"_s;
+        QCOMPARE(seen, (QStringList{u"login"_s, u"localfolder "_s + local}));
+        QCOMPARE(runState().CurrentUserName, u"Velmar"_s);
         QCOMPARE(runState().LocalFolder, local + QLatin1Char('/'));
-        QVERIFY(QFileInfo(local + QStringLiteral("/VelmarFTP/krg/_message.dat")).isFile());
+        QVERIFY(QFileInfo(local + u"/VelmarFTP/krg/_message.dat"_s).isFile());
         QVERIFY(windows.mainMenu() && windows.mainMenu()->isVisible());
         QVERIFY(windows.mainMenu()->txtMessage->toPlainText().startsWith(QLatin1String("Welcome back")));
         QVERIFY(!windows.splash() || !windows.splash()->isVisible());
-        QCOMPARE(store()->get(settings::LoginUserName), QStringLiteral("Velmar"));
+        QCOMPARE(store()->get(settings::LoginUserName), u"Velmar"_s);
         QVERIFY(dialogs->records().isEmpty());
         delete windows.mainMenu();
     }
 
     void splash() {
         frmSplash s;
-        QCOMPARE(s.lblVersion->text(), QStringLiteral("Version 2.0.5"));
-        QCOMPARE(s.lblPlatform->text(), QStringLiteral("for Windows 95"));
+        QCOMPARE(s.lblVersion->text(), u"Version 2.0.5"_s);
+        QCOMPARE(s.lblPlatform->text(), u"for Windows 95"_s);
         s.show();
         QVERIFY(QTest::qWaitForWindowExposed(&s));
         QTest::mouseClick(s.Frame1, Qt::LeftButton);
@@ -541,7 +534,7 @@ private slots:
     void demoSeedIsWhole() {
         for (const char* gif : {"images/logo.gif", "images/bob.gif", "krg/logo.gif"})
             QVERIFY2(!QImage(kSeed + QLatin1Char('/') + QLatin1String(gif)).isNull(), gif);
-        QFile catalogue(kSeed + QStringLiteral("/krg/_files.txt"));
+        QFile catalogue(kSeed + u"/krg/_files.txt"_s);
         QVERIFY(catalogue.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = catalogue.readAll().split('\n');
         QVERIFY(CheckProgramVersion(QString::fromLatin1(lines.at(0).trimmed())));
@@ -550,9 +543,9 @@ private slots:
         for (int i = 2; i < 2 + count; ++i) {
             QVERIFY(lines.at(i).endsWith('\r'));
             const QByteArray name = lines.at(i).split('"').value(1);
-            QVERIFY2(QFileInfo::exists(kSeed + QStringLiteral("/krg/") + QString::fromLatin1(name)), name);
+            QVERIFY2(QFileInfo::exists(kSeed + u"/krg/"_s + QString::fromLatin1(name)), name);
         }
-        QCOMPARE(QFileInfo(kSeed + QStringLiteral("/krg/Bob.dat")).size(), qint64(13)); // "*full access*"
+        QCOMPARE(QFileInfo(kSeed + u"/krg/Bob.dat"_s).size(), qint64(13)); // "*full access*"
     }
 };
 

@@ -20,6 +20,7 @@
 #include <csignal>
 
 using namespace krtp;
+using namespace Qt::StringLiterals;
 
 class TestKeyring : public QObject {
     Q_OBJECT
@@ -29,14 +30,14 @@ class TestKeyring : public QObject {
     QProcess m_daemon;
 
     static QString tool(const char* name) {
-        return QStandardPaths::findExecutable(QString::fromLatin1(name), {QStringLiteral("/usr/bin")});
+        return QStandardPaths::findExecutable(QString::fromLatin1(name), {u"/usr/bin"_s});
     }
     static bool loginKeyringReady() {
         QProcess p;
-        p.start(tool("dbus-send"), QStringLiteral("--session --print-reply --dest=org.freedesktop.secrets "
-                                                  "/org/freedesktop/secrets "
-                                                  "org.freedesktop.Secret.Service.ReadAlias string:default")
-                                       .split(QLatin1Char(' ')));
+        p.start(tool("dbus-send"),
+                u"--session --print-reply --dest=org.freedesktop.secrets "
+                "/org/freedesktop/secrets "
+                "org.freedesktop.Secret.Service.ReadAlias string:default"_s.split(QLatin1Char(' ')));
         return p.waitForFinished(5000) && p.readAllStandardOutput().contains("/collection/login");
     }
 
@@ -46,7 +47,7 @@ private slots:
             if (tool(name).isEmpty())
                 QSKIP("dbus-daemon or gnome-keyring-daemon is not installed (apt-get install gnome-keyring)");
         // A bus of our own with no activatable services: nothing else starts on it.
-        const QString conf = m_dir.filePath(QStringLiteral("bus.conf"));
+        const QString conf = m_dir.filePath(u"bus.conf"_s);
         QVERIFY(test::writeLocal(
             conf, "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
@@ -55,14 +56,12 @@ private slots:
                       "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
                       "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                       "<allow own=\"*\"/></policy></busconfig>\n"));
-        m_bus.start(tool("dbus-daemon"), {QStringLiteral("--config-file=") + conf, QStringLiteral("--nofork"),
-                                          QStringLiteral("--print-address=1")});
+        m_bus.start(tool("dbus-daemon"), {u"--config-file="_s + conf, u"--nofork"_s, u"--print-address=1"_s});
         QVERIFY(m_bus.waitForStarted(5000));
         QTRY_VERIFY_WITH_TIMEOUT(m_bus.canReadLine(), 10000);
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
         m_daemon.start(tool("gnome-keyring-daemon"),
-                       {QStringLiteral("--unlock"), QStringLiteral("--foreground"),
-                        QStringLiteral("--components=secrets")});
+                       {u"--unlock"_s, u"--foreground"_s, u"--components=secrets"_s});
         QVERIFY(m_daemon.waitForStarted(5000));
         m_daemon.write("login keyring password");
         m_daemon.closeWriteChannel();
@@ -78,9 +77,9 @@ private slots:
     void storesReadsAndRemoves() {
         auto k = CreateDesktopKeyring();
         QVERIFY(k);
-        const QString key = QStringLiteral("tst_keyring at http://127.0.0.1/");
+        const QString key = u"tst_keyring at http://127.0.0.1/"_s;
         QCOMPARE(k->read(key).status, Keyring::Status::NotFound);
-        const QString secret = QStringLiteral("p\u00e4ss w,o=rd");
+        const QString secret = u"p\u00e4ss w,o=rd"_s;
         QVERIFY2(k->write(key, secret).ok(), qPrintable(k->write(key, secret).error));
         const Keyring::Answer a = k->read(key);
         QCOMPARE(a.status, Keyring::Status::Ok);
@@ -94,11 +93,11 @@ private slots:
     void cliReadsTheSavedLogin() {
         test::HostFixture fx;
         QVERIFY(fx.startHost());
-        fx.setAccounts({{QStringLiteral("Bob"), QStringLiteral("builder"), 3}});
+        fx.setAccounts({{u"Bob"_s, u"builder"_s, 3}});
         Keyring* k = keyring();
         QVERIFY(k);
         SettingsStore store; // the default file, which krtp-cli reads too
-        SaveLogin(store, k, QStringLiteral("Bob"), QStringLiteral("builder"), true);
+        SaveLogin(store, k, u"Bob"_s, u"builder"_s, true);
         store.sync();
         const QByteArray text = test::readLocal(store.fileName());
         QVERIFY(text.contains("SavePassword=Yes"));
@@ -108,9 +107,9 @@ private slots:
             return r.out + r.err;
         };
         QCOMPARE(whoami(), QByteArray("Bob 3\n"));
-        SaveLogin(store, k, QStringLiteral("Bob"), QStringLiteral("builder"), false);
+        SaveLogin(store, k, u"Bob"_s, u"builder"_s, false);
         store.sync();
-        QCOMPARE(k->read(SavedPasswordKey(QStringLiteral("Bob"))).status, Keyring::Status::NotFound);
+        QCOMPARE(k->read(SavedPasswordKey(u"Bob"_s)).status, Keyring::Status::NotFound);
         QCOMPARE(whoami(), QByteArray("Invalid Username/Password\n"));
     }
 
@@ -122,12 +121,11 @@ private slots:
         QVERIFY(::kill(pid_t(m_daemon.processId()), SIGSTOP) == 0);
         QElapsedTimer t;
         t.start();
-        QCOMPARE(k->read(QStringLiteral("anything")).status, Keyring::Status::Unavailable);
+        QCOMPARE(k->read(u"anything"_s).status, Keyring::Status::Unavailable);
         QVERIFY2(t.elapsed() < 3000, QByteArray::number(t.elapsed()).constData());
         QVERIFY(!k->usable());
         t.restart();
-        QCOMPARE(k->write(QStringLiteral("anything"), QStringLiteral("x")).status,
-                 Keyring::Status::Unavailable);
+        QCOMPARE(k->write(u"anything"_s, u"x"_s).status, Keyring::Status::Unavailable);
         QVERIFY(t.elapsed() < 100);
         QVERIFY(::kill(pid_t(m_daemon.processId()), SIGCONT) == 0);
     }

@@ -16,9 +16,10 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 namespace {
-const QString kAbsent = QStringLiteral("<absent>");
+const QString kAbsent = u"<absent>"_s;
 QString stored(const SettingKey& k) {
     return settingsStore().read(QLatin1String(k.section), QLatin1String(k.key), kAbsent);
 }
@@ -41,12 +42,12 @@ private slots:
         QCOMPARE(b.listStyle * 100 + LoadOptions(s, 1).listStyle * 10 + LoadOptions(s, 3).listStyle, 213);
         // Saving the boxes as loaded writes only the list style.
         OptionsSaved saved = SaveOptions(s, b);
-        QCOMPARE(saved.written, QStringList{QStringLiteral("/CurrentView")});
+        QCOMPARE(saved.written, QStringList{u"/CurrentView"_s});
         QVERIFY(saved.viewStyle == 2 && !saved.coloursChanged);
         QCOMPARE(stored(settings::ShowOutOfDateAsRed) + stored(settings::CurrentView),
                  kAbsent + QLatin1Char('2'));
         // A stored "yes" is not "Yes": the box shows unticked, and an unticked box leaves it alone.
-        s.set(settings::ShowPreviewPane, QStringLiteral("yes"));
+        s.set(settings::ShowPreviewPane, u"yes"_s);
         b = LoadOptions(s, 3);
         QVERIFY(!b.showPreviewPane);
         b.showUpToDateAsBlue = true;
@@ -54,12 +55,11 @@ private slots:
         saved = SaveOptions(s, b);
         QCOMPARE(saved.written, (QStringList{"/CurrentView", "/ShowUpToDateAsBlue", "NoReadOnly"}));
         QVERIFY(saved.coloursChanged);
-        QCOMPARE(stored(settings::ShowPreviewPane) + stored(settings::ShowUpToDateAsBlue),
-                 QStringLiteral("yesYes"));
+        QCOMPARE(stored(settings::ShowPreviewPane) + stored(settings::ShowUpToDateAsBlue), u"yesYes"_s);
         QVERIFY(runState().NoReadOnly);
         b.noReadOnly = false;
         SaveOptions(s, b);
-        QCOMPARE(stored(settings::NoReadOnly), QStringLiteral("No"));
+        QCOMPARE(stored(settings::NoReadOnly), u"No"_s);
         QVERIFY(!runState().NoReadOnly);
     }
 
@@ -74,7 +74,7 @@ private slots:
         // cancelling writes nothing else.
         list.setViewStyle(1);
         QPointer<frmOptions> w = frmOptions::ShowOptions(list);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Options"));
+        QCOMPARE(w->windowTitle(), u"Options"_s);
         QVERIFY(stored({"Icons", "a.txt", ""}) != kAbsent);
         QVERIFY(control<QRadioButton>(*w, "optSmallIcons")->isChecked());
         QVERIFY(control<QCheckBox>(*w, "chkShowOutOfDateAsRed")->isChecked());
@@ -100,9 +100,9 @@ private slots:
         control<QCheckBox>(*w, "chkShowUpToDateAsBlue")->setChecked(true);
         control<QRadioButton>(*w, "optDetails")->setChecked(true);
         w->close();
-        QCOMPARE(stored(settings::ShowUpToDateAsBlue), QStringLiteral("Yes"));
+        QCOMPARE(stored(settings::ShowUpToDateAsBlue), u"Yes"_s);
         QVERIFY(inet->commandsSent() > sent);
-        QCOMPARE(list.model().find(QStringLiteral("a.txt"))->smallIconKey, QStringLiteral("new"));
+        QCOMPARE(list.model().find(u"a.txt"_s)->smallIconKey, u"new"_s);
         QCOMPARE(list.viewStyle(), 3);
         QVERIFY(d.unexpected().isEmpty());
         list.store().Shutdown();

@@ -21,6 +21,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 class TestScreens : public QObject {
     Q_OBJECT
@@ -39,20 +40,20 @@ private slots:
     void cleanup() { QVERIFY(d.done()); }
 
     void login() {
-        fx.settings->set(settings::LoginUserName, QStringLiteral("Bob"));
-        fx.settings->set(settings::LoginPassword, QStringLiteral("builder"));
+        fx.settings->set(settings::LoginUserName, u"Bob"_s);
+        fx.settings->set(settings::LoginPassword, u"builder"_s);
         frmLogin w(nullptr, fx.settings.get());
-        save(w, QStringLiteral("frmLogin"));
+        save(w, u"frmLogin"_s);
     }
 
     void options() {
-        fx.settings->set(settings::ShowCheckedOutAsGreen, QStringLiteral("Yes"));
-        fx.settings->set(settings::ShowPreviewPane, QStringLiteral("No"));
+        fx.settings->set(settings::ShowCheckedOutAsGreen, u"Yes"_s);
+        fx.settings->set(settings::ShowPreviewPane, u"No"_s);
         frmFileList list;
         list.setViewStyle(1);
         frmOptions* w = frmOptions::ShowOptions(list);
-        save(*w, QStringLiteral("frmOptions"));
-        QMetaObject::invokeMethod(w->findChild<QObject*>(QStringLiteral("cmdCancel")), "click");
+        save(*w, u"frmOptions"_s);
+        QMetaObject::invokeMethod(w->findChild<QObject*>(u"cmdCancel"_s), "click");
     }
 
     void mainMenu() {
@@ -65,18 +66,18 @@ private slots:
         w.cmdWebPage->setEnabled(allowed.webPage);
         w.cmdPostNews->setEnabled(allowed.postNews);
         w.cmdUsers->setEnabled(allowed.users);
-        save(w, QStringLiteral("frmMainMenu"));
+        save(w, u"frmMainMenu"_s);
     }
 
     void users() {
         fx.setAccounts(team());
-        fx.logIn(QStringLiteral("Velmar"), LevelAdministrator);
+        fx.logIn(u"Velmar"_s, LevelAdministrator);
         frmUsers::EditFile = [](const QString&) {};
         frmUsers w;
         w.show();
         QVERIFY(w.LoadWindow());
         w.lvwFileList->setCurrentRow(1);
-        save(w, QStringLiteral("frmUsers-Velmar"));
+        save(w, u"frmUsers-Velmar"_s);
         d->answer(Dialogs::No);
         QVERIFY(w.close());
         frmUsers::EditFile = nullptr;
@@ -86,14 +87,14 @@ private slots:
         fx.reset();
         QImage name(96, 26, QImage::Format_RGB32);
         name.fill(QColor(40, 60, 140));
-        QVERIFY(name.save(fx.localPath(QStringLiteral("bob.png")), "PNG"));
-        fx.host.write(QStringLiteral("bob.gif"), readLocal(fx.localPath(QStringLiteral("bob.png"))));
+        QVERIFY(name.save(fx.localPath(u"bob.png"_s), "PNG"));
+        fx.host.write(u"bob.gif"_s, readLocal(fx.localPath(u"bob.png"_s)));
         frmPostNews w;
         w.show();
         w.LoadWindow();
-        w.txtSubject->setText(QStringLiteral("Spring banner"));
-        w.txtNews->setPlainText(QStringLiteral("The new banner is up.\nTell us what you think!"));
-        save(w, QStringLiteral("frmPostNews"));
+        w.txtSubject->setText(u"Spring banner"_s);
+        w.txtNews->setPlainText(u"The new banner is up.\nTell us what you think!"_s);
+        save(w, u"frmPostNews"_s);
     }
 };
 

@@ -13,6 +13,7 @@
 #include <functional>
 
 using namespace krtp;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -23,27 +24,27 @@ public:
     QStringList calls;
     QString proxyAtLogin;
     std::function<void()> login = [] {
-        runState().CurrentUserName = QStringLiteral("Bob");
+        runState().CurrentUserName = u"Bob"_s;
         runState().UserLevel = 3;
     };
     std::function<void()> localFolder = [] {};
     bool menuOpens = true;
 
-    void showSplash() override { calls << QStringLiteral("splash"); }
+    void showSplash() override { calls << u"splash"_s; }
     void showLogin() override {
-        calls << QStringLiteral("login");
+        calls << u"login"_s;
         proxyAtLogin = runState().ProxyServer;
         login();
     }
     void showLocalFolderWindow() override {
-        calls << QStringLiteral("localfolder");
+        calls << u"localfolder"_s;
         localFolder();
     }
     bool showMainMenu() override {
-        calls << QStringLiteral("mainmenu");
+        calls << u"mainmenu"_s;
         return menuOpens;
     }
-    void closeSplash() override { calls << QStringLiteral("closesplash"); }
+    void closeSplash() override { calls << u"closesplash"_s; }
 };
 
 } // namespace
@@ -57,7 +58,7 @@ class TestStartup : public QObject {
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<test::ScriptedDialogs> m_dialogs;
 
-    StartupEnd run(FakeWindows& w, const QStringList& args = {QStringLiteral("krtp")}) {
+    StartupEnd run(FakeWindows& w, const QStringList& args = {u"krtp"_s}) {
         return RunStartup(w, *m_store, m_programFolder, args);
     }
 
@@ -65,10 +66,10 @@ private slots:
     void initTestCase() { m_startDir = QDir::currentPath(); }
     void init() {
         runState() = RunState();
-        m_programFolder = m_dir.filePath(QStringLiteral("program%1").arg(QTest::currentTestFunction()));
+        m_programFolder = m_dir.filePath(u"program%1"_s.arg(QTest::currentTestFunction()));
         QDir().mkpath(m_programFolder);
-        m_store = std::make_unique<SettingsStore>(
-            m_dir.filePath(QStringLiteral("%1.ini").arg(QTest::currentTestFunction())));
+        m_store =
+            std::make_unique<SettingsStore>(m_dir.filePath(u"%1.ini"_s.arg(QTest::currentTestFunction())));
         m_dialogs = std::make_unique<test::ScriptedDialogs>();
     }
     void cleanup() {
@@ -81,18 +82,18 @@ private slots:
         FakeWindows w; // the local-folder window is cancelled
         QCOMPARE(run(w), StartupEnd::Running);
         QCOMPARE(w.calls, (QStringList{"splash", "login", "localfolder", "mainmenu", "closesplash"}));
-        const QString folder = m_programFolder + QStringLiteral("/Local Folder/");
+        const QString folder = m_programFolder + u"/Local Folder/"_s;
         QCOMPARE(runState().LocalFolder, folder);
         QCOMPARE(QDir::currentPath() + QLatin1Char('/'), folder);
-        QVERIFY(QFileInfo(folder + QStringLiteral("VelmarFTP")).isDir());
-        QVERIFY(QFileInfo::exists(m_programFolder + QStringLiteral("/external editors.ini")));
+        QVERIFY(QFileInfo(folder + u"VelmarFTP"_s).isDir());
+        QVERIFY(QFileInfo::exists(m_programFolder + u"/external editors.ini"_s));
         QCOMPARE(m_store->get(settings::LocalFolder), QString()); // only the window stores it
         QVERIFY(m_dialogs->records().isEmpty());
         // The next start with the same (still unstored) choice asks again; an existing
         // "Local Folder" is no error.
         FakeWindows again;
         QCOMPARE(run(again), StartupEnd::Running);
-        QVERIFY(again.calls.contains(QStringLiteral("localfolder")));
+        QVERIFY(again.calls.contains(u"localfolder"_s));
     }
 
     void storedFolderIsEntered() {
@@ -100,27 +101,27 @@ private slots:
         m_store->set(settings::LocalFolder, local.path()); // without its separator
         FakeWindows w;
         QCOMPARE(run(w), StartupEnd::Running);
-        QVERIFY(!w.calls.contains(QStringLiteral("localfolder")));
+        QVERIFY(!w.calls.contains(u"localfolder"_s));
         QCOMPARE(runState().LocalFolder, local.path() + QLatin1Char('/'));
         QCOMPARE(QDir::currentPath(), QDir(local.path()).canonicalPath());
-        QVERIFY(QFileInfo(local.filePath(QStringLiteral("VelmarFTP"))).isDir());
+        QVERIFY(QFileInfo(local.filePath(u"VelmarFTP"_s)).isDir());
     }
 
     // Every later path is built as LocalFolder + name while LocalFolder is also the working
     // directory, so a relative stored folder must become absolute.
     void relativeStoredFolderBecomesAbsolute() {
         QTemporaryDir base;
-        QVERIFY(QDir(base.path()).mkdir(QStringLiteral("work")));
+        QVERIFY(QDir(base.path()).mkdir(u"work"_s));
         QVERIFY(QDir::setCurrent(base.path()));
-        m_store->set(settings::LocalFolder, QStringLiteral("work"));
+        m_store->set(settings::LocalFolder, u"work"_s);
         FakeWindows w;
         QCOMPARE(run(w), StartupEnd::Running);
-        QCOMPARE(runState().LocalFolder, base.path() + QStringLiteral("/work/"));
-        QCOMPARE(QDir::currentPath(), QDir(base.filePath(QStringLiteral("work"))).canonicalPath());
+        QCOMPARE(runState().LocalFolder, base.path() + u"/work/"_s);
+        QCOMPARE(QDir::currentPath(), QDir(base.filePath(u"work"_s)).canonicalPath());
     }
 
     void vanishedFolderAsksOnce() {
-        m_store->set(settings::LocalFolder, m_dir.filePath(QStringLiteral("gone/")));
+        m_store->set(settings::LocalFolder, m_dir.filePath(u"gone/"_s));
         FakeWindows fails;
         QCOMPARE(run(fails), StartupEnd::NoLocalFolder);
         QCOMPARE(fails.calls, (QStringList{"splash", "login", "localfolder"}));
@@ -135,7 +136,7 @@ private slots:
         empties.localFolder = [] { runState().LocalFolder.clear(); };
         m_store->set(settings::LocalFolder, QString());
         QCOMPARE(run(empties), StartupEnd::NoLocalFolder);
-        QVERIFY(!empties.calls.contains(QStringLiteral("mainmenu")));
+        QVERIFY(!empties.calls.contains(u"mainmenu"_s));
     }
 
     void cancelledLoginEndsSilently() {
@@ -151,11 +152,11 @@ private slots:
             m_dialogs->clear();
             FakeWindows w;
             w.login = [level] {
-                runState().CurrentUserName = QStringLiteral("Greta");
+                runState().CurrentUserName = u"Greta"_s;
                 runState().UserLevel = quint8(level);
             };
             QCOMPARE(run(w), StartupEnd::LockedOut);
-            QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("Sorry, you've been locked out.")});
+            QCOMPARE(m_dialogs->texts(), QStringList{u"Sorry, you've been locked out."_s});
             QCOMPARE(m_dialogs->records().first().icon, Dialogs::Icon::None);
             QCOMPARE(m_dialogs->records().first().buttons, Dialogs::Buttons(Dialogs::Ok));
             QCOMPARE(w.calls, (QStringList{"splash", "login"}));
@@ -168,7 +169,7 @@ private slots:
         FakeWindows w;
         w.menuOpens = false;
         QCOMPARE(run(w), StartupEnd::MainMenuRefused);
-        QCOMPARE(w.calls.last(), QStringLiteral("mainmenu"));
+        QCOMPARE(w.calls.last(), u"mainmenu"_s);
     }
 
     void proxySwitchBeforeLogin() {
@@ -176,17 +177,17 @@ private slots:
         m_store->set(settings::LocalFolder, local.path() + QLatin1Char('/'));
         FakeWindows lower, upper;
         run(lower, {"krtp", "/proxy", "cache.example:3128"});
-        QCOMPARE(lower.proxyAtLogin, QStringLiteral("cache.example:3128"));
+        QCOMPARE(lower.proxyAtLogin, u"cache.example:3128"_s);
         runState().ProxyServer.clear();
         run(upper, {"krtp", "/PROXY", "cache.example:3128"});
         QCOMPARE(upper.proxyAtLogin, QString());
     }
 
     void messageOfTheDay() {
-        MessageOfTheDay m = ParseMessageOfTheDay(QStringLiteral("2.0.5\r\nHello\r\nteam\r\n"));
-        QCOMPARE(m.version + QLatin1Char('|') + m.message, QStringLiteral("2.0.5|Hello\r\nteam\r\n"));
-        m = ParseMessageOfTheDay(QStringLiteral("2.0.4\nno CR LF here"));
-        QCOMPARE(m.version + QLatin1Char('|') + m.message, QStringLiteral("2.0.4\nno CR LF here|"));
+        MessageOfTheDay m = ParseMessageOfTheDay(u"2.0.5\r\nHello\r\nteam\r\n"_s);
+        QCOMPARE(m.version + QLatin1Char('|') + m.message, u"2.0.5|Hello\r\nteam\r\n"_s);
+        m = ParseMessageOfTheDay(u"2.0.4\nno CR LF here"_s);
+        QCOMPARE(m.version + QLatin1Char('|') + m.message, u"2.0.4\nno CR LF here|"_s);
     }
 
     // Adventure, web page, post news, users per level.

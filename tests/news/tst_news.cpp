@@ -6,6 +6,7 @@
 #include <QTest>
 
 using namespace krtp;
+using namespace Qt::StringLiterals;
 
 class TestNews : public QObject {
     Q_OBJECT
@@ -15,8 +16,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("member");
         QTest::addColumn<QStringList>("offered"); // display|page|template
-        const QString main = QStringLiteral("Main News,news.html,news_template.html,bob\r\n");
-        const QStringList mainPage{QStringLiteral("Main News|news.html|news_template.html")};
+        const QString main = u"Main News,news.html,news_template.html,bob\r\n"_s;
+        const QStringList mainPage{u"Main News|news.html|news_template.html"_s};
         QTest::newRow("excluded member") << main << "bob" << QStringList();
         QTest::newRow("excluded in other letter case") << main << "BOB" << QStringList();
         QTest::newRow("another member") << main << "Dovrin" << mainPage;
@@ -76,9 +77,7 @@ private slots:
     void templateFilledInOrder() {
         QFETCH(QStringList, row);
         const QDateTime when(QDate(2026, 12, 5), QTime(15, 5));
-        QCOMPARE(
-            FillNewsTemplate(row[0], QStringLiteral("Bob"), when, {row[1], QStringLiteral("EST"), row[2]}),
-            row[3]);
+        QCOMPARE(FillNewsTemplate(row[0], u"Bob"_s, when, {row[1], u"EST"_s, row[2]}), row[3]);
     }
 
     void itemInsertedAfterEveryMarker_data() {

@@ -20,6 +20,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -53,13 +54,13 @@ class TestNewsPost : public QObject {
     WindowHarness h;
 
     // A loaded window posting "at" 3:05 in the afternoon of 5 December 2026, on the page named.
-    std::unique_ptr<frmPostNews> openWindow(const QString& page = QStringLiteral("Team News")) {
+    std::unique_ptr<frmPostNews> openWindow(const QString& page = u"Team News"_s) {
         auto w = std::make_unique<frmPostNews>();
         w->show();
         w->LoadWindow();
         w->poster().clock = [] { return kWhen; };
         w->cboWhichPage[0]->setCurrentText(page);
-        w->txtTimeZone->setText(QStringLiteral("EST"));
+        w->txtTimeZone->setText(u"EST"_s);
         return w;
     }
 
@@ -67,8 +68,7 @@ class TestNewsPost : public QObject {
     // its exit code, a blank, and what it wrote to stdout and then to stderr.
     QByteArray cli(const QString& user, const QString& password, const QString& line) const {
         const CliResult r =
-            runCli(cliWords(line) + QStringList{QStringLiteral("--user"), user,
-                                                QStringLiteral("--local-folder"), fx.local->path()},
+            runCli(cliWords(line) + QStringList{u"--user"_s, user, u"--local-folder"_s, fx.local->path()},
                    {password});
         return QByteArray::number(r.code) + ' ' + r.out + r.err;
     }
@@ -91,12 +91,11 @@ private slots:
             QCOMPARE(w.cboWhichPage[0]->count(), bob ? 4 : 5);
             QCOMPARE(w.cboWhichPage[0]->currentText() + QLatin1Char('|') + w.poster().pagePath() +
                          QLatin1Char('|') + w.poster().templatePath(),
-                     bob ? QStringLiteral("Team News|team/news.html|team/template.html")
-                         : QStringLiteral("Main News|news.html|news_template.html"));
+                     bob ? u"Team News|team/news.html|team/template.html"_s
+                         : u"Main News|news.html|news_template.html"_s);
             w.cboWhichPage[0]->setCurrentIndex(1);
             QCOMPARE(w.cboWhichPage[1]->currentIndex(), 1);
-            QCOMPARE(w.poster().pagePath(),
-                     bob ? QStringLiteral("twice.html") : QStringLiteral("team/news.html"));
+            QCOMPARE(w.poster().pagePath(), bob ? u"twice.html"_s : u"team/news.html"_s);
             QCOMPARE(w.poster().templatePath(), w.cboWhichPage[2]->itemText(1));
         }
         QVERIFY(h->records().isEmpty());
@@ -105,8 +104,8 @@ private slots:
     void previewThenPostPublishesOnceAndCloses() {
         RecordingDesktopServices desktop;
         auto w = openWindow();
-        w->txtSubject->setText(QStringLiteral("Once"));
-        w->txtNews->setPlainText(QStringLiteral("line one\nline two"));
+        w->txtSubject->setText(u"Once"_s);
+        w->txtNews->setPlainText(u"line one\nline two"_s);
         // No program for pages on this desktop: the member is told, as Enter in the file list tells.
         desktop.result = false;
         w->cmdPreview->click();
@@ -118,136 +117,134 @@ private slots:
         desktop.result = true;
         w->cmdPreview->click();
         QVERIFY(w->isVisible());
-        const QString local = QDir::current().absoluteFilePath(QStringLiteral("VelmarFTP/team/news.html"));
-        QCOMPARE(desktop.calls, QStringList{QStringLiteral("open ") + local});
+        const QString local = QDir::current().absoluteFilePath(u"VelmarFTP/team/news.html"_s);
+        QCOMPARE(desktop.calls, QStringList{u"open "_s + local});
         const QByteArray expected = pageWith(teamItem("Once", "line one<BR>line two"));
         QCOMPARE(readLocal(local), expected);
-        QCOMPARE(fx.host.read(QStringLiteral("team/news.html")), kTeamPage);
+        QCOMPARE(fx.host.read(u"team/news.html"_s), kTeamPage);
         w->cmdPost->click();
         QVERIFY(!w->isVisible());
         QCOMPARE(w->poster().lastInsertCount(), 1);
-        QCOMPARE(fx.host.read(QStringLiteral("team/news.html")), expected);
-        QCOMPARE(fx.host.read(QStringLiteral("team/news.html.backup")), kTeamPage);
+        QCOMPARE(fx.host.read(u"team/news.html"_s), expected);
+        QCOMPARE(fx.host.read(u"team/news.html.backup"_s), kTeamPage);
         QCOMPARE(h->texts(), QStringList{"Your news was posted to team/news.html."});
     }
 
     // A refused post leaves the window open with its text, and sends nothing. Without the marker
     // there is nowhere to put the item.
     void refusalsLeaveTheWindowOpen() {
-        auto w = openWindow(QStringLiteral("Plain"));
-        w->txtNews->setPlainText(QStringLiteral("kept"));
+        auto w = openWindow(u"Plain"_s);
+        w->txtNews->setPlainText(u"kept"_s);
         w->cmdPost->click();
         QVERIFY(w->isVisible());
-        QCOMPARE(w->txtNews->toPlainText(), QStringLiteral("kept"));
+        QCOMPARE(w->txtNews->toPlainText(), u"kept"_s);
         QCOMPARE(h->texts(), QStringList{"plain.html has no <!--begin--> marker, so nothing was posted."});
         QCOMPARE(h->records().last().icon, Dialogs::Icon::Critical);
-        QCOMPARE(fx.host.read(QStringLiteral("plain.html")), QByteArray("<p>no marker</p>\r\n"));
+        QCOMPARE(fx.host.read(u"plain.html"_s), QByteArray("<p>no marker</p>\r\n"));
         w->cboWhichPage[0]->setCurrentIndex(0);
-        w->txtNews->setPlainText(QStringLiteral("  \n "));
+        w->txtNews->setPlainText(u"  \n "_s);
         w->cmdPost->click();
         QVERIFY(w->isVisible());
-        QCOMPARE(h->lastText(), QStringLiteral("You must type something in order to make a news post @_@"));
+        QCOMPARE(h->lastText(), u"You must type something in order to make a news post @_@"_s);
         QCOMPARE(h->records().last().icon, Dialogs::Icon::Warning);
         // A path from the host that leaves the site folder is never fetched or written.
-        w->cboWhichPage[0]->setCurrentText(QStringLiteral("Outside"));
-        w->txtNews->setPlainText(QStringLiteral("x"));
+        w->cboWhichPage[0]->setCurrentText(u"Outside"_s);
+        w->txtNews->setPlainText(u"x"_s);
         w->cmdPost->click();
         QVERIFY(w->isVisible());
         QCOMPARE(h->records().last().icon, Dialogs::Icon::Critical);
         QVERIFY(h->lastText().contains(QLatin1String("../outside.html")));
-        QVERIFY(!QFileInfo::exists(QStringLiteral("outside.html")));
+        QVERIFY(!QFileInfo::exists(u"outside.html"_s));
         // A missing template ends the post with the download's report.
-        QFile::remove(fx.host.path(QStringLiteral("team/template.html")));
+        QFile::remove(fx.host.path(u"team/template.html"_s));
         w->cboWhichPage[0]->setCurrentIndex(0);
         const int before = int(h->records().size());
         w->cmdPost->click();
         QVERIFY(w->isVisible());
         QCOMPARE(int(h->records().size()), before + 1);
-        QCOMPARE(fx.host.read(QStringLiteral("team/news.html")), kTeamPage);
+        QCOMPARE(fx.host.read(u"team/news.html"_s), kTeamPage);
         w->close();
         // Without a news list there is no page to post to.
-        QFile::remove(fx.host.path(QStringLiteral("krg/_news.dat")));
+        QFile::remove(fx.host.path(u"krg/_news.dat"_s));
         h->clear();
         frmPostNews empty;
         empty.LoadWindow();
         QCOMPARE(empty.cboWhichPage[0]->count(), 0);
-        empty.txtNews->setPlainText(QStringLiteral("x"));
+        empty.txtNews->setPlainText(u"x"_s);
         empty.cmdPreview->click();
-        QCOMPARE(h->lastText(), QStringLiteral("Please Select a News Page."));
+        QCOMPARE(h->lastText(), u"Please Select a News Page."_s);
         QCOMPARE(h->records().last().icon, Dialogs::Icon::None);
     }
 
     void insertButtons() {
         DefaultsDialogs d;
         auto w = openWindow();
-        w->txtNews->setPlainText(QStringLiteral("Hello all"));
+        w->txtNews->setPlainText(u"Hello all"_s);
         QTextCursor c = w->txtNews->textCursor();
         c.setPosition(6);
         c.setPosition(9, QTextCursor::KeepAnchor);
         w->txtNews->setTextCursor(c);
         // New Member inserts before the selection and keeps it.
-        d.answerText(QStringLiteral("Dovrin"));
+        d.answerText(u"Dovrin"_s);
         w->cmdNewMember->click();
-        QCOMPARE(d.records().last().title, QStringLiteral("New Member"));
-        QCOMPARE(d.lastText(), QStringLiteral("Please enter the name of the new member"));
-        QCOMPARE(d.defaults.last(), QStringLiteral("Dovrin"));
-        QCOMPARE(w->txtNews->toPlainText(),
-                 QStringLiteral("Hello \n<b>KR Welcomes Dovrin to the KR Team!</b>all"));
+        QCOMPARE(d.records().last().title, u"New Member"_s);
+        QCOMPARE(d.lastText(), u"Please enter the name of the new member"_s);
+        QCOMPARE(d.defaults.last(), u"Dovrin"_s);
+        QCOMPARE(w->txtNews->toPlainText(), u"Hello \n<b>KR Welcomes Dovrin to the KR Team!</b>all"_s);
         // Hyperlink: three questions; the selected text is the proposed link text and is replaced.
-        w->txtNews->setPlainText(QStringLiteral("see the rules"));
+        w->txtNews->setPlainText(u"see the rules"_s);
         c = w->txtNews->textCursor();
         c.setPosition(8);
         c.setPosition(13, QTextCursor::KeepAnchor);
         w->txtNews->setTextCursor(c);
-        d.answerText(QStringLiteral("http://h/rules.html"));
+        d.answerText(u"http://h/rules.html"_s);
         d.answer(Dialogs::Yes);
-        d.answerText(QStringLiteral("rules"));
+        d.answerText(u"rules"_s);
         w->cmdInsertHyperlink->click();
         QCOMPARE(d.defaults.mid(d.defaults.size() - 2),
-                 (QStringList{QStringLiteral("http://www.example.com/"), QStringLiteral("rules")}));
+                 (QStringList{u"http://www.example.com/"_s, u"rules"_s}));
         QCOMPARE(d.records().at(d.records().size() - 2).buttons,
                  Dialogs::Yes | Dialogs::No | Dialogs::Cancel);
-        QCOMPARE(d.records().at(d.records().size() - 2).title, QStringLiteral("Insert Hyperlink"));
+        QCOMPARE(d.records().at(d.records().size() - 2).title, u"Insert Hyperlink"_s);
         QCOMPARE(w->txtNews->toPlainText(),
-                 QStringLiteral("see the <a href=\"http://h/rules.html\" target=\"_TOP\">rules</a>"));
+                 u"see the <a href=\"http://h/rules.html\" target=\"_TOP\">rules</a>"_s);
         // Cancel at the second question changes nothing; without a selection the proposal is "click here".
-        d.answerText(QStringLiteral("x.html"));
+        d.answerText(u"x.html"_s);
         d.answer(Dialogs::Cancel);
         w->cmdInsertHyperlink->click();
         QCOMPARE(w->txtNews->toPlainText(),
-                 QStringLiteral("see the <a href=\"http://h/rules.html\" target=\"_TOP\">rules</a>"));
-        d.answerText(QStringLiteral("x.html"));
+                 u"see the <a href=\"http://h/rules.html\" target=\"_TOP\">rules</a>"_s);
+        d.answerText(u"x.html"_s);
         d.answer(Dialogs::No);
-        d.answerText(QStringLiteral("click here"));
+        d.answerText(u"click here"_s);
         w->cmdInsertHyperlink->click();
-        QCOMPARE(d.defaults.last(), QStringLiteral("click here"));
+        QCOMPARE(d.defaults.last(), u"click here"_s);
         QVERIFY(w->txtNews->toPlainText().endsWith(QLatin1String("</a><a href=\"x.html\">click here</a>")));
         // Image: the member's name GIF on the site is the default.
-        w->txtNews->setPlainText(QStringLiteral("pic"));
-        d.answerText(QStringLiteral("http://h/bob.gif"));
+        w->txtNews->setPlainText(u"pic"_s);
+        d.answerText(u"http://h/bob.gif"_s);
         w->cmdInsertImage->click();
-        QCOMPARE(d.defaults.last(), siteConfig().baseUrl + QStringLiteral("bob.gif"));
-        QCOMPARE(d.records().last().title, QStringLiteral("Insert Image"));
-        QCOMPARE(w->txtNews->toPlainText(), QStringLiteral("<img src=\"http://h/bob.gif\" border=\"0\">pic"));
+        QCOMPARE(d.defaults.last(), siteConfig().baseUrl + u"bob.gif"_s);
+        QCOMPARE(d.records().last().title, u"Insert Image"_s);
+        QCOMPARE(w->txtNews->toPlainText(), u"<img src=\"http://h/bob.gif\" border=\"0\">pic"_s);
         // An empty answer inserts nothing.
         d.answerText(QString());
         w->cmdNewMember->click();
-        QCOMPARE(w->txtNews->toPlainText(), QStringLiteral("<img src=\"http://h/bob.gif\" border=\"0\">pic"));
+        QCOMPARE(w->txtNews->toPlainText(), u"<img src=\"http://h/bob.gif\" border=\"0\">pic"_s);
         QVERIFY(d.unexpected().isEmpty());
     }
 
     void nameGifIsShownAndReplaced() {
         QTemporaryDir pictures;
-        const QString first = pictures.filePath(QStringLiteral("first.png")),
-                      second = pictures.filePath(QStringLiteral("second.png"));
+        const QString first = pictures.filePath(u"first.png"_s), second = pictures.filePath(u"second.png"_s);
         QImage picture(120, 30, QImage::Format_RGB32);
         picture.fill(Qt::red);
         QVERIFY(picture.save(first, "PNG"));
         picture.fill(Qt::blue);
         QVERIFY(picture.save(second, "PNG"));
-        fx.host.write(QStringLiteral("bob.gif"), readLocal(first));
+        fx.host.write(u"bob.gif"_s, readLocal(first));
         auto w = openWindow();
-        QCOMPARE(w->txtNameGIF->text(), QStringLiteral("bob.gif"));
+        QCOMPARE(w->txtNameGIF->text(), u"bob.gif"_s);
         QCOMPARE(w->picNameGIF->pixmap().size(), QSize(96, 26));
         QCOMPARE(w->picNameGIF->pixmap().toImage().pixelColor(5, 5), QColor(Qt::red));
         h->answerFiles(std::nullopt);
@@ -257,21 +254,21 @@ private slots:
         QVERIFY(w->isEnabled());
         h->answerFiles(QStringList{second});
         w->cmdChangeGIF->click();
-        QCOMPARE(fx.host.read(QStringLiteral("bob.gif")), readLocal(second));
-        QCOMPARE(fx.host.read(QStringLiteral("bob.gif.backup")), readLocal(first));
+        QCOMPARE(fx.host.read(u"bob.gif"_s), readLocal(second));
+        QCOMPARE(fx.host.read(u"bob.gif.backup"_s), readLocal(first));
         QCOMPARE(w->picNameGIF->pixmap().toImage().pixelColor(5, 5), QColor(Qt::blue));
         QVERIFY(w->isEnabled());
         QCOMPARE(h->busyDepth(), 0);
         // A choice that cannot be copied (a folder) leaves the member's GIF as it was.
         h->answerFiles(QStringList{pictures.path()});
         w->cmdChangeGIF->click();
-        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/bob.gif")), readLocal(second));
-        QVERIFY(!QFileInfo::exists(QStringLiteral("VelmarFTP/bob.gif.part")));
-        QCOMPARE(fx.host.read(QStringLiteral("bob.gif")), readLocal(second));
+        QCOMPARE(readLocal(u"VelmarFTP/bob.gif"_s), readLocal(second));
+        QVERIFY(!QFileInfo::exists(u"VelmarFTP/bob.gif.part"_s));
+        QCOMPARE(fx.host.read(u"bob.gif"_s), readLocal(second));
         QVERIFY(w->isEnabled());
         // No name GIF on the host: nothing shown and nothing said.
-        QFile::remove(fx.host.path(QStringLiteral("bob.gif")));
-        QFile::remove(QStringLiteral("VelmarFTP/bob.gif"));
+        QFile::remove(fx.host.path(u"bob.gif"_s));
+        QFile::remove(u"VelmarFTP/bob.gif"_s);
         h->clear();
         w->LoadNameGif();
         QVERIFY(w->picNameGIF->pixmap().isNull());
@@ -282,20 +279,20 @@ private slots:
         {
             frmPostNews w;
             w.LoadWindow();
-            QCOMPARE(w.txtTimeZone->text(), QStringLiteral("EST"));
-            w.txtTimeZone->setText(QStringLiteral("CET"));
+            QCOMPARE(w.txtTimeZone->text(), u"EST"_s);
+            w.txtTimeZone->setText(u"CET"_s);
             w.cmdCancel->click();
         }
-        QCOMPARE(fx.settings->get(settings::PostNewsTimeZone), QStringLiteral("CET"));
+        QCOMPARE(fx.settings->get(settings::PostNewsTimeZone), u"CET"_s);
         frmPostNews again;
         again.LoadWindow();
-        QCOMPARE(again.txtTimeZone->text(), QStringLiteral("CET"));
+        QCOMPARE(again.txtTimeZone->text(), u"CET"_s);
     }
 
     // Two members post at the same moment: each item goes into the page as the other left it.
     void twoPostsAtOnceBothAppear() {
         QTemporaryDir texts;
-        QVERIFY(writeLocal(texts.filePath(QStringLiteral("n.txt")), "news"));
+        QVERIFY(writeLocal(texts.filePath(u"n.txt"_s), "news"));
         // Slow replies, so that both are between fetching and sending the page together.
         fx.host.setFaults("{\"latency_ms\": 40}");
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
@@ -303,19 +300,18 @@ private slots:
         QTemporaryDir folders[2];
         QProcess posts[2];
         for (int i = 0; i < 2; ++i)
-            startCli(
-                posts[i],
-                cliWords(QStringLiteral("news post 'Team News' --subject %1 --text-file %2 --at '2026-12-05 "
-                                        "15:05' --time-zone EST --user bob --local-folder %3")
-                             .arg(QLatin1String(i ? "second" : "first"),
-                                  texts.filePath(QStringLiteral("n.txt")), folders[i].path())),
-                {QStringLiteral("builder")});
+            startCli(posts[i],
+                     cliWords(u"news post 'Team News' --subject %1 --text-file %2 --at '2026-12-05 "
+                              "15:05' --time-zone EST --user bob --local-folder %3"_s.arg(
+                                  QLatin1String(i ? "second" : "first"), texts.filePath(u"n.txt"_s),
+                                  folders[i].path())),
+                     {u"builder"_s});
         for (QProcess& p : posts) {
             const CliResult r = finishCli(p);
             QCOMPARE(r.code, 0);
             QCOMPARE(r.out, QByteArray("Posted to team/news.html\n"));
         }
-        const QByteArray page = fx.host.read(QStringLiteral("team/news.html"));
+        const QByteArray page = fx.host.read(u"team/news.html"_s);
         QCOMPARE(page.count(teamItem("first", "news")), 1);
         QCOMPARE(page.count(teamItem("second", "news")), 1);
         QCOMPARE(page.size(),
@@ -323,22 +319,22 @@ private slots:
     }
 
     void cliPagesPostAndRefusals() {
-        const QString bob = QStringLiteral("bob"), builder = QStringLiteral("builder");
-        QCOMPARE(cli(bob, builder, QStringLiteral("news pages")),
+        const QString bob = u"bob"_s, builder = u"builder"_s;
+        QCOMPARE(cli(bob, builder, u"news pages"_s),
                  QByteArray("0 Team News\tteam/news.html\tteam/template.html\n"
                             "Twice\ttwice.html\tteam/template.html\n"
                             "Plain\tplain.html\tteam/template.html\n"
                             "Outside\t../outside.html\tteam/template.html\n"));
         QTemporaryDir texts;
-        const QString text = texts.filePath(QStringLiteral("news.txt"));
+        const QString text = texts.filePath(u"news.txt"_s);
         QVERIFY(writeLocal(text, "first line\nsecond line\n"));
-        const QString post = QStringLiteral("news post 'team news' --subject 'From the shell' --text-file ") +
-                             text + QStringLiteral(" --at '2026-12-05 15:05' --time-zone EST");
-        QCOMPARE(cli(bob, builder, post + QStringLiteral(" --preview")),
-                 "0 " + fx.local->filePath(QStringLiteral("VelmarFTP/team/news.html")).toLocal8Bit() + "\n");
-        QCOMPARE(fx.host.read(QStringLiteral("team/news.html")), kTeamPage);
+        const QString post = u"news post 'team news' --subject 'From the shell' --text-file "_s + text +
+                             u" --at '2026-12-05 15:05' --time-zone EST"_s;
+        QCOMPARE(cli(bob, builder, post + u" --preview"_s),
+                 "0 " + fx.local->filePath(u"VelmarFTP/team/news.html"_s).toLocal8Bit() + "\n");
+        QCOMPARE(fx.host.read(u"team/news.html"_s), kTeamPage);
         QCOMPARE(cli(bob, builder, post), QByteArray("0 Posted to team/news.html\n"));
-        QCOMPARE(fx.host.read(QStringLiteral("team/news.html")),
+        QCOMPARE(fx.host.read(u"team/news.html"_s),
                  pageWith(teamItem("From the shell", "first line<BR>second line<BR>")));
         struct Refusal {
             const char *user, *password, *line;
@@ -356,10 +352,10 @@ private slots:
         };
         for (const Refusal& x : refusals) {
             const QByteArray said = cli(QLatin1String(x.user), QLatin1String(x.password),
-                                        QString::fromLatin1(x.line).replace(QStringLiteral("TEXT"), text));
+                                        QString::fromLatin1(x.line).replace(u"TEXT"_s, text));
             QCOMPARE(x.said.endsWith('\n') ? said : said.left(x.said.size()), x.said);
         }
-        QVERIFY(!fx.host.exists(QStringLiteral("plain.html.backup")));
+        QVERIFY(!fx.host.exists(u"plain.html.backup"_s));
     }
 };
 

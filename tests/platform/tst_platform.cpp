@@ -9,6 +9,7 @@
 #include <cstdio>
 
 using namespace krtp;
+using namespace Qt::StringLiterals;
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -27,12 +28,11 @@ private slots:
             format = box->textFormat();
             box->button(QMessageBox::No)->click();
         });
-        const Dialogs::Button answer =
-            dialogs.message(QStringLiteral("Delete <b>index.html</b>?\r\n<img src=x>"),
-                            Dialogs::Icon::Question, Dialogs::Yes | Dialogs::No);
+        const Dialogs::Button answer = dialogs.message(u"Delete <b>index.html</b>?\r\n<img src=x>"_s,
+                                                       Dialogs::Icon::Question, Dialogs::Yes | Dialogs::No);
         QCOMPARE(answer, Dialogs::No);
         QCOMPARE(format, Qt::PlainText);
-        QCOMPARE(shown, QStringLiteral("Delete <b>index.html</b>?\n<img src=x>"));
+        QCOMPARE(shown, u"Delete <b>index.html</b>?\n<img src=x>"_s);
     }
 
     // On a terminal, text from the host (a name with ESC or a lone CR) must not steer the display.
@@ -40,9 +40,9 @@ private slots:
         FILE* out = std::tmpfile();
         QVERIFY(out);
         ConsoleDialogs console(false, out);
-        console.message(QStringLiteral("Bren\x1b[2J held\rx.txt\r\nnext line"), Dialogs::Icon::None,
-                        Dialogs::Ok, Dialogs::NoButton, QString());
-        console.status(QStringLiteral("Waiting for ") + QChar(7) + QStringLiteral("Bren"));
+        console.message(u"Bren\x1b[2J held\rx.txt\r\nnext line"_s, Dialogs::Icon::None, Dialogs::Ok,
+                        Dialogs::NoButton, QString());
+        console.status(u"Waiting for "_s + QChar(7) + u"Bren"_s);
         std::rewind(out);
         char buffer[256] = {};
         const size_t n = std::fread(buffer, 1, sizeof buffer - 1, out);
@@ -52,10 +52,9 @@ private slots:
     }
 
     void fileFiltersInQtForm() {
-        QCOMPARE(QtDialogs::QtFileFilter(
-                     QStringLiteral("All Allowed File Types|*.html;*.htm;*.gif|HTML Files|*.html")),
-                 QStringLiteral("All Allowed File Types (*.html *.htm *.gif);;HTML Files (*.html)"));
-        QCOMPARE(QtDialogs::QtFileFilter(QStringLiteral("Images (*.png)")), QStringLiteral("Images (*.png)"));
+        QCOMPARE(QtDialogs::QtFileFilter(u"All Allowed File Types|*.html;*.htm;*.gif|HTML Files|*.html"_s),
+                 u"All Allowed File Types (*.html *.htm *.gif);;HTML Files (*.html)"_s);
+        QCOMPARE(QtDialogs::QtFileFilter(u"Images (*.png)"_s), u"Images (*.png)"_s);
     }
 };
 
