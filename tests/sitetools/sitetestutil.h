@@ -42,29 +42,31 @@ struct SiteFixture : HostFixture {
             else
                 QFile::remove(info.filePath());
         }
-        host.write(u"index.html"_s, "<html><body>Home</body></html>\r\n");
-        host.write(u"old_index.html"_s, "<html><body>Old home</body></html>\r\n");
-        host.write(u"style.css"_s, "body { color: navy; }\r\n");
-        host.write(u"images/logo.gif"_s, kGif);
-        host.write(u"images/bob.gif"_s, kGif);
-        host.write(u"Pages/News.HTML"_s, "<p>News</p>\r\n");
-        host.write(u"news/index.html"_s, "<h1>News</h1>\n<p>First</p>\n");
-        host.write(u"news/old/2024.html"_s, "<p>Last year</p>\r\n");
+        const std::pair<const char*, QByteArray> files[] = {
+            {"index.html", "<html><body>Home</body></html>\r\n"},
+            {"old_index.html", "<html><body>Old home</body></html>\r\n"},
+            {"style.css", "body { color: navy; }\r\n"},
+            {"images/logo.gif", kGif},
+            {"images/bob.gif", kGif},
+            {"Pages/News.HTML", "<p>News</p>\r\n"},
+            {"news/index.html", "<h1>News</h1>\n<p>First</p>\n"},
+            {"news/old/2024.html", "<p>Last year</p>\r\n"},
+            {"krg/Bob.dat", "news/index.html\r\nnews/*add files*"},
+            {"krg/Ann.dat", "Pages/News.HTML\r\nPages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"},
+            {"krg/Cara.dat", "*full access*"},
+            {"krg/Dan.dat", "*full access*\r\n"},
+            {"krg/Eve.dat", kEveList},
+            {"krg/Hal.dat", "<html><body><h1>404 Not Found</h1></body></html>"}};
+        for (const auto& [path, bytes] : files)
+            host.write(QString::fromLatin1(path), bytes);
         QDir(host.root()).mkpath(u"empty"_s);
         QDir(host.root()).mkpath(u"locked"_s);
-        host.write(u"krg/Bob.dat"_s, "news/index.html\r\nnews/*add files*");
-        host.write(u"krg/Ann.dat"_s,
-                   "Pages/News.HTML\r\nPages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif");
-        host.write(u"krg/Cara.dat"_s, "*full access*");
-        host.write(u"krg/Dan.dat"_s, "*full access*\r\n");
-        host.write(u"krg/Eve.dat"_s, kEveList);
-        host.write(u"krg/Hal.dat"_s, "<html><body><h1>404 Not Found</h1></body></html>");
     }
 
     void resetLocal() { HostFixture::resetLocal(true); }
 };
 
-// Tree keys in order, and the file names of the list.
+// Tree keys in order, and the file names (or another field) of the list.
 inline QStringList treeKeys(const SiteExplorer& e) {
     QStringList keys;
     for (const FolderNode& n : e.nodes())
@@ -72,11 +74,14 @@ inline QStringList treeKeys(const SiteExplorer& e) {
     return keys;
 }
 
-inline QStringList fileNames(const SiteExplorer& e) {
+inline QStringList fileNames(const SiteExplorer& e, QString ListEntry::*field = &ListEntry::text) {
     QStringList names;
     for (const ListEntry& entry : e.files().entries())
-        names << entry.text;
+        names << entry.*field;
     return names;
+}
+inline QStringList fileIcons(const SiteExplorer& e) {
+    return fileNames(e, &ListEntry::smallIconKey);
 }
 
 // Every file below a folder with its bytes, by path relative to it: a whole tree to compare.
@@ -88,13 +93,6 @@ inline QMap<QString, QByteArray> treeBytes(const QString& root) {
         out.insert(QDir(root).relativeFilePath(path), readLocal(path));
     }
     return out;
-}
-
-inline QStringList fileIcons(const SiteExplorer& e) {
-    QStringList icons;
-    for (const ListEntry& entry : e.files().entries())
-        icons << entry.smallIconKey;
-    return icons;
 }
 
 } // namespace krtp::test

@@ -39,6 +39,13 @@ class TestSiteExplorer : public QObject {
         }
         QString icon(const QString& key) const { return explorer.files().find(key)->smallIconKey; }
     };
+    // Selects the files, answers the confirmation and runs the action.
+    bool confirm(Session& s, bool (ExplorerActions::*action)(), const QStringList& keys,
+                 Dialogs::Button answer = Dialogs::Ok) {
+        s.select(keys);
+        dlg->answer(answer);
+        return (s.actions.*action)();
+    }
 
     // Files f00.html ... in many/ on the host, of different sizes (the first empty); their names.
     QStringList seedMany(int count) {
@@ -162,15 +169,11 @@ private slots:
 
     void downloadConfirmsAndMarks() {
         Session s;
-        s.select({"index.html"});
-        dlg->answer(Dialogs::Cancel);
-        QVERIFY(!s.actions.Download());
+        QVERIFY(!confirm(s, &ExplorerActions::Download, {"index.html"}, Dialogs::Cancel));
         QCOMPARE(dlg->lastText(), u"Please confirm.  You are about to download 1 file from the server."_s);
         QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Information);
         QVERIFY(!QFileInfo::exists(fx.mirror(u"index.html"_s)));
-        s.select({"index.html", "style.css"});
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(s.actions.Download());
+        QVERIFY(confirm(s, &ExplorerActions::Download, {"index.html", "style.css"}));
         QCOMPARE(dlg->lastText(), u"Please confirm.  You are about to download 2 files from the server."_s);
         QCOMPARE(readLocal(fx.mirror(u"index.html"_s)), fx.host.read(u"index.html"_s));
         QCOMPARE(readLocal(fx.mirror(u"style.css"_s)), fx.host.read(u"style.css"_s));
@@ -180,9 +183,7 @@ private slots:
     void restrictedDownloadUsesTheListSpelling() {
         SiteFixture::login(u"Ann"_s, LevelReadOnly);
         Session s(u"Pages/"_s);
-        s.select({"news.html"});
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(s.actions.Download());
+        QVERIFY(confirm(s, &ExplorerActions::Download, {"news.html"}));
         QCOMPARE(readLocal(fx.mirror(u"Pages/News.HTML"_s)), "<p>News</p>\r\n"_ba);
         QCOMPARE(s.icon(u"news.html"_s), u"file"_s);
     }
@@ -220,9 +221,7 @@ private slots:
         Session s(u"many/"_s);
         s.actions.setParallelTransfers(connections);
         QFile::remove(fx.host.path(u"many/"_s + gone)); // listed, then gone
-        s.select(selected);
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(!s.actions.Download());
+        QVERIFY(!confirm(s, &ExplorerActions::Download, selected));
         QCOMPARE(dlg->texts().mid(1), QStringList{"550 No such file or directory."});
         QCOMPARE(fileIcons(s.explorer), icons);
         QCOMPARE(s.actions.lastOutcome(), outcome);
@@ -390,9 +389,7 @@ private slots:
         Session s(u"many/"_s);
         s.actions.setParallelTransfers(4);
         const int own = s.inet.commandsSent();
-        s.select(names);
-        dlg->answer(Dialogs::Ok);
-        QVERIFY2(s.actions.Download(), qPrintable(s.actions.lastOutcome()));
+        QVERIFY2(confirm(s, &ExplorerActions::Download, names), qPrintable(s.actions.lastOutcome()));
         for (const QString& n : names) {
             QCOMPARE(readLocal(fx.mirror(u"many/"_s + n)), fx.host.read(u"many/"_s + n));
             QVERIFY(writeLocal(fx.mirror(u"many/"_s + n), "sent " + n.toLatin1()));
@@ -411,17 +408,13 @@ private slots:
     void sendKeepsTheHostBackup() {
         Session s;
         QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "body { color: red; }\r\n"));
-        s.select({"style.css"});
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(s.actions.Send());
+        QVERIFY(confirm(s, &ExplorerActions::Send, {"style.css"}));
         QCOMPARE(dlg->lastText(), u"Please confirm.  You are about to send (upload) 1 file to the server."_s);
         QCOMPARE(fx.host.read(u"style.css"_s), "body { color: red; }\r\n"_ba);
         QCOMPARE(fx.host.read(u"style.css.backup"_s), "body { color: navy; }\r\n"_ba);
         QCOMPARE(s.icon(u"style.css"_s), u"file"_s);
         // A file with no local copy: the routine's message, the mark stays.
-        s.select({"index.html"});
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(!s.actions.Send());
+        QVERIFY(!confirm(s, &ExplorerActions::Send, {"index.html"}));
         QCOMPARE(dlg->lastText(), u"VelmarFTP/index.html does not exist on the local hard drive."_s);
         QCOMPARE(s.icon(u"index.html"_s), u"fileupload"_s);
 
@@ -445,9 +438,7 @@ private slots:
         replaceOnce("/krg/_message.dat");
         Session admin(u"krg/"_s);
         admin.actions.setParallelTransfers(4);
-        admin.select(names);
-        dlg->answer(Dialogs::Ok);
-        QVERIFY2(admin.actions.Send(), qPrintable(admin.actions.lastOutcome()));
+        QVERIFY2(confirm(admin, &ExplorerActions::Send, names), qPrintable(admin.actions.lastOutcome()));
         for (const QString& name : names)
             QCOMPARE(fx.host.read(u"krg/"_s + name), "Welcome back"_ba);
         // Adding them alike.
@@ -464,9 +455,7 @@ private slots:
 
     void deleteOnHostLeavesSimilarNames() {
         Session s;
-        s.select({"index.html"});
-        dlg->answer(Dialogs::Cancel);
-        QVERIFY(!s.actions.DeleteOnHost());
+        QVERIFY(!confirm(s, &ExplorerActions::DeleteOnHost, {"index.html"}, Dialogs::Cancel));
         QVERIFY(fx.host.exists(u"index.html"_s));
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.actions.DeleteOnHost());
@@ -487,9 +476,7 @@ private slots:
     void restrictedDeleteUnregistersInTheList() {
         SiteFixture::login(u"Ann"_s, LevelFullAccess);
         Session s(u"Pages/"_s);
-        s.select({"news.html"});
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(s.actions.DeleteOnHost());
+        QVERIFY(confirm(s, &ExplorerActions::DeleteOnHost, {"news.html"}));
         QVERIFY(!fx.host.exists(u"Pages/News.HTML"_s));
         QCOMPARE(fx.host.read(u"krg/Ann.dat"_s),
                  "Pages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"_ba);
@@ -568,9 +555,7 @@ private slots:
         // Read back the way the explorer reads it.
         Session again(u"news/"_s);
         QCOMPARE(fileNames(again.explorer), (QStringList{"index.html", "extra.html", "story.html"}));
-        again.select({"story.html"});
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(again.actions.Download());
+        QVERIFY(confirm(again, &ExplorerActions::Download, {"story.html"}));
         QCOMPARE(readLocal(fx.mirror(u"news/Story.html"_s)), "<p>story</p>"_ba);
         // Nothing to add where the list does not allow it.
         Session root;
@@ -679,10 +664,8 @@ private slots:
         TransferControl inet;
         SiteExplorer explorer(inet);
         ExplorerActions actions(explorer);
-        QVERIFY(!actions.AddFiles());
-        QVERIFY(!actions.NewFile());
-        QVERIFY(!actions.Replace());
-        QVERIFY(!actions.DownloadAndEdit());
+        QVERIFY(!actions.AddFiles() && !actions.NewFile() && !actions.Replace() &&
+                !actions.DownloadAndEdit());
         QVERIFY(dlg->records().isEmpty());
         QCOMPARE(inet.commandsSent(), 0);
     }
