@@ -3,10 +3,12 @@
 #include "app/login.h"
 #include "buildconfig.h"
 #include "config/runstate.h"
+#include "testfiles.h"
 #include "testmain.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -189,12 +191,12 @@ private slots:
                  u"http://h:1/krg/_files.dat?username=%20a%20b&password=x%23%26%3Dy%25"_s);
     }
 
-    // The demo site's account file is built from the member list; they must agree.
-    void demoSeedMatchesMemberList() {
-        QFile list(QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/members.txt"));
-        QVERIFY(list.open(QIODevice::ReadOnly));
+    // The demo site: its account file is built from the member list, its pictures load, and its
+    // catalogue names files that are there.
+    void demoSiteIsWhole() {
+        const QString site = QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site/");
         QByteArray expected;
-        for (const QByteArray& raw : list.readAll().split('\n')) {
+        for (const QByteArray& raw : test::readLocal(site + u"../members.txt"_s).split('\n')) {
             const QString line = QString::fromUtf8(raw).trimmed();
             if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
                 continue;
@@ -202,9 +204,18 @@ private slots:
             QCOMPARE(f.size(), 3);
             expected += record(f.at(0), f.at(1), quint8(f.at(2).toInt()));
         }
-        QFile seed(QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site/krg/_files.dat"));
-        QVERIFY(seed.open(QIODevice::ReadOnly));
-        QCOMPARE(seed.readAll(), expected);
+        QCOMPARE(test::readLocal(site + u"krg/_files.dat"_s), expected);
+        for (const char* gif : {"images/logo.gif", "images/bob.gif", "krg/logo.gif"})
+            QVERIFY2(!QImage(site + QLatin1String(gif)).isNull(), gif);
+        const QList<QByteArray> lines = test::readLocal(site + u"krg/_files.txt"_s).split('\n');
+        QVERIFY(CheckProgramVersion(QString::fromLatin1(lines.at(0).trimmed())));
+        QCOMPARE(lines.at(1).trimmed().toInt(), 5);
+        for (int i = 2; i < 7; ++i) {
+            QVERIFY(lines.at(i).endsWith('\r'));
+            const QByteArray name = lines.at(i).split('"').value(1);
+            QVERIFY2(QFileInfo::exists(site + u"krg/"_s + QString::fromLatin1(name)), name);
+        }
+        QCOMPARE(test::readLocal(site + u"krg/Bob.dat"_s), QByteArray("*full access*"));
     }
 };
 

@@ -22,7 +22,6 @@
 #include <QComboBox>
 #include <QFileSystemModel>
 #include <QGroupBox>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -529,23 +528,6 @@ private slots:
         s.show();
         QTest::keyClick(&s, Qt::Key_Space);
         QVERIFY(!s.isVisible());
-    }
-
-    void demoSeedIsWhole() {
-        for (const char* gif : {"images/logo.gif", "images/bob.gif", "krg/logo.gif"})
-            QVERIFY2(!QImage(kSeed + QLatin1Char('/') + QLatin1String(gif)).isNull(), gif);
-        QFile catalogue(kSeed + u"/krg/_files.txt"_s);
-        QVERIFY(catalogue.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = catalogue.readAll().split('\n');
-        QVERIFY(CheckProgramVersion(QString::fromLatin1(lines.at(0).trimmed())));
-        const int count = lines.at(1).trimmed().toInt();
-        QCOMPARE(count, 5);
-        for (int i = 2; i < 2 + count; ++i) {
-            QVERIFY(lines.at(i).endsWith('\r'));
-            const QByteArray name = lines.at(i).split('"').value(1);
-            QVERIFY2(QFileInfo::exists(kSeed + u"/krg/"_s + QString::fromLatin1(name)), name);
-        }
-        QCOMPARE(QFileInfo(kSeed + u"/krg/Bob.dat"_s).size(), qint64(13)); // "*full access*"
     }
 };
 
