@@ -1,68 +1,30 @@
 // The windows of the store's smaller actions on the file list window: selection in every view style,
 // the Actions menu and its owner rules, the add window, the administrator's edit window and the
 // companion lists.
+#define KRTP_STORE_WINDOW_TEST
 #include "app/gui/frmoptions.h"
-#include "controls.h"
 #include "filestore/addfiles.h"
-#include "filestore/gui/filelistview.h"
-#include "filestore/gui/frmcheckin.h"
-#include "filestore/gui/frmfilelist.h"
 #include "filestore/gui/frmhistory.h"
-#include "filestore/storeoperations.h"
 #include "storetestutil.h"
 #include "testmain.h"
 #include "util/fileutil.h"
-#include "windowharness.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QPointer>
-#include <QPushButton>
 #include <QSpinBox>
-#include <QTest>
 #include <QTextEdit>
-#include <QTimer>
-#include <QToolButton>
-#include <QTreeView>
 #include <QTreeWidget>
 
 using namespace krtp;
 using namespace krtp::test;
 
-namespace {
-
-void writeLocal(const QString& name, const QByteArray& data) {
-    QFile f(name);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(data);
-}
-
-} // namespace
-
 class TestStoreWindows : public QObject {
     Q_OBJECT
     StoreFixture fx;
     WindowHarness dlg;
-
-    void clickEntry(frmFileList& w, const QString& key, Qt::KeyboardModifiers mods = {},
-                    Qt::MouseButton button = Qt::LeftButton) {
-        QAbstractItemView* view = control<FileListView>(w, "lvwFileList")->currentView();
-        const QModelIndex index = w.model().index(w.model().rowOf(key), 0);
-        view->scrollTo(index);
-        QTest::mouseClick(view->viewport(), button, mods, view->visualRect(index).center());
-    }
-
-    void showAndRebuild(frmFileList& w) {
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.UpdateFileList());
-    }
 
 private slots:
     void initTestCase() { QVERIFY(fx.start()); }
@@ -74,6 +36,7 @@ private slots:
     }
     void cleanup() { QVERIFY(dlg.done()); }
 
+    // The view and the model agree on the selection both ways, and the operation acts on it.
     void clickedEntryIsTheSelectionInEveryViewStyle_data() {
         QTest::addColumn<int>("style");
         QTest::newRow("large icons") << 0;
@@ -85,26 +48,26 @@ private slots:
         QFETCH(int, style);
         fx.setCatalogue(
             catalogue({catalogueLine("a.txt", 2), catalogueLine("b.txt", 2), catalogueLine("c.txt", 2)}));
-        for (const char* n : {"a.txt", "b.txt", "c.txt"})
+        for (const char* n : {"b.txt", "c.txt"})
             fx.host.write(QStringLiteral("krg/") + QLatin1String(n), QByteArray("server ") + n);
         frmFileList w;
         w.resize(800, 500);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.setViewStyle(style);
-        QVERIFY(w.UpdateFileList());
+        QVERIFY(showAndRebuild(w));
         clickEntry(w, QStringLiteral("b.txt"));
         QCOMPARE(w.model().selectedCount(), 1);
         QVERIFY(w.model().find(QStringLiteral("b.txt"))->selected);
         QCOMPARE(w.currentKey(), QStringLiteral("b.txt"));
         clickEntry(w, QStringLiteral("c.txt"), Qt::ControlModifier);
-        QCOMPARE(w.model().selectedCount(), 2);
-        // The operation acts on what the member sees selected.
         control<QToolButton>(w, "cmdGetLatestVersion")->click();
-        QCOMPARE(QFile(QStringLiteral("b.txt")).exists(), true);
-        QCOMPARE(QFile(QStringLiteral("c.txt")).exists(), true);
-        QCOMPARE(QFile(QStringLiteral("a.txt")).exists(), false);
+        QCOMPARE(w.operations().lastReport().done, (QStringList{"b.txt", "c.txt"}));
         QVERIFY2(dlg->records().isEmpty(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QAbstractItemView* view = control<FileListView>(w, "lvwFileList")->currentView();
+        view->clearSelection();
+        QCOMPARE(w.model().selectedCount(), 0);
+        w.model().setSelected(QStringLiteral("a.txt"), true);
+        QVERIFY(
+            view->selectionModel()->isSelected(w.model().index(w.model().rowOf(QStringLiteral("a.txt")), 0)));
         w.store().Shutdown();
     }
 
@@ -112,44 +75,35 @@ private slots:
         fx.setCatalogue(
             catalogue({catalogueLine("mine.txt", 1, "", "dovrin"), catalogueLine("free.txt", 1),
                        catalogueLine("theirs.txt", 1, "", "Bren"), catalogueLine("gone.txt", 1)}));
-        writeLocal(QStringLiteral("mine.txt"), "m");
-        writeLocal(QStringLiteral("free.txt"), "f");
-        writeLocal(QStringLiteral("theirs.txt"), "t");
+        for (const char* n : {"mine.txt", "free.txt", "theirs.txt"})
+            QVERIFY(writeLocal(QLatin1String(n), n));
         SetFileReadOnly(QStringLiteral("theirs.txt"), true, true);
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         auto* readOnly = control<QAction>(w, "mnuActionsReadOnly");
-        auto* describe = control<QAction>(w, "mnuActionsChangeFileDescription");
-        auto* remove = control<QAction>(w, "mnuActionsDeleteFile");
-        auto* relinquish = control<QAction>(w, "mnuActionsRelinquishControl");
         const auto state = [&] {
             QString s;
-            for (QAction* a : {readOnly, describe, remove, relinquish})
-                s += a->isEnabled() ? QLatin1Char('E') : QLatin1Char('-');
+            for (const char* a : {"mnuActionsReadOnly", "mnuActionsChangeFileDescription",
+                                  "mnuActionsDeleteFile", "mnuActionsRelinquishControl"})
+                s += control<QAction>(w, a)->isEnabled() ? QLatin1Char('E') : QLatin1Char('-');
             return s + (readOnly->isChecked() ? QLatin1Char('R') : QLatin1Char('w'));
         };
-        struct Row {
-            const char* key;
-            int level;
-            const char* expected;
-        };
-        const Row rows[] = {
+        const std::tuple<const char*, int, const char*> rows[] = {
             {"", LevelFullAccess, "----w"},
             {"mine.txt", LevelFullAccess, "EEEEw"},
             {"free.txt", LevelFullAccess, "EEE-w"},
             {"theirs.txt", LevelFullAccess, "E---R"},
             {"gone.txt", LevelFullAccess, "EEE-R"},
             {"mine.txt", LevelReadOnly, "E---w"},
-            {"theirs.txt", LevelAdministrator, "EEE-R"},
-        };
-        for (const Row& r : rows) {
-            runState().UserLevel = quint8(r.level);
+            {"theirs.txt", LevelAdministrator, "EEE-R"}};
+        for (const auto& [key, level, expected] : rows) {
+            runState().UserLevel = quint8(level);
             w.model().setAllSelected(false);
-            if (*r.key)
-                clickEntry(w, QLatin1String(r.key));
+            if (*key)
+                clickEntry(w, QLatin1String(key));
             w.EnableOwnerOptions();
-            QVERIFY2(state() == QLatin1String(r.expected),
-                     qPrintable(QLatin1String(r.key) + QLatin1Char(' ') + state()));
+            QVERIFY2(state() == QLatin1String(expected),
+                     qPrintable(QLatin1String(key) + QLatin1Char(' ') + state()));
         }
         // Opening the Actions menu applies the rules, as the right button's pop-up does; Open File is its
         // bold default there.
@@ -166,26 +120,16 @@ private slots:
         QCOMPARE(state(), QStringLiteral("E---R"));
         actions->hide();
         QVERIFY(!actions->defaultAction());
-
         // The Read Only entry switches the local copy.
-        control<QAction>(w, "mnuActionsReadOnly")->trigger();
+        readOnly->trigger();
         QVERIFY(!IsFileReadOnly(QStringLiteral("theirs.txt")));
-        // Enter in the list opens the file.
-        RecordingDesktopServices desktop;
-        settingsStore().setFileVersion(QStringLiteral("theirs.txt"), QStringLiteral("1"));
-        QVERIFY(w.UpdateFileList());
-        clickEntry(w, QStringLiteral("theirs.txt"));
-        dlg->answer(Dialogs::Ok);
-        QTest::keyClick(control<FileListView>(w, "lvwFileList")->currentView(), Qt::Key_Return);
-        QCOMPARE(desktop.calls.size(), 1);
-        QVERIFY(desktop.calls.first().contains(QStringLiteral("theirs.txt")));
         w.store().Shutdown();
     }
 
     void localFolderIsKeptWhileAFileIsCheckedOut() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1, "dovrin"), catalogueLine("b.txt", 1, "Bren")}));
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         int asked = 0;
         w.chooseLocalFolder = [&] { ++asked; };
         w.UpdateOpeners();
@@ -204,49 +148,48 @@ private slots:
     void addWindow() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         for (const char* n : {"A.TXT", "new.txt", "hide.txt", "delete.txt", "a.txt.backup"})
-            writeLocal(QLatin1String(n), n);
+            QVERIFY(writeLocal(QLatin1String(n), n));
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         bool checked = false;
         WindowHarness::whenShown(&w, "frmAddFile", [&](QWidget* add) {
             checked = true;
             auto* list = control<QTreeView>(*add, "lvwAddFileList");
             auto* lblHidden = control<QLabel>(*add, "lblHidden");
-            const auto names = [list] {
+            QAbstractItemModel* m = list->model();
+            const auto names = [m] {
                 QStringList n;
-                for (int r = 0; r < list->model()->rowCount(); ++r)
-                    n << list->model()->index(r, 0).data().toString();
+                for (int r = 0; r < m->rowCount(); ++r)
+                    n << m->index(r, 0).data().toString();
                 n.sort();
                 return n;
             };
-            const auto select = [list](const QString& name) {
+            // Selects the one row named name and presses button.
+            const auto press = [&](const char* name, const char* button) {
                 list->clearSelection();
-                for (int r = 0; r < list->model()->rowCount(); ++r)
-                    if (list->model()->index(r, 0).data().toString() == name)
-                        list->selectionModel()->select(list->model()->index(r, 0),
-                                                       QItemSelectionModel::Select |
-                                                           QItemSelectionModel::Rows);
+                for (int r = 0; r < m->rowCount(); ++r)
+                    if (m->index(r, 0).data().toString() == QLatin1String(name))
+                        list->selectionModel()->select(m->index(r, 0), QItemSelectionModel::Select |
+                                                                           QItemSelectionModel::Rows);
+                control<QPushButton>(*add, button)->click();
             };
             QCOMPARE(names(), (QStringList{"delete.txt", "hide.txt", "new.txt"}));
             QVERIFY(lblHidden->isHidden());
-            select(QStringLiteral("hide.txt"));
-            control<QPushButton>(*add, "cmdHideFiles")->click();
+            press("hide.txt", "cmdHideFiles");
             QCOMPARE(lblHidden->text(), QStringLiteral("files added to _hidden.txt"));
             QVERIFY(!lblHidden->isHidden());
             QCOMPARE(names(), (QStringList{"delete.txt", "new.txt"}));
-            select(QStringLiteral("delete.txt"));
             dlg->answer(Dialogs::No);
-            control<QPushButton>(*add, "cmdDeleteFiles")->click();
+            press("delete.txt", "cmdDeleteFiles");
             QVERIFY(QFile::exists(QStringLiteral("delete.txt")));
             dlg->answer(Dialogs::Yes);
-            control<QPushButton>(*add, "cmdDeleteFiles")->click();
+            press("delete.txt", "cmdDeleteFiles");
             QCOMPARE(dlg->lastText(), addfiles::DeleteQuestion());
             QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Critical);
             QVERIFY(!QFile::exists(QStringLiteral("delete.txt")));
             QCOMPARE(lblHidden->text(), QStringLiteral("files deleted from local drive"));
-            select(QStringLiteral("new.txt"));
             dlg->answerText(QStringLiteral("A new file"));
-            control<QPushButton>(*add, "cmdAdd")->click();
+            press("new.txt", "cmdAdd");
             QVERIFY(names().isEmpty());
             control<QPushButton>(*add, "cmdClose")->click();
         });
@@ -265,8 +208,7 @@ private slots:
         runState().UserLevel = LevelAdministrator;
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 2, "Bren", "Cara", "Old", "Cara: first")}));
         frmFileList w;
-        showAndRebuild(w);
-        QVERIFY(control<QAction>(w, "mnuActionsEditFileDetails")->isEnabled());
+        QVERIFY(showAndRebuild(w));
         // Without a current entry Apply is off.
         WindowHarness::whenShown(&w, "frmEditFileDetails", [&](QWidget* edit) {
             QVERIFY(!control<QPushButton>(*edit, "cmdApply")->isEnabled());
@@ -275,10 +217,9 @@ private slots:
         w.EditFileDetails();
         w.model().setSelected(QStringLiteral("a.txt"), true);
         WindowHarness::whenShown(&w, "frmEditFileDetails", [&](QWidget* edit) {
-            const char* boxes[] = {"txtFileName", "txtCheckedOutBy",  "txtLastComment", "txtFileDescription",
-                                   "txtAuthor",   "txtServerVersion", "txtLocalVersion"};
             QStringList shown, tags;
-            for (const char* box : boxes) {
+            for (const char* box : {"txtFileName", "txtCheckedOutBy", "txtLastComment", "txtFileDescription",
+                                    "txtAuthor", "txtServerVersion", "txtLocalVersion"}) {
                 shown << control<QLineEdit>(*edit, box)->text();
                 tags << control<QLineEdit>(*edit, box)->property("tag").toString();
             }
@@ -303,11 +244,11 @@ private slots:
                                    catalogueLine("c.txt", 1, "dovrin")}));
         for (const char* n : {"a.txt", "b.txt", "c.txt"}) {
             fx.host.write(QStringLiteral("krg/") + QLatin1String(n), "old");
-            writeLocal(QLatin1String(n), QByteArray("new ") + n);
+            QVERIFY(writeLocal(QLatin1String(n), QByteArray("new ") + n));
             settingsStore().setFileVersion(QLatin1String(n), QStringLiteral("1"));
         }
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         control<QAction>(w, "mnuFileShowCheckedOutFiles")->trigger();
         QPointer<QWidget> list = control<QWidget>(w, "frmCheckedOutFiles");
         auto* view = control<QTreeView>(*list, "lvwCheckedOutFiles");
@@ -319,7 +260,6 @@ private slots:
         for (int i = 0; i < view->header()->count() - 1; ++i)
             QVERIFY(view->columnWidth(i) >= view->header()->sectionSizeHint(i));
         QVERIFY(view->header()->stretchLastSection());
-
         // Nothing ticked: the check-in runs on nothing and the same files come back ticked.
         for (int r = 0; r < model->rowCount(); ++r)
             model->setData(model->index(r, 0), int(Qt::Unchecked), Qt::CheckStateRole);
@@ -327,7 +267,6 @@ private slots:
         QCOMPARE(model->rowCount(), 2);
         QCOMPARE(model->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
         QVERIFY(button->isEnabled());
-
         // a.txt kept checked out: the window stays open with both files.
         model->setData(model->index(1, 0), int(Qt::Unchecked), Qt::CheckStateRole);
         WindowHarness::whenShown(&w, "frmCheckIn", [&](QWidget* checkIn) {
@@ -339,7 +278,6 @@ private slots:
         QVERIFY(fx.hostCatalogue().contains("\"a.txt\",2,\"Dovrin\""));
         QVERIFY(list);
         QCOMPARE(model->rowCount(), 2);
-
         // Both checked in: the list is empty and the window closes itself.
         WindowHarness::whenShown(&w, "frmCheckIn", [&](QWidget* checkIn) {
             control<QCheckBox>(*checkIn, "chkKeepFileCheckedOut")->setChecked(false);
@@ -349,96 +287,83 @@ private slots:
         QTRY_VERIFY(list.isNull());
         QCOMPARE(fx.host.read(QStringLiteral("krg/b.txt")), QByteArray("new b.txt"));
         QVERIFY(fx.hostCatalogue().contains("\"a.txt\",3,\"\""));
-
-        // The out-of-date list takes the files whose versions differ.
+        // The out-of-date list takes the files whose versions differ; Escape closes it, as any small list.
         settingsStore().setFileVersion(QStringLiteral("c.txt"), QStringLiteral("0"));
         QVERIFY(w.UpdateFileList());
         w.ShowOutdatedFiles();
-        auto* outdated = control<QWidget>(w, "frmOutdatedFiles");
+        QPointer<QWidget> outdated = control<QWidget>(w, "frmOutdatedFiles");
         QCOMPARE(control<QTreeView>(*outdated, "lvwUpdatedFiles")->model()->rowCount(), 1);
-        // Escape closes it, as any small list window.
-        QPointer<QWidget> closing = outdated;
         outdated->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(outdated));
         QTest::keyClick(outdated, Qt::Key_Escape);
-        QTRY_VERIFY(closing.isNull());
+        QTRY_VERIFY(outdated.isNull());
         w.store().Shutdown();
     }
 
     void historyWindowViewsComparesSavesAndRestores() {
-        const QByteArray v1 = "line one\r\nline two\r\n", v2 = "line one\r\nline 2\r\n",
-                         v3 = "line one\r\nline 2\r\nline three\r\n";
+        const QByteArray v1 = "line one\r\nline two\r\n", v3 = "line one\r\nline 2\r\nline three\r\n";
         fx.setCatalogue(
             catalogue({catalogueLine("t.txt", 3, "", "Cara"), catalogueLine("b.bin", 2, "", "Cara")}));
-        fx.host.write(QStringLiteral("krg/t.txt"), v3);
-        fx.host.write(QStringLiteral("krg/_history/t.txt.v1"), v1);
-        fx.host.write(QStringLiteral("krg/_history/t.txt.v2"), v2);
-        fx.host.write(QStringLiteral("krg/_history/t.txt.index"),
-                      "1\tCara\t2026-01-01T10:00:00Z\t20\tx\t*new file*\r\n"
-                      "2\tBren\t2026-01-02T10:00:00Z\t18\tx\tshorter\r\n"
-                      "3\tCara\t2026-01-03T10:00:00Z\t30\tx\tlonger\r\n");
-        fx.host.write(QStringLiteral("krg/b.bin"), QByteArray("\x00two", 4));
-        fx.host.write(QStringLiteral("krg/_history/b.bin.v1"), QByteArray("\x00one", 4));
-        fx.host.write(QStringLiteral("krg/_history/b.bin.index"),
-                      "1\tCara\t2026-01-01T10:00:00Z\t4\tx\ta\r\n"
-                      "2\tCara\t2026-01-02T10:00:00Z\t4\tx\tb\r\n");
+        for (const auto& [file, bytes] :
+             {std::pair{"t.txt", v3},
+              {"_history/t.txt.v1", v1},
+              {"_history/t.txt.v2", "line one\r\nline 2\r\n"},
+              {"b.bin", QByteArray("\x00two", 4)},
+              {"_history/b.bin.v1", QByteArray("\x00one", 4)},
+              {"_history/t.txt.index", "1\tCara\t2026-01-01T10:00:00Z\t20\tx\t*new file*\r\n"
+                                       "2\tBren\t2026-01-02T10:00:00Z\t18\tx\tshorter\r\n"
+                                       "3\tCara\t2026-01-03T10:00:00Z\t30\tx\tlonger\r\n"},
+              {"_history/b.bin.index", "1\tCara\t2026-01-01T10:00:00Z\t4\tx\ta\r\n"
+                                       "2\tCara\t2026-01-02T10:00:00Z\t4\tx\tb\r\n"}})
+            fx.host.write(QStringLiteral("krg/") + QLatin1String(file), bytes);
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         const auto open = [&](const char* key) {
             w.model().setAllSelected(false);
             w.model().setSelected(QLatin1String(key), true);
             return w.ShowHistory();
         };
-        const auto select = [](frmHistory* h, const QList<int>& rows) {
+        // The rows of the version list (newest first) to select, then the button to press.
+        const auto press = [](frmHistory* h, const QList<int>& rows, QPushButton* button) {
             h->lvwVersions->clearSelection();
             for (int r : rows)
                 h->lvwVersions->topLevelItem(r)->setSelected(true);
+            button->click();
         };
         frmHistory* h = open("t.txt");
         QVERIFY(h);
         QCOMPARE(h->lvwVersions->topLevelItemCount(), 3);
         QCOMPARE(h->lvwVersions->topLevelItem(0)->text(0), QStringLiteral("3"));
         QCOMPARE(h->lvwVersions->topLevelItem(2)->text(4), QStringLiteral("*new file*"));
-        select(h, {2});
-        h->cmdView->click();
+        press(h, {2}, h->cmdView);
         QCOMPARE(h->txtShow->toPlainText(), QStringLiteral("line one\nline two\n"));
         // Versions 1 and 3 side by side: the changed lines, coloured.
-        select(h, {0, 2});
-        h->cmdCompare->click();
+        press(h, {0, 2}, h->cmdCompare);
         QCOMPARE(h->txtShow->toPlainText(), QStringLiteral("--- t.txt (version 1)\n+++ t.txt (version 3)\n"
                                                            "@@ -1,2 +1,3 @@\n line one\n-line two\n+line 2\n"
                                                            "+line three\n"));
         QVERIFY(h->txtShow->toHtml().contains(QStringLiteral("#f8d4d4")));
         QVERIFY(h->txtShow->toHtml().contains(QStringLiteral("#d8f5d0")));
         // Save As writes the version where the member says.
-        select(h, {1});
-        const QString saved = fx.localPath(QStringLiteral("saved.txt"));
-        dlg->answerText(saved);
-        h->cmdSaveAs->click();
-        QFile savedFile(saved);
-        QVERIFY(savedFile.open(QIODevice::ReadOnly));
-        QCOMPARE(savedFile.readAll(), v2);
+        dlg->answerText(fx.localPath(QStringLiteral("saved.txt")));
+        press(h, {1}, h->cmdSaveAs);
+        QCOMPARE(readLocal(fx.localPath(QStringLiteral("saved.txt"))), QByteArray("line one\r\nline 2\r\n"));
         // Restore: version 1 becomes version 4.
-        select(h, {2});
         dlg->answerText(QStringLiteral("back"));
-        h->cmdRestore->click();
-        QCOMPARE(fx.host.read(QStringLiteral("krg/t.txt")), v1);
-        QVERIFY(fx.host.read(QStringLiteral("krg/_files.txt"))
-                    .contains("\"t.txt\",4,\"\",\"Cara\",\"\",\"Dovrin: Restored version 1: back\""));
+        press(h, {2}, h->cmdRestore);
+        QVERIFY(fx.hostCatalogue().contains(
+            "\"t.txt\",4,\"\",\"Cara\",\"\",\"Dovrin: Restored version 1: back\""));
         QCOMPARE(h->lvwVersions->topLevelItemCount(), 4);
         QCOMPARE(fx.host.read(QStringLiteral("krg/_history/t.txt.v3")), v3);
         h->close();
-
         // A binary file is compared by size and hash, not line by line.
         h = open("b.bin");
         QVERIFY(h);
-        select(h, {0, 1});
-        h->cmdCompare->click();
+        press(h, {0, 1}, h->cmdCompare);
         QVERIFY(h->txtShow->toPlainText().startsWith(QStringLiteral(
             "Binary files b.bin (version 1) and b.bin (version 2) differ\nb.bin (version 1): 4 bytes, "
             "SHA-256 ")));
         h->close();
-
         // Administrators alone set the site's depth, in the options window.
         frmOptions* o = frmOptions::ShowOptions(w);
         QVERIFY(!o->findChild<QSpinBox*>(QStringLiteral("txtHistoryDepth")));
@@ -450,7 +375,6 @@ private slots:
         QCOMPARE(depth->value(), 20);
         depth->setValue(3);
         o->close();
-        runState().UserLevel = LevelFullAccess;
         QCOMPARE(fx.host.read(QStringLiteral("krg/_history/depth.txt")), QByteArray("3\r\n"));
         w.store().Shutdown();
     }
@@ -458,7 +382,7 @@ private slots:
     void fileListKeepsItselfCurrent() {
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1), catalogueLine("b.txt", 1)}));
         frmFileList w;
-        showAndRebuild(w);
+        QVERIFY(showAndRebuild(w));
         QVERIFY(!w.CheckForChanges()); // the first look only notes how the catalogue stands
         QVERIFY(!w.CheckForChanges());
         // Another member checks a file in.
