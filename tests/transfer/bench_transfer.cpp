@@ -18,6 +18,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -30,11 +31,11 @@ struct Rates {
 // tool reaches at url.
 Rates measure(const QString& root, const QString& url, const QStringList& curlTls, int rounds) {
     Rates best;
-    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    const QString curl = QStandardPaths::findExecutable(u"curl"_s);
     const qint64 size = 200LL * 1024 * 1024;
     const auto path = [&root](const QString& name) { return root + QLatin1Char('/') + name; };
     {
-        QFile f(path(QStringLiteral("big.bin")));
+        QFile f(path(u"big.bin"_s));
         if (!f.open(QIODevice::WriteOnly))
             return best;
         QByteArray block(1024 * 1024, 'x');
@@ -51,44 +52,42 @@ Rates measure(const QString& root, const QString& url, const QStringList& curlTl
     QElapsedTimer t;
     // Each control transfer starts on a fresh connection, as each curl run does.
     auto fresh = [&c] {
-        c.Execute(QStringLiteral("QUIT"));
+        c.Execute(u"QUIT"_s);
         c.waitUntilIdle();
     };
     for (int round = 0; round < rounds;
          ++round) { // best of several: the loopback host and the disk are noisy
         fresh();
         t.start();
-        c.Execute(QStringLiteral("get /big.bin control.bin"));
+        c.Execute(u"get /big.bin control.bin"_s);
         c.waitUntilIdle();
         if (!c.lastSucceeded())
             return {};
         best.controlDown = std::max(best.controlDown, rate(t.elapsed()));
 
         t.start();
-        if (QProcess::execute(curl, curlTls + QStringList{QStringLiteral("-s"), QStringLiteral("-o"),
-                                                          QStringLiteral("curl.bin"),
-                                                          url + QStringLiteral("/big.bin")}) != 0)
+        if (QProcess::execute(
+                curl, curlTls + QStringList{u"-s"_s, u"-o"_s, u"curl.bin"_s, url + u"/big.bin"_s}) != 0)
             return {};
         best.curlDown = std::max(best.curlDown, rate(t.elapsed()));
 
         fresh();
         t.start();
-        c.Execute(QStringLiteral("send control.bin /up-control.bin"));
+        c.Execute(u"send control.bin /up-control.bin"_s);
         c.waitUntilIdle();
-        if (!c.lastSucceeded() || QFileInfo(path(QStringLiteral("up-control.bin"))).size() != size)
+        if (!c.lastSucceeded() || QFileInfo(path(u"up-control.bin"_s)).size() != size)
             return {};
         best.controlUp = std::max(best.controlUp, rate(t.elapsed()));
 
         t.start();
-        if (QProcess::execute(curl, curlTls + QStringList{QStringLiteral("-s"), QStringLiteral("-T"),
-                                                          QStringLiteral("curl.bin"),
-                                                          url + QStringLiteral("/up-curl.bin")}) != 0)
+        if (QProcess::execute(
+                curl, curlTls + QStringList{u"-s"_s, u"-T"_s, u"curl.bin"_s, url + u"/up-curl.bin"_s}) != 0)
             return {};
         best.curlUp = std::max(best.curlUp, rate(t.elapsed()));
     }
-    QFile::remove(path(QStringLiteral("big.bin")));
-    QFile::remove(path(QStringLiteral("up-control.bin")));
-    QFile::remove(path(QStringLiteral("up-curl.bin")));
+    QFile::remove(path(u"big.bin"_s));
+    QFile::remove(path(u"up-control.bin"_s));
+    QFile::remove(path(u"up-curl.bin"_s));
     return best;
 }
 
@@ -99,10 +98,10 @@ double loginMs(int times) {
     QList<qint64> ms;
     QElapsedTimer t;
     for (int i = 0; i < times; ++i) {
-        c.Execute(QStringLiteral("QUIT"));
+        c.Execute(u"QUIT"_s);
         c.waitUntilIdle();
         t.start();
-        c.Execute(QStringLiteral("cd /"));
+        c.Execute(u"cd /"_s);
         c.waitUntilIdle();
         if (!c.lastSucceeded())
             return -1;
@@ -118,7 +117,7 @@ class BenchTransfer : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() {
-        if (QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty())
+        if (QStandardPaths::findExecutable(u"curl"_s).isEmpty())
             QSKIP("the curl tool is not installed");
     }
 
@@ -145,22 +144,24 @@ private slots:
             QVERIFY2(sftp.start(&error), qPrintable(error));
             sftp.exportEnvironment(true);
             // The same key and the same pinned host key; "~" is the folder the account starts in.
-            same = QStringList{
-                QStringLiteral("--key"),          sftp.keyFile(),       QStringLiteral("--hostpubsha256"),
-                sftp.hostKeyFingerprint().mid(7), QStringLiteral("-u"), sftp.user() + QLatin1Char(':')};
+            same = QStringList{u"--key"_s,
+                               sftp.keyFile(),
+                               u"--hostpubsha256"_s,
+                               sftp.hostKeyFingerprint().mid(7),
+                               u"-u"_s,
+                               sftp.user() + QLatin1Char(':')};
             root = sftp.root();
-            url = QStringLiteral("sftp://") + sftp.host() + QStringLiteral("/~");
+            url = u"sftp://"_s + sftp.host() + u"/~"_s;
         } else {
             if (protocol == QLatin1String("ftps"))
                 ftp.setTls(LoopbackHost::Tls::Require);
             QVERIFY(ftp.start());
             // Required, TLS 1.2, verified against the test CA.
             if (protocol == QLatin1String("ftps"))
-                same = QStringList{QStringLiteral("--ssl-reqd"), QStringLiteral("--tlsv1.2"),
-                                   QStringLiteral("--tls-max"),  QStringLiteral("1.2"),
-                                   QStringLiteral("--cacert"),   ftp.caFile()};
+                same = QStringList{u"--ssl-reqd"_s, u"--tlsv1.2"_s, u"--tls-max"_s,
+                                   u"1.2"_s,        u"--cacert"_s,  ftp.caFile()};
             root = ftp.root();
-            url = QStringLiteral("ftp://velmar:tolbek@") + ftp.ftpHost();
+            url = u"ftp://velmar:tolbek@"_s + ftp.ftpHost();
         }
         const Rates r = measure(root, url, same, 5);
         QVERIFY(r.curlDown > 0);

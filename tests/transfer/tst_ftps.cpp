@@ -14,13 +14,14 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 // The host's command log since `before` lines, without the "QUIT" of sessions that ended earlier.
 QStringList newCommands(const LoopbackHost& host, qsizetype before) {
     QStringList lines = host.commandLog().mid(before);
-    lines.removeAll(QStringLiteral("QUIT"));
+    lines.removeAll(u"QUIT"_s);
     return lines;
 }
 
@@ -29,7 +30,7 @@ const QString kNoTls = QStringLiteral("The host does not offer TLS (FTPS), which
                                       "name. Ask the host to enable FTPS, or set FtpTls to \"try\" or "
                                       "\"off\" in the site settings if you accept "
                                       "sending the password in clear.");
-const QString kUntrustedStart = QStringLiteral("The host's certificate is not trusted (");
+const QString kUntrustedStart = u"The host's certificate is not trusted ("_s;
 const QString kUntrustedEnd = QStringLiteral("). Nothing was sent. If the site uses a certificate of its "
                                              "own, name its CA file (FtpTlsCaFile) or pin its "
                                              "public key (FtpTlsPinnedKey) in the site settings.");
@@ -52,7 +53,7 @@ private slots:
         host.setTls(LoopbackHost::Tls::Require);
         host.setCommandLog(true);
         QString error;
-        QVERIFY2(host.start(LoopbackHost::seedPath(QStringLiteral("transfer")), &error), qPrintable(error));
+        QVERIFY2(host.start(LoopbackHost::seedPath(u"transfer"_s), &error), qPrintable(error));
         StoreScenario::seed(host.root());
         QVERIFY(QDir::setCurrent(work.path()));
     }
@@ -61,12 +62,12 @@ private slots:
     void cleanup() { host.exportEnvironment(); }
 
     void siteSetting() {
-        QCOMPARE(ParseFtpTlsMode(QStringLiteral("off")), FtpTlsMode::Off);
-        QCOMPARE(ParseFtpTlsMode(QStringLiteral(" Try ")), FtpTlsMode::Try);
-        QCOMPARE(ParseFtpTlsMode(QStringLiteral("require")), FtpTlsMode::Require);
-        QCOMPARE(ParseFtpTlsMode(QStringLiteral("no")), FtpTlsMode::Off);
+        QCOMPARE(ParseFtpTlsMode(u"off"_s), FtpTlsMode::Off);
+        QCOMPARE(ParseFtpTlsMode(u" Try "_s), FtpTlsMode::Try);
+        QCOMPARE(ParseFtpTlsMode(u"require"_s), FtpTlsMode::Require);
+        QCOMPARE(ParseFtpTlsMode(u"no"_s), FtpTlsMode::Off);
         // A mistyped value never weakens the setting.
-        QCOMPARE(ParseFtpTlsMode(QStringLiteral("of")), FtpTlsMode::Require);
+        QCOMPARE(ParseFtpTlsMode(u"of"_s), FtpTlsMode::Require);
         QCOMPARE(ParseFtpTlsMode(QString()), FtpTlsMode::Require);
         QCOMPARE(siteConfig().ftpTls, FtpTlsMode::Require);
         QCOMPARE(siteConfig().ftpTlsCaFile, host.caFile());
@@ -87,18 +88,18 @@ private slots:
 
         // Nothing before "AUTH TLS"; data connections protected before the first one opens.
         const QStringList log = newCommands(host, before);
-        QVERIFY2(!log.isEmpty() && log.first() == QStringLiteral("AUTH TLS"), qPrintable(log.join('|')));
+        QVERIFY2(!log.isEmpty() && log.first() == u"AUTH TLS"_s, qPrintable(log.join('|')));
         qsizetype firstData = -1;
         for (qsizetype i = 0; i < log.size() && firstData < 0; ++i)
             if (log[i] == QLatin1String("EPSV") || log[i] == QLatin1String("PASV"))
                 firstData = i;
-        const qsizetype prot = log.indexOf(QStringLiteral("PROT P"));
+        const qsizetype prot = log.indexOf(u"PROT P"_s);
         QVERIFY2(prot > 0 && prot < firstData, qPrintable(log.join('|')));
-        QVERIFY(log.contains(QStringLiteral("PASS ****")));
+        QVERIFY(log.contains(u"PASS ****"_s));
         // Every session, the members' too (some at once), began with AUTH TLS.
         int secured = 0;
         for (const QString& line : log) {
-            if (line.startsWith(QStringLiteral("USER ")))
+            if (line.startsWith(u"USER "_s))
                 QVERIFY2(secured-- > 0, qPrintable(log.join('|')));
             secured += line == QLatin1String("AUTH TLS");
         }
@@ -111,17 +112,17 @@ private slots:
         TransferControl c;
         configure(c);
         c.Tls = TransferControl::TlsRequire;
-        const Outcome o = run(c, QStringLiteral("ls /"));
+        const Outcome o = run(c, u"ls /"_s);
         QVERIFY(!o.ok);
         QCOMPARE(o.error, kNoTls);
         QCOMPARE(c.lastReplyCode(), 0);
         for (const QString& line : plain.commandLog())
-            QVERIFY2(line.startsWith(QStringLiteral("AUTH ")), qPrintable(line));
+            QVERIFY2(line.startsWith(u"AUTH "_s), qPrintable(line));
 
         // "try" goes on in clear on such a host, and uses TLS where it is offered.
         c.Tls = TransferControl::TlsTry;
-        QVERIFY(run(c, QStringLiteral("ls /")).ok);
-        QVERIFY(plain.commandLog().contains(QStringLiteral("USER velmar")));
+        QVERIFY(run(c, u"ls /"_s).ok);
+        QVERIFY(plain.commandLog().contains(u"USER velmar"_s));
         LoopbackHost offering;
         offering.setTls(LoopbackHost::Tls::Offer);
         offering.setCommandLog(true);
@@ -129,8 +130,8 @@ private slots:
         TransferControl d;
         configure(d);
         d.Tls = TransferControl::TlsTry;
-        QVERIFY(run(d, QStringLiteral("ls /")).ok);
-        QCOMPARE(offering.commandLog().value(0), QStringLiteral("AUTH TLS"));
+        QVERIFY(run(d, u"ls /"_s).ok);
+        QCOMPARE(offering.commandLog().value(0), u"AUTH TLS"_s);
     }
 
     void certificatesAreVerified() {
@@ -139,19 +140,19 @@ private slots:
         configure(c);
         c.TlsCaFile.clear();
         const qsizetype before = host.commandLog().size();
-        Outcome o = run(c, QStringLiteral("ls /krg/_files.txt"));
+        Outcome o = run(c, u"ls /krg/_files.txt"_s);
         QVERIFY(!o.ok);
         QVERIFY2(o.error.startsWith(kUntrustedStart) && o.error.endsWith(kUntrustedEnd), qPrintable(o.error));
-        QCOMPARE(newCommands(host, before), QStringList{QStringLiteral("AUTH TLS")});
+        QCOMPARE(newCommands(host, before), QStringList{u"AUTH TLS"_s});
 
         // The pinned key of a certificate no store trusts.
         c.TlsPinnedKey = host.pinnedKey();
-        QVERIFY(run(c, QStringLiteral("ls /krg/_files.txt")).ok);
+        QVERIFY(run(c, u"ls /krg/_files.txt"_s).ok);
         TransferControl d;
         configure(d);
         d.TlsCaFile.clear();
-        d.TlsPinnedKey = QStringLiteral("sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=");
-        o = run(d, QStringLiteral("ls /krg/_files.txt"));
+        d.TlsPinnedKey = u"sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA="_s;
+        o = run(d, u"ls /krg/_files.txt"_s);
         QVERIFY(!o.ok);
         QCOMPARE(o.error, QStringLiteral("The host's public key is not the one pinned in the site settings "
                                          "(FtpTlsPinnedKey). Nothing was sent. If the host's certificate was "
@@ -160,8 +161,8 @@ private slots:
         // A CA file that is not there.
         TransferControl e;
         configure(e);
-        e.TlsCaFile = work.filePath(QStringLiteral("none.pem"));
-        o = run(e, QStringLiteral("ls /"));
+        e.TlsCaFile = work.filePath(u"none.pem"_s);
+        o = run(e, u"ls /"_s);
         QVERIFY2(
             o.error.startsWith(QStringLiteral("The CA file named in the site settings (FtpTlsCaFile) cannot "
                                               "be read (")),
@@ -170,28 +171,27 @@ private slots:
 
     void aCertificateForAnotherNameIsRefused() {
         LoopbackHost misnamed;
-        misnamed.setTls(LoopbackHost::Tls::Require, QStringLiteral("wrong.invalid"));
+        misnamed.setTls(LoopbackHost::Tls::Require, u"wrong.invalid"_s);
         QVERIFY(misnamed.start());
         TransferControl c;
         configure(c); // its own CA file: only the name is wrong
-        const Outcome o = run(c, QStringLiteral("ls /"));
+        const Outcome o = run(c, u"ls /"_s);
         QVERIFY(!o.ok);
         QVERIFY2(o.error.startsWith(kUntrustedStart) && o.error.endsWith(kUntrustedEnd), qPrintable(o.error));
         // A pinned key does not excuse a wrong name either.
         c.TlsCaFile.clear();
         c.TlsPinnedKey = misnamed.pinnedKey();
-        QVERIFY(!run(c, QStringLiteral("ls /")).ok);
+        QVERIFY(!run(c, u"ls /"_s).ok);
     }
 
     void accountFileOverHttps() {
         TransferControl c;
         configure(c);
         QString error;
-        QCOMPARE(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat"), &error),
-                 host.read(QStringLiteral("krg/_message.dat")));
+        QCOMPARE(c.OpenURL(host.baseUrl() + u"krg/_message.dat"_s, &error), host.read(u"krg/_message.dat"_s));
         QVERIFY2(error.isEmpty(), qPrintable(error));
         c.TlsCaFile.clear();
-        QVERIFY(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat"), &error).isEmpty());
+        QVERIFY(c.OpenURL(host.baseUrl() + u"krg/_message.dat"_s, &error).isEmpty());
         QVERIFY2(error.startsWith(kUntrustedStart), qPrintable(error));
     }
 
@@ -203,8 +203,8 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("err"); // exactly, or its start when it ends in "..."
-        const QString file = work.filePath(QStringLiteral("password.txt"));
-        const QString none = work.filePath(QStringLiteral("none.txt"));
+        const QString file = work.filePath(u"password.txt"_s);
+        const QString none = work.filePath(u"none.txt"_s);
         QTest::newRow("environment") << QStringList{} << "builder" << 0 << QByteArray("Bob 3\n")
                                      << QByteArray();
         QTest::newRow("file") << QStringList{"--password-file", file} << "" << 0 << QByteArray("Bob 3\n")
@@ -228,15 +228,12 @@ private slots:
         QFETCH(int, code);
         QFETCH(QByteArray, out);
         QFETCH(QByteArray, err);
-        host.write(QStringLiteral("krg/_files.dat"),
-                   EncodeAccountRecord({QStringLiteral("Bob"), QStringLiteral("builder"), 3}));
-        QVERIFY(writeLocal(QStringLiteral("password.txt"), "builder\r\nsecond line\n"));
+        host.write(u"krg/_files.dat"_s, EncodeAccountRecord({u"Bob"_s, u"builder"_s, 3}));
+        QVERIFY(writeLocal(u"password.txt"_s, "builder\r\nsecond line\n"));
         const bool command = QTest::currentDataTag() == QByteArrayLiteral("password command");
-        const CliResult r = runCli((command ? QStringList{QStringLiteral("ftp")}
-                                            : QStringList{QStringLiteral("whoami"), QStringLiteral("--user"),
-                                                          QStringLiteral("bob")}) +
-                                       args,
-                                   {envPassword.isEmpty() ? QString() : envPassword, {}, {}});
+        const CliResult r =
+            runCli((command ? QStringList{u"ftp"_s} : QStringList{u"whoami"_s, u"--user"_s, u"bob"_s}) + args,
+                   {envPassword.isEmpty() ? QString() : envPassword, {}, {}});
         QCOMPARE(r.out, out);
         const QByteArray errText = r.err;
         if (command) // the echo of the command, masked; the host's refusal follows

@@ -16,6 +16,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -46,9 +47,9 @@ private slots:
         StoreScenario::seed(host.root());
         // A second key, for a host that changed its key and for a wrong pin.
         QString otherPublic;
-        QVERIFY(SshdHost::makeKey(work.path(), QStringLiteral("other_key"), &otherFingerprint, &otherPublic));
-        otherKnownLine = QStringLiteral("[127.0.0.1]:") + host.host().section(QLatin1Char(':'), 1) +
-                         QLatin1Char(' ') + otherPublic;
+        QVERIFY(SshdHost::makeKey(work.path(), u"other_key"_s, &otherFingerprint, &otherPublic));
+        otherKnownLine =
+            u"[127.0.0.1]:"_s + host.host().section(QLatin1Char(':'), 1) + QLatin1Char(' ') + otherPublic;
         qInfo("sshd on %s, %s", qPrintable(host.host()),
               host.chrooted() ? "chrooted to the site" : "starting in the site's folder");
     }
@@ -64,27 +65,26 @@ private slots:
     // relies on a refused mkdir of an existing lock folder, the save on a refused rename onto a name.
     void refusals_data() {
         QTest::addColumn<QString>("command");
-        QTest::newRow("lock folder exists") << QStringLiteral("mkdir /krg");
-        QTest::newRow("rename onto a name") << QStringLiteral("rename /krg/{x}.txt /krg/_files.txt");
-        QTest::newRow("missing file") << QStringLiteral("get /krg/none.txt none.txt");
-        QTest::newRow("missing folder") << QStringLiteral("cd /none");
-        QTest::newRow("delete missing") << QStringLiteral("delete /krg/none.txt");
-        QTest::newRow("size of a folder") << QStringLiteral("size /krg");
-        QTest::newRow("upload into nothing") << QStringLiteral("send up.bin /none/up.bin");
+        QTest::newRow("lock folder exists") << u"mkdir /krg"_s;
+        QTest::newRow("rename onto a name") << u"rename /krg/{x}.txt /krg/_files.txt"_s;
+        QTest::newRow("missing file") << u"get /krg/none.txt none.txt"_s;
+        QTest::newRow("missing folder") << u"cd /none"_s;
+        QTest::newRow("delete missing") << u"delete /krg/none.txt"_s;
+        QTest::newRow("size of a folder") << u"size /krg"_s;
+        QTest::newRow("upload into nothing") << u"send up.bin /none/up.bin"_s;
     }
 
     void refusals() {
         QFETCH(QString, command);
         host.exportEnvironment(true);
-        QVERIFY(writeLocal(QStringLiteral("up.bin"), "x"));
+        QVERIFY(writeLocal(u"up.bin"_s, "x"));
         TransferControl c;
         c.configureForSite();
         const Outcome o = run(c, command);
         QVERIFY2(!o.ok && c.lastReplyCode() == 550, qPrintable(o.error));
-        QCOMPARE(StoreScenario::hostFile(host.root(), QStringLiteral("{x}.txt")),
-                 StoreScenario::content(QStringLiteral("{x}.txt"), 1));
+        QCOMPARE(StoreScenario::hostFile(host.root(), u"{x}.txt"_s), StoreScenario::content(u"{x}.txt"_s, 1));
         // The session goes on after the refusal.
-        QVERIFY(run(c, QStringLiteral("ls /krg/_files.txt")).ok);
+        QVERIFY(run(c, u"ls /krg/_files.txt"_s).ok);
         QCOMPARE(c.connectionsOpened(), 1);
     }
 
@@ -118,26 +118,26 @@ private slots:
         writeKnownHosts(known == QLatin1String("right")   ? host.knownHostsLine() + QLatin1Char('\n')
                         : known == QLatin1String("other") ? otherKnownLine + QLatin1Char('\n')
                                                           : QString());
-        QVERIFY(writeLocal(QStringLiteral("up.bin"), "sent"));
+        QVERIFY(writeLocal(u"up.bin"_s, "sent"));
         TransferControl c;
         c.configureForSite();
         c.SshHostKey = pin == QLatin1String("right")   ? host.hostKeyFingerprint()
                        : pin == QLatin1String("other") ? otherFingerprint
                                                        : QString();
-        const int loginsBefore = int(host.log().count(QStringLiteral("Accepted publickey")));
-        const Outcome o = run(c, QStringLiteral("send up.bin /krg/sent.bin"));
+        const int loginsBefore = int(host.log().count(u"Accepted publickey"_s));
+        const Outcome o = run(c, u"send up.bin /krg/sent.bin"_s);
         QCOMPARE(c.lastHostKeyState(), state);
         if (message.isEmpty()) {
             QVERIFY2(o.ok, qPrintable(o.error));
-            QCOMPARE(readLocal(host.root() + QStringLiteral("/krg/sent.bin")), QByteArray("sent"));
-            QFile::remove(host.root() + QStringLiteral("/krg/sent.bin"));
+            QCOMPARE(readLocal(host.root() + u"/krg/sent.bin"_s), QByteArray("sent"));
+            QFile::remove(host.root() + u"/krg/sent.bin"_s);
             return;
         }
         QVERIFY2(!o.ok && o.error.startsWith(message), qPrintable(o.error));
         if (state != TransferControl::HostKeyNotPinned)
             QVERIFY2(o.error.contains(host.hostKeyFingerprint()), qPrintable(o.error));
-        QVERIFY(!QFileInfo::exists(host.root() + QStringLiteral("/krg/sent.bin")));
-        QCOMPARE(int(host.log().count(QStringLiteral("Accepted publickey"))), loginsBefore);
+        QVERIFY(!QFileInfo::exists(host.root() + u"/krg/sent.bin"_s));
+        QCOMPARE(int(host.log().count(u"Accepted publickey"_s)), loginsBefore);
     }
 
     // The account logs in by key file (with its passphrase), by password or by keyboard-interactive; a
@@ -181,7 +181,7 @@ private slots:
                 c.RemoteHost = host.kbdInteractiveHost();
         }
         const QString before = host.log();
-        const Outcome o = run(c, QStringLiteral("ls /krg/_files.txt"));
+        const Outcome o = run(c, u"ls /krg/_files.txt"_s);
         const QString log = host.log().mid(before.size());
         if (message.isEmpty()) {
             QVERIFY2(o.ok, qPrintable(o.error));
@@ -200,16 +200,15 @@ private slots:
         reloadSiteConfig();
         FakeKeyring keyring;
         setKeyring(&keyring);
-        const QString prompt = QStringLiteral("The SSH key file ") + host.lockedKeyFile() +
-                               QStringLiteral(" is protected by a passphrase. Enter the passphrase:");
-        const QString keep =
-            QStringLiteral("Keep the passphrase of ") + host.lockedKeyFile() +
-            QStringLiteral(" in the desktop's keyring, so that the next logins do not ask for it?");
+        const QString prompt = u"The SSH key file "_s + host.lockedKeyFile() +
+                               u" is protected by a passphrase. Enter the passphrase:"_s;
+        const QString keep = u"Keep the passphrase of "_s + host.lockedKeyFile() +
+                             u" in the desktop's keyring, so that the next logins do not ask for it?"_s;
         ScriptedDialogs d;
         d.answerText(std::nullopt);
         d.answerText(SshdHost::keyPassphrase());
         d.answer(Dialogs::Yes);
-        QString error = QStringLiteral("unset");
+        QString error = u"unset"_s;
         QVERIFY(!SettleHostKey({}, &d, &error));
         QCOMPARE(error, QString());
         QVERIFY2(SettleHostKey({}, &d, &error), qPrintable(error));
@@ -219,7 +218,7 @@ private slots:
         // Every later control of the run has it.
         TransferControl c;
         c.configureForSite();
-        QVERIFY(run(c, QStringLiteral("ls /krg/_files.txt")).ok);
+        QVERIFY(run(c, u"ls /krg/_files.txt"_s).ok);
         // The next run reads the keyring and asks nothing.
         TransferControl::SetKeyPassphrase({});
         QVERIFY2(SettleHostKey({}, &d, &error), qPrintable(error));
@@ -241,19 +240,17 @@ private slots:
     // The login asks about an unknown key: No stores nothing, Yes adds it to the lines already there.
     void loginAsksAboutUnknownKey() {
         host.exportEnvironment(false);
-        const QString otherHost =
-            QStringLiteral("example.org ") + otherKnownLine.section(QLatin1Char(' '), 1);
+        const QString otherHost = u"example.org "_s + otherKnownLine.section(QLatin1Char(' '), 1);
         writeKnownHosts(otherHost);
         const QString question =
-            QStringLiteral("The host ") + host.host() +
-            QStringLiteral(" is not known yet. Its SSH key's fingerprint is:\r\n\r\n") +
+            u"The host "_s + host.host() + u" is not known yet. Its SSH key's fingerprint is:\r\n\r\n"_s +
             host.hostKeyFingerprint() +
             QStringLiteral("\r\n\r\nCompare it with the fingerprint your host publishes. Do "
                            "you trust this key? Yes stores it for the next logins.");
         ScriptedDialogs d;
         d.answer(Dialogs::No);
         d.answer(Dialogs::Yes);
-        QString error = QStringLiteral("unset");
+        QString error = u"unset"_s;
         QVERIFY(!SettleHostKey({}, &d, &error));
         QCOMPARE(error, QString());
         QCOMPARE(readLocal(SiteConfig::knownHostsFileName()), otherHost.toUtf8());
@@ -276,7 +273,7 @@ private slots:
         CliResult r = member.run("store status");
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains(host.hostKeyFingerprint().toUtf8()), r.err.constData());
-        const QString knownHosts = member.config.filePath(QStringLiteral("KRtp/known_hosts"));
+        const QString knownHosts = member.config.filePath(u"KRtp/known_hosts"_s);
         QVERIFY(!QFileInfo(knownHosts).size());
         r = member.run("store status --trust-host-key");
         QVERIFY2(r.code == 0, r.err.constData());
@@ -300,42 +297,40 @@ private slots:
     void siteToolsOverSftp() {
         host.exportEnvironment(true);
         const QString root = host.root();
-        const QByteArray accounts = StoreScenario::hostFile(root, QStringLiteral("_files.dat")) +
-                                    EncodeAccountRecord({QStringLiteral("Vera"), QStringLiteral("v4"), 4});
-        QVERIFY(writeLocal(root + QStringLiteral("/krg/_files.dat"), accounts));
-        QVERIFY(writeLocal(root + QStringLiteral("/krg/Alda.dat"), "*full access*"));
+        const QByteArray accounts =
+            StoreScenario::hostFile(root, u"_files.dat"_s) + EncodeAccountRecord({u"Vera"_s, u"v4"_s, 4});
+        QVERIFY(writeLocal(root + u"/krg/_files.dat"_s, accounts));
+        QVERIFY(writeLocal(root + u"/krg/Alda.dat"_s, "*full access*"));
         QByteArray page("<p>page</p>\r\n\x00\xff\x80 end", 23);
-        QVERIFY(writeLocal(root + QStringLiteral("/my {page}.html"), page));
+        QVERIFY(writeLocal(root + u"/my {page}.html"_s, page));
         StoreScenario member;
-        const QString mirrored = member.path(QStringLiteral("VelmarFTP/my {page}.html"));
+        const QString mirrored = member.path(u"VelmarFTP/my {page}.html"_s);
         const auto ok = [](const CliResult& r) { return r.code == 0 ? QByteArray("ok") : r.err; };
         QCOMPARE(ok(member.run("site get 'my {page}.html' --yes")), "ok");
         QCOMPARE(readLocal(mirrored), page);
         page.append("\r\nmore");
         QVERIFY(writeLocal(mirrored, page));
         QCOMPARE(ok(member.run("site put 'my {page}.html' --yes")), "ok");
-        QCOMPARE(readLocal(root + QStringLiteral("/my {page}.html")), page);
+        QCOMPARE(readLocal(root + u"/my {page}.html"_s), page);
         QCOMPARE(ok(member.run("site rm 'my {page}.html' --yes")), "ok");
-        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/my {page}.html")));
+        QVERIFY(!QFileInfo::exists(root + u"/my {page}.html"_s));
 
-        QVERIFY(writeLocal(root + QStringLiteral("/krg/_news.dat"),
-                           "Main News,news.html,news_template.html\r\n"));
-        QVERIFY(writeLocal(root + QStringLiteral("/news.html"), "<h1>News</h1><!--begin--><p>old</p>"));
-        QVERIFY(
-            writeLocal(root + QStringLiteral("/news_template.html"), "<p>@SUBJECT@: @POST@ @DATE@</p>\r\n"));
-        QVERIFY(writeLocal(member.path(QStringLiteral("post.txt")), "Hello over SSH"));
+        QVERIFY(writeLocal(root + u"/krg/_news.dat"_s, "Main News,news.html,news_template.html\r\n"));
+        QVERIFY(writeLocal(root + u"/news.html"_s, "<h1>News</h1><!--begin--><p>old</p>"));
+        QVERIFY(writeLocal(root + u"/news_template.html"_s, "<p>@SUBJECT@: @POST@ @DATE@</p>\r\n"));
+        QVERIFY(writeLocal(member.path(u"post.txt"_s), "Hello over SSH"));
         QCOMPARE(ok(member.run("news post 'Main News' --subject Moved --text-file '" +
-                               member.path(QStringLiteral("post.txt")) + "' --at '2026-12-05 15:05'")),
+                               member.path(u"post.txt"_s) + "' --at '2026-12-05 15:05'")),
                  "ok");
-        QCOMPARE(readLocal(root + QStringLiteral("/news.html")),
+        QCOMPARE(readLocal(root + u"/news.html"_s),
                  QByteArray("<h1>News</h1><!--begin--><p>Moved: Hello over SSH 12/5/26</p>\r\n<p>old</p>"));
 
         CliMember vera;
-        vera.name = QStringLiteral("Vera");
-        vera.password = QStringLiteral("v4");
+        vera.name = u"Vera"_s;
+        vera.password = u"v4"_s;
         QCOMPARE(ok(vera.run("users set Newbie --new --password np --level 2")), "ok");
-        QCOMPARE(StoreScenario::hostFile(root, QStringLiteral("_files.dat")),
-                 accounts + EncodeAccountRecord({QStringLiteral("Newbie"), QStringLiteral("np"), 2}));
+        QCOMPARE(StoreScenario::hostFile(root, u"_files.dat"_s),
+                 accounts + EncodeAccountRecord({u"Newbie"_s, u"np"_s, 2}));
     }
 
     void cleanupTestCase() { host.stop(); }

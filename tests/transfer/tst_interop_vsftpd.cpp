@@ -12,6 +12,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 class TestInteropVsftpd : public QObject {
     Q_OBJECT
@@ -39,7 +40,7 @@ private slots:
         QString error;
         QVERIFY2(host.start(tls, &error), qPrintable(error));
         StoreScenario::seed(host.root());
-        VsftpdHost::openUp(host.root() + QStringLiteral("/krg"));
+        VsftpdHost::openUp(host.root() + u"/krg"_s);
         TransferControl c;
         c.configureForSite();
         CheckTransferVerbs(c, host.root());
@@ -52,13 +53,13 @@ private slots:
         TransferControl plain;
         plain.configureForSite();
         plain.Tls = TransferControl::TlsOff;
-        QVERIFY(!run(plain, QStringLiteral("ls /krg")).ok);
-        QVERIFY2(plain.lastError().startsWith(QStringLiteral("530")), qPrintable(plain.lastError()));
+        QVERIFY(!run(plain, u"ls /krg"_s).ok);
+        QVERIFY2(plain.lastError().startsWith(u"530"_s), qPrintable(plain.lastError()));
         TransferControl untrusting;
         untrusting.configureForSite();
         untrusting.TlsCaFile.clear();
-        QVERIFY(!run(untrusting, QStringLiteral("ls /krg")).ok);
-        QVERIFY(untrusting.lastError().startsWith(QStringLiteral("The host's certificate is not trusted (")));
+        QVERIFY(!run(untrusting, u"ls /krg"_s).ok);
+        QVERIFY(untrusting.lastError().startsWith(u"The host's certificate is not trusted ("_s));
     }
 };
 

@@ -21,6 +21,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 class TestTransferControl : public QObject {
     Q_OBJECT
@@ -30,7 +31,7 @@ class TestTransferControl : public QObject {
 private slots:
     void initTestCase() {
         QString error;
-        QVERIFY2(host.start(LoopbackHost::seedPath(QStringLiteral("transfer")), &error), qPrintable(error));
+        QVERIFY2(host.start(LoopbackHost::seedPath(u"transfer"_s), &error), qPrintable(error));
         StoreScenario::seed(host.root());
         QVERIFY(QDir::setCurrent(work.path()));
     }
@@ -39,16 +40,14 @@ private slots:
     void cleanup() { host.exportEnvironment(); }
 
     void pathsQuotesAndStateTexts() {
-        QCOMPARE(ResolveRemotePath(QStringLiteral("/krg"), QStringLiteral("../a/./b")),
-                 QStringLiteral("/a/b"));
-        QCOMPARE(ResolveRemotePath(QStringLiteral("/"), QStringLiteral("../../x")), QStringLiteral("/x"));
-        QCOMPARE(ResolveRemotePath(QStringLiteral("/krg"), QStringLiteral("\\news\\a.html")),
-                 QStringLiteral("/news/a.html"));
-        QCOMPARE(QuoteCommandArgument(QStringLiteral("a b")), QStringLiteral("\"a b\""));
+        QCOMPARE(ResolveRemotePath(u"/krg"_s, u"../a/./b"_s), u"/a/b"_s);
+        QCOMPARE(ResolveRemotePath(u"/"_s, u"../../x"_s), u"/x"_s);
+        QCOMPARE(ResolveRemotePath(u"/krg"_s, u"\\news\\a.html"_s), u"/news/a.html"_s);
+        QCOMPARE(QuoteCommandArgument(u"a b"_s), u"\"a b\""_s);
         // So a command built from an empty name is refused instead of losing its argument.
-        QCOMPARE(QuoteCommandArgument(QString()), QStringLiteral("\"\""));
-        QCOMPARE(StateText(4), QStringLiteral("KRtp - CONNECTED!"));
-        QCOMPARE(StateText(11), QStringLiteral("KRtp - ** Communications Error **"));
+        QCOMPARE(QuoteCommandArgument(QString()), u"\"\""_s);
+        QCOMPARE(StateText(4), u"KRtp - CONNECTED!"_s);
+        QCOMPARE(StateText(11), u"KRtp - ** Communications Error **"_s);
         QCOMPARE(StateText(0), QString());
     }
 
@@ -62,7 +61,7 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(text) << QString::fromLatin1(verb) << args << error;
         };
         const auto wrong = [](const char* verb) {
-            return QStringLiteral("Wrong number of arguments for %1.").arg(QLatin1String(verb));
+            return u"Wrong number of arguments for %1."_s.arg(QLatin1String(verb));
         };
         const QString control = QStringLiteral("The command contains a control character (such as a line "
                                                "break) and was not sent: ");
@@ -73,27 +72,24 @@ private slots:
         row("argument after two blanks", "get a.txt  b.txt", "GET", {"a.txt", "b.txt"});
         row("two blanks after the verb", "rename  a.txt   \"b c.txt\"", "RENAME", {"a.txt", "b c.txt"});
         row("rename needs two", "rename onlyone", "RENAME", {"onlyone"}, wrong("RENAME"));
-        row("unknown verb", "FROB x", "", {}, QStringLiteral("Unknown command: FROB"));
-        row("unmatched quote", "get \"open", "GET", {"open"},
-            QStringLiteral("Unmatched double quote in command."));
-        row("empty quoted argument", "get \"\" x.txt", "GET", {"", "x.txt"},
-            QStringLiteral("Empty argument for GET."));
-        row("empty name to delete", "delete \"\"", "DELETE", {""},
-            QStringLiteral("Empty argument for DELETE."));
+        row("unknown verb", "FROB x", "", {}, u"Unknown command: FROB"_s);
+        row("unmatched quote", "get \"open", "GET", {"open"}, u"Unmatched double quote in command."_s);
+        row("empty quoted argument", "get \"\" x.txt", "GET", {"", "x.txt"}, u"Empty argument for GET."_s);
+        row("empty name to delete", "delete \"\"", "DELETE", {""}, u"Empty argument for DELETE."_s);
         row("empty name to rename", "rename \"\" b.txt", "RENAME", {"", "b.txt"},
-            QStringLiteral("Empty argument for RENAME."));
+            u"Empty argument for RENAME."_s);
         row("delete without a name", "delete", "DELETE", {}, wrong("DELETE"));
         row("get without a name", "get", "GET", {}, wrong("GET"));
         row("recv without a name", "recv ", "GET", {}, wrong("GET"));
         row("send without a name", "send", "PUT", {}, wrong("PUT"));
         row("put without a name", "PUT", "PUT", {}, wrong("PUT"));
         row("line break in a quoted argument", "delete \"a.txt\r\nDELE /b.txt\"", "", {},
-            control + QStringLiteral("delete \"a.txt\\r\\nDELE /b.txt\""));
+            control + u"delete \"a.txt\\r\\nDELE /b.txt\""_s);
         row("line break in a plain argument", "ls a.txt\nDELE b.txt", "", {},
-            control + QStringLiteral("ls a.txt\\nDELE b.txt"));
-        row("trailing line break", "ls a.txt\r\n", "", {}, control + QStringLiteral("ls a.txt\\r\\n"));
-        row("escape character", "mkdir a\x1b", "", {}, control + QStringLiteral("mkdir a\\x1b"));
-        row("delete character", "mkdir a\x7f", "", {}, control + QStringLiteral("mkdir a\\x7f"));
+            control + u"ls a.txt\\nDELE b.txt"_s);
+        row("trailing line break", "ls a.txt\r\n", "", {}, control + u"ls a.txt\\r\\n"_s);
+        row("escape character", "mkdir a\x1b", "", {}, control + u"mkdir a\\x1b"_s);
+        row("delete character", "mkdir a\x7f", "", {}, control + u"mkdir a\\x7f"_s);
     }
 
     void commandParser() {
@@ -138,35 +134,32 @@ private slots:
     }
 
     void controlCharactersNeverReachTheHost() {
-        host.write(QStringLiteral("a.txt"), "a");
-        host.write(QStringLiteral("b.txt"), "b");
+        host.write(u"a.txt"_s, "a");
+        host.write(u"b.txt"_s, "b");
         TransferControl c;
         c.configureForSite();
         for (const QString& command :
-             {QStringLiteral("delete \"/a.txt\r\nDELE /b.txt\""),
-              QStringLiteral("delete /a.txt\r\nDELE /b.txt"),
-              QStringLiteral("rename /a.txt \"/c.txt\nDELE /b.txt\""), QStringLiteral("ls /\rDELE /b.txt"),
-              QStringLiteral("get /a.txt \"x\ny.txt\""), QStringLiteral("mkdir \"d\r\nDELE /b.txt\""),
-              QStringLiteral("delete \"/a.txt\x7f\"")}) {
+             {u"delete \"/a.txt\r\nDELE /b.txt\""_s, u"delete /a.txt\r\nDELE /b.txt"_s,
+              u"rename /a.txt \"/c.txt\nDELE /b.txt\""_s, u"ls /\rDELE /b.txt"_s,
+              u"get /a.txt \"x\ny.txt\""_s, u"mkdir \"d\r\nDELE /b.txt\""_s, u"delete \"/a.txt\x7f\""_s}) {
             const Outcome o = run(c, command);
             QVERIFY(!o.ok);
-            QVERIFY2(o.error.startsWith(QStringLiteral("The command contains a control character")),
-                     qPrintable(o.error));
+            QVERIFY2(o.error.startsWith(u"The command contains a control character"_s), qPrintable(o.error));
         }
         QCOMPARE(c.commandsSent(), 0);
-        QVERIFY(host.exists(QStringLiteral("a.txt")));
-        QVERIFY(host.exists(QStringLiteral("b.txt")));
+        QVERIFY(host.exists(u"a.txt"_s));
+        QVERIFY(host.exists(u"b.txt"_s));
 
         // The account settings as well: a line break in the name or password would be a command.
-        c.UserName = LoopbackHost::user() + QStringLiteral("\r\nDELE /b.txt");
-        QVERIFY(!run(c, QStringLiteral("ls /")).ok);
+        c.UserName = LoopbackHost::user() + u"\r\nDELE /b.txt"_s;
+        QVERIFY(!run(c, u"ls /"_s).ok);
         QCOMPARE(c.lastError(), QStringLiteral("The host, account name, password or proxy setting contains a "
                                                "control character; nothing was sent."));
         c.configureForSite();
-        c.Password = LoopbackHost::password() + QStringLiteral("\nDELE /b.txt");
-        QVERIFY(!run(c, QStringLiteral("ls /")).ok);
+        c.Password = LoopbackHost::password() + u"\nDELE /b.txt"_s;
+        QVERIFY(!run(c, u"ls /"_s).ok);
         QCOMPARE(c.commandsSent(), 0);
-        QVERIFY(host.exists(QStringLiteral("b.txt")));
+        QVERIFY(host.exists(u"b.txt"_s));
     }
 
     void sessionFolderAndListing_data() {
@@ -180,49 +173,47 @@ private slots:
         LoopbackHost older;
         older.setWithoutMachineListings(true);
         if (!machineListings)
-            QVERIFY(older.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
+            QVERIFY(older.start(LoopbackHost::seedPath(u"transfer"_s)));
         TransferControl c;
         c.configureForSite();
-        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/"));
-        QVERIFY(run(c, QStringLiteral("CD /krg")).ok);
-        QCOMPARE(run(c, QStringLiteral("PWD")).reply, QStringLiteral("/krg"));
+        QCOMPARE(run(c, u"pwd"_s).reply, u"/"_s);
+        QVERIFY(run(c, u"CD /krg"_s).ok);
+        QCOMPARE(run(c, u"PWD"_s).reply, u"/krg"_s);
 
         // Folders carry a trailing "/", every name ends in CR LF.
-        const QStringList names =
-            run(c, QStringLiteral("ls")).reply.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        QVERIFY2(names.contains(QStringLiteral("_files.txt")), qPrintable(names.join(',')));
-        QVERIFY(names.contains(QStringLiteral("sub folder/")));
-        QVERIFY(names.contains(QStringLiteral("my page.html")));
-        QVERIFY(run(c, QStringLiteral("ls")).reply.endsWith(QStringLiteral("\r\n")));
+        const QStringList names = run(c, u"ls"_s).reply.split(u"\r\n"_s, Qt::SkipEmptyParts);
+        QVERIFY2(names.contains(u"_files.txt"_s), qPrintable(names.join(',')));
+        QVERIFY(names.contains(u"sub folder/"_s));
+        QVERIFY(names.contains(u"my page.html"_s));
+        QVERIFY(run(c, u"ls"_s).reply.endsWith(u"\r\n"_s));
 
         // One file: its name. A folder: its content. Missing: failure with the host's words.
-        QCOMPARE(run(c, QStringLiteral("ls _files.txt")).reply, QStringLiteral("_files.txt\r\n"));
-        QCOMPARE(run(c, QStringLiteral("LS my page.html")).reply, QStringLiteral("my page.html\r\n"));
-        QCOMPARE(run(c, QStringLiteral("ls \"sub folder\"")).reply, QStringLiteral("inner.txt\r\n"));
-        const Outcome missing = run(c, QStringLiteral("ls nothing.txt"));
+        QCOMPARE(run(c, u"ls _files.txt"_s).reply, u"_files.txt\r\n"_s);
+        QCOMPARE(run(c, u"LS my page.html"_s).reply, u"my page.html\r\n"_s);
+        QCOMPARE(run(c, u"ls \"sub folder\""_s).reply, u"inner.txt\r\n"_s);
+        const Outcome missing = run(c, u"ls nothing.txt"_s);
         QVERIFY(!missing.ok);
         QCOMPARE(missing.reply, QString());
-        QVERIFY2(missing.error.startsWith(QStringLiteral("550")), qPrintable(missing.error));
+        QVERIFY2(missing.error.startsWith(u"550"_s), qPrintable(missing.error));
         QCOMPARE(c.lastReplyCode(), 550);
 
-        QVERIFY(run(c, QStringLiteral("cd \"sub folder\"")).ok);
-        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/krg/sub folder"));
-        QVERIFY(run(c, QStringLiteral("cdup")).ok);
-        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/krg"));
-        QVERIFY(!run(c, QStringLiteral("cd nowhere")).ok);
-        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/krg"));
+        QVERIFY(run(c, u"cd \"sub folder\""_s).ok);
+        QCOMPARE(run(c, u"pwd"_s).reply, u"/krg/sub folder"_s);
+        QVERIFY(run(c, u"cdup"_s).ok);
+        QCOMPARE(run(c, u"pwd"_s).reply, u"/krg"_s);
+        QVERIFY(!run(c, u"cd nowhere"_s).ok);
+        QCOMPARE(run(c, u"pwd"_s).reply, u"/krg"_s);
 
-        QVERIFY(run(c, QStringLiteral("DIR")).reply.contains(QStringLiteral("_files.txt")));
-        QCOMPARE(run(c, QStringLiteral("size _message.dat")).reply,
-                 QString::number(host.read("krg/_message.dat").size()));
+        QVERIFY(run(c, u"DIR"_s).reply.contains(u"_files.txt"_s));
+        QCOMPARE(run(c, u"size _message.dat"_s).reply, QString::number(host.read("krg/_message.dat").size()));
 
         // QUIT ends the session: the folder is "/" again and the next command reconnects.
-        QVERIFY(run(c, QStringLiteral("quit")).ok);
-        QCOMPARE(run(c, QStringLiteral("pwd")).reply, QStringLiteral("/"));
+        QVERIFY(run(c, u"quit"_s).ok);
+        QCOMPARE(run(c, u"pwd"_s).reply, u"/"_s);
         const int before = c.connectionsOpened();
-        QVERIFY(run(c, QStringLiteral("ls krg/_files.txt")).ok);
+        QVERIFY(run(c, u"ls krg/_files.txt"_s).ok);
         QCOMPARE(c.connectionsOpened(), before + 1);
-        QVERIFY(run(c, QStringLiteral("ls krg/_message.dat")).ok);
+        QVERIFY(run(c, u"ls krg/_message.dat"_s).ok);
         QCOMPARE(c.connectionsOpened(), before + 1); // the session is reused
     }
 
@@ -236,26 +227,25 @@ private slots:
         TransferControl c;
         c.configureForSite();
         QSignalSpy states(&c, &TransferControl::StateChanged);
-        const Outcome o = run(c, QStringLiteral("delete /krg/missing.txt"));
+        const Outcome o = run(c, u"delete /krg/missing.txt"_s);
         QVERIFY(!o.ok);
         QCOMPARE(states.last().at(0).toInt(), int(StateError));
-        QVERIFY2(o.error.startsWith(QStringLiteral("550")), qPrintable(o.error));
+        QVERIFY2(o.error.startsWith(u"550"_s), qPrintable(o.error));
 
         // A failed download leaves no local file under the name (not even an empty one).
-        QFile::remove(QStringLiteral("missing.txt"));
-        QVERIFY(!run(c, QStringLiteral("get /krg/missing.txt")).ok);
-        QVERIFY(!QFile::exists(QStringLiteral("missing.txt")));
-        QVERIFY(
-            QDir().entryList(QStringList{QStringLiteral("*.part")}, QDir::Hidden | QDir::Files).isEmpty());
+        QFile::remove(u"missing.txt"_s);
+        QVERIFY(!run(c, u"get /krg/missing.txt"_s).ok);
+        QVERIFY(!QFile::exists(u"missing.txt"_s));
+        QVERIFY(QDir().entryList(QStringList{u"*.part"_s}, QDir::Hidden | QDir::Files).isEmpty());
 
         // Upload of a missing local file: failure, nothing sent.
         const int sent = c.commandsSent();
-        QVERIFY(!run(c, QStringLiteral("send nothere.txt")).ok);
+        QVERIFY(!run(c, u"send nothere.txt"_s).ok);
         QCOMPARE(c.commandsSent(), sent);
-        QVERIFY(!host.exists(QStringLiteral("nothere.txt")));
+        QVERIFY(!host.exists(u"nothere.txt"_s));
 
-        QVERIFY(!run(c, QStringLiteral("frobnicate")).ok);
-        QVERIFY(c.lastError().contains(QStringLiteral("Unknown command")));
+        QVERIFY(!run(c, u"frobnicate"_s).ok);
+        QVERIFY(c.lastError().contains(u"Unknown command"_s));
     }
 
     void commandsAfterAFileTransferAreJudgedByTheirOwnReplies() {
@@ -263,15 +253,15 @@ private slots:
         // reply must not pass for theirs.
         TransferControl c;
         c.configureForSite();
-        QVERIFY(run(c, QStringLiteral("get /krg/_message.dat msg.dat")).ok);
-        QVERIFY(!run(c, QStringLiteral("delete /news/missing.html")).ok);
-        QVERIFY(!run(c, QStringLiteral("ls /news/missing.html")).ok);
-        QVERIFY(run(c, QStringLiteral("send msg.dat /news/sent.dat")).ok);
-        const Outcome missing = run(c, QStringLiteral("ls /news/missing.html"));
+        QVERIFY(run(c, u"get /krg/_message.dat msg.dat"_s).ok);
+        QVERIFY(!run(c, u"delete /news/missing.html"_s).ok);
+        QVERIFY(!run(c, u"ls /news/missing.html"_s).ok);
+        QVERIFY(run(c, u"send msg.dat /news/sent.dat"_s).ok);
+        const Outcome missing = run(c, u"ls /news/missing.html"_s);
         QVERIFY(!missing.ok);
         QCOMPARE(missing.reply, QString());
-        QCOMPARE(run(c, QStringLiteral("ls /news/sent.dat")).reply, QStringLiteral("sent.dat\r\n"));
-        QVERIFY(run(c, QStringLiteral("delete /news/sent.dat")).ok);
+        QCOMPARE(run(c, u"ls /news/sent.dat"_s).reply, u"sent.dat\r\n"_s);
+        QVERIFY(run(c, u"delete /news/sent.dat"_s).ok);
     }
 
     void replyIsReadableWhenTheWaitEnds() {
@@ -284,14 +274,14 @@ private slots:
             if (s == StateResponseCompleted) {
                 replyReadyAt12 = !c.StillExecuting();
                 // The reply is complete inside the handler already.
-                replyReadyAt12 = replyReadyAt12 && c.GetChunk(1024).startsWith(QStringLiteral("_files.txt"));
+                replyReadyAt12 = replyReadyAt12 && c.GetChunk(1024).startsWith(u"_files.txt"_s);
             }
         });
-        QVERIFY(c.Execute(QStringLiteral("ls /krg/_files.txt")));
+        QVERIFY(c.Execute(u"ls /krg/_files.txt"_s));
         QVERIFY(c.StillExecuting());
         // A second command while busy is refused and does not disturb the first.
-        QVERIFY(!c.Execute(QStringLiteral("ls /krg/_message.dat")));
-        QVERIFY(c.lastError().contains(QStringLiteral("still executing")));
+        QVERIFY(!c.Execute(u"ls /krg/_message.dat"_s));
+        QVERIFY(c.lastError().contains(u"still executing"_s));
         while (c.StillExecuting())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         QVERIFY(!seen.isEmpty());
@@ -305,20 +295,19 @@ private slots:
 
         // Many commands back to back: each wait ends with its own reply.
         for (int i = 0; i < 20; ++i) {
-            const QString name = i % 2 ? QStringLiteral("_files.txt") : QStringLiteral("_message.dat");
-            QCOMPARE(run(c, QStringLiteral("ls /krg/") + name).reply, name + QStringLiteral("\r\n"));
+            const QString name = i % 2 ? u"_files.txt"_s : u"_message.dat"_s;
+            QCOMPARE(run(c, u"ls /krg/"_s + name).reply, name + u"\r\n"_s);
         }
     }
 
     void openUrlReadsBodies() {
         TransferControl c;
         QString error;
-        QCOMPARE(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat?username=a%20b&password=%23"),
-                           &error),
-                 host.read(QStringLiteral("krg/_message.dat")));
+        QCOMPARE(c.OpenURL(host.baseUrl() + u"krg/_message.dat?username=a%20b&password=%23"_s, &error),
+                 host.read(u"krg/_message.dat"_s));
         QVERIFY(error.isEmpty());
         // A missing page is an answer (the caller judges the body), not a transport failure.
-        const QByteArray page = c.OpenURL(host.baseUrl() + QStringLiteral("krg/none.dat"), &error);
+        const QByteArray page = c.OpenURL(host.baseUrl() + u"krg/none.dat"_s, &error);
         QVERIFY(error.isEmpty());
         QVERIFY(page.contains("404") || page.contains("html"));
     }
@@ -328,18 +317,18 @@ private slots:
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         TransferControl c;
         c.configureForSite();
-        c.RemoteHost = QStringLiteral("127.0.0.1:%1").arg(silent.serverPort());
+        c.RemoteHost = u"127.0.0.1:%1"_s.arg(silent.serverPort());
         c.setTimeLimits(2, 2);
         QElapsedTimer t;
         t.start();
-        const Outcome o = run(c, QStringLiteral("ls"));
+        const Outcome o = run(c, u"ls"_s);
         QVERIFY(!o.ok);
         QVERIFY2(t.elapsed() < 8000, qPrintable(QString::number(t.elapsed())));
         QVERIFY(!o.error.isEmpty());
 
         // Nobody listening at all.
         silent.close();
-        QVERIFY(!run(c, QStringLiteral("ls")).ok);
+        QVERIFY(!run(c, u"ls"_s).ok);
         QCOMPARE(c.lastReplyCode(), 0);
     }
 
@@ -347,7 +336,7 @@ private slots:
         LoopbackHost dying;
         dying.setThrottle(512 * 1024);
         QVERIFY(dying.start());
-        dying.write(QStringLiteral("big.bin"), pattern(8 * 1024 * 1024));
+        dying.write(u"big.bin"_s, pattern(8 * 1024 * 1024));
         TransferControl c;
         c.configureForSite();
         c.setTimeLimits(3, 3);
@@ -360,11 +349,11 @@ private slots:
         });
         QElapsedTimer t;
         t.start();
-        const Outcome o = run(c, QStringLiteral("get /big.bin"));
+        const Outcome o = run(c, u"get /big.bin"_s);
         QVERIFY(stopped);
         QVERIFY(!o.ok);
         QVERIFY(t.elapsed() < 15000);
-        QVERIFY(!QFile::exists(QStringLiteral("big.bin")));
+        QVERIFY(!QFile::exists(u"big.bin"_s));
     }
 
     void aFailureIsJudgedByItsOwnReply() {
@@ -374,24 +363,24 @@ private slots:
         cutting.setWithoutEpsv(true);
         cutting.setCutDownloadsAfter(64 * 1024, true);
         QVERIFY(cutting.start());
-        cutting.write(QStringLiteral("big.bin"), pattern(1024 * 1024));
-        cutting.write(QStringLiteral("small.txt"), "small");
+        cutting.write(u"big.bin"_s, pattern(1024 * 1024));
+        cutting.write(u"small.txt"_s, "small");
         TransferControl c;
         c.configureForSite();
         c.setTimeLimits(5, 5);
-        QVERIFY(run(c, QStringLiteral("get /small.txt")).ok); // the fall-back to PASV works
-        QCOMPARE(readLocal(QStringLiteral("small.txt")), QByteArray("small"));
-        QVERIFY(run(c, QStringLiteral("send small.txt /up.txt")).ok);
-        QCOMPARE(cutting.read(QStringLiteral("up.txt")), QByteArray("small"));
+        QVERIFY(run(c, u"get /small.txt"_s).ok); // the fall-back to PASV works
+        QCOMPARE(readLocal(u"small.txt"_s), QByteArray("small"));
+        QVERIFY(run(c, u"send small.txt /up.txt"_s).ok);
+        QCOMPARE(cutting.read(u"up.txt"_s), QByteArray("small"));
 
-        const Outcome cut = run(c, QStringLiteral("get /big.bin"));
+        const Outcome cut = run(c, u"get /big.bin"_s);
         QVERIFY(!cut.ok);
-        QVERIFY2(!cut.error.startsWith(QStringLiteral("500")), qPrintable(cut.error));
+        QVERIFY2(!cut.error.startsWith(u"500"_s), qPrintable(cut.error));
         QCOMPARE(c.lastReplyCode(), 0); // no reply at all: the connection died
-        QVERIFY(!QFile::exists(QStringLiteral("big.bin")));
+        QVERIFY(!QFile::exists(u"big.bin"_s));
 
-        const Outcome missing = run(c, QStringLiteral("get /none.bin"));
-        QVERIFY2(missing.error.startsWith(QStringLiteral("550")), qPrintable(missing.error));
+        const Outcome missing = run(c, u"get /none.bin"_s);
+        QVERIFY2(missing.error.startsWith(u"550"_s), qPrintable(missing.error));
         QCOMPARE(c.lastReplyCode(), 550);
 
         // Only the data connection cut: the host's own reply to the download counts.
@@ -399,27 +388,27 @@ private slots:
         aborting.setWithoutEpsv(true);
         aborting.setCutDownloadsAfter(64 * 1024);
         QVERIFY(aborting.start());
-        aborting.write(QStringLiteral("big.bin"), pattern(1024 * 1024));
+        aborting.write(u"big.bin"_s, pattern(1024 * 1024));
         TransferControl d;
         d.configureForSite();
-        const Outcome aborted = run(d, QStringLiteral("get /big.bin"));
+        const Outcome aborted = run(d, u"get /big.bin"_s);
         QVERIFY(!aborted.ok);
-        QCOMPARE(aborted.error, QStringLiteral("426 Connection closed; transfer aborted."));
+        QCOMPARE(aborted.error, u"426 Connection closed; transfer aborted."_s);
         QCOMPARE(d.lastReplyCode(), 426);
     }
 
     void aCommandThatMayHaveReachedTheHostIsNotRepeated() {
         LoopbackHost dropping;
-        dropping.setDropAfter(QStringLiteral("RNTO"));
+        dropping.setDropAfter(u"RNTO"_s);
         QVERIFY(dropping.start());
-        dropping.write(QStringLiteral("x.txt"), "x");
+        dropping.write(u"x.txt"_s, "x");
         TransferControl c;
         c.configureForSite();
-        QVERIFY(run(c, QStringLiteral("cd /")).ok); // the rename goes on the open session
+        QVERIFY(run(c, u"cd /"_s).ok); // the rename goes on the open session
         const int sent = c.commandsSent();
         // The host renames, then drops the connection without a reply. Sent again, the rename would
         // fail with "550" for a rename that was done.
-        const Outcome o = run(c, QStringLiteral("rename x.txt y.txt"));
+        const Outcome o = run(c, u"rename x.txt y.txt"_s);
         QVERIFY(!o.ok);
         QCOMPARE(c.lastReplyCode(), 0);
         QVERIFY2(
@@ -427,50 +416,50 @@ private slots:
                                             "may have carried it out)")),
             qPrintable(o.error));
         QCOMPARE(c.commandsSent(), sent + 2); // RNFR and RNTO, once
-        QVERIFY(dropping.exists(QStringLiteral("y.txt")));
-        QVERIFY(run(c, QStringLiteral("ls y.txt")).ok); // the next command connects afresh
+        QVERIFY(dropping.exists(u"y.txt"_s));
+        QVERIFY(run(c, u"ls y.txt"_s).ok); // the next command connects afresh
     }
 
     void aCommandTheHostDidNotReadRunsAgain() {
         LoopbackHost closing;
-        closing.setCloseBefore(QStringLiteral("RNFR"));
+        closing.setCloseBefore(u"RNFR"_s);
         QVERIFY(closing.start());
-        closing.write(QStringLiteral("x.txt"), "x");
+        closing.write(u"x.txt"_s, "x");
         TransferControl c;
         c.configureForSite();
-        QVERIFY(run(c, QStringLiteral("cd /")).ok);
+        QVERIFY(run(c, u"cd /"_s).ok);
         // "421" before the rename was carried out: it runs once more on a new connection.
-        QVERIFY(run(c, QStringLiteral("rename x.txt y.txt")).ok);
+        QVERIFY(run(c, u"rename x.txt y.txt"_s).ok);
         QCOMPARE(c.connectionsOpened(), 2);
-        QVERIFY(closing.exists(QStringLiteral("y.txt")));
-        QVERIFY(!closing.exists(QStringLiteral("x.txt")));
+        QVERIFY(closing.exists(u"y.txt"_s));
+        QVERIFY(!closing.exists(u"x.txt"_s));
     }
 
     void connectionClosedByTheHostIsReplaced() {
         LoopbackHost impatient;
         impatient.setIdleTimeout(1);
-        QVERIFY(impatient.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
+        QVERIFY(impatient.start(LoopbackHost::seedPath(u"transfer"_s)));
         TransferControl c;
         c.configureForSite();
-        QVERIFY(run(c, QStringLiteral("cd /krg")).ok);
+        QVERIFY(run(c, u"cd /krg"_s).ok);
         QCOMPARE(c.connectionsOpened(), 1);
         QTest::qWait(1500); // the host drops the idle session meanwhile
         // Every kind of command still works, on a new connection, in the same folder.
-        QCOMPARE(run(c, QStringLiteral("ls _files.txt")).reply, QStringLiteral("_files.txt\r\n"));
+        QCOMPARE(run(c, u"ls _files.txt"_s).reply, u"_files.txt\r\n"_s);
         QTest::qWait(1500);
-        QVERIFY(run(c, QStringLiteral("get _message.dat idle.dat")).ok);
-        QCOMPARE(readLocal(QStringLiteral("idle.dat")), impatient.read(QStringLiteral("krg/_message.dat")));
+        QVERIFY(run(c, u"get _message.dat idle.dat"_s).ok);
+        QCOMPARE(readLocal(u"idle.dat"_s), impatient.read(u"krg/_message.dat"_s));
         QTest::qWait(1500);
-        QVERIFY(run(c, QStringLiteral("rename _message.dat moved.dat")).ok);
-        QVERIFY(impatient.exists(QStringLiteral("krg/moved.dat")));
+        QVERIFY(run(c, u"rename _message.dat moved.dat"_s).ok);
+        QVERIFY(impatient.exists(u"krg/moved.dat"_s));
         QVERIFY(c.connectionsOpened() >= 2);
     }
 
     void cancelStopsALongDownload() {
         LoopbackHost slow;
         slow.setThrottle(1024 * 1024);
-        QVERIFY(slow.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
-        slow.write(QStringLiteral("large.bin"), pattern(16 * 1024 * 1024));
+        QVERIFY(slow.start(LoopbackHost::seedPath(u"transfer"_s)));
+        slow.write(u"large.bin"_s, pattern(16 * 1024 * 1024));
         TransferControl c;
         c.configureForSite();
         connect(&c, &TransferControl::progress, &c, [&](qint64 done, qint64) {
@@ -479,12 +468,12 @@ private slots:
         });
         QElapsedTimer t;
         t.start();
-        const Outcome o = run(c, QStringLiteral("get /large.bin"));
+        const Outcome o = run(c, u"get /large.bin"_s);
         QVERIFY(!o.ok);
         QVERIFY(t.elapsed() < 10000);
-        QCOMPARE(o.error, QStringLiteral("The command was cancelled."));
-        QVERIFY(!QFile::exists(QStringLiteral("large.bin")));
-        QVERIFY(run(c, QStringLiteral("ls /krg/_files.txt")).ok); // usable afterwards
+        QCOMPARE(o.error, u"The command was cancelled."_s);
+        QVERIFY(!QFile::exists(u"large.bin"_s));
+        QVERIFY(run(c, u"ls /krg/_files.txt"_s).ok); // usable afterwards
     }
 
     void uiStaysResponsiveDuringA50MBDownload() {
@@ -492,7 +481,7 @@ private slots:
         LoopbackHost paced;
         paced.setThrottle(25 * 1024 * 1024);
         QVERIFY(paced.start());
-        paced.write(QStringLiteral("fifty.bin"), pattern(50 * 1024 * 1024));
+        paced.write(u"fifty.bin"_s, pattern(50 * 1024 * 1024));
         TransferControl c;
         c.configureForSite();
         QElapsedTimer clock;
@@ -506,19 +495,18 @@ private slots:
         });
         clock.start();
         tick.start();
-        const Outcome o = run(c, QStringLiteral("get /fifty.bin"));
+        const Outcome o = run(c, u"get /fifty.bin"_s);
         tick.stop();
         QVERIFY(o.ok);
-        QCOMPARE(QFileInfo(QStringLiteral("fifty.bin")).size(), qint64(50 * 1024 * 1024));
+        QCOMPARE(QFileInfo(u"fifty.bin"_s).size(), qint64(50 * 1024 * 1024));
         qInfo("50 MB download took %lld ms; longest gap between 10 ms timer ticks: %lld ms", clock.elapsed(),
               longest);
         QVERIFY2(longest < 500, qPrintable(QString::number(longest)));
-        QFile::remove(QStringLiteral("fifty.bin"));
+        QFile::remove(u"fifty.bin"_s);
     }
 
     void throughAProxy() {
-        const QString tinyproxy =
-            QStandardPaths::findExecutable(QStringLiteral("tinyproxy"), {"/usr/bin", "/usr/sbin"});
+        const QString tinyproxy = QStandardPaths::findExecutable(u"tinyproxy"_s, {"/usr/bin", "/usr/sbin"});
         if (tinyproxy.isEmpty())
             QSKIP("tinyproxy is not installed");
         QTcpServer probe;
@@ -526,7 +514,7 @@ private slots:
         const quint16 port = probe.serverPort();
         probe.close();
         QTemporaryDir dir;
-        QFile conf(dir.filePath(QStringLiteral("tinyproxy.conf")));
+        QFile conf(dir.filePath(u"tinyproxy.conf"_s));
         QVERIFY(conf.open(QIODevice::WriteOnly));
         // No ConnectPort lines: CONNECT is allowed to any port (the FTP control and data ports).
         conf.write(QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 60\nAllow 127.0.0.1\nMaxClients 20\n"
@@ -536,7 +524,7 @@ private slots:
                        .toUtf8());
         conf.close();
         QProcess proxy;
-        proxy.start(tinyproxy, {QStringLiteral("-d"), QStringLiteral("-c"), conf.fileName()});
+        proxy.start(tinyproxy, {u"-d"_s, u"-c"_s, conf.fileName()});
         QVERIFY(proxy.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(([port] {
                                      QTcpSocket s;
@@ -545,7 +533,7 @@ private slots:
                                  }()),
                                  5000);
 
-        runState().ProxyServer = QStringLiteral("127.0.0.1:%1").arg(port);
+        runState().ProxyServer = u"127.0.0.1:%1"_s.arg(port);
         const auto direct = qScopeGuard([&proxy] {
             runState().ProxyServer.clear();
             proxy.terminate();
@@ -554,19 +542,17 @@ private slots:
         TransferControl c;
         c.configureForSite();
         QCOMPARE(c.AccessType, int(TransferControl::AccessNamedProxy));
-        QVERIFY(run(c, QStringLiteral("ls /krg")).reply.contains(QStringLiteral("_files.txt\r\n")));
-        QVERIFY(run(c, QStringLiteral("get /krg/_message.dat via-proxy.dat")).ok);
-        QFile f(QStringLiteral("via-proxy.dat"));
+        QVERIFY(run(c, u"ls /krg"_s).reply.contains(u"_files.txt\r\n"_s));
+        QVERIFY(run(c, u"get /krg/_message.dat via-proxy.dat"_s).ok);
+        QFile f(u"via-proxy.dat"_s);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), host.read(QStringLiteral("krg/_message.dat")));
-        QVERIFY(run(c, QStringLiteral("send via-proxy.dat /krg/sent-via-proxy.dat")).ok);
-        QCOMPARE(host.read(QStringLiteral("krg/sent-via-proxy.dat")),
-                 host.read(QStringLiteral("krg/_message.dat")));
-        QVERIFY(run(c, QStringLiteral("rename /krg/sent-via-proxy.dat /krg/renamed-via-proxy.dat")).ok);
-        QVERIFY(host.exists(QStringLiteral("krg/renamed-via-proxy.dat")));
+        QCOMPARE(f.readAll(), host.read(u"krg/_message.dat"_s));
+        QVERIFY(run(c, u"send via-proxy.dat /krg/sent-via-proxy.dat"_s).ok);
+        QCOMPARE(host.read(u"krg/sent-via-proxy.dat"_s), host.read(u"krg/_message.dat"_s));
+        QVERIFY(run(c, u"rename /krg/sent-via-proxy.dat /krg/renamed-via-proxy.dat"_s).ok);
+        QVERIFY(host.exists(u"krg/renamed-via-proxy.dat"_s));
         QString error;
-        QCOMPARE(c.OpenURL(host.baseUrl() + QStringLiteral("krg/_message.dat"), &error),
-                 host.read(QStringLiteral("krg/_message.dat")));
+        QCOMPARE(c.OpenURL(host.baseUrl() + u"krg/_message.dat"_s, &error), host.read(u"krg/_message.dat"_s));
     }
 };
 

@@ -13,6 +13,7 @@
 
 using namespace krtp;
 using namespace krtp::test;
+using namespace Qt::StringLiterals;
 
 class TestTransferRoutines : public QObject {
     Q_OBJECT
@@ -22,31 +23,30 @@ class TestTransferRoutines : public QObject {
 private slots:
     void initTestCase() {
         QString error;
-        QVERIFY2(host.start(LoopbackHost::seedPath(QStringLiteral("transfer")), &error), qPrintable(error));
+        QVERIFY2(host.start(LoopbackHost::seedPath(u"transfer"_s), &error), qPrintable(error));
         QVERIFY(QDir::setCurrent(work.path()));
-        QDir().mkdir(QStringLiteral("VelmarFTP"));
+        QDir().mkdir(u"VelmarFTP"_s);
     }
 
     // A test that started a host of its own leaves the shared one in the environment again.
     void cleanup() { host.exportEnvironment(); }
 
     void mapsPaths() {
-        MirrorPath p = MapMirrorPath(QStringLiteral("index.html"));
+        MirrorPath p = MapMirrorPath(u"index.html"_s);
         QVERIFY(p.ok);
-        QCOMPARE(p.localFile(), QStringLiteral("VelmarFTP/index.html"));
-        QCOMPARE(p.hostFile(), QStringLiteral("/index.html"));
-        for (const QString& path : {QStringLiteral("a/b/c.txt"), QStringLiteral("a\\b\\c.txt")}) {
+        QCOMPARE(p.localFile(), u"VelmarFTP/index.html"_s);
+        QCOMPARE(p.hostFile(), u"/index.html"_s);
+        for (const QString& path : {u"a/b/c.txt"_s, u"a\\b\\c.txt"_s}) {
             p = MapMirrorPath(path);
             QVERIFY(p.ok);
-            QCOMPARE(p.localFolder, QStringLiteral("VelmarFTP/a/b/"));
-            QCOMPARE(p.hostFile(), QStringLiteral("/a/b/c.txt"));
+            QCOMPARE(p.localFolder, u"VelmarFTP/a/b/"_s);
+            QCOMPARE(p.hostFile(), u"/a/b/c.txt"_s);
         }
-        for (const QString& bad :
-             {QStringLiteral("../etc/passwd"), QStringLiteral("a/../../x"), QStringLiteral("/abs.txt"),
-              QStringLiteral("C:\\x.txt"), QStringLiteral("\\x.txt"), QString(), QStringLiteral("dir/")}) {
+        for (const QString& bad : {u"../etc/passwd"_s, u"a/../../x"_s, u"/abs.txt"_s, u"C:\\x.txt"_s,
+                                   u"\\x.txt"_s, QString(), u"dir/"_s}) {
             p = MapMirrorPath(bad);
             QVERIFY2(!p.ok, qPrintable(bad));
-            QVERIFY(p.error.endsWith(QStringLiteral("Nothing was transferred.")));
+            QVERIFY(p.error.endsWith(u"Nothing was transferred."_s));
         }
     }
 
@@ -54,42 +54,41 @@ private slots:
         ScriptedDialogs dialogs;
         TransferControl c;
         QString text;
-        QVERIFY(GetFileFromServer(c, QStringLiteral("krg\\sub folder/inner.txt"), text));
-        QCOMPARE(text, QStringLiteral("inner\r\n"));
-        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/krg/sub folder/inner.txt")), QByteArray("inner\r\n"));
+        QVERIFY(GetFileFromServer(c, u"krg\\sub folder/inner.txt"_s, text));
+        QCOMPARE(text, u"inner\r\n"_s);
+        QCOMPARE(readLocal(u"VelmarFTP/krg/sub folder/inner.txt"_s), QByteArray("inner\r\n"));
         QVERIFY(dialogs.busyCount() > 0);
         QCOMPARE(dialogs.busyDepth(), 0);
 
         // Two downloads in a row: the first downloaded copy becomes the backup, the older backup goes.
-        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/index.html.backup"), "very old"));
-        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/index.html"), "local edit"));
+        QVERIFY(writeLocal(u"VelmarFTP/news/index.html.backup"_s, "very old"));
+        QVERIFY(writeLocal(u"VelmarFTP/news/index.html"_s, "local edit"));
         text = QLatin1String(kSaveToFile);
-        QVERIFY(GetFileFromServer(c, QStringLiteral("news/index.html"), text));
+        QVERIFY(GetFileFromServer(c, u"news/index.html"_s, text));
         QCOMPARE(text, QLatin1String(kSaveToFile));
-        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html.backup")), QByteArray("local edit"));
-        host.write(QStringLiteral("news/index.html"), "second");
-        QVERIFY(GetFileFromServer(c, QStringLiteral("news/index.html"), text));
-        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html")), QByteArray("second"));
-        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/news/index.html.backup")),
-                 QByteArray("<html>news</html>\r\n"));
+        QCOMPARE(readLocal(u"VelmarFTP/news/index.html.backup"_s), QByteArray("local edit"));
+        host.write(u"news/index.html"_s, "second");
+        QVERIFY(GetFileFromServer(c, u"news/index.html"_s, text));
+        QCOMPARE(readLocal(u"VelmarFTP/news/index.html"_s), QByteArray("second"));
+        QCOMPARE(readLocal(u"VelmarFTP/news/index.html.backup"_s), QByteArray("<html>news</html>\r\n"));
 
         // An empty local copy is deleted, not kept as backup.
-        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/index.html"), ""));
-        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/index.html.backup"), "keep me"));
-        QVERIFY(GetFileFromServer(c, QStringLiteral("index.html"), text));
-        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/index.html.backup")), QByteArray("keep me"));
+        QVERIFY(writeLocal(u"VelmarFTP/index.html"_s, ""));
+        QVERIFY(writeLocal(u"VelmarFTP/index.html.backup"_s, "keep me"));
+        QVERIFY(GetFileFromServer(c, u"index.html"_s, text));
+        QCOMPARE(readLocal(u"VelmarFTP/index.html.backup"_s), QByteArray("keep me"));
         QVERIFY(dialogs.records().isEmpty());
     }
 
     void failedDownloadPutsThePreviousCopyBack() {
         ScriptedDialogs dialogs;
         TransferControl c;
-        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/gone.html"), "my only copy"));
+        QVERIFY(writeLocal(u"VelmarFTP/gone.html"_s, "my only copy"));
         QString text;
-        QVERIFY(!GetFileFromServer(c, QStringLiteral("gone.html"), text));
-        QCOMPARE(readLocal(QStringLiteral("VelmarFTP/gone.html")), QByteArray("my only copy"));
+        QVERIFY(!GetFileFromServer(c, u"gone.html"_s, text));
+        QCOMPARE(readLocal(u"VelmarFTP/gone.html"_s), QByteArray("my only copy"));
         QCOMPARE(dialogs.records().size(), 1);
-        QVERIFY2(dialogs.lastText().startsWith(QStringLiteral("550")), qPrintable(dialogs.lastText()));
+        QVERIFY2(dialogs.lastText().startsWith(u"550"_s), qPrintable(dialogs.lastText()));
         QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
     }
 
@@ -109,31 +108,31 @@ private slots:
         if (refuseRenameOver)
             QVERIFY(picky.start());
         LoopbackHost& h = refuseRenameOver ? picky : host;
-        h.write(QStringLiteral("news/page.html"), "host v1");
-        h.write(QStringLiteral("news/page.html.backup"), "host v0");
+        h.write(u"news/page.html"_s, "host v1");
+        h.write(u"news/page.html.backup"_s, "host v0");
         TransferControl c;
         if (refuseRenameOver) {
             c.configureForSite();
-            QVERIFY(c.Execute(QStringLiteral("rename /news/page.html /news/page.html.backup")));
+            QVERIFY(c.Execute(u"rename /news/page.html /news/page.html.backup"_s));
             c.waitUntilIdle();
-            QCOMPARE(c.lastError(), QStringLiteral("550 Cannot rename onto an existing file."));
+            QCOMPARE(c.lastError(), u"550 Cannot rename onto an existing file."_s);
         }
-        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/page.html"), "mine v2"));
-        QVERIFY(SendFileToServer(c, QStringLiteral("news/page.html")));
-        QCOMPARE(h.read(QStringLiteral("news/page.html")), QByteArray("mine v2"));
-        QCOMPARE(h.read(QStringLiteral("news/page.html.backup")), QByteArray("host v1"));
+        QVERIFY(writeLocal(u"VelmarFTP/news/page.html"_s, "mine v2"));
+        QVERIFY(SendFileToServer(c, u"news/page.html"_s));
+        QCOMPARE(h.read(u"news/page.html"_s), QByteArray("mine v2"));
+        QCOMPARE(h.read(u"news/page.html.backup"_s), QByteArray("host v1"));
 
         // A new file: the first two commands fail harmlessly.
-        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/news/fresh page.html"), "fresh"));
-        QVERIFY(SendFileToServer(c, QStringLiteral("news/fresh page.html")));
-        QCOMPARE(h.read(QStringLiteral("news/fresh page.html")), QByteArray("fresh"));
+        QVERIFY(writeLocal(u"VelmarFTP/news/fresh page.html"_s, "fresh"));
+        QVERIFY(SendFileToServer(c, u"news/fresh page.html"_s));
+        QCOMPARE(h.read(u"news/fresh page.html"_s), QByteArray("fresh"));
         QVERIFY(dialogs.records().isEmpty());
     }
 
     void uploadOfAMissingFileSendsNothing() {
         ScriptedDialogs dialogs;
         TransferControl c;
-        QVERIFY(!SendFileToServer(c, QStringLiteral("a/none.html")));
+        QVERIFY(!SendFileToServer(c, u"a/none.html"_s));
         QCOMPARE(dialogs.texts(), QStringList{QStringLiteral(
                                       "VelmarFTP/a/none.html does not exist on the local hard drive.")});
         QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
@@ -143,86 +142,86 @@ private slots:
     void refusedUploadKeepsTheHostCopy() {
         ScriptedDialogs dialogs;
         LoopbackHost strict;
-        strict.addReadOnlyFolder(QStringLiteral("locked"));
+        strict.addReadOnlyFolder(u"locked"_s);
         QVERIFY(strict.start());
-        strict.write(QStringLiteral("locked/page.html"), "host copy");
-        QVERIFY(writeLocal(QStringLiteral("VelmarFTP/locked/page.html"), "mine"));
+        strict.write(u"locked/page.html"_s, "host copy");
+        QVERIFY(writeLocal(u"VelmarFTP/locked/page.html"_s, "mine"));
         TransferControl c;
-        QVERIFY(!SendFileToServer(c, QStringLiteral("locked/page.html")));
-        QCOMPARE(strict.read(QStringLiteral("locked/page.html")), QByteArray("host copy"));
+        QVERIFY(!SendFileToServer(c, u"locked/page.html"_s));
+        QCOMPARE(strict.read(u"locked/page.html"_s), QByteArray("host copy"));
         QCOMPARE(dialogs.records().size(), 1);
-        QVERIFY2(dialogs.lastText().startsWith(QStringLiteral("550")), qPrintable(dialogs.lastText()));
+        QVERIFY2(dialogs.lastText().startsWith(u"550"_s), qPrintable(dialogs.lastText()));
     }
 
     void unsafePathsTouchNothing() {
         ScriptedDialogs dialogs;
         TransferControl c;
         QString text;
-        QVERIFY(!GetFileFromServer(c, QStringLiteral("../outside.txt"), text));
-        QVERIFY(!SendFileToServer(c, QStringLiteral("/etc/passwd")));
-        QVERIFY(!DeleteFileFromServer(c, QStringLiteral("a/../../index.html")));
-        host.write(QStringLiteral("a.txt"), "a");
-        host.write(QStringLiteral("b.txt"), "b");
-        QVERIFY(!DeleteFileFromServer(c, QStringLiteral("a.txt\r\nDELE /b.txt")));
+        QVERIFY(!GetFileFromServer(c, u"../outside.txt"_s, text));
+        QVERIFY(!SendFileToServer(c, u"/etc/passwd"_s));
+        QVERIFY(!DeleteFileFromServer(c, u"a/../../index.html"_s));
+        host.write(u"a.txt"_s, "a");
+        host.write(u"b.txt"_s, "b");
+        QVERIFY(!DeleteFileFromServer(c, u"a.txt\r\nDELE /b.txt"_s));
         QCOMPARE(dialogs.lastText(), QStringLiteral("The path \"a.txt\\r\\nDELE /b.txt\" contains a control "
                                                     "character. Nothing was transferred."));
-        QVERIFY(!SendFileToServer(c, QStringLiteral("a\tb.txt")));
-        QVERIFY(!GetFileFromServer(c, QStringLiteral("a.txt\n"), text));
+        QVERIFY(!SendFileToServer(c, u"a\tb.txt"_s));
+        QVERIFY(!GetFileFromServer(c, u"a.txt\n"_s, text));
         QCOMPARE(dialogs.records().size(), 6);
-        QVERIFY(host.exists(QStringLiteral("a.txt")));
-        QVERIFY(host.exists(QStringLiteral("b.txt")));
+        QVERIFY(host.exists(u"a.txt"_s));
+        QVERIFY(host.exists(u"b.txt"_s));
         QCOMPARE(c.commandsSent(), 0);
-        QVERIFY(!QFile::exists(QStringLiteral("outside.txt")));
-        QVERIFY(host.exists(QStringLiteral("index.html")));
+        QVERIFY(!QFile::exists(u"outside.txt"_s));
+        QVERIFY(host.exists(u"index.html"_s));
     }
 
     void deleteAndControlFileFetch() {
         ScriptedDialogs dialogs;
         TransferControl c;
-        host.write(QStringLiteral("news/old.html"), "x");
-        QVERIFY(DeleteFileFromServer(c, QStringLiteral("news/old.html")));
-        QVERIFY(!host.exists(QStringLiteral("news/old.html")));
-        QVERIFY(!DeleteFileFromServer(c, QStringLiteral("news/old.html")));
-        QVERIFY(dialogs.lastText().startsWith(QStringLiteral("550")));
+        host.write(u"news/old.html"_s, "x");
+        QVERIFY(DeleteFileFromServer(c, u"news/old.html"_s));
+        QVERIFY(!host.exists(u"news/old.html"_s));
+        QVERIFY(!DeleteFileFromServer(c, u"news/old.html"_s));
+        QVERIFY(dialogs.lastText().startsWith(u"550"_s));
 
         dialogs.clear();
-        QVERIFY(writeLocal(QStringLiteral("_files.txt"), "stale"));
-        QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
-        QCOMPARE(readLocal(QStringLiteral("_files.txt")), host.read(QStringLiteral("krg/_files.txt")));
-        QCOMPARE(c.currentFolder(), QStringLiteral("/krg"));
+        QVERIFY(writeLocal(u"_files.txt"_s, "stale"));
+        QVERIFY(GetFile(c, u"_files.txt"_s));
+        QCOMPARE(readLocal(u"_files.txt"_s), host.read(u"krg/_files.txt"_s));
+        QCOMPARE(c.currentFolder(), u"/krg"_s);
         // Missing on the host: no local copy is left, and it is the caller's call what that means.
-        QVERIFY(GetFile(c, QStringLiteral("_nothing.txt")));
-        QVERIFY(!QFile::exists(QStringLiteral("_nothing.txt")));
+        QVERIFY(GetFile(c, u"_nothing.txt"_s));
+        QVERIFY(!QFile::exists(u"_nothing.txt"_s));
         QVERIFY(dialogs.records().isEmpty());
 
         // No control folder on the host: nothing is fetched from elsewhere, the host's answer is shown.
-        QVERIFY(QDir(host.root()).rename(QStringLiteral("krg"), QStringLiteral("krg-away")));
-        host.write(QStringLiteral("_files.txt"), "site root file");
-        QFile::remove(QStringLiteral("_files.txt"));
-        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
-        QVERIFY(!QFile::exists(QStringLiteral("_files.txt")));
+        QVERIFY(QDir(host.root()).rename(u"krg"_s, u"krg-away"_s));
+        host.write(u"_files.txt"_s, "site root file");
+        QFile::remove(u"_files.txt"_s);
+        QVERIFY(!GetFile(c, u"_files.txt"_s));
+        QVERIFY(!QFile::exists(u"_files.txt"_s));
         QCOMPARE(dialogs.records().size(), 1);
-        QVERIFY2(dialogs.lastText().startsWith(QStringLiteral("550")), qPrintable(dialogs.lastText()));
-        QVERIFY(QDir(host.root()).rename(QStringLiteral("krg-away"), QStringLiteral("krg")));
-        QFile::remove(host.path(QStringLiteral("_files.txt")));
+        QVERIFY2(dialogs.lastText().startsWith(u"550"_s), qPrintable(dialogs.lastText()));
+        QVERIFY(QDir(host.root()).rename(u"krg-away"_s, u"krg"_s));
+        QFile::remove(host.path(u"_files.txt"_s));
     }
 
     void controlFileFetchFailsOnAnythingButAMissingFile() {
         ScriptedDialogs dialogs;
         LoopbackHost busy;
-        busy.addBusyDownloads(QStringLiteral("krg/_files.txt"), 2);
-        QVERIFY(busy.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
+        busy.addBusyDownloads(u"krg/_files.txt"_s, 2);
+        QVERIFY(busy.start(LoopbackHost::seedPath(u"transfer"_s)));
         TransferControl c;
         // A temporary refusal is a failed fetch, not a missing file.
-        QFile::remove(QStringLiteral("_files.txt"));
-        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
+        QFile::remove(u"_files.txt"_s);
+        QVERIFY(!GetFile(c, u"_files.txt"_s));
         QCOMPARE(dialogs.texts(),
                  QStringList{QStringLiteral("The host did not send _files.txt just now (it may be "
                                             "busy), so nothing was changed.  Please try again in "
                                             "a moment.\r\n\r\n450 busy")});
-        QVERIFY(!GetFile(c, QStringLiteral("_files.txt")));
-        QVERIFY(GetFile(c, QStringLiteral("_files.txt")));
-        QCOMPARE(readLocal(QStringLiteral("_files.txt")), busy.read(QStringLiteral("krg/_files.txt")));
+        QVERIFY(!GetFile(c, u"_files.txt"_s));
+        QVERIFY(GetFile(c, u"_files.txt"_s));
+        QCOMPARE(readLocal(u"_files.txt"_s), busy.read(u"krg/_files.txt"_s));
         QCOMPARE(dialogs.records().size(), 2);
 
         // A connection lost mid-download on a host without EPSV: a failure of its own, never the
@@ -231,14 +230,14 @@ private slots:
         LoopbackHost cutting;
         cutting.setWithoutEpsv(true);
         cutting.setCutDownloadsAfter(64 * 1024, true);
-        QVERIFY(cutting.start(LoopbackHost::seedPath(QStringLiteral("transfer"))));
-        cutting.write(QStringLiteral("krg/_files.txt"), QByteArray(512 * 1024, 'x'));
+        QVERIFY(cutting.start(LoopbackHost::seedPath(u"transfer"_s)));
+        cutting.write(u"krg/_files.txt"_s, QByteArray(512 * 1024, 'x'));
         TransferControl d;
         d.setTimeLimits(5, 5);
-        QVERIFY(!GetFile(d, QStringLiteral("_files.txt")));
+        QVERIFY(!GetFile(d, u"_files.txt"_s));
         QCOMPARE(dialogs.records().size(), 1);
-        QVERIFY2(!dialogs.lastText().startsWith(QStringLiteral("500")), qPrintable(dialogs.lastText()));
-        QVERIFY(!QFile::exists(QStringLiteral("_files.txt")));
+        QVERIFY2(!dialogs.lastText().startsWith(u"500"_s), qPrintable(dialogs.lastText()));
+        QVERIFY(!QFile::exists(u"_files.txt"_s));
     }
 
     // krtp-cli's transfer commands: what they print and how they end. A line break in a path or a
@@ -273,16 +272,15 @@ private slots:
         QFETCH(int, code);
         QFETCH(QByteArray, out);
         QFETCH(QByteArray, err);
-        host.write(QStringLiteral("a.txt"), "a");
-        host.write(QStringLiteral("b.txt"), "b");
+        host.write(u"a.txt"_s, "a");
+        host.write(u"b.txt"_s, "b");
         const CliResult r = runCli(args);
         QCOMPARE(r.code, code);
         QCOMPARE(r.out, out);
         QVERIFY2(r.err.contains(err), r.err.constData());
-        QVERIFY(host.exists(QStringLiteral("a.txt")) && host.exists(QStringLiteral("b.txt")));
+        QVERIFY(host.exists(u"a.txt"_s) && host.exists(u"b.txt"_s));
         if (args.first() == QLatin1String("get"))
-            QCOMPARE(readLocal(QStringLiteral("VelmarFTP/krg/sub folder/inner.txt")),
-                     QByteArray("inner\r\n"));
+            QCOMPARE(readLocal(u"VelmarFTP/krg/sub folder/inner.txt"_s), QByteArray("inner\r\n"));
     }
 };
 

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 using namespace krtp;
+using namespace Qt::StringLiterals;
 
 class TestUtil : public QObject {
     Q_OBJECT
@@ -69,28 +70,28 @@ private slots:
 
     void splitAtFirstAllowsAliasing() {
         QString before, after;
-        SplitAtFirst(QStringLiteral("a.b.c"), QStringLiteral("."), before, after);
-        QCOMPARE(before, QStringLiteral("a"));
-        QCOMPARE(after, QStringLiteral("b.c"));
-        SplitAtFirst(QStringLiteral("abc"), QStringLiteral("."), before, after);
-        QCOMPARE(before, QStringLiteral("abc"));
+        SplitAtFirst(u"a.b.c"_s, u"."_s, before, after);
+        QCOMPARE(before, u"a"_s);
+        QCOMPARE(after, u"b.c"_s);
+        SplitAtFirst(u"abc"_s, u"."_s, before, after);
+        QCOMPARE(before, u"abc"_s);
         QCOMPARE(after, QString());
 
         // The path walk passes the same variable as text and after.
-        QString path = QStringLiteral("a\\b\\c.txt");
+        QString path = u"a\\b\\c.txt"_s;
         QString folder;
-        SplitAtFirst(path, QStringLiteral("\\"), folder, path);
-        QCOMPARE(folder, QStringLiteral("a"));
-        QCOMPARE(path, QStringLiteral("b\\c.txt"));
+        SplitAtFirst(path, u"\\"_s, folder, path);
+        QCOMPARE(folder, u"a"_s);
+        QCOMPARE(path, u"b\\c.txt"_s);
         // And text aliasing before.
-        QString p2 = QStringLiteral("x:y");
+        QString p2 = u"x:y"_s;
         QString rest;
-        SplitAtFirst(p2, QStringLiteral(":"), p2, rest);
-        QCOMPARE(p2, QStringLiteral("x"));
-        QCOMPARE(rest, QStringLiteral("y"));
+        SplitAtFirst(p2, u":"_s, p2, rest);
+        QCOMPARE(p2, u"x"_s);
+        QCOMPARE(rest, u"y"_s);
         // Exact comparison: case matters.
-        SplitAtFirst(QStringLiteral("aXbxc"), QStringLiteral("x"), before, after);
-        QCOMPARE(before, QStringLiteral("aXb"));
+        SplitAtFirst(u"aXbxc"_s, u"x"_s, before, after);
+        QCOMPARE(before, u"aXb"_s);
     }
 
     void caseTests_data() {
@@ -99,12 +100,12 @@ private slots:
         QTest::addColumn<bool>("lower");
         QTest::addColumn<bool>("proper");
         QTest::newRow("empty") << QString() << true << true << true;
-        QTest::newRow("digits") << QStringLiteral("123") << true << true << true;
-        QTest::newRow("upper") << QStringLiteral("ABC") << true << false << false;
-        QTest::newRow("lower") << QStringLiteral("abc") << false << true << false;
-        QTest::newRow("proper") << QStringLiteral("Abc") << false << false << true;
-        QTest::newRow("mixed") << QStringLiteral("aBc") << false << false << false;
-        QTest::newRow("single upper") << QStringLiteral("A") << true << false << true;
+        QTest::newRow("digits") << u"123"_s << true << true << true;
+        QTest::newRow("upper") << u"ABC"_s << true << false << false;
+        QTest::newRow("lower") << u"abc"_s << false << true << false;
+        QTest::newRow("proper") << u"Abc"_s << false << false << true;
+        QTest::newRow("mixed") << u"aBc"_s << false << false << false;
+        QTest::newRow("single upper") << u"A"_s << true << false << true;
     }
     void caseTests() {
         QFETCH(QString, text);
@@ -114,21 +115,21 @@ private slots:
         QCOMPARE(IsAllUpper(text), upper);
         QCOMPARE(IsAllLower(text), lower);
         QCOMPARE(IsProperCase(text), proper);
-        QCOMPARE(ProperCase(QStringLiteral("hELLO wORLD")), QStringLiteral("Hello world"));
+        QCOMPARE(ProperCase(u"hELLO wORLD"_s), u"Hello world"_s);
     }
 
     void decodeTextTakesUtf8OrLatin1() {
-        QCOMPARE(DecodeText("Gr\xC3\xBC\xC3\x9F\xE2\x82\xAC"), QStringLiteral("Gr\u00FC\u00DF\u20AC"));
+        QCOMPARE(DecodeText("Gr\xC3\xBC\xC3\x9F\xE2\x82\xAC"), u"Gr\u00FC\u00DF\u20AC"_s);
         QCOMPARE(DecodeText("\xEF\xBB\xBF"
                             "2.0.6"),
-                 QStringLiteral("2.0.6"));
-        QCOMPARE(DecodeText("Gr\xFC\xDF"), QStringLiteral("Gr\u00FC\u00DF")); // not UTF-8: single bytes
+                 u"2.0.6"_s);
+        QCOMPARE(DecodeText("Gr\xFC\xDF"), u"Gr\u00FC\u00DF"_s); // not UTF-8: single bytes
         QCOMPARE(DecodeText(QByteArray()), QString());
     }
 
     void readOnlyFollowsPreferenceAndUmask() {
         QTemporaryDir dir;
-        const QString f = dir.filePath(QStringLiteral("a.txt"));
+        const QString f = dir.filePath(u"a.txt"_s);
         QFile file(f);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
@@ -150,8 +151,8 @@ private slots:
         ::umask(old);
 
         // Missing files: counted read-only, and setting is silent.
-        QVERIFY(IsFileReadOnly(dir.filePath(QStringLiteral("missing"))));
-        SetFileReadOnly(dir.filePath(QStringLiteral("missing")), true, true, false);
+        QVERIFY(IsFileReadOnly(dir.filePath(u"missing"_s)));
+        SetFileReadOnly(dir.filePath(u"missing"_s), true, true, false);
 
         // The two-argument form reads the run-time preference.
         runState().NoReadOnly = true;
@@ -162,22 +163,21 @@ private slots:
 
     void makeLocalFolderCreatesLastLevelOnly() {
         QTemporaryDir dir;
-        MakeLocalFolder(dir.filePath(QStringLiteral("one/")));
-        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("one"))).isDir());
-        MakeLocalFolder(dir.filePath(QStringLiteral("one/"))); // existing: silent
-        MakeLocalFolder(dir.filePath(QStringLiteral("x/y")));
-        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("x"))));
+        MakeLocalFolder(dir.filePath(u"one/"_s));
+        QVERIFY(QFileInfo(dir.filePath(u"one"_s)).isDir());
+        MakeLocalFolder(dir.filePath(u"one/"_s)); // existing: silent
+        MakeLocalFolder(dir.filePath(u"x/y"_s));
+        QVERIFY(!QFileInfo::exists(dir.filePath(u"x"_s)));
     }
 
     void sortListByColumnTogglesAndSwitches() {
         KeyedListModel list;
-        list.setColumns({{QString(), QStringLiteral("Name"), 1440},
-                         {QStringLiteral("owner"), QStringLiteral("Owner"), 1440}});
+        list.setColumns({{QString(), u"Name"_s, 1440}, {u"owner"_s, u"Owner"_s, 1440}});
         auto add = [&](const char* name, const char* owner) {
             ListEntry e;
             e.key = QString::fromLatin1(name).toLower();
             e.text = QString::fromLatin1(name);
-            e.columns.insert(QStringLiteral("owner"), QString::fromLatin1(owner));
+            e.columns.insert(u"owner"_s, QString::fromLatin1(owner));
             list.add(e);
         };
         add("b.txt", "zed");
@@ -189,45 +189,42 @@ private slots:
                 keys << e.key;
             return keys.join(QLatin1Char(','));
         };
-        QCOMPARE(order(), QStringLiteral("b.txt,a.txt,c.txt")); // unsorted: insertion order
+        QCOMPARE(order(), u"b.txt,a.txt,c.txt"_s); // unsorted: insertion order
 
         SortListByColumn(list, 0); // sort key already 0: reverses to descending and switches sorting on
         QVERIFY(list.sorted());
-        QCOMPARE(order(), QStringLiteral("c.txt,b.txt,a.txt"));
+        QCOMPARE(order(), u"c.txt,b.txt,a.txt"_s);
         SortListByColumn(list, 0);
-        QCOMPARE(order(), QStringLiteral("a.txt,b.txt,c.txt"));
+        QCOMPARE(order(), u"a.txt,b.txt,c.txt"_s);
         SortListByColumn(list, 1); // another column: keeps the ascending order, ignores case
-        QCOMPARE(order(), QStringLiteral("a.txt,c.txt,b.txt"));
+        QCOMPARE(order(), u"a.txt,c.txt,b.txt"_s);
         SortListByColumn(list, 1);
-        QCOMPARE(order(), QStringLiteral("b.txt,c.txt,a.txt"));
+        QCOMPARE(order(), u"b.txt,c.txt,a.txt"_s);
 
         // Keys stay valid after sorting; changes to the sort column re-sort.
-        list.setColumnText(QStringLiteral("a.txt"), QStringLiteral("owner"), QStringLiteral("zzz"));
-        QCOMPARE(order(), QStringLiteral("a.txt,b.txt,c.txt"));
-        QCOMPARE(list.columnText(QStringLiteral("c.txt"), QStringLiteral("owner")), QStringLiteral("Bob"));
-        QVERIFY(list.remove(QStringLiteral("b.txt")));
-        QCOMPARE(list.rowOf(QStringLiteral("c.txt")), 1);
+        list.setColumnText(u"a.txt"_s, u"owner"_s, u"zzz"_s);
+        QCOMPARE(order(), u"a.txt,b.txt,c.txt"_s);
+        QCOMPARE(list.columnText(u"c.txt"_s, u"owner"_s), u"Bob"_s);
+        QVERIFY(list.remove(u"b.txt"_s));
+        QCOMPARE(list.rowOf(u"c.txt"_s), 1);
 
         // Sizes sort by their bytes, not by how they read; a changed sort text alone re-sorts.
-        list.setColumns({{QString(), QStringLiteral("Name"), 1440},
-                         {QStringLiteral("size"), QStringLiteral("Size"), 900}});
+        list.setColumns({{QString(), u"Name"_s, 1440}, {u"size"_s, u"Size"_s, 900}});
         for (const auto& [key, bytes] : {std::pair{"a.txt", 2048}, {"c.txt", 8}}) {
-            list.setColumnText(QLatin1String(key), SortKeyOf(QStringLiteral("size")), SizeSortText(bytes));
-            list.setColumnText(QLatin1String(key), QStringLiteral("size"),
-                               bytes < 1024 ? QStringLiteral("8 bytes") : QStringLiteral("2 KB"));
+            list.setColumnText(QLatin1String(key), SortKeyOf(u"size"_s), SizeSortText(bytes));
+            list.setColumnText(QLatin1String(key), u"size"_s, bytes < 1024 ? u"8 bytes"_s : u"2 KB"_s);
         }
         SortListByColumn(list, 1);
-        QCOMPARE(order(), QStringLiteral("c.txt,a.txt"));
-        list.setColumnText(QStringLiteral("c.txt"), SortKeyOf(QStringLiteral("size")), SizeSortText(4096));
-        QCOMPARE(order(), QStringLiteral("a.txt,c.txt"));
+        QCOMPARE(order(), u"c.txt,a.txt"_s);
+        list.setColumnText(u"c.txt"_s, SortKeyOf(u"size"_s), SizeSortText(4096));
+        QCOMPARE(order(), u"a.txt,c.txt"_s);
     }
 
     // A view's selection and current entry must stay on the same files when the list re-sorts;
     // otherwise an operation on "the selected files" would act on others.
     void sortingKeepsSelectionOnItsEntries() {
         KeyedListModel list;
-        list.setColumns({{QString(), QStringLiteral("Name"), 1440},
-                         {QStringLiteral("ver"), QStringLiteral("Ver"), 1440}});
+        list.setColumns({{QString(), u"Name"_s, 1440}, {u"ver"_s, u"Ver"_s, 1440}});
         for (const char* name : {"b.txt", "a.txt", "c.txt", "d.txt"}) {
             ListEntry e;
             e.key = e.text = QString::fromLatin1(name);
@@ -235,11 +232,10 @@ private slots:
         }
         QItemSelectionModel selection(&list);
         const auto keyAt = [&](const QModelIndex& i) { return list.data(i, Qt::UserRole).toString(); };
-        selection.setCurrentIndex(list.index(list.rowOf(QStringLiteral("c.txt")), 0),
-                                  QItemSelectionModel::NoUpdate);
-        selection.select(list.index(list.rowOf(QStringLiteral("b.txt")), 0),
+        selection.setCurrentIndex(list.index(list.rowOf(u"c.txt"_s), 0), QItemSelectionModel::NoUpdate);
+        selection.select(list.index(list.rowOf(u"b.txt"_s), 0),
                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        selection.select(list.index(list.rowOf(QStringLiteral("a.txt")), 0),
+        selection.select(list.index(list.rowOf(u"a.txt"_s), 0),
                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
 
         SortListByColumn(list, 0); // descending: d, c, b, a
@@ -247,8 +243,8 @@ private slots:
         for (const QModelIndex& i : selection.selectedRows())
             selected << keyAt(i);
         selected.sort();
-        QCOMPARE(selected, (QStringList{QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-        QCOMPARE(keyAt(selection.currentIndex()), QStringLiteral("c.txt"));
+        QCOMPARE(selected, (QStringList{u"a.txt"_s, u"b.txt"_s}));
+        QCOMPARE(keyAt(selection.currentIndex()), u"c.txt"_s);
     }
 };
 
