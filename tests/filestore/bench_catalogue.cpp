@@ -21,8 +21,7 @@ class BenchCatalogue : public QObject {
     StoreFixture fx;
 
     struct Figures {
-        double totalMs;
-        double ownMs;
+        double totalMs, ownMs;
     };
 
     static double median(QList<double> v) {
@@ -34,10 +33,8 @@ class BenchCatalogue : public QObject {
         fx.setCatalogue(bigCatalogue(entries));
         // Half of the files fetched before, as in a member's real store.
         for (int i = 0; i < entries; i += 2) {
-            const QString name = QStringLiteral("page%1%2")
-                                     .arg(i)
-                                     .arg(i % 3 == 0 ? QStringLiteral(".txt") : QStringLiteral(".html"));
-            settingsStore().setFileVersion(name, QString::number(1 + i % 5));
+            settingsStore().setFileVersion(QStringLiteral("page%1.%2").arg(i).arg(i % 3 ? "html" : "txt"),
+                                           QString::number(1 + i % 5));
         }
     }
 
@@ -65,11 +62,10 @@ private slots:
                 frmFileList w;
                 w.show();
                 QVERIFY(QTest::qWaitForWindowExposed(&w));
-                window[entries] = measure(
-                    w.store(), [&] { return w.UpdateFileList(); }, entries);
+                const auto rebuild = [&] { return w.UpdateFileList(); };
+                window[entries] = measure(w.store(), rebuild, entries);
                 w.setViewStyle(1);
-                smallIcons[entries] = measure(
-                    w.store(), [&] { return w.UpdateFileList(); }, entries);
+                smallIcons[entries] = measure(w.store(), rebuild, entries);
                 w.store().Shutdown();
             }
             TransferControl inet;

@@ -7,10 +7,7 @@
 #include "transfer/transferpool.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
-#include <unistd.h>
 
 using namespace krtp;
 using namespace krtp::test;
@@ -19,6 +16,21 @@ class BenchStoreOps : public QObject {
     Q_OBJECT
     HostFixture fx;
     LoopbackHost& host = fx.host;
+
+    // A catalogue of count files of 4 KB, each at the given version; their names.
+    QStringList seed(int count, const char* stem, int version) {
+        host.setFaults({});
+        QList<QByteArray> lines;
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            const QByteArray name = stem + QByteArray::number(i) + ".html";
+            lines << catalogueLine(name.constData(), version, "", "", "A page", "");
+            names << QString::fromLatin1(name);
+            host.write(QStringLiteral("krg/") + names.last(), QByteArray(4096, char('a' + i % 26)));
+        }
+        host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
+        return names;
+    }
 
 private slots:
     void initTestCase() { QVERIFY(fx.startHost()); }
@@ -31,16 +43,7 @@ private slots:
     void checkOutThenCheckIn20Files() {
         QFETCH(int, latencyMs);
         constexpr int kFiles = 20;
-        host.setFaults({});
-        QList<QByteArray> lines;
-        QStringList names;
-        for (int i = 0; i < kFiles; ++i) {
-            const QByteArray name = "page" + QByteArray::number(i) + ".html";
-            lines << catalogueLine(name.constData(), 1, "", "", "A page", "");
-            names << QString::fromLatin1(name);
-            host.write(QStringLiteral("krg/") + names.last(), QByteArray(4096, char('a' + i % 26)));
-        }
-        host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
+        const QStringList names = seed(kFiles, "page", 1);
         ScriptedDialogs d;
         QTemporaryDir config;
         Member m(QStringLiteral("Alda"), LevelFullAccess, config.path());
@@ -61,8 +64,7 @@ private slots:
             timer.start();
             const bool ok = op();
             const qint64 ms = timer.elapsed();
-            const int c = m.inet->connectionsOpened() - connections;
-            const int n = m.inet->commandsSent() - commands;
+            const int c = m.inet->connectionsOpened() - connections, n = m.inet->commandsSent() - commands;
             const double k = double(files.size());
             qInfo("%s %lld files, %d ms per command: %lld ms (%.1f ms per file), %d connections (%.2f per "
                   "file), %d FTP commands (%.2f per file), %lld store commands",
@@ -74,8 +76,8 @@ private slots:
             const Cost out = measure("check out", files, [&] { return m.checkOut(files); });
             for (const QString& n : files)
                 m.write(n, "changed " + n.toLatin1());
-            m.prompt.answers.enqueue({true, QLatin1String(comment), false, true, false});
-            const Cost in = measure("check in", files, [&] { return m.checkIn(files); });
+            const Cost in =
+                measure("check in", files, [&] { return m.checkIn(files, QLatin1String(comment), true); });
             return std::make_pair(out, in);
         };
         // One file first: what an operation costs whatever its size, apart from the cost per file.
@@ -100,21 +102,11 @@ private slots:
     }
 
     // Get latest of 200 small files with every reply 20 ms late (a near host over the internet): one
-    // connection, four, and lftp's mirror with four on the same host and files.
+    // connection against four.
     void getLatest200Files() {
         constexpr int kFiles = 200;
-        QList<QByteArray> lines;
-        QStringList names;
-        host.setFaults({});
-        for (const QString& f : QDir(host.path(QStringLiteral("krg"))).entryList(QDir::Files))
-            QFile::remove(host.path(QStringLiteral("krg/") + f));
-        for (int i = 0; i < kFiles; ++i) {
-            const QByteArray name = "file" + QByteArray::number(i) + ".html";
-            lines << catalogueLine(name.constData(), 2, "", "", "A page", "");
-            names << QString::fromLatin1(name);
-            host.write(QStringLiteral("krg/") + names.last(), QByteArray(4096, char('a' + i % 26)));
-        }
-        host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
+        fx.clearControlFolder();
+        const QStringList names = seed(kFiles, "file", 2);
         const QByteArray latency = "{\"latency_ms\": 20}";
         ScriptedDialogs d;
         QTemporaryDir config;
@@ -151,41 +143,6 @@ private slots:
               kFiles, one, double(serialCommands) / kFiles, four, double(parallelCommands) / kFiles,
               double(one) / double(four));
 
-        // lftp, when it can be had: installed here only, for this comparison.
-        QString lftp = QStandardPaths::findExecutable(QStringLiteral("lftp"));
-        if (lftp.isEmpty() && ::geteuid() == 0) {
-            QProcess apt;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("DEBIAN_FRONTEND"), QStringLiteral("noninteractive"));
-            apt.setProcessEnvironment(env);
-            apt.start(QStringLiteral("apt-get"),
-                      {QStringLiteral("-y"), QStringLiteral("-q"), QStringLiteral("install"),
-                       QStringLiteral("--no-install-recommends"), QStringLiteral("lftp")});
-            apt.waitForFinished(300000);
-            lftp = QStandardPaths::findExecutable(QStringLiteral("lftp"));
-        }
-        if (lftp.isEmpty()) {
-            qInfo("lftp is not installed: no comparison with its mirror -P 4.");
-        } else {
-            QTemporaryDir target;
-            host.setFaults(latency);
-            QProcess p;
-            QElapsedTimer t;
-            t.start();
-            p.start(lftp,
-                    {QStringLiteral("-u"), LoopbackHost::user() + QLatin1Char(',') + LoopbackHost::password(),
-                     QStringLiteral("-e"),
-                     QStringLiteral("set net:max-retries 1; set ftp:ssl-allow no; mirror -P 4 /krg %1; quit")
-                         .arg(target.path()),
-                     QStringLiteral("ftp://127.0.0.1:%1").arg(host.ftpPort())});
-            QVERIFY(p.waitForFinished(300000));
-            const qint64 lftpMs = t.elapsed();
-            host.setFaults({});
-            QCOMPARE(p.exitCode(), 0);
-            QCOMPARE(QDir(target.path()).entryList(QDir::Files).size(), kFiles + 1);
-            qInfo("lftp mirror -P 4 of the same folder: %lld ms; KRtp with 4 connections / lftp = %.2f",
-                  lftpMs, double(four) / double(lftpMs));
-        }
         QVERIFY2(double(one) / double(four) >= 3.5, "four connections are not 3.5 times faster than one");
     }
 };

@@ -10,21 +10,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-Q_DECLARE_METATYPE(krtp::SeenEntry)
-
 using namespace krtp;
 
 namespace {
 
-QList<CatalogueRecord> readAll(const QByteArray& data, QString* line1 = nullptr, QString* line2 = nullptr) {
+// The two lines before the records (joined by "/") and the records.
+QList<CatalogueRecord> readAll(const QByteArray& data, QString* lines = nullptr) {
     CatalogueReader r(data);
     QString l1, l2;
     r.readLine(l1);
     r.readLine(l2);
-    if (line1)
-        *line1 = l1;
-    if (line2)
-        *line2 = l2;
+    if (lines)
+        *lines = l1 + QLatin1Char('/') + l2;
     QList<CatalogueRecord> out;
     CatalogueRecord rec;
     while (r.readRecord(rec))
@@ -42,41 +39,33 @@ QStringList fields(const QList<CatalogueRecord>& recs) {
     return out;
 }
 
-QByteArray rewrite(const QByteArray& data) {
-    CatalogueReader r(data);
-    QString l1, l2;
-    r.readLine(l1);
-    r.readLine(l2);
-    CatalogueWriter w(r.isUtf8());
-    w.writeLine(l1);
-    w.writeLine(QString::number(LeadingNumber(l2)));
-    CatalogueRecord rec;
-    while (r.readRecord(rec))
-        w.writeRecord(rec);
-    return w.bytes();
-}
-
 } // namespace
 
 class TestCatalogue : public QObject {
     Q_OBJECT
 private slots:
-    void roundTripIsByteExact_data() {
-        QTest::addColumn<QByteArray>("data");
-        QTest::newRow("plain") << QByteArray(
-            "2.0.5\r\n2\r\n\"index.html\",3,\"\",\"velmar\",\"Home page\",\"velmar: first\"\r\n"
-            "\"Logo.GIF\",1,\"brenmoor\",\"\",\"\",\"\"\r\n");
-        QTest::newRow("empty catalogue") << QByteArray("1.2.0\r\n0\r\n");
-        QTest::newRow("commas and negative")
-            << QByteArray("2.0.5\r\n1\r\n\"a, b.txt\",-4,\"x\",\"y\",\"one, two\",\"c: d, e\"\r\n");
-        QTest::newRow("latin-1") << QByteArray(
-            "2.0.5\r\n1\r\n\"caf\xe9.txt\",2,\"\",\"J\xf6rg\",\"\xa9\",\"\"\r\n");
-        QTest::newRow("utf-8") << QByteArray("2.0.5\r\n1\r\n\"caf\xc3\xa9.txt\",2,\"\",\"\",\"\",\"\"\r\n");
-        QTest::newRow("max version") << QByteArray("2.0.5\r\n1\r\n\"a\",32767,\"\",\"\",\"\",\"\"\r\n");
-    }
     void roundTripIsByteExact() {
-        QFETCH(QByteArray, data);
-        QCOMPARE(rewrite(data), data);
+        // Plain, no entries, commas and a negative version, Latin-1, UTF-8, the highest version.
+        for (const QByteArray& data :
+             {QByteArray("2.0.5\r\n2\r\n\"index.html\",3,\"\",\"velmar\",\"Home page\",\"velmar: first\"\r\n"
+                         "\"Logo.GIF\",1,\"brenmoor\",\"\",\"\",\"\"\r\n"),
+              QByteArray("1.2.0\r\n0\r\n"),
+              QByteArray("2.0.5\r\n1\r\n\"a, b.txt\",-4,\"x\",\"y\",\"one, two\",\"c: d, e\"\r\n"),
+              QByteArray("2.0.5\r\n1\r\n\"caf\xe9.txt\",2,\"\",\"J\xf6rg\",\"\xa9\",\"\"\r\n"),
+              QByteArray("2.0.5\r\n1\r\n\"caf\xc3\xa9.txt\",2,\"\",\"\",\"\",\"\"\r\n"),
+              QByteArray("2.0.5\r\n1\r\n\"a\",32767,\"\",\"\",\"\",\"\"\r\n")}) {
+            CatalogueReader r(data);
+            QString l1, l2;
+            r.readLine(l1);
+            r.readLine(l2);
+            CatalogueWriter w(r.isUtf8());
+            w.writeLine(l1);
+            w.writeLine(QString::number(LeadingNumber(l2)));
+            CatalogueRecord rec;
+            while (r.readRecord(rec))
+                w.writeRecord(rec);
+            QCOMPARE(w.bytes(), data);
+        }
     }
 
     void readingRules() {
@@ -87,11 +76,11 @@ private slots:
                                 "plain.html, 12 ,  \"x\",  bare author,desc,comment text\r\n"
                                 "\"split.txt\",3,\"\"\r\n\"who\",\"what\",\"why\"\r\n"
                                 "\"noversion.txt\",,\"\",\"\",\"\",\"\"\r\n";
-        QString l1, l2;
-        QCOMPARE(fields(readAll(data, &l1, &l2)),
+        QString lines;
+        QCOMPARE(fields(readAll(data, &lines)),
                  (QStringList{"a,b.txt|7|ctl|au|d, e|c", "plain.html|12|x|bare author|desc|comment text",
                               "split.txt|3||who|what|why", "noversion.txt|0||||"}));
-        QCOMPARE(l1 + QLatin1Char('/') + l2, QStringLiteral("2.0.5/4"));
+        QCOMPARE(lines, QStringLiteral("2.0.5/4"));
 
         // Text between a closing quote and the next comma (or line end) belongs to no field.
         QCOMPARE(fields(readAll("2.0.5\r\n2\r\n\"q.txt\"junk ,5,\"ctl\"x,\"au\"  ,\"d\" y,\"c\"z\r\n"
@@ -216,35 +205,28 @@ private slots:
         QCOMPARE(utf8.bytes(), QByteArray("Zo\xc5\x9b\r\n"));
     }
 
-    void statusTable_data() {
-        QTest::addColumn<QString>("controller");
-        QTest::addColumn<int>("version");
-        QTest::addColumn<int>("local");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<int>("count");
-        QTest::newRow("mine, versions differ")
-            << "Dovrin" << 4 << 2 << "open" << int(FileStatus::CountCheckedOut);
-        QTest::newRow("mine, other case") << "DOVRIN" << 4 << 4 << "open" << int(FileStatus::CountCheckedOut);
-        QTest::newRow("older copy") << "" << 4 << 2 << "old" << int(FileStatus::CountOutdated);
-        QTest::newRow("never fetched, locked")
-            << "someone" << 4 << 0 << "new" << int(FileStatus::CountOutdated);
-        QTest::newRow("locked, current") << "someone" << 4 << 4 << "locked" << int(FileStatus::CountNone);
-        QTest::newRow("free, current") << "" << 4 << 4 << "unlocked" << int(FileStatus::CountNone);
-        QTest::newRow("newer local copy") << "" << 4 << 5 << "old" << int(FileStatus::CountOutdated);
-    }
     void statusTable() {
-        QFETCH(QString, controller);
-        QFETCH(int, version);
-        QFETCH(int, local);
-        QFETCH(QString, status);
-        QFETCH(int, count);
-        const FileStatus s =
-            DecideFileStatus(controller, version, local, QStringLiteral("dovrin"), ColourFlags{});
-        QCOMPARE(s.key, status);
-        QCOMPARE(int(s.count), count);
-    }
-
-    void freeFileIsNotMineBeforeLogin() {
+        struct Row {
+            const char *what, *controller;
+            int version, local;
+            const char* status;
+            FileStatus::Count count;
+        };
+        const Row rows[] = {
+            {"mine, versions differ", "Dovrin", 4, 2, "open", FileStatus::CountCheckedOut},
+            {"mine, other case", "DOVRIN", 4, 4, "open", FileStatus::CountCheckedOut},
+            {"older copy", "", 4, 2, "old", FileStatus::CountOutdated},
+            {"never fetched, locked", "someone", 4, 0, "new", FileStatus::CountOutdated},
+            {"locked, current", "someone", 4, 4, "locked", FileStatus::CountNone},
+            {"free, current", "", 4, 4, "unlocked", FileStatus::CountNone},
+            {"newer local copy", "", 4, 5, "old", FileStatus::CountOutdated},
+        };
+        for (const Row& r : rows) {
+            const FileStatus s = DecideFileStatus(QLatin1String(r.controller), r.version, r.local,
+                                                  QStringLiteral("dovrin"), ColourFlags{});
+            QVERIFY2(s.key == QLatin1String(r.status) && s.count == r.count, r.what);
+        }
+        // A free file is not the member's before the login.
         QCOMPARE(DecideFileStatus(QString(), 1, 1, QString(), ColourFlags{}).key, QStringLiteral("unlocked"));
     }
 
@@ -282,16 +264,11 @@ private slots:
     void previewContent() {
         QTemporaryDir dir;
         QVERIFY(QDir::setCurrent(dir.path()));
-        QFile t(QStringLiteral("notes.txt"));
-        QVERIFY(t.open(QIODevice::WriteOnly));
-        t.write("caf\xe9\r\nline");
-        t.close();
-        QFile h(QStringLiteral("page.html"));
-        QVERIFY(h.open(QIODevice::WriteOnly));
-        h.close();
-        QFile g(QStringLiteral("Logo.GIF"));
-        QVERIFY(g.open(QIODevice::WriteOnly));
-        g.close();
+        for (const auto& [name, bytes] :
+             {std::pair{"notes.txt", "caf\xe9\r\nline"}, {"page.html", ""}, {"Logo.GIF", ""}}) {
+            QFile f{QLatin1String(name)};
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) >= 0);
+        }
 
         struct Row {
             const char* name;
@@ -315,31 +292,19 @@ private slots:
         QVERIFY(QDir::setCurrent(QDir::homePath()));
     }
 
-    void changesOtherMembersMadeAreToldInTheirWords_data() {
-        QTest::addColumn<QList<SeenEntry>>("before");
-        QTest::addColumn<QList<SeenEntry>>("after");
-        QTest::addColumn<QString>("told");
+    void changesOtherMembersMadeAreToldInTheirWords() {
         const SeenEntry a{QStringLiteral("a.txt"), QStringLiteral("4"), QString(), QStringLiteral("Cara: x")};
         const SeenEntry held{QStringLiteral("a.txt"), QStringLiteral("4"), QStringLiteral("Bren"),
                              QStringLiteral("Cara: x")};
         const SeenEntry newer{QStringLiteral("a.txt"), QStringLiteral("5"), QString(),
                               QStringLiteral("Bren: links")};
         const SeenEntry b{QStringLiteral("b.txt"), QStringLiteral("1"), QString(), QString()};
-        QTest::newRow("nothing") << QList<SeenEntry>{a} << QList<SeenEntry>{a} << QString();
-        QTest::newRow("checked in") << QList<SeenEntry>{held} << QList<SeenEntry>{newer}
-                                    << QStringLiteral("Bren checked in a.txt (version 5)");
-        QTest::newRow("checked out") << QList<SeenEntry>{a} << QList<SeenEntry>{held}
-                                     << QStringLiteral("Bren checked out a.txt");
-        QTest::newRow("given back") << QList<SeenEntry>{held} << QList<SeenEntry>{a}
-                                    << QStringLiteral("Bren gave back a.txt");
-        QTest::newRow("added and removed") << QList<SeenEntry>{a} << QList<SeenEntry>{b}
-                                           << QStringLiteral("b.txt was added; a.txt was removed");
-    }
-    void changesOtherMembersMadeAreToldInTheirWords() {
-        QFETCH(QList<SeenEntry>, before);
-        QFETCH(QList<SeenEntry>, after);
-        QFETCH(QString, told);
-        QCOMPARE(DescribeCatalogueChanges(before, after), told);
+        QCOMPARE(DescribeCatalogueChanges({a}, {a}), QString());
+        QCOMPARE(DescribeCatalogueChanges({held}, {newer}),
+                 QStringLiteral("Bren checked in a.txt (version 5)"));
+        QCOMPARE(DescribeCatalogueChanges({a}, {held}), QStringLiteral("Bren checked out a.txt"));
+        QCOMPARE(DescribeCatalogueChanges({held}, {a}), QStringLiteral("Bren gave back a.txt"));
+        QCOMPARE(DescribeCatalogueChanges({a}, {b}), QStringLiteral("b.txt was added; a.txt was removed"));
     }
 };
 

@@ -64,12 +64,11 @@ private slots:
     }
 
     void completeReadFillsTheList() {
-        ScriptedDialogs& d = *dlg;
         fx.setCatalogue(catalogue({kIndex, kLogo, kNotes}));
         settingsStore().setFileVersion(QStringLiteral("INDEX.HTML"), QStringLiteral("3"));
         settingsStore().setFileVersion(QStringLiteral("logo.gif"), QStringLiteral("1"));
         QVERIFY(store->UpdateFileList());
-        QVERIFY(d.records().isEmpty());
+        QVERIFY(dlg->records().isEmpty());
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Complete);
         QCOMPARE(list->count(), 3);
         const ListEntry* logo = list->find(QStringLiteral("logo.gif"));
@@ -127,15 +126,15 @@ private slots:
         fx.setCatalogue(broken, good);
         if (broken.isNull())
             QFile::remove(fx.host.path(QStringLiteral("krg/_files.txt")));
-        ScriptedDialogs& d = *dlg;
         int connectionsAtPrompt = 0;
-        d.onPrompt([&](const ScriptedDialogs::Record&) { connectionsAtPrompt = inet->connectionsOpened(); });
-        d.answer(Dialogs::Ok);
+        dlg->onPrompt(
+            [&](const ScriptedDialogs::Record&) { connectionsAtPrompt = inet->connectionsOpened(); });
+        dlg->answer(Dialogs::Ok);
         QVERIFY(store->UpdateFileList());
-        QCOMPARE(d.texts(), QStringList{repairQuestion(reason, runState().LocalFolder)});
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
-        QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
-        QVERIFY(d.unexpected().isEmpty());
+        QCOMPARE(dlg->texts(), QStringList{repairQuestion(reason, runState().LocalFolder)});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(dlg->records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
+        QVERIFY(dlg->unexpected().isEmpty());
         // Two fetches (the first read and the retry) before the member is asked.
         QVERIFY(connectionsAtPrompt >= 2);
         QCOMPARE(fx.hostCatalogue(), good);
@@ -148,10 +147,9 @@ private slots:
         const QByteArray broken = catalogue({kIndex}, "2.0.5", 3);
         const QByteArray good = catalogue({kIndex});
         fx.setCatalogue(broken, good);
-        ScriptedDialogs& d = *dlg;
         int sentAtPrompt = -1;
-        d.onPrompt([&](const ScriptedDialogs::Record&) { sentAtPrompt = inet->commandsSent(); });
-        d.answer(Dialogs::Cancel);
+        dlg->onPrompt([&](const ScriptedDialogs::Record&) { sentAtPrompt = inet->commandsSent(); });
+        dlg->answer(Dialogs::Cancel);
         QVERIFY(!store->UpdateFileList());
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Cancelled);
         QCOMPARE(ended, 1);
@@ -165,24 +163,22 @@ private slots:
         // member cancels. The host's catalogue is untouched.
         const QByteArray broken = catalogue({kIndex}, "2.0.5", 3);
         fx.setCatalogue(broken);
-        ScriptedDialogs& d = *dlg;
-        d.answer(Dialogs::Ok);
-        d.answer(Dialogs::Cancel);
+        dlg->answer(Dialogs::Ok);
+        dlg->answer(Dialogs::Cancel);
         QVERIFY(!store->UpdateFileList());
-        QCOMPARE(d.records().size(), 2);
+        QCOMPARE(dlg->records().size(), 2);
         QCOMPARE(fx.hostCatalogue(), broken);
         QVERIFY(!fx.host.exists(QStringLiteral("krg/_files.txt.backup")));
     }
 
     void outdatedProgramClosesTheWindow() {
-        ScriptedDialogs& d = *dlg;
         fx.setCatalogue(catalogue({kIndex}, "2.0.6"));
         QVERIFY(!store->UpdateFileList());
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Outdated);
-        QCOMPARE(d.texts(), QStringList{QStringLiteral(
-                                "KRtp has been updated to version 2.0.6\r\nYou are currently using "
-                                "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Dovrin.")});
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
+                                   "KRtp has been updated to version 2.0.6\r\nYou are currently using "
+                                   "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Dovrin.")});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(closed, 1);
         QCOMPARE(list->count(), 0);
         // Older or equal required versions are accepted, and so is a catalogue without entries.
@@ -193,22 +189,20 @@ private slots:
         }
         QCOMPARE(closed, 1);
         QCOMPARE(list->count(), 0);
-        QCOMPARE(d.records().size(), 1);
+        QCOMPARE(dlg->records().size(), 1);
     }
 
     void namesDifferingInCaseStopTheFill() {
-        ScriptedDialogs& d = *dlg;
         fx.setCatalogue(catalogue({kIndex, catalogueLine("INDEX.html", 1), kLogo}));
         QVERIFY(!store->UpdateFileList());
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::FillError);
-        QCOMPARE(d.records().size(), 1);
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(dlg->records().size(), 1);
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(list->count(), 1);
         QVERIFY(!list->inputEnabled());
     }
 
     void failedFetchKeepsTheList() {
-        ScriptedDialogs& d = *dlg;
         fx.setCatalogue(catalogue({kIndex, kLogo}));
         QVERIFY(store->UpdateFileList());
         qputenv("KRTP_FTP_HOST", "127.0.0.1:1");
@@ -218,7 +212,7 @@ private slots:
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::FetchFailed);
         QCOMPARE(list->count(), 2);
         QCOMPARE(store->LastCountOfOutdatedFiles, 0);
-        QCOMPARE(d.records().size(), 1); // the transfer layer's error
+        QCOMPARE(dlg->records().size(), 1); // the transfer layer's error
     }
 
     // One edit, fetched and saved: what the host holds after it, what the member is told, and the
@@ -284,16 +278,14 @@ private slots:
     }
 
     void emptyNameWithoutFlagsDoesNothing() {
-        ScriptedDialogs& d = *dlg;
         const int sent = inet->commandsSent();
         QVERIFY(store->UpdateFileDetails(CatalogueEdit{}));
         QCOMPARE(inet->commandsSent(), sent);
         QVERIFY(!QFile::exists(fx.localPath(QStringLiteral("_files.txt"))));
-        QVERIFY(d.records().isEmpty());
+        QVERIFY(dlg->records().isEmpty());
     }
 
     void batchFetchesOnceAndSavesOnce() {
-        ScriptedDialogs& d = *dlg;
         fx.setCatalogue(catalogue({kIndex, kLogo, kNotes}), "backup");
         QVERIFY(store->FetchCatalogue());
         QVERIFY(store->EditWorkingCopy({.name = QStringLiteral("index.html"),
@@ -312,7 +304,7 @@ private slots:
         QCOMPARE(fx.hostBackup(), catalogue({kIndex, kLogo, kNotes}));
         QVERIFY(!store->UpdateFileDetails(
             {.name = QStringLiteral("index.html"), .version = 32768, .fetchFirst = true}));
-        QCOMPARE(d.records().size(), 1);
+        QCOMPARE(dlg->records().size(), 1);
     }
 
     void rewriteDropsEmptyNamesButKeepsTheCount() {

@@ -3,7 +3,6 @@
 #include "filestore/addfiles.h"
 #include "filestore/companionlist.h"
 #include "filestore/owneractions.h"
-#include "scripteddialogs.h"
 #include "storeopstestutil.h"
 #include "testmain.h"
 #include "util/fileutil.h"
@@ -29,14 +28,8 @@ QSet<QString> setOf(const QStringList& names) {
 
 } // namespace
 
-class TestStoreActions : public QObject {
+class TestStoreActions : public QObject, MembersFixture {
     Q_OBJECT
-    HostFixture fx;
-    LoopbackHost& host = fx.host;
-    std::unique_ptr<QTemporaryDir> config;
-    std::unique_ptr<ScriptedDialogs> dlg;
-    std::unique_ptr<Member> A;
-    std::unique_ptr<Member> B;
 
 private slots:
     void initTestCase() { QVERIFY(fx.startHost()); }
@@ -46,18 +39,11 @@ private slots:
         host.write(QStringLiteral("krg/_files.txt"), catalogue({indexLine(), freeLine()}));
         host.write(QStringLiteral("krg/index.html"), "<html>index</html>");
         host.write(QStringLiteral("krg/free.txt"), "free");
-        config = std::make_unique<QTemporaryDir>();
-        dlg = std::make_unique<ScriptedDialogs>();
-        A = std::make_unique<Member>(QStringLiteral("Alda"), LevelFullAccess, config->path());
-        B = std::make_unique<Member>(QStringLiteral("Bren"), LevelFullAccess, config->path());
+        makeMembers();
     }
 
     void cleanup() {
-        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
-        A.reset();
-        B.reset();
-        dlg.reset();
-        setSettingsStore(nullptr);
+        dropMembers();
         QDir::setCurrent(QDir::tempPath());
     }
 
@@ -94,22 +80,21 @@ private slots:
     }
 
     void addingFiles() {
-        ScriptedDialogs& d = *dlg;
         const QByteArray page = QByteArray("<html>\r\nnew\r\n</html>\x00\xff", 22);
         A->write(QStringLiteral("new.html"), page);
         A->write(QStringLiteral("Notes.txt"), "notes");
         A->activate();
         QVERIFY(A->refresh());
-        d.answerText(QStringLiteral("The \"new\" page"));
-        d.answerText(QStringLiteral("Notes"));
+        dlg->answerText(QStringLiteral("The \"new\" page"));
+        dlg->answerText(QStringLiteral("Notes"));
         A->commands.clear();
         QStringList added;
         QVERIFY2(A->ops->AddFiles({QStringLiteral("new.html"), QStringLiteral("Notes.txt")}, {}, &added),
-                 qPrintable(d.texts().join(QLatin1Char('|'))));
+                 qPrintable(dlg->texts().join(QLatin1Char('|'))));
         QCOMPARE(added, (QStringList{"new.html", "Notes.txt"}));
-        QCOMPARE(d.texts(), (QStringList{addfiles::DescriptionPrompt(QStringLiteral("new.html")),
-                                         addfiles::DescriptionPrompt(QStringLiteral("Notes.txt"))}));
-        QCOMPARE(d.records().first().text,
+        QCOMPARE(dlg->texts(), (QStringList{addfiles::DescriptionPrompt(QStringLiteral("new.html")),
+                                            addfiles::DescriptionPrompt(QStringLiteral("Notes.txt"))}));
+        QCOMPARE(dlg->records().first().text,
                  QStringLiteral("Please enter a file description for new.html\r\n\r\n"
                                 "You must enter a description, or the file cannot "
                                 "be added."));
@@ -133,14 +118,14 @@ private slots:
                               QStringLiteral("send Notes.txt Notes.txt"), QStringLiteral("ls Notes.txt")}));
 
         // Reserved and catalogued names (any letter case) are refused one by one; the others go on.
-        d.clear();
+        dlg->clear();
         A->write(QStringLiteral("x.backup"), "b");
         A->write(QStringLiteral("INDEX.HTML"), "mine");
         A->write(QStringLiteral("third.txt"), "3");
-        d.answerText(QStringLiteral("Third"));
+        dlg->answerText(QStringLiteral("Third"));
         QVERIFY(!A->ops->AddFiles(
             {QStringLiteral("x.backup"), QStringLiteral("INDEX.HTML"), QStringLiteral("third.txt")}));
-        QCOMPARE(d.texts(),
+        QCOMPARE(dlg->texts(),
                  (QStringList{QStringLiteral("x.backup - files that start with \"_files.txt\" or end with "
                                              "\"backup\" cannot be added."),
                               QStringLiteral("INDEX.HTML could not be added.\r\nA file with the same name "
@@ -152,18 +137,17 @@ private slots:
     }
 
     void cancellingOneDescriptionAddsNothing() {
-        ScriptedDialogs& d = *dlg;
         for (const char* n : {"one.txt", "two.txt", "three.txt"})
             A->write(QLatin1String(n), n);
         QVERIFY(A->refresh());
         const QByteArray before = fx.hostCatalogue();
-        d.answerText(QStringLiteral("One"));
-        d.answerText(QStringLiteral("Two"));
-        d.answerText(std::nullopt);
+        dlg->answerText(QStringLiteral("One"));
+        dlg->answerText(QStringLiteral("Two"));
+        dlg->answerText(std::nullopt);
         QVERIFY(!A->ops->AddFiles(
             {QStringLiteral("one.txt"), QStringLiteral("two.txt"), QStringLiteral("three.txt")}));
         QCOMPARE(
-            d.lastText(),
+            dlg->lastText(),
             QStringLiteral("No Description Was Entered - three.txt Was Not Added\r\n\r\nOperation Canceled"));
         QCOMPARE(fx.hostCatalogue(), before);
         for (const char* n : {"one.txt", "two.txt", "three.txt"})
@@ -172,16 +156,15 @@ private slots:
         QCOMPARE(A->version(QStringLiteral("one.txt")), QStringLiteral("0"));
 
         // A Read Only member cannot add at all.
-        d.clear();
+        dlg->clear();
         A->level = LevelReadOnly;
         A->activate();
         QVERIFY(!A->ops->AddFiles({QStringLiteral("one.txt")}));
-        QCOMPARE(d.texts(), QStringList{QStringLiteral("Sorry, you do not have access to that feature.")});
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Sorry, you do not have access to that feature.")});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
     }
 
     void ownerActions() {
-        ScriptedDialogs& d = *dlg;
         B->write(QStringLiteral("free.txt"), "B's copy");
         B->settings->setFileVersion(QStringLiteral("free.txt"), QStringLiteral("2"));
         QVERIFY(B->refresh());
@@ -192,90 +175,88 @@ private slots:
         QVERIFY(!B->ops->ChangeFileDescription(index));
         QVERIFY(!B->ops->DeleteFile(index));
         QVERIFY(!B->ops->RelinquishControl(index));
-        QCOMPARE(d.texts(),
+        QCOMPARE(dlg->texts(),
                  (QStringList{
                      QStringLiteral("Sorry, only Alda has permission to change index.html's description."),
                      QStringLiteral("Sorry, only Alda has permission to remove index.html."),
                      QStringLiteral("Sorry, you do not have control index.html.")}));
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::None);
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::None);
 
         // A file without an owner: anyone may describe it (quotes become apostrophes), nobody relinquish it.
-        d.clear();
-        d.answerText(QStringLiteral("Everybody's \"free\" file"));
+        dlg->clear();
+        dlg->answerText(QStringLiteral("Everybody's \"free\" file"));
         QVERIFY(B->ops->ChangeFileDescription(free));
-        QCOMPARE(d.records().first().text,
+        QCOMPARE(dlg->records().first().text,
                  QStringLiteral("Please enter a new description for the following file:\r\n\r\nfree.txt"));
         QCOMPARE(fx.hostCatalogue(),
                  catalogue({indexLine(),
                             catalogueLine("free.txt", 2, "", "", "Everybody's 'free' file", "Bren: typo")}));
         QCOMPARE(B->column(free, columns::kDesc), QStringLiteral("Everybody's 'free' file"));
         QVERIFY(!B->ops->RelinquishControl(free));
-        QCOMPARE(d.lastText(), QStringLiteral("Sorry, you do not have control free.txt."));
+        QCOMPARE(dlg->lastText(), QStringLiteral("Sorry, you do not have control free.txt."));
         // A cancelled box changes nothing.
-        d.answerText(std::nullopt);
+        dlg->answerText(std::nullopt);
         const QByteArray described = fx.hostCatalogue();
         QVERIFY(B->ops->ChangeFileDescription(free));
         QCOMPARE(fx.hostCatalogue(), described);
 
         // Removing asks (No is the default) and takes only the catalogue entry away.
-        d.clear();
-        d.answer(Dialogs::No);
+        dlg->clear();
+        dlg->answer(Dialogs::No);
         QVERIFY(B->ops->DeleteFile(free));
         QCOMPARE(fx.hostCatalogue(), described);
-        d.answer(Dialogs::Yes);
+        dlg->answer(Dialogs::Yes);
         QVERIFY(B->ops->DeleteFile(free));
         QCOMPARE(
-            d.lastText(),
+            dlg->lastText(),
             QStringLiteral("Are you sure you want to remove free.txt from KRtp?\r\n\r\nNOTE: This will not "
                            "delete free.txt from your local computer nor will it delete free.txt from the "
                            "computer of any other KRtp user."));
-        QCOMPARE(d.records().last().icon, Dialogs::Icon::Warning);
-        QCOMPARE(d.records().last().defaultButton, Dialogs::No);
+        QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Warning);
+        QCOMPARE(dlg->records().last().defaultButton, Dialogs::No);
         QCOMPARE(fx.hostCatalogue(), catalogue({indexLine()}));
         QVERIFY(!B->list.contains(free));
         QCOMPARE(host.read(QStringLiteral("krg/free.txt")), QByteArray("free"));
         QCOMPARE(B->read(free), QByteArray("B's copy"));
         QCOMPARE(B->version(free), QStringLiteral("2"));
         // The same name can be added again.
-        d.answerText(QStringLiteral("Back again"));
+        dlg->answerText(QStringLiteral("Back again"));
         QVERIFY(B->ops->AddFiles({free}));
         QVERIFY(fx.hostCatalogue().endsWith(
             "\"free.txt\",1,\"\",\"Bren\",\"Back again\",\"Bren: *new file*\"\r\n"));
 
         // The owner's name in another letter case is the member: A (as "alda") gives up index.html.
-        d.clear();
+        dlg->clear();
         A->name = QStringLiteral("alda");
         QVERIFY(A->refresh());
-        d.answer(Dialogs::Yes);
+        dlg->answer(Dialogs::Yes);
         QVERIFY(A->ops->RelinquishControl(index));
-        QCOMPARE(d.records().first().text,
+        QCOMPARE(dlg->records().first().text,
                  QStringLiteral("Are you sure you want to relinquish control of index.html?"));
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::Question);
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Question);
         QVERIFY(fx.hostCatalogue().contains("\"index.html\",3,\"\",\"\",\"Home page\",\"Alda: links\"\r\n"));
         QCOMPARE(A->column(index, columns::kAuthor), QString());
     }
 
     void ownershipIsCheckedOnTheFreshCatalogue() {
-        ScriptedDialogs& d = *dlg;
         QVERIFY(B->refresh()); // B sees free.txt without an owner...
         host.write(
             QStringLiteral("krg/_files.txt"),
             catalogue({indexLine(), catalogueLine("free.txt", 2, "", "Alda", "Nobody's", "Bren: typo")}));
         const QByteArray taken = fx.hostCatalogue();
         // ...but Alda owns it by now: nothing changes and B is told who owns it.
-        d.answerText(QStringLiteral("mine now"));
+        dlg->answerText(QStringLiteral("mine now"));
         QVERIFY(!B->ops->ChangeFileDescription(QStringLiteral("free.txt")));
-        QCOMPARE(d.lastText(),
+        QCOMPARE(dlg->lastText(),
                  QStringLiteral("Sorry, only Alda has permission to change free.txt's description."));
-        d.answer(Dialogs::Yes);
+        dlg->answer(Dialogs::Yes);
         QVERIFY(!B->ops->DeleteFile(QStringLiteral("free.txt")));
-        QCOMPARE(d.lastText(), QStringLiteral("Sorry, only Alda has permission to remove free.txt."));
+        QCOMPARE(dlg->lastText(), QStringLiteral("Sorry, only Alda has permission to remove free.txt."));
         QCOMPARE(fx.hostCatalogue(), taken);
         QCOMPARE(B->column(QStringLiteral("free.txt"), columns::kDesc), QStringLiteral("Nobody's"));
     }
 
     void administratorsEditAndReadOnlySwitch() {
-        ScriptedDialogs& d = *dlg;
         A->level = LevelAdministrator;
         QVERIFY(A->refresh());
         StoreOperations::FileDetailsEdit edit = DetailsOfEntry(*A->list.find(QStringLiteral("index.html")));
@@ -299,12 +280,12 @@ private slots:
         B->level = LevelFullAccess;
         QVERIFY(B->refresh());
         QVERIFY(!B->ops->EditFileDetails(QStringLiteral("index.html"), edit));
-        QCOMPARE(d.lastText(), QStringLiteral("Sorry, you do not have access to that feature."));
+        QCOMPARE(dlg->lastText(), QStringLiteral("Sorry, you do not have access to that feature."));
         QVERIFY(fx.hostCatalogue().contains("\"index.html\",7,"));
 
         // The read-only switch works also when the never-read-only option is on; a missing file stays
         // missing.
-        d.clear();
+        dlg->clear();
         A->noReadOnly = true;
         A->write(QStringLiteral("index.html"), "local");
         A->activate();
@@ -314,7 +295,7 @@ private slots:
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("index.html"))));
         QVERIFY(A->ops->ToggleReadOnly(QStringLiteral("free.txt")));
         QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("free.txt"))));
-        QVERIFY(d.records().isEmpty());
+        QVERIFY(dlg->records().isEmpty());
     }
 
     void ownerOptionsTable() {

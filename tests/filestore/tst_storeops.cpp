@@ -59,20 +59,9 @@ const QString kSaveCatalogue = QStringLiteral(
 
 } // namespace
 
-class TestStoreOps : public QObject {
+class TestStoreOps : public QObject, MembersFixture {
     Q_OBJECT
-    HostFixture fx;
-    LoopbackHost& host = fx.host;
-    std::unique_ptr<QTemporaryDir> config;
-    std::unique_ptr<ScriptedDialogs> dlg;
     std::unique_ptr<RecordingDesktopServices> desktop;
-    std::unique_ptr<Member> A;
-    std::unique_ptr<Member> B;
-
-    QString texts() const { return dlg->texts().join(QLatin1Char('|')); }
-    void setCatalogue(const QList<QByteArray>& lines) {
-        host.write(QStringLiteral("krg/_files.txt"), catalogue(lines));
-    }
 
     // The standard store: five files, all free.
     void seedStore() {
@@ -111,8 +100,10 @@ class TestStoreOps : public QObject {
 private slots:
     void initTestCase() {
         // A test that stops the host mid-save leaves a lock behind; later tests must not wait minutes.
-        CatalogueLock::timing().waitMs = 4000;
-        CatalogueLock::timing().staleSeconds = 2;
+        CatalogueLock::timing().waitMs = 2500;
+        CatalogueLock::timing().staleSeconds = 1;
+        CatalogueLock::timing().retryMinMs = 50;
+        CatalogueLock::timing().retryMaxMs = 150;
         QVERIFY(fx.startHost());
     }
 
@@ -120,26 +111,18 @@ private slots:
         if (!host.running())
             QVERIFY(startHost(host, fx.seed.path()));
         seedStore();
-        config = std::make_unique<QTemporaryDir>();
-        dlg = std::make_unique<ScriptedDialogs>();
+        makeMembers();
         desktop = std::make_unique<RecordingDesktopServices>();
-        A = std::make_unique<Member>(QStringLiteral("Alda"), LevelFullAccess, config->path());
-        B = std::make_unique<Member>(QStringLiteral("Bren"), LevelFullAccess, config->path());
     }
 
     void cleanup() {
-        QVERIFY2(dlg->unexpected().isEmpty(), qPrintable(dlg->unexpected().join(QLatin1Char('|'))));
-        A.reset();
-        B.reset();
         desktop.reset();
-        dlg.reset();
-        setSettingsStore(nullptr);
+        dropMembers();
         if (host.running())
             host.exportEnvironment();
     }
 
     void twoMembersCheckOutCheckInAndGet() {
-        ScriptedDialogs& d = *dlg;
         // Both had fetched version 3; A's copy is read-only, as a get leaves it.
         A->write(QStringLiteral("index.html"), "A's old copy");
         SetFileReadOnly(A->path(QStringLiteral("index.html")), true, true, false);
@@ -152,7 +135,7 @@ private slots:
 
         // A checks out: the catalogue names A as controller and nothing else changes.
         QVERIFY(A->checkOut({QStringLiteral("index.html")}));
-        QVERIFY2(d.records().isEmpty(), qPrintable(d.texts().join(QLatin1Char('|'))));
+        QVERIFY2(dlg->records().isEmpty(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
         QCOMPARE(A->commands.join(QLatin1Char('|')),
                  QStringLiteral("ls index.html|get index.html index.html|") + kSaveCatalogue);
         QCOMPARE(fx.hostCatalogue(), standardCatalogue({{0, indexLine(3, "Alda")}}));
@@ -166,7 +149,7 @@ private slots:
         QCOMPARE(B->status(QStringLiteral("index.html")), QStringLiteral("locked"));
         QVERIFY(B->checkOut({QStringLiteral("index.html")}));
         QVERIFY(B->commands.isEmpty());
-        QVERIFY(d.records().isEmpty());
+        QVERIFY(dlg->records().isEmpty());
         QCOMPARE(B->read(QStringLiteral("index.html")), QByteArray("B's old copy"));
 
         // A edits and checks in; a typed double quote reaches the catalogue as an apostrophe.
@@ -174,7 +157,7 @@ private slots:
         A->write(QStringLiteral("index.html"), edited);
         A->prompt.answers.enqueue({true, QStringLiteral("new \"links\""), false, false, false});
         QVERIFY(A->checkIn({QStringLiteral("index.html")}));
-        QVERIFY(d.records().isEmpty());
+        QVERIFY(dlg->records().isEmpty());
         QCOMPARE(A->prompt.asked, QStringList{QStringLiteral("index.html")});
         // The previous copy joins the history (whose folder the first check-in makes).
         QCOMPARE(
@@ -197,7 +180,7 @@ private slots:
         QVERIFY(B->refresh());
         QCOMPARE(B->status(QStringLiteral("index.html")), QStringLiteral("old"));
         QVERIFY(B->getLatest({QStringLiteral("index.html")}));
-        QVERIFY(d.records().isEmpty());
+        QVERIFY(dlg->records().isEmpty());
         QCOMPARE(copyOf(*B, QStringLiteral("index.html")),
                  QString::fromUtf8(edited) + " | read-only | v4 | unlocked");
         QCOMPARE(B->read(QStringLiteral("index.html.backup")), QByteArray("B's old copy"));
@@ -211,8 +194,7 @@ private slots:
         QVERIFY2(A->refresh(), qPrintable(texts()));
         QVERIFY(A->checkOut({QStringLiteral("a.txt")}));
         A->write(QStringLiteral("a.txt"), "A's a");
-        A->prompt.answers.enqueue({true, QStringLiteral("done"), false, false, false});
-        QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
+        QVERIFY(A->checkIn({QStringLiteral("a.txt")}, QStringLiteral("done")));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
         QVERIFY(B->refresh());
         QVERIFY(B->getLatest({QStringLiteral("a.txt")}));
@@ -238,8 +220,7 @@ private slots:
             QCOMPARE(A->read(n), "server " + n.toUtf8());
             A->write(n, "A's " + n.toUtf8());
         }
-        A->prompt.answers.enqueue({true, QStringLiteral("odd"), false, true, false});
-        QVERIFY2(A->checkIn(names), qPrintable(texts()));
+        QVERIFY2(A->checkIn(names, QStringLiteral("odd"), true), qPrintable(texts()));
         QList<QByteArray> after;
         for (const QString& n : names) {
             QCOMPARE(fx.hostFile(n), "A's " + n.toUtf8());
@@ -290,8 +271,7 @@ private slots:
         setCatalogue(mine);
         QVERIFY(A->refresh());
         dlg->clear();
-        A->prompt.answers.enqueue({true, QStringLiteral("x"), false, true, false});
-        QVERIFY(!A->checkIn(odd));
+        QVERIFY(!A->checkIn(odd, QStringLiteral("x"), true));
         QCOMPARE(dlg->texts(), expected);
         QVERIFY(A->prompt.asked.isEmpty());
         QVERIFY2(!A->commands.contains(QStringLiteral("send _files.txt _files.txt")),
@@ -327,7 +307,6 @@ private slots:
     }
 
     void checkInAllOverThreeFiles() {
-        ScriptedDialogs& d = *dlg;
         QVERIFY2(A->refresh(), qPrintable(texts()));
         const QStringList three{QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")};
         QVERIFY(A->checkOut(three));
@@ -336,16 +315,16 @@ private slots:
         QFile::remove(A->path(QStringLiteral("c.txt")));
         // One answer for all; the missing c.txt still asks, and OK gives back only that file.
         A->prompt.answers.enqueue({true, QStringLiteral("all three"), false, true, false});
-        d.answer(Dialogs::Ok);
+        dlg->answer(Dialogs::Ok);
         QVERIFY(A->checkIn(three));
         QCOMPARE(A->prompt.asked, QStringList{QStringLiteral("a.txt")});
-        QCOMPARE(d.texts(), QStringList{QStringLiteral(
-                                "The file c.txt does not exist on your local computer.  Press OK "
-                                "to check this file in without updating the server (you will lose "
-                                "any changes you may have made).")});
-        QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
-        QCOMPARE(d.records().first().defaultButton, Dialogs::Cancel);
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
+                                   "The file c.txt does not exist on your local computer.  Press OK "
+                                   "to check this file in without updating the server (you will lose "
+                                   "any changes you may have made).")});
+        QCOMPARE(dlg->records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
+        QCOMPARE(dlg->records().first().defaultButton, Dialogs::Cancel);
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
         QCOMPARE(fx.hostFile(QStringLiteral("b.txt")), QByteArray("A's b"));
         QCOMPARE(fx.hostFile(QStringLiteral("c.txt")), QByteArray("server c.txt\n"));
@@ -374,8 +353,7 @@ private slots:
         setCatalogue({fileLine("a.txt", "Alda", 32767)});
         A->write(QStringLiteral("a.txt"), "A's a");
         QVERIFY2(A->refresh(), qPrintable(texts()));
-        A->prompt.answers.enqueue({true, QStringLiteral("one more"), false, false, false});
-        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
+        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}, QStringLiteral("one more")));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Overflow: a.txt is at version 32767, the highest "
                                                           "version the catalogue can hold.  Nothing was "
                                                           "checked in.")});
@@ -400,50 +378,45 @@ private slots:
     }
 
     void serverCopyMissing() {
-        ScriptedDialogs& d = *dlg;
         // a.txt was left aside by an interrupted check-in: restored without a word.
         QFile::rename(host.path(QStringLiteral("krg/a.txt")), host.path(QStringLiteral("krg/a.txt.backup")));
         QFile::remove(host.path(QStringLiteral("krg/b.txt")));
         A->write(QStringLiteral("b.txt"), "A's own b");
         QVERIFY2(A->refresh(), qPrintable(texts()));
-        d.answer(Dialogs::No);
+        dlg->answer(Dialogs::No);
         QVERIFY(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
-        QCOMPARE(d.texts(),
+        QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral("b.txt does not exist on the server.\r\n\r\nDo you still want to "
                                             "check this file out?")});
-        QCOMPARE(d.records().first().buttons, Dialogs::Yes | Dialogs::No);
+        QCOMPARE(dlg->records().first().buttons, Dialogs::Yes | Dialogs::No);
         QVERIFY(fx.hostHas(QStringLiteral("a.txt")));
         QVERIFY(!fx.hostHas(QStringLiteral("a.txt.backup")));
         QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("server a.txt\n"));
         QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
         QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kOwner), QString());
         // Yes: checked out on the strength of the local copy alone, which stays untouched.
-        d.clear();
-        d.answer(Dialogs::Yes);
+        dlg->clear();
+        dlg->answer(Dialogs::Yes);
         QVERIFY(A->checkOut({QStringLiteral("b.txt")}));
         QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kOwner), QStringLiteral("Alda"));
         QCOMPARE(A->read(QStringLiteral("b.txt")), QByteArray("A's own b"));
         QVERIFY(!QFileInfo::exists(A->path(QStringLiteral("b.txt.backup"))));
         // Get latest of a file missing on the server says so and leaves the local copy.
-        d.clear();
+        dlg->clear();
         QVERIFY(B->refresh());
         QVERIFY(!B->getLatest({QStringLiteral("b.txt")}));
-        QCOMPARE(d.texts(), QStringList{QStringLiteral("b.txt does not exist on the server.")});
+        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("b.txt does not exist on the server.")});
     }
 
     void bothMembersCheckOutTheSameFreeFile() {
-        ScriptedDialogs& d = *dlg;
         QVERIFY2(A->refresh(), qPrintable(texts()));
         QVERIFY(B->refresh());
         QVERIFY(A->checkOut({QStringLiteral("a.txt")}));
         // B's list was built before A's check-out and still shows a.txt free.
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QString());
         QVERIFY(!B->checkOut({QStringLiteral("a.txt")}));
-        QCOMPARE(d.texts(), QStringList{QStringLiteral(
-                                "a.txt has just been checked out by Alda, so it is not checked out to you.  "
-                                "Your local copy is the latest server copy, but you cannot check in changes "
-                                "to it.")});
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::Warning);
+        QCOMPARE(dlg->texts(), QStringList{takenMessage(QStringLiteral("a.txt"), QStringLiteral("Alda"))});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
         QCOMPARE(fx.hostCatalogue(), standardCatalogue({{2, fileLine("a.txt", "Alda")}}));
         QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Alda"));
@@ -456,8 +429,8 @@ private slots:
         A->write(QStringLiteral("b.txt"), "A's b");
         QVERIFY2(A->refresh(), qPrintable(texts()));
         setCatalogue({fileLine("a.txt", "Bren"), fileLine("b.txt", "Alda")});
-        A->prompt.answers.enqueue({true, QStringLiteral("both"), false, true, false});
-        QVERIFY(!A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+        QVERIFY(
+            !A->checkIn({QStringLiteral("a.txt"), QStringLiteral("b.txt")}, QStringLiteral("both"), true));
         QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral(
                      "a.txt is checked out by Bren now, so your check-in of it was not recorded "
@@ -486,8 +459,7 @@ private slots:
         const QByteArray before = refusing.read(QStringLiteral("krg/_files.txt"));
         QVERIFY2(A->refresh(), qPrintable(texts()));
         A->write(QStringLiteral("a.txt"), "A's a");
-        A->prompt.answers.enqueue({true, QStringLiteral("refused"), false, false, false});
-        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
+        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}, QStringLiteral("refused")));
         QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending a.txt, please try again.")});
         QCOMPARE(refusing.read(QStringLiteral("krg/a.txt")), QByteArray("server a.txt\n"));
         QVERIFY(!refusing.exists(QStringLiteral("krg/a.txt.backup")));
@@ -506,8 +478,7 @@ private slots:
                 if (command == QLatin1String("send a.txt a.txt"))
                     host.stop();
             });
-        A->prompt.answers.enqueue({true, QStringLiteral("cut"), false, false, false});
-        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}));
+        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}, QStringLiteral("cut")));
         QCOMPARE(dlg->texts().value(0), QStringLiteral("Error sending a.txt, please try again."));
         // The catalogue is unchanged: A still controls a.txt at version 1; the previous server copy
         // waits as a.txt.backup, A's copy is untouched.
@@ -518,8 +489,7 @@ private slots:
         QVERIFY(restartHost());
         dlg->clear();
         QObject::disconnect(stopper);
-        A->prompt.answers.enqueue({true, QStringLiteral("again"), false, false, false});
-        QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
+        QVERIFY(A->checkIn({QStringLiteral("a.txt")}, QStringLiteral("again")));
         QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
         QVERIFY(!fx.hostHas(QStringLiteral("a.txt.backup")));
         QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "", 2, "Alda: again"), fileLine("b.txt")}));
@@ -548,43 +518,41 @@ private slots:
     }
 
     void getLatestLeavesOwnCheckOutsAndOffersTheSpecialDocument() {
-        ScriptedDialogs& d = *dlg;
         setCatalogue(
             {fileLine("a.txt", "ALDA", 5), fileLine("KRplot.doc", "Bren", 2), fileLine("b.txt", "", 3)});
         host.write(QStringLiteral("krg/KRplot.doc"), "plot v2");
         A->write(QStringLiteral("a.txt"), "A's work in progress");
         QVERIFY2(A->refresh(), qPrintable(texts()));
-        d.answer(Dialogs::Ok); // view the special document
-        d.answer(Dialogs::Ok); // open it although not checked out
+        dlg->answer(Dialogs::Ok); // view the special document
+        dlg->answer(Dialogs::Ok); // open it although not checked out
         QVERIFY(A->getLatest({QStringLiteral("a.txt"), QStringLiteral("KRplot.doc")}));
         QCOMPARE(A->read(QStringLiteral("a.txt")), QByteArray("A's work in progress"));
         QCOMPARE(A->version(QStringLiteral("a.txt")), QStringLiteral("5"));
         QCOMPARE(A->read(QStringLiteral("KRplot.doc")), QByteArray("plot v2"));
         QCOMPARE(A->version(QStringLiteral("krplot.doc")), QStringLiteral("2"));
-        QCOMPARE(d.texts(),
+        QCOMPARE(dlg->texts(),
                  (QStringList{QStringLiteral("KRplot.doc has been updated, press OK to view the changes."),
                               QStringLiteral("You do not have KRplot.doc checked out.  You will not be able "
                                              "to save your changes to this file.")}));
-        QCOMPARE(d.records().first().icon, Dialogs::Icon::Information);
-        QCOMPARE(d.records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Information);
+        QCOMPARE(dlg->records().first().buttons, Dialogs::Ok | Dialogs::Cancel);
         QCOMPARE(desktop->calls.size(), 1);
         QVERIFY(desktop->calls.first().endsWith(A->path(QStringLiteral("KRplot.doc"))));
         QVERIFY(A->selected(QStringLiteral("krplot.doc")));
         QVERIFY(!A->selected(QStringLiteral("a.txt")));
 
         // When the member ends the program at the closing rebuild's repair question, nothing more is asked.
-        d.clear();
+        dlg->clear();
         host.write(QStringLiteral("krg/_files.txt"),
                    catalogue({fileLine("KRplot.doc", "Bren", 2)}, "2.0.5", 3));
-        d.answer(Dialogs::Cancel);
+        dlg->answer(Dialogs::Cancel);
         QVERIFY(A->getLatest({QStringLiteral("KRplot.doc")}));
         QCOMPARE(A->store->lastOutcome(), FileStore::ReadOutcome::Cancelled);
-        QCOMPARE(d.records().size(), 1);
+        QCOMPARE(dlg->records().size(), 1);
         QCOMPARE(desktop->calls.size(), 1);
     }
 
     void openFileRules() {
-        ScriptedDialogs& d = *dlg;
         setCatalogue({fileLine("a.txt", "Alda", 2), fileLine("b.txt", "", 3), fileLine("c.txt", "", 1)});
         A->write(QStringLiteral("a.txt"), "a");
         A->write(QStringLiteral("c.txt"), "c");
@@ -598,10 +566,10 @@ private slots:
         QVERIFY(A->ops->OpenFile());
         A->select({QStringLiteral("a.txt")});
         QVERIFY(A->ops->OpenFile()); // checked out by the member: opened without a question
-        d.answer(Dialogs::Yes);
+        dlg->answer(Dialogs::Yes);
         A->select({QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")});
         QVERIFY(A->ops->OpenFile());
-        QCOMPARE(d.texts(),
+        QCOMPARE(dlg->texts(),
                  (QStringList{QStringLiteral("No Files Are Selected"),
                               QStringLiteral("You do not have the latest version of this file."),
                               QStringLiteral("Are you sure you want to open the 3 selected files?"),
@@ -645,8 +613,7 @@ private slots:
         A->write(QStringLiteral("a.txt"), "A's a");
         QVERIFY(A->refresh());
         QCOMPARE(A->status(QStringLiteral("a.txt")), QStringLiteral("open"));
-        A->prompt.answers.enqueue({true, QStringLiteral("case"), false, false, false});
-        QVERIFY(A->checkIn({QStringLiteral("a.txt")}));
+        QVERIFY(A->checkIn({QStringLiteral("a.txt")}, QStringLiteral("case")));
         QCOMPARE(fx.hostFile(QStringLiteral("a.txt")), QByteArray("A's a"));
         QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "", 5, "Alda: case")}));
     }
