@@ -139,15 +139,14 @@ private slots:
         QVERIFY(!empties.calls.contains(u"mainmenu"_s));
     }
 
-    void cancelledLoginEndsSilently() {
-        FakeWindows w;
-        w.login = [] {};
-        QCOMPARE(run(w), StartupEnd::LoginCancelled);
-        QCOMPARE(w.calls, (QStringList{"splash", "login"}));
+    // A cancelled login ends the start-up silently, levels outside 2 to 4 are locked out, and a main
+    // menu that does not open ends it last.
+    void earlyEnds() {
+        FakeWindows cancelled;
+        cancelled.login = [] {};
+        QCOMPARE(run(cancelled), StartupEnd::LoginCancelled);
+        QCOMPARE(cancelled.calls, (QStringList{"splash", "login"}));
         QVERIFY(m_dialogs->records().isEmpty());
-    }
-
-    void levelsOutsideTwoToFourAreLockedOut() {
         for (int level : {0, 1, 5, 255}) {
             m_dialogs->clear();
             FakeWindows w;
@@ -161,20 +160,13 @@ private slots:
             QCOMPARE(m_dialogs->records().first().buttons, Dialogs::Buttons(Dialogs::Ok));
             QCOMPARE(w.calls, (QStringList{"splash", "login"}));
         }
-    }
-
-    void refusedMainMenuEnds() {
-        QTemporaryDir local;
-        m_store->set(settings::LocalFolder, local.path() + QLatin1Char('/'));
-        FakeWindows w;
-        w.menuOpens = false;
-        QCOMPARE(run(w), StartupEnd::MainMenuRefused);
-        QCOMPARE(w.calls.last(), u"mainmenu"_s);
+        FakeWindows refused;
+        refused.menuOpens = false;
+        QCOMPARE(run(refused), StartupEnd::MainMenuRefused);
+        QCOMPARE(refused.calls.last(), u"mainmenu"_s);
     }
 
     void proxySwitchBeforeLogin() {
-        QTemporaryDir local;
-        m_store->set(settings::LocalFolder, local.path() + QLatin1Char('/'));
         FakeWindows lower, upper;
         run(lower, {"krtp", "/proxy", "cache.example:3128"});
         QCOMPARE(lower.proxyAtLogin, u"cache.example:3128"_s);
