@@ -35,6 +35,13 @@ inline QByteArray bigCatalogue(int entries) {
     return catalogue(lines);
 }
 
+// Records the member's local versions, given as "name=version name=version...".
+inline void setLocalVersions(const QString& versions) {
+    for (const QString& pair : versions.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        settingsStore().setFileVersion(pair.section(QLatin1Char('='), 0, 0),
+                                       pair.section(QLatin1Char('='), 1));
+}
+
 // The shared host fixture; the member is "Dovrin".
 struct StoreFixture : HostFixture {
     bool start() {

@@ -46,61 +46,31 @@ private slots:
     }
     void cleanup() { QVERIFY(dlg.done()); }
 
+    // The summaries no window test reaches; the others show on the window's status line.
     void summaryLines() {
         using K = OperationReport::Kind;
-        struct Row {
-            K kind;
-            QStringList done, skipped; // skipped: name, reason, name, reason...
-            QString refusal, failure;
-            bool cancelled;
-            QString summary;
+        const auto summary = [](K kind, const QStringList& done,
+                                const QStringList& skipped, // name, reason...
+                                const QString& failure = {}, bool cancelled = false) {
+            OperationReport r;
+            r.kind = kind;
+            r.done = done;
+            for (int i = 0; i + 1 < skipped.size(); i += 2)
+                r.skip(skipped[i], skipped[i + 1]);
+            r.failure = failure;
+            r.cancelled = cancelled;
+            return r.summary();
         };
-        const Row rows[] = {
-            {K::CheckOut,
-             {"a.txt", "b.txt", "c.txt"},
-             {"team roster.txt", "checked out by Lina"},
-             {},
-             {},
-             false,
-             "Checked out 3 files; skipped team roster.txt, checked out by Lina"},
-            {K::CheckIn, {"a.txt"}, {}, {}, {}, false, "Checked in a.txt"},
-            {K::GetLatest,
-             {},
-             {"a.txt", "checked out by you"},
-             {},
-             {},
-             false,
-             "Got the latest version of no files; skipped a.txt, checked out by you"},
-            {K::CheckOut, {}, {}, {}, {}, false, "Check out: no file selected"},
-            {K::CheckOut,
-             {},
-             {},
-             "Sorry, you do not have access to that feature.",
-             {},
-             false,
-             "Check out refused: Sorry, you do not have access to that feature."},
-            // Only the first line of the failure.
-            {K::GetLatest,
-             {"a.txt"},
-             {"b.txt", "not on the server", "c.txt", "not received"},
-             {},
-             "Error sending c.txt, please try again.\r\n\r\n550 denied",
-             false,
-             "Got the latest version of a.txt; skipped b.txt, not on the server; c.txt, not received; "
-             "stopped: Error sending c.txt, please try again."},
-            {K::CheckIn, {}, {}, {}, {}, true, "Check in cancelled"},
-            {K::Remove, {}, {}, {}, {}, false, "Nothing removed"}};
-        for (const Row& r : rows) {
-            OperationReport report;
-            report.kind = r.kind;
-            report.done = r.done;
-            for (int i = 0; i + 1 < r.skipped.size(); i += 2)
-                report.skip(r.skipped[i], r.skipped[i + 1]);
-            report.refusal = r.refusal;
-            report.failure = r.failure;
-            report.cancelled = r.cancelled;
-            QCOMPARE(report.summary(), r.summary);
-        }
+        QCOMPARE(summary(K::GetLatest, {}, {"a.txt", "checked out by you"}),
+                 QStringLiteral("Got the latest version of no files; skipped a.txt, checked out by you"));
+        QCOMPARE(summary(K::CheckOut, {}, {}), QStringLiteral("Check out: no file selected"));
+        // Only the first line of the failure.
+        QCOMPARE(
+            summary(K::GetLatest, {"a.txt"}, {"b.txt", "not on the server", "c.txt", "not received"},
+                    QStringLiteral("Error sending c.txt, please try again.\r\n\r\n550 denied")),
+            QStringLiteral("Got the latest version of a.txt; skipped b.txt, not on the server; c.txt, not "
+                           "received; stopped: Error sending c.txt, please try again."));
+        QCOMPARE(summary(K::CheckIn, {}, {}, {}, true), QStringLiteral("Check in cancelled"));
     }
 
     void statusLineAfterCheckOutWithOneSkipped() {
@@ -165,17 +135,40 @@ private slots:
         QVERIFY(control<QToolButton>(w, "cmdRefresh")->isEnabled());
         dlg->clear();
         QVERIFY(w.UpdateFileList());
-        w.store().Shutdown();
     }
 
-    void remembersLayoutAndSortAcrossReopen() {
-        fx.setCatalogue(
-            catalogue({catalogueLine("b.txt", 1), catalogueLine("C.txt", 1), catalogueLine("a.txt", 1)}));
-        const QStringList descending{"C.txt", "b.txt", "a.txt"};
+    // Closed and opened again, the window comes back at its place and size with the member's sort, column
+    // widths, preview width and filter; the layout lives in the window's own section only. The filter
+    // hides what does not match by name or description and leaves the catalogue's entries alone; the
+    // member's own copies show their size and time.
+    void reopenedWindowKeepsLayoutSortAndFilter() {
+        fx.setCatalogue(catalogue({catalogueLine("b.txt", 1, "", "", "Front page"), catalogueLine("C.txt", 1),
+                                   catalogueLine("a.gif", 1, "", "", "Picture on the FRONT")}));
+        QVERIFY(writeLocal(QStringLiteral("C.txt"), "12345678"));
+        const QStringList descending{"C.txt", "b.txt", "a.gif"}, texts{"C.txt", "b.txt"};
+        const auto shown = [](frmFileList& w) {
+            QStringList out;
+            QTreeView* view = control<FileListView>(w, "lvwFileList")->detailsView();
+            for (int row = 0; row < w.model().count(); ++row)
+                if (!view->isRowHidden(row, QModelIndex()))
+                    out << w.model().entries().at(row).text;
+            return out;
+        };
         QRect geometry;
         {
             frmFileList w;
             QVERIFY(showAndRebuild(w));
+            const int size = w.model().columnIndex(QLatin1String(frmFileList::kLocalSize));
+            QCOMPARE(w.model().headerData(size, Qt::Horizontal, Qt::DisplayRole).toString(),
+                     QStringLiteral("Size"));
+            const auto cell = [&](const char* key, int column) {
+                return w.model().index(w.model().rowOf(QLatin1String(key)), column).data().toString();
+            };
+            QCOMPARE(cell("c.txt", size), QStringLiteral("8 bytes"));
+            QCOMPARE(cell("b.txt", size), QString());
+            QCOMPARE(cell("c.txt", size + 1), QFileInfo(QStringLiteral("C.txt"))
+                                                  .lastModified()
+                                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm")));
             w.resize(760, 450);
             w.move(20, 50);
             QTRY_COMPARE(w.size(), QSize(760, 450));
@@ -185,16 +178,28 @@ private slots:
             // First click sorts by the name ascending, whatever the letter case; the second reverses.
             const QPoint name(header->sectionViewportPosition(0) + 5, header->height() / 2);
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, name);
-            QCOMPARE(names(w.model()), (QStringList{"a.txt", "b.txt", "C.txt"}));
+            QCOMPARE(names(w.model()), (QStringList{"a.gif", "b.txt", "C.txt"}));
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, name);
             QCOMPARE(names(w.model()), descending);
             QVERIFY(w.UpdateFileList()); // the sort survives a rebuild
             QCOMPARE(names(w.model()), descending);
             header->resizeSection(3, 333); // "File Description", by hand
             w.SplitterDropped(lvwFileList, lvwFileList->width() - 50 + 3);
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            auto* txtFilter = control<QLineEdit>(w, "txtFilter");
+            QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+            QVERIFY(txtFilter->hasFocus());
+            QTest::keyClicks(txtFilter, QStringLiteral("front"));
+            QCOMPARE(shown(w), (QStringList{"b.txt", "a.gif"}));
+            QCOMPARE(w.model().count(), 3);
+            txtFilter->setText(QStringLiteral(".TXT"));
+            QCOMPARE(shown(w), texts);
+            // A rebuild keeps the filter on the new entries.
+            QVERIFY(w.UpdateFileList());
+            QTRY_COMPARE(shown(w), texts);
             QVERIFY(w.close());
         }
-        // The layout lives in the window's own section, nowhere else.
         settingsStore().sync();
         QSettings ini(settingsStore().fileName(), QSettings::IniFormat);
         const QString section = WindowMemory::sectionFor(QStringLiteral("frmFileList"));
@@ -217,63 +222,14 @@ private slots:
         QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
         QCOMPARE(header->sectionSize(3), 333);
         QVERIFY(again.previewWidth() > 220);
+        QCOMPARE(control<QLineEdit>(again, "txtFilter")->text(), QStringLiteral(".TXT"));
+        QTRY_COMPARE(shown(again), texts);
+        control<QLineEdit>(again, "txtFilter")->clear();
+        QCOMPARE(shown(again).size(), 3);
         // A rebuild keeps the member's column widths.
         QVERIFY(again.UpdateFileList());
         QCOMPARE(header->sectionSize(3), 333);
         QVERIFY(again.close());
-    }
-
-    // The filter hides what does not match by name or description, leaves the catalogue's entries
-    // alone and comes back with the window; the member's own copies show their size and time.
-    void filterHidesEntriesAndIsRemembered() {
-        fx.setCatalogue(catalogue({catalogueLine("index.html", 1, "", "", "Front page"),
-                                   catalogueLine("logo.gif", 1, "", "", "Picture on the FRONT"),
-                                   catalogueLine("notes.txt", 1)}));
-        QVERIFY(writeLocal(QStringLiteral("notes.txt"), "12345678"));
-        const auto shown = [](frmFileList& w) {
-            QStringList out;
-            QTreeView* view = control<FileListView>(w, "lvwFileList")->detailsView();
-            for (int row = 0; row < w.model().count(); ++row)
-                if (!view->isRowHidden(row, QModelIndex()))
-                    out << w.model().entries().at(row).text;
-            return out;
-        };
-        {
-            frmFileList w;
-            QVERIFY(showAndRebuild(w));
-            const int size = w.model().columnIndex(QLatin1String(frmFileList::kLocalSize));
-            QCOMPARE(w.model().headerData(size, Qt::Horizontal, Qt::DisplayRole).toString(),
-                     QStringLiteral("Size"));
-            const auto cell = [&](const char* key, int column) {
-                return w.model().index(w.model().rowOf(QLatin1String(key)), column).data().toString();
-            };
-            QCOMPARE(cell("notes.txt", size), QStringLiteral("8 bytes"));
-            QCOMPARE(cell("index.html", size), QString());
-            QCOMPARE(cell("notes.txt", size + 1), QFileInfo(QStringLiteral("notes.txt"))
-                                                      .lastModified()
-                                                      .toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-            w.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&w));
-            auto* txtFilter = control<QLineEdit>(w, "txtFilter");
-            QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-            QVERIFY(txtFilter->hasFocus());
-            QTest::keyClicks(txtFilter, QStringLiteral("front"));
-            QCOMPARE(shown(w), (QStringList{"index.html", "logo.gif"}));
-            QCOMPARE(w.model().count(), 3);
-            txtFilter->setText(QStringLiteral(".TXT"));
-            QCOMPARE(shown(w), QStringList{"notes.txt"});
-            // A rebuild keeps the filter on the new entries.
-            QVERIFY(w.UpdateFileList());
-            QTRY_COMPARE(shown(w), QStringList{"notes.txt"});
-            w.store().Shutdown();
-        }
-        frmFileList again;
-        QVERIFY(showAndRebuild(again));
-        QCOMPARE(control<QLineEdit>(again, "txtFilter")->text(), QStringLiteral(".TXT"));
-        QTRY_COMPARE(shown(again), QStringList{"notes.txt"});
-        control<QLineEdit>(again, "txtFilter")->clear();
-        QCOMPARE(shown(again).size(), 3);
-        again.store().Shutdown();
     }
 
     // A window keeps inside the available area of its screen, a remembered place included.
@@ -320,7 +276,6 @@ private slots:
                      qPrintable(b->objectName()));
         for (int i = 1; i < buttons.size(); ++i)
             QVERIFY(buttons[i]->x() >= buttons[i - 1]->x() + buttons[i - 1]->width());
-        w.store().Shutdown();
     }
 
     void shortcutsAct() {
@@ -363,7 +318,6 @@ private slots:
         QTest::keyClick(list, Qt::Key_Return);
         QCOMPARE(dlg->lastText(), QStringLiteral("You do not have the latest version of this file."));
         QCOMPARE(w.operations().lastReport().kind, OperationReport::Kind::Open);
-        w.store().Shutdown();
     }
 
     void legendAndIconTooltips() {
@@ -385,7 +339,6 @@ private slots:
         for (const QString& key : StatusKeys())
             QCOMPARE(legend->findChild<QLabel*>(QStringLiteral("lblStatus_") + key)->text(),
                      StatusDescription(key));
-        w.store().Shutdown();
     }
 };
 

@@ -53,8 +53,6 @@ private slots:
         QCOMPARE(w.viewStyle(), 1);
         QVERIFY(control<QWidget>(w, "picToolBar")->isHidden());
         QVERIFY(!control<QAction>(w, "mnuViewToolbar")->isChecked());
-        for (const char* name : {"cmdRefresh", "cmdExplorer", "cmdCheckOut", "cmdAddFile"})
-            QVERIFY2(control<QWidget>(w, name)->isEnabled(), name);
         // The windows of the layer above come with their openers; without them their entries are off.
         auto* cmdOptions = control<QToolButton>(w, "cmdOptions");
         auto* cmdSetLocalFolder = control<QToolButton>(w, "cmdSetLocalFolder");
@@ -93,14 +91,8 @@ private slots:
                                    catalogueLine("notes.txt", 5, "dOVRIN"), catalogueLine("index.html", 4),
                                    catalogueLine("pic.gif", 3), catalogueLine("old.gif", 3),
                                    catalogueLine("theirs.doc", 2, "brenmoor")}));
-        SettingsStore& s = settingsStore();
-        for (const auto& [key, version] : {std::pair{"site.backup.txt", "2"},
-                                           {"notes.txt", "1"},
-                                           {"index.html", "4"},
-                                           {"pic.gif", "3"},
-                                           {"old.gif", "2"},
-                                           {"theirs.doc", "2"}})
-            s.setFileVersion(QLatin1String(key), QLatin1String(version));
+        setLocalVersions(
+            QStringLiteral("site.backup.txt=2 notes.txt=1 index.html=4 pic.gif=3 old.gif=2 theirs.doc=2"));
         frmFileList w;
         QVERIFY(w.UpdateFileList());
         const auto icons = [&](std::initializer_list<const char*> keys) {
@@ -120,12 +112,11 @@ private slots:
         // Every colour on: the status circles ("readme" has no "." in the name).
         for (const SettingKey& k : {settings::ShowUpToDateAsBlue, settings::ShowCheckedOutAsGreen,
                                     settings::ShowUnavailableAsYellow})
-            s.set(k, QStringLiteral("Yes"));
-        s.set(settings::ShowOutOfDateAsRed, QStringLiteral("No"));
+            settingsStore().set(k, QStringLiteral("Yes"));
+        settingsStore().set(settings::ShowOutOfDateAsRed, QStringLiteral("No"));
         QVERIFY(w.UpdateFileList());
         QCOMPARE(icons({"site.backup.txt", "notes.txt", "theirs.doc", "readme", "old.gif"}),
                  (QStringList{"unlocked", "open", "locked", "new", ".gif"}));
-        w.store().Shutdown();
     }
 
     void closingAsksAboutCheckedOutFiles() {
@@ -219,7 +210,6 @@ private slots:
         w.LayOut();
         clickEntry(w, QStringLiteral("gone.html"));
         QCOMPARE(txtPreview->toPlainText(), QStringLiteral("No Preview Availble: page.html"));
-        w.store().Shutdown();
     }
 
     // What the progress line says for each command: the member's own files with their sizes, the
@@ -266,7 +256,6 @@ private slots:
         QCOMPARE(TransferProgress::LineText(QStringLiteral("Uploading"), QStringLiteral("a.zip"), 5LL << 20,
                                             200LL << 20, 2.5 * 1024 * 1024),
                  QStringLiteral("Uploading a.zip: 5.0 MB of 200.0 MB at 2.5 MB/s"));
-        w.store().Shutdown();
     }
 
     // The status line during and after an operation: the last outcome goes when the next starts, the
@@ -321,7 +310,6 @@ private slots:
         QCOMPARE(dlg->texts(), QStringList{"Wait for the transfer to finish, or cancel it?"});
         QCOMPARE(dlg->records().last().buttons, Dialogs::Yes | Dialogs::No);
         QCOMPARE(w.model().count(), 1);
-        w.store().Shutdown();
     }
 
     void consoleSendsOnEnterAndCollectsReplies() {
@@ -357,7 +345,6 @@ private slots:
         added = txtResults->toPlainText().mid(before.size());
         QVERIFY2(added.startsWith(QStringLiteral("> cd nothere\n550 ")) && added.endsWith(QLatin1Char('\n')),
                  qPrintable(added));
-        w.store().Shutdown();
     }
 
     void toolbarAndSplitter() {
@@ -437,7 +424,6 @@ private slots:
         QCOMPARE(fx.hostCatalogue(), whole);
         QCOMPARE(view->itemPosition(index("b.txt")), QPoint(10, 120));
         QCOMPARE(stored("b.txt"), QStringLiteral("10,120"));
-        w.store().Shutdown();
     }
 };
 

@@ -1,18 +1,13 @@
 // Renders the file list and history windows the guide shows to build/screens/*.png so it can be looked at
 // without a display.
-#include "filestore/gui/frmfilelist.h"
+#define KRTP_STORE_WINDOW_TEST
 #include "filestore/gui/frmhistory.h"
 #include "screenshot.h"
 #include "storetestutil.h"
 #include "testmain.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
-#include "windowharness.h"
 
-#include <QApplication>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QTreeWidget>
 
 using namespace krtp;
@@ -40,29 +35,19 @@ private slots:
                        catalogueLine("door.wav", 1, "", "", "Door sound", "velmar: first"),
                        catalogueLine("world.norrow", 7, "", "", "World file", "brenmoor: rivers"),
                        catalogueLine("README", 1, "", "", "Read me", "velmar: first")}));
-        for (const auto& [key, version] : {std::pair{"index.html", "4"},
-                                           {"logo.gif", "2"},
-                                           {"notes.txt", "5"},
-                                           {"krplot.doc", "2"},
-                                           {"theme.mid", "1"},
-                                           {"door.wav", "1"}})
-            settingsStore().setFileVersion(QLatin1String(key), QLatin1String(version));
-        QFile f(QStringLiteral("notes.txt"));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("Next meeting: Thursday.\r\nBring the maps.\r\n");
-        f.close();
+        setLocalVersions(
+            QStringLiteral("index.html=4 logo.gif=2 notes.txt=5 krplot.doc=2 theme.mid=1 door.wav=1"));
+        QVERIFY(writeLocal(QStringLiteral("notes.txt"), "Next meeting: Thursday.\r\nBring the maps.\r\n"));
         frmFileList w;
         w.resize(1100, 600);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.UpdateFileList());
+        QVERIFY(showAndRebuild(w));
         w.model().setFocusedKey(QStringLiteral("notes.txt"));
         w.UpdatePreview();
         // The list filtered to the names and descriptions with an "n", while a check-in sends notes.txt: the
         // status line shows the step under way, the filter box what the list keeps.
-        w.findChild<QLineEdit*>(QStringLiteral("txtFilter"))->setText(QStringLiteral("n"));
-        auto* progress = w.findChild<TransferProgress*>(QStringLiteral("prgTransfer"));
-        auto* inet = w.findChild<TransferControl*>(QStringLiteral("inet"));
+        control<QLineEdit>(w, "txtFilter")->setText(QStringLiteral("n"));
+        auto* progress = control<TransferProgress>(w, "prgTransfer");
+        auto* inet = control<TransferControl>(w, "inet");
         progress->beginOperation();
         emit inet->commandStarted(QStringLiteral("PUT notes.txt notes.txt"));
         emit inet->progress(40 * 1024, 120 * 1024);
@@ -93,7 +78,6 @@ private slots:
         history->cmdCompare->click();
         save(*history, QStringLiteral("frmHistory"));
         history->close();
-        w.store().Shutdown();
     }
 };
 

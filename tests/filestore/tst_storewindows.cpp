@@ -68,7 +68,6 @@ private slots:
         w.model().setSelected(QStringLiteral("a.txt"), true);
         QVERIFY(
             view->selectionModel()->isSelected(w.model().index(w.model().rowOf(QStringLiteral("a.txt")), 0)));
-        w.store().Shutdown();
     }
 
     void actionsMenuFollowsTheOwnerRules() {
@@ -123,7 +122,6 @@ private slots:
         // The Read Only entry switches the local copy.
         readOnly->trigger();
         QVERIFY(!IsFileReadOnly(QStringLiteral("theirs.txt")));
-        w.store().Shutdown();
     }
 
     void localFolderIsKeptWhileAFileIsCheckedOut() {
@@ -142,7 +140,6 @@ private slots:
         QVERIFY(w.UpdateFileList());
         control<QToolButton>(w, "cmdSetLocalFolder")->click();
         QCOMPARE(asked, 1);
-        w.store().Shutdown();
     }
 
     void addWindow() {
@@ -201,7 +198,6 @@ private slots:
         runState().UserLevel = LevelReadOnly;
         control<QAction>(w, "mnuFileAddFiles")->trigger();
         QCOMPARE(dlg->lastText(), QStringLiteral("Sorry, you do not have access to that feature."));
-        w.store().Shutdown();
     }
 
     void editWindow() {
@@ -236,7 +232,6 @@ private slots:
         QCOMPARE(settingsStore().fileVersion(QStringLiteral("a.txt")), QStringLiteral("2"));
         QCOMPARE(w.model().columnText(QStringLiteral("a.txt"), QStringLiteral("desc")),
                  QStringLiteral("New 'one'"));
-        w.store().Shutdown();
     }
 
     void checkedOutListChecksInTheTickedFiles() {
@@ -297,7 +292,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(outdated));
         QTest::keyClick(outdated, Qt::Key_Escape);
         QTRY_VERIFY(outdated.isNull());
-        w.store().Shutdown();
     }
 
     void historyWindowViewsComparesSavesAndRestores() {
@@ -376,7 +370,6 @@ private slots:
         depth->setValue(3);
         o->close();
         QCOMPARE(fx.host.read(QStringLiteral("krg/_history/depth.txt")), QByteArray("3\r\n"));
-        w.store().Shutdown();
     }
 
     void fileListKeepsItselfCurrent() {
@@ -397,7 +390,6 @@ private slots:
         settingsStore().set(settings::WatchFileList, QStringLiteral("No"));
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 3), catalogueLine("b.txt", 1)}));
         QVERIFY(!w.CheckForChanges());
-        w.store().Shutdown();
     }
 };
 
