@@ -145,7 +145,6 @@ private slots:
         dlg->answerText(u"drafts"_s);
         w.mnuFoldersNew->trigger();
         QVERIFY(w.treeItem(u"drafts/"_s));
-        QVERIFY(QFileInfo(fx.host.path(u"drafts"_s)).isDir());
         w.close();
     }
 
@@ -276,10 +275,9 @@ private slots:
         const QString one = programs.filePath(u"one"_s);
         QVERIFY(writeLocal(one, "#!/bin/sh\n"));
         runState().ExternalEditorsFile = programs.filePath(u"external editors.ini"_s);
-        QVERIFY(writeLocal(runState().ExternalEditorsFile, "One\r\n" + one.toUtf8() +
-                                                               "\r\nTwo\r\n/nowhere/two\r\n"
-                                                               "Three\r\n\"" +
-                                                               one.toUtf8() + "\"\r\n"));
+        const QByteArray path = one.toUtf8();
+        QVERIFY(writeLocal(runState().ExternalEditorsFile,
+                           "One\r\n" + path + "\r\nTwo\r\n/nowhere/two\r\nThree\r\n\"" + path + "\"\r\n"));
         frmExplorer w;
         w.Do_ShowWebPage();
         QStringList captions;
@@ -460,39 +458,35 @@ private slots:
             disabledMeanwhile = !w.centralWidget()->isEnabled() && w.prgTransfer->isEnabledTo(&w);
             w.prgTransfer->cmdCancel->click();
         });
+        // One progress line, starting and holding as given, was shown and cancelled.
+        const auto cancelledAt = [&](const QString& start, const QString& part) {
+            QCOMPARE(seen.size(), 1);
+            QVERIFY2(seen.first().startsWith(start) && seen.first().contains(part), qPrintable(seen.first()));
+            QCOMPARE(dlg->lastText(), u"The command was cancelled."_s);
+            seen.clear();
+        };
         QElapsedTimer clock;
         clock.start();
         w.explorer().files().setSelected(u"big.bin"_s, true);
         dlg->answer(Dialogs::Ok);
         w.cmdDownload->click();
-        QCOMPARE(seen.size(), 1);
-        QVERIFY2(seen.first().startsWith(QLatin1String("Downloading big.bin: ")) &&
-                     seen.first().contains(QLatin1String("/s")),
-                 qPrintable(seen.first()));
+        cancelledAt(u"Downloading big.bin: "_s, u"/s"_s);
         QVERIFY(disabledMeanwhile);
-        QCOMPARE(dlg->lastText(), u"The command was cancelled."_s);
         QCOMPARE(w.statusText(), u"Download cancelled"_s);
         QCOMPARE(readLocal(fx.mirror(u"big.bin"_s)), "previous local copy"_ba);
         QCOMPARE(w.explorer().files().find(u"big.bin"_s)->smallIconKey, u"filedownload"_s);
         QVERIFY(w.centralWidget()->isEnabled() && w.prgTransfer->isHidden());
         // The upload: the host keeps its copy.
         QVERIFY(writeLocal(fx.mirror(u"big.bin"_s), QByteArray(size, 'l')));
-        seen.clear();
         dlg->answer(Dialogs::Ok);
         w.cmdUploadFile->click();
-        QCOMPARE(seen.size(), 1);
-        QVERIFY2(seen.first().startsWith(QLatin1String("Uploading big.bin: ")) &&
-                     seen.first().contains(QLatin1String(" of 50.0 MB")),
-                 qPrintable(seen.first()));
-        QCOMPARE(dlg->lastText(), u"The command was cancelled."_s);
+        cancelledAt(u"Uploading big.bin: "_s, u" of 50.0 MB"_s);
         QCOMPARE(slow.read(u"big.bin"_s), QByteArray(size, 'n'));
         // A new file: the host is left without it.
         const QString fresh = fx.local->filePath(u"fresh.bin"_s);
         QVERIFY(writeLocal(fresh, QByteArray(size, 'f')));
-        seen.clear();
         QVERIFY(!w.actions().AddFiles({fresh}));
-        QCOMPARE(seen.size(), 1);
-        QCOMPARE(dlg->lastText(), u"The command was cancelled."_s);
+        cancelledAt(QString(), QString());
         QVERIFY(!slow.exists(u"fresh.bin"_s));
         QVERIFY(!w.explorer().files().contains(u"fresh.bin"_s));
 
@@ -511,25 +505,21 @@ private slots:
         w.explorer().files().setAllSelected(false);
         for (const QString& name : pair)
             w.explorer().files().setSelected(name, true);
-        for (const char* action : {"download", "upload"}) {
-            seen.clear();
+        for (bool down : {true, false}) {
             dlg->clear();
             dlg->answer(Dialogs::Ok);
-            if (action == "download"_ba) {
-                w.cmdDownload->click();
-            } else {
+            if (!down)
                 for (const QString& name : pair)
                     QVERIFY(writeLocal(fx.mirror(name), QByteArray(pairSize, 'l')));
-                w.cmdUploadFile->click();
-            }
-            QCOMPARE(seen.size(), 1);
-            QCOMPARE(seen.first(), u"Transferring 0 of 2 files: 0 bytes"_s);
+            (down ? w.cmdDownload : w.cmdUploadFile)->click();
+            QCOMPARE(seen, QStringList{"Transferring 0 of 2 files: 0 bytes"});
+            seen.clear();
             QCOMPARE(dlg->texts().mid(1), QStringList{"The command was cancelled."});
-            QCOMPARE(w.statusText(), QString::fromLatin1(action == "download"_ba ? "Download" : "Upload") +
-                                         u" cancelled; left as they were: a.bin, b.bin"_s);
+            QCOMPARE(w.statusText(),
+                     (down ? u"Download"_s : u"Upload"_s) + u" cancelled; left as they were: a.bin, b.bin"_s);
             for (const QString& name : pair) {
                 QCOMPARE(slow.read(name), QByteArray(pairSize, 'n'));
-                if (action == "download"_ba)
+                if (down)
                     QCOMPARE(readLocal(fx.mirror(name)), "previous local copy"_ba);
             }
             QVERIFY(w.centralWidget()->isEnabled() && w.prgTransfer->isHidden());
