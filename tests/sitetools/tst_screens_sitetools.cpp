@@ -32,8 +32,6 @@ class TestScreensSiteTools : public QObject {
     SiteFixture fx;
     WindowHarness h;
 
-    void save(QWidget& w, const QString& name) { QVERIFY(test::saveScreen(w, name)); }
-
 private slots:
     void initTestCase() {
         QVERIFY(fx.start());
@@ -63,7 +61,7 @@ private slots:
         w.FileClicked(u"index.html"_s);
         w.tvwExplorer->expandAll();
         QTest::qWait(500); // the preview renders
-        save(w, u"frmExplorer"_s);
+        QVERIFY(saveScreen(w, u"frmExplorer"_s));
     }
 
     void editor() {
@@ -73,7 +71,7 @@ private slots:
         frmEdit w(session);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        save(w, u"frmEdit"_s);
+        QVERIFY(saveScreen(w, u"frmEdit"_s));
         session.discardOnClose = true;
         w.close();
     }
