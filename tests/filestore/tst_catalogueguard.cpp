@@ -609,12 +609,6 @@ private slots:
         QCOMPARE(A->column(QStringLiteral("b.txt"), columns::kOwner), QStringLiteral("Carol"));
         QCOMPARE(A->list.count(), 3);
     }
-
-    void administratorMayCheckOut() {
-        A->level = LevelAdministrator;
-        QVERIFY2(A->checkOut({QStringLiteral("c.txt")}), qPrintable(texts()));
-        QCOMPARE(fx.hostCatalogue(), abc("", "", "Alda"));
-    }
 };
 
 KRTP_TEST_MAIN_CORE(TestCatalogueGuard)
