@@ -19,12 +19,6 @@ inline QList<AccountRecord> team() {
 
 // The shared host fixture holding the team's account file, the mirror root in the local folder.
 struct AccountsFixture : HostFixture {
-    bool start() {
-        if (!startHost())
-            return false;
-        reset();
-        return true;
-    }
     // Fresh local folder and settings, the team's account file on the host, no backup.
     void reset() {
         resetLocal(true);

@@ -68,7 +68,7 @@ class TestUsers : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY(fx.start()); }
+    void initTestCase() { QVERIFY(fx.startHost()); }
     void init() {
         fx.reset();
         fx.logIn(u"Ann"_s, LevelAdministrator);
