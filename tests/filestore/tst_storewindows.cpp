@@ -36,38 +36,34 @@ private slots:
     }
     void cleanup() { QVERIFY(dlg.done()); }
 
-    // The view and the model agree on the selection both ways, and the operation acts on it.
-    void clickedEntryIsTheSelectionInEveryViewStyle_data() {
-        QTest::addColumn<int>("style");
-        QTest::newRow("large icons") << 0;
-        QTest::newRow("small icons") << 1;
-        QTest::newRow("list") << 2;
-        QTest::newRow("details") << 3;
-    }
+    // In every view style (large and small icons, list, details) the view and the model agree on the
+    // selection both ways, and the operation acts on it.
     void clickedEntryIsTheSelectionInEveryViewStyle() {
-        QFETCH(int, style);
         fx.setCatalogue(
             catalogue({catalogueLine("a.txt", 2), catalogueLine("b.txt", 2), catalogueLine("c.txt", 2)}));
         for (const char* n : {"b.txt", "c.txt"})
             fx.host.write(QStringLiteral("krg/") + QLatin1String(n), QByteArray("server ") + n);
         frmFileList w;
         w.resize(800, 500);
-        w.setViewStyle(style);
         QVERIFY(showAndRebuild(w));
-        clickEntry(w, QStringLiteral("b.txt"));
-        QCOMPARE(w.model().selectedCount(), 1);
-        QVERIFY(w.model().find(QStringLiteral("b.txt"))->selected);
-        QCOMPARE(w.currentKey(), QStringLiteral("b.txt"));
-        clickEntry(w, QStringLiteral("c.txt"), Qt::ControlModifier);
-        control<QToolButton>(w, "cmdGetLatestVersion")->click();
-        QCOMPARE(w.operations().lastReport().done, (QStringList{"b.txt", "c.txt"}));
+        for (int style = 0; style < 4; ++style) {
+            w.setViewStyle(style);
+            QVERIFY(w.UpdateFileList());
+            clickEntry(w, QStringLiteral("b.txt"));
+            QCOMPARE(w.model().selectedCount(), 1);
+            QVERIFY(w.model().find(QStringLiteral("b.txt"))->selected);
+            QCOMPARE(w.currentKey(), QStringLiteral("b.txt"));
+            clickEntry(w, QStringLiteral("c.txt"), Qt::ControlModifier);
+            control<QToolButton>(w, "cmdGetLatestVersion")->click();
+            QCOMPARE(w.operations().lastReport().done, (QStringList{"b.txt", "c.txt"}));
+            QAbstractItemView* view = control<FileListView>(w, "lvwFileList")->currentView();
+            w.model().setSelected(QStringLiteral("a.txt"), true);
+            QVERIFY(view->selectionModel()->isSelected(
+                w.model().index(w.model().rowOf(QStringLiteral("a.txt")), 0)));
+            view->clearSelection();
+            QCOMPARE(w.model().selectedCount(), 0);
+        }
         QVERIFY2(dlg->records().isEmpty(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
-        QAbstractItemView* view = control<FileListView>(w, "lvwFileList")->currentView();
-        view->clearSelection();
-        QCOMPARE(w.model().selectedCount(), 0);
-        w.model().setSelected(QStringLiteral("a.txt"), true);
-        QVERIFY(
-            view->selectionModel()->isSelected(w.model().index(w.model().rowOf(QStringLiteral("a.txt")), 0)));
     }
 
     void actionsMenuFollowsTheOwnerRules() {
