@@ -25,6 +25,10 @@ namespace {
 QByteArray line(const char* name, const char* controller = "", int version = 1, const char* comment = "") {
     return catalogueLine(name, version, controller, "", "", comment);
 }
+QString waitingFor(const char* who) {
+    return QStringLiteral("Waiting for ") + QLatin1String(who) +
+           QString::fromUtf8(", who is changing the shared file list\xe2\x80\xa6");
+}
 QByteArray abc(const char* a = "", const char* b = "", const char* c = "") {
     return catalogue({line("a.txt", a), line("b.txt", b), line("c.txt", c)});
 }
@@ -134,8 +138,7 @@ private slots:
         const QByteArray before = fx.hostCatalogue();
         QVERIFY(!A->checkOut({QStringLiteral("b.txt")}));
         alive.stop();
-        QVERIFY(dlg->statuses.contains(QString::fromUtf8("Waiting for Carol, who is changing the shared file "
-                                                         "list\xe2\x80\xa6")));
+        QVERIFY(dlg->statuses.contains(waitingFor("Carol")));
         QCOMPARE(dlg->texts(),
                  QStringList{QStringLiteral("Carol is still changing the shared file list, so "
                                             "nothing was changed.  Please try again in a moment.")});
@@ -171,8 +174,7 @@ private slots:
         host.setFaults(R"({"write_before": [{"cmd": "RNFR", "path": "/krg/_files.lock",
             "file": "/krg/_files.lock/holder.txt", "content": "Dara\r\n1\r\nlive\r\n", "times": 1}]})");
         QVERIFY2(A->checkOut({QStringLiteral("a.txt")}), qPrintable(texts()));
-        QVERIFY(dlg->statuses.contains(
-            QString::fromUtf8("Waiting for Dara, who is changing the shared file list\xe2\x80\xa6")));
+        QVERIFY(dlg->statuses.contains(waitingFor("Dara")));
         QCOMPARE(fx.hostCatalogue(), abc("Alda"));
     }
 
@@ -210,16 +212,32 @@ private slots:
         QVERIFY(!fx.lockOnHost());
     }
 
-    void takenWhileWaitingIsNotCheckedOut() {
+    void loserOfACheckOutRaceIsTold() {
         // The list shows a.txt free, but by the time Alda holds the lock Carol has it.
-        const QByteArray theirs = abc("Carol");
-        host.setFaults(replacedAfterUpload("/krg/_files.txt", theirs, true));
+        host.setFaults(replacedAfterUpload("/krg/_files.txt", abc("Carol"), true));
         QVERIFY(!A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
         QCOMPARE(dlg->texts(), QStringList{takenMessage(QStringLiteral("a.txt"), QStringLiteral("Carol"))});
         QCOMPARE(fx.hostCatalogue(), abc("Carol", "Alda"));
         // The loser's copy is read-only again: nothing invites changes that cannot be checked in.
         QVERIFY(IsFileReadOnly(A->path(QStringLiteral("a.txt"))));
         QVERIFY(!IsFileReadOnly(A->path(QStringLiteral("b.txt"))));
+
+        // The save and its read-back went through; then a program without the lock saves its own
+        // older catalogue, in which Dara holds c.txt.
+        bool done = false;
+        QObject::connect(A->store.get(), &FileStore::commandFinished, [&](const QString& command) {
+            if (!done && command == QLatin1String("get _files.txt _files.txt.check")) {
+                done = true;
+                host.write(QStringLiteral("krg/_files.txt"), abc("Carol", "Alda", "Dara"));
+            }
+        });
+        dlg->clear();
+        QVERIFY(!A->checkOut({QStringLiteral("c.txt")}));
+        QVERIFY(done);
+        QCOMPARE(dlg->texts(), QStringList{takenMessage(QStringLiteral("c.txt"), QStringLiteral("Dara"))});
+        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
+        QCOMPARE(A->column(QStringLiteral("c.txt"), columns::kOwner), QStringLiteral("Dara"));
+        QCOMPARE(fx.hostCatalogue(), abc("Carol", "Alda", "Dara"));
     }
 
     void refusedDownloadOfAListedCatalogueIsAFailedFetch() {
@@ -558,24 +576,6 @@ private slots:
         QCOMPARE(QFile(secret).size(), qint64(7));
     }
 
-    void checkOutOverwrittenAfterItsSaveIsReported() {
-        // The save and its read-back went through; then a program without the lock saves its own
-        // older catalogue, in which Carol holds a.txt.
-        bool done = false;
-        QObject::connect(A->store.get(), &FileStore::commandFinished, [&](const QString& command) {
-            if (!done && command == QLatin1String("get _files.txt _files.txt.check")) {
-                done = true;
-                host.write(QStringLiteral("krg/_files.txt"), abc("Carol"));
-            }
-        });
-        QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
-        QVERIFY(done);
-        QCOMPARE(dlg->texts(), QStringList{takenMessage(QStringLiteral("a.txt"), QStringLiteral("Carol"))});
-        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Warning);
-        QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Carol"));
-        QCOMPARE(fx.hostCatalogue(), abc("Carol"));
-    }
-
     void checkInWaitsForASaveUnderWay() {
         setCatalogue({line("a.txt", "Alda"), line("b.txt"), line("c.txt")});
         A->write(QStringLiteral("a.txt"), "Alda's a");
@@ -583,8 +583,7 @@ private slots:
         carolIsSaving(abc("Alda", "Carol"));
         QVERIFY2(A->checkIn({QStringLiteral("a.txt")}, QStringLiteral("done")), qPrintable(texts()));
         QVERIFY(dlg->records().isEmpty());
-        QCOMPARE(dlg->statuses.value(0),
-                 QString::fromUtf8("Waiting for Carol, who is changing the shared file list\xe2\x80\xa6"));
+        QCOMPARE(dlg->statuses.value(0), waitingFor("Carol"));
         QCOMPARE(fx.hostCatalogue(),
                  catalogue({line("a.txt", "", 2, "Alda: done"), line("b.txt", "Carol"), line("c.txt")}));
         QCOMPARE(host.read(QStringLiteral("krg/a.txt")), QByteArray("Alda's a"));

@@ -484,28 +484,6 @@ private slots:
         QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "", 2, "Alda: again"), fileLine("b.txt")}));
     }
 
-    void catalogueSaveCutOffIsRepairedByTheNextReader() {
-        const QByteArray before = catalogue({fileLine("a.txt"), fileLine("b.txt")});
-        host.write(QStringLiteral("krg/_files.txt"), before);
-        QVERIFY2(A->refresh(), qPrintable(texts()));
-        QObject::connect(A->store.get(), &FileStore::commandFinished, [this](const QString& command) {
-            if (command == QLatin1String("rename _files.txt _files.txt.backup"))
-                host.stop();
-        });
-        QVERIFY(!A->checkOut({QStringLiteral("a.txt")}));
-        QVERIFY(!fx.hostHas(QStringLiteral("_files.txt")));
-        QCOMPARE(host.read(QStringLiteral("krg/_files.txt.backup")), before);
-        QVERIFY(restartHost());
-        dlg->clear();
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(B->refresh());
-        QCOMPARE(dlg->texts(),
-                 QStringList{repairQuestion(QStringLiteral("file not found"), runState().LocalFolder)});
-        QCOMPARE(fx.hostCatalogue(), before);
-        QCOMPARE(B->list.count(), 2);
-        QCOMPARE(B->column(QStringLiteral("a.txt"), columns::kOwner), QString());
-    }
-
     void getLatestLeavesOwnCheckOutsAndOffersTheSpecialDocument() {
         setCatalogue(
             {fileLine("a.txt", "ALDA", 5), fileLine("KRplot.doc", "Bren", 2), fileLine("b.txt", "", 3)});
