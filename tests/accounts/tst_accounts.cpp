@@ -6,7 +6,6 @@
 #include "testfiles.h"
 #include "testmain.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
