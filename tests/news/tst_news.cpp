@@ -85,24 +85,18 @@ private slots:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QByteArray>("result");
         QTest::addColumn<int>("count");
-        QTest::newRow("no marker") << QByteArray("<p>quiet</p>\r\n") << "NEW"
-                                   << QByteArray("<p>quiet</p>\r\n") << 0;
-        QTest::newRow("one marker") << QByteArray("a<!--begin-->\r\nb") << "NEW"
-                                    << QByteArray("a<!--begin-->NEW\r\nb") << 1;
-        QTest::newRow("two markers, case kept") << QByteArray("<!--begin-->x<!--BEGIN-->") << "N"
-                                                << QByteArray("<!--begin-->Nx<!--BEGIN-->N") << 2;
-        QTest::newRow("ascii page") << QByteArray("<!--begin-->") << QString::fromUtf8("\xC3\xA9\xE2\x82\xAC")
-                                    << QByteArray("<!--begin-->&#233;&#8364;") << 1;
-        QTest::newRow("utf-8 page") << QByteArray("\xEF\xBB\xBF\xC3\xA9<!--begin-->")
-                                    << QString::fromUtf8("\xC3\xA9\xE2\x82\xAC")
-                                    << QByteArray("\xEF\xBB\xBF\xC3\xA9<!--begin-->\xC3\xA9\xE2\x82\xAC")
-                                    << 1;
-        QTest::newRow("single-byte page")
-            << QByteArray("caf\xE9 \x93q\x94<!--begin-->\xFF") << QString::fromUtf8("\xC3\xA9\xE2\x82\xAC")
-            << QByteArray("caf\xE9 \x93q\x94<!--begin-->\xE9&#8364;\xFF") << 1;
+        const QString accented = u"\u00E9\u20AC"_s;
+        QTest::newRow("no marker") << "<p>quiet</p>\r\n"_ba << u"NEW"_s << "<p>quiet</p>\r\n"_ba << 0;
+        QTest::newRow("one marker") << "a<!--begin-->\r\nb"_ba << u"NEW"_s << "a<!--begin-->NEW\r\nb"_ba << 1;
+        QTest::newRow("two markers, case kept")
+            << "<!--begin-->x<!--BEGIN-->"_ba << u"N"_s << "<!--begin-->Nx<!--BEGIN-->N"_ba << 2;
+        QTest::newRow("ascii page") << "<!--begin-->"_ba << accented << "<!--begin-->&#233;&#8364;"_ba << 1;
+        QTest::newRow("utf-8 page") << "\xEF\xBB\xBF\xC3\xA9<!--begin-->"_ba << accented
+                                    << "\xEF\xBB\xBF\xC3\xA9<!--begin-->\xC3\xA9\xE2\x82\xAC"_ba << 1;
+        QTest::newRow("single-byte page") << "caf\xE9 \x93q\x94<!--begin-->\xFF"_ba << accented
+                                          << "caf\xE9 \x93q\x94<!--begin-->\xE9&#8364;\xFF"_ba << 1;
         QTest::newRow("outside the basic plane")
-            << QByteArray("<!--begin-->") << QString::fromUtf8("\xF0\x9F\x98\x80")
-            << QByteArray("<!--begin-->&#128512;") << 1;
+            << "<!--begin-->"_ba << QString::fromUtf8("\xF0\x9F\x98\x80") << "<!--begin-->&#128512;"_ba << 1;
     }
     void itemInsertedAfterEveryMarker() {
         QFETCH(QByteArray, page);
