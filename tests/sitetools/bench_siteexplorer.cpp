@@ -1,7 +1,7 @@
 // The explorer on the loopback host: filling the list for 1,000 to 5,000 files (the client's own time,
 // without the wait for the host's listing); a 200 MB download and upload through the window's actions
-// against the bare transfer routines; 200 files of 4 KB with every reply 20 ms late, over one
-// connection and over four.
+// against the bare transfer routines and a bare FTP command; 200 files of 4 KB with every reply 20 ms
+// late, over one connection and over four.
 #include "scripteddialogs.h"
 #include "sitetestutil.h"
 #include "sitetools/exploreractions.h"
@@ -89,41 +89,70 @@ private slots:
             for (qint64 i = 0; i < size / block.size(); ++i)
                 f.write(block);
         }
+        const double mb = double(size) / (1024 * 1024);
+        const auto rate = [mb](qint64 ns) { return mb / (double(std::max<qint64>(ns, 1)) / 1e9); };
         frmExplorer w;
         w.Do_ShowWebPage();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.explorer().files().setSelected(u"big.bin"_s, true);
         TransferControl bare;
-        // Best MB/s by [explorer][up]: the explorer's actions with its window and progress line, and the
-        // same routines on a control without a window (the ".backup" exchange included).
-        double best[2][2] = {};
-        const auto measure = [&](bool explorer, bool up) {
-            TransferControl& c = explorer ? *w.inet : bare;
-            c.Execute(u"QUIT"_s); // each from a fresh login
+        const auto fresh = [](TransferControl& c) {
+            c.Execute(u"QUIT"_s);
             c.waitUntilIdle();
-            if (explorer)
-                d.answer(Dialogs::Ok);
-            QString mode = QLatin1String(kSaveToFile);
-            QElapsedTimer clock;
+        };
+        // The same routines on a control without a window (the ".backup" exchange included), the
+        // explorer's actions with its window and progress line, and the bare command for reference.
+        enum { RoutineDown, ExplorerDown, CommandDown, RoutineUp, ExplorerUp, CommandUp };
+        double best[6] = {0, 0, 0, 0, 0, 0};
+        QElapsedTimer clock;
+        const auto measure = [&](int which, const std::function<bool()>& transfer) {
+            fresh(which == ExplorerDown || which == ExplorerUp ? *w.inet : bare);
             clock.start();
-            QVERIFY(explorer ? (up ? w.actions().Send() : w.actions().Download())
-                             : (up ? SendFileToServer(bare, u"big.bin"_s)
-                                   : GetFileFromServer(bare, u"big.bin"_s, mode)));
-            const double rate = size / 1048576.0 / (std::max<qint64>(clock.nsecsElapsed(), 1) / 1e9);
-            best[explorer][up] = std::max(best[explorer][up], rate);
+            QVERIFY(transfer());
+            best[which] = std::max(best[which], rate(clock.nsecsElapsed()));
+        };
+        const auto command = [&](const QString& text) {
+            bare.configureForSite();
+            return bare.Execute(text) && bare.waitUntilIdle() && bare.lastSucceeded();
         };
         // Best of nine, the order turned each round: the loopback host and the disk are noisy.
-        for (int round = 0; round < 9; ++round)
-            for (bool up : {false, true})
-                for (bool explorer : {round % 2 != 0, round % 2 == 0})
-                    measure(explorer, up);
+        for (int round = 0; round < 9; ++round) {
+            QList<std::pair<int, std::function<bool()>>> steps{
+                {RoutineDown,
+                 [&] {
+                     QString mode = QLatin1String(kSaveToFile);
+                     return GetFileFromServer(bare, u"big.bin"_s, mode);
+                 }},
+                {ExplorerDown,
+                 [&] {
+                     d.answer(Dialogs::Ok);
+                     return w.actions().Download();
+                 }},
+                {RoutineUp, [&] { return SendFileToServer(bare, u"big.bin"_s); }},
+                {ExplorerUp,
+                 [&] {
+                     d.answer(Dialogs::Ok);
+                     return w.actions().Send();
+                 }},
+            };
+            if (round % 2)
+                std::swap(steps[0], steps[1]), std::swap(steps[2], steps[3]);
+            for (const auto& [which, transfer] : steps)
+                measure(which, transfer);
+            QFile::remove(u"raw.bin"_s);
+            QFile::remove(fx.host.path(u"raw-up.bin"_s));
+            measure(CommandDown, [&] { return command(u"get /big.bin raw.bin"_s); });
+            measure(CommandUp, [&] { return command(u"send raw.bin /raw-up.bin"_s); });
+        }
         QCOMPARE(QFileInfo(fx.mirror(u"big.bin"_s)).size(), size);
         QCOMPARE(QFileInfo(fx.host.path(u"big.bin"_s)).size(), size);
-        for (bool up : {false, true}) {
-            qInfo("%s: routine %.0f MB/s, explorer %.0f MB/s, ratio %.2f", up ? "upload" : "download",
-                  best[0][up], best[1][up], best[1][up] / best[0][up]);
-            QVERIFY(best[1][up] / best[0][up] >= 0.95);
-        }
+        qInfo("download: routine %.0f MB/s, explorer %.0f MB/s, ratio %.2f (bare command %.0f MB/s)",
+              best[RoutineDown], best[ExplorerDown], best[ExplorerDown] / best[RoutineDown],
+              best[CommandDown]);
+        qInfo("upload:   routine %.0f MB/s, explorer %.0f MB/s, ratio %.2f (bare command %.0f MB/s)",
+              best[RoutineUp], best[ExplorerUp], best[ExplorerUp] / best[RoutineUp], best[CommandUp]);
+        QVERIFY(best[ExplorerDown] / best[RoutineDown] >= 0.95);
+        QVERIFY(best[ExplorerUp] / best[RoutineUp] >= 0.95);
         w.close();
     }
 
