@@ -108,27 +108,12 @@ private slots:
         QCOMPARE(found, count);
     }
 
-    void sitePathsFromTheHostAreChecked_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("usable");
-        QTest::newRow("file") << "news.html" << true;
-        QTest::newRow("folder") << "news/index.html" << true;
-        QTest::newRow("backslashes") << "news\\index.html" << true;
-        QTest::newRow("blank inside") << "team news/a b.html" << true;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("parent") << "../index.html" << false;
-        QTest::newRow("parent inside") << "news/../../x.html" << false;
-        QTest::newRow("absolute") << "/etc/passwd" << false;
-        QTest::newRow("drive") << "c:\\x.html" << false;
-        QTest::newRow("line feed") << "a.html\nDELE x" << false;
-        QTest::newRow("carriage return") << "a.html\r" << false;
-        QTest::newRow("double quote") << "a\".html" << false;
-        QTest::newRow("folder only") << "news/" << false;
-    }
     void sitePathsFromTheHostAreChecked() {
-        QFETCH(QString, path);
-        QFETCH(bool, usable);
-        QCOMPARE(SitePathError(path).isEmpty(), usable);
+        for (const char* usable : {"news.html", "news/index.html", "news\\index.html", "team news/a b.html"})
+            QVERIFY2(SitePathError(QLatin1String(usable)).isEmpty(), usable);
+        for (const char* refused : {"", "../index.html", "news/../../x.html", "/etc/passwd", "c:\\x.html",
+                                    "a.html\nDELE x", "a.html\r", "a\".html", "news/"})
+            QVERIFY2(!SitePathError(QLatin1String(refused)).isEmpty(), refused);
     }
 };
 
