@@ -5,7 +5,6 @@
 #include "app/gui/frmlogin.h"
 #include "app/gui/frmmainmenu.h"
 #include "app/gui/frmoptions.h"
-#include "app/mainmenu.h"
 #include "buildconfig.h"
 #include "filestore/gui/frmfilelist.h"
 #include "screenshot.h"
@@ -57,15 +56,12 @@ private slots:
     }
 
     void mainMenu() {
-        QFile motd(QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site/krg/_message.dat"));
-        QVERIFY(motd.open(QIODevice::ReadOnly));
+        fx.host.write(u"krg/_message.dat"_s,
+                      readLocal(QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site/krg/_message.dat")));
+        fx.logIn(u"Velmar"_s, LevelAdministrator);
         frmMainMenu w;
-        w.txtMessage->setPlainText(ParseMessageOfTheDay(QString::fromLatin1(motd.readAll())).message);
-        const MainMenuButtons allowed = ButtonsForLevel(LevelAdministrator);
-        w.cmdAdventure->setEnabled(allowed.adventure);
-        w.cmdWebPage->setEnabled(allowed.webPage);
-        w.cmdPostNews->setEnabled(allowed.postNews);
-        w.cmdUsers->setEnabled(allowed.users);
+        w.openFileList = w.openWebPage = w.openPostNews = w.openUsers = [] {};
+        QVERIFY(w.LoadWindow());
         save(w, u"frmMainMenu"_s);
     }
 
