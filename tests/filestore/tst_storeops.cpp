@@ -433,31 +433,6 @@ private slots:
         QCOMPARE(A->column(QStringLiteral("a.txt"), columns::kOwner), QStringLiteral("Bren"));
     }
 
-    void hostRefusingTheUploadChangesNothing() {
-        // A host where everything in the control folder is read-only.
-        LoopbackHost refusing;
-        refusing.addReadOnlyFolder(QStringLiteral("krg"));
-        QTemporaryDir store;
-        QVERIFY(copyTree(host.root(), store.path()));
-        QFile f(store.filePath(QStringLiteral("krg/_files.txt")));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(catalogue({fileLine("a.txt", "Alda")}));
-        f.close();
-        QVERIFY(startHost(refusing, store.path()));
-        A->reconnect();
-        const QByteArray before = refusing.read(QStringLiteral("krg/_files.txt"));
-        QVERIFY2(A->refresh(), qPrintable(texts()));
-        A->write(QStringLiteral("a.txt"), "A's a");
-        QVERIFY(!A->checkIn({QStringLiteral("a.txt")}, QStringLiteral("refused")));
-        QCOMPARE(dlg->texts(), QStringList{QStringLiteral("Error sending a.txt, please try again.")});
-        QCOMPARE(refusing.read(QStringLiteral("krg/a.txt")), QByteArray("server a.txt\n"));
-        QVERIFY(!refusing.exists(QStringLiteral("krg/a.txt.backup")));
-        QCOMPARE(refusing.read(QStringLiteral("krg/_files.txt")), before);
-        QCOMPARE(copyOf(*A, QStringLiteral("a.txt")), QStringLiteral("A's a | writable | v0 | open"));
-        refusing.stop();
-        host.exportEnvironment();
-    }
-
     void hostStoppedBetweenSendAndListLosesNothing() {
         setCatalogue({fileLine("a.txt", "Alda"), fileLine("b.txt")});
         QVERIFY2(A->refresh(), qPrintable(texts()));
