@@ -561,20 +561,17 @@ private slots:
         QCOMPARE(s.icon(u"newfile.html"_s), u"filenotfound"_s);
         QVERIFY(!fx.host.exists(u"news/newfile.html"_s));
         QVERIFY(!QFileInfo::exists(fx.mirror(u"news/newfile.html"_s)));
-        const QString spaces = u"\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"_s;
-        for (const auto& [name, refusal] :
-             {std::pair{"my page.html", "my page.html" + spaces},
-              std::pair{"index.html",
-                        QStringLiteral("news/index.html already exists on the server.  Try using "
-                                       "the REPLACE button.")},
-              std::pair{
-                  "../escape.html",
-                  QStringLiteral("../escape.html\r\n\r\nSorry, this name cannot be used for files on the "
-                                 "KR Web Site")}}) {
-            dlg->answerText(QLatin1String(name));
+        const auto refused = [&](const QString& name, const QString& message) {
+            dlg->answerText(name);
             QVERIFY(!s.actions.NewFile());
-            QCOMPARE(dlg->lastText(), refusal);
-        }
+            QCOMPARE(dlg->lastText(), message);
+        };
+        refused(u"my page.html"_s,
+                u"my page.html\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"_s);
+        refused(u"index.html"_s,
+                u"news/index.html already exists on the server.  Try using the REPLACE button."_s);
+        refused(u"../escape.html"_s,
+                u"../escape.html\r\n\r\nSorry, this name cannot be used for files on the KR Web Site"_s);
         dlg->answerText(QString());
         QVERIFY(!s.actions.NewFile());
         QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html"}));
