@@ -96,28 +96,22 @@ private slots:
         QVERIFY(again.calls.contains(u"localfolder"_s));
     }
 
+    // A stored folder is entered without asking, its separator added. A relative one becomes absolute:
+    // every later path is built as LocalFolder + name while LocalFolder is also the working directory.
     void storedFolderIsEntered() {
-        QTemporaryDir local;
-        m_store->set(settings::LocalFolder, local.path()); // without its separator
-        FakeWindows w;
-        QCOMPARE(run(w), StartupEnd::Running);
-        QVERIFY(!w.calls.contains(u"localfolder"_s));
-        QCOMPARE(runState().LocalFolder, local.path() + QLatin1Char('/'));
-        QCOMPARE(QDir::currentPath(), QDir(local.path()).canonicalPath());
-        QVERIFY(QFileInfo(local.filePath(u"VelmarFTP"_s)).isDir());
-    }
-
-    // Every later path is built as LocalFolder + name while LocalFolder is also the working
-    // directory, so a relative stored folder must become absolute.
-    void relativeStoredFolderBecomesAbsolute() {
         QTemporaryDir base;
         QVERIFY(QDir(base.path()).mkdir(u"work"_s));
-        QVERIFY(QDir::setCurrent(base.path()));
-        m_store->set(settings::LocalFolder, u"work"_s);
-        FakeWindows w;
-        QCOMPARE(run(w), StartupEnd::Running);
-        QCOMPARE(runState().LocalFolder, base.path() + u"/work/"_s);
-        QCOMPARE(QDir::currentPath(), QDir(base.filePath(u"work"_s)).canonicalPath());
+        for (const QString& stored : {base.path(), u"work"_s}) {
+            QVERIFY(QDir::setCurrent(base.path()));
+            m_store->set(settings::LocalFolder, stored);
+            FakeWindows w;
+            QCOMPARE(run(w), StartupEnd::Running);
+            QVERIFY(!w.calls.contains(u"localfolder"_s));
+            const QString entered = stored == base.path() ? base.path() : base.filePath(u"work"_s);
+            QCOMPARE(runState().LocalFolder, entered + QLatin1Char('/'));
+            QCOMPARE(QDir::currentPath(), QDir(entered).canonicalPath());
+            QVERIFY(QFileInfo(entered + u"/VelmarFTP"_s).isDir());
+        }
     }
 
     void vanishedFolderAsksOnce() {
