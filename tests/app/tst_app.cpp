@@ -180,23 +180,20 @@ private slots:
         QCOMPARE(readLocal(file), QByteArray("Mine\r\n/bin/mine\r\n"));
     }
 
-    void proxySwitch_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("proxy");
-        QTest::newRow("switch") << QStringList{"krtp", "/proxy", "cache.example:3128"}
-                                << "cache.example:3128";
-        QTest::newRow("capitals ignored") << QStringList{"krtp", "/PROXY", "cache:1"} << "";
-        QTest::newRow("later in line") << QStringList{"krtp", "-x", "/proxy", "p:8"} << "p:8";
-        QTest::newRow("rest of line") << QStringList{"krtp", "/proxy", "p:8", "more"} << "p:8 more";
-        QTest::newRow("none") << QStringList{"krtp"} << "";
-        QTest::newRow("switch alone") << QStringList{"krtp", "/proxy"} << "";
-    }
+    // "/proxy HOST:PORT" on the command line, in small letters only; the rest of the line is the proxy.
     void proxySwitch() {
-        QFETCH(QStringList, args);
-        QFETCH(QString, proxy);
-        runState().ProxyServer.clear();
-        ProxyFromCommandLine(CommandLineText(args));
-        QCOMPARE(runState().ProxyServer, proxy);
+        const QList<std::pair<QStringList, QString>> cases = {
+            {{"krtp", "/proxy", "cache.example:3128"}, u"cache.example:3128"_s},
+            {{"krtp", "/PROXY", "cache:1"}, QString()},
+            {{"krtp", "-x", "/proxy", "p:8"}, u"p:8"_s},
+            {{"krtp", "/proxy", "p:8", "more"}, u"p:8 more"_s},
+            {{"krtp"}, QString()},
+            {{"krtp", "/proxy"}, QString()}};
+        for (const auto& [args, proxy] : cases) {
+            runState().ProxyServer.clear();
+            ProxyFromCommandLine(CommandLineText(args));
+            QCOMPARE(runState().ProxyServer, proxy);
+        }
         runState().ProxyServer.clear();
     }
 
