@@ -73,24 +73,12 @@ class TestStoreOps : public QObject, MembersFixture {
             host.write(QStringLiteral("krg/") + QLatin1String(n), QByteArray("server ") + n + "\n");
     }
 
-    // The host's process must not start inside a member's local folder: the host's FTP server
-    // needs its working folder to outlive the member.
-    bool startHost(LoopbackHost& h, const QString& seedFolder) {
-        QDir::setCurrent(QDir::tempPath());
-        QString error;
-        if (!h.start(seedFolder, &error)) {
-            qWarning("%s", qPrintable(error));
-            return false;
-        }
-        return true;
-    }
-
-    // Restarts the host on a copy of its present files (a restart gives new ports).
+    // Restarts the host on a copy of its present files (a restart gives new ports). The host's process
+    // must not start inside a member's local folder, which goes before the host does.
     bool restartHost() {
         QTemporaryDir keep;
-        if (!copyTree(host.root(), keep.path()))
-            return false;
-        if (!startHost(host, keep.path()))
+        QDir::setCurrent(QDir::tempPath());
+        if (!copyTree(host.root(), keep.path()) || !host.start(keep.path()))
             return false;
         A->reconnect();
         B->reconnect();
@@ -109,7 +97,7 @@ private slots:
 
     void init() {
         if (!host.running())
-            QVERIFY(startHost(host, fx.seed.path()));
+            QVERIFY(fx.startHost());
         seedStore();
         makeMembers();
         desktop = std::make_unique<RecordingDesktopServices>();
