@@ -1,10 +1,14 @@
+#include "clirunner.h"
 #include "config/runstate.h"
 #include "loopbackhost.h"
+#include "scripteddialogs.h"
 #include "storescenario.h"
 #include "testfiles.h"
 #include "testmain.h"
 #include "transfer/ftpcommand.h"
+#include "transfer/listingparser.h"
 #include "transfer/transfercontrol.h"
+#include "transfer/transferroutines.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -34,6 +38,7 @@ private slots:
         QVERIFY2(host.start(LoopbackHost::seedPath(u"transfer"_s), &error), qPrintable(error));
         StoreScenario::seed(host.root());
         QVERIFY(QDir::setCurrent(work.path()));
+        QDir().mkdir(u"VelmarFTP"_s);
     }
 
     // A test that started a host of its own leaves the shared one in the environment again.
@@ -553,6 +558,371 @@ private slots:
         QVERIFY(host.exists(u"krg/renamed-via-proxy.dat"_s));
         QString error;
         QCOMPARE(c.OpenURL(host.baseUrl() + u"krg/_message.dat"_s, &error), host.read(u"krg/_message.dat"_s));
+    }
+
+    // The routines the explorer, the editors and the console build on.
+    void mapsPaths() {
+        MirrorPath p = MapMirrorPath(u"index.html"_s);
+        QVERIFY(p.ok);
+        QCOMPARE(p.localFile(), u"VelmarFTP/index.html"_s);
+        QCOMPARE(p.hostFile(), u"/index.html"_s);
+        for (const QString& path : {u"a/b/c.txt"_s, u"a\\b\\c.txt"_s}) {
+            p = MapMirrorPath(path);
+            QVERIFY(p.ok);
+            QCOMPARE(p.localFolder, u"VelmarFTP/a/b/"_s);
+            QCOMPARE(p.hostFile(), u"/a/b/c.txt"_s);
+        }
+        for (const QString& bad : {u"../etc/passwd"_s, u"a/../../x"_s, u"/abs.txt"_s, u"C:\\x.txt"_s,
+                                   u"\\x.txt"_s, QString(), u"dir/"_s}) {
+            p = MapMirrorPath(bad);
+            QVERIFY2(!p.ok, qPrintable(bad));
+            QVERIFY(p.error.endsWith(u"Nothing was transferred."_s));
+        }
+    }
+
+    void downloadCreatesFoldersAndKeepsOneBackup() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        QString text;
+        QVERIFY(GetFileFromServer(c, u"krg\\sub folder/inner.txt"_s, text));
+        QCOMPARE(text, u"inner\r\n"_s);
+        QCOMPARE(readLocal(u"VelmarFTP/krg/sub folder/inner.txt"_s), QByteArray("inner\r\n"));
+        QVERIFY(dialogs.busyCount() > 0);
+        QCOMPARE(dialogs.busyDepth(), 0);
+
+        // Two downloads in a row: the first downloaded copy becomes the backup, the older backup goes.
+        QVERIFY(writeLocal(u"VelmarFTP/news/index.html.backup"_s, "very old"));
+        QVERIFY(writeLocal(u"VelmarFTP/news/index.html"_s, "local edit"));
+        text = QLatin1String(kSaveToFile);
+        QVERIFY(GetFileFromServer(c, u"news/index.html"_s, text));
+        QCOMPARE(text, QLatin1String(kSaveToFile));
+        QCOMPARE(readLocal(u"VelmarFTP/news/index.html.backup"_s), QByteArray("local edit"));
+        host.write(u"news/index.html"_s, "second");
+        QVERIFY(GetFileFromServer(c, u"news/index.html"_s, text));
+        QCOMPARE(readLocal(u"VelmarFTP/news/index.html"_s), QByteArray("second"));
+        QCOMPARE(readLocal(u"VelmarFTP/news/index.html.backup"_s), QByteArray("<html>news</html>\r\n"));
+
+        // An empty local copy is deleted, not kept as backup.
+        QVERIFY(writeLocal(u"VelmarFTP/index.html"_s, ""));
+        QVERIFY(writeLocal(u"VelmarFTP/index.html.backup"_s, "keep me"));
+        QVERIFY(GetFileFromServer(c, u"index.html"_s, text));
+        QCOMPARE(readLocal(u"VelmarFTP/index.html.backup"_s), QByteArray("keep me"));
+        QVERIFY(dialogs.records().isEmpty());
+    }
+
+    void failedDownloadPutsThePreviousCopyBack() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        QVERIFY(writeLocal(u"VelmarFTP/gone.html"_s, "my only copy"));
+        QString text;
+        QVERIFY(!GetFileFromServer(c, u"gone.html"_s, text));
+        QCOMPARE(readLocal(u"VelmarFTP/gone.html"_s), QByteArray("my only copy"));
+        QCOMPARE(dialogs.records().size(), 1);
+        QVERIFY2(dialogs.lastText().startsWith(u"550"_s), qPrintable(dialogs.lastText()));
+        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
+    }
+
+    // The host's copy becomes the backup, also on a host that refuses to rename onto an existing name
+    // (the exchange deletes the old backup first).
+    void uploadKeepsTheHostBackup_data() {
+        QTest::addColumn<bool>("refuseRenameOver");
+        QTest::newRow("plain") << false;
+        QTest::newRow("refuses rename onto a name") << true;
+    }
+
+    void uploadKeepsTheHostBackup() {
+        QFETCH(bool, refuseRenameOver);
+        ScriptedDialogs dialogs;
+        LoopbackHost picky;
+        picky.setRefuseRenameOver(true);
+        if (refuseRenameOver)
+            QVERIFY(picky.start());
+        LoopbackHost& h = refuseRenameOver ? picky : host;
+        h.write(u"news/page.html"_s, "host v1");
+        h.write(u"news/page.html.backup"_s, "host v0");
+        TransferControl c;
+        if (refuseRenameOver) {
+            c.configureForSite();
+            QVERIFY(c.Execute(u"rename /news/page.html /news/page.html.backup"_s));
+            c.waitUntilIdle();
+            QCOMPARE(c.lastError(), u"550 Cannot rename onto an existing file."_s);
+        }
+        QVERIFY(writeLocal(u"VelmarFTP/news/page.html"_s, "mine v2"));
+        QVERIFY(SendFileToServer(c, u"news/page.html"_s));
+        QCOMPARE(h.read(u"news/page.html"_s), QByteArray("mine v2"));
+        QCOMPARE(h.read(u"news/page.html.backup"_s), QByteArray("host v1"));
+
+        // A new file: the first two commands fail harmlessly.
+        QVERIFY(writeLocal(u"VelmarFTP/news/fresh page.html"_s, "fresh"));
+        QVERIFY(SendFileToServer(c, u"news/fresh page.html"_s));
+        QCOMPARE(h.read(u"news/fresh page.html"_s), QByteArray("fresh"));
+        QVERIFY(dialogs.records().isEmpty());
+    }
+
+    void uploadOfAMissingFileSendsNothing() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        QVERIFY(!SendFileToServer(c, u"a/none.html"_s));
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral(
+                                      "VelmarFTP/a/none.html does not exist on the local hard drive.")});
+        QCOMPARE(dialogs.records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(c.commandsSent(), 0);
+    }
+
+    void refusedUploadKeepsTheHostCopy() {
+        ScriptedDialogs dialogs;
+        LoopbackHost strict;
+        strict.addReadOnlyFolder(u"locked"_s);
+        QVERIFY(strict.start());
+        strict.write(u"locked/page.html"_s, "host copy");
+        QVERIFY(writeLocal(u"VelmarFTP/locked/page.html"_s, "mine"));
+        TransferControl c;
+        QVERIFY(!SendFileToServer(c, u"locked/page.html"_s));
+        QCOMPARE(strict.read(u"locked/page.html"_s), QByteArray("host copy"));
+        QCOMPARE(dialogs.records().size(), 1);
+        QVERIFY2(dialogs.lastText().startsWith(u"550"_s), qPrintable(dialogs.lastText()));
+    }
+
+    void unsafePathsTouchNothing() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        QString text;
+        QVERIFY(!GetFileFromServer(c, u"../outside.txt"_s, text));
+        QVERIFY(!SendFileToServer(c, u"/etc/passwd"_s));
+        QVERIFY(!DeleteFileFromServer(c, u"a/../../index.html"_s));
+        host.write(u"a.txt"_s, "a");
+        host.write(u"b.txt"_s, "b");
+        QVERIFY(!DeleteFileFromServer(c, u"a.txt\r\nDELE /b.txt"_s));
+        QCOMPARE(dialogs.lastText(), QStringLiteral("The path \"a.txt\\r\\nDELE /b.txt\" contains a control "
+                                                    "character. Nothing was transferred."));
+        QVERIFY(!SendFileToServer(c, u"a\tb.txt"_s));
+        QVERIFY(!GetFileFromServer(c, u"a.txt\n"_s, text));
+        QCOMPARE(dialogs.records().size(), 6);
+        QVERIFY(host.exists(u"a.txt"_s));
+        QVERIFY(host.exists(u"b.txt"_s));
+        QCOMPARE(c.commandsSent(), 0);
+        QVERIFY(!QFile::exists(u"outside.txt"_s));
+        QVERIFY(host.exists(u"index.html"_s));
+    }
+
+    void deleteAndControlFileFetch() {
+        ScriptedDialogs dialogs;
+        TransferControl c;
+        host.write(u"news/old.html"_s, "x");
+        QVERIFY(DeleteFileFromServer(c, u"news/old.html"_s));
+        QVERIFY(!host.exists(u"news/old.html"_s));
+        QVERIFY(!DeleteFileFromServer(c, u"news/old.html"_s));
+        QVERIFY(dialogs.lastText().startsWith(u"550"_s));
+
+        dialogs.clear();
+        QVERIFY(writeLocal(u"_files.txt"_s, "stale"));
+        QVERIFY(GetFile(c, u"_files.txt"_s));
+        QCOMPARE(readLocal(u"_files.txt"_s), host.read(u"krg/_files.txt"_s));
+        QCOMPARE(c.currentFolder(), u"/krg"_s);
+        // Missing on the host: no local copy is left, and it is the caller's call what that means.
+        QVERIFY(GetFile(c, u"_nothing.txt"_s));
+        QVERIFY(!QFile::exists(u"_nothing.txt"_s));
+        QVERIFY(dialogs.records().isEmpty());
+
+        // No control folder on the host: nothing is fetched from elsewhere, the host's answer is shown.
+        QVERIFY(QDir(host.root()).rename(u"krg"_s, u"krg-away"_s));
+        host.write(u"_files.txt"_s, "site root file");
+        QFile::remove(u"_files.txt"_s);
+        QVERIFY(!GetFile(c, u"_files.txt"_s));
+        QVERIFY(!QFile::exists(u"_files.txt"_s));
+        QCOMPARE(dialogs.records().size(), 1);
+        QVERIFY2(dialogs.lastText().startsWith(u"550"_s), qPrintable(dialogs.lastText()));
+        QVERIFY(QDir(host.root()).rename(u"krg-away"_s, u"krg"_s));
+        QFile::remove(host.path(u"_files.txt"_s));
+    }
+
+    void controlFileFetchFailsOnAnythingButAMissingFile() {
+        ScriptedDialogs dialogs;
+        LoopbackHost busy;
+        busy.addBusyDownloads(u"krg/_files.txt"_s, 2);
+        QVERIFY(busy.start(LoopbackHost::seedPath(u"transfer"_s)));
+        TransferControl c;
+        // A temporary refusal is a failed fetch, not a missing file.
+        QFile::remove(u"_files.txt"_s);
+        QVERIFY(!GetFile(c, u"_files.txt"_s));
+        QCOMPARE(dialogs.texts(),
+                 QStringList{QStringLiteral("The host did not send _files.txt just now (it may be "
+                                            "busy), so nothing was changed.  Please try again in "
+                                            "a moment.\r\n\r\n450 busy")});
+        QVERIFY(!GetFile(c, u"_files.txt"_s));
+        QVERIFY(GetFile(c, u"_files.txt"_s));
+        QCOMPARE(readLocal(u"_files.txt"_s), busy.read(u"krg/_files.txt"_s));
+        QCOMPARE(dialogs.records().size(), 2);
+
+        // A connection lost mid-download on a host without EPSV: a failure of its own, never the
+        // host's "500" for EPSV.
+        dialogs.clear();
+        LoopbackHost cutting;
+        cutting.setWithoutEpsv(true);
+        cutting.setCutDownloadsAfter(64 * 1024, true);
+        QVERIFY(cutting.start(LoopbackHost::seedPath(u"transfer"_s)));
+        cutting.write(u"krg/_files.txt"_s, QByteArray(512 * 1024, 'x'));
+        TransferControl d;
+        d.setTimeLimits(5, 5);
+        QVERIFY(!GetFile(d, u"_files.txt"_s));
+        QCOMPARE(dialogs.records().size(), 1);
+        QVERIFY2(!dialogs.lastText().startsWith(u"500"_s), qPrintable(dialogs.lastText()));
+        QVERIFY(!QFile::exists(u"_files.txt"_s));
+    }
+
+    // krtp-cli's transfer commands: what they print and how they end. A line break in a path or a
+    // command, or a verb without its argument, is refused before anything is sent, not a crash.
+    void consoleFrontEnd_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("out"); // exactly
+        QTest::addColumn<QByteArray>("err"); // contains
+        QTest::newRow("session") << QStringList{"ftp", "cd /krg", "ls \"my page.html\"", "pwd"} << 0
+                                 << QByteArray("my page.html\r\n/krg\n") << QByteArray();
+        QTest::newRow("host refuses")
+            << QStringList{"ftp", "ls /none"} << 1 << QByteArray() << QByteArray("550");
+        QTest::newRow("get") << QStringList{"get", "krg/sub folder/inner.txt"} << 0 << QByteArray()
+                             << QByteArray();
+        QTest::newRow("path leaves the site")
+            << QStringList{"send", "../x"} << 1 << QByteArray() << QByteArray("Nothing was transferred.");
+        QTest::newRow("line break in a path")
+            << QStringList{"delete", "a.txt\r\nDELE /b.txt"} << 1 << QByteArray()
+            << QByteArray("contains a control character. Nothing was transferred.");
+        QTest::newRow("line break in a command")
+            << QStringList{"ftp", "delete \"/a.txt\r\nDELE /b.txt\""} << 1 << QByteArray()
+            << QByteArray("contains a control character (such as a line break) and was not sent");
+        QTest::newRow("get without a name") << QStringList{"ftp", "get"} << 1 << QByteArray()
+                                            << QByteArray(": Wrong number of arguments for GET.");
+        QTest::newRow("put without a name") << QStringList{"ftp", "put"} << 1 << QByteArray()
+                                            << QByteArray(": Wrong number of arguments for PUT.");
+    }
+
+    void consoleFrontEnd() {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        host.write(u"a.txt"_s, "a");
+        host.write(u"b.txt"_s, "b");
+        const CliResult r = runCli(args);
+        QCOMPARE(r.code, code);
+        QCOMPARE(r.out, out);
+        QVERIFY2(r.err.contains(err), r.err.constData());
+        QVERIFY(host.exists(u"a.txt"_s) && host.exists(u"b.txt"_s));
+        if (args.first() == QLatin1String("get"))
+            QCOMPARE(readLocal(u"VelmarFTP/krg/sub folder/inner.txt"_s), QByteArray("inner\r\n"));
+    }
+
+    // Listing lines as hosts send them, and what "ls" makes of them.
+    void machineListing_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("names");
+        QTest::newRow("file") << QByteArray("type=file;size=3;modify=20240101120000; a.txt\r\n")
+                              << QByteArray("a.txt\r\n");
+        QTest::newRow("folder") << QByteArray("modify=20240101120000;type=dir; sub\r\n")
+                                << QByteArray("sub/\r\n");
+        QTest::newRow("itself and parent")
+            << QByteArray("type=cdir; .\r\ntype=pdir; ..\r\ntype=file; x\r\n") << QByteArray("x\r\n");
+        QTest::newRow("facts in any case") << QByteArray("Type=FILE;Size=1; Upper.TXT\r\nTYPE=Dir; D\r\n")
+                                           << QByteArray("Upper.TXT\r\nD/\r\n");
+        QTest::newRow("blanks in the name")
+            << QByteArray("type=file; my page.html\r\ntype=dir; sub folder\r\n")
+            << QByteArray("my page.html\r\nsub folder/\r\n");
+        QTest::newRow("leading and trailing blanks kept")
+            << QByteArray("type=file;  lead.txt\r\ntype=file; trail.txt \r\n")
+            << QByteArray(" lead.txt\r\ntrail.txt \r\n");
+        QTest::newRow("fact separators in the name")
+            << QByteArray("type=file; a;type=dir; b.txt\r\n") << QByteArray("a;type=dir; b.txt\r\n");
+        QTest::newRow("line feeds only")
+            << QByteArray("type=file; a\ntype=file; b\n") << QByteArray("a\r\nb\r\n");
+        QTest::newRow("no final line end") << QByteArray("type=file; last") << QByteArray("last\r\n");
+        QTest::newRow("utf-8 name") << QByteArray("type=file; gr\xc3\xb6\xc3\x9f"
+                                                  "e.txt\r\n")
+                                    << QByteArray("gr\xc3\xb6\xc3\x9f"
+                                                  "e.txt\r\n");
+        QTest::newRow("other types list as files")
+            << QByteArray("type=OS.unix=slink:/etc; link\r\n") << QByteArray("link\r\n");
+        QTest::newRow("empty body") << QByteArray() << QByteArray();
+        QTest::newRow("blank lines") << QByteArray("\r\n\r\n\n") << QByteArray();
+        QTest::newRow("no facts") << QByteArray("size=3;modify=1; nofacts.txt\r\n") << QByteArray();
+        QTest::newRow("no blank before the name") << QByteArray("type=file;size=3\r\n") << QByteArray();
+        QTest::newRow("leading blank, no facts") << QByteArray(" type=file; x\r\n") << QByteArray();
+        QTest::newRow("a Unix line is no fact line")
+            << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 12:00 a.txt\r\n") << QByteArray();
+        QTest::newRow("empty type") << QByteArray("type=; x\r\n") << QByteArray();
+        QTest::newRow("hostile names left out")
+            << QByteArray(
+                   "type=file; ../../etc/passwd\r\ntype=file; a/b.txt\r\ntype=dir; ..\r\ntype=file; .\r\n"
+                   "type=file; a\\..\\x.txt\r\ntype=file; bell\x07.txt\r\ntype=file; cr\rlf.txt\r\n"
+                   "type=file; \r\ntype=file; del\x7f.txt\r\ntype=file; ok.txt\r\n")
+            << QByteArray("ok.txt\r\n");
+    }
+
+    void machineListing() {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, names);
+        QCOMPARE(FormatMachineListing(body), names);
+    }
+
+    void machineListingLine() {
+        QByteArray type;
+        QString name;
+        QVERIFY(ParseMachineListingLine("size=10;Type=Dir;perm=el; sub folder", type, name));
+        QCOMPARE(type, QByteArray("dir"));
+        QCOMPARE(name, QStringLiteral("sub folder"));
+        QVERIFY(!ParseMachineListingLine("250 End", type, name));
+        QVERIFY(!ParseMachineListingLine("", type, name));
+    }
+
+    void unixListing_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("names");
+        QTest::newRow("file") << QByteArray("-rw-r--r--   1 owner group     1234 Jan 01 12:00 index.html\r\n")
+                              << QByteArray("index.html\r\n");
+        QTest::newRow("folder") << QByteArray("drwxr-xr-x   2 owner group     4096 Jan 01  2020 news\r\n")
+                                << QByteArray("news/\r\n");
+        QTest::newRow("total, itself and parent")
+            << QByteArray("total 12\r\ndrwxr-xr-x 2 o g 4096 Jan 01 12:00 .\r\n"
+                          "drwxr-xr-x 2 o g 4096 Jan 01 12:00 ..\r\n-rw-r--r-- 1 o g 1 Jan 01 12:00 x\r\n")
+            << QByteArray("x\r\n");
+        QTest::newRow("link under its own name")
+            << QByteArray("lrwxrwxrwx 1 o g 7 Jan 01 12:00 latest -> v2/index.html\r\n")
+            << QByteArray("latest\r\n");
+        QTest::newRow("blanks in the name") << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 12:00 my  page.html\r\n"
+                                                          "drwxr-xr-x 2 o g 4096 Jan 01 12:00 sub folder\r\n")
+                                            << QByteArray("my  page.html\r\nsub folder/\r\n");
+        QTest::newRow("leading blank kept")
+            << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 12:00  lead.txt\r\n") << QByteArray(" lead.txt\r\n");
+        QTest::newRow("arrow in a file name kept")
+            << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 12:00 a -> b.txt\r\n") << QByteArray("a -> b.txt\r\n");
+        QTest::newRow("line feeds only")
+            << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 12:00 a\n") << QByteArray("a\r\n");
+        QTest::newRow("too few fields")
+            << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 x\r\nfoo\r\n-rw\r\n") << QByteArray();
+        QTest::newRow("empty body") << QByteArray() << QByteArray();
+        QTest::newRow("hostile names left out")
+            << QByteArray("-rw-r--r-- 1 o g 3 Jan 01 12:00 ../x\r\n-rw-r--r-- 1 o g 3 Jan 01 12:00 a\\b\r\n"
+                          "-rw-r--r-- 1 o g 3 Jan 01 12:00 esc\x1b.txt\r\n02-18-22  03:14PM  1 ..\\x\r\n"
+                          "02-18-22  03:14PM  <DIR>  ..\r\n-rw-r--r-- 1 o g 3 Jan 01 12:00 ok.txt\r\n")
+            << QByteArray("ok.txt\r\n");
+        QTest::newRow("dos folder") << QByteArray("01-16-02  11:14AM       <DIR>          epsgroup\r\n")
+                                    << QByteArray("epsgroup/\r\n");
+        QTest::newRow("dos file") << QByteArray("02-18-22  03:14PM                 1234 index.html\r\n")
+                                  << QByteArray("index.html\r\n");
+        QTest::newRow("dos names with blanks and a four-digit year")
+            << QByteArray("02-18-2022  15:14                 12 my  page.html\r\n"
+                          "02-18-2022  03:14PM       <DIR>           sub folder\r\n")
+            << QByteArray("my  page.html\r\nsub folder/\r\n");
+        QTest::newRow("dos lookalikes are not dos lines")
+            << QByteArray("02-18-22  03:14PM  big index.html\r\n2-18-22 03:14PM 1 x\r\n02-18-22 noon 1 x\r\n"
+                          "02-18-22  03:14PM                 1234\r\n")
+            << QByteArray();
+    }
+
+    void unixListing() {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, names);
+        QCOMPARE(FormatUnixListing(body), names);
     }
 };
 
