@@ -33,8 +33,10 @@ class BenchCatalogue : public QObject {
         fx.setCatalogue(bigCatalogue(entries));
         // Half of the files fetched before, as in a member's real store.
         for (int i = 0; i < entries; i += 2) {
-            settingsStore().setFileVersion(QStringLiteral("page%1.%2").arg(i).arg(i % 3 ? "html" : "txt"),
-                                           QString::number(1 + i % 5));
+            const QString name = QStringLiteral("page%1%2")
+                                     .arg(i)
+                                     .arg(i % 3 == 0 ? QStringLiteral(".txt") : QStringLiteral(".html"));
+            settingsStore().setFileVersion(name, QString::number(1 + i % 5));
         }
     }
 
@@ -62,10 +64,11 @@ private slots:
                 frmFileList w;
                 w.show();
                 QVERIFY(QTest::qWaitForWindowExposed(&w));
-                const auto rebuild = [&] { return w.UpdateFileList(); };
-                window[entries] = measure(w.store(), rebuild, entries);
+                window[entries] = measure(
+                    w.store(), [&] { return w.UpdateFileList(); }, entries);
                 w.setViewStyle(1);
-                smallIcons[entries] = measure(w.store(), rebuild, entries);
+                smallIcons[entries] = measure(
+                    w.store(), [&] { return w.UpdateFileList(); }, entries);
                 w.store().Shutdown();
             }
             TransferControl inet;
