@@ -531,8 +531,7 @@ private slots:
         QTemporaryDir outside;
         const QString secret = outside.filePath(QStringLiteral("secret"));
         QFile f(secret);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("private");
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("private") == 7);
         f.close();
         QVERIFY2(A->checkOut({QStringLiteral("a.txt"), QStringLiteral("b.txt")}), qPrintable(texts()));
         QFile::remove(A->path(QStringLiteral("a.txt")));
