@@ -1,26 +1,78 @@
-// The explorer, its file actions and the editor session against the loopback host, without windows.
-#include "platform/desktopservices.h"
+// The site tools: their rules without a host, the explorer, its actions, the editor and their windows
+// against the loopback host, and krtp-cli site and edit.
+#include "clirunner.h"
+#include "config/settingsstore.h"
+#include "platform/gui/windowmemory.h"
 #include "sitetestutil.h"
+#include "sitetools/accesslist.h"
 #include "sitetools/editfile.h"
 #include "sitetools/exploreractions.h"
-#include "sitetools/siteexplorer.h"
+#include "sitetools/explorerfilemodel.h"
+#include "sitetools/gui/frmedit.h"
+#include "sitetools/gui/frmexplorer.h"
+#include "sitetools/gui/frmexternaleditors.h"
+#include "sitetools/gui/webpreview.h"
 #include "sitetools/sitenames.h"
+#include "sitetools/sitetext.h"
 #include "testmain.h"
+#include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferpool.h"
 #include "windowharness.h"
 
-#include <QScopeGuard>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 using namespace krtp;
 using namespace krtp::test;
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Runs fn on the next modal window, a W, once it is up, from the event loop (so whatever the caller
+// waits for goes on meanwhile). A window fn leaves open (a failed check) is hidden, which ends its modal
+// loop, so a failure never waits for the test's time limit.
+template <class W> void whenModal(std::function<void(W*)> fn) {
+    auto* timer = new QTimer;
+    const QDeadlineTimer deadline(20000);
+    QObject::connect(timer, &QTimer::timeout, [timer, fn, deadline] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && !deadline.hasExpired())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        QPointer<QWidget> window = modal;
+        W* w = qobject_cast<W*>(modal);
+        if (w)
+            fn(w);
+        if (window && window->isVisible())
+            window->hide();
+        QVERIFY2(w, "no such modal window came up");
+    });
+    timer->start(10);
+}
+
+// "folder:file,file|flags" for the root and each folder key, flags "a" (add) and "d" (delete).
+QString describe(const AccessList& list, const QString& member) {
+    QStringList out;
+    for (const QString& key : QStringList{QString()} + list.folderKeys()) {
+        const AccessList::FolderView v = list.folder(key, member);
+        QStringList names;
+        for (const auto& f : v.files)
+            names << f.name;
+        out << (key.isEmpty() ? u"root"_s : key) + u':' + names.join(u',') + u'|' + (v.canAdd ? "a" : "") +
+                   (v.canDelete ? "d" : "");
+    }
+    return out.join(u' ');
+}
+
+} // namespace
+
 class TestSiteExplorer : public QObject {
     Q_OBJECT
     SiteFixture fx;
     WindowHarness dlg;
+    QTemporaryDir disk;
 
     // An explorer opened for a member, with the folder shown.
     struct Session {
@@ -58,11 +110,37 @@ class TestSiteExplorer : public QObject {
         return names;
     }
 
+    void clickEntry(frmExplorer& w, const QString& key, Qt::KeyboardModifiers mods = {}) {
+        const QModelIndex index = w.explorer().files().index(w.explorer().files().rowOf(key), 0);
+        QVERIFY(index.isValid());
+        w.lvwExplorer->scrollTo(index);
+        QTest::mouseClick(w.lvwExplorer->viewport(), Qt::LeftButton, mods,
+                          w.lvwExplorer->visualRect(index).center());
+    }
+    void clickFolder(frmExplorer& w, const QString& key) {
+        QTreeWidgetItem* item = w.treeItem(key);
+        QVERIFY(item);
+        w.tvwExplorer->scrollToItem(item);
+        QTest::mouseClick(w.tvwExplorer->viewport(), Qt::LeftButton, {},
+                          w.tvwExplorer->visualItemRect(item).center());
+    }
+
+    // cli("Bob", "edit news/index.html --text-file new.txt"): the members share one local folder.
+    CliResult cli(const QString& member, const QString& words) {
+        return runCli(cliWords(words) + QStringList{"--user", member, "--local-folder", fx.local->path()},
+                      {member.toLower() + u"pw"_s, {}, disk.path()});
+    }
+    CliResult site(const QString& member, const QString& words) { return cli(member, "site " + words); }
+    // The exit code and the error output as one text, to compare in one line.
+    static QByteArray codeErr(const CliResult& r) { return QByteArray::number(r.code) + ' ' + r.err; }
+
 private slots:
     void initTestCase() { QVERIFY(fx.start()); }
     void init() {
         fx.resetSite();
         fx.resetLocal();
+        fx.setAccounts(
+            {{"Bob", "bobpw", 3}, {"Cara", "carapw", 3}, {"Ann", "annpw", 2}, {"Velmar", "velmarpw", 4}});
         dlg.init();
         SiteFixture::login(u"Cara"_s, LevelFullAccess);
     }
@@ -227,7 +305,6 @@ private slots:
     }
     void severalConnectionsDoWhatOneDoes() {
         const QString action = QString::fromLatin1(QTest::currentDataTag());
-        QTemporaryDir disk;
         struct Run {
             QMap<QString, QByteArray> host, mirror;
             QStringList texts, names;
@@ -314,7 +391,6 @@ private slots:
         const QString folder = adding ? u"news/"_s : u"many/"_s,
                       message = down ? u"450 Busy."_s : u"451 Broken."_s;
         const QStringList names = seedMany(4);
-        QTemporaryDir disk;
         QStringList paths;
         for (const QString& n : names) {
             QVERIFY(writeLocal(fx.mirror(u"many/"_s + n), "mine " + n.toLatin1()));
@@ -493,7 +569,6 @@ private slots:
     }
 
     void addFilesChecksNamesAndExistence() {
-        QTemporaryDir disk;
         const QString a = disk.filePath(u"a.html"_s), spaced = disk.filePath(u"b c.html"_s),
                       c = disk.filePath(u"c.gif"_s), existing = disk.filePath(u"style.css"_s);
         QVERIFY(writeLocal(a, "<p>a</p>") && writeLocal(spaced, "b") && writeLocal(c, kGif) &&
@@ -529,7 +604,6 @@ private slots:
 
     void restrictedAddIsAppendedToTheAccessList() {
         SiteFixture::login(u"Bob"_s, LevelFullAccess);
-        QTemporaryDir disk;
         const QString page = disk.filePath(u"Story.html"_s);
         QVERIFY(writeLocal(page, "<p>story</p>"));
         Session s(u"news/"_s);
@@ -578,7 +652,6 @@ private slots:
     }
 
     void replaceSendsTheChosenFile() {
-        QTemporaryDir disk;
         const QString chosen = disk.filePath(u"new-style.css"_s), spaced = disk.filePath(u"new style.css"_s);
         QVERIFY(writeLocal(chosen, "body { color: green; }\r\n") && writeLocal(spaced, "x"));
         Session s;
@@ -828,7 +901,772 @@ private slots:
         QVERIFY(EditFileWithText(*std::make_unique<TransferControl>(), u"style.css"_s, u"a\nb"_s));
         QCOMPARE(fx.host.read(u"style.css"_s), "a\r\nb"_ba);
     }
+
+    void openingForARestrictedMemberAndOnce() {
+        SiteFixture::login(u"Bob"_s, LevelFullAccess);
+        QPointer<frmExplorer> w = frmExplorer::ShowWebPage();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->windowTitle(), u"Norrow Eternal Web Page"_s);
+        QCOMPARE(w->tvwExplorer->topLevelItem(0)->text(0), u"VelmarFTP"_s);
+        QCOMPARE(w->tvwExplorer->topLevelItem(0)->childCount(), 2);
+        QVERIFY(!w->cmdAddFilesToServer->isEnabled() && !w->cmdDeleteFile->isEnabled());
+        clickFolder(*w, u"news/"_s);
+        QCOMPARE(fileNames(w->explorer()), QStringList{"index.html"});
+        QVERIFY(w->cmdAddFilesToServer->isEnabled() && w->cmdNewFile->isEnabled());
+        QVERIFY(!w->cmdDeleteFile->isEnabled() && !w->mnuActionDeleteFiles->isEnabled());
+        // A second press brings the same window forward.
+        QCOMPARE(frmExplorer::ShowWebPage(), w.data());
+        QCOMPARE(w->tvwExplorer->topLevelItemCount(), 1);
+        w->close();
+        QTRY_VERIFY(!w);
+        QVERIFY(!frmExplorer::instance());
+    }
+
+    void fullAccessTreeGrowsAsFoldersAreVisited() {
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        QCOMPARE(w.tvwExplorer->topLevelItem(0)->childCount(), 6);
+        QStringList titles;
+        connect(&w, &QWidget::windowTitleChanged, &w, [&](const QString& t) { titles << t; });
+        clickFolder(w, u"news/"_s);
+        QVERIFY2(titles.contains(u"KRtp - Sending Request to Host"_s) &&
+                     titles.last() == u"KRtp - Transfer Complete"_s,
+                 qPrintable(titles.join(QLatin1Char('|'))));
+        clickFolder(w, u"news/old/"_s);
+        QCOMPARE(fileNames(w.explorer()), QStringList{"2024.html"});
+        clickFolder(w, u"news/"_s);
+        QCOMPARE(w.treeItem(u"news/"_s)->childCount(), 1);
+        QVERIFY(w.cmdDeleteFile->isEnabled() && w.cmdAddFilesToServer->isEnabled());
+        // Selection goes both ways between the list and the model.
+        clickEntry(w, u"index.html"_s);
+        QCOMPARE(w.explorer().files().selectedKeys(), QStringList{"index.html"});
+        clickFolder(w, QString());
+        w.cmdSelectAll->click();
+        QCOMPARE(w.lvwExplorer->selectionModel()->selectedIndexes().size(), 3);
+        // The menu's shortcuts work on the window.
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.explorer().files().setAllSelected(false);
+        QTest::keyClick(&w, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(dlg->lastText(), u"No Files are Selected.  Please select the files to download."_s);
+        QTest::keyClick(&w, Qt::Key_U, Qt::ControlModifier);
+        QCOMPARE(dlg->lastText(), u"No Files are Selected.  Please select the files to upload."_s);
+        QTest::keyClick(&w, Qt::Key_Delete);
+        QCOMPARE(dlg->lastText(), u"No Files are Selected.  Please select the files to delete."_s);
+        // The folder menu, full access only.
+        dlg->answerText(u"drafts"_s);
+        w.mnuFoldersNew->trigger();
+        QVERIFY(w.treeItem(u"drafts/"_s));
+        w.close();
+    }
+
+    void previewAndIcons() {
+        QVERIFY(writeLocal(fx.mirror(u"index.html"_s), "<p>local</p>"));
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        clickEntry(w, u"index.html"_s);
+        QCOMPARE(w.webPreview->address(), QUrl::fromLocalFile(fx.mirror(u"index.html"_s)));
+        clickEntry(w, u"style.css"_s);
+        QCOMPARE(w.webPreview->address(), QUrl(u"about:blank"_s));
+        // Hidden pane: the preview stays, the icon still follows the disk.
+        w.cmdPreviewPAne->click();
+        QVERIFY(w.picPreview->isHidden() && w.picResize2->isHidden());
+        QVERIFY(QFile::remove(fx.mirror(u"index.html"_s)));
+        QCOMPARE(w.explorer().files().find(u"index.html"_s)->smallIconKey, u"file"_s);
+        clickEntry(w, u"index.html"_s);
+        QCOMPARE(w.webPreview->address(), QUrl(u"about:blank"_s));
+        QCOMPARE(w.explorer().files().find(u"index.html"_s)->smallIconKey, u"filenotfound"_s);
+        w.cmdPreviewPAne->click();
+        QVERIFY(w.picPreview->isVisible());
+        w.close();
+    }
+
+    void statusLineTellsTheOutcome() {
+        RecordingDesktopServices desktop;
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        QCOMPARE(w.statusText(), u"/: 3 files"_s);
+        // The host no longer has one of the two files: the first comes down, the second is refused.
+        QVERIFY(QFile::remove(fx.host.path(u"style.css"_s)));
+        clickEntry(w, u"index.html"_s);
+        clickEntry(w, u"style.css"_s, Qt::ControlModifier);
+        dlg->answer(Dialogs::Ok);
+        w.cmdDownload->click();
+        QCOMPARE(dlg->lastText(), u"550 No such file or directory."_s);
+        QCOMPARE(w.statusText(), u"Downloaded index.html; stopped: 550 No such file or directory."_s);
+        QVERIFY(w.centralWidget()->isEnabled());
+        // The status line tells what the action's outcome says.
+        const auto status = [&](const QString& text) {
+            QCOMPARE(w.statusText(), text);
+            QCOMPARE(w.actions().lastOutcome(), text);
+        };
+        const QString folder = runState().LocalFolder + u"VelmarFTP"_s;
+        w.actSelectAll->trigger();
+        status(u"Selected 3 files"_s);
+        w.explorer().files().setAllSelected(false);
+        w.cmdDeleteFile->click();
+        status(
+            u"Delete from the server refused: No Files are Selected.  Please select the files to delete."_s);
+        w.explorer().files().setSelected(u"index.html"_s, true);
+        dlg->answer(Dialogs::Cancel);
+        w.cmdDeleteLocal->click();
+        status(u"Delete of the local copy cancelled"_s);
+        w.actions().NewFile(u"my page.html"_s);
+        status(u"New file: skipped my page.html, spaces are not allowed in file names"_s);
+        w.cmdExplorer->click();
+        status(u"Opened "_s + folder + u" in the file manager"_s);
+        desktop.result = false;
+        w.cmdExplorer->click();
+        status(u"The file manager could not be started for "_s + folder +
+               u": no file manager is set up on this desktop"_s);
+        QCOMPARE(desktop.calls, QStringList(2, u"files "_s + folder));
+        w.close();
+    }
+
+    void remembersLayoutAcrossReopen() {
+        QRect geometry;
+        {
+            frmExplorer w;
+            w.Do_ShowWebPage();
+            w.resize(760, 500);
+            w.move(30, 40);
+            QTRY_COMPARE(w.size(), QSize(760, 500));
+            geometry = w.geometry();
+            // The splitters move the panes by the distance dropped, the list's edges with them.
+            w.SplitterDropped(w.picResize1, w.tvwExplorer, 150);
+            QCOMPARE(w.tvwExplorer->width(), 150);
+            w.SplitterDropped(w.picResize1, w.lvwExplorer, 20);
+            const int preview = w.previewWidth(), list = w.lvwExplorer->width();
+            w.SplitterDropped(w.picResize2, w.lvwExplorer, list - 50);
+            QCOMPARE(w.picPreview->width(), preview + 50);
+            w.SplitterDropped(w.picResize2, w.webPreview, 20);
+            QCOMPARE(w.previewWidth(), preview + 30);
+            QCOMPARE(w.lvwExplorer->x() + w.lvwExplorer->width() + w.picResize2->width() +
+                         w.picPreview->width(),
+                     w.centralWidget()->width());
+            w.cmdPreviewPAne->click();
+            QVERIFY(w.close());
+        }
+        settingsStore().sync();
+        QSettings ini(settingsStore().fileName(), QSettings::IniFormat);
+        ini.beginGroup(WindowMemory::sectionFor(u"frmExplorer"_s));
+        for (const char* key : {"Geometry", "State", "TreeWidth", "PreviewWidth", "PreviewPane"})
+            QVERIFY2(ini.childKeys().contains(QLatin1String(key)), key);
+
+        frmExplorer again;
+        again.Do_ShowWebPage();
+        QCOMPARE(again.geometry(), geometry);
+        QCOMPARE(again.treeWidth(), 170);
+        QCOMPARE(again.tvwExplorer->width(), 170);
+        QVERIFY(again.picPreview->isHidden());
+        // A place kept on a larger screen (or one that is gone) comes back inside this one.
+        again.move(2000, 1500);
+        again.close();
+        frmExplorer moved;
+        moved.Do_ShowWebPage();
+        const QRect screen = moved.screen()->availableGeometry();
+        QVERIFY2(screen.contains(moved.frameGeometry()), qPrintable(QString::number(moved.x())));
+        moved.close();
+
+        // The editors window keeps its size too.
+        QSize editors;
+        {
+            frmExternalEditors e(runState().ExternalEditorsFile);
+            e.show();
+            e.resize(610, 333);
+            QTRY_COMPARE(e.size(), QSize(610, 333));
+            editors = e.size();
+            e.hide();
+        }
+        frmExternalEditors e(runState().ExternalEditorsFile);
+        QCOMPARE(e.size(), editors);
+    }
+
+    void actionMenuAndEditors() {
+        QTemporaryDir programs;
+        const QString one = programs.filePath(u"one"_s);
+        QVERIFY(writeLocal(one, "#!/bin/sh\n"));
+        runState().ExternalEditorsFile = programs.filePath(u"external editors.ini"_s);
+        const QByteArray path = one.toUtf8();
+        QVERIFY(writeLocal(runState().ExternalEditorsFile,
+                           "One\r\n" + path + "\r\nTwo\r\n/nowhere/two\r\nThree\r\n\"" + path + "\"\r\n"));
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        QStringList captions;
+        for (QAction* a : w.mnuActionExternalEditor)
+            captions << a->text() + (a->isEnabled() ? QString() : u" (disabled)"_s);
+        QCOMPARE(captions, (QStringList{"Edit With...", "One", "Two - FILE NOT FOUND (disabled)", "Three"}));
+        w.cmdExternalEditor->click();
+        QTRY_VERIFY(w.mnuAction->isVisible());
+        QVERIFY(!w.mnuActionDownload->isVisible() && !w.mnuActionEdit->isVisible() &&
+                !w.mnuActionUpload->isVisible() && !w.mnuActionDeleteFiles->isVisible() &&
+                !w.mnuActionDeleteLocal->isVisible() && !w.mnuActionBreak1->isVisible() &&
+                !w.mnuActionBreak2->isVisible());
+        QVERIFY(w.mnuActionConfigure->isVisible() && w.mnuActionExternalEditor[3]->isVisible());
+        w.mnuAction->close();
+        // The list's right button: everything, with "Download and Edit" as the default entry.
+        clickEntry(w, u"index.html"_s);
+        const QModelIndex index = w.explorer().files().index(0, 0);
+        QTest::mouseRelease(w.lvwExplorer->viewport(), Qt::RightButton, {},
+                            w.lvwExplorer->visualRect(index).center());
+        QTRY_VERIFY(w.mnuAction->isVisible());
+        QVERIFY(w.mnuActionDownload->isVisible() && w.mnuActionDeleteLocal->isVisible());
+        QCOMPARE(w.mnuAction->defaultAction(), w.mnuActionEdit);
+        w.mnuAction->close();
+        // Configuring: the list shortened to one editor leaves one visible entry.
+        whenModal<frmExternalEditors>([](frmExternalEditors* editors) {
+            QCOMPARE(editors->windowTitle(), u"Configure External Editors"_s);
+            QVERIFY(editors->txtExternalEditors->toPlainText().startsWith(QLatin1String("One\n")));
+            editors->txtExternalEditors->setPlainText(u"Only\n/nowhere/only"_s);
+            editors->close();
+        });
+        dlg->answer(Dialogs::Yes);
+        w.mnuActionConfigure->trigger();
+        QCOMPARE(dlg->lastText(), u"Save Changes?"_s);
+        QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Question);
+        QCOMPARE(readLocal(runState().ExternalEditorsFile), "Only\r\n/nowhere/only"_ba);
+        int visible = 0;
+        for (QAction* a : w.mnuActionExternalEditor)
+            visible += a->isVisible() ? 1 : 0;
+        QCOMPARE(visible, 2);
+        QCOMPARE(w.mnuActionExternalEditor[1]->text(), u"Only - FILE NOT FOUND"_s);
+        w.close();
+    }
+
+    // A listing line | the name | its size and time as the list shows them.
+    void listingFacts_data() {
+        QTest::addColumn<QString>("row");
+        QTest::newRow("this year")
+            << u"-rw-r--r--   1 velmar   team       2048 Dec 07 16:53 my page.html|my page.html|2 KB|Dec 07 16:53"_s;
+        QTest::newRow("older")
+            << u"-rw-r--r-- 1 velmar team 12 Jan  3  2024 a.txt|a.txt|12 bytes|Jan 3 2024"_s;
+        QTest::newRow("folder") << u"drwxr-xr-x 2 velmar team 4096 Dec 07 16:53 news|news||"_s;
+        QTest::newRow("DOS style") << u"02-18-22  03:14PM  1234 b.txt|b.txt||"_s;
+    }
+    void listingFacts() {
+        QFETCH(QString, row);
+        const QStringList f = row.split(u'|');
+        const auto facts = frmExplorer::ParseListing(f[0] + u"\r\n"_s).value(f[1]);
+        QCOMPARE(facts.size + u'|' + facts.modified, f[2] + u'|' + f[3]);
+    }
+
+    void editorsWindowClosingQuestion() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(u"external editors.ini"_s);
+        QVERIFY(writeLocal(file, "A\r\n/bin/a\r\n"));
+        frmExternalEditors w(file);
+        w.show();
+        w.txtExternalEditors->setPlainText(u"changed"_s);
+        dlg->answer(Dialogs::Cancel);
+        QVERIFY(!w.close());
+        QVERIFY(w.isVisible());
+        dlg->answer(Dialogs::No);
+        QVERIFY(w.close());
+        QCOMPARE(readLocal(file), "A\r\n/bin/a\r\n"_ba);
+    }
+
+    void editorWindowPreviewDiscardAndSend() {
+        InstallEditWindow();
+        RecordingDesktopServices desktop;
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        clickFolder(w, u"news/"_s);
+        clickEntry(w, u"index.html"_s);
+        // The host's listing gives each file its size and time.
+        ExplorerFileModel& files = w.explorer().files();
+        QCOMPARE(files.columnText(u"index.html"_s, QLatin1String(frmExplorer::kSizeColumn)), u"27 bytes"_s);
+        QVERIFY(!files.columnText(u"index.html"_s, QLatin1String(frmExplorer::kModifiedColumn)).isEmpty());
+        // Preview writes the text; Discard then closes without a question and leaves the host alone.
+        whenModal<frmEdit>([this](frmEdit* edit) {
+            QCOMPARE(edit->windowTitle(), u"news/index.html - KRtp Text Editor"_s);
+            QCOMPARE(edit->txtEdit->toPlainText(), u"<h1>News</h1>\n<p>First</p>\n"_s);
+            edit->txtEdit->setPlainText(u"<h1>Preview</h1>"_s);
+            edit->cmdPreview->click();
+            QCOMPARE(edit->cmdPreview->text(), u"Back to Edit Mode"_s);
+            QVERIFY(edit->webPreview->isVisible() && edit->txtEdit->isHidden());
+            QCOMPARE(edit->webPreview->address(), QUrl::fromLocalFile(fx.mirror(u"news/index.html"_s)));
+            QCOMPARE(readLocal(fx.mirror(u"news/index.html"_s)), "<h1>Preview</h1>"_ba);
+            edit->cmdPreview->click();
+            QCOMPARE(edit->cmdPreview->text(), u"Preview"_s);
+            edit->cmdPreviewInRegisteredApplication->click();
+            edit->cmdDiscard->click();
+        });
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(dlg->records().isEmpty());
+        QCOMPARE(fx.host.read(u"news/index.html"_s), "<h1>News</h1>\n<p>First</p>\n"_ba);
+        QCOMPARE(desktop.calls, QStringList{"open " + fx.mirror(u"news/index.html"_s)});
+        // The close box asks; Cancel keeps the editor, the next close asks again; Send to Server sends.
+        whenModal<frmEdit>([this](frmEdit* edit) {
+            edit->txtEdit->setPlainText(u"<h1>News</h1>\n<p>Second</p>\n"_s);
+            dlg->answer(Dialogs::Cancel);
+            QVERIFY(!edit->close());
+            QVERIFY(edit->isVisible());
+            QCOMPARE(dlg->lastText(), u"Send changes to server?"_s);
+            edit->cmdSendToServer->click();
+            QTRY_VERIFY(edit->isHidden());
+        });
+        w.mnuActionEdit->trigger();
+        QCOMPARE(fx.host.read(u"news/index.html"_s), "<h1>News</h1>\r\n<p>Second</p>\r\n"_ba);
+        QCOMPARE(w.statusText(), u"Sent index.html"_s);
+        QVERIFY(w.isEnabled());
+        // Too large: the message, no editor.
+        fx.host.write(u"news/index.html"_s, QByteArray(30000, 'x'));
+        w.cmdOpenEdit->click();
+        QCOMPARE(dlg->lastText(), u"This file is too large to edit with the KRtp internal editor."_s);
+        QVERIFY(!QApplication::activeModalWidget());
+        w.close();
+    }
+
+    // The box shows a lone CR and a CR CR LF as line breaks of their own; sent unchanged, the page
+    // keeps its bytes. A close that comes while the text is on its way waits for the server.
+    void editorWindowKeepsAnUntouchedTextAndWaitsToClose() {
+        InstallEditWindow();
+        const QByteArray page = "<p>a</p>\r\r\n<p>b</p>\r<p>c</p>\r\n";
+        fx.host.write(u"news/index.html"_s, page);
+        const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
+        bool closedWhileSending = true;
+        whenModal<frmEdit>([&](frmEdit* edit) {
+            fx.host.setFaults("{\"latency_ms\": 150}");
+            // Wait: the text still goes to the host, then the window closes.
+            dlg->answer(Dialogs::No);
+            QTimer::singleShot(100, edit,
+                               [&closedWhileSending, edit] { closedWhileSending = edit->close(); });
+            edit->cmdSendToServer->click();
+            QTRY_VERIFY_WITH_TIMEOUT(edit->isHidden(), 20000);
+        });
+        QVERIFY(EditFile(u"news/index.html"_s));
+        QVERIFY(!closedWhileSending);
+        QCOMPARE(dlg->texts(), QStringList{"Wait for the transfer to finish, or cancel it?"});
+        QVERIFY(dlg->unexpected().isEmpty());
+        QCOMPARE(fx.host.read(u"news/index.html"_s), page);
+        QCOMPARE(fx.host.read(u"news/index.html.backup"_s), page);
+    }
+
+    void busyWindowShowsProgressAndCancels() {
+        // A host that moves 20 MB a second, so a 50 MB transfer is still running when it is cancelled.
+        LoopbackHost slow;
+        slow.setThrottle(20 * 1024 * 1024);
+        QVERIFY(slow.start());
+        const auto restore = qScopeGuard([this] { fx.host.exportEnvironment(); });
+        const qint64 size = 50LL * 1024 * 1024;
+        slow.write(u"big.bin"_s, QByteArray(size, 'n'));
+        QVERIFY(writeLocal(fx.mirror(u"big.bin"_s), "previous local copy"));
+        const QStringList pair{"a.bin", "b.bin"};
+        const qint64 pairSize = 4096;
+        for (const QString& name : pair) {
+            slow.write(name, QByteArray(pairSize, 'n'));
+            QVERIFY(writeLocal(fx.mirror(name), "previous local copy"));
+        }
+        SiteFixture::login(u"Velmar"_s, LevelAdministrator);
+        frmExplorer w;
+        w.Do_ShowWebPage();
+        QStringList seen;
+        bool disabledMeanwhile = false;
+        connect(w.inet, &TransferControl::progress, &w, [&](qint64 done, qint64) {
+            if (done <= 0 || !w.prgTransfer->isVisible() || !w.prgTransfer->cmdCancel->isEnabled())
+                return;
+            seen << w.prgTransfer->lblTransfer->text();
+            disabledMeanwhile = !w.centralWidget()->isEnabled() && w.prgTransfer->isEnabledTo(&w);
+            w.prgTransfer->cmdCancel->click();
+        });
+        // One progress line, starting and holding as given, was shown and cancelled.
+        const auto cancelledAt = [&](const QString& start, const QString& part) {
+            QCOMPARE(seen.size(), 1);
+            QVERIFY2(seen.first().startsWith(start) && seen.first().contains(part), qPrintable(seen.first()));
+            QCOMPARE(dlg->lastText(), u"The command was cancelled."_s);
+            seen.clear();
+        };
+        QElapsedTimer clock;
+        clock.start();
+        w.explorer().files().setSelected(u"big.bin"_s, true);
+        dlg->answer(Dialogs::Ok);
+        w.cmdDownload->click();
+        cancelledAt(u"Downloading big.bin: "_s, u"/s"_s);
+        QVERIFY(disabledMeanwhile);
+        QCOMPARE(w.statusText(), u"Download cancelled"_s);
+        QCOMPARE(readLocal(fx.mirror(u"big.bin"_s)), "previous local copy"_ba);
+        QCOMPARE(w.explorer().files().find(u"big.bin"_s)->smallIconKey, u"filedownload"_s);
+        QVERIFY(w.centralWidget()->isEnabled() && w.prgTransfer->isHidden());
+        // The upload: the host keeps its copy.
+        QVERIFY(writeLocal(fx.mirror(u"big.bin"_s), QByteArray(size, 'l')));
+        dlg->answer(Dialogs::Ok);
+        w.cmdUploadFile->click();
+        cancelledAt(u"Uploading big.bin: "_s, u" of 50.0 MB"_s);
+        QCOMPARE(slow.read(u"big.bin"_s), QByteArray(size, 'n'));
+        // A new file: the host is left without it.
+        const QString fresh = fx.local->filePath(u"fresh.bin"_s);
+        QVERIFY(writeLocal(fresh, QByteArray(size, 'f')));
+        QVERIFY(!w.actions().AddFiles({fresh}));
+        cancelledAt(QString(), QString());
+        QVERIFY(!slow.exists(u"fresh.bin"_s));
+        QVERIFY(!w.explorer().files().contains(u"fresh.bin"_s));
+
+        // Two files over two connections: one line for both, and its Cancel stops both while they
+        // are under way (every reply comes late); each keeps its previous copy, and the cancel is told
+        // once.
+        w.actions().setParallelTransfers(4);
+        slow.setFaults(R"({"latency_ms": 100})");
+        connect(&w.actions().pool(), &TransferPool::started, &w, [&] {
+            QTimer::singleShot(250, &w, [&] {
+                if (w.prgTransfer->isVisible() && w.prgTransfer->cmdCancel->isEnabled())
+                    seen << w.prgTransfer->lblTransfer->text();
+                w.prgTransfer->cmdCancel->click();
+            });
+        });
+        w.explorer().files().setAllSelected(false);
+        for (const QString& name : pair)
+            w.explorer().files().setSelected(name, true);
+        for (bool down : {true, false}) {
+            dlg->clear();
+            dlg->answer(Dialogs::Ok);
+            if (!down)
+                for (const QString& name : pair)
+                    QVERIFY(writeLocal(fx.mirror(name), QByteArray(pairSize, 'l')));
+            (down ? w.cmdDownload : w.cmdUploadFile)->click();
+            QCOMPARE(seen, QStringList{"Transferring 0 of 2 files: 0 bytes"});
+            seen.clear();
+            QCOMPARE(dlg->texts().mid(1), QStringList{"The command was cancelled."});
+            QCOMPARE(w.statusText(),
+                     (down ? u"Download"_s : u"Upload"_s) + u" cancelled; left as they were: a.bin, b.bin"_s);
+            for (const QString& name : pair) {
+                QCOMPARE(slow.read(name), QByteArray(pairSize, 'n'));
+                if (down)
+                    QCOMPARE(readLocal(fx.mirror(name)), "previous local copy"_ba);
+            }
+            QVERIFY(w.centralWidget()->isEnabled() && w.prgTransfer->isHidden());
+        }
+        QVERIFY2(clock.elapsed() < 20000, "a cancelled transfer ran on");
+        w.close();
+    }
+
+    void listShowsTheMembersView() {
+        CliResult r = site("Bob", "ls");
+        QCOMPARE(codeErr(r), "0 "_ba);
+        QCOMPARE(r.out, "images/\nnews/\n"_ba);
+        QCOMPARE(site("Bob", "ls news/").out, "index.html\n"_ba);
+        QCOMPARE(site("Bob", "ls images").out, "bob.gif\n"_ba);
+        QCOMPARE(codeErr(site("Bob", "ls Pages/")),
+                 "1 There is no folder Pages/ in your view of the site.\n"_ba);
+        QCOMPARE(site("Ann", "ls pages").out, "news.html\n"_ba);
+        QCOMPARE(site("Cara", "ls news/old/").out, "2024.html\n"_ba);
+        r = site("Velmar", "ls");
+        QCOMPARE(r.code, 0);
+        // Folders first, each in the host's own order.
+        QStringList lines = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
+        for (int i = 0; i < lines.size(); ++i)
+            QCOMPARE(lines[i].endsWith(u'/'), i < 6);
+        lines.sort();
+        QCOMPARE(lines, (QStringList{"Pages/", "empty/", "images/", "index.html", "krg/", "locked/", "news/",
+                                     "old_index.html", "style.css"}));
+        QCOMPARE(site("Bob", "ls news/ images/").code, 2);
+        QCOMPARE(site("Bob", "frob").code, 2);
+    }
+
+    void getAndPutAskUnlessYes() {
+        QCOMPARE(codeErr(site("Ann", "get Pages/News.HTML")),
+                 "1 Please confirm.  You are about to download 1 file from the server.\n"_ba);
+        QVERIFY(!QFileInfo::exists(fx.mirror(u"Pages/News.HTML"_s)));
+        QCOMPARE(site("Ann", "get pages/news.html --yes").code, 0);
+        QCOMPARE(readLocal(fx.mirror(u"Pages/News.HTML"_s)), "<p>News</p>\r\n"_ba);
+        QCOMPARE(codeErr(site("Ann", "get index.html --yes")),
+                 "1 index.html is not in your view of the site.\n"_ba);
+        QCOMPARE(codeErr(site("Cara", "get index.html style.css news/index.html --yes")),
+                 "0 Please confirm.  You are about to download 2 files from the server.\n"
+                 "Please confirm.  You are about to download 1 file from the server.\n"_ba);
+        QCOMPARE(readLocal(fx.mirror(u"news/index.html"_s)), fx.host.read(u"news/index.html"_s));
+        QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "p { margin: 0 }"));
+        QCOMPARE(site("Cara", "put style.css --yes").code, 0);
+        QCOMPARE(fx.host.read(u"style.css"_s), "p { margin: 0 }"_ba);
+        QCOMPARE(fx.host.read(u"style.css.backup"_s), "body { color: navy; }\r\n"_ba);
+        QCOMPARE(codeErr(site("Cara", "get ../krg/_files.dat --yes")),
+                 "1 ../krg/_files.dat is not in your view of the site.\n"_ba);
+        // --parallel: one connection stops at a refused file; with more, the next one is already
+        // coming down beside it.
+        QCOMPARE(codeErr(site("Cara", "get index.html style.css --parallel 11 --yes")),
+                 "2 --parallel takes a number of connections from 1 to 10.\n"_ba);
+        fx.host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/index.html", "reply": "450 Busy."}]})");
+        const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
+        for (const char* parallel : {"1", "4"}) {
+            QVERIFY(QFile::remove(fx.mirror(u"style.css"_s)));
+            QCOMPARE(codeErr(site("Cara", u"get index.html style.css --parallel %1 --yes"_s.arg(parallel))),
+                     "1 Please confirm.  You are about to download 2 files from the server.\n450 Busy.\n"_ba);
+            QCOMPARE(QFileInfo::exists(fx.mirror(u"style.css"_s)), parallel == "4"_ba);
+            QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "x"));
+        }
+    }
+
+    void removingOnTheHostAndLocally() {
+        QCOMPARE(site("Cara", "rm index.html --yes").code, 0);
+        QVERIFY(!fx.host.exists(u"index.html"_s));
+        QVERIFY(fx.host.exists(u"old_index.html"_s));
+        QCOMPARE(codeErr(site("Bob", "rm news/index.html --yes")),
+                 "1 Your access list does not allow you to delete files in the folder news/.\n"_ba);
+        QVERIFY(fx.host.exists(u"news/index.html"_s));
+        QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "x"));
+        QCOMPARE(site("Cara", "rmlocal style.css --yes").code, 0);
+        QVERIFY(!QFileInfo::exists(fx.mirror(u"style.css"_s)));
+        const CliResult r = site("Cara", "rmlocal style.css --yes");
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.endsWith("File not found: VelmarFTP/style.css\n"));
+    }
+
+    void addNewAndReplace() {
+        QVERIFY(writeLocal(disk.filePath(u"story.html"_s), "<p>story</p>"));
+        QVERIFY(writeLocal(disk.filePath(u"my story.html"_s), "x"));
+        QCOMPARE(codeErr(site("Bob", "add news/ story.html 'my story.html'")),
+                 "1 my story.html\n\nSorry, spaces are not allows in files for the KR Web Site\n"_ba);
+        QCOMPARE(fx.host.read(u"news/story.html"_s), "<p>story</p>"_ba);
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "news/index.html\r\nnews/*add files*\r\nnews/story.html"_ba);
+        QCOMPARE(site("Bob", "new news fresh.html").code, 0);
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s),
+                 "news/index.html\r\nnews/*add files*\r\nnews/story.html\r\nnews/fresh.html"_ba);
+        QCOMPARE(site("Bob", "ls news/").out, "index.html\nstory.html\nfresh.html\n"_ba);
+        QCOMPARE(codeErr(site("Bob", "new images/ x.gif")),
+                 "1 Your access list does not allow you to add files in the folder images/.\n"_ba);
+        QCOMPARE(site("Cara", "replace style.css story.html").code, 0);
+        QCOMPARE(fx.host.read(u"style.css"_s), "<p>story</p>"_ba);
+    }
+
+    // Members who are not administrators never write the program's own files in krg/, whatever
+    // their access list says; administrators still do.
+    void controlFilesAreRefused_data() {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("put") << u"site put krg/_files.txt --yes"_s << "_files.txt"_ba;
+        QTest::newRow("rm") << u"site rm krg/_message.dat --yes"_s << "_message.dat"_ba;
+        QTest::newRow("add") << u"site add krg/ _news.dat"_s << "_news.dat"_ba;
+        QTest::newRow("new access list") << u"site new krg/ BOB.DAT"_s << "BOB.DAT"_ba;
+        QTest::newRow("new lock") << u"site new krg/ _shared.lock"_s << "_shared.lock"_ba;
+        QTest::newRow("replace") << u"site replace krg/Ann.dat _news.dat"_s << "Ann.dat"_ba;
+        QTest::newRow("edit") << u"edit krg/_files.txt --text-file _news.dat"_s << "_files.txt"_ba;
+    }
+    void controlFilesAreRefused() {
+        QFETCH(QString, args);
+        QFETCH(QByteArray, name);
+        fx.host.write(u"krg/_files.txt"_s, "catalogue");
+        fx.host.write(u"krg/_message.dat"_s, "2.0.5\r\nHello");
+        QVERIFY(writeLocal(disk.filePath(u"_news.dat"_s), "Mine,index.html,x.html"));
+        const QStringList before = QDir(fx.host.path(u"krg"_s)).entryList(QDir::AllEntries);
+        const QByteArray annList = fx.host.read(u"krg/Ann.dat"_s);
+        QCOMPARE(codeErr(cli(u"Cara"_s, args)),
+                 "1 " + name +
+                     " is one of the files KRtp keeps for itself in the control folder (the shared "
+                     "file list, the member accounts, an access list, the message or the news "
+                     "list), so it cannot be added or changed this way.\n");
+        QCOMPARE(QDir(fx.host.path(u"krg"_s)).entryList(QDir::AllEntries), before);
+        QCOMPARE(fx.host.read(u"krg/_files.txt"_s), "catalogue"_ba);
+        QCOMPARE(fx.host.read(u"krg/_message.dat"_s), "2.0.5\r\nHello"_ba);
+        QCOMPARE(fx.host.read(u"krg/Ann.dat"_s), annList);
+        // An administrator's explorer still reaches them.
+        QVERIFY(writeLocal(fx.mirror(u"krg/_files.txt"_s), "mine"));
+        QCOMPARE(cli(u"Velmar"_s, "site put krg/_files.txt --yes").code, 0);
+        QCOMPARE(fx.host.read(u"krg/_files.txt"_s), "mine"_ba);
+    }
+
+    void editWithoutAWindow() {
+        QVERIFY(writeLocal(disk.filePath(u"new.txt"_s), "<h1>News</h1>\n<p>Edited</p>\n"));
+        QCOMPARE(codeErr(cli("Bob", "edit news/index.html --text-file new.txt")), "0 "_ba);
+        QCOMPARE(fx.host.read(u"news/index.html"_s), "<h1>News</h1>\r\n<p>Edited</p>\r\n"_ba);
+        QCOMPARE(fx.host.read(u"news/index.html.backup"_s), "<h1>News</h1>\n<p>First</p>\n"_ba);
+        QCOMPARE(codeErr(cli("Bob", "edit style.css --text-file new.txt")),
+                 "1 style.css is not in your view of the site.\n"_ba);
+        fx.host.write(u"style.css"_s, QByteArray(30000, 'x'));
+        QCOMPARE(codeErr(cli("Velmar", "edit style.css --text-file new.txt")),
+                 "1 This file is too large to edit with the KRtp internal editor.\n"_ba);
+        QCOMPARE(cli("Velmar", "edit krg\\Bob.dat --text-file new.txt").code, 0);
+        QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "<h1>News</h1>\r\n<p>Edited</p>\r\n"_ba);
+        QCOMPARE(cli("Velmar", "edit style.css").code, 2);
+    }
+
+    void untrustedNames() {
+        const QStringList safe{"index.html", "my page.html", ".htaccess", "*full access*",
+                               QString::fromUtf8("caf\xc3\xa9.html")};
+        const QStringList unsafe{
+            "",      "   ",  "C:x.html", ".",         "..",    "a/b",  "/etc",
+            "..\\x", "a\tb", "a\nb",     "a\x1b[2Jb", "a\x7f", "a\"b", QString(QChar(0x85)) + "x"};
+        for (const QString& name : safe + unsafe) {
+            const bool ok = safe.contains(name);
+            QVERIFY2(IsSafeSiteName(name) == ok, qPrintable(name));
+            if (!name.contains(u'/'))
+                QVERIFY2(IsSafeHostPath(u"pages/"_s + name) == ok, qPrintable(name));
+        }
+    }
+
+    void pathsAndFolderKeys() {
+        QVERIFY(IsSafeFolderKey(QString()));
+        QVERIFY(IsSafeFolderKey(u"pages/old/"_s));
+        for (const char* key : {"pages", "/pages/", "pages//", "pages/../"})
+            QVERIFY2(!IsSafeFolderKey(QString::fromLatin1(key)), key);
+        QVERIFY(IsSafeHostPath(u"krg\\Bob.dat"_s));
+        QVERIFY(!IsSafeHostPath(u"krg/"_s));
+        QVERIFY(!IsSafeHostPath(u"a/../../x.html"_s));
+        QString folder, name;
+        SplitHostPath(u"a\\b/c.txt"_s, folder, name);
+        QCOMPARE(folder, u"a/b/"_s);
+        QCOMPARE(name, u"c.txt"_s);
+        SplitHostPath(u"index.html"_s, folder, name);
+        QCOMPARE(folder, QString());
+        QCOMPARE(LocalMirrorPath(u"a\\b/c.txt"_s), u"VelmarFTP/a/b/c.txt"_s);
+        QCOMPARE(AccessList::PathFor(u"Bob"_s), u"krg/Bob.dat"_s);
+        QCOMPARE(AccessList::PathFor(u"../x"_s), QString());
+    }
+
+    // An empty view: full access.
+    void accessLists_data() {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("view");
+        QTest::newRow("full access") << u"*full access*"_s << QString();
+        QTest::newRow("full access, line end")
+            << u"*full access*\r\n"_s << u"root:*full access*| images/:bob.gif|"_s;
+        QTest::newRow("file and add in pages")
+            << u"pages/news.html\r\npages/*add files*"_s << u"root:| images/:bob.gif| pages/:news.html|a"_s;
+        QTest::newRow("shown in lower case")
+            << u"Pages/News.HTML"_s << u"root:| images/:bob.gif| Pages/:news.html|"_s;
+        QTest::newRow("name GIF once")
+            << u"images/Bob.GIF\r\nimages/*delete files*"_s << u"root:| images/:bob.gif|d"_s;
+        QTest::newRow("backslashes and blank lines") << u"a\\b\\c.txt\r\n\r\n   \r\na\\*delete files*\r\n"_s
+                                                     << u"root:| images/:bob.gif| a/:|d a/b/:c.txt|"_s;
+        QTest::newRow("deeper levels")
+            << u"x/y/z/p.html"_s << u"root:| images/:bob.gif| x/:| x/y/:| x/y/z/:p.html|"_s;
+        QTest::newRow("html page") << u"<html><body>Not Found</body></html>"_s
+                                   << u"root:| images/:bob.gif|"_s;
+        QTest::newRow("empty") << u""_s << u"root:| images/:bob.gif|"_s;
+        QTest::newRow("hostile entries")
+            << u"../../etc/passwd\r\n/abs.html\r\nC:/win.ini\r\nnews/../../x.html\r\n..\\..\\y.html\r\n"
+               "news/evil\x01.html\r\nnews/ok.html\r\n.hidden/secret.html\r\nnews/q\"uote.html"_s
+            << u"root:| images/:bob.gif| news/:ok.html|"_s;
+    }
+    void accessLists() {
+        QFETCH(QString, content);
+        QFETCH(QString, view);
+        const AccessList list = AccessList::FromContent(content);
+        QCOMPARE(list.fullAccess(), view.isEmpty());
+        if (!view.isEmpty())
+            QCOMPARE(describe(list, u"Bob"_s), view);
+    }
+
+    // Found by fuzzing: every prefix of a deep line was a key of its own, so a 64 KB list of "a/a/a/..."
+    // took minutes and gigabytes. Keys stop at 1024 characters and at the 10,000th.
+    void hostileAccessListsStayBounded() {
+        QElapsedTimer t;
+        t.start();
+        QString deep;
+        for (int i = 0; i < 40000; ++i)
+            deep += u"a/"_s;
+        const QStringList deepKeys = AccessList::FromContent(deep + u"x.html"_s).folderKeys();
+        QCOMPARE(deepKeys.size(), 1 + 512);
+        QCOMPARE(deepKeys.last().size(), 1024);
+        QStringList lines;
+        for (int i = 0; i < 12000; ++i)
+            lines << u"f%1/x.html"_s.arg(i);
+        const QStringList wide = AccessList::FromContent(lines.join(u"\r\n"_s)).folderKeys();
+        QCOMPARE(wide.size(), 10000);
+        QCOMPARE(wide.last(), u"f9998/"_s);
+        QVERIFY2(t.elapsed() < 2000, QByteArray::number(t.elapsed()).constData());
+        // A folder named twice in different letter case is one key, spelt as first named.
+        QCOMPARE(AccessList::FromContent(u"A/b/x.html\r\na/B/c/y.html"_s).folderKeys(),
+                 (QStringList{"images/", "A/", "A/b/", "A/b/c/"}));
+    }
+
+    void accessListKeepsTheListSpellingForTheHost() {
+        const AccessList list = AccessList::FromContent(u"Pages/News.HTML\r\n  pages/Old.html"_s);
+        QStringList files;
+        for (const auto& f : list.folder(u"Pages/"_s, u"bob"_s).files)
+            files << f.name + u'=' + f.hostPath;
+        QCOMPARE(files, (QStringList{"news.html=Pages/News.HTML", "old.html=pages/Old.html"}));
+    }
+
+    void registeringInTheAccessList() {
+        AccessList list = AccessList::FromContent(u"  news/index.html\r\nnews/*add files*\r\n\r\n"_s);
+        list.addPath(u"news/new.html"_s);
+        QCOMPARE(list.text(), u"news/index.html\r\nnews/*add files*\r\nnews/new.html"_s);
+        list = AccessList::FromContent(u"news/index.html\r\nnews/old_index.html\r\nNEWS/Index.html"_s);
+        list.removePath(u"news/index.html"_s);
+        QCOMPARE(list.text(), u"news/old_index.html"_s);
+        AccessList empty;
+        empty.addPath(u"a.html"_s);
+        QCOMPARE(empty.text(), u"\r\na.html"_s);
+    }
+
+    void lineEnds_data() {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("LF") << u"a\nb\n"_s << u"a\r\nb\r\n"_s;
+        QTest::newRow("CR LF stays") << u"a\r\nb\r\n"_s << u"a\r\nb\r\n"_s;
+        QTest::newRow("mixed") << u"a\nb\r\nc"_s << u"a\r\nb\r\nc"_s;
+        QTest::newRow("lone CR stays") << u"a\rb"_s << u"a\rb"_s;
+        QTest::newRow("CR CR LF") << u"a\r\r\nb"_s << u"a\r\r\nb"_s;
+    }
+    void lineEnds() {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(NormaliseLineEnds(in), out);
+        QCOMPARE(FromEditorText(ToEditorText(NormaliseLineEnds(u"x\ny\r\n"_s))), u"x\r\ny\r\n"_s);
+    }
+
+    void encodingsRoundTrip() {
+        QByteArray latin1;
+        for (int i = 0; i < 256; ++i)
+            latin1 += char(i);
+        const SiteText l = SiteText::decode(latin1);
+        QVERIFY(!l.utf8);
+        QCOMPARE(l.encode(), latin1);
+        QCOMPARE(l.encode(QString::fromUtf8("\xe2\x82\xac \xc3\xa9")), "&#8364; \xe9"_ba);
+        const QByteArray utf8("\xEF\xBB\xBF"
+                              "caf\xc3\xa9 \xe2\x82\xac");
+        const SiteText u = SiteText::decode(utf8);
+        QVERIFY(u.utf8 && u.byteOrderMark);
+        QCOMPARE(u.text, QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
+        QCOMPARE(u.encode(), utf8);
+        QCOMPARE(SiteText::decode("plain").encode(), "plain"_ba);
+        // Found by fuzzing: a second mark stays in the text, so the file is written back whole.
+        const QByteArray twoMarks("\xEF\xBB\xBF\xEF\xBB\xBFx");
+        QCOMPARE(SiteText::decode(twoMarks).text, QString(QChar(0xFEFF)) + QLatin1Char('x'));
+        QCOMPARE(SiteText::decode(twoMarks).encode(), twoMarks);
+    }
+
+    void externalEditorsFile() {
+        QTemporaryDir dir;
+        const QString program = dir.filePath(u"psp"_s);
+        QVERIFY(writeLocal(program, "#!/bin/sh\n"));
+        const QByteArray quoted = "\"" + program.toUtf8() + "\"";
+        struct Case {
+            QByteArray content;
+            QStringList captions;
+        };
+        const QList<Case> cases = {
+            {"Notepad\r\n\r\nPaint Shop Pro\r\n" + quoted + "\r\n", {"Paint Shop Pro"}},
+            {"A\r\n" + quoted + "\r\nB\r\n/nowhere/b\r\nC", {"A", "B - FILE NOT FOUND"}},
+            {"\r\n" + quoted + "\r\nD\r\n" + program.toUtf8(), {"D"}},
+            {"E\n/nowhere\n", {"E - FILE NOT FOUND"}},
+            {"", {}},
+        };
+        for (const Case& c : cases) {
+            QStringList captions;
+            for (const ExternalEditor& e : ParseExternalEditors(c.content))
+                captions << e.caption();
+            QCOMPARE(captions, c.captions);
+        }
+        const QList<ExternalEditor> one = ParseExternalEditors("Paint Shop Pro\r\n" + quoted);
+        QCOMPARE(one.first().program(), program);
+        QVERIFY(one.first().found);
+        QVERIFY(ReadExternalEditors(dir.filePath(u"missing.ini"_s)).isEmpty());
+    }
+
+    void externalEditorsText() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(u"external editors.ini"_s);
+        QCOMPARE(ExternalEditorsText(file).editorText(), QString());
+        const QByteArray original = "Notepad\r\n/usr/bin/gedit\r\r\n";
+        QVERIFY(writeLocal(file, original));
+        ExternalEditorsText text(file);
+        QCOMPARE(text.editorText(), u"Notepad\n/usr/bin/gedit\r\n"_s);
+        QVERIFY(text.save(text.editorText()));
+        QCOMPARE(readLocal(file), original);
+        QVERIFY(text.save(u"One\n/bin/one"_s));
+        QCOMPARE(readLocal(file), "One\r\n/bin/one"_ba);
+    }
 };
 
-KRTP_TEST_MAIN_CORE(TestSiteExplorer)
+KRTP_TEST_MAIN_GUI(TestSiteExplorer)
 #include "tst_siteexplorer.moc"
