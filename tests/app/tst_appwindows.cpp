@@ -2,13 +2,14 @@
 #include "accounts/gui/frmusers.h"
 #include "app/gui/frmlogin.h"
 #include "app/gui/frmmainmenu.h"
+#include "app/gui/frmoptions.h"
 #include "app/gui/frmsetlocaldir.h"
 #include "app/gui/frmsplash.h"
 #include "app/gui/guistartupwindows.h"
 #include "app/gui/mainmenuhooks.h"
 #include "app/savedlogin.h"
 #include "buildconfig.h"
-#include "clirunner.h"
+#include "controls.h"
 #include "fakekeyring.h"
 #include "filestore/gui/frmfilelist.h"
 #include "hostfixture.h"
@@ -27,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
@@ -258,14 +260,6 @@ private slots:
         QCOMPARE(runState().UserLevel, quint8(2));
     }
 
-    void whoamiCommand() {
-        const QStringList args{u"whoami"_s, u"--user"_s, u" bob "_s};
-        CliResult r = runCli(args, {u"Builder"_s});
-        QCOMPARE(r.out + QByteArray::number(r.code), QByteArray("Bob 3\n0"));
-        r = runCli(args, {u"wrong"_s});
-        QCOMPARE(r.out + r.err + QByteArray::number(r.code), QByteArray("Invalid Username/Password\n1"));
-    }
-
     // The main menu opens each window once, for the levels that may use it; another click shows the
     // same window again.
     void mainMenuOpensEachWindowOnce() {
@@ -453,6 +447,50 @@ private slots:
         const auto* model = qobject_cast<const QFileSystemModel*>(w.dirLocalFolder->model());
         QTRY_COMPARE(model->rowCount(model->index(root.path())), 61);
         QTRY_VERIFY(inView());
+    }
+
+    // Opening the options stores the icon positions (small icons), even when the window is then
+    // cancelled, and cancelling writes nothing else. OK writes only what differs; a changed colour
+    // rebuilds the list.
+    void optionsOnTheFileList() {
+        fx.logIn(u"Bob"_s, LevelFullAccess);
+        const auto stored = [this](const SettingKey& k) {
+            return store()->read(QLatin1String(k.section), QLatin1String(k.key), u"-"_s);
+        };
+        frmFileList list;
+        list.show();
+        QVERIFY(list.UpdateFileList());
+        auto* inet = control<TransferControl>(list, "inet");
+        list.setViewStyle(1);
+        QPointer<frmOptions> w = frmOptions::ShowOptions(list);
+        QCOMPARE(w->windowTitle(), u"Options"_s);
+        QVERIFY(stored({"Icons", "menu.js", ""}) != u"-"_s);
+        QVERIFY(control<QRadioButton>(*w, "optSmallIcons")->isChecked());
+        QVERIFY(control<QCheckBox>(*w, "chkShowOutOfDateAsRed")->isChecked());
+        control<QCheckBox>(*w, "chkShowUpToDateAsBlue")->setChecked(true);
+        control<QPushButton>(*w, "cmdCancel")->click();
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(stored(settings::ShowUpToDateAsBlue) + stored(settings::CurrentView), u"--"_s);
+        // Large icons show as "List"; OK stores 2.
+        list.setViewStyle(0);
+        w = frmOptions::ShowOptions(list);
+        QCOMPARE(frmOptions::ShowOptions(list), w.data());
+        QVERIFY(control<QRadioButton>(*w, "optList")->isChecked());
+        const int sent = inet->commandsSent();
+        control<QPushButton>(*w, "cmdOK")->click();
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(list.viewStyle(), 2);
+        QCOMPARE(stored(settings::CurrentView) + stored(settings::ShowOutOfDateAsRed), u"2-"_s);
+        QCOMPARE(inet->commandsSent(), sent);
+        w = frmOptions::ShowOptions(list);
+        control<QCheckBox>(*w, "chkShowUpToDateAsBlue")->setChecked(true);
+        control<QRadioButton>(*w, "optDetails")->setChecked(true);
+        w->close();
+        QCOMPARE(stored(settings::ShowUpToDateAsBlue), u"Yes"_s);
+        QVERIFY(inet->commandsSent() > sent);
+        QCOMPARE(list.model().find(u"menu.js"_s)->smallIconKey, u"new"_s);
+        QCOMPARE(list.viewStyle(), 3);
+        list.store().Shutdown();
     }
 
     // The whole start-up with the real windows: modal ones are answered from a timer.

@@ -1,14 +1,20 @@
+// The utilities and the platform's dialogs.
 #include "config/runstate.h"
+#include "platform/consoledialogs.h"
+#include "platform/gui/qtdialogs.h"
 #include "testmain.h"
 #include "util/fileutil.h"
 #include "util/keyedlistmodel.h"
 #include "util/textutil.h"
 
+#include <QAbstractButton>
 #include <QFile>
 #include <QItemSelectionModel>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
-
+#include <QTimer>
+#include <cstdio>
 #include <sys/stat.h>
 
 using namespace krtp;
@@ -50,14 +56,10 @@ private slots:
         QTest::addColumn<QString>("prefix");
         QTest::addColumn<bool>("stripped");
         QTest::addColumn<QString>("out");
-        QTest::newRow("blanks skipped") << "  Hello world"
-                                        << "hello" << true << " world";
-        QTest::newRow("prefix with a blank") << "  Hello"
-                                             << " hello" << false << "  Hello";
-        QTest::newRow("prefix with both blanks") << "  Hello"
-                                                 << "  HE" << true << "llo";
-        QTest::newRow("no match") << "  abc"
-                                  << "x" << false << "  abc";
+        QTest::newRow("blanks skipped") << u"  Hello world"_s << u"hello"_s << true << " world";
+        QTest::newRow("prefix with a blank") << u"  Hello"_s << u" hello"_s << false << "  Hello";
+        QTest::newRow("prefix with both blanks") << u"  Hello"_s << u"  HE"_s << true << "llo";
+        QTest::newRow("no match") << u"  abc"_s << u"x"_s << false << "  abc";
     }
     void stripPrefix() {
         QFETCH(QString, text);
@@ -68,30 +70,21 @@ private slots:
         QCOMPARE(text, out);
     }
 
+    // The path walk passes the same variable as text and after, or as text and before.
     void splitAtFirstAllowsAliasing() {
         QString before, after;
         SplitAtFirst(u"a.b.c"_s, u"."_s, before, after);
-        QCOMPARE(before, u"a"_s);
-        QCOMPARE(after, u"b.c"_s);
+        QCOMPARE(before + u"|"_s + after, u"a|b.c"_s);
         SplitAtFirst(u"abc"_s, u"."_s, before, after);
-        QCOMPARE(before, u"abc"_s);
-        QCOMPARE(after, QString());
-
-        // The path walk passes the same variable as text and after.
-        QString path = u"a\\b\\c.txt"_s;
-        QString folder;
-        SplitAtFirst(path, u"\\"_s, folder, path);
-        QCOMPARE(folder, u"a"_s);
-        QCOMPARE(path, u"b\\c.txt"_s);
-        // And text aliasing before.
-        QString p2 = u"x:y"_s;
-        QString rest;
-        SplitAtFirst(p2, u":"_s, p2, rest);
-        QCOMPARE(p2, u"x"_s);
-        QCOMPARE(rest, u"y"_s);
-        // Exact comparison: case matters.
-        SplitAtFirst(u"aXbxc"_s, u"x"_s, before, after);
+        QCOMPARE(before + u"|"_s + after, u"abc|"_s);
+        SplitAtFirst(u"aXbxc"_s, u"x"_s, before, after); // case matters
         QCOMPARE(before, u"aXb"_s);
+        QString path = u"a\\b\\c.txt"_s;
+        SplitAtFirst(path, u"\\"_s, before, path);
+        QCOMPARE(before + u"|"_s + path, u"a|b\\c.txt"_s);
+        path = u"x:y"_s;
+        SplitAtFirst(path, u":"_s, path, after);
+        QCOMPARE(path + u"|"_s + after, u"x|y"_s);
     }
 
     void caseTests_data() {
@@ -130,10 +123,7 @@ private slots:
     void readOnlyFollowsPreferenceAndUmask() {
         QTemporaryDir dir;
         const QString f = dir.filePath(u"a.txt"_s);
-        QFile file(f);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-
+        QVERIFY(QFile(f).open(QIODevice::WriteOnly));
         SetFileReadOnly(f, true, false, false);
         QVERIFY(IsFileReadOnly(f));
         // The never-read-only preference makes a non-forced request normal...
@@ -142,18 +132,15 @@ private slots:
         // ...but force wins over it.
         SetFileReadOnly(f, true, true, true);
         QVERIFY(IsFileReadOnly(f));
-
         const mode_t old = ::umask(022);
         SetFileReadOnly(f, false, false, false);
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(f).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0222, mode_t(0200));
         ::umask(old);
-
         // Missing files: counted read-only, and setting is silent.
         QVERIFY(IsFileReadOnly(dir.filePath(u"missing"_s)));
         SetFileReadOnly(dir.filePath(u"missing"_s), true, true, false);
-
         // The two-argument form reads the run-time preference.
         runState().NoReadOnly = true;
         SetFileReadOnly(f, true, false);
@@ -190,7 +177,6 @@ private slots:
             return keys.join(QLatin1Char(','));
         };
         QCOMPARE(order(), u"b.txt,a.txt,c.txt"_s); // unsorted: insertion order
-
         SortListByColumn(list, 0); // sort key already 0: reverses to descending and switches sorting on
         QVERIFY(list.sorted());
         QCOMPARE(order(), u"c.txt,b.txt,a.txt"_s);
@@ -200,14 +186,12 @@ private slots:
         QCOMPARE(order(), u"a.txt,c.txt,b.txt"_s);
         SortListByColumn(list, 1);
         QCOMPARE(order(), u"b.txt,c.txt,a.txt"_s);
-
         // Keys stay valid after sorting; changes to the sort column re-sort.
         list.setColumnText(u"a.txt"_s, u"owner"_s, u"zzz"_s);
         QCOMPARE(order(), u"a.txt,b.txt,c.txt"_s);
         QCOMPARE(list.columnText(u"c.txt"_s, u"owner"_s), u"Bob"_s);
         QVERIFY(list.remove(u"b.txt"_s));
         QCOMPARE(list.rowOf(u"c.txt"_s), 1);
-
         // Sizes sort by their bytes, not by how they read; a changed sort text alone re-sorts.
         list.setColumns({{QString(), u"Name"_s, 1440}, {u"size"_s, u"Size"_s, 900}});
         for (const auto& [key, bytes] : {std::pair{"a.txt", 2048}, {"c.txt", 8}}) {
@@ -237,7 +221,6 @@ private slots:
                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
         selection.select(list.index(list.rowOf(u"a.txt"_s), 0),
                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
-
         SortListByColumn(list, 0); // descending: d, c, b, a
         QStringList selected;
         for (const QModelIndex& i : selection.selectedRows())
@@ -246,7 +229,50 @@ private slots:
         QCOMPARE(selected, (QStringList{u"a.txt"_s, u"b.txt"_s}));
         QCOMPARE(keyAt(selection.currentIndex()), u"c.txt"_s);
     }
+
+    // Messages carry file names, host replies and error texts: they are shown as written, never
+    // read as markup, with CR LF line breaks.
+    void messagesArePlainText() {
+        QtDialogs qt;
+        Dialogs& dialogs = qt;
+        QString shown;
+        Qt::TextFormat format = Qt::AutoText;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            format = box->textFormat();
+            box->button(QMessageBox::No)->click();
+        });
+        const Dialogs::Button answer = dialogs.message(u"Delete <b>index.html</b>?\r\n<img src=x>"_s,
+                                                       Dialogs::Icon::Question, Dialogs::Yes | Dialogs::No);
+        QCOMPARE(answer, Dialogs::No);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(shown, u"Delete <b>index.html</b>?\n<img src=x>"_s);
+    }
+
+    // On a terminal, text from the host (a name with ESC or a lone CR) must not steer the display.
+    void consoleShowsControlCharactersAsEscapes() {
+        FILE* out = std::tmpfile();
+        QVERIFY(out);
+        ConsoleDialogs console(false, out);
+        console.message(u"Bren\x1b[2J held\rx.txt\r\nnext line"_s, Dialogs::Icon::None, Dialogs::Ok,
+                        Dialogs::NoButton, QString());
+        console.status(u"Waiting for "_s + QChar(7) + u"Bren"_s);
+        std::rewind(out);
+        char buffer[256] = {};
+        const size_t n = std::fread(buffer, 1, sizeof buffer - 1, out);
+        std::fclose(out);
+        QCOMPARE(QByteArray(buffer, int(n)),
+                 QByteArray("Bren\\x1b[2J held\\x0dx.txt\nnext line\nWaiting for \\x07Bren\n"));
+    }
+
+    void fileFiltersInQtForm() {
+        QCOMPARE(QtDialogs::QtFileFilter(u"All Allowed File Types|*.html;*.htm;*.gif|HTML Files|*.html"_s),
+                 u"All Allowed File Types (*.html *.htm *.gif);;HTML Files (*.html)"_s);
+        QCOMPARE(QtDialogs::QtFileFilter(u"Images (*.png)"_s), u"Images (*.png)"_s);
+    }
 };
 
-KRTP_TEST_MAIN_CORE(TestUtil)
+KRTP_TEST_MAIN_GUI(TestUtil)
 #include "tst_util.moc"
