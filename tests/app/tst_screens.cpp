@@ -8,8 +8,13 @@
 #include "buildconfig.h"
 #include "filestore/gui/frmfilelist.h"
 #include "screenshot.h"
+#include "sitetools/editfile.h"
+#include "sitetools/gui/frmedit.h"
+#include "sitetools/gui/frmexplorer.h"
 #include "sitetools/gui/frmpostnews.h"
+#include "sitetools/siteexplorer.h"
 #include "testmain.h"
+#include "transfer/transfercontrol.h"
 #include "windowharness.h"
 
 #include <QImage>
@@ -17,14 +22,25 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
 using namespace krtp;
 using namespace krtp::test;
 using namespace Qt::StringLiterals;
 
+namespace {
+const QByteArray kPage =
+    "<html>\r\n<head><title>Guild News</title>\r\n<link rel=\"stylesheet\" href=\"../style.css\">\r\n"
+    "</head>\r\n<body>\r\n<h1>Guild News</h1>\r\n<!-- news items go below -->\r\n"
+    "<h2>Spring meeting</h2>\r\n<p>The spring meeting moves to the old mill, Thursday at seven."
+    "</p>\r\n<h2>New maps</h2>\r\n<p>Brenmoor finished the river maps; they are in the members' "
+    "area.</p>\r\n</body>\r\n</html>\r\n";
+} // namespace
+
 class TestScreens : public QObject {
     Q_OBJECT
-    NewsFixture fx; // the news pages and their members; the accounts window gets the team
+    NewsFixture
+        fx; // the news pages and their members; the accounts window gets the team, the explorer a site
     WindowHarness d;
 
     void save(QWidget& w, const QString& name) {
@@ -77,6 +93,37 @@ private slots:
         d->answer(Dialogs::No);
         QVERIFY(w.close());
         frmUsers::EditFile = nullptr;
+    }
+
+    void explorer() {
+        for (const char* name : {"news/2025-spring.html", "news/2025-summer.html", "news/2025-autumn.html",
+                                 "news/archive.html", "news/template.html", "news/banner.gif", "news/rss.txt",
+                                 "members/roster.html", "downloads/maps.zip"})
+            fx.host.write(QLatin1String(name), "<p>x</p>");
+        fx.host.write(u"news/index.html"_s, kPage);
+        fx.host.write(u"krg/Cara.dat"_s, "*full access*");
+        for (const char* name : {"news/2025-spring.html", "news/archive.html"})
+            QVERIFY(writeLocal(fx.mirror(QLatin1String(name)), "<p>x</p>"));
+        QVERIFY(writeLocal(fx.mirror(u"news/index.html"_s), kPage));
+        fx.logIn(u"Cara"_s, LevelFullAccess);
+        frmExplorer w;
+        w.resize(1180, 620);
+        w.Do_ShowWebPage();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.explorer().clickFolder(u"news/"_s);
+        w.explorer().files().setSelected(u"index.html"_s, true);
+        w.FileClicked(u"index.html"_s);
+        w.tvwExplorer->expandAll();
+        QTest::qWait(500); // the preview renders
+        QVERIFY(saveScreen(w, u"frmExplorer"_s));
+        // The internal editor on the same page.
+        TransferControl inet;
+        EditSession session(inet);
+        QCOMPARE(session.load(u"news/index.html"_s), EditSession::Load::Opened);
+        frmEdit e(session);
+        save(e, u"frmEdit"_s);
+        session.discardOnClose = true;
+        e.close();
     }
 
     void postNews() {
