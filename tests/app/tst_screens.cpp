@@ -39,8 +39,7 @@ const QByteArray kPage =
 
 class TestScreens : public QObject {
     Q_OBJECT
-    NewsFixture
-        fx; // the news pages and their members; the accounts window gets the team, the explorer a site
+    NewsFixture fx; // news pages and members; the accounts window gets the team, the explorer a site
     WindowHarness d;
 
     void save(QWidget& w, const QString& name) {
@@ -54,31 +53,25 @@ private slots:
     void init() { d.init(); }
     void cleanup() { QVERIFY(d.done()); }
 
-    void login() {
+    void loginOptionsAndMainMenu() {
         fx.settings->set(settings::LoginUserName, u"Bob"_s);
         fx.settings->set(settings::LoginPassword, u"builder"_s);
-        frmLogin w(nullptr, fx.settings.get());
-        save(w, u"frmLogin"_s);
-    }
-
-    void options() {
+        frmLogin login(nullptr, fx.settings.get());
+        save(login, u"frmLogin"_s);
         fx.settings->set(settings::ShowCheckedOutAsGreen, u"Yes"_s);
         fx.settings->set(settings::ShowPreviewPane, u"No"_s);
         frmFileList list;
         list.setViewStyle(1);
-        frmOptions* w = frmOptions::ShowOptions(list);
-        save(*w, u"frmOptions"_s);
-        QMetaObject::invokeMethod(w->findChild<QObject*>(u"cmdCancel"_s), "click");
-    }
-
-    void mainMenu() {
+        frmOptions* options = frmOptions::ShowOptions(list);
+        save(*options, u"frmOptions"_s);
+        QMetaObject::invokeMethod(options->findChild<QObject*>(u"cmdCancel"_s), "click");
         fx.host.write(u"krg/_message.dat"_s,
                       readLocal(QStringLiteral(KRTP_SOURCE_DIR "/tools/demo/site/krg/_message.dat")));
         fx.logIn(u"Velmar"_s, LevelAdministrator);
-        frmMainMenu w;
-        w.openFileList = w.openWebPage = w.openPostNews = w.openUsers = [] {};
-        QVERIFY(w.LoadWindow());
-        save(w, u"frmMainMenu"_s);
+        frmMainMenu menu;
+        menu.openFileList = menu.openWebPage = menu.openPostNews = menu.openUsers = [] {};
+        QVERIFY(menu.LoadWindow());
+        save(menu, u"frmMainMenu"_s);
     }
 
     void users() {
@@ -102,9 +95,8 @@ private slots:
             fx.host.write(QLatin1String(name), "<p>x</p>");
         fx.host.write(u"news/index.html"_s, kPage);
         fx.host.write(u"krg/Cara.dat"_s, "*full access*");
-        for (const char* name : {"news/2025-spring.html", "news/archive.html"})
-            QVERIFY(writeLocal(fx.mirror(QLatin1String(name)), "<p>x</p>"));
-        QVERIFY(writeLocal(fx.mirror(u"news/index.html"_s), kPage));
+        for (const char* name : {"news/2025-spring.html", "news/archive.html", "news/index.html"})
+            QVERIFY(writeLocal(fx.mirror(QLatin1String(name)), fx.host.read(QLatin1String(name))));
         fx.logIn(u"Cara"_s, LevelFullAccess);
         frmExplorer w;
         w.resize(1180, 620);
@@ -130,8 +122,7 @@ private slots:
         fx.reset();
         QImage name(96, 26, QImage::Format_RGB32);
         name.fill(QColor(40, 60, 140));
-        QVERIFY(name.save(fx.localPath(u"bob.png"_s), "PNG"));
-        fx.host.write(u"bob.gif"_s, readLocal(fx.localPath(u"bob.png"_s)));
+        QVERIFY(name.save(fx.host.path(u"bob.gif"_s), "PNG"));
         frmPostNews w;
         w.show();
         w.LoadWindow();
