@@ -146,10 +146,7 @@ private slots:
         SetFileReadOnly(f, true, false);
         QVERIFY(!IsFileReadOnly(f));
         runState().NoReadOnly = false;
-    }
-
-    void makeLocalFolderCreatesLastLevelOnly() {
-        QTemporaryDir dir;
+        // A local folder is made at its last level only.
         MakeLocalFolder(dir.filePath(u"one/"_s));
         QVERIFY(QFileInfo(dir.filePath(u"one"_s)).isDir());
         MakeLocalFolder(dir.filePath(u"one/"_s)); // existing: silent
@@ -177,9 +174,22 @@ private slots:
             return keys.join(QLatin1Char(','));
         };
         QCOMPARE(order(), u"b.txt,a.txt,c.txt"_s); // unsorted: insertion order
+        // A view's selection and current entry must stay on the same files when the list re-sorts;
+        // otherwise an operation on "the selected files" would act on others.
+        QItemSelectionModel selection(&list);
+        const auto keyAt = [&](const QModelIndex& i) { return list.data(i, Qt::UserRole).toString(); };
+        selection.setCurrentIndex(list.index(2, 0), QItemSelectionModel::NoUpdate);
+        selection.select(list.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection.select(list.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         SortListByColumn(list, 0); // sort key already 0: reverses to descending and switches sorting on
         QVERIFY(list.sorted());
         QCOMPARE(order(), u"c.txt,b.txt,a.txt"_s);
+        QStringList selected;
+        for (const QModelIndex& i : selection.selectedRows())
+            selected << keyAt(i);
+        selected.sort();
+        QCOMPARE(selected, (QStringList{u"a.txt"_s, u"b.txt"_s}));
+        QCOMPARE(keyAt(selection.currentIndex()), u"c.txt"_s);
         SortListByColumn(list, 0);
         QCOMPARE(order(), u"a.txt,b.txt,c.txt"_s);
         SortListByColumn(list, 1); // another column: keeps the ascending order, ignores case
@@ -204,32 +214,6 @@ private slots:
         QCOMPARE(order(), u"a.txt,c.txt"_s);
     }
 
-    // A view's selection and current entry must stay on the same files when the list re-sorts;
-    // otherwise an operation on "the selected files" would act on others.
-    void sortingKeepsSelectionOnItsEntries() {
-        KeyedListModel list;
-        list.setColumns({{QString(), u"Name"_s, 1440}, {u"ver"_s, u"Ver"_s, 1440}});
-        for (const char* name : {"b.txt", "a.txt", "c.txt", "d.txt"}) {
-            ListEntry e;
-            e.key = e.text = QString::fromLatin1(name);
-            list.add(e);
-        }
-        QItemSelectionModel selection(&list);
-        const auto keyAt = [&](const QModelIndex& i) { return list.data(i, Qt::UserRole).toString(); };
-        selection.setCurrentIndex(list.index(list.rowOf(u"c.txt"_s), 0), QItemSelectionModel::NoUpdate);
-        selection.select(list.index(list.rowOf(u"b.txt"_s), 0),
-                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        selection.select(list.index(list.rowOf(u"a.txt"_s), 0),
-                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        SortListByColumn(list, 0); // descending: d, c, b, a
-        QStringList selected;
-        for (const QModelIndex& i : selection.selectedRows())
-            selected << keyAt(i);
-        selected.sort();
-        QCOMPARE(selected, (QStringList{u"a.txt"_s, u"b.txt"_s}));
-        QCOMPARE(keyAt(selection.currentIndex()), u"c.txt"_s);
-    }
-
     // Messages carry file names, host replies and error texts: they are shown as written, never
     // read as markup, with CR LF line breaks.
     void messagesArePlainText() {
@@ -249,6 +233,10 @@ private slots:
         QCOMPARE(answer, Dialogs::No);
         QCOMPARE(format, Qt::PlainText);
         QCOMPARE(shown, u"Delete <b>index.html</b>?\n<img src=x>"_s);
+        // File filters in Qt's form.
+        QCOMPARE(QtDialogs::QtFileFilter(u"All Allowed File Types|*.html;*.htm;*.gif|HTML Files|*.html"_s),
+                 u"All Allowed File Types (*.html *.htm *.gif);;HTML Files (*.html)"_s);
+        QCOMPARE(QtDialogs::QtFileFilter(u"Images (*.png)"_s), u"Images (*.png)"_s);
     }
 
     // On a terminal, text from the host (a name with ESC or a lone CR) must not steer the display.
@@ -265,12 +253,6 @@ private slots:
         std::fclose(out);
         QCOMPARE(QByteArray(buffer, int(n)),
                  QByteArray("Bren\\x1b[2J held\\x0dx.txt\nnext line\nWaiting for \\x07Bren\n"));
-    }
-
-    void fileFiltersInQtForm() {
-        QCOMPARE(QtDialogs::QtFileFilter(u"All Allowed File Types|*.html;*.htm;*.gif|HTML Files|*.html"_s),
-                 u"All Allowed File Types (*.html *.htm *.gif);;HTML Files (*.html)"_s);
-        QCOMPARE(QtDialogs::QtFileFilter(u"Images (*.png)"_s), u"Images (*.png)"_s);
     }
 };
 
