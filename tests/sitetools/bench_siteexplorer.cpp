@@ -1,10 +1,11 @@
 // The explorer on the loopback host: the client's own time to fill the list for 1,000 to 5,000 files;
 // a 200 MB download and upload through the window's actions against the bare transfer routines and a
 // bare FTP command; 200 files of 4 KB with every reply 20 ms late, over one connection and over four.
+#include "hostfixture.h"
 #include "scripteddialogs.h"
-#include "sitetestutil.h"
 #include "sitetools/exploreractions.h"
 #include "sitetools/gui/frmexplorer.h"
+#include "sitetools/siteexplorer.h"
 #include "testmain.h"
 #include "transfer/transfercontrol.h"
 #include "transfer/transferpool.h"
@@ -18,7 +19,7 @@ using namespace Qt::StringLiterals;
 
 class BenchSiteExplorer : public QObject {
     Q_OBJECT
-    SiteFixture fx;
+    HostFixture fx;
 
     void seedFolder(int files) {
         const QString folder = u"big%1"_s.arg(files);
@@ -34,8 +35,9 @@ class BenchSiteExplorer : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(fx.start());
-        SiteFixture::login(u"Velmar"_s, LevelAdministrator);
+        QVERIFY(fx.startHost());
+        fx.resetLocal(true);
+        fx.login(u"Velmar"_s, LevelAdministrator);
     }
 
     void largeFolders() {

@@ -2,8 +2,8 @@
 // against the loopback host, and krtp-cli site and edit.
 #include "clirunner.h"
 #include "config/settingsstore.h"
+#include "hostfixture.h"
 #include "platform/gui/windowmemory.h"
-#include "sitetestutil.h"
 #include "sitetools/accesslist.h"
 #include "sitetools/editfile.h"
 #include "sitetools/exploreractions.h"
@@ -12,8 +12,10 @@
 #include "sitetools/gui/frmexplorer.h"
 #include "sitetools/gui/frmexternaleditors.h"
 #include "sitetools/gui/webpreview.h"
+#include "sitetools/siteexplorer.h"
 #include "sitetools/sitenames.h"
 #include "sitetools/sitetext.h"
+#include "testfiles.h"
 #include "testmain.h"
 #include "transfer/gui/transferprogress.h"
 #include "transfer/transfercontrol.h"
@@ -28,6 +30,77 @@ using namespace krtp::test;
 using namespace Qt::StringLiterals;
 
 namespace {
+
+const QByteArray kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00\x00"
+                      "\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
+                      43);
+
+// The host fixture with a small site and access lists of every form, by member.
+struct SiteFixture : HostFixture {
+    bool start() {
+        host.addReadOnlyFolder(u"locked"_s);
+        return startHost();
+    }
+
+    // The host's site as every test starts with it.
+    void resetSite() {
+        QDir root(host.root());
+        for (const QString& e : root.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+            QFileInfo info(root.filePath(e));
+            if (info.isDir())
+                QDir(info.filePath()).removeRecursively();
+            else
+                QFile::remove(info.filePath());
+        }
+        const std::pair<const char*, QByteArray> files[] = {
+            {"index.html", "<html><body>Home</body></html>\r\n"},
+            {"old_index.html", "<html><body>Old home</body></html>\r\n"},
+            {"style.css", "body { color: navy; }\r\n"},
+            {"images/logo.gif", kGif},
+            {"images/bob.gif", kGif},
+            {"Pages/News.HTML", "<p>News</p>\r\n"},
+            {"news/index.html", "<h1>News</h1>\n<p>First</p>\n"},
+            {"news/old/2024.html", "<p>Last year</p>\r\n"},
+            {"krg/Bob.dat", "news/index.html\r\nnews/*add files*"},
+            {"krg/Ann.dat", "Pages/News.HTML\r\nPages/*add files*\r\nPages/*delete files*\r\nimages/ann.gif"},
+            {"krg/Cara.dat", "*full access*"},
+            {"krg/Dan.dat", "*full access*\r\n"},
+            {"krg/Eve.dat",
+             "../../etc/passwd\r\n/abs.html\r\nC:/win.ini\r\nnews/../../x.html\r\n..\\..\\y.html\r\n"
+             "news/evil\x01.html\r\nnews/index.html\r\n.hidden/secret.html\r\n"},
+            {"krg/Hal.dat", "<html><body><h1>404 Not Found</h1></body></html>"}};
+        for (const auto& [path, bytes] : files)
+            host.write(QString::fromLatin1(path), bytes);
+        QDir(host.root()).mkpath(u"empty"_s);
+        QDir(host.root()).mkpath(u"locked"_s);
+    }
+};
+
+// Tree keys in order, and the file names (or another field) of the list.
+QStringList treeKeys(const SiteExplorer& e) {
+    QStringList keys;
+    for (const FolderNode& n : e.nodes())
+        keys << n.key;
+    return keys;
+}
+
+QStringList fileNames(const SiteExplorer& e, QString ListEntry::*field = &ListEntry::text) {
+    QStringList names;
+    for (const ListEntry& entry : e.files().entries())
+        names << entry.*field;
+    return names;
+}
+
+// Every file below a folder with its bytes, by path relative to it: a whole tree to compare.
+QMap<QString, QByteArray> treeBytes(const QString& root) {
+    QMap<QString, QByteArray> out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out.insert(QDir(root).relativeFilePath(path), readLocal(path));
+    }
+    return out;
+}
 
 // Runs fn on the next modal window, a W, once it is up, from the event loop (so whatever the caller
 // waits for goes on meanwhile). A window fn leaves open (a failed check) is hidden, which ends its modal
@@ -138,7 +211,7 @@ private slots:
     void initTestCase() { QVERIFY(fx.start()); }
     void init() {
         fx.resetSite();
-        fx.resetLocal();
+        fx.resetLocal(true);
         fx.setAccounts(
             {{"Bob", "bobpw", 3}, {"Cara", "carapw", 3}, {"Ann", "annpw", 2}, {"Velmar", "velmarpw", 4}});
         dlg.init();
@@ -244,7 +317,8 @@ private slots:
         QCOMPARE(dlg->lastText(), u"Please confirm.  You are about to download 2 files from the server."_s);
         QCOMPARE(readLocal(fx.mirror(u"index.html"_s)), fx.host.read(u"index.html"_s));
         QCOMPARE(readLocal(fx.mirror(u"style.css"_s)), fx.host.read(u"style.css"_s));
-        QCOMPARE(fileIcons(s.explorer), (QStringList{"file", "filenotfound", "file"}));
+        QCOMPARE(fileNames(s.explorer, &ListEntry::smallIconKey),
+                 (QStringList{"file", "filenotfound", "file"}));
     }
 
     // selected: that many files from f00.html on; icons: of f00.html to f04.html.
@@ -279,7 +353,7 @@ private slots:
         QFile::remove(fx.host.path(u"many/"_s + gone)); // listed, then gone
         QVERIFY(!confirm(s, &ExplorerActions::Download, names.mid(0, selected)));
         QCOMPARE(dlg->texts().mid(1), QStringList{"550 No such file or directory."});
-        QCOMPARE(fileIcons(s.explorer).join(u' '), icons);
+        QCOMPARE(fileNames(s.explorer, &ListEntry::smallIconKey).join(u' '), icons);
         QCOMPARE(s.actions.lastOutcome(), outcome);
         for (const QString& name : names)
             QCOMPARE(QFileInfo::exists(fx.mirror(u"many/"_s + name)), s.icon(name) == "file");
@@ -303,7 +377,7 @@ private slots:
         QList<Run> runs;
         for (int connections : {1, 4}) {
             fx.resetSite();
-            fx.resetLocal();
+            fx.resetLocal(true);
             dlg->clear();
             const QStringList names = seedMany(12);
             // Earlier copies on both sides, some with backups of their own, one empty.
