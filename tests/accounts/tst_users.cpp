@@ -119,29 +119,25 @@ private slots:
         QVERIFY(IsAccountText(QString::fromLatin1("\xFF")));
         // Only complete records are read.
         const QByteArray data = record(u"A"_s, u"1"_s, 2) + record(u"B"_s, u"2"_s, 4) + QByteArray(59, 'x');
-        const QList<AccountRecord> all = ReadAccountRecords(data);
+        QList<AccountRecord> all = ReadAccountRecords(data);
         QCOMPARE(all.size(), 2);
         QVERIFY(all.at(1).Name == QLatin1String("B") && all.at(1).Level == 4);
         QVERIFY(ReadAccountRecords(QByteArray(59, 'x')).isEmpty());
-    }
-
-    void writesAtRecordNumber() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"_files.dat"_s);
+        // Records are written at their number.
+        const QString path = fx.localPath(u"_files.dat"_s);
         QVERIFY(WriteAccountRecord(path, 1, {u"Ann"_s, u"a"_s, 3}));
         QVERIFY(WriteAccountRecord(path, 2, {u"Ben"_s, u"b"_s, 2}));
         QVERIFY(WriteAccountRecord(path, 1, {u"Anna"_s, u"a2"_s, 4}));
         // Record 4 leaves record 3 as a gap that was never written.
         QVERIFY(WriteAccountRecord(path, 4, {u"Dan"_s, u"d"_s, 1}));
-        QList<AccountRecord> all;
         QVERIFY(ReadAccountFile(path, all));
         QCOMPARE(all.size(), 4);
         QVERIFY(all.at(0).Name == QLatin1String("Anna") && all.at(0).Level == 4);
         QCOMPARE(all.at(1).Name + all.at(3).Name, u"BenDan"_s);
         QCOMPARE(QFileInfo(path).size(), 240);
-        QString error;
+        error.clear();
         QVERIFY(!WriteAccountRecord(path, 0, {u"X"_s, {}, 3}, &error));
-        QVERIFY(!ReadAccountFile(dir.filePath(u"none.dat"_s), all, &error));
+        QVERIFY(!ReadAccountFile(fx.localPath(u"none.dat"_s), all, &error));
         QVERIFY(!error.isEmpty());
     }
 
