@@ -328,7 +328,6 @@ private slots:
 
     // Where the saved login password goes: the keyring when one answers, else the settings file.
     void savedLoginPassword() {
-        using test::FakeKeyring;
         struct Case {
             const char* what;
             std::optional<FakeKeyring::Mode> keyring; // none: no keyring at all
@@ -341,20 +340,19 @@ private slots:
         const QString key = SavedPasswordKey(u"Lina"_s);
         QCOMPARE(SavedPasswordKey(u" LINA "_s), key);
         for (const Case& c : cases) {
-            QTemporaryDir dir;
-            const QString file = dir.filePath(u"KRtp.ini"_s);
+            const QString file = fx.config.filePath(QLatin1String(c.what) + u".ini"_s);
             std::optional<FakeKeyring> fake;
             if (c.keyring)
                 fake.emplace(*c.keyring).setTimeLimit(50);
             Keyring* k = fake ? &*fake : nullptr;
-            const auto fileText = [&] { return readLocal(file); };
             {
                 SettingsStore s(file);
                 SaveLogin(s, k, u"Lina"_s, u"lan tern"_s, true);
                 s.sync();
                 QCOMPARE(s.get(settings::LoginSavePassword) + s.get(settings::LoginUserName), u"YesLina"_s);
             }
-            QVERIFY2(fileText().contains("Password") && fileText().contains("lan tern") != c.inKeyring,
+            QVERIFY2(readLocal(file).contains("Password") &&
+                         readLocal(file).contains("lan tern") != c.inKeyring,
                      c.what);
             QCOMPARE(fake && fake->entries.value(key) == QLatin1String("lan tern"), c.inKeyring);
             {
@@ -369,14 +367,13 @@ private slots:
                 QCOMPARE(s.get(settings::LoginSavePassword), u"No"_s);
                 QCOMPARE(LoadSavedPassword(s, k), QString());
             }
-            QVERIFY2(!fileText().contains("lan tern"), c.what);
+            QVERIFY2(!readLocal(file).contains("lan tern"), c.what);
             if (fake && c.inKeyring)
                 QVERIFY(fake->entries.isEmpty());
         }
         // A password the file kept from before the keyring moves there with the next login; a
         // changed user name takes the entry of the previous one away.
-        QTemporaryDir dir;
-        SettingsStore s(dir.filePath(u"KRtp.ini"_s));
+        SettingsStore& s = *store();
         s.set(settings::LoginUserName, u"Lina"_s);
         s.set(settings::LoginPassword, u"old"_s);
         FakeKeyring fake;
