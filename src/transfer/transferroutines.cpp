@@ -185,12 +185,20 @@ bool GetFile(TransferControl& control, const QString& pstrFileName) {
     // decides (the catalogue reader repairs it). Anything else is: a refusal of a file the host still
     // lists (some hosts refuse a file being written), a temporary refusal (4xx), a connection lost
     // mid-transfer, or a host not reached must never look like a missing file.
-    if (!run(control, QStringLiteral("GET ") + q(pstrFileName) + QLatin1Char(' ') + q(pstrFileName))) {
+    const QString get = QStringLiteral("GET ") + q(pstrFileName) + QLatin1Char(' ') + q(pstrFileName);
+    bool fetchedAgain = false;
+    while (!run(control, get)) {
         int code = control.lastReplyCode();
         QString reply = control.lastError();
         if (code == 550) {
             if (!run(control, QStringLiteral("ls ") + q(pstrFileName)) && control.lastReplyCode() == 550)
                 return true;
+            // Missing for the download, listed a moment later: another member's save put a new copy in
+            // place between the two commands. Fetch that copy.
+            if (control.lastSucceeded() && !fetchedAgain) {
+                fetchedAgain = true;
+                continue;
+            }
             if (control.lastSucceeded())
                 code = 450; // listed, yet refused: a passing refusal
             else {

@@ -248,7 +248,7 @@ private slots:
         for (const char* reply : {"450 Busy, try later.", "550 Being written."}) {
             dlg->clear();
             host.setFaults(QStringLiteral(R"({"refuse": [{"cmd": "RETR", "path": "/krg/_files.txt",
-                "reply": "%1", "times": 3}]})")
+                "reply": "%1", "times": 9}]})")
                                .arg(QLatin1String(reply))
                                .toUtf8());
             QVERIFY(!A->refresh());
@@ -264,6 +264,13 @@ private slots:
             QCOMPARE(fx.hostCatalogue(), before);
             QVERIFY(!fx.lockOnHost());
         }
+        // Absent for one download and listed right after: another member's save put a new copy in place
+        // between the two commands. It is fetched again, without a word.
+        host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/_files.txt", "reply": "550 No such file.",
+            "times": 1}]})");
+        dlg->clear();
+        QVERIFY(A->refresh());
+        QCOMPARE(dlg->texts(), QStringList());
         // A catalogue listed as absent is missing: then the repair is offered.
         host.setFaults({});
         dlg->clear();
