@@ -7,6 +7,8 @@
 #include "transfer/transferpool.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 using namespace krtp;
@@ -142,7 +144,27 @@ private slots:
               "4 connections %lld ms (%.2f FTP commands per file); %.2f times faster",
               kFiles, one, double(serialCommands) / kFiles, four, double(parallelCommands) / kFiles,
               double(one) / double(four));
-
+        // lftp's mirror with four connections on the same host and files, when lftp is installed.
+        if (const QString lftp = QStandardPaths::findExecutable(QStringLiteral("lftp")); !lftp.isEmpty()) {
+            QTemporaryDir target;
+            host.setFaults(latency);
+            QProcess p;
+            QElapsedTimer t;
+            t.start();
+            p.start(lftp,
+                    {QStringLiteral("-u"), LoopbackHost::user() + QLatin1Char(',') + LoopbackHost::password(),
+                     QStringLiteral("-e"),
+                     QStringLiteral("set net:max-retries 1; set ftp:ssl-allow no; mirror -P 4 /krg %1; quit")
+                         .arg(target.path()),
+                     QStringLiteral("ftp://127.0.0.1:%1").arg(host.ftpPort())});
+            QVERIFY(p.waitForFinished(300000));
+            const qint64 lftpMs = t.elapsed();
+            host.setFaults({});
+            QCOMPARE(p.exitCode(), 0);
+            QCOMPARE(QDir(target.path()).entryList(QDir::Files).size(), kFiles + 1);
+            qInfo("lftp mirror -P 4 of the same folder: %lld ms; KRtp with 4 connections / lftp = %.2f",
+                  lftpMs, double(four) / double(lftpMs));
+        }
         QVERIFY2(double(one) / double(four) >= 3.5, "four connections are not 3.5 times faster than one");
     }
 };
