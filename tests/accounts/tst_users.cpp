@@ -515,7 +515,6 @@ private slots:
         w.txtPassword->setText(u"changed"_s);
         w.cmdApplyToUser->click();
         QVERIFY(!closeAnswering(w, Dialogs::Yes));
-        QVERIFY(w.isVisible());
         QCOMPARE(h->records().last().icon, Dialogs::Icon::Critical);
         QCOMPARE(locked.read(u"krg/_files.dat"_s), accountFile(team()));
         QVERIFY(QFileInfo::exists(AccountMirrorPath()));

