@@ -76,14 +76,7 @@ struct SiteFixture : HostFixture {
     }
 };
 
-// Tree keys in order, and the file names (or another field) of the list.
-QStringList treeKeys(const SiteExplorer& e) {
-    QStringList keys;
-    for (const FolderNode& n : e.nodes())
-        keys << n.key;
-    return keys;
-}
-
+// The file names (or another field) of the list.
 QStringList fileNames(const SiteExplorer& e, QString ListEntry::*field = &ListEntry::text) {
     QStringList names;
     for (const ListEntry& entry : e.files().entries())
@@ -245,7 +238,9 @@ private slots:
         QFETCH(QString, view);
         SiteFixture::login(member, quint8(level));
         Session s(view.section(u'>', 0, 0));
-        QStringList keys = treeKeys(s.explorer), names = fileNames(s.explorer);
+        QStringList keys, names = fileNames(s.explorer);
+        for (const FolderNode& n : s.explorer.nodes())
+            keys << n.key;
         if (s.explorer.fullAccess())
             std::sort(keys.begin() + 1, keys.end(), [](const QString& a, const QString& b) {
                 return a.compare(b, Qt::CaseInsensitive) < 0;
@@ -1276,9 +1271,8 @@ private slots:
         slow.write(u"big.bin"_s, QByteArray(size, 'n'));
         QVERIFY(writeLocal(fx.mirror(u"big.bin"_s), "previous local copy"));
         const QStringList pair{"a.bin", "b.bin"};
-        const qint64 pairSize = 4096;
         for (const QString& name : pair) {
-            slow.write(name, QByteArray(pairSize, 'n'));
+            slow.write(name, QByteArray(4096, 'n'));
             QVERIFY(writeLocal(fx.mirror(name), "previous local copy"));
         }
         SiteFixture::login(u"Velmar"_s, LevelAdministrator);
@@ -1345,7 +1339,7 @@ private slots:
             dlg->answer(Dialogs::Ok);
             if (!down)
                 for (const QString& name : pair)
-                    QVERIFY(writeLocal(fx.mirror(name), QByteArray(pairSize, 'l')));
+                    QVERIFY(writeLocal(fx.mirror(name), QByteArray(4096, 'l')));
             (down ? w.cmdDownload : w.cmdUploadFile)->click();
             QCOMPARE(seen, QStringList{"Transferring 0 of 2 files: 0 bytes"});
             seen.clear();
@@ -1353,7 +1347,7 @@ private slots:
             QCOMPARE(w.statusText(),
                      (down ? u"Download"_s : u"Upload"_s) + u" cancelled; left as they were: a.bin, b.bin"_s);
             for (const QString& name : pair) {
-                QCOMPARE(slow.read(name), QByteArray(pairSize, 'n'));
+                QCOMPARE(slow.read(name), QByteArray(4096, 'n'));
                 if (down)
                     QCOMPARE(readLocal(fx.mirror(name)), "previous local copy"_ba);
             }
@@ -1492,7 +1486,7 @@ private slots:
         QCOMPARE(fx.host.read(u"krg/_files.txt"_s), "mine"_ba);
     }
 
-    void untrustedNames() {
+    void untrustedNamesPathsAndFolderKeys() {
         const QStringList safe{"index.html", "my page.html", ".htaccess", "*full access*",
                                QString::fromUtf8("caf\xc3\xa9.html")};
         const QStringList unsafe{
@@ -1504,9 +1498,6 @@ private slots:
             if (!name.contains(u'/'))
                 QVERIFY2(IsSafeHostPath(u"pages/"_s + name) == ok, qPrintable(name));
         }
-    }
-
-    void pathsAndFolderKeys() {
         QVERIFY(IsSafeFolderKey(QString()));
         QVERIFY(IsSafeFolderKey(u"pages/old/"_s));
         for (const char* key : {"pages", "/pages/", "pages//", "pages/../"})
@@ -1541,6 +1532,9 @@ private slots:
                                                      << u"root:| images/:bob.gif| a/:|d a/b/:c.txt|"_s;
         QTest::newRow("deeper levels")
             << u"x/y/z/p.html"_s << u"root:| images/:bob.gif| x/:| x/y/:| x/y/z/:p.html|"_s;
+        QTest::newRow("one key per folder, spelt as first named")
+            << u"A/b/x.html\r\na/B/c/y.html"_s
+            << u"root:| images/:bob.gif| A/:| A/b/:x.html| A/b/c/:y.html|"_s;
         QTest::newRow("html page") << u"<html><body>Not Found</body></html>"_s
                                    << u"root:| images/:bob.gif|"_s;
         QTest::newRow("empty") << u""_s << u"root:| images/:bob.gif|"_s;
@@ -1576,21 +1570,16 @@ private slots:
         QCOMPARE(wide.size(), 10000);
         QCOMPARE(wide.last(), u"f9998/"_s);
         QVERIFY2(t.elapsed() < 2000, QByteArray::number(t.elapsed()).constData());
-        // A folder named twice in different letter case is one key, spelt as first named.
-        QCOMPARE(AccessList::FromContent(u"A/b/x.html\r\na/B/c/y.html"_s).folderKeys(),
-                 (QStringList{"images/", "A/", "A/b/", "A/b/c/"}));
     }
 
-    void accessListKeepsTheListSpellingForTheHost() {
-        const AccessList list = AccessList::FromContent(u"Pages/News.HTML\r\n  pages/Old.html"_s);
+    void accessListSpellingAndRegistering() {
+        AccessList list = AccessList::FromContent(u"Pages/News.HTML\r\n  pages/Old.html"_s);
         QStringList files;
         for (const auto& f : list.folder(u"Pages/"_s, u"bob"_s).files)
             files << f.name + u'=' + f.hostPath;
         QCOMPARE(files, (QStringList{"news.html=Pages/News.HTML", "old.html=pages/Old.html"}));
-    }
-
-    void registeringInTheAccessList() {
-        AccessList list = AccessList::FromContent(u"  news/index.html\r\nnews/*add files*\r\n\r\n"_s);
+        // Registering and removing paths.
+        list = AccessList::FromContent(u"  news/index.html\r\nnews/*add files*\r\n\r\n"_s);
         list.addPath(u"news/new.html"_s);
         QCOMPARE(list.text(), u"news/index.html\r\nnews/*add files*\r\nnews/new.html"_s);
         list = AccessList::FromContent(u"news/index.html\r\nnews/old_index.html\r\nNEWS/Index.html"_s);
@@ -1659,10 +1648,7 @@ private slots:
         QCOMPARE(one.first().program(), program);
         QVERIFY(one.first().found);
         QVERIFY(ReadExternalEditors(dir.filePath(u"missing.ini"_s)).isEmpty());
-    }
-
-    void externalEditorsText() {
-        QTemporaryDir dir;
+        // The text the editors window shows and saves.
         const QString file = dir.filePath(u"external editors.ini"_s);
         QCOMPARE(ExternalEditorsText(file).editorText(), QString());
         const QByteArray original = "Notepad\r\n/usr/bin/gedit\r\r\n";
