@@ -721,18 +721,35 @@ private slots:
         QCOMPARE(opened, 1);
     }
 
+    // The tree fills and sorts its folders in the background, and folders appear while it is open:
+    // the chosen folder stays in view until the member uses the tree.
     void localFolderWindow() {
-        QTemporaryDir chosen;
-        const QString chosenPath = QDir(chosen.path()).canonicalPath();
+        QTemporaryDir base;
+        const QDir top(QDir(base.path()).canonicalPath());
+        const QString chosenPath = top.filePath(u"team/.local/share/KRtp/Local Folder"_s);
+        QVERIFY(QDir().mkpath(chosenPath));
         runState().LocalFolder = chosenPath + QLatin1Char('/');
         frmSetLocalDir w(nullptr, store());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.treePath(), chosenPath);
         QCOMPARE(w.lblSetLocalFolder->text(), chosenPath);
+        const auto inView = [&] {
+            return w.dirLocalFolder->viewport()->rect().contains(
+                w.dirLocalFolder->visualRect(w.dirLocalFolder->currentIndex()));
+        };
+        QTRY_VERIFY(inView());
+        for (int i = 0; i < 60; ++i) // rows above the chosen folder push it down
+            QVERIFY(top.mkdir(u"added%1"_s.arg(i, 2, 10, QLatin1Char('0'))));
+        const auto* model = qobject_cast<const QFileSystemModel*>(w.dirLocalFolder->model());
+        QTRY_COMPARE(model->rowCount(model->index(top.path())), 61);
+        QTRY_VERIFY(inView());
+        // Set Local Folder asks first; No keeps the window open and stores nothing.
         QDir(chosenPath).mkdir(u"sub"_s);
         QVERIFY(w.setTreePath(chosenPath + u"/sub"_s));
         QCOMPARE(w.lblSetLocalFolder->text(), chosenPath + u"/sub"_s);
         QVERIFY(!w.setTreePath(chosenPath + u"/missing"_s));
         QCOMPARE(w.treePath(), chosenPath + u"/sub"_s);
-        w.show();
         dialogs->answer(Dialogs::No);
         w.cmdSetLocalDir->click();
         QVERIFY(w.isVisible());
@@ -760,30 +777,6 @@ private slots:
         cancelled.cmdCancel->click();
         QCOMPARE(cancelled.result(), int(QDialog::Rejected));
         QCOMPARE(store()->get(settings::LocalFolder), u"/"_s);
-    }
-
-    // The tree fills and sorts its folders in the background, and folders appear while it is open:
-    // the chosen folder stays in view until the member uses the tree.
-    void localFolderTreeKeepsChosenFolderInView() {
-        QTemporaryDir base;
-        const QDir root(QDir(base.path()).canonicalPath());
-        const QString chosen = root.filePath(u"team/.local/share/KRtp/Local Folder"_s);
-        QVERIFY(QDir().mkpath(chosen));
-        runState().LocalFolder = chosen + QLatin1Char('/');
-        frmSetLocalDir w(nullptr, store());
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(w.treePath(), chosen);
-        const auto inView = [&] {
-            return w.dirLocalFolder->viewport()->rect().contains(
-                w.dirLocalFolder->visualRect(w.dirLocalFolder->currentIndex()));
-        };
-        QTRY_VERIFY(inView());
-        for (int i = 0; i < 60; ++i) // rows above the chosen folder push it down
-            QVERIFY(root.mkdir(u"added%1"_s.arg(i, 2, 10, QLatin1Char('0'))));
-        const auto* model = qobject_cast<const QFileSystemModel*>(w.dirLocalFolder->model());
-        QTRY_COMPARE(model->rowCount(model->index(root.path())), 61);
-        QTRY_VERIFY(inView());
     }
 
     // Opening the options stores the icon positions (small icons), even when the window is then
