@@ -298,7 +298,6 @@ private slots:
         frmUsers w;
         QVERIFY(load(w));
         QCOMPARE(w.lvwFileList->count(), 7);
-        QCOMPARE(w.lvwFileList->item(3)->text(), u"Bob"_s);
         QCOMPARE(w.lvwFileList->item(3)->icon().cacheKey(), w.imglstUsers.value("level3").cacheKey());
         QVERIFY(!w.fraUserInfo->isVisible());
         if (row < 0)

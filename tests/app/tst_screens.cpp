@@ -79,7 +79,6 @@ private slots:
         fx.logIn(u"Velmar"_s, LevelAdministrator);
         frmUsers::EditFile = [](const QString&) {};
         frmUsers w;
-        w.show();
         QVERIFY(w.LoadWindow());
         w.lvwFileList->setCurrentRow(1);
         save(w, u"frmUsers-Velmar"_s);
@@ -124,7 +123,6 @@ private slots:
         name.fill(QColor(40, 60, 140));
         QVERIFY(name.save(fx.host.path(u"bob.gif"_s), "PNG"));
         frmPostNews w;
-        w.show();
         w.LoadWindow();
         w.txtSubject->setText(u"Spring banner"_s);
         w.txtNews->setPlainText(u"The new banner is up.\nTell us what you think!"_s);
