@@ -2,8 +2,6 @@
 
 #include "hostfixture.h"
 
-#include <QTest>
-
 namespace krtp::test {
 
 // The team of the accounts tests: two super users, two other administrators and one member of each

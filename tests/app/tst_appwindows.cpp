@@ -60,10 +60,7 @@ class FakeWindows : public StartupWindows {
 public:
     QStringList calls;
     QString proxyAtLogin;
-    std::function<void()> login = [] {
-        runState().CurrentUserName = u"Bob"_s;
-        runState().UserLevel = 3;
-    };
+    std::function<void()> login = [] { HostFixture::logIn(u"Bob"_s, 3); };
     std::function<void()> localFolder = [] {};
     bool menuOpens = true;
 
@@ -192,10 +189,7 @@ private slots:
         for (int level : {0, 1, 5, 255}) {
             dialogs->clear();
             FakeWindows w;
-            w.login = [level] {
-                runState().CurrentUserName = u"Greta"_s;
-                runState().UserLevel = quint8(level);
-            };
+            w.login = [level] { HostFixture::logIn(u"Greta"_s, quint8(level)); };
             QCOMPARE(run(w), StartupEnd::LockedOut);
             QCOMPARE(dialogs->texts(), QStringList{u"Sorry, you've been locked out."_s});
             QCOMPARE(dialogs->records().first().icon, Dialogs::Icon::None);
