@@ -618,31 +618,71 @@ private slots:
         QVERIFY(fileNames(s.explorer).isEmpty());
     }
 
-    void addFilesChecksNamesAndExistence() {
+    // In news/ with full access: a new file registers its name, folders are made and removed, files
+    // are added where their names allow.
+    void newFileFoldersAndAddedFiles() {
         const QString a = disk.filePath(u"a.html"_s), spaced = disk.filePath(u"b c.html"_s),
                       c = disk.filePath(u"c.gif"_s), existing = disk.filePath(u"style.css"_s);
         QVERIFY(writeLocal(a, "<p>a</p>") && writeLocal(spaced, "b") && writeLocal(c, kGif) &&
                 writeLocal(existing, "mine"));
         Session s(u"news/"_s);
+        dlg->answerText(u"newfile.html"_s);
+        QVERIFY(s.actions.NewFile());
+        QCOMPARE(dlg->lastText(), u"Please enter a name for the new file"_s);
+        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html"}));
+        QCOMPARE(s.icon(u"newfile.html"_s), u"filenotfound"_s);
+        QVERIFY(!fx.host.exists(u"news/newfile.html"_s));
+        QVERIFY(!QFileInfo::exists(fx.mirror(u"news/newfile.html"_s)));
+        const auto refused = [&](const QString& name, const QString& message) {
+            dlg->answerText(name);
+            QVERIFY(!s.actions.NewFile());
+            QCOMPARE(dlg->lastText(), message);
+        };
+        refused(u"my page.html"_s,
+                u"my page.html\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"_s);
+        refused(u"index.html"_s,
+                u"news/index.html already exists on the server.  Try using the REPLACE button."_s);
+        refused(u"../escape.html"_s,
+                u"../escape.html\r\n\r\nSorry, this name cannot be used for files on the KR Web Site"_s);
+        dlg->answerText(QString());
+        QVERIFY(!s.actions.NewFile());
+        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html"}));
+        // Folders.
+        QVERIFY(s.actions.CreateSubfolder(u"2026"_s));
+        QVERIFY(QFileInfo(fx.host.path(u"news/2026"_s)).isDir());
+        QVERIFY(s.explorer.node(u"news/2026/"_s));
+        QVERIFY(!s.actions.CreateSubfolder(u".."_s));
+        s.explorer.clickFolder(u"news/old/"_s);
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(!s.actions.DeleteCurrentFolder()); // not empty
+        QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
+        s.explorer.clickFolder(u"news/2026/"_s);
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(s.actions.DeleteCurrentFolder());
+        QVERIFY(!fx.host.exists(u"news/2026"_s));
+        QVERIFY(!s.explorer.node(u"news/2026/"_s));
+        QCOMPARE(s.explorer.selectedFolderKey(), u"news/"_s);
+        // Added files.
+        qsizetype asked = dlg->records().size();
         dlg->answerFiles(QStringList{a, spaced, c});
         QVERIFY(!s.actions.AddFiles());
-        QCOMPARE(dlg->records().first().text, u"Add File..."_s);
-        QCOMPARE(dlg->records().first().filter, ExplorerActions::FileFilter());
-        QCOMPARE(dlg->texts().mid(1),
+        QCOMPARE(dlg->records().at(asked).text, u"Add File..."_s);
+        QCOMPARE(dlg->records().at(asked).filter, ExplorerActions::FileFilter());
+        QCOMPARE(dlg->texts().mid(asked + 1),
                  QStringList{"b c.html\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"});
         QCOMPARE(fx.host.read(u"news/a.html"_s), "<p>a</p>"_ba);
         QCOMPARE(fx.host.read(u"news/c.gif"_s), kGif);
         QCOMPARE(readLocal(fx.mirror(u"news/c.gif"_s)), kGif);
         QVERIFY(!fx.host.exists(u"news/b c.html"_s));
-        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "a.html", "c.gif"}));
+        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html", "a.html", "c.gif"}));
         QVERIFY(s.explorer.node(u"news/"_s)->tag.endsWith(u"\r\na.html\r\nc.gif"_s));
         // A name the host has already.
         s.explorer.clickFolder(QString());
-        dlg->clear();
+        asked = dlg->records().size();
         QVERIFY(!s.actions.AddFiles({existing}));
-        QCOMPARE(dlg->texts(),
+        QCOMPARE(dlg->texts().mid(asked),
                  QStringList{"style.css already exists on the server.  Try using the REPLACE button."});
-        QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
+        QCOMPARE(dlg->records().last().icon, Dialogs::Icon::Critical);
         QCOMPARE(fx.host.read(u"style.css"_s), "body { color: navy; }\r\n"_ba);
         QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "old_index.html", "style.css"}));
         // A cancelled dialog.
@@ -674,31 +714,9 @@ private slots:
         Session root;
         QVERIFY(!root.actions.AddFiles({page}));
         QCOMPARE(dlg->lastText(), u"Your access list does not allow you to add files in the folder /."_s);
-    }
-
-    void newFileRegistersTheName() {
-        Session s(u"news/"_s);
-        dlg->answerText(u"newfile.html"_s);
-        QVERIFY(s.actions.NewFile());
-        QCOMPARE(dlg->records().first().text, u"Please enter a name for the new file"_s);
-        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html"}));
-        QCOMPARE(s.icon(u"newfile.html"_s), u"filenotfound"_s);
-        QVERIFY(!fx.host.exists(u"news/newfile.html"_s));
-        QVERIFY(!QFileInfo::exists(fx.mirror(u"news/newfile.html"_s)));
-        const auto refused = [&](const QString& name, const QString& message) {
-            dlg->answerText(name);
-            QVERIFY(!s.actions.NewFile());
-            QCOMPARE(dlg->lastText(), message);
-        };
-        refused(u"my page.html"_s,
-                u"my page.html\r\n\r\nSorry, spaces are not allows in files for the KR Web Site"_s);
-        refused(u"index.html"_s,
-                u"news/index.html already exists on the server.  Try using the REPLACE button."_s);
-        refused(u"../escape.html"_s,
-                u"../escape.html\r\n\r\nSorry, this name cannot be used for files on the KR Web Site"_s);
-        dlg->answerText(QString());
-        QVERIFY(!s.actions.NewFile());
-        QCOMPARE(fileNames(s.explorer), (QStringList{"index.html", "newfile.html"}));
+        // Nor a folder.
+        QVERIFY(!again.actions.CreateSubfolder(u"x"_s));
+        QVERIFY(!fx.host.exists(u"news/x"_s));
     }
 
     void replaceSendsTheChosenFile() {
@@ -775,28 +793,6 @@ private slots:
                 !actions.DownloadAndEdit());
         QVERIFY(dlg->records().isEmpty());
         QCOMPARE(inet.commandsSent(), 0);
-    }
-
-    void foldersCreatedAndRemovedWithFullAccess() {
-        Session s(u"news/"_s);
-        QVERIFY(s.actions.CreateSubfolder(u"2026"_s));
-        QVERIFY(QFileInfo(fx.host.path(u"news/2026"_s)).isDir());
-        QVERIFY(s.explorer.node(u"news/2026/"_s));
-        QVERIFY(!s.actions.CreateSubfolder(u".."_s));
-        s.explorer.clickFolder(u"news/old/"_s);
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(!s.actions.DeleteCurrentFolder()); // not empty
-        QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
-        s.explorer.clickFolder(u"news/2026/"_s);
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(s.actions.DeleteCurrentFolder());
-        QVERIFY(!fx.host.exists(u"news/2026"_s));
-        QVERIFY(!s.explorer.node(u"news/2026/"_s));
-        QCOMPARE(s.explorer.selectedFolderKey(), u"news/"_s);
-        SiteFixture::login(u"Bob"_s, LevelFullAccess);
-        Session bob(u"news/"_s);
-        QVERIFY(!bob.actions.CreateSubfolder(u"x"_s));
-        QVERIFY(!fx.host.exists(u"news/x"_s));
     }
 
     // What the editor sends: a text nobody touched goes back byte for byte; typed text is written in
