@@ -21,18 +21,6 @@ class BenchSiteExplorer : public QObject {
     Q_OBJECT
     HostFixture fx;
 
-    void seedFolder(int files) {
-        const QString folder = u"big%1"_s.arg(files);
-        QDir(fx.host.root()).mkpath(folder);
-        QDir().mkpath(fx.mirror(folder));
-        for (int i = 0; i < files; ++i) {
-            const QString name = u"/page%1.html"_s.arg(i, 5, 10, QLatin1Char('0'));
-            QFile(fx.host.path(folder) + name).open(QIODevice::WriteOnly);
-            if (i % 2 == 0) // half of them fetched before
-                QFile(fx.mirror(folder) + name).open(QIODevice::WriteOnly);
-        }
-    }
-
 private slots:
     void initTestCase() {
         QVERIFY(fx.startHost());
@@ -42,8 +30,17 @@ private slots:
 
     void largeFolders() {
         ScriptedDialogs d;
-        for (int n : {1000, 2000, 5000})
-            seedFolder(n);
+        for (int n : {1000, 2000, 5000}) {
+            const QString folder = u"big%1"_s.arg(n);
+            QDir(fx.host.root()).mkpath(folder);
+            QDir().mkpath(fx.mirror(folder));
+            for (int i = 0; i < n; ++i) {
+                const QString name = u"/page%1.html"_s.arg(i, 5, 10, QLatin1Char('0'));
+                QFile(fx.host.path(folder) + name).open(QIODevice::WriteOnly);
+                if (i % 2 == 0) // half of them fetched before
+                    QFile(fx.mirror(folder) + name).open(QIODevice::WriteOnly);
+            }
+        }
         frmExplorer w;
         w.Do_ShowWebPage();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
