@@ -1,5 +1,10 @@
 #include "config/siteconfig.h"
+#include "filestore/catalogue.h"
+#include "filestore/cataloguechanges.h"
+#include "filestore/catalogueedit.h"
+#include "filestore/filestatus.h"
 #include "filestore/filestore.h"
+#include "filestore/preview.h"
 #include "scripteddialogs.h"
 #include "storetestutil.h"
 #include "storetexts.h"
@@ -18,6 +23,31 @@ namespace {
 const QByteArray kIndex = catalogueLine("index.html", 3, "", "velmar", "Home page", "velmar: links");
 const QByteArray kLogo = catalogueLine("Logo.GIF", 2, "brenmoor", "", "The logo", "brenmoor: bigger");
 const QByteArray kNotes = catalogueLine("notes.txt", 5, "DOVRIN", "Dovrin", "Notes", "Dovrin: more");
+
+// The two lines before the records (joined by "/") and the records.
+QList<CatalogueRecord> readAll(const QByteArray& data, QString* lines = nullptr) {
+    CatalogueReader r(data);
+    QString l1, l2;
+    r.readLine(l1);
+    r.readLine(l2);
+    if (lines)
+        *lines = l1 + QLatin1Char('/') + l2;
+    QList<CatalogueRecord> out;
+    CatalogueRecord rec;
+    while (r.readRecord(rec))
+        out.append(rec);
+    return out;
+}
+
+// Each record as "name|version|controller|author|description|comment".
+QStringList fields(const QList<CatalogueRecord>& recs) {
+    QStringList out;
+    for (const CatalogueRecord& r : recs)
+        out << QStringList{r.Name,   QString::number(r.CurrentVersion), r.Controller, r.Author, r.Description,
+                           r.Comment}
+                   .join(QLatin1Char('|'));
+    return out;
+}
 
 } // namespace
 
@@ -332,6 +362,267 @@ private slots:
         QVERIFY(!store->SaveCatalogue());
         QCOMPARE(dlg->texts(), QStringList{incompleteCatalogueMessage(QStringLiteral("file not found"))});
         QCOMPARE(fx.hostBackup(), whole);
+    }
+
+    // The catalogue's rules without a host.
+    void roundTripIsByteExact() {
+        // Plain, no entries, commas and a negative version, Latin-1, UTF-8, the highest version.
+        for (const QByteArray& data :
+             {QByteArray("2.0.5\r\n2\r\n\"index.html\",3,\"\",\"velmar\",\"Home page\",\"velmar: first\"\r\n"
+                         "\"Logo.GIF\",1,\"brenmoor\",\"\",\"\",\"\"\r\n"),
+              QByteArray("1.2.0\r\n0\r\n"),
+              QByteArray("2.0.5\r\n1\r\n\"a, b.txt\",-4,\"x\",\"y\",\"one, two\",\"c: d, e\"\r\n"),
+              QByteArray("2.0.5\r\n1\r\n\"caf\xe9.txt\",2,\"\",\"J\xf6rg\",\"\xa9\",\"\"\r\n"),
+              QByteArray("2.0.5\r\n1\r\n\"caf\xc3\xa9.txt\",2,\"\",\"\",\"\",\"\"\r\n"),
+              QByteArray("2.0.5\r\n1\r\n\"a\",32767,\"\",\"\",\"\",\"\"\r\n")}) {
+            CatalogueReader r(data);
+            QString l1, l2;
+            r.readLine(l1);
+            r.readLine(l2);
+            CatalogueWriter w(r.isUtf8());
+            w.writeLine(l1);
+            w.writeLine(QString::number(LeadingNumber(l2)));
+            CatalogueRecord rec;
+            while (r.readRecord(rec))
+                w.writeRecord(rec);
+            QCOMPARE(w.bytes(), data);
+        }
+    }
+
+    void readingRules() {
+        // Quoted fields keep commas, unquoted fields end at a comma, blanks before a field are
+        // skipped, line ends separate fields like commas, the version of an empty field is 0.
+        const QByteArray data = "2.0.5\r\n4\r\n"
+                                "\"a,b.txt\",7,\"ctl\",\"au\",\"d, e\",\"c\"\r\n"
+                                "plain.html, 12 ,  \"x\",  bare author,desc,comment text\r\n"
+                                "\"split.txt\",3,\"\"\r\n\"who\",\"what\",\"why\"\r\n"
+                                "\"noversion.txt\",,\"\",\"\",\"\",\"\"\r\n";
+        QString lines;
+        QCOMPARE(fields(readAll(data, &lines)),
+                 (QStringList{"a,b.txt|7|ctl|au|d, e|c", "plain.html|12|x|bare author|desc|comment text",
+                              "split.txt|3||who|what|why", "noversion.txt|0||||"}));
+        QCOMPARE(lines, QStringLiteral("2.0.5/4"));
+
+        // Text between a closing quote and the next comma (or line end) belongs to no field.
+        QCOMPARE(fields(readAll("2.0.5\r\n2\r\n\"q.txt\"junk ,5,\"ctl\"x,\"au\"  ,\"d\" y,\"c\"z\r\n"
+                                "\"r.txt\",6,\"\",\"\",\"\",\"\"\r\n")),
+                 (QStringList{"q.txt|5|ctl|au|d|c", "r.txt|6||||"}));
+        // A record cut short keeps what it has; an empty name is a record too.
+        QCOMPARE(fields(readAll("2.0.5\r\n3\r\n\"\",1,\"\",\"\",\"\",\"\"\r\n\"a.txt\",2,\"me\"")),
+                 (QStringList{"|1||||", "a.txt|2|me|||"}));
+        // A quote never closed runs to the end of the file.
+        QCOMPARE(fields(readAll("2.0.5\r\n1\r\n\"a.txt\",1,\"x\",\"y\",\"runs on")),
+                 QStringList{"a.txt|1|x|y|runs on|"});
+        // LF line ends and blank lines between records.
+        QCOMPARE(
+            fields(readAll("2.0.5\n2\n\n\"a\",1,\"\",\"\",\"\",\"\"\n\n\"b\",2,\"\",\"\",\"\",\"\"\n\n")),
+            (QStringList{"a|1||||", "b|2||||"}));
+        // No line at all, only line 1.
+        QString line;
+        QVERIFY(!CatalogueReader(QByteArray{}).readLine(line));
+        CatalogueReader one("2.0.5\r\n");
+        QVERIFY(one.readLine(line));
+        QVERIFY(!one.readLine(line));
+    }
+
+    void completeness_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("reason"); // empty: complete
+        const QByteArray a = "\"a.txt\",1,\"\",\"\",\"\",\"\"\r\n";
+        QTest::newRow("whole") << QByteArray("2.0.5\r\n1\r\n" + a) << QString();
+        QTest::newRow("no line end after the last record")
+            << QByteArray("2.0.5\r\n1\r\n" + a.left(a.size() - 2)) << QStringLiteral("file is incomplete");
+        QTest::newRow("quote never closed")
+            << QByteArray("2.0.5\r\n1\r\n\"a.txt\",1,\"\",\"\",\"\",\"half\r\n")
+            << QStringLiteral("file is incomplete");
+        QTest::newRow("text after a closing quote")
+            << QByteArray("2.0.5\r\n1\r\n\"a.txt\"x ,1,\"\",\"\",\"\",\"\"\r\n") << QString();
+        QTest::newRow("blank lines between records")
+            << QByteArray("2.0.5\r\n2\r\n" + a + "\r\n\r\n\r\n\"b\",1,\"\",\"\",\"\",\"\"\r\n") << QString();
+        QTest::newRow("count includes an empty name")
+            << QByteArray("2.0.5\r\n2\r\n" + a + "\"\",1,\"\",\"\",\"\",\"\"\r\n")
+            << QStringLiteral("2 files expected, 1 files found)");
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("file is empty");
+        QTest::newRow("line 1 only") << QByteArray("2.0.5\r\n") << QStringLiteral("file is incomplete");
+        QTest::newRow("no entries") << QByteArray("2.0.5\r\n0\r\n") << QString();
+    }
+    void completeness() {
+        QFETCH(QByteArray, data);
+        QFETCH(QString, reason);
+        const CatalogueDocument doc = ParseCatalogue(data);
+        QCOMPARE(doc.complete, reason.isEmpty());
+        QCOMPARE(doc.reason, reason);
+    }
+
+    void everyCutOfACatalogueReadsShort() {
+        // An upload that broke off anywhere (short of the very last line feed) is never a whole catalogue.
+        const QByteArray whole =
+            "2.0.5\r\n3\r\n\"index.html\",3,\"\",\"velmar\",\"Home, page\",\"v: x\"\r\n"
+            "\"b.txt\",12,\"Bren\",\"\",\"\",\"\"\r\n\"c d.txt\",1,\"\",\"\",\"C\",\"Alda: 1\"\r\n";
+        QVERIFY(ParseCatalogue(whole).complete);
+        for (qsizetype cut = 0; cut < whole.size() - 1; ++cut)
+            QVERIFY2(!ParseCatalogue(whole.left(cut)).complete, qPrintable(QString::number(cut)));
+    }
+
+    void rewriteKeepsEveryByteOfUntouchedEntries() {
+        // Bytes 0x80-0xFF, including 0xFF and the five that Windows-1252 leaves unassigned.
+        QByteArray high;
+        for (int c = 0x80; c <= 0xFF; ++c)
+            if (c != '"')
+                high.append(char(c));
+        const QByteArray data = "2.0.5\r\n2\r\n\"a.txt\",1,\"\",\"\",\"" + high +
+                                "\",\"\"\r\n\"b.txt\",1,\"\",\"\",\"\",\"\"\r\n";
+        CatalogueDocument doc = ParseCatalogue(data);
+        QVERIFY(doc.complete);
+        QVERIFY(!doc.utf8);
+        QString error;
+        CatalogueEdit e;
+        e.name = QStringLiteral("B.TXT");
+        e.controller = QStringLiteral("Alda");
+        QVERIFY(ApplyCatalogueEdit(doc, e, error));
+        QCOMPARE(WriteCatalogue(doc), "2.0.5\r\n2\r\n\"a.txt\",1,\"\",\"\",\"" + high +
+                                          "\",\"\"\r\n\"b.txt\",1,\"Alda\",\"\",\"\",\"\"\r\n");
+        // The edited entry itself goes out in the code page too, unassigned bytes included.
+        CatalogueEdit f;
+        f.name = QStringLiteral("a.txt");
+        f.version = 2;
+        QVERIFY(ApplyCatalogueEdit(doc, f, error));
+        QVERIFY(WriteCatalogue(doc).contains("\"a.txt\",2,\"\",\"\",\"" + high + "\",\"\"\r\n"));
+    }
+
+    void versionNumbers() {
+        const QList<std::pair<const char*, int>> rows = {
+            {"", 0},          {"abc", 0},         {" 12abc", 12},
+            {"99999", 32767}, {"-99999", -32768}, {"99999999999999999999999", 32767}};
+        for (const auto& [text, version] : rows)
+            QCOMPARE(LeadingVersion(QLatin1String(text)), qint16(version));
+    }
+
+    void writerNeverWritesQuotesOrLineBreaks() {
+        CatalogueWriter w;
+        w.writeLine(QStringLiteral("2.0.5"));
+        w.writeLine(QStringLiteral("1"));
+        CatalogueRecord r;
+        r.Name = QStringLiteral("a.txt");
+        r.CurrentVersion = 2;
+        r.Description = QStringLiteral("say \"hi\"\r\nsecond line\nthird");
+        r.Comment = QStringLiteral("x\ry");
+        w.writeRecord(r);
+        QCOMPARE(
+            w.bytes(),
+            QByteArray("2.0.5\r\n1\r\n\"a.txt\",2,\"\",\"\",\"say 'hi' second line third\",\"x y\"\r\n"));
+        // Other members read Windows-1252: text goes out in it, and text it cannot hold is refused.
+        CatalogueWriter cp(false);
+        cp.writeLine(QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
+        QVERIFY(cp.ok());
+        QCOMPARE(cp.bytes(), QByteArray("caf\xe9 \x80\r\n"));
+        cp.writeLine(QString::fromUtf8("Zo\xc5\x9b"));
+        QVERIFY(!cp.ok());
+        QCOMPARE(cp.unencodable(), QString::fromUtf8("Zo\xc5\x9b"));
+        // A catalogue already in UTF-8 stays so.
+        CatalogueWriter utf8(true);
+        utf8.writeLine(QString::fromUtf8("Zo\xc5\x9b"));
+        QVERIFY(utf8.ok());
+        QCOMPARE(utf8.bytes(), QByteArray("Zo\xc5\x9b\r\n"));
+    }
+
+    void statusTable() {
+        struct Row {
+            const char *what, *controller;
+            int version, local;
+            const char* status;
+            FileStatus::Count count;
+        };
+        const Row rows[] = {
+            {"mine, versions differ", "Dovrin", 4, 2, "open", FileStatus::CountCheckedOut},
+            {"mine, other case", "DOVRIN", 4, 4, "open", FileStatus::CountCheckedOut},
+            {"older copy", "", 4, 2, "old", FileStatus::CountOutdated},
+            {"never fetched, locked", "someone", 4, 0, "new", FileStatus::CountOutdated},
+            {"locked, current", "someone", 4, 4, "locked", FileStatus::CountNone},
+            {"free, current", "", 4, 4, "unlocked", FileStatus::CountNone},
+            {"newer local copy", "", 4, 5, "old", FileStatus::CountOutdated},
+        };
+        for (const Row& r : rows) {
+            const FileStatus s = DecideFileStatus(QLatin1String(r.controller), r.version, r.local,
+                                                  QStringLiteral("dovrin"), ColourFlags{});
+            QVERIFY2(s.key == QLatin1String(r.status) && s.count == r.count, r.what);
+        }
+        // A free file is not the member's before the login.
+        QCOMPARE(DecideFileStatus(QString(), 1, 1, QString(), ColourFlags{}).key, QStringLiteral("unlocked"));
+    }
+
+    void getIcon() {
+        struct Row {
+            bool old;
+            const char *status, *name, *icon;
+        };
+        const Row rows[] = {{true, "old", "a.gif", "old"},
+                            {false, "old", "Logo.GIF", ".gif"},
+                            {false, "unlocked", "site.backup.txt", ".txt"},
+                            {false, "unlocked", "index.html", "unlocked"},
+                            {false, "new", "README", "new"},
+                            {false, "new", "tune.txt.", "new"},
+                            {false, "new", "x.Norrow", ".norrow"}};
+        for (const Row& r : rows)
+            QCOMPARE(GetIcon(r.old, QLatin1String(r.status), QLatin1String(r.name)), QLatin1String(r.icon));
+        QCOMPARE(FileListImageKeys().size(), 16);
+    }
+
+    // The repair, outdated-program and count texts are checked where the store shows them.
+    void messageTexts() {
+        for (int n : {1, 2})
+            QCOMPARE(
+                FileStore::CheckedOutQuestion(n),
+                QStringLiteral("You currently have %1 %2 checked out.  Would you like to view the list of "
+                               "checked out files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp")
+                    .arg(n)
+                    .arg(n == 1 ? "file" : "files"));
+        QCOMPARE(
+            FileStore::CommunicationsError(7, QStringLiteral("broken")),
+            QStringLiteral("*** communications error ***\r\n7: broken\r\n\r\nYou may need to restart KRtp."));
+    }
+
+    void previewContent() { // in the fresh local folder init() made current
+        for (const auto& [name, bytes] :
+             {std::pair{"notes.txt", "caf\xe9\r\nline"}, {"page.html", ""}, {"Logo.GIF", ""}}) {
+            QFile f{QLatin1String(name)};
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) >= 0);
+        }
+
+        struct Row {
+            const char* name;
+            PreviewContent::Kind kind;
+            QString text;
+        };
+        const Row rows[] = {
+            {"notes.txt", PreviewContent::Text, QString::fromLatin1("caf\xe9\r\nline")},
+            {"missing.txt", PreviewContent::Text,
+             QStringLiteral("missing.txt does not exist on the local hard drive!")},
+            {"gone.gif", PreviewContent::Text,
+             QStringLiteral("gone.gif does not exist on the local hard drive!")},
+            {"page.html", PreviewContent::Text, QStringLiteral("No Preview Availble: page.html")},
+            {"Logo.GIF", PreviewContent::Picture, QString()}};
+        for (const Row& r : rows) {
+            const PreviewContent c = PreviewFor(QLatin1String(r.name));
+            QVERIFY2(c.kind == r.kind, r.name);
+            QCOMPARE(c.text, r.text);
+        }
+        QCOMPARE(PreviewFor(QStringLiteral("Logo.GIF")).picturePath, QStringLiteral("Logo.GIF"));
+    }
+
+    void changesOtherMembersMadeAreToldInTheirWords() {
+        const SeenEntry a{QStringLiteral("a.txt"), QStringLiteral("4"), QString(), QStringLiteral("Cara: x")};
+        const SeenEntry held{QStringLiteral("a.txt"), QStringLiteral("4"), QStringLiteral("Bren"),
+                             QStringLiteral("Cara: x")};
+        const SeenEntry newer{QStringLiteral("a.txt"), QStringLiteral("5"), QString(),
+                              QStringLiteral("Bren: links")};
+        const SeenEntry b{QStringLiteral("b.txt"), QStringLiteral("1"), QString(), QString()};
+        QCOMPARE(DescribeCatalogueChanges({a}, {a}), QString());
+        QCOMPARE(DescribeCatalogueChanges({held}, {newer}),
+                 QStringLiteral("Bren checked in a.txt (version 5)"));
+        QCOMPARE(DescribeCatalogueChanges({a}, {held}), QStringLiteral("Bren checked out a.txt"));
+        QCOMPARE(DescribeCatalogueChanges({held}, {a}), QStringLiteral("Bren gave back a.txt"));
+        QCOMPARE(DescribeCatalogueChanges({a}, {b}), QStringLiteral("b.txt was added; a.txt was removed"));
     }
 };
 
