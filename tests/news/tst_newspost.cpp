@@ -291,11 +291,9 @@ private slots:
             QCOMPARE(r.code, 0);
             QCOMPARE(r.out, QByteArray("Posted to team/news.html\n"));
         }
-        const QByteArray page = fx.host.read(u"team/news.html"_s);
-        QCOMPARE(page.count(teamItem("first", "news")), 1);
-        QCOMPARE(page.count(teamItem("second", "news")), 1);
-        QCOMPARE(page.size(),
-                 kTeamPage.size() + teamItem("first", "news").size() + teamItem("second", "news").size());
+        const QByteArray page = fx.host.read(u"team/news.html"_s), one = teamItem("first", "news"),
+                         two = teamItem("second", "news");
+        QVERIFY2(page == pageWith(one + two) || page == pageWith(two + one), page.constData());
     }
 
     void cliPagesPostAndRefusals() {

@@ -247,40 +247,36 @@ private slots:
         QVERIFY(!QFileInfo::exists(fx.mirror(u"krg/Velmar.dat"_s)));
     }
 
-    void listingsAreCachedAndEmptyOnesAskedAgain() {
-        Session s;
-        TransferControl& inet = s.inet;
-        s.explorer.clickFolder(u"news/"_s);
-        int sent = inet.commandsSent();
-        // The shown folder clicked again: nothing happens.
-        s.explorer.clickFolder(u"news/"_s);
-        QCOMPARE(inet.commandsSent(), sent);
-        // Root and back: both come from the cache, the subfolder is not added twice.
-        s.explorer.clickFolder(QString());
-        s.explorer.clickFolder(u"NEWS/"_s);
-        QCOMPARE(inet.commandsSent(), sent);
-        QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
-        QCOMPARE(s.explorer.children(u"news/"_s).size(), 1);
-        // An empty folder is listed at every visit.
-        s.explorer.clickFolder(u"empty/"_s);
-        QVERIFY(inet.commandsSent() > sent);
-        sent = inet.commandsSent();
-        s.explorer.clickFolder(QString());
-        s.explorer.clickFolder(u"empty/"_s);
-        QVERIFY(inet.commandsSent() > sent);
-        // A new file on the host shows only once the empty folder is asked again.
-        fx.host.write(u"news/late.html"_s, "x");
-        s.explorer.clickFolder(u"news/"_s);
-        QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
-    }
-
-    void hostileNamesFromTheHostAreIgnored() {
+    // Listings are cached, empty ones asked again; names a host should never send are left out.
+    void listingsCachedAndHostileNamesIgnored() {
         for (const char* name : {"tab\there.html", "esc\x1b[2J.html", "quote\".html", "drive:x.html"})
             fx.host.write(QString::fromUtf8(name), "x");
         Session s;
         QStringList names = fileNames(s.explorer);
         names.sort();
         QCOMPARE(names, (QStringList{"index.html", "old_index.html", "style.css"}));
+        s.explorer.clickFolder(u"news/"_s);
+        int sent = s.inet.commandsSent();
+        // The shown folder clicked again: nothing happens.
+        s.explorer.clickFolder(u"news/"_s);
+        QCOMPARE(s.inet.commandsSent(), sent);
+        // Root and back: both come from the cache, the subfolder is not added twice.
+        s.explorer.clickFolder(QString());
+        s.explorer.clickFolder(u"NEWS/"_s);
+        QCOMPARE(s.inet.commandsSent(), sent);
+        QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
+        QCOMPARE(s.explorer.children(u"news/"_s).size(), 1);
+        // An empty folder is listed at every visit.
+        s.explorer.clickFolder(u"empty/"_s);
+        QVERIFY(s.inet.commandsSent() > sent);
+        sent = s.inet.commandsSent();
+        s.explorer.clickFolder(QString());
+        s.explorer.clickFolder(u"empty/"_s);
+        QVERIFY(s.inet.commandsSent() > sent);
+        // A new file on the host shows only once the empty folder is asked again.
+        fx.host.write(u"news/late.html"_s, "x");
+        s.explorer.clickFolder(u"news/"_s);
+        QCOMPARE(fileNames(s.explorer), QStringList{"index.html"});
         // A listing as a hostile host could send it.
         s.explorer.setTag(QString(),
                           QStringLiteral("../\r\n/etc/\r\n..\\x/\r\nC:/\r\n.git/\r\n../../passwd\r\n"
@@ -874,7 +870,7 @@ private slots:
         QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "images/*add files*"_ba);
     }
 
-    void editorClosingQuestion() {
+    void editorClosingQuestionAndWindowHook() {
         TransferControl inet;
         EditSession s(inet);
         QCOMPARE(s.load(u"style.css"_s), EditSession::Load::Opened);
@@ -908,9 +904,7 @@ private slots:
         QVERIFY(dlg->lastText().startsWith(QLatin1String("550")));
         QVERIFY(!locked.sendOnClose && !locked.discardOnClose);
         QCOMPARE(fx.host.read(u"locked/page.html"_s), "<p>locked</p>"_ba);
-    }
-
-    void editFileRunsTheWindowHook() {
+        // EditFile runs the window hook on a session it loaded.
         int shown = 0;
         EditWindowHooks hooks;
         hooks.showModal = [&](EditSession& session, QObject*) {
