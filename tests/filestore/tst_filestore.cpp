@@ -16,6 +16,7 @@
 #include <QTest>
 
 using namespace krtp;
+using namespace Qt::StringLiterals;
 using namespace krtp::test;
 
 namespace {
@@ -95,31 +96,30 @@ private slots:
 
     void completeReadFillsTheList() {
         fx.setCatalogue(catalogue({kIndex, kLogo, kNotes}));
-        settingsStore().setFileVersion(QStringLiteral("INDEX.HTML"), QStringLiteral("3"));
-        settingsStore().setFileVersion(QStringLiteral("logo.gif"), QStringLiteral("1"));
+        settingsStore().setFileVersion(u"INDEX.HTML"_s, u"3"_s);
+        settingsStore().setFileVersion(u"logo.gif"_s, u"1"_s);
         QVERIFY(store->UpdateFileList());
         QVERIFY(dlg->records().isEmpty());
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Complete);
         QCOMPARE(list->count(), 3);
-        const ListEntry* logo = list->find(QStringLiteral("logo.gif"));
+        const ListEntry* logo = list->find(u"logo.gif"_s);
         QVERIFY(logo);
-        QCOMPARE(logo->text, QStringLiteral("Logo.GIF"));
+        QCOMPARE(logo->text, u"Logo.GIF"_s);
         QStringList shown;
         for (const char* key : {"owner", "ver", "myver", "desc", "comment", "status"})
             shown << logo->columns.value(QLatin1String(key));
-        QCOMPARE(shown.join(QLatin1Char('|')), QStringLiteral("brenmoor|2|1|The logo|brenmoor: bigger|old"));
-        QCOMPARE(logo->smallIconKey, QStringLiteral("old")); // red circle by default
-        QCOMPARE(list->find(QStringLiteral("index.html"))->smallIconKey, QStringLiteral("unlocked"));
+        QCOMPARE(shown.join(QLatin1Char('|')), u"brenmoor|2|1|The logo|brenmoor: bigger|old"_s);
+        QCOMPARE(logo->smallIconKey, u"old"_s); // red circle by default
+        QCOMPARE(list->find(u"index.html"_s)->smallIconKey, u"unlocked"_s);
         // Checked out by the member in another letter case, never fetched: open, not outdated.
-        QCOMPARE(list->find(QStringLiteral("notes.txt"))->columns.value(QStringLiteral("status")),
-                 QStringLiteral("open"));
-        QCOMPARE(list->find(QStringLiteral("notes.txt"))->smallIconKey, QStringLiteral(".txt"));
+        QCOMPARE(list->find(u"notes.txt"_s)->columns.value(u"status"_s), u"open"_s);
+        QCOMPARE(list->find(u"notes.txt"_s)->smallIconKey, u".txt"_s);
         QCOMPARE(store->LastCountOfCheckedOutFiles, 1);
         QCOMPARE(store->LastCountOfOutdatedFiles, 1);
         QVERIFY(list->inputEnabled());
         // The connection is left in the control folder: a listing there finds the catalogue.
-        QVERIFY(store->Run(QStringLiteral("ls _files.txt")));
-        QVERIFY(store->GetChunkData.contains(QStringLiteral("_files.txt")));
+        QVERIFY(store->Run(u"ls _files.txt"_s));
+        QVERIFY(store->GetChunkData.contains(u"_files.txt"_s));
     }
 
     void shutdownStoresTheViewAndEndsTheSession() {
@@ -131,23 +131,22 @@ private slots:
         store->Shutdown();
         QVERIFY(timer.elapsed() < 5000);
         QVERIFY(!inet->StillExecuting());
-        QCOMPARE(settingsStore().get(settings::CurrentView), QStringLiteral("2"));
+        QCOMPARE(settingsStore().get(settings::CurrentView), u"2"_s);
         // The session was ended: the next command opens a new connection.
         const int connections = inet->connectionsOpened();
-        QVERIFY(store->Run(QStringLiteral("cd /krg")));
+        QVERIFY(store->Run(u"cd /krg"_s));
         QCOMPARE(inet->connectionsOpened(), connections + 1);
     }
 
     void brokenCatalogueIsRetriedOnceThenRepairedFromTheBackup_data() {
         QTest::addColumn<QByteArray>("broken");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("count") << catalogue({kIndex}, "2.0.5", 2)
-                               << QStringLiteral("2 files expected, 1 files found)");
-        QTest::newRow("empty") << QByteArray("") << QStringLiteral("file is empty");
-        QTest::newRow("line 1 only") << QByteArray("2.0.5\r\n") << QStringLiteral("file is incomplete");
-        QTest::newRow("missing") << QByteArray() << QStringLiteral("file not found");
-        QTest::newRow("counted empty name") << catalogue({kIndex, catalogueLine("", 1)})
-                                            << QStringLiteral("2 files expected, 1 files found)");
+        QTest::newRow("count") << catalogue({kIndex}, "2.0.5", 2) << u"2 files expected, 1 files found)"_s;
+        QTest::newRow("empty") << QByteArray("") << u"file is empty"_s;
+        QTest::newRow("line 1 only") << QByteArray("2.0.5\r\n") << u"file is incomplete"_s;
+        QTest::newRow("missing") << QByteArray() << u"file not found"_s;
+        QTest::newRow("counted empty name")
+            << catalogue({kIndex, catalogueLine("", 1)}) << u"2 files expected, 1 files found)"_s;
     }
     void brokenCatalogueIsRetriedOnceThenRepairedFromTheBackup() {
         QFETCH(QByteArray, broken);
@@ -155,7 +154,7 @@ private slots:
         const QByteArray good = catalogue({kIndex, kLogo});
         fx.setCatalogue(broken, good);
         if (broken.isNull())
-            QFile::remove(fx.host.path(QStringLiteral("krg/_files.txt")));
+            QFile::remove(fx.host.path(u"krg/_files.txt"_s));
         int connectionsAtPrompt = 0;
         dlg->onPrompt(
             [&](const ScriptedDialogs::Record&) { connectionsAtPrompt = inet->connectionsOpened(); });
@@ -198,16 +197,16 @@ private slots:
         QVERIFY(!store->UpdateFileList());
         QCOMPARE(dlg->records().size(), 2);
         QCOMPARE(fx.hostCatalogue(), broken);
-        QVERIFY(!fx.host.exists(QStringLiteral("krg/_files.txt.backup")));
+        QVERIFY(!fx.host.exists(u"krg/_files.txt.backup"_s));
     }
 
     void outdatedProgramClosesTheWindow() {
         fx.setCatalogue(catalogue({kIndex}, "2.0.6"));
         QVERIFY(!store->UpdateFileList());
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Outdated);
-        QCOMPARE(dlg->texts(), QStringList{QStringLiteral(
-                                   "KRtp has been updated to version 2.0.6\r\nYou are currently using "
-                                   "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Dovrin.")});
+        QCOMPARE(dlg->texts(),
+                 QStringList{u"KRtp has been updated to version 2.0.6\r\nYou are currently using "
+                             "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Dovrin."_s});
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Critical);
         QCOMPARE(closed, 1);
         QCOMPARE(list->count(), 0);
@@ -259,35 +258,32 @@ private slots:
         };
         const Row rows[] = {
             {"add",
-             {.name = QStringLiteral("new page.html"),
+             {.name = u"new page.html"_s,
               .newFile = true,
               .version = 1,
               .controller = QString(),
-              .author = QStringLiteral("Dovrin"),
-              .description = QStringLiteral("say \"hi\""),
-              .comment = QStringLiteral("Dovrin: added")},
+              .author = u"Dovrin"_s,
+              .description = u"say \"hi\""_s,
+              .comment = u"Dovrin: added"_s},
              catalogue({kIndex, kLogo, kNotes,
                         catalogueLine("new page.html", 1, "", "Dovrin", "say 'hi'", "Dovrin: added")}),
              before},
             // The working copy stays whole, so a batch cannot upload a cut-off catalogue.
             {"add in another case",
-             {.name = QStringLiteral("INDEX.HTML"), .newFile = true, .version = 1},
+             {.name = u"INDEX.HTML"_s, .newFile = true, .version = 1},
              before,
              "backup",
-             QStringLiteral("Cannot add a file that already exists."),
+             u"Cannot add a file that already exists."_s,
              {},
              before},
             {"delete missing",
-             {.name = QStringLiteral("gone.txt"), .deleteFile = true},
+             {.name = u"gone.txt"_s, .deleteFile = true},
              before,
              "backup",
-             QStringLiteral("Cannot delete a file that doesn't exist.")},
-            {"delete",
-             {.name = QStringLiteral("logo.gif"), .deleteFile = true},
-             catalogue({kIndex, kNotes}),
-             before},
-            {"nothing to change", {.name = QStringLiteral("Logo.gif")}, before, before},
-            {"byte order mark", {.name = QStringLiteral("Logo.gif")}, marked, marked, {}, marked},
+             u"Cannot delete a file that doesn't exist."_s},
+            {"delete", {.name = u"logo.gif"_s, .deleteFile = true}, catalogue({kIndex, kNotes}), before},
+            {"nothing to change", {.name = u"Logo.gif"_s}, before, before},
+            {"byte order mark", {.name = u"Logo.gif"_s}, marked, marked, {}, marked},
         };
         for (const Row& r : rows) {
             dlg->clear();
@@ -311,35 +307,30 @@ private slots:
         const int sent = inet->commandsSent();
         QVERIFY(store->UpdateFileDetails(CatalogueEdit{}));
         QCOMPARE(inet->commandsSent(), sent);
-        QVERIFY(!QFile::exists(fx.localPath(QStringLiteral("_files.txt"))));
+        QVERIFY(!QFile::exists(fx.localPath(u"_files.txt"_s)));
         QVERIFY(dlg->records().isEmpty());
     }
 
     void batchFetchesOnceAndSavesOnce() {
         fx.setCatalogue(catalogue({kIndex, kLogo, kNotes}), "backup");
         QVERIFY(store->FetchCatalogue());
-        QVERIFY(store->EditWorkingCopy({.name = QStringLiteral("index.html"),
-                                        .version = 4,
-                                        .controller = QString(),
-                                        .comment = QStringLiteral("Dovrin: fixed")}));
-        QVERIFY(store->EditWorkingCopy({.name = QStringLiteral("notes.txt"),
-                                        .version = 6,
-                                        .controller = QStringLiteral("Dovrin"),
-                                        .comment = QStringLiteral("Dovrin: kept")}));
+        QVERIFY(store->EditWorkingCopy(
+            {.name = u"index.html"_s, .version = 4, .controller = QString(), .comment = u"Dovrin: fixed"_s}));
+        QVERIFY(store->EditWorkingCopy(
+            {.name = u"notes.txt"_s, .version = 6, .controller = u"Dovrin"_s, .comment = u"Dovrin: kept"_s}));
         QCOMPARE(fx.hostBackup(), QByteArray("backup")); // nothing saved yet
         QVERIFY(store->SaveCatalogue());
         QCOMPARE(fx.hostCatalogue(),
                  catalogue({catalogueLine("index.html", 4, "", "velmar", "Home page", "Dovrin: fixed"), kLogo,
                             catalogueLine("notes.txt", 6, "Dovrin", "Dovrin", "Notes", "Dovrin: kept")}));
         QCOMPARE(fx.hostBackup(), catalogue({kIndex, kLogo, kNotes}));
-        QVERIFY(!store->UpdateFileDetails(
-            {.name = QStringLiteral("index.html"), .version = 32768, .fetchFirst = true}));
+        QVERIFY(!store->UpdateFileDetails({.name = u"index.html"_s, .version = 32768, .fetchFirst = true}));
         QCOMPARE(dlg->records().size(), 1);
     }
 
     void rewriteDropsEmptyNamesButKeepsTheCount() {
         fx.setCatalogue(catalogue({kIndex, catalogueLine("", 1), kLogo}), "backup");
-        QVERIFY(store->UpdateFileDetails({.name = QStringLiteral("index.html"), .fetchFirst = true}));
+        QVERIFY(store->UpdateFileDetails({.name = u"index.html"_s, .fetchFirst = true}));
         QCOMPARE(localFile("_files.txt"), catalogue({kIndex, kLogo}, "2.0.5", 3));
     }
 
@@ -348,19 +339,17 @@ private slots:
         const QByteArray whole = catalogue({kIndex, kLogo, kNotes});
         const QByteArray cut = catalogue({kIndex, kLogo}, "2.0.5", 3);
         fx.setCatalogue(cut, whole);
-        QVERIFY(!store->UpdateFileDetails({.name = QStringLiteral("index.html"),
-                                           .description = QStringLiteral("new"),
-                                           .fetchFirst = true,
-                                           .saveAfter = true}));
+        QVERIFY(!store->UpdateFileDetails(
+            {.name = u"index.html"_s, .description = u"new"_s, .fetchFirst = true, .saveAfter = true}));
         QCOMPARE(dlg->texts(),
-                 QStringList{incompleteCatalogueMessage(QStringLiteral("3 files expected, 2 files found)"))});
+                 QStringList{incompleteCatalogueMessage(u"3 files expected, 2 files found)"_s)});
         QCOMPARE(fx.hostCatalogue(), cut);
         QCOMPARE(fx.hostBackup(), whole);
         // Nor is a missing working copy: the host's backup stays.
         dlg->clear();
-        QFile::remove(fx.localPath(QStringLiteral("_files.txt")));
+        QFile::remove(fx.localPath(u"_files.txt"_s));
         QVERIFY(!store->SaveCatalogue());
-        QCOMPARE(dlg->texts(), QStringList{incompleteCatalogueMessage(QStringLiteral("file not found"))});
+        QCOMPARE(dlg->texts(), QStringList{incompleteCatalogueMessage(u"file not found"_s)});
         QCOMPARE(fx.hostBackup(), whole);
     }
 
@@ -401,7 +390,7 @@ private slots:
         QCOMPARE(fields(readAll(data, &lines)),
                  (QStringList{"a,b.txt|7|ctl|au|d, e|c", "plain.html|12|x|bare author|desc|comment text",
                               "split.txt|3||who|what|why", "noversion.txt|0||||"}));
-        QCOMPARE(lines, QStringLiteral("2.0.5/4"));
+        QCOMPARE(lines, u"2.0.5/4"_s);
 
         // Text between a closing quote and the next comma (or line end) belongs to no field.
         QCOMPARE(fields(readAll("2.0.5\r\n2\r\n\"q.txt\"junk ,5,\"ctl\"x,\"au\"  ,\"d\" y,\"c\"z\r\n"
@@ -431,19 +420,18 @@ private slots:
         const QByteArray a = "\"a.txt\",1,\"\",\"\",\"\",\"\"\r\n";
         QTest::newRow("whole") << QByteArray("2.0.5\r\n1\r\n" + a) << QString();
         QTest::newRow("no line end after the last record")
-            << QByteArray("2.0.5\r\n1\r\n" + a.left(a.size() - 2)) << QStringLiteral("file is incomplete");
+            << QByteArray("2.0.5\r\n1\r\n" + a.left(a.size() - 2)) << u"file is incomplete"_s;
         QTest::newRow("quote never closed")
-            << QByteArray("2.0.5\r\n1\r\n\"a.txt\",1,\"\",\"\",\"\",\"half\r\n")
-            << QStringLiteral("file is incomplete");
+            << QByteArray("2.0.5\r\n1\r\n\"a.txt\",1,\"\",\"\",\"\",\"half\r\n") << u"file is incomplete"_s;
         QTest::newRow("text after a closing quote")
             << QByteArray("2.0.5\r\n1\r\n\"a.txt\"x ,1,\"\",\"\",\"\",\"\"\r\n") << QString();
         QTest::newRow("blank lines between records")
             << QByteArray("2.0.5\r\n2\r\n" + a + "\r\n\r\n\r\n\"b\",1,\"\",\"\",\"\",\"\"\r\n") << QString();
         QTest::newRow("count includes an empty name")
             << QByteArray("2.0.5\r\n2\r\n" + a + "\"\",1,\"\",\"\",\"\",\"\"\r\n")
-            << QStringLiteral("2 files expected, 1 files found)");
-        QTest::newRow("empty") << QByteArray() << QStringLiteral("file is empty");
-        QTest::newRow("line 1 only") << QByteArray("2.0.5\r\n") << QStringLiteral("file is incomplete");
+            << u"2 files expected, 1 files found)"_s;
+        QTest::newRow("empty") << QByteArray() << u"file is empty"_s;
+        QTest::newRow("line 1 only") << QByteArray("2.0.5\r\n") << u"file is incomplete"_s;
         QTest::newRow("no entries") << QByteArray("2.0.5\r\n0\r\n") << QString();
     }
     void completeness() {
@@ -477,14 +465,14 @@ private slots:
         QVERIFY(!doc.utf8);
         QString error;
         CatalogueEdit e;
-        e.name = QStringLiteral("B.TXT");
-        e.controller = QStringLiteral("Alda");
+        e.name = u"B.TXT"_s;
+        e.controller = u"Alda"_s;
         QVERIFY(ApplyCatalogueEdit(doc, e, error));
         QCOMPARE(WriteCatalogue(doc), "2.0.5\r\n2\r\n\"a.txt\",1,\"\",\"\",\"" + high +
                                           "\",\"\"\r\n\"b.txt\",1,\"Alda\",\"\",\"\",\"\"\r\n");
         // The edited entry itself goes out in the code page too, unassigned bytes included.
         CatalogueEdit f;
-        f.name = QStringLiteral("a.txt");
+        f.name = u"a.txt"_s;
         f.version = 2;
         QVERIFY(ApplyCatalogueEdit(doc, f, error));
         QVERIFY(WriteCatalogue(doc).contains("\"a.txt\",2,\"\",\"\",\"" + high + "\",\"\"\r\n"));
@@ -500,13 +488,13 @@ private slots:
 
     void writerNeverWritesQuotesOrLineBreaks() {
         CatalogueWriter w;
-        w.writeLine(QStringLiteral("2.0.5"));
-        w.writeLine(QStringLiteral("1"));
+        w.writeLine(u"2.0.5"_s);
+        w.writeLine(u"1"_s);
         CatalogueRecord r;
-        r.Name = QStringLiteral("a.txt");
+        r.Name = u"a.txt"_s;
         r.CurrentVersion = 2;
-        r.Description = QStringLiteral("say \"hi\"\r\nsecond line\nthird");
-        r.Comment = QStringLiteral("x\ry");
+        r.Description = u"say \"hi\"\r\nsecond line\nthird"_s;
+        r.Comment = u"x\ry"_s;
         w.writeRecord(r);
         QCOMPARE(
             w.bytes(),
@@ -543,12 +531,12 @@ private slots:
             {"newer local copy", "", 4, 5, "old", FileStatus::CountOutdated},
         };
         for (const Row& r : rows) {
-            const FileStatus s = DecideFileStatus(QLatin1String(r.controller), r.version, r.local,
-                                                  QStringLiteral("dovrin"), ColourFlags{});
+            const FileStatus s =
+                DecideFileStatus(QLatin1String(r.controller), r.version, r.local, u"dovrin"_s, ColourFlags{});
             QVERIFY2(s.key == QLatin1String(r.status) && s.count == r.count, r.what);
         }
         // A free file is not the member's before the login.
-        QCOMPARE(DecideFileStatus(QString(), 1, 1, QString(), ColourFlags{}).key, QStringLiteral("unlocked"));
+        QCOMPARE(DecideFileStatus(QString(), 1, 1, QString(), ColourFlags{}).key, u"unlocked"_s);
     }
 
     void getIcon() {
@@ -571,15 +559,12 @@ private slots:
     // The repair, outdated-program and count texts are checked where the store shows them.
     void messageTexts() {
         for (int n : {1, 2})
-            QCOMPARE(
-                FileStore::CheckedOutQuestion(n),
-                QStringLiteral("You currently have %1 %2 checked out.  Would you like to view the list of "
-                               "checked out files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp")
-                    .arg(n)
-                    .arg(n == 1 ? "file" : "files"));
-        QCOMPARE(
-            FileStore::CommunicationsError(7, QStringLiteral("broken")),
-            QStringLiteral("*** communications error ***\r\n7: broken\r\n\r\nYou may need to restart KRtp."));
+            QCOMPARE(FileStore::CheckedOutQuestion(n),
+                     u"You currently have %1 %2 checked out.  Would you like to view the list of "
+                     "checked out files?\r\n\r\n<Yes> - View Checked Out Files\r\n<No> - Exit KRtp"_s.arg(n)
+                         .arg(n == 1 ? "file" : "files"));
+        QCOMPARE(FileStore::CommunicationsError(7, u"broken"_s),
+                 u"*** communications error ***\r\n7: broken\r\n\r\nYou may need to restart KRtp."_s);
     }
 
     void previewContent() { // in the fresh local folder init() made current
@@ -596,33 +581,28 @@ private slots:
         };
         const Row rows[] = {
             {"notes.txt", PreviewContent::Text, QString::fromLatin1("caf\xe9\r\nline")},
-            {"missing.txt", PreviewContent::Text,
-             QStringLiteral("missing.txt does not exist on the local hard drive!")},
-            {"gone.gif", PreviewContent::Text,
-             QStringLiteral("gone.gif does not exist on the local hard drive!")},
-            {"page.html", PreviewContent::Text, QStringLiteral("No Preview Availble: page.html")},
+            {"missing.txt", PreviewContent::Text, u"missing.txt does not exist on the local hard drive!"_s},
+            {"gone.gif", PreviewContent::Text, u"gone.gif does not exist on the local hard drive!"_s},
+            {"page.html", PreviewContent::Text, u"No Preview Availble: page.html"_s},
             {"Logo.GIF", PreviewContent::Picture, QString()}};
         for (const Row& r : rows) {
             const PreviewContent c = PreviewFor(QLatin1String(r.name));
             QVERIFY2(c.kind == r.kind, r.name);
             QCOMPARE(c.text, r.text);
         }
-        QCOMPARE(PreviewFor(QStringLiteral("Logo.GIF")).picturePath, QStringLiteral("Logo.GIF"));
+        QCOMPARE(PreviewFor(u"Logo.GIF"_s).picturePath, u"Logo.GIF"_s);
     }
 
     void changesOtherMembersMadeAreToldInTheirWords() {
-        const SeenEntry a{QStringLiteral("a.txt"), QStringLiteral("4"), QString(), QStringLiteral("Cara: x")};
-        const SeenEntry held{QStringLiteral("a.txt"), QStringLiteral("4"), QStringLiteral("Bren"),
-                             QStringLiteral("Cara: x")};
-        const SeenEntry newer{QStringLiteral("a.txt"), QStringLiteral("5"), QString(),
-                              QStringLiteral("Bren: links")};
-        const SeenEntry b{QStringLiteral("b.txt"), QStringLiteral("1"), QString(), QString()};
+        const SeenEntry a{u"a.txt"_s, u"4"_s, QString(), u"Cara: x"_s};
+        const SeenEntry held{u"a.txt"_s, u"4"_s, u"Bren"_s, u"Cara: x"_s};
+        const SeenEntry newer{u"a.txt"_s, u"5"_s, QString(), u"Bren: links"_s};
+        const SeenEntry b{u"b.txt"_s, u"1"_s, QString(), QString()};
         QCOMPARE(DescribeCatalogueChanges({a}, {a}), QString());
-        QCOMPARE(DescribeCatalogueChanges({held}, {newer}),
-                 QStringLiteral("Bren checked in a.txt (version 5)"));
-        QCOMPARE(DescribeCatalogueChanges({a}, {held}), QStringLiteral("Bren checked out a.txt"));
-        QCOMPARE(DescribeCatalogueChanges({held}, {a}), QStringLiteral("Bren gave back a.txt"));
-        QCOMPARE(DescribeCatalogueChanges({a}, {b}), QStringLiteral("b.txt was added; a.txt was removed"));
+        QCOMPARE(DescribeCatalogueChanges({held}, {newer}), u"Bren checked in a.txt (version 5)"_s);
+        QCOMPARE(DescribeCatalogueChanges({a}, {held}), u"Bren checked out a.txt"_s);
+        QCOMPARE(DescribeCatalogueChanges({held}, {a}), u"Bren gave back a.txt"_s);
+        QCOMPARE(DescribeCatalogueChanges({a}, {b}), u"b.txt was added; a.txt was removed"_s);
     }
 };
 

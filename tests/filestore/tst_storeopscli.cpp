@@ -12,6 +12,7 @@
 #include <tuple>
 
 using namespace krtp;
+using namespace Qt::StringLiterals;
 using namespace krtp::test;
 
 namespace {
@@ -36,16 +37,16 @@ QByteArray codeAndErr(const CliResult& r) {
 class TestStoreOpsCli : public QObject {
     Q_OBJECT
     HostFixture fx;
-    CliMember alda{QStringLiteral("Alda"), QStringLiteral("a1"), {}, {}};
-    CliMember bren{QStringLiteral("Bren"), QStringLiteral("b2"), {}, {}};
-    CliMember rita{QStringLiteral("Rita"), QStringLiteral("r3"), {}, {}};
-    CliMember vera{QStringLiteral("Vera"), QStringLiteral("v4"), {}, {}};
+    CliMember alda{u"Alda"_s, u"a1"_s, {}, {}};
+    CliMember bren{u"Bren"_s, u"b2"_s, {}, {}};
+    CliMember rita{u"Rita"_s, u"r3"_s, {}, {}};
+    CliMember vera{u"Vera"_s, u"v4"_s, {}, {}};
     // Name and password as typed: blanks around the name and the password's letter case do not count.
-    CliMember dovrin{QStringLiteral(" dovrin "), QStringLiteral("Secret"), {}, {}};
+    CliMember dovrin{u" dovrin "_s, u"Secret"_s, {}, {}};
     // Full-access members who work at once, each in its own process.
-    std::array<CliMember, 3> members{CliMember{QStringLiteral("Alda"), QStringLiteral("a1"), {}, {}},
-                                     CliMember{QStringLiteral("Bren"), QStringLiteral("b2"), {}, {}},
-                                     CliMember{QStringLiteral("Cara"), QStringLiteral("c5"), {}, {}}};
+    std::array<CliMember, 3> members{CliMember{u"Alda"_s, u"a1"_s, {}, {}},
+                                     CliMember{u"Bren"_s, u"b2"_s, {}, {}},
+                                     CliMember{u"Cara"_s, u"c5"_s, {}, {}}};
     // Each member's own eight files.
     QStringList files(const CliMember& m) const {
         QStringList out;
@@ -64,7 +65,7 @@ class TestStoreOpsCli : public QObject {
     QList<Result> runTogether(const std::function<QStringList(const CliMember&)>& argsOf) {
         std::array<QProcess, 3> processes;
         for (size_t i = 0; i < members.size(); ++i)
-            startCli(processes[i], members[i].args(QStringList{QStringLiteral("store")} + argsOf(members[i])),
+            startCli(processes[i], members[i].args(QStringList{u"store"_s} + argsOf(members[i])),
                      members[i].call());
         const QDeadlineTimer deadline(kStepTimeoutMs);
         QList<Result> results;
@@ -104,26 +105,26 @@ class TestStoreOpsCli : public QObject {
     }
 
     static CliResult run(const CliMember& m, const char* words) {
-        return m.run(QStringLiteral("store ") + QLatin1String(words));
+        return m.run(u"store "_s + QLatin1String(words));
     }
 
 private slots:
     void initTestCase() {
         QVERIFY(fx.startHost());
-        fx.setAccounts({{QStringLiteral("Alda"), QStringLiteral("a1"), 3},
-                        {QStringLiteral("Bren"), QStringLiteral("b2"), 3},
-                        {QStringLiteral("Rita"), QStringLiteral("r3"), 2},
-                        {QStringLiteral("Vera"), QStringLiteral("v4"), 4},
-                        {QStringLiteral("Dovrin"), QStringLiteral("secret"), 3},
-                        {QStringLiteral("Cara"), QStringLiteral("c5"), 3},
-                        {QStringLiteral("Gone"), QStringLiteral("x"), 1}});
+        fx.setAccounts({{u"Alda"_s, u"a1"_s, 3},
+                        {u"Bren"_s, u"b2"_s, 3},
+                        {u"Rita"_s, u"r3"_s, 2},
+                        {u"Vera"_s, u"v4"_s, 4},
+                        {u"Dovrin"_s, u"secret"_s, 3},
+                        {u"Cara"_s, u"c5"_s, 3},
+                        {u"Gone"_s, u"x"_s, 1}});
     }
 
     void init() {
         fx.setCatalogue(catalogue({kIndex, catalogueLine("my page.html", 1), catalogueLine("a.txt", 1)}));
-        fx.host.write(QStringLiteral("krg/index.html"), "index v3");
-        fx.host.write(QStringLiteral("krg/my page.html"), "page v1");
-        fx.host.write(QStringLiteral("krg/a.txt"), "a v1");
+        fx.host.write(u"krg/index.html"_s, "index v3");
+        fx.host.write(u"krg/my page.html"_s, "page v1");
+        fx.host.write(u"krg/a.txt"_s, "a v1");
     }
 
     void addingAndOwnerActions() {
@@ -136,19 +137,19 @@ private slots:
         std::sort(offered.begin(), offered.end());
         QCOMPARE(offered, (QList<QByteArray>{"one.txt", "skip.txt", "two.txt"}));
         QCOMPARE(run(alda, "hide skip.txt").code, 0);
-        QCOMPARE(alda.read(QStringLiteral("_hidden.txt")), QByteArray("skip.txt\r\n"));
+        QCOMPARE(alda.read(u"_hidden.txt"_s), QByteArray("skip.txt\r\n"));
 
         // One description per name, in order; quotes become apostrophes.
         QCOMPARE(codeAndErr(run(alda, R"(add one.txt two.txt -d 'First "one"' -d Second)")), "0 ");
-        QCOMPARE(fx.hostFile(QStringLiteral("one.txt")), QByteArray("A's one.txt"));
+        QCOMPARE(fx.hostFile(u"one.txt"_s), QByteArray("A's one.txt"));
         QVERIFY(fx.hostCatalogue().endsWith(
             catalogueLine("one.txt", 1, "", "Alda", "First 'one'", "Alda: *new file*") +
             catalogueLine("two.txt", 1, "", "Alda", "Second", "Alda: *new file*")));
-        QCOMPARE(alda.version(QStringLiteral("one.txt")), QStringLiteral("1"));
+        QCOMPARE(alda.version(u"one.txt"_s), u"1"_s);
         QCOMPARE(run(alda, "addable").out, QByteArray());
         // Two descriptions for three names is a usage error; a Read Only member cannot add.
         QCOMPARE(run(alda, "add a b c -d x -d y").code, 2);
-        rita.write(QStringLiteral("r.txt"), "r");
+        rita.write(u"r.txt"_s, "r");
         QCOMPARE(codeAndErr(run(rita, "add r.txt -d R")),
                  "1 Sorry, you do not have access to that feature.\n");
 
@@ -174,7 +175,7 @@ private slots:
         QCOMPARE(codeAndErr(r), "0 ");
         QVERIFY(fx.hostCatalogue().contains(
             "\"index.html\",9,\"Rita\",\"Alda\",\"The 'home'\",\"Alda: links\"\r\n"));
-        QCOMPARE(vera.version(QStringLiteral("index.html")), QStringLiteral("9"));
+        QCOMPARE(vera.version(u"index.html"_s), u"9"_s);
     }
 
     void optionsByTheWindowsRules() {
@@ -185,9 +186,8 @@ private slots:
         QVERIFY(r.out.startsWith("CurrentView=1\nShowOutOfDateAsRed=Yes\n"));
         QSettings s(alda.settingsFile(), QSettings::IniFormat);
         // A box that matches the stored value (the default) is not written.
-        QVERIFY(!s.contains(QStringLiteral("Icons/%2FShowOutOfDateAsRed")) &&
-                !s.contains(QStringLiteral("Icons//ShowOutOfDateAsRed")));
-        QCOMPARE(s.value(QStringLiteral("Settings/NoReadOnly")).toString(), QStringLiteral("Yes"));
+        QVERIFY(!s.contains(u"Icons/%2FShowOutOfDateAsRed"_s) && !s.contains(u"Icons//ShowOutOfDateAsRed"_s));
+        QCOMPARE(s.value(u"Settings/NoReadOnly"_s).toString(), u"Yes"_s);
         QCOMPARE(runCli(cliWords("store options NoReadOnly=maybe"), own).code, 2);
     }
 
@@ -198,8 +198,8 @@ private slots:
                        catalogueLine("notes.txt", 5, "DOVRIN", "Dovrin", "Notes", "Dovrin: more"),
                        catalogueLine("fresh.txt", 1, "brenmoor")}));
         SettingsStore own(dovrin.settingsFile());
-        own.setFileVersion(QStringLiteral("index.html"), QStringLiteral("3"));
-        own.setFileVersion(QStringLiteral("LOGO.GIF"), QStringLiteral("1"));
+        own.setFileVersion(u"index.html"_s, u"3"_s);
+        own.setFileVersion(u"LOGO.GIF"_s, u"1"_s);
         own.sync();
         const CliResult r = run(dovrin, "status");
         QCOMPARE(codeAndErr(r), "0 ");
@@ -207,7 +207,7 @@ private slots:
                                    "Logo.GIF\told\tbrenmoor\t2\t1\t\tThe logo\tbrenmoor: bigger\n"
                                    "notes.txt\topen\tDOVRIN\t5\t0\tDovrin\tNotes\tDovrin: more\n"
                                    "fresh.txt\tnew\tbrenmoor\t1\t0\t\t\t\n"));
-        QVERIFY(QFile::exists(dovrin.path(QStringLiteral("_files.txt"))));
+        QVERIFY(QFile::exists(dovrin.path(u"_files.txt"_s)));
     }
 
     void outdatedAndRefusedLogins_data() {
@@ -233,13 +233,13 @@ private slots:
         QFETCH(QByteArray, required);
         QFETCH(QByteArray, err);
         fx.setCatalogue(catalogue({}, required.constData()));
-        const CliResult r = CliMember{name, password, {}, {}}.run(QStringLiteral("store status"));
+        const CliResult r = CliMember{name, password, {}, {}}.run(u"store status"_s);
         QCOMPARE(codeAndErr(r), "1 " + err);
         QCOMPARE(r.out, QByteArray());
     }
 
     void twoMembersThroughTheCommandLine() {
-        bren.write(QStringLiteral("index.html"), "B's old copy");
+        bren.write(u"index.html"_s, "B's old copy");
         // A checks out, naming the file in another letter case.
         CliResult r = run(alda, "checkout INDEX.html 'my page.html'");
         QCOMPARE(codeAndErr(r), "0 ");
@@ -252,14 +252,14 @@ private slots:
         QVERIFY(r.out.startsWith("index.html\tnew\tAlda\t3\t0\t"));
 
         // A checks in with a comment holding double quotes; they become apostrophes.
-        alda.write(QStringLiteral("index.html"), "index v4 by A");
+        alda.write(u"index.html"_s, "index v4 by A");
         QCOMPARE(codeAndErr(run(alda, "checkin index.html -m 'say \"hi\"'")), "0 ");
         QCOMPARE(fx.hostCatalogue(),
                  catalogue({catalogueLine("index.html", 4, "", "Alda", "Home page", "Alda: say 'hi'"),
                             catalogueLine("my page.html", 1, "Alda"), catalogueLine("a.txt", 1)}));
-        QCOMPARE(alda.version(QStringLiteral("index.html")), QStringLiteral("4"));
+        QCOMPARE(alda.version(u"index.html"_s), u"4"_s);
         // Revert the page with blanks: nothing sent, given back.
-        alda.write(QStringLiteral("my page.html"), "unsent");
+        alda.write(u"my page.html"_s, "unsent");
         r = run(alda, "checkin 'my page.html' --revert");
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains("my page.html\tunlocked\t\t1\t1\t"));
@@ -267,7 +267,7 @@ private slots:
         // B gets everything.
         r = run(bren, "get --all");
         QCOMPARE(codeAndErr(r), "0 ");
-        QCOMPARE(bren.read(QStringLiteral("index.html")), QByteArray("index v4 by A"));
+        QCOMPARE(bren.read(u"index.html"_s), QByteArray("index v4 by A"));
         QCOMPARE(r.out, QByteArray("index.html\tunlocked\t\t4\t4\tAlda\tHome page\tAlda: say 'hi'\n"
                                    "my page.html\tunlocked\t\t1\t1\t\t\t\n"
                                    "a.txt\tunlocked\t\t1\t1\t\t\t\n"));
@@ -283,11 +283,11 @@ private slots:
              "a.txt\topen\tBren\t1\t0\t\t\t\n"}};
         for (const auto& [args, err, lastLine] : missing) {
             QCOMPARE(run(bren, "checkout a.txt").code, 0);
-            QVERIFY(QFile::remove(bren.path(QStringLiteral("a.txt"))));
+            QVERIFY(QFile::remove(bren.path(u"a.txt"_s)));
             r = run(bren, args);
             QCOMPARE(codeAndErr(r), "1 " + err);
             QVERIFY2(r.out.endsWith(lastLine), r.out);
-            QCOMPARE(bren.version(QStringLiteral("a.txt")), QStringLiteral("0"));
+            QCOMPARE(bren.version(u"a.txt"_s), u"0"_s);
         }
         QVERIFY(fx.hostCatalogue().contains("\"a.txt\",1,\"Bren\""));
     }
@@ -297,7 +297,7 @@ private slots:
         QCOMPARE(codeAndErr(run(rita, "checkout a.txt")),
                  "1 Sorry, you do not have access to that feature.\n");
         QCOMPARE(run(rita, "get a.txt").code, 0);
-        QCOMPARE(rita.read(QStringLiteral("a.txt")), QByteArray("a v1"));
+        QCOMPARE(rita.read(u"a.txt"_s), QByteArray("a v1"));
         // Unknown names run nothing.
         QCOMPARE(codeAndErr(run(rita, "get a.txt nope.txt")), "1 nope.txt is not in the file list.\n");
         // A check-in needs a comment (or --revert); --keep and --revert exclude each other.
@@ -305,7 +305,7 @@ private slots:
         QCOMPARE(run(alda, "checkin a.txt -m x --keep --revert").code, 2);
         // A file missing on the server: the safe answer (No) unless --yes.
         fx.setCatalogue(catalogue({catalogueLine("gone.txt", 2)}));
-        alda.write(QStringLiteral("gone.txt"), "local only");
+        alda.write(u"gone.txt"_s, "local only");
         QCOMPARE(codeAndErr(run(alda, "checkout gone.txt")),
                  "1 gone.txt does not exist on the server.\n\nDo you still want to check this file out?\n"
                  "gone.txt: not on the server\n");
@@ -334,7 +334,7 @@ private slots:
         const QByteArray whole = catalogue({catalogueLine("a.txt", 1)});
         const QByteArray cut = whole.left(whole.size() - 4);
         QTemporaryDir scratch;
-        QFile f(scratch.filePath(QStringLiteral("cut")));
+        QFile f(scratch.filePath(u"cut"_s));
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(cut) == cut.size());
         f.close();
         fx.setCatalogue(cut, whole);
@@ -356,12 +356,12 @@ private slots:
         fx.setCatalogue(catalogue({catalogueLine("a.txt", 1)}));
         const QByteArray v1 = "line one\r\nline two\r\n", v2 = "line one\r\nline 2\r\n",
                          v3 = "line one\r\nline 2\r\nline three\r\n", v4("\x00\x01binary", 8);
-        alda.write(QStringLiteral("h.txt"), v1);
+        alda.write(u"h.txt"_s, v1);
         QCOMPARE(run(alda, "add h.txt -d H").code, 0);
         // A check-out, new bytes and a check-in, as one member.
         const auto round = [](CliMember& m, const QByteArray& bytes, const char* checkIn) {
             QCOMPARE(run(m, "checkout h.txt").code, 0);
-            m.write(QStringLiteral("h.txt"), bytes);
+            m.write(u"h.txt"_s, bytes);
             QCOMPARE(codeAndErr(run(m, checkIn)), "0 ");
         };
         round(alda, v2, "checkin h.txt -m second");
@@ -381,7 +381,7 @@ private slots:
             QByteArray(
                 "1\tAlda\t20\t*new file*\n2\tAlda\t18\tsecond\n3\tBren\t30\tthird\n4\tAlda\t8\tfourth\n"));
         for (const auto& [v, bytes] : {std::pair{1, v1}, {2, v2}, {3, v3}, {4, v4}}) {
-            r = rita.run(QStringLiteral("store show h.txt --version %1").arg(v));
+            r = rita.run(u"store show h.txt --version %1"_s.arg(v));
             QCOMPARE(r.code, 0);
             QCOMPARE(r.out, bytes);
         }
@@ -404,7 +404,7 @@ private slots:
                  "1 h.txt is checked out by Alda, so version 2 was not restored.\n");
         QCOMPARE(run(alda, "checkin h.txt --revert").code, 0);
         QCOMPARE(codeAndErr(run(bren, "restore h.txt --version 2 -m undo")), "0 ");
-        QCOMPARE(fx.host.read(QStringLiteral("krg/h.txt")), v2);
+        QCOMPARE(fx.host.read(u"krg/h.txt"_s), v2);
         QVERIFY(fx.hostCatalogue().contains(
             "\"h.txt\",5,\"\",\"Alda\",\"H\",\"Bren: Restored version 2: undo\""));
         // What an older client sees is the catalogue alone: the history is in a folder it never reads.
@@ -418,10 +418,10 @@ private slots:
         r = run(rita, "history h.txt");
         QCOMPARE(r.out.count('\n'), 2);
         QVERIFY(r.out.startsWith("5\tBren\t"));
-        QVERIFY(!fx.host.exists(QStringLiteral("krg/_history/h.txt.v1")));
-        QVERIFY(fx.host.exists(QStringLiteral("krg/_history/h.txt.v5")));
+        QVERIFY(!fx.host.exists(u"krg/_history/h.txt.v1"_s));
+        QVERIFY(fx.host.exists(u"krg/_history/h.txt.v5"_s));
         // A damaged index is an empty history, never a failed check-in.
-        fx.host.write(QStringLiteral("krg/_history/h.txt.index"), "<html>not found</html>");
+        fx.host.write(u"krg/_history/h.txt.index"_s, "<html>not found</html>");
         round(alda, "seven", "checkin h.txt -m 7");
         QVERIFY(run(rita, "history h.txt").out.startsWith("7\tAlda\t"));
 
@@ -433,8 +433,8 @@ private slots:
         QCOMPARE(run(vera, "restore ../h.txt --version 7").code, 1);
         QCOMPARE(codeAndErr(run(vera, "restore h.txt --version 7")), "0 ");
         QVERIFY(fx.hostCatalogue().contains("\"h.txt\",8,\"\",\"Vera\",\"\",\"Vera: Restored version 7\""));
-        QCOMPARE(fx.host.read(QStringLiteral("krg/h.txt")), QByteArray("seven"));
-        QCOMPARE(fx.host.read(QStringLiteral("krg/_history/h.txt.v7")), QByteArray("seven"));
+        QCOMPARE(fx.host.read(u"krg/h.txt"_s), QByteArray("seven"));
+        QCOMPARE(fx.host.read(u"krg/_history/h.txt.v7"_s), QByteArray("seven"));
     }
 
     // Three members in three processes change one store at the same moment: each checks out, then
@@ -444,8 +444,7 @@ private slots:
         QList<QByteArray> lines;
         for (int i = 0; i < 3 * kFilesEach; ++i) {
             lines << catalogueLine(fileName(i).constData(), 1, "", "Alda", "A page", "");
-            fx.host.write(QStringLiteral("krg/") + QString::fromLatin1(fileName(i)),
-                          "first " + fileName(i) + "\n");
+            fx.host.write(u"krg/"_s + QString::fromLatin1(fileName(i)), "first " + fileName(i) + "\n");
         }
         fx.setCatalogue(catalogue(lines));
         // Three rounds take a few seconds; KRTP_STORE_ROUNDS asks for more.
@@ -453,10 +452,9 @@ private slots:
                                        ? qEnvironmentVariableIntValue("KRTP_STORE_ROUNDS")
                                        : 3);
         for (int round = 1; round <= rounds; ++round) {
-            checkClean(runTogether([this](const CliMember& m) {
-                           return QStringList{QStringLiteral("checkout")} + files(m);
-                       }),
-                       "check-out");
+            checkClean(
+                runTogether([this](const CliMember& m) { return QStringList{u"checkout"_s} + files(m); }),
+                "check-out");
             if (QTest::currentTestFailed())
                 return;
             lines.clear();
@@ -469,10 +467,9 @@ private slots:
                 }
             QCOMPARE(fx.hostCatalogue(), catalogue(lines));
 
-            const QString comment = QStringLiteral("round %1").arg(round);
+            const QString comment = u"round %1"_s.arg(round);
             checkClean(runTogether([&](const CliMember& m) {
-                           return QStringList{QStringLiteral("checkin")} + files(m) +
-                                  QStringList{QStringLiteral("-m"), comment};
+                           return QStringList{u"checkin"_s} + files(m) + QStringList{u"-m"_s, comment};
                        }),
                        "check-in");
             if (QTest::currentTestFailed())
@@ -482,8 +479,8 @@ private slots:
                 for (const QString& f : files(m)) {
                     lines << catalogueLine(f.toLatin1().constData(), round + 1, "", "Alda", "A page",
                                            commentOf(m, round).constData());
-                    QCOMPARE(fx.host.read(QStringLiteral("krg/") + f), contentOf(m, f, round));
-                    QVERIFY(!fx.host.exists(QStringLiteral("krg/") + f + QStringLiteral(".backup")));
+                    QCOMPARE(fx.host.read(u"krg/"_s + f), contentOf(m, f, round));
+                    QVERIFY(!fx.host.exists(u"krg/"_s + f + u".backup"_s));
                     QCOMPARE(m.version(f), QString::number(round + 1));
                 }
             // Byte for byte, with the count line: every version raised, every controller empty.
