@@ -216,7 +216,6 @@ private slots:
 
         // A checks out: the catalogue names A as controller and nothing else changes.
         QVERIFY(A->checkOut({u"index.html"_s}));
-        QVERIFY2(dlg->records().isEmpty(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
         QCOMPARE(A->commands.join(QLatin1Char('|')),
                  u"ls index.html|get index.html index.html|"_s + kSaveCatalogue);
         QCOMPARE(fx.hostCatalogue(), standardCatalogue({{0, indexLine(3, "Alda")}}));
@@ -229,15 +228,12 @@ private slots:
         QCOMPARE(B->status(u"index.html"_s), u"locked"_s);
         QVERIFY(B->checkOut({u"index.html"_s}));
         QVERIFY(B->commands.isEmpty());
-        QVERIFY(dlg->records().isEmpty());
         QCOMPARE(B->read(u"index.html"_s), QByteArray("B's old copy"));
 
         // A edits and checks in; a typed double quote reaches the catalogue as an apostrophe.
         const QByteArray edited = "<html>index v4, \"edited\" by A</html>\r\n";
         A->write(u"index.html"_s, edited);
-        A->prompt.answers.enqueue({true, u"new \"links\""_s, false, false, false});
-        QVERIFY(A->checkIn({u"index.html"_s}));
-        QVERIFY(dlg->records().isEmpty());
+        QVERIFY(A->checkIn({u"index.html"_s}, u"new \"links\""_s));
         QCOMPARE(A->prompt.asked, QStringList{u"index.html"_s});
         // The previous copy joins the history (whose folder the first check-in makes).
         QCOMPARE(A->commands.join(QLatin1Char('|')),
@@ -384,9 +380,8 @@ private slots:
         A->write(u"b.txt"_s, "A's b");
         QFile::remove(A->path(u"c.txt"_s));
         // One answer for all; the missing c.txt still asks, and OK gives back only that file.
-        A->prompt.answers.enqueue({true, u"all three"_s, false, true, false});
         dlg->answer(Dialogs::Ok);
-        QVERIFY(A->checkIn(three));
+        QVERIFY(A->checkIn(three, u"all three"_s, true));
         QCOMPARE(A->prompt.asked, QStringList{u"a.txt"_s});
         QCOMPARE(dlg->texts(), QStringList{u"The file c.txt does not exist on your local computer.  Press OK "
                                            "to check this file in without updating the server (you will lose "
@@ -603,9 +598,8 @@ private slots:
         QVERIFY(A->refresh());
         host.write(u"krg/_files.txt"_s, catalogue({}, "2.0.5", 1));
         A->write(u"a.txt"_s, "A's a");
-        A->prompt.answers.enqueue({true, u"x"_s, false, false, false});
         dlg->answer(Dialogs::Cancel);
-        QVERIFY(!A->checkIn({u"a.txt"_s}));
+        QVERIFY(!A->checkIn({u"a.txt"_s}, u"x"_s));
         QCOMPARE(dlg->texts().size(), 2);
         QCOMPARE(dlg->texts().value(0), incompleteCatalogueMessage(u"1 files expected, 0 files found)"_s));
         QCOMPARE(fx.hostCatalogue(), catalogue({}, "2.0.5", 1));
@@ -1097,25 +1091,6 @@ private slots:
         QCOMPARE(A->column(u"b.txt"_s, columns::kOwner), QString());
     }
 
-    void releaseLeavesAnotherMembersLock() {
-        seedGuard();
-        // While Alda holds the lock, Carol (who thought it dead) broke it and holds her own now.
-        bool replaced = false;
-        A->activate();
-        QVERIFY(A->store->ChangeCatalogue([&](const QList<CatalogueRecord>&) {
-            if (!replaced) {
-                QDir(host.path(u"krg/_files.lock"_s)).removeRecursively();
-                placeLock("Carol", 0, "carols");
-                replaced = true;
-            }
-            CatalogueEdit e;
-            e.name = u"a.txt"_s;
-            e.comment = u"x"_s;
-            return QList<CatalogueEdit>{e};
-        }));
-        QVERIFY(host.read(u"krg/_files.lock/holder.txt"_s).contains("carols"));
-    }
-
     void deadLockRetakenBeforeTheBreakIsWaitedFor() {
         seedGuard();
         // Carol's lock is dead; just before Alda moves it aside, Dara takes it over. Dara's lock is
@@ -1144,6 +1119,21 @@ private slots:
         QCOMPARE(dlg->statuses.filter(u"Waiting for"_s), QStringList());
         QCOMPARE(fx.hostCatalogue(), abc("Alda", "Alda"));
         QVERIFY(!fx.lockOnHost());
+
+        // While Alda holds the lock, Carol (who thought it dead) broke it and holds her own now.
+        bool replaced = false;
+        QVERIFY(A->store->ChangeCatalogue([&](const QList<CatalogueRecord>&) {
+            if (!replaced) {
+                QDir(host.path(u"krg/_files.lock"_s)).removeRecursively();
+                placeLock("Carol", 0, "carols");
+                replaced = true;
+            }
+            CatalogueEdit e;
+            e.name = u"a.txt"_s;
+            e.comment = u"x"_s;
+            return QList<CatalogueEdit>{e};
+        }));
+        QVERIFY(host.read(u"krg/_files.lock/holder.txt"_s).contains("carols"));
     }
 
     void saveOverwrittenByAClientWithoutTheLockIsAppliedAgain() {
@@ -1232,6 +1222,31 @@ private slots:
         dlg->answer(Dialogs::Cancel);
         QVERIFY(!A->refresh());
         QVERIFY(dlg->texts().value(0).startsWith(u"KRtp detected a corrupt or missing _files.txt"_s));
+
+        // A cut catalogue: the count fits, but the last record lost its end.
+        const QByteArray whole = abc();
+        const QByteArray cut = whole.left(whole.size() - 5);
+        dlg->clear();
+        host.write(u"krg/_files.txt"_s, cut);
+        host.write(u"krg/_files.txt.backup"_s, QByteArray());
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(!A->refresh());
+        QCOMPARE(dlg->texts().size(), 2);
+        QVERIFY(dlg->texts().at(0).contains(u"(ERR: file is incomplete)"_s));
+        QCOMPARE(dlg->texts().at(1), u"The backup _files.txt.backup on the server is itself "
+                                     "incomplete (file is empty), so it was not restored and the "
+                                     "server was left as it is.  Please ask Dovrin to restore the "
+                                     "shared file list."_s);
+        QCOMPARE(fx.hostCatalogue(), cut);
+        QVERIFY(!fx.lockOnHost());
+
+        // With a whole backup the repair goes through.
+        dlg->clear();
+        host.write(u"krg/_files.txt.backup"_s, whole);
+        dlg->answer(Dialogs::Ok);
+        QVERIFY(A->refresh());
+        QCOMPARE(fx.hostCatalogue(), whole);
+        QCOMPARE(A->list.count(), 3);
     }
 
     void entriesNobodyChangedKeepTheirBytes() {
@@ -1389,46 +1404,6 @@ private slots:
         QCOMPARE(host.read(u"page.html"_s), QByteArray("new page text"));
     }
 
-    void repairUsesOnlyAWholeBackup() {
-        seedGuard();
-        // A cut catalogue: the count fits, but the last record lost its end.
-        const QByteArray whole = abc();
-        const QByteArray cut = whole.left(whole.size() - 5);
-        host.write(u"krg/_files.txt"_s, cut);
-        host.write(u"krg/_files.txt.backup"_s, QByteArray());
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(!A->refresh());
-        QCOMPARE(dlg->texts().size(), 2);
-        QVERIFY(dlg->texts().at(0).contains(u"(ERR: file is incomplete)"_s));
-        QCOMPARE(dlg->texts().at(1), u"The backup _files.txt.backup on the server is itself "
-                                     "incomplete (file is empty), so it was not restored and the "
-                                     "server was left as it is.  Please ask Dovrin to restore the "
-                                     "shared file list."_s);
-        QCOMPARE(fx.hostCatalogue(), cut);
-        QVERIFY(!fx.lockOnHost());
-
-        // With a whole backup the repair goes through.
-        dlg->clear();
-        host.write(u"krg/_files.txt.backup"_s, whole);
-        dlg->answer(Dialogs::Ok);
-        QVERIFY(A->refresh());
-        QCOMPARE(fx.hostCatalogue(), whole);
-        QCOMPARE(A->list.count(), 3);
-    }
-
-    void oneByteLocalCopyIsKeptAsBackup() {
-        seedGuard();
-        QDir(A->local.path()).mkpath(u"VelmarFTP"_s);
-        A->activate();
-        A->write(u"VelmarFTP/one.txt"_s, "1");
-        host.write(u"one.txt"_s, "server one");
-        QString text = QLatin1String(kSaveToFile);
-        TransferControl inet;
-        QVERIFY(GetFileFromServer(inet, u"one.txt"_s, text));
-        QCOMPARE(A->read(u"VelmarFTP/one.txt.backup"_s), QByteArray("1"));
-        QCOMPARE(A->read(u"VelmarFTP/one.txt"_s), QByteArray("server one"));
-    }
-
     void addingNeverWritesAControlFileOrAnotherMembersFile() {
         seedGuard();
         runState().MemberNames = {u"Alda"_s, u"Lina"_s};
@@ -1532,20 +1507,13 @@ private slots:
         QCOMPARE(A->read(u"VelmarFTP/about.html"_s), QByteArray("public"));
         QVERIFY(!QFileInfo(A->path(u"VelmarFTP/about.html"_s)).isSymLink());
         QCOMPARE(QFile(secret).size(), qint64(7));
-    }
-
-    void checkInWaitsForASaveUnderWay() {
-        seedGuard();
-        setCatalogue({fileLine("a.txt", "Alda"), fileLine("b.txt"), fileLine("c.txt")});
-        A->write(u"a.txt"_s, "Alda's a");
-        QVERIFY2(A->refresh(), qPrintable(texts()));
-        carolIsSaving(abc("Alda", "Carol"));
-        QVERIFY2(A->checkIn({u"a.txt"_s}, u"done"_s), qPrintable(texts()));
-        QVERIFY(dlg->records().isEmpty());
-        QCOMPARE(dlg->statuses.value(0), waitingFor("Carol"));
-        QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "", 2, "Alda: done"),
-                                                fileLine("b.txt", "Carol"), fileLine("c.txt")}));
-        QCOMPARE(host.read(u"krg/a.txt"_s), QByteArray("Alda's a"));
+        // A local copy of one byte is kept aside like any other.
+        A->write(u"VelmarFTP/one.txt"_s, "1");
+        host.write(u"one.txt"_s, "server one");
+        text = QLatin1String(kSaveToFile);
+        QVERIFY(GetFileFromServer(inet, u"one.txt"_s, text));
+        QCOMPARE(A->read(u"VelmarFTP/one.txt.backup"_s), QByteArray("1"));
+        QCOMPARE(A->read(u"VelmarFTP/one.txt"_s), QByteArray("server one"));
     }
 
     void shortReadIsFetchedAgainUnderTheLock() {
@@ -1567,6 +1535,19 @@ private slots:
         QVERIFY(dlg->records().isEmpty());
         QCOMPARE(A->column(u"b.txt"_s, columns::kOwner), u"Carol"_s);
         QCOMPARE(A->list.count(), 3);
+
+        // A check-in waits for a save under way too.
+        dlg->statuses.clear();
+        setCatalogue({fileLine("a.txt", "Alda"), fileLine("b.txt"), fileLine("c.txt")});
+        A->write(u"a.txt"_s, "Alda's a");
+        QVERIFY2(A->refresh(), qPrintable(texts()));
+        carolIsSaving(abc("Alda", "Carol"));
+        QVERIFY2(A->checkIn({u"a.txt"_s}, u"done"_s), qPrintable(texts()));
+        QVERIFY(dlg->records().isEmpty());
+        QCOMPARE(dlg->statuses.value(0), waitingFor("Carol"));
+        QCOMPARE(fx.hostCatalogue(), catalogue({fileLine("a.txt", "", 2, "Alda: done"),
+                                                fileLine("b.txt", "Carol"), fileLine("c.txt")}));
+        QCOMPARE(host.read(u"krg/a.txt"_s), QByteArray("Alda's a"));
     }
 };
 
