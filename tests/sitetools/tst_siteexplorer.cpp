@@ -1144,20 +1144,17 @@ private slots:
     }
 
     // A listing line | the name | its size and time as the list shows them.
-    void listingFacts_data() {
-        QTest::addColumn<QString>("row");
-        QTest::newRow("this year")
-            << u"-rw-r--r--   1 velmar   team       2048 Dec 07 16:53 my page.html|my page.html|2 KB|Dec 07 16:53"_s;
-        QTest::newRow("older")
-            << u"-rw-r--r-- 1 velmar team 12 Jan  3  2024 a.txt|a.txt|12 bytes|Jan 3 2024"_s;
-        QTest::newRow("folder") << u"drwxr-xr-x 2 velmar team 4096 Dec 07 16:53 news|news||"_s;
-        QTest::newRow("DOS style") << u"02-18-22  03:14PM  1234 b.txt|b.txt||"_s;
-    }
     void listingFacts() {
-        QFETCH(QString, row);
-        const QStringList f = row.split(u'|');
-        const auto facts = frmExplorer::ParseListing(f[0] + u"\r\n"_s).value(f[1]);
-        QCOMPARE(facts.size + u'|' + facts.modified, f[2] + u'|' + f[3]);
+        const QString rows[] = {
+            u"-rw-r--r--   1 velmar   team       2048 Dec 07 16:53 my page.html|my page.html|2 KB|Dec 07 16:53"_s,
+            u"-rw-r--r-- 1 velmar team 12 Jan  3  2024 a.txt|a.txt|12 bytes|Jan 3 2024"_s,
+            u"drwxr-xr-x 2 velmar team 4096 Dec 07 16:53 news|news||"_s,
+            u"02-18-22  03:14PM  1234 b.txt|b.txt||"_s};
+        for (const QString& row : rows) {
+            const QStringList f = row.split(u'|');
+            const auto facts = frmExplorer::ParseListing(f[0] + u"\r\n"_s).value(f[1]);
+            QCOMPARE(facts.size + u'|' + facts.modified, f[2] + u'|' + f[3]);
+        }
     }
 
     void editorWindowPreviewDiscardAndSend() {
@@ -1555,19 +1552,15 @@ private slots:
         QCOMPARE(empty.text(), u"\r\na.html"_s);
     }
 
-    void lineEnds_data() {
-        QTest::addColumn<QString>("in");
-        QTest::addColumn<QString>("out");
-        QTest::newRow("LF") << u"a\nb\n"_s << u"a\r\nb\r\n"_s;
-        QTest::newRow("CR LF stays") << u"a\r\nb\r\n"_s << u"a\r\nb\r\n"_s;
-        QTest::newRow("mixed") << u"a\nb\r\nc"_s << u"a\r\nb\r\nc"_s;
-        QTest::newRow("lone CR stays") << u"a\rb"_s << u"a\rb"_s;
-        QTest::newRow("CR CR LF") << u"a\r\r\nb"_s << u"a\r\r\nb"_s;
-    }
+    // LF becomes CR LF; CR LF, a lone CR and CR CR LF stay.
     void lineEnds() {
-        QFETCH(QString, in);
-        QFETCH(QString, out);
-        QCOMPARE(NormaliseLineEnds(in), out);
+        const std::pair<QString, QString> cases[] = {{u"a\nb\n"_s, u"a\r\nb\r\n"_s},
+                                                     {u"a\r\nb\r\n"_s, u"a\r\nb\r\n"_s},
+                                                     {u"a\nb\r\nc"_s, u"a\r\nb\r\nc"_s},
+                                                     {u"a\rb"_s, u"a\rb"_s},
+                                                     {u"a\r\r\nb"_s, u"a\r\r\nb"_s}};
+        for (const auto& [in, out] : cases)
+            QCOMPARE(NormaliseLineEnds(in), out);
         QCOMPARE(FromEditorText(ToEditorText(NormaliseLineEnds(u"x\ny\r\n"_s))), u"x\r\ny\r\n"_s);
     }
 
