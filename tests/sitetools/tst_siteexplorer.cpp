@@ -31,9 +31,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QByteArray kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00\x00"
-                      "\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
-                      43);
+const QByteArray kGif =
+    QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==");
 
 // The host fixture with a small site and access lists of every form, by member.
 struct SiteFixture : HostFixture {
@@ -134,14 +133,14 @@ class TestSiteExplorer : public QObject {
     WindowHarness dlg;
     QTemporaryDir disk;
 
-    // An explorer opened for a member, with the folder shown.
+    // An explorer opened for a member (unless told not to), with the folder shown.
     struct Session {
         TransferControl inet;
         SiteExplorer explorer{inet};
         ExplorerActions actions{explorer};
-        Session(const QString& folder = QString()) {
-            explorer.Open();
-            explorer.clickFolder(folder);
+        Session(const QString& folder = QString(), bool open = true) {
+            if (open)
+                explorer.Open(), explorer.clickFolder(folder);
         }
         void select(const QStringList& keys) {
             explorer.files().setAllSelected(false);
@@ -394,9 +393,9 @@ private slots:
             const QStringList names = seedMany(12);
             // Earlier copies on both sides, some with backups of their own, one empty.
             fx.host.write(u"many/f02.html.backup"_s, "older on the host");
-            QVERIFY(writeLocal(fx.mirror(u"many/f01.html"_s), "mine 1"));
-            QVERIFY(writeLocal(fx.mirror(u"many/f03.html"_s), ""));
-            QVERIFY(writeLocal(fx.mirror(u"many/f04.html.backup"_s), "older here"));
+            QVERIFY(writeLocal(fx.mirror(u"many/f01.html"_s), "mine 1") &&
+                    writeLocal(fx.mirror(u"many/f03.html"_s), "") &&
+                    writeLocal(fx.mirror(u"many/f04.html.backup"_s), "older here"));
             QString folder = u"many/"_s;
             if (action == "add") {
                 SiteFixture::login(u"Bob"_s, LevelFullAccess);
@@ -775,13 +774,11 @@ private slots:
     }
 
     void withoutAFolderNothingIsAsked() {
-        TransferControl inet;
-        SiteExplorer explorer(inet);
-        ExplorerActions actions(explorer);
-        QVERIFY(!actions.AddFiles() && !actions.NewFile() && !actions.Replace() &&
-                !actions.DownloadAndEdit());
+        Session s({}, false);
+        QVERIFY(!s.actions.AddFiles() && !s.actions.NewFile() && !s.actions.Replace() &&
+                !s.actions.DownloadAndEdit());
         QVERIFY(dlg->records().isEmpty());
-        QCOMPARE(inet.commandsSent(), 0);
+        QCOMPARE(s.inet.commandsSent(), 0);
     }
 
     // What the editor sends: a text nobody touched goes back byte for byte; typed text is written in
@@ -1519,9 +1516,7 @@ private slots:
     void hostileAccessListsStayBounded() {
         QElapsedTimer t;
         t.start();
-        QString deep;
-        for (int i = 0; i < 40000; ++i)
-            deep += u"a/"_s;
+        const QString deep = u"a/"_s.repeated(40000);
         const QStringList deepKeys = AccessList::FromContent(deep + u"x.html"_s).folderKeys();
         QCOMPARE(deepKeys.size(), 1 + 512);
         QCOMPARE(deepKeys.last().size(), 1024);
