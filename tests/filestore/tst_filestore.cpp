@@ -414,32 +414,16 @@ private slots:
         QVERIFY(!one.readLine(line));
     }
 
-    void completeness_data() {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QString>("reason"); // empty: complete
-        const QByteArray a = "\"a.txt\",1,\"\",\"\",\"\",\"\"\r\n";
-        QTest::newRow("whole") << QByteArray("2.0.5\r\n1\r\n" + a) << QString();
-        QTest::newRow("no line end after the last record")
-            << QByteArray("2.0.5\r\n1\r\n" + a.left(a.size() - 2)) << u"file is incomplete"_s;
-        QTest::newRow("quote never closed")
-            << QByteArray("2.0.5\r\n1\r\n\"a.txt\",1,\"\",\"\",\"\",\"half\r\n") << u"file is incomplete"_s;
-        QTest::newRow("text after a closing quote")
-            << QByteArray("2.0.5\r\n1\r\n\"a.txt\"x ,1,\"\",\"\",\"\",\"\"\r\n") << QString();
-        QTest::newRow("blank lines between records")
-            << QByteArray("2.0.5\r\n2\r\n" + a + "\r\n\r\n\r\n\"b\",1,\"\",\"\",\"\",\"\"\r\n") << QString();
-        QTest::newRow("count includes an empty name")
-            << QByteArray("2.0.5\r\n2\r\n" + a + "\"\",1,\"\",\"\",\"\",\"\"\r\n")
-            << u"2 files expected, 1 files found)"_s;
-        QTest::newRow("empty") << QByteArray() << u"file is empty"_s;
-        QTest::newRow("line 1 only") << QByteArray("2.0.5\r\n") << u"file is incomplete"_s;
-        QTest::newRow("no entries") << QByteArray("2.0.5\r\n0\r\n") << QString();
-    }
     void completeness() {
-        QFETCH(QByteArray, data);
-        QFETCH(QString, reason);
-        const CatalogueDocument doc = ParseCatalogue(data);
-        QCOMPARE(doc.complete, reason.isEmpty());
-        QCOMPARE(doc.reason, reason);
+        // A quote never closed runs to the end of the file; text after a closing quote belongs to no field.
+        // (Cut and miscounted catalogues are read in the repair cases above.)
+        const CatalogueDocument open = ParseCatalogue("2.0.5\r\n1\r\n\"a.txt\",1,\"\",\"\",\"\",\"half\r\n");
+        QVERIFY(!open.complete);
+        QCOMPARE(open.reason, u"file is incomplete"_s);
+        QVERIFY(ParseCatalogue("2.0.5\r\n1\r\n\"a.txt\"x ,1,\"\",\"\",\"\",\"\"\r\n").complete);
+        QCOMPARE(ParseCatalogue(QByteArray()).reason, u"file is empty"_s);
+        QCOMPARE(ParseCatalogue("2.0.5\r\n").reason, u"file is incomplete"_s);
+        QVERIFY(ParseCatalogue("2.0.5\r\n0\r\n").complete);
     }
 
     void everyCutOfACatalogueReadsShort() {

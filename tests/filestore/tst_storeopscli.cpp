@@ -210,32 +210,20 @@ private slots:
         QVERIFY(QFile::exists(dovrin.path(u"_files.txt"_s)));
     }
 
-    void outdatedAndRefusedLogins_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QByteArray>("required");
-        QTest::addColumn<QByteArray>("err");
-        QTest::newRow("outdated") << " dovrin "
-                                  << "Secret" << QByteArray("3.0.0")
-                                  << QByteArray(
-                                         "KRtp has been updated to version 3.0.0\nYou are currently "
-                                         "using version 2.0.5\n\nPlease get version 3.0.0 from Dovrin.\n");
-        QTest::newRow("wrong password")
-            << "dovrin"
-            << "wrong" << QByteArray("2.0.5") << QByteArray("Invalid Username/Password\n");
-        QTest::newRow("locked out") << "gone"
-                                    << "x" << QByteArray("2.0.5")
-                                    << QByteArray("Sorry, you've been locked out.\n");
-    }
     void outdatedAndRefusedLogins() {
-        QFETCH(QString, name);
-        QFETCH(QString, password);
-        QFETCH(QByteArray, required);
-        QFETCH(QByteArray, err);
-        fx.setCatalogue(catalogue({}, required.constData()));
-        const CliResult r = CliMember{name, password, {}, {}}.run(u"store status"_s);
-        QCOMPARE(codeAndErr(r), "1 " + err);
-        QCOMPARE(r.out, QByteArray());
+        const std::tuple<const char*, const char*, const char*, QByteArray> rows[] = {
+            {" dovrin ", "Secret", "3.0.0",
+             "KRtp has been updated to version 3.0.0\nYou are currently using version 2.0.5\n\nPlease get "
+             "version 3.0.0 from Dovrin.\n"},
+            {"dovrin", "wrong", "2.0.5", "Invalid Username/Password\n"},
+            {"gone", "x", "2.0.5", "Sorry, you've been locked out.\n"}};
+        for (const auto& [name, password, required, err] : rows) {
+            fx.setCatalogue(catalogue({}, required));
+            const CliResult r =
+                CliMember{QLatin1String(name), QLatin1String(password), {}, {}}.run(u"store status"_s);
+            QCOMPARE(codeAndErr(r), "1 " + err);
+            QCOMPARE(r.out, QByteArray());
+        }
     }
 
     void twoMembersThroughTheCommandLine() {
