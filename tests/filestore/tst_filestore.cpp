@@ -303,15 +303,12 @@ private slots:
         }
     }
 
-    void emptyNameWithoutFlagsDoesNothing() {
+    void batchFetchesOnceAndSavesOnce() {
+        // An edit without a name or flags does nothing at all.
         const int sent = inet->commandsSent();
         QVERIFY(store->UpdateFileDetails(CatalogueEdit{}));
         QCOMPARE(inet->commandsSent(), sent);
         QVERIFY(!QFile::exists(fx.localPath(u"_files.txt"_s)));
-        QVERIFY(dlg->records().isEmpty());
-    }
-
-    void batchFetchesOnceAndSavesOnce() {
         fx.setCatalogue(catalogue({kIndex, kLogo, kNotes}), "backup");
         QVERIFY(store->FetchCatalogue());
         QVERIFY(store->EditWorkingCopy(
