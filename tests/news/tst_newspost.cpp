@@ -19,8 +19,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Also notes the default answer of every input box.
-class DefaultsDialogs : public ScriptedDialogs {
-public:
+struct DefaultsDialogs : ScriptedDialogs {
     QStringList defaults;
     std::optional<QString> input(const QString& title, const QString& prompt,
                                  const QString& defaultText) override {
@@ -29,15 +28,12 @@ public:
     }
 };
 
-const QDateTime kWhen(QDate(2026, 12, 5), QTime(15, 5));
-
 QByteArray teamItem(const QByteArray& subject, const QByteArray& post) {
     return "<p>bob 12/5/26 3:05PM EST: " + subject + "<br>" + post + "</p>\r\n";
 }
 
 QByteArray pageWith(const QByteArray& item) {
-    QByteArray page = kTeamPage;
-    return page.replace("<!--begin-->", "<!--begin-->" + item);
+    return QByteArray(kTeamPage).replace("<!--begin-->", "<!--begin-->" + item);
 }
 
 } // namespace
@@ -52,7 +48,7 @@ class TestNewsPost : public QObject {
         auto w = std::make_unique<frmPostNews>();
         w->show();
         w->LoadWindow();
-        w->poster().clock = [] { return kWhen; };
+        w->poster().clock = [] { return QDateTime(QDate(2026, 12, 5), QTime(15, 5)); };
         w->cboWhichPage[0]->setCurrentText(page);
         w->txtTimeZone->setText(u"EST"_s);
         return w;

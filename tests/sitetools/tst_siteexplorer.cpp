@@ -562,12 +562,11 @@ private slots:
             fx.host.write(u"krg/"_s + name, "old");
             QVERIFY(writeLocal(fx.mirror(u"krg/"_s + name), "Welcome back"));
         }
-        QTemporaryDir scratch;
-        QVERIFY(writeLocal(scratch.filePath(u"other"_s), "Welcome BACK"));
+        QVERIFY(writeLocal(disk.filePath(u"other"_s), "Welcome BACK"));
         const auto replaceOnce = [&](const char* hostPath) {
             fx.host.setFaults(QStringLiteral(R"({"replace_after_upload": [{"path": "%1", "content_file": "%2",
                                                  "times": 1}]})")
-                                  .arg(QLatin1String(hostPath), scratch.filePath(u"other"_s))
+                                  .arg(QLatin1String(hostPath), disk.filePath(u"other"_s))
                                   .toUtf8());
         };
         const auto noFaults = qScopeGuard([this] { fx.host.setFaults({}); });
@@ -581,7 +580,7 @@ private slots:
         replaceOnce("/krg/_news.dat");
         QStringList added;
         for (const char* name : {"_news.dat", "a.txt", "b.txt"}) {
-            added << scratch.filePath(QString::fromLatin1(name));
+            added << disk.filePath(QString::fromLatin1(name));
             QVERIFY(writeLocal(added.last(), "Welcome back"));
         }
         QVERIFY2(admin.actions.AddFiles(added), qPrintable(admin.actions.lastOutcome()));
@@ -730,10 +729,9 @@ private slots:
     }
 
     void externalEditorsStartOnTheLocalCopy() {
-        QTemporaryDir programs;
-        const QString editor = programs.filePath(u"my editor"_s);
+        const QString editor = disk.filePath(u"my editor"_s);
         QVERIFY(writeLocal(editor, "#!/bin/sh\n"));
-        runState().ExternalEditorsFile = programs.filePath(u"external editors.ini"_s);
+        runState().ExternalEditorsFile = disk.filePath(u"external editors.ini"_s);
         QVERIFY(writeLocal(runState().ExternalEditorsFile,
                            "Notepad\r\nC:\\WINDOWS\\NOTEPAD.EXE\r\nMine\r\n\"" + editor.toUtf8() + "\"\r\n"));
         RecordingDesktopServices desktop;
@@ -942,10 +940,9 @@ private slots:
     // One window for a member with full access: preview and icons, the status line, the action menu
     // with the external editors, then the tree as folders are visited and the shortcuts.
     void fullAccessWindow() {
-        QTemporaryDir programs;
-        const QString one = programs.filePath(u"one"_s);
+        const QString one = disk.filePath(u"one"_s);
         QVERIFY(writeLocal(one, "#!/bin/sh\n"));
-        runState().ExternalEditorsFile = programs.filePath(u"external editors.ini"_s);
+        runState().ExternalEditorsFile = disk.filePath(u"external editors.ini"_s);
         const QByteArray path = one.toUtf8();
         QVERIFY(writeLocal(runState().ExternalEditorsFile,
                            "One\r\n" + path + "\r\nTwo\r\n/nowhere/two\r\nThree\r\n\"" + path + "\"\r\n"));
@@ -1283,7 +1280,6 @@ private slots:
         cancelledAt(QString(), QString());
         QVERIFY(!slow.exists(u"fresh.bin"_s));
         QVERIFY(!w.explorer().files().contains(u"fresh.bin"_s));
-
         // Two files over two connections: one line for both, and its Cancel stops both while they
         // are under way (every reply comes late); each keeps its previous copy, and the cancel is told
         // once.
