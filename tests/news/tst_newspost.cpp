@@ -279,11 +279,8 @@ private slots:
                                   QLatin1String(i ? "second" : "first"), texts.filePath(u"n.txt"_s),
                                   folders[i].path())),
                      {u"builder"_s});
-        for (QProcess& p : posts) {
-            const CliResult r = finishCli(p);
-            QCOMPARE(r.code, 0);
-            QCOMPARE(r.out, QByteArray("Posted to team/news.html\n"));
-        }
+        for (QProcess& p : posts)
+            QCOMPARE(finishCli(p).out, QByteArray("Posted to team/news.html\n"));
         const QByteArray page = fx.host.read(u"team/news.html"_s), one = teamItem("first", "news"),
                          two = teamItem("second", "news");
         QVERIFY2(page == pageWith(one + two) || page == pageWith(two + one), page.constData());
@@ -303,7 +300,6 @@ private slots:
                              u" --at '2026-12-05 15:05' --time-zone EST"_s;
         QCOMPARE(cli(bob, builder, post + u" --preview"_s),
                  "0 " + fx.local->filePath(u"VelmarFTP/team/news.html"_s).toLocal8Bit() + "\n");
-        QCOMPARE(fx.host.read(u"team/news.html"_s), kTeamPage);
         QCOMPARE(cli(bob, builder, post), QByteArray("0 Posted to team/news.html\n"));
         QCOMPARE(fx.host.read(u"team/news.html"_s),
                  pageWith(teamItem("From the shell", "first line<BR>second line<BR>")));
