@@ -505,7 +505,6 @@ private slots:
         QCOMPARE(copyOf(*A, u"a.txt"_s), u"A's a | writable | v0 | open"_s);
         // Once the host is back, checking in again finishes the job.
         QVERIFY(restartHost());
-        dlg->clear();
         QObject::disconnect(stopper);
         QVERIFY(A->checkIn({u"a.txt"_s}, u"again"_s));
         QCOMPARE(fx.hostFile(u"a.txt"_s), QByteArray("A's a"));
@@ -854,7 +853,6 @@ private slots:
         QCOMPARE(fx.hostCatalogue(), described);
 
         // Removing asks (No is the default) and takes only the catalogue entry away.
-        dlg->clear();
         dlg->answer(Dialogs::No);
         QVERIFY(B->ops->DeleteFile(free));
         QCOMPARE(fx.hostCatalogue(), described);
@@ -1064,7 +1062,6 @@ private slots:
 
         // A live holder whose clock runs two minutes behind keeps refreshing its token: it is waited
         // for, never broken.
-        dlg->clear();
         int refreshes = 0;
         QTimer alive;
         QObject::connect(&alive, &QTimer::timeout,
@@ -1104,7 +1101,6 @@ private slots:
             "drop": true, "times": 2}]})");
         A->checkOut({u"a.txt"_s});
         QVERIFY(host.read(u"krg/_files.lock/holder.txt"_s).startsWith("Alda\r\n"));
-        dlg->clear();
         dlg->statuses.clear();
         QVERIFY2(A->checkOut({u"b.txt"_s}), qPrintable(texts()));
         QCOMPARE(dlg->statuses.filter(u"Waiting for"_s), QStringList());
@@ -1194,7 +1190,6 @@ private slots:
                                  QLatin1String(reply)});
             QCOMPARE(fx.hostCatalogue(), before);
             QCOMPARE(A->list.count(), 3);
-            dlg->clear();
             QVERIFY(!A->checkOut({u"a.txt"_s}));
             QCOMPARE(fx.hostCatalogue(), before);
             QVERIFY(!fx.lockOnHost());
@@ -1232,7 +1227,6 @@ private slots:
         QVERIFY(!fx.lockOnHost());
 
         // With a whole backup the repair goes through.
-        dlg->clear();
         host.write(u"krg/_files.txt.backup"_s, whole);
         dlg->answer(Dialogs::Ok);
         QVERIFY(A->refresh());
@@ -1313,7 +1307,6 @@ private slots:
         // Missing for a moment only (another member's check-in has it renamed aside): it comes.
         host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "550 No such file.",
                                        "times": 1}]})");
-        dlg->clear();
         QVERIFY2(A->getLatest({u"a.txt"_s}), qPrintable(texts()));
         QCOMPARE(A->read(u"a.txt"_s), QByteArray("server a.txt"));
         QCOMPARE(A->version(u"a.txt"_s), u"1"_s);
@@ -1335,7 +1328,6 @@ private slots:
 
         // A host that refuses to move the catalogue aside: the save goes through and the backup is kept.
         host.setFaults(R"({"refuse": [{"cmd": "RNFR", "path": "/krg/_files.txt", "reply": "550 No."}]})");
-        dlg->clear();
         QVERIFY2(A->checkOut({u"c.txt"_s}), qPrintable(texts()));
         QCOMPARE(fx.hostBackup(), before);
         const QByteArray withC = fx.hostCatalogue();
@@ -1351,7 +1343,6 @@ private slots:
         QCOMPARE(fx.hostBackup(), withC);
         QVERIFY(!fx.lockOnHost());
         host.setFaults({});
-        dlg->clear();
         setCatalogue({fileLine("a.txt"), fileLine("b.txt"), fileLine("c.txt")});
 
         // The same for a shared file in a check-in: an upload that broke off, that the host cut short or
@@ -1390,7 +1381,6 @@ private slots:
             QVERIFY(!host.exists(u"page.html.backup"_s));
         }
         host.setFaults({});
-        dlg->clear();
         QVERIFY2(SendFileToServer(inet, u"page.html"_s), qPrintable(texts()));
         QCOMPARE(host.read(u"page.html"_s), QByteArray("new page text"));
     }
