@@ -25,9 +25,7 @@ public:
     struct Answer {
         bool accept = true;
         QString comment;
-        bool keep = false;
-        bool all = false;
-        bool revert = false;
+        bool keep = false, all = false, revert = false;
     };
     QQueue<Answer> answers;
     QStringList asked;
