@@ -18,6 +18,11 @@
 
 namespace krtp::test {
 
+// A control set up for the site the KRTP_* environment names.
+struct SiteControl : TransferControl {
+    SiteControl() { configureForSite(); }
+};
+
 struct Outcome {
     bool ok;
     QString reply;

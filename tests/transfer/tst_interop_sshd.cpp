@@ -56,8 +56,7 @@ private slots:
 
     void transferVerbs() {
         host.exportEnvironment(true);
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         CheckTransferVerbs(c, host.root());
     }
 
@@ -78,8 +77,7 @@ private slots:
         QFETCH(QString, command);
         host.exportEnvironment(true);
         QVERIFY(writeLocal(u"up.bin"_s, "x"));
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         const Outcome o = run(c, command);
         QVERIFY2(!o.ok && c.lastReplyCode() == 550, qPrintable(o.error));
         QCOMPARE(StoreScenario::hostFile(host.root(), u"{x}.txt"_s), StoreScenario::content(u"{x}.txt"_s, 1));
@@ -119,8 +117,7 @@ private slots:
                         : known == QLatin1String("other") ? otherKnownLine + QLatin1Char('\n')
                                                           : QString());
         QVERIFY(writeLocal(u"up.bin"_s, "sent"));
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         c.SshHostKey = pin == QLatin1String("right")   ? host.hostKeyFingerprint()
                        : pin == QLatin1String("other") ? otherFingerprint
                                                        : QString();
@@ -167,8 +164,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, logged);
         host.exportEnvironment(true);
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         if (how == QLatin1String("locked key")) {
             c.SshKeyFile = host.lockedKeyFile();
             c.SshKeyPassphrase = secret == QLatin1String("right") ? SshdHost::keyPassphrase() : secret;
@@ -216,8 +212,7 @@ private slots:
         QCOMPARE(keyring.entries.value(KeyPassphraseKeyringKey(host.lockedKeyFile())),
                  SshdHost::keyPassphrase());
         // Every later control of the run has it.
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QVERIFY(run(c, u"ls /krg/_files.txt"_s).ok);
         // The next run reads the keyring and asks nothing.
         TransferControl::SetKeyPassphrase({});

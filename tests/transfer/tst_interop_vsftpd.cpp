@@ -41,8 +41,7 @@ private slots:
         QVERIFY2(host.start(tls, &error), qPrintable(error));
         StoreScenario::seed(host.root());
         VsftpdHost::openUp(host.root() + u"/krg"_s);
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         CheckTransferVerbs(c, host.root());
         if (QTest::currentTestFailed())
             return;
@@ -50,13 +49,11 @@ private slots:
         if (!tls || QTest::currentTestFailed())
             return;
         // The same host refuses a member without TLS, and TLS is refused without its CA.
-        TransferControl plain;
-        plain.configureForSite();
+        SiteControl plain;
         plain.Tls = TransferControl::TlsOff;
         QVERIFY(!run(plain, u"ls /krg"_s).ok);
         QVERIFY2(plain.lastError().startsWith(u"530"_s), qPrintable(plain.lastError()));
-        TransferControl untrusting;
-        untrusting.configureForSite();
+        SiteControl untrusting;
         untrusting.TlsCaFile.clear();
         QVERIFY(!run(untrusting, u"ls /krg"_s).ok);
         QVERIFY(untrusting.lastError().startsWith(u"The host's certificate is not trusted ("_s));

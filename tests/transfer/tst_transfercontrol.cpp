@@ -141,8 +141,7 @@ private slots:
     void controlCharactersNeverReachTheHost() {
         host.write(u"a.txt"_s, "a");
         host.write(u"b.txt"_s, "b");
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         for (const QString& command :
              {u"delete \"/a.txt\r\nDELE /b.txt\""_s, u"delete /a.txt\r\nDELE /b.txt"_s,
               u"rename /a.txt \"/c.txt\nDELE /b.txt\""_s, u"ls /\rDELE /b.txt"_s,
@@ -179,8 +178,7 @@ private slots:
         older.setWithoutMachineListings(true);
         if (!machineListings)
             QVERIFY(older.start(LoopbackHost::seedPath(u"transfer"_s)));
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QCOMPARE(run(c, u"pwd"_s).reply, u"/"_s);
         QVERIFY(run(c, u"CD /krg"_s).ok);
         QCOMPARE(run(c, u"PWD"_s).reply, u"/krg"_s);
@@ -223,14 +221,12 @@ private slots:
     }
 
     void transferVerbs() {
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         CheckTransferVerbs(c, host.root());
     }
 
     void failuresEndInStateElevenWithTheHostsWords() {
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QSignalSpy states(&c, &TransferControl::StateChanged);
         const Outcome o = run(c, u"delete /krg/missing.txt"_s);
         QVERIFY(!o.ok);
@@ -256,8 +252,7 @@ private slots:
     void commandsAfterAFileTransferAreJudgedByTheirOwnReplies() {
         // After a transfer libcurl may change back to the URL's folder after the quoted commands; that
         // reply must not pass for theirs.
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QVERIFY(run(c, u"get /krg/_message.dat msg.dat"_s).ok);
         QVERIFY(!run(c, u"delete /news/missing.html"_s).ok);
         QVERIFY(!run(c, u"ls /news/missing.html"_s).ok);
@@ -270,8 +265,7 @@ private slots:
     }
 
     void replyIsReadableWhenTheWaitEnds() {
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QList<int> seen;
         bool replyReadyAt12 = false;
         const auto watch = connect(&c, &TransferControl::StateChanged, this, [&](int s) {
@@ -320,8 +314,7 @@ private slots:
     void silentHostEndsWithinTheLimit() {
         QTcpServer silent; // accepts, never greets
         QVERIFY(silent.listen(QHostAddress::LocalHost));
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         c.RemoteHost = u"127.0.0.1:%1"_s.arg(silent.serverPort());
         c.setTimeLimits(2, 2);
         QElapsedTimer t;
@@ -342,8 +335,7 @@ private slots:
         dying.setThrottle(512 * 1024);
         QVERIFY(dying.start());
         dying.write(u"big.bin"_s, pattern(8 * 1024 * 1024));
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         c.setTimeLimits(3, 3);
         bool stopped = false;
         connect(&c, &TransferControl::progress, this, [&](qint64 done, qint64) {
@@ -370,8 +362,7 @@ private slots:
         QVERIFY(cutting.start());
         cutting.write(u"big.bin"_s, pattern(1024 * 1024));
         cutting.write(u"small.txt"_s, "small");
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         c.setTimeLimits(5, 5);
         QVERIFY(run(c, u"get /small.txt"_s).ok); // the fall-back to PASV works
         QCOMPARE(readLocal(u"small.txt"_s), QByteArray("small"));
@@ -394,8 +385,7 @@ private slots:
         aborting.setCutDownloadsAfter(64 * 1024);
         QVERIFY(aborting.start());
         aborting.write(u"big.bin"_s, pattern(1024 * 1024));
-        TransferControl d;
-        d.configureForSite();
+        SiteControl d;
         const Outcome aborted = run(d, u"get /big.bin"_s);
         QVERIFY(!aborted.ok);
         QCOMPARE(aborted.error, u"426 Connection closed; transfer aborted."_s);
@@ -407,8 +397,7 @@ private slots:
         dropping.setDropAfter(u"RNTO"_s);
         QVERIFY(dropping.start());
         dropping.write(u"x.txt"_s, "x");
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QVERIFY(run(c, u"cd /"_s).ok); // the rename goes on the open session
         const int sent = c.commandsSent();
         // The host renames, then drops the connection without a reply. Sent again, the rename would
@@ -430,8 +419,7 @@ private slots:
         closing.setCloseBefore(u"RNFR"_s);
         QVERIFY(closing.start());
         closing.write(u"x.txt"_s, "x");
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QVERIFY(run(c, u"cd /"_s).ok);
         // "421" before the rename was carried out: it runs once more on a new connection.
         QVERIFY(run(c, u"rename x.txt y.txt"_s).ok);
@@ -444,8 +432,7 @@ private slots:
         LoopbackHost impatient;
         impatient.setIdleTimeout(1);
         QVERIFY(impatient.start(LoopbackHost::seedPath(u"transfer"_s)));
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QVERIFY(run(c, u"cd /krg"_s).ok);
         QCOMPARE(c.connectionsOpened(), 1);
         QTest::qWait(1500); // the host drops the idle session meanwhile
@@ -465,8 +452,7 @@ private slots:
         slow.setThrottle(1024 * 1024);
         QVERIFY(slow.start(LoopbackHost::seedPath(u"transfer"_s)));
         slow.write(u"large.bin"_s, pattern(16 * 1024 * 1024));
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         connect(&c, &TransferControl::progress, &c, [&](qint64 done, qint64) {
             if (done > 0)
                 c.Cancel();
@@ -487,8 +473,7 @@ private slots:
         paced.setThrottle(25 * 1024 * 1024);
         QVERIFY(paced.start());
         paced.write(u"fifty.bin"_s, pattern(50 * 1024 * 1024));
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QElapsedTimer clock;
         qint64 last = 0, longest = 0;
         QTimer tick;
@@ -544,8 +529,7 @@ private slots:
             proxy.terminate();
             proxy.waitForFinished();
         });
-        TransferControl c;
-        c.configureForSite();
+        SiteControl c;
         QCOMPARE(c.AccessType, int(TransferControl::AccessNamedProxy));
         QVERIFY(run(c, u"ls /krg"_s).reply.contains(u"_files.txt\r\n"_s));
         QVERIFY(run(c, u"get /krg/_message.dat via-proxy.dat"_s).ok);
