@@ -736,14 +736,12 @@ private slots:
         const QByteArray page = QByteArray("<html>\r\nnew\r\n</html>\x00\xff", 22);
         A->write(u"new.html"_s, page);
         A->write(u"Notes.txt"_s, "notes");
-        A->activate();
         QVERIFY(A->refresh());
         dlg->answerText(u"The \"new\" page"_s);
         dlg->answerText(u"Notes"_s);
         A->commands.clear();
         QStringList added;
-        QVERIFY2(A->ops->AddFiles({u"new.html"_s, u"Notes.txt"_s}, {}, &added),
-                 qPrintable(dlg->texts().join(QLatin1Char('|'))));
+        QVERIFY2(A->ops->AddFiles({u"new.html"_s, u"Notes.txt"_s}, {}, &added), qPrintable(texts()));
         QCOMPARE(added, (QStringList{"new.html", "Notes.txt"}));
         QCOMPARE(dlg->texts(), (QStringList{addfiles::DescriptionPrompt(u"new.html"_s),
                                             addfiles::DescriptionPrompt(u"Notes.txt"_s)}));
