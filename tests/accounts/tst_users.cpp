@@ -61,18 +61,13 @@ class TestUsers : public QObject {
     AccountsFixture fx;
     WindowHarness h;
 
-    // krtp-cli with the words of line as user (the login's password through the environment): its exit
-    // code, a blank, and what it wrote to stdout and then to stderr.
+    // krtp-cli with the words of line as user: its CliResult::line().
     QByteArray cli(const QString& user, const QString& password, const QString& line) const {
-        const CliResult r =
-            runCli(cliWords(line) + QStringList{u"--user"_s, user, u"--local-folder"_s, fx.local->path()},
-                   {password});
-        return QByteArray::number(r.code) + ' ' + r.out + r.err;
+        return runCliAs(user, password, line, fx.local->path()).line();
     }
     // krtp-cli whoami the same way: the name and level of an accepted login.
     static QByteArray whoami(const char* user, const char* password) {
-        const CliResult r = runCli({"whoami", "--user", user}, {QLatin1String(password)});
-        return QByteArray::number(r.code) + ' ' + r.out + r.err;
+        return runCli({"whoami", "--user", user}, {QLatin1String(password), {}, {}}).line();
     }
     // Closes the window answering the closing question; true when it closed.
     bool closeAnswering(frmUsers& w, Dialogs::Button answer) {

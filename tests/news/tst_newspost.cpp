@@ -55,12 +55,9 @@ class TestNewsPost : public QObject {
     }
 
     // krtp-cli with the words of line ('quoted words' may hold blanks) as user, from the test's folder:
-    // its exit code, a blank, and what it wrote to stdout and then to stderr.
+    // its CliResult::line().
     QByteArray cli(const QString& user, const QString& password, const QString& line) const {
-        const CliResult r =
-            runCli(cliWords(line) + QStringList{u"--user"_s, user, u"--local-folder"_s, fx.local->path()},
-                   {password});
-        return QByteArray::number(r.code) + ' ' + r.out + r.err;
+        return runCliAs(user, password, line, fx.local->path()).line();
     }
 
 private slots:

@@ -14,6 +14,8 @@ struct CliResult {
     int code = -1; // -1: did not start or did not end in time
     QByteArray out;
     QByteArray err;
+    // The exit code, a blank, and what the run wrote to stdout and then to stderr: one text to compare.
+    QByteArray line() const { return QByteArray::number(code) + ' ' + out + err; }
 };
 
 // Words split on blanks; a word in single quotes may hold blanks ('my page.html').
@@ -77,6 +79,14 @@ inline CliResult runCli(const QStringList& args, const CliCall& how = {}) {
     QProcess p;
     startCli(p, args, how);
     return finishCli(p);
+}
+
+// krtp-cli with the words of line as user (the login's password through the environment) in localFolder.
+inline CliResult runCliAs(const QString& user, const QString& password, const QString& line,
+                          const QString& localFolder) {
+    return runCli(cliWords(line) + QStringList{QStringLiteral("--user"), user,
+                                               QStringLiteral("--local-folder"), localFolder},
+                  {password, {}, {}});
 }
 
 // A member who runs krtp-cli in processes of their own: own local folder and settings.
