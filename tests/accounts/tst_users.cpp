@@ -162,78 +162,54 @@ private slots:
 
     // A member name keeps ASCII letters and digits, the ends of each range included, and the caret or
     // selection stays on the letters it was on.
-    void nameRuleKeepsLettersDigitsAndTheCaret_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<int>("outStart");
-        QTest::addColumn<int>("outLength");
-        QTest::newRow("digit ends") << "0ab9" << 0 << 0 << "0ab9" << 0 << 0;
-        QTest::newRow("letter ends") << "aAzZ" << 0 << 0 << "aAzZ" << 0 << 0;
-        QTest::newRow("neighbours of the ranges") << "/0:@A[`a{9" << 0 << 0 << "0Aa9" << 0 << 0;
-        QTest::newRow("blanks and accents")
-            << QString::fromUtf8("J\xC3\xB6 rn 0") << 0 << 0 << "Jrn0" << 0 << 0;
-        QTest::newRow("caret at the end") << "Bob-by Smith" << 12 << 0 << "BobbySmith" << 10 << 0;
-        QTest::newRow("caret before the removed") << "ab-cd" << 1 << 0 << "abcd" << 1 << 0;
-        QTest::newRow("removed inside the selection") << "ab-cd" << 1 << 3 << "abcd" << 1 << 2;
-        QTest::newRow("removed after the selection") << "ab-cd" << 0 << 2 << "abcd" << 0 << 2;
-        QTest::newRow("removed right at the caret") << "ab-" << 3 << 0 << "ab" << 2 << 0;
-        QTest::newRow("only letters and digits")
-            << QString::fromUtf8("\xC3\xA9t\xC3\xA9 2_x") << 7 << 0 << "t2x" << 3 << 0;
-    }
     void nameRuleKeepsLettersDigitsAndTheCaret() {
-        QFETCH(QString, text);
-        QFETCH(int, start);
-        QFETCH(int, length);
-        QFETCH(QString, out);
-        QFETCH(int, outStart);
-        QFETCH(int, outLength);
-        QCOMPARE(FilterMemberName(text, start, length), out);
-        QCOMPARE(start, outStart);
-        QCOMPARE(length, outLength);
+        // The text, the caret (selection start and length) before, then after.
+        const std::tuple<QString, int, int, QString, int, int> rows[] = {
+            {u"0ab9"_s, 0, 0, u"0ab9"_s, 0, 0},                           // digit ends
+            {u"aAzZ"_s, 0, 0, u"aAzZ"_s, 0, 0},                           // letter ends
+            {u"/0:@A[`a{9"_s, 0, 0, u"0Aa9"_s, 0, 0},                     // neighbours of the ranges
+            {QString::fromUtf8("J\xC3\xB6 rn 0"), 0, 0, u"Jrn0"_s, 0, 0}, // blanks and accents
+            {u"Bob-by Smith"_s, 12, 0, u"BobbySmith"_s, 10, 0},           // caret at the end
+            {u"ab-cd"_s, 1, 0, u"abcd"_s, 1, 0},                          // caret before the removed
+            {u"ab-cd"_s, 1, 3, u"abcd"_s, 1, 2},                          // removed inside the selection
+            {u"ab-cd"_s, 0, 2, u"abcd"_s, 0, 2},                          // removed after the selection
+            {u"ab-"_s, 3, 0, u"ab"_s, 2, 0},                              // removed right at the caret
+            {QString::fromUtf8("\xC3\xA9t\xC3\xA9 2_x"), 7, 0, u"t2x"_s, 3, 0}}; // only letters and digits
+        for (auto [text, start, length, out, outStart, outLength] : rows) {
+            QCOMPARE(FilterMemberName(text, start, length), out);
+            QVERIFY2(start == outStart && length == outLength, qPrintable(text));
+        }
     }
 
-    // What the logged-in member may change in a record (existingLevel 0: a new entry).
-    void rightsOfTheLoggedInMember_data() {
-        QTest::addColumn<QString>("member");
-        QTest::addColumn<int>("existingLevel");
-        QTest::addColumn<QString>("existingName");
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("error");
+    // What the logged-in member may change in a record (existing level 0: a new entry).
+    void rightsOfTheLoggedInMember() {
         const QString rename = u"Only a super user may rename a member."_s;
         const QString makeAdmin = u"Only a super user may make a member an administrator."_s;
         const QString otherAdmin = u"Only a super user may change another administrator."_s;
         const QString ownPassword = u"An administrator may change only their own password."_s;
-        QTest::newRow("super user renames an administrator")
-            << "velmar" << 4 << "Ann" << 3 << "Anna" << QString();
-        QTest::newRow("super user makes a new administrator")
-            << "BRENMOOR" << 0 << "" << 4 << "X" << QString();
-        QTest::newRow("a longer name is no super user") << "Velmar2" << 3 << "Bob" << 3 << "Robert" << rename;
-        QTest::newRow("administrator adds a member") << "Ann" << 0 << "" << 3 << "X" << QString();
-        QTest::newRow("administrator adds an administrator") << "Ann" << 0 << "" << 4 << "X" << makeAdmin;
-        QTest::newRow("administrator locks a member out") << "Ann" << 3 << "Bob" << 1 << "Bob" << QString();
-        QTest::newRow("administrator promotes a member") << "Ann" << 3 << "Bob" << 4 << "Bob" << makeAdmin;
-        QTest::newRow("administrator renames a member") << "Ann" << 3 << "Bob" << 3 << "Robert" << rename;
-        QTest::newRow("stored blanks are no rename") << "Ann" << 3 << " Bob  " << 3 << "Bob" << QString();
-        QTest::newRow("administrator on another administrator")
-            << "Ann" << 4 << "Zed" << 4 << "Zed" << otherAdmin;
-        QTest::newRow("administrator on themself") << "Ann" << 4 << "ann" << 4 << "ann" << QString();
-        QTest::newRow("administrator demotes themself") << "Ann" << 4 << "Ann" << 3 << "Ann" << ownPassword;
-    }
-    void rightsOfTheLoggedInMember() {
-        QFETCH(QString, member);
-        QFETCH(int, existingLevel);
-        QFETCH(QString, existingName);
-        QFETCH(int, level);
-        QFETCH(QString, name);
-        QFETCH(QString, error);
-        runState().CurrentUserName = member;
-        std::optional<AccountRecord> existing;
-        if (existingLevel)
-            existing = AccountRecord{existingName, u"pw"_s, quint8(existingLevel)};
-        QCOMPARE(RightsError(IsSuperUser(), member, existing, {name, u"new"_s, quint8(level)}), error);
+        // The member, the existing record's level and name, the new level and name, the refusal.
+        const std::tuple<const char*, int, const char*, int, const char*, QString> rows[] = {
+            {"velmar", 4, "Ann", 3, "Anna", {}},        // super user renames an administrator
+            {"BRENMOOR", 0, "", 4, "X", {}},            // super user makes a new administrator
+            {"Velmar2", 3, "Bob", 3, "Robert", rename}, // a longer name is no super user
+            {"Ann", 0, "", 3, "X", {}},                 // administrator adds a member
+            {"Ann", 0, "", 4, "X", makeAdmin},          // ...adds an administrator
+            {"Ann", 3, "Bob", 1, "Bob", {}},            // ...locks a member out
+            {"Ann", 3, "Bob", 4, "Bob", makeAdmin},     // ...promotes a member
+            {"Ann", 3, "Bob", 3, "Robert", rename},     // ...renames a member
+            {"Ann", 3, " Bob  ", 3, "Bob", {}},         // stored blanks are no rename
+            {"Ann", 4, "Zed", 4, "Zed", otherAdmin},    // ...on another administrator
+            {"Ann", 4, "ann", 4, "ann", {}},            // ...on themself
+            {"Ann", 4, "Ann", 3, "Ann", ownPassword}};  // ...demotes themself
+        for (const auto& [member, existingLevel, existingName, level, name, error] : rows) {
+            runState().CurrentUserName = QLatin1String(member);
+            std::optional<AccountRecord> existing;
+            if (existingLevel)
+                existing = AccountRecord{QLatin1String(existingName), u"pw"_s, quint8(existingLevel)};
+            QVERIFY2(RightsError(IsSuperUser(), QLatin1String(member), existing,
+                                 {QLatin1String(name), u"new"_s, quint8(level)}) == error,
+                     qPrintable(QLatin1String(member) + u' ' + QLatin1String(name)));
+        }
     }
 
     // The demo site: its account file is built from the member list, its pictures load, and its

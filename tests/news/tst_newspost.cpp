@@ -322,35 +322,28 @@ private slots:
         QVERIFY(!fx.host.exists(u"plain.html.backup"_s));
     }
 
-    void pageListLeavesOutExcludedMembers_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("member");
-        QTest::addColumn<QStringList>("offered"); // display|page|template
+    void pageListLeavesOutExcludedMembers() {
         const QString main = u"Main News,news.html,news_template.html,bob\r\n"_s;
         const QStringList mainPage{u"Main News|news.html|news_template.html"_s};
-        QTest::newRow("excluded member") << main << "bob" << QStringList();
-        QTest::newRow("excluded in other letter case") << main << "BOB" << QStringList();
-        QTest::newRow("another member") << main << "Dovrin" << mainPage;
-        QTest::newRow("a longer name") << main << "bobby" << mainPage;
-        QTest::newRow("names are not trimmed")
-            << "Main News,news.html,news_template.html, bob" << QString("bob") << mainPage;
-        QTest::newRow("any later field") << "A,a.html,t.html,x,y,TOMAS\r\nB,b.html,t.html,x\r\n"
-                                         << QString("tomas") << QStringList{"B|b.html|t.html"};
-        QTest::newRow("missing fields are empty")
-            << "Only a name\r\nA,a.html" << QString("bob") << QStringList{"Only a name||", "A|a.html|"};
-        QTest::newRow("empty lines and bare LF")
-            << "A,a.html,t.html\r\n\r\nB,b.html,t.html\nC,c.html,t.html" << QString("bob")
-            << QStringList{"A|a.html|t.html", "B|b.html|t.html", "C|c.html|t.html"};
-        QTest::newRow("empty list") << QString() << "bob" << QStringList();
-    }
-    void pageListLeavesOutExcludedMembers() {
-        QFETCH(QString, text);
-        QFETCH(QString, member);
-        QFETCH(QStringList, offered);
-        QStringList got;
-        for (const NewsPage& p : ParseNewsPages(text, member))
-            got << p.displayName + QLatin1Char('|') + p.pagePath + QLatin1Char('|') + p.templatePath;
-        QCOMPARE(got, offered);
+        // The list, the member, the pages offered as display|page|template.
+        const std::tuple<QString, const char*, QStringList> rows[] = {
+            {main, "bob", {}},          // excluded member
+            {main, "BOB", {}},          // excluded in other letter case
+            {main, "Dovrin", mainPage}, // another member
+            {main, "bobby", mainPage},  // a longer name
+            {u"Main News,news.html,news_template.html, bob"_s, "bob", mainPage}, // names are not trimmed
+            {u"A,a.html,t.html,x,y,TOMAS\r\nB,b.html,t.html,x\r\n"_s, "tomas", {"B|b.html|t.html"}},
+            {u"Only a name\r\nA,a.html"_s, "bob", {"Only a name||", "A|a.html|"}}, // missing fields are empty
+            {u"A,a.html,t.html\r\n\r\nB,b.html,t.html\nC,c.html,t.html"_s,
+             "bob", // empty lines, bare LF
+             {"A|a.html|t.html", "B|b.html|t.html", "C|c.html|t.html"}},
+            {QString(), "bob", {}}};
+        for (const auto& [text, member, offered] : rows) {
+            QStringList got;
+            for (const NewsPage& p : ParseNewsPages(text, QLatin1String(member)))
+                got << p.displayName + QLatin1Char('|') + p.pagePath + QLatin1Char('|') + p.templatePath;
+            QCOMPARE(got, offered);
+        }
     }
 
     // Template, subject, news and the item they make, posted by Bob at 3:05 PM on 5 December 2026
@@ -382,32 +375,24 @@ private slots:
         QCOMPARE(FillNewsTemplate(row[0], u"Bob"_s, when, {row[1], u"EST"_s, row[2]}), row[3]);
     }
 
-    void itemInsertedAfterEveryMarker_data() {
-        QTest::addColumn<QByteArray>("page");
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QByteArray>("result");
-        QTest::addColumn<int>("count");
-        const QString accented = u"\u00E9\u20AC"_s;
-        QTest::newRow("no marker") << "<p>quiet</p>\r\n"_ba << u"NEW"_s << "<p>quiet</p>\r\n"_ba << 0;
-        QTest::newRow("one marker") << "a<!--begin-->\r\nb"_ba << u"NEW"_s << "a<!--begin-->NEW\r\nb"_ba << 1;
-        QTest::newRow("two markers, case kept")
-            << "<!--begin-->x<!--BEGIN-->"_ba << u"N"_s << "<!--begin-->Nx<!--BEGIN-->N"_ba << 2;
-        QTest::newRow("ascii page") << "<!--begin-->"_ba << accented << "<!--begin-->&#233;&#8364;"_ba << 1;
-        QTest::newRow("utf-8 page") << "\xEF\xBB\xBF\xC3\xA9<!--begin-->"_ba << accented
-                                    << "\xEF\xBB\xBF\xC3\xA9<!--begin-->\xC3\xA9\xE2\x82\xAC"_ba << 1;
-        QTest::newRow("single-byte page") << "caf\xE9 \x93q\x94<!--begin-->\xFF"_ba << accented
-                                          << "caf\xE9 \x93q\x94<!--begin-->\xE9&#8364;\xFF"_ba << 1;
-        QTest::newRow("outside the basic plane")
-            << "<!--begin-->"_ba << QString::fromUtf8("\xF0\x9F\x98\x80") << "<!--begin-->&#128512;"_ba << 1;
-    }
     void itemInsertedAfterEveryMarker() {
-        QFETCH(QByteArray, page);
-        QFETCH(QString, item);
-        QFETCH(QByteArray, result);
-        QFETCH(int, count);
-        int found = -1;
-        QCOMPARE(InsertNewsItem(page, item, &found), result);
-        QCOMPARE(found, count);
+        const QString accented = u"\u00E9\u20AC"_s;
+        // The page, the item, the page with it and the markers found.
+        const std::tuple<QByteArray, QString, QByteArray, int> rows[] = {
+            {"<p>quiet</p>\r\n"_ba, u"NEW"_s, "<p>quiet</p>\r\n"_ba, 0},
+            {"a<!--begin-->\r\nb"_ba, u"NEW"_s, "a<!--begin-->NEW\r\nb"_ba, 1},
+            {"<!--begin-->x<!--BEGIN-->"_ba, u"N"_s, "<!--begin-->Nx<!--BEGIN-->N"_ba, 2}, // case kept
+            {"<!--begin-->"_ba, accented, "<!--begin-->&#233;&#8364;"_ba, 1},              // ascii page
+            {"\xEF\xBB\xBF\xC3\xA9<!--begin-->"_ba, accented,
+             "\xEF\xBB\xBF\xC3\xA9<!--begin-->\xC3\xA9\xE2\x82\xAC"_ba, 1}, // utf-8 page
+            {"caf\xE9 \x93q\x94<!--begin-->\xFF"_ba, accented,
+             "caf\xE9 \x93q\x94<!--begin-->\xE9&#8364;\xFF"_ba, 1}, // single-byte page
+            {"<!--begin-->"_ba, QString::fromUtf8("\xF0\x9F\x98\x80"), "<!--begin-->&#128512;"_ba, 1}};
+        for (const auto& [page, item, result, count] : rows) {
+            int found = -1;
+            QCOMPARE(InsertNewsItem(page, item, &found), result);
+            QCOMPARE(found, count);
+        }
     }
 
     void sitePathsFromTheHostAreChecked() {
