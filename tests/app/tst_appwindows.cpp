@@ -425,41 +425,33 @@ private slots:
 
     // Names match whatever their letter case and blanks, the last record of a name wins, odd text is
     // sent encoded, and levels the start-up refuses still pass the check.
-    void loginAsMember_data() {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QByteArray>("members"); // null: the demo site's
-        QTest::addColumn<QString>("name");
+    void loginAsMember() {
         const QByteArray two =
             accountFile({{u"Bob"_s, u"pw"_s, 2}, {u"Al Ray"_s, u"a&b #c=d %"_s, 3}, {u"BOB"_s, u"PW"_s, 4}});
-        QTest::newRow("case and blanks") << " bob " << 3 << "BUILDER" << QByteArray() << "Bob";
-        QTest::newRow("later record wins") << "bob" << 4 << "pw" << two << "BOB";
-        QTest::newRow("odd text") << "al ray" << 3 << "A&B #C=D %" << two << "Al Ray";
+        // Typed name and password, the host's account file (null: the demo site's), the member found.
+        QList<std::tuple<QString, int, QString, QByteArray, QString>> rows = {
+            {u" bob "_s, 3, u"BUILDER"_s, m_seedAccounts, u"Bob"_s}, // letter case and blanks
+            {u"bob"_s, 4, u"pw"_s, two, u"BOB"_s},                   // the later record wins
+            {u"al ray"_s, 3, u"A&B #C=D %"_s, two, u"Al Ray"_s}};    // odd text
         for (int level : {0, 1, 5})
-            QTest::addRow("level %d", level)
-                << "Greta" << level << "closed" << accountFile({{u"Greta"_s, u"closed"_s, quint8(level)}})
-                << "Greta";
-    }
-    void loginAsMember() {
-        QFETCH(QString, user);
-        QFETCH(int, level);
-        QFETCH(QString, password);
-        QFETCH(QByteArray, members);
-        QFETCH(QString, name);
-        if (!members.isNull())
+            rows.append({u"Greta"_s, level, u"closed"_s,
+                         accountFile({{u"Greta"_s, u"closed"_s, quint8(level)}}), u"Greta"_s});
+        for (const auto& [user, level, password, members, name] : rows) {
             fx.host.write(u"krg/_files.dat"_s, members);
-        auto w = login(user, password);
-        QCOMPARE(w->result(), int(QDialog::Accepted));
-        QCOMPARE(runState().CurrentUserName, name);
-        QCOMPARE(runState().UserLevel, quint8(level));
-        QVERIFY(dialogs->records().isEmpty());
-        QVERIFY(dialogs->busyDepth() == 0 && dialogs->busyCount() > 0); // the busy pointer came and went
-        QCOMPARE(
-            QStringList({store()->get(settings::LoginUserName), store()->get(settings::LoginSavePassword),
-                         store()->get(settings::LoginPassword), store()->get(settings::ProxyUseProxy)}),
-            QStringList({user, "Yes", password, "No"}));
-        QCOMPARE(w->inet->AccessType, int(TransferControl::AccessDirect));
+            const int busy = dialogs->busyCount();
+            auto w = login(user, password);
+            QCOMPARE(w->result(), int(QDialog::Accepted));
+            QCOMPARE(runState().CurrentUserName, name);
+            QCOMPARE(runState().UserLevel, quint8(level));
+            QVERIFY(dialogs->records().isEmpty());
+            QVERIFY(dialogs->busyDepth() == 0 &&
+                    dialogs->busyCount() > busy); // the busy pointer came and went
+            QCOMPARE(
+                QStringList({store()->get(settings::LoginUserName), store()->get(settings::LoginSavePassword),
+                             store()->get(settings::LoginPassword), store()->get(settings::ProxyUseProxy)}),
+                QStringList({user, "Yes", password, "No"}));
+            QCOMPARE(w->inet->AccessType, int(TransferControl::AccessDirect));
+        }
     }
 
     // A refused or failed check leaves the window usable, and once the host is right it logs in.
@@ -665,54 +657,52 @@ private slots:
     // The message of the day: a newer version line ends the start-up (a byte order mark before it
     // too), the text shows as written in UTF-8, and a missing message still opens the menu, with the
     // buttons of the member's level.
-    void messageOfTheDay_data() {
-        QTest::addColumn<QByteArray>("message"); // null: no message file
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QString>("buttons"); // enabled: adventure, web page, news, users; empty: no menu
-        QTest::addColumn<QString>("shown");
+    void messageOfTheDay() {
         const QString newer = u"KRtp has been updated to version 2.0.6\r\nYou are currently using "
                               "version 2.0.5\r\n\r\nPlease get version 2.0.6 from Velmar."_s;
-        QTest::newRow("newer version") << QByteArray("2.0.6\r\nPlease update.") << 3 << QString() << newer;
-        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF"
-                                                       "2.0.6\r\nBitte aktualisieren.")
-                                         << 3 << QString() << newer;
-        QTest::newRow("utf-8") << QByteArray("2.0.5\r\nGr\xC3\xBC\xC3\x9F"
-                                             "e \xE2\x82\xAC")
-                               << 3 << u"1110"_s
-                               << u"Gr\u00FC\u00DF"
-                                  "e \u20AC"_s;
-        QTest::newRow("missing") << QByteArray() << 2 << u"1100"_s << QString();
-        QTest::newRow("administrator") << QByteArray("2.0.4\r\nHi") << 4 << u"1111"_s << u"Hi"_s;
-    }
-    void messageOfTheDay() {
-        QFETCH(QByteArray, message);
-        QFETCH(int, level);
-        QFETCH(QString, buttons);
-        QFETCH(QString, shown);
+        // The message (null: no message file), the level, the buttons on (adventure, web page, news,
+        // users; empty: no menu) and the text shown.
+        const std::tuple<QByteArray, int, QString, QString> rows[] = {
+            {"2.0.6\r\nPlease update.", 3, {}, newer},
+            {"\xEF\xBB\xBF"
+             "2.0.6\r\nBitte aktualisieren.",
+             3,
+             {},
+             newer},
+            {"2.0.5\r\nGr\xC3\xBC\xC3\x9F"
+             "e \xE2\x82\xAC",
+             3, u"1110"_s,
+             u"Gr\u00FC\u00DF"
+             "e \u20AC"_s},
+            {QByteArray(), 2, u"1100"_s, QString()},
+            {"2.0.4\r\nHi", 4, u"1111"_s, u"Hi"_s}};
         const QByteArray seedMessage = fx.host.read(u"krg/_message.dat"_s);
         const auto restore = qScopeGuard([&] { fx.host.write(u"krg/_message.dat"_s, seedMessage); });
-        if (message.isNull())
-            QFile::remove(fx.host.path(u"krg/_message.dat"_s));
-        else
-            fx.host.write(u"krg/_message.dat"_s, message);
-        runState().UserLevel = quint8(level);
-        frmMainMenu menu;
-        int opened = 0;
-        menu.openFileList = menu.openWebPage = menu.openPostNews = menu.openUsers = [&] { ++opened; };
-        QCOMPARE(menu.LoadWindow(), !buttons.isEmpty());
-        if (buttons.isEmpty()) {
-            QCOMPARE(dialogs->texts(), QStringList{shown});
-            QCOMPARE(dialogs->records().first().icon, Dialogs::Icon::Critical);
-            return;
+        for (const auto& [message, level, buttons, shown] : rows) {
+            dialogs->clear();
+            if (message.isNull())
+                QFile::remove(fx.host.path(u"krg/_message.dat"_s));
+            else
+                fx.host.write(u"krg/_message.dat"_s, message);
+            runState().UserLevel = quint8(level);
+            frmMainMenu menu;
+            int opened = 0;
+            menu.openFileList = menu.openWebPage = menu.openPostNews = menu.openUsers = [&] { ++opened; };
+            QCOMPARE(menu.LoadWindow(), !buttons.isEmpty());
+            if (buttons.isEmpty()) {
+                QCOMPARE(dialogs->texts(), QStringList{shown});
+                QCOMPARE(dialogs->records().first().icon, Dialogs::Icon::Critical);
+                continue;
+            }
+            QCOMPARE(menu.txtMessage->toPlainText(), shown);
+            QVERIFY(shown.isEmpty() || dialogs->records().isEmpty());
+            QString enabled;
+            for (const QPushButton* b : {menu.cmdAdventure, menu.cmdWebPage, menu.cmdPostNews, menu.cmdUsers})
+                enabled += QLatin1Char(b->isEnabled() ? '1' : '0');
+            QCOMPARE(enabled, buttons);
+            menu.cmdAdventure->click();
+            QCOMPARE(opened, 1);
         }
-        QCOMPARE(menu.txtMessage->toPlainText(), shown);
-        QVERIFY(shown.isEmpty() || dialogs->records().isEmpty());
-        QString enabled;
-        for (const QPushButton* b : {menu.cmdAdventure, menu.cmdWebPage, menu.cmdPostNews, menu.cmdUsers})
-            enabled += QLatin1Char(b->isEnabled() ? '1' : '0');
-        QCOMPARE(enabled, buttons);
-        menu.cmdAdventure->click();
-        QCOMPARE(opened, 1);
     }
 
     // The tree fills and sorts its folders in the background, and folders appear while it is open:
