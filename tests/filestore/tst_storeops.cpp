@@ -631,8 +631,26 @@ private slots:
         A->store->setParallelTransfers(1);
         B->store->setParallelTransfers(4);
         B->write(u"a.txt"_s, "B's old a");
+        B->write(u"f3.txt"_s, "mine 3");
+        B->write(u"f4.txt"_s, "mine 4");
         QVERIFY(A->refresh());
         QVERIFY(B->refresh());
+        // One refused file among many restores only itself.
+        host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/f3.txt", "reply": "450 Busy."}]})");
+        QVERIFY(!B->getLatest(names));
+        host.setFaults({});
+        QCOMPARE(dlg->texts(), QStringList{u"The server did not send f3.txt, so your local copy was "
+                                           "left as it was and nothing was recorded for it.\r\n\r\n"
+                                           "450 Busy."_s});
+        QCOMPARE(B->read(u"f3.txt"_s), QByteArray("mine 3"));
+        QCOMPARE(B->version(u"f3.txt"_s), u"0"_s);
+        QCOMPARE(B->read(u"f4.txt.backup"_s), QByteArray("mine 4"));
+        QCOMPARE(B->read(u"a.txt.backup"_s), QByteArray("B's old a"));
+        for (const QString& n : names)
+            if (n != QLatin1String("f3.txt"))
+                QCOMPARE(B->read(n), fx.hostFile(n));
+
+        dlg->clear();
         QVERIFY2(A->getLatest(names), qPrintable(texts()));
         QVERIFY2(B->getLatest(names), qPrintable(texts()));
         for (const QString& n : names) {
@@ -641,7 +659,6 @@ private slots:
             QCOMPARE(B->version(n), A->version(n));
             QCOMPARE(IsFileReadOnly(B->path(n)), IsFileReadOnly(A->path(n)));
         }
-        QCOMPARE(B->read(u"a.txt.backup"_s), QByteArray("B's old a"));
         // Logins are reused: no more than the connections, whatever the number of files.
         QVERIFY(B->store->pool().logins() <= 4);
         QVERIFY(!B->commands.contains(u"get f0.txt f0.txt"_s));
@@ -658,27 +675,6 @@ private slots:
         QCOMPARE(byFour, byOne);
         for (const QString& n : some)
             QVERIFY(!IsFileReadOnly(B->path(n)));
-    }
-
-    void oneRefusedFileAmongManyRestoresOnlyItself() {
-        const QStringList names = seedManyFiles();
-        B->store->setParallelTransfers(4);
-        B->write(u"f3.txt"_s, "mine 3");
-        B->write(u"f4.txt"_s, "mine 4");
-        host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/f3.txt", "reply": "450 Busy."}]})");
-        QVERIFY(B->refresh());
-        QVERIFY(!B->getLatest(names));
-        host.setFaults({});
-        QCOMPARE(dlg->texts(), QStringList{u"The server did not send f3.txt, so your local copy was "
-                                           "left as it was and nothing was recorded for it.\r\n\r\n"
-                                           "450 Busy."_s});
-        QCOMPARE(B->read(u"f3.txt"_s), QByteArray("mine 3"));
-        QCOMPARE(B->version(u"f3.txt"_s), u"0"_s);
-        QCOMPARE(B->read(u"f4.txt"_s), fx.hostFile(u"f4.txt"_s));
-        QCOMPARE(B->read(u"f4.txt.backup"_s), QByteArray("mine 4"));
-        for (const QString& n : names)
-            if (n != QLatin1String("f3.txt"))
-                QCOMPARE(B->read(n), fx.hostFile(n));
     }
 
     void hostWithTwoSessionsTakesTheWorkOnThoseItAccepts() {
@@ -877,23 +873,20 @@ private slots:
         QCOMPARE(dlg->records().first().icon, Dialogs::Icon::Question);
         QVERIFY(fx.hostCatalogue().contains("\"index.html\",3,\"\",\"\",\"Home page\",\"Alda: links\"\r\n"));
         QCOMPARE(A->column(index, columns::kAuthor), QString());
-    }
 
-    void ownershipIsCheckedOnTheFreshCatalogue() {
-        seedActions();
-        QVERIFY(B->refresh()); // B sees free.txt without an owner...
-        host.write(u"krg/_files.txt"_s, catalogue({indexLine(), catalogueLine("free.txt", 2, "", "Alda",
-                                                                              "Nobody's", "Bren: typo")}));
+        // B's list says B owns free.txt, but Alda owns it by now: nothing changes and B is told who owns it.
+        host.write(u"krg/_files.txt"_s,
+                   catalogue({catalogueLine("free.txt", 1, "", "Alda", "Back again", "Bren: *new file*")}));
         const QByteArray taken = fx.hostCatalogue();
-        // ...but Alda owns it by now: nothing changes and B is told who owns it.
+        B->activate();
         dlg->answerText(u"mine now"_s);
-        QVERIFY(!B->ops->ChangeFileDescription(u"free.txt"_s));
+        QVERIFY(!B->ops->ChangeFileDescription(free));
         QCOMPARE(dlg->lastText(), u"Sorry, only Alda has permission to change free.txt's description."_s);
         dlg->answer(Dialogs::Yes);
-        QVERIFY(!B->ops->DeleteFile(u"free.txt"_s));
+        QVERIFY(!B->ops->DeleteFile(free));
         QCOMPARE(dlg->lastText(), u"Sorry, only Alda has permission to remove free.txt."_s);
         QCOMPARE(fx.hostCatalogue(), taken);
-        QCOMPARE(B->column(u"free.txt"_s, columns::kDesc), u"Nobody's"_s);
+        QCOMPARE(B->column(free, columns::kDesc), u"Back again"_s);
     }
 
     void administratorsEditAndReadOnlySwitch() {
