@@ -44,7 +44,6 @@ class TestFileListWindow : public QObject {
     Q_OBJECT
     StoreFixture fx;
     WindowHarness dlg;
-    std::unique_ptr<LoopbackHost> slow; // started by the first Cancel case, kept for the others
 
     // Shows the window with this catalogue on the host.
     bool show(frmFileList& w, const QByteArray& list) {
@@ -1077,75 +1076,66 @@ private slots:
         QVERIFY(w.close());
     }
 
-    void cancelLeavesEveryCopyAsItWas_data() {
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("outcome");
-        QTest::newRow("the window's connection") << QStringList{"big.bin"} << "mnuActionsGetLatestVersion"
-                                                 << "Get latest version cancelled";
-        QTest::newRow("several connections")
-            << QStringList{"big.bin", "big2.bin"} << "mnuActionsGetLatestVersion"
-            << "Get latest version cancelled";
-        QTest::newRow("check out") << QStringList{"big.bin"} << "mnuActionsCheckOut"
-                                   << "Check out cancelled";
-    }
     void cancelLeavesEveryCopyAsItWas() {
-        QFETCH(QStringList, files);
-        QFETCH(QString, action);
-        QFETCH(QString, outcome);
         // A host that moves 1 MB a second, so 4 MB files are still on their way when Cancel is pressed.
-        if (!slow) {
-            slow = std::make_unique<LoopbackHost>();
-            slow->setThrottle(1024 * 1024);
-            QVERIFY(slow->start(fx.seed.path()));
-        }
-        slow->exportEnvironment();
+        LoopbackHost slow;
+        slow.setThrottle(1024 * 1024);
+        QVERIFY(slow.start(fx.seed.path()));
+        slow.exportEnvironment();
         const auto restore = qScopeGuard([this] { fx.host.exportEnvironment(); });
-        QByteArrayList lines;
-        QFile::Permissions readOnly;
-        for (const QString& f : files) {
-            lines << catalogueLine(f.toLatin1().constData(), 2);
-            slow->write(u"krg/"_s + f, QByteArray(4 << 20, 'n'));
-            QVERIFY(writeLocal(fx.localPath(f), "my copy of " + f.toLatin1()));
-            QVERIFY(writeLocal(fx.localPath(f + u".backup"_s), "older copy"));
-            QVERIFY(QFile::setPermissions(fx.localPath(f), QFile::ReadOwner | QFile::ReadGroup));
-            readOnly = QFile::permissions(fx.localPath(f));
-            fx.settings->setFileVersion(f, u"1"_s);
-        }
-        slow->write(u"krg/_files.txt"_s, catalogue(lines));
-        frmFileList w;
-        QVERIFY(showAndRebuild(w));
-        auto* progress = control<TransferProgress>(w, "prgTransfer");
-        bool pressed = false;
-        const auto press = [&](qint64 bytes) {
-            if (bytes > 0 && !pressed && progress->cmdCancel->isEnabled()) {
-                pressed = true;
-                progress->cmdCancel->click();
+        // The window's connection, several connections, check out.
+        const std::tuple<QStringList, const char*, QString> rows[] = {
+            {{"big.bin"}, "mnuActionsGetLatestVersion", u"Get latest version cancelled"_s},
+            {{"big.bin", "big2.bin"}, "mnuActionsGetLatestVersion", u"Get latest version cancelled"_s},
+            {{"big.bin"}, "mnuActionsCheckOut", u"Check out cancelled"_s}};
+        for (const auto& [files, action, outcome] : rows) {
+            fx.resetLocal();
+            QByteArrayList lines;
+            QFile::Permissions readOnly;
+            for (const QString& f : files) {
+                lines << catalogueLine(f.toLatin1().constData(), 2);
+                slow.write(u"krg/"_s + f, QByteArray(4 << 20, 'n'));
+                QVERIFY(writeLocal(fx.localPath(f), "my copy of " + f.toLatin1()));
+                QVERIFY(writeLocal(fx.localPath(f + u".backup"_s), "older copy"));
+                QVERIFY(QFile::setPermissions(fx.localPath(f), QFile::ReadOwner | QFile::ReadGroup));
+                readOnly = QFile::permissions(fx.localPath(f));
+                fx.settings->setFileVersion(f, u"1"_s);
             }
-        };
-        connect(control<TransferControl>(w, "inet"), &TransferControl::progress, &w,
-                [&](qint64 done, qint64) { press(done); });
-        connect(&w.store().pool(), &TransferPool::progress, &w,
-                [&](int, int, qint64 bytes, double) { press(bytes); });
-        w.model().setAllSelected(false);
-        for (const QString& f : files)
-            w.model().setSelected(f, true);
-        control<QAction>(w, action.toLatin1().constData())->trigger();
-        QVERIFY(pressed);
-        QCOMPARE(slow->read(u"krg/_files.txt"_s), catalogue(lines));
-        for (const QString& f : files) {
-            QCOMPARE(readLocal(fx.localPath(f)), "my copy of " + f.toLatin1());
-            QCOMPARE(QFile::permissions(fx.localPath(f)), readOnly);
-            QCOMPARE(readLocal(fx.localPath(f + u".backup"_s)), QByteArray("older copy"));
-            QCOMPARE(fx.settings->fileVersion(f), u"1"_s);
+            slow.write(u"krg/_files.txt"_s, catalogue(lines));
+            frmFileList w;
+            QVERIFY(showAndRebuild(w));
+            auto* progress = control<TransferProgress>(w, "prgTransfer");
+            bool pressed = false;
+            const auto press = [&](qint64 bytes) {
+                if (bytes > 0 && !pressed && progress->cmdCancel->isEnabled()) {
+                    pressed = true;
+                    progress->cmdCancel->click();
+                }
+            };
+            connect(control<TransferControl>(w, "inet"), &TransferControl::progress, &w,
+                    [&](qint64 done, qint64) { press(done); });
+            connect(&w.store().pool(), &TransferPool::progress, &w,
+                    [&](int, int, qint64 bytes, double) { press(bytes); });
+            w.model().setAllSelected(false);
+            for (const QString& f : files)
+                w.model().setSelected(f, true);
+            control<QAction>(w, action)->trigger();
+            QVERIFY(pressed);
+            QCOMPARE(slow.read(u"krg/_files.txt"_s), catalogue(lines));
+            for (const QString& f : files) {
+                QCOMPARE(readLocal(fx.localPath(f)), "my copy of " + f.toLatin1());
+                QCOMPARE(QFile::permissions(fx.localPath(f)), readOnly);
+                QCOMPARE(readLocal(fx.localPath(f + u".backup"_s)), QByteArray("older copy"));
+                QCOMPARE(fx.settings->fileVersion(f), u"1"_s);
+            }
+            const QStringList scratch =
+                QDir(fx.local->path()).entryList({u".krtp-*"_s}, QDir::Files | QDir::Hidden);
+            QVERIFY2(scratch.isEmpty(), qPrintable(scratch.join(QLatin1Char(' '))));
+            QCOMPARE(w.windowTitle(), u"KRtp - Transfer Complete"_s);
+            QCOMPARE(w.statusText(), outcome);
+            QVERIFY2(dlg->records().isEmpty(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
+            QVERIFY(w.close());
         }
-        const QStringList scratch =
-            QDir(fx.local->path()).entryList({u".krtp-*"_s}, QDir::Files | QDir::Hidden);
-        QVERIFY2(scratch.isEmpty(), qPrintable(scratch.join(QLatin1Char(' '))));
-        QCOMPARE(w.windowTitle(), u"KRtp - Transfer Complete"_s);
-        QCOMPARE(w.statusText(), outcome);
-        QVERIFY2(dlg->records().isEmpty(), qPrintable(dlg->texts().join(QLatin1Char('|'))));
-        QVERIFY(w.close());
     }
 };
 
