@@ -239,57 +239,48 @@ private slots:
         QCOMPARE(test::readLocal(site + u"krg/Bob.dat"_s), QByteArray("*full access*"));
     }
 
-    void windowRulesPerMemberKind_data() {
-        QTest::addColumn<QString>("member");
-        QTest::addColumn<int>("row");         // -1: New User
-        QTest::addColumn<QString>("enabled"); // name, password, admin, full, read only, locked out, apply
-        QTest::addColumn<bool>("clear");
-        QTest::addColumn<QString>("checked");
-        QTest::newRow("super user on an administrator") << "Velmar" << 1 << "1111111" << true << "optAdmin";
-        QTest::newRow("super user adds") << "Velmar" << -1 << "1111111" << true << "optFullAccess";
-        QTest::newRow("administrator on another administrator")
-            << "Ann" << 2 << "0000000" << false << "optAdmin";
-        QTest::newRow("administrator on themself") << "Ann" << 1 << "0100001" << false << "optAdmin";
-        QTest::newRow("administrator on full access") << "Ann" << 3 << "0101111" << false << "optFullAccess";
-        QTest::newRow("administrator on read only") << "Ann" << 4 << "0101111" << false << "optReadOnly";
-        QTest::newRow("administrator on locked out") << "Ann" << 5 << "0101111" << false << "optLockedOut";
-        QTest::newRow("unknown level shows as locked out")
-            << "Ann" << 6 << "0101111" << false << "optLockedOut";
-        QTest::newRow("administrator adds") << "Ann" << -1 << "1101111" << false << "optFullAccess";
-    }
     void windowRulesPerMemberKind() {
-        QFETCH(QString, member);
-        QFETCH(int, row);
-        QFETCH(QString, enabled);
-        QFETCH(bool, clear);
-        QFETCH(QString, checked);
         const QList<AccountRecord> members = team() << AccountRecord{u"Odd"_s, u"odd"_s, 7};
         fx.setAccounts(members);
-        fx.logIn(member, 4);
-        frmUsers w;
-        QVERIFY(load(w));
-        QCOMPARE(w.lvwFileList->count(), 7);
-        QCOMPARE(w.lvwFileList->item(3)->icon().cacheKey(), w.imglstUsers.value("level3").cacheKey());
-        QVERIFY(!w.fraUserInfo->isVisible());
-        if (row < 0)
-            w.cmdNewUser->click();
-        else
-            w.lvwFileList->setCurrentRow(row);
-        const AccountRecord m = row < 0 ? AccountRecord{u"New User"_s, {}, 0} : members.at(row);
-        QCOMPARE(w.selectedIndex(), row < 0 ? 7 : row);
-        QCOMPARE(w.lvwFileList->currentItem()->text() + w.txtUserName->text() + w.txtPassword->text(),
-                 m.Name + m.Name + m.Password);
-        QVERIFY(w.fraUserInfo->isVisible());
-        QString shown;
-        for (const QWidget* box :
-             std::initializer_list<const QWidget*>{w.txtUserName, w.txtPassword, w.optAdmin, w.optFullAccess,
-                                                   w.optReadOnly, w.optLockedOut, w.cmdApplyToUser})
-            shown += QLatin1Char(box->isEnabled() ? '1' : '0');
-        QCOMPARE(shown, enabled);
-        QVERIFY(w.findChild<QRadioButton*>(checked)->isChecked());
-        QCOMPARE(w.txtPassword->echoMode() == QLineEdit::Normal, clear);
-        QVERIFY(!w.cmdWebAccess->isEnabled()); // no editor connected
-        QVERIFY(closeAnswering(w, Dialogs::No));
+        // The member, the row (-1: New User), the boxes on (name, password, admin, full, read only,
+        // locked out, apply), the password in clear, the level ticked.
+        const std::tuple<const char*, int, const char*, bool, const char*> rows[] = {
+            {"Velmar", 1, "1111111", true, "optAdmin"},       // super user on an administrator
+            {"Velmar", -1, "1111111", true, "optFullAccess"}, // super user adds
+            {"Ann", 2, "0000000", false, "optAdmin"},         // administrator on another administrator
+            {"Ann", 1, "0100001", false, "optAdmin"},         // ...on themself
+            {"Ann", 3, "0101111", false, "optFullAccess"},    // ...on full access
+            {"Ann", 4, "0101111", false, "optReadOnly"},      // ...on read only
+            {"Ann", 5, "0101111", false, "optLockedOut"},     // ...on locked out
+            {"Ann", 6, "0101111", false, "optLockedOut"},     // an unknown level shows as locked out
+            {"Ann", -1, "1101111", false, "optFullAccess"}};  // administrator adds
+        for (const auto& [member, row, enabled, clear, checked] : rows) {
+            fx.logIn(QLatin1String(member), 4);
+            frmUsers w;
+            QVERIFY(load(w));
+            QCOMPARE(w.lvwFileList->count(), 7);
+            QCOMPARE(w.lvwFileList->item(3)->icon().cacheKey(), w.imglstUsers.value("level3").cacheKey());
+            QVERIFY(!w.fraUserInfo->isVisible());
+            if (row < 0)
+                w.cmdNewUser->click();
+            else
+                w.lvwFileList->setCurrentRow(row);
+            const AccountRecord m = row < 0 ? AccountRecord{u"New User"_s, {}, 0} : members.at(row);
+            QCOMPARE(w.selectedIndex(), row < 0 ? 7 : row);
+            QCOMPARE(w.lvwFileList->currentItem()->text() + w.txtUserName->text() + w.txtPassword->text(),
+                     m.Name + m.Name + m.Password);
+            QVERIFY(w.fraUserInfo->isVisible());
+            QString shown;
+            for (const QWidget* box : std::initializer_list<const QWidget*>{
+                     w.txtUserName, w.txtPassword, w.optAdmin, w.optFullAccess, w.optReadOnly, w.optLockedOut,
+                     w.cmdApplyToUser})
+                shown += QLatin1Char(box->isEnabled() ? '1' : '0');
+            QVERIFY2(shown == QLatin1String(enabled), qPrintable(QLatin1String(member) + u' ' + shown));
+            QVERIFY(w.findChild<QRadioButton*>(QLatin1String(checked))->isChecked());
+            QCOMPARE(w.txtPassword->echoMode() == QLineEdit::Normal, clear);
+            QVERIFY(!w.cmdWebAccess->isEnabled()); // no editor connected
+            QVERIFY(closeAnswering(w, Dialogs::No));
+        }
     }
 
     void applyCutsTheFieldsAndUpdateServerKeepsABackup() {
