@@ -559,11 +559,8 @@ private slots:
         QCOMPARE(whoami("newbie", "np2"), QByteArray("1 Invalid Username/Password\n"));
         QCOMPARE(fx.hostFile(u"_files.dat.backup"_s), accountFile(team()));
         const QByteArray before = fx.hostFile(u"_files.dat"_s);
-        struct Refusal {
-            const char *user, *password, *line;
-            QByteArray said; // without a line break at its end: how the usage text begins
-        };
-        const Refusal refusals[] = {
+        // The login, the line and the reply (without a line break at its end: how the usage text begins).
+        const std::tuple<const char*, const char*, const char*, QByteArray> refusals[] = {
             {"bob", "builder", "users list", "1 Only administrators may edit the members.\n"},
             {"bob", "wrong", "users list", "1 Invalid Username/Password\n"},
             {"Ann", "anvil", "users set Zed --new-password x",
@@ -580,10 +577,9 @@ private slots:
              "1 Another member is already named bob.\nThe login uses only the later of the two records. Save "
              "anyway?\n"},
         };
-        for (const Refusal& x : refusals) {
-            const QByteArray said =
-                cli(QLatin1String(x.user), QLatin1String(x.password), QLatin1String(x.line));
-            QCOMPARE(x.said.endsWith('\n') ? said : said.left(x.said.size()), x.said);
+        for (const auto& [user, password, line, expected] : refusals) {
+            const QByteArray said = cli(QLatin1String(user), QLatin1String(password), QLatin1String(line));
+            QCOMPARE(expected.endsWith('\n') ? said : said.left(expected.size()), expected);
             QCOMPARE(fx.hostFile(u"_files.dat"_s), before);
         }
         // Super users rename; an administrator changes their own password.

@@ -300,11 +300,8 @@ private slots:
         QCOMPARE(cli(bob, builder, post), QByteArray("0 Posted to team/news.html\n"));
         QCOMPARE(fx.host.read(u"team/news.html"_s),
                  pageWith(teamItem("From the shell", "first line<BR>second line<BR>")));
-        struct Refusal {
-            const char *user, *password, *line;
-            QByteArray said; // without a line break at its end: how the usage text begins
-        };
-        const Refusal refusals[] = {
+        // The login, the line and the reply (without a line break at its end: how the usage text begins).
+        const std::tuple<const char*, const char*, const char*, QByteArray> refusals[] = {
             {"bob", "builder", "news post 'Main News' --subject s --text-file TEXT",
              "1 Main News is not a news page offered to you.\n"},
             {"tomas", "reader", "news pages", "1 Posting news needs Full Access.\n"},
@@ -314,10 +311,10 @@ private slots:
             {"bob", "builder", "news post Plain --subject s --text-file TEXT",
              "1 plain.html has no <!--begin--> marker, so nothing was posted.\n"},
         };
-        for (const Refusal& x : refusals) {
-            const QByteArray said = cli(QLatin1String(x.user), QLatin1String(x.password),
-                                        QString::fromLatin1(x.line).replace(u"TEXT"_s, text));
-            QCOMPARE(x.said.endsWith('\n') ? said : said.left(x.said.size()), x.said);
+        for (const auto& [user, password, line, expected] : refusals) {
+            const QByteArray said = cli(QLatin1String(user), QLatin1String(password),
+                                        QString::fromLatin1(line).replace(u"TEXT"_s, text));
+            QCOMPARE(expected.endsWith('\n') ? said : said.left(expected.size()), expected);
         }
         QVERIFY(!fx.host.exists(u"plain.html.backup"_s));
     }
