@@ -702,7 +702,8 @@ private slots:
         QVERIFY(!fx.host.exists(u"news/x"_s));
     }
 
-    void replaceSendsTheChosenFile() {
+    // Replace sends the chosen file; an external editor starts on the local copy.
+    void replaceAndExternalEditorsAtTheRoot() {
         const QString chosen = disk.filePath(u"new-style.css"_s), spaced = disk.filePath(u"new style.css"_s);
         QVERIFY(writeLocal(chosen, "body { color: green; }\r\n") && writeLocal(spaced, "x"));
         // Without a folder or with nothing selected nothing is asked.
@@ -726,16 +727,12 @@ private slots:
         QVERIFY(writeLocal(fx.mirror(u"style.css"_s), "p {}"));
         QVERIFY(s.actions.ReplaceWith(u"style.css"_s, fx.mirror(u"style.css"_s)));
         QCOMPARE(fx.host.read(u"style.css"_s), "p {}"_ba);
-    }
-
-    void externalEditorsStartOnTheLocalCopy() {
         const QString editor = disk.filePath(u"my editor"_s);
         QVERIFY(writeLocal(editor, "#!/bin/sh\n"));
         runState().ExternalEditorsFile = disk.filePath(u"external editors.ini"_s);
         QVERIFY(writeLocal(runState().ExternalEditorsFile,
                            "Notepad\r\nC:\\WINDOWS\\NOTEPAD.EXE\r\nMine\r\n\"" + editor.toUtf8() + "\"\r\n"));
         RecordingDesktopServices desktop;
-        Session s;
         s.actions.LoadExternalEditors();
         s.select({"index.html"});
         QVERIFY(!s.actions.EditWith(0)); // "Edit With..." itself
@@ -819,8 +816,9 @@ private slots:
     }
 
     // The control folder's files go back under the lock, and never over another administrator's
-    // change made while the editor was open. A local copy that cannot be written asks before closing.
-    void editorKeepsAnAccessListChangedMeanwhile() {
+    // change made while the editor was open. A local copy that cannot be written asks before closing;
+    // the closing question, a host's refusal and EditFile's window hook.
+    void editorKeepsAnAccessListChangedMeanwhileAndAsksOnClosing() {
         SiteFixture::login(u"Velmar"_s, LevelAdministrator);
         runState().MemberNames = QStringList{"Bob", "Velmar"};
         const auto noMembers = qScopeGuard([] { runState().MemberNames.clear(); });
@@ -854,11 +852,6 @@ private slots:
         dlg->answer(Dialogs::Ok);
         QVERIFY(s.QueryClose());
         QCOMPARE(fx.host.read(u"krg/Bob.dat"_s), "images/*add files*"_ba);
-    }
-
-    void editorClosingQuestionAndWindowHook() {
-        TransferControl inet;
-        EditSession s(inet);
         QCOMPARE(s.load(u"style.css"_s), EditSession::Load::Opened);
         s.setEditorText(u"changed"_s);
         dlg->answer(Dialogs::Cancel);
