@@ -111,12 +111,9 @@ class TestStoreOps : public QObject, MembersFixture {
             host.write(u"krg/"_s + QLatin1String(n), QByteArray("server ") + n + "\n");
     }
 
-    // The guard's store: a.txt, b.txt and c.txt, all free; A's list is built.
+    // The guard's store: the standard one's a.txt, b.txt and c.txt, all free; A's list is built.
     void seedGuard() {
-        fx.clearControlFolder();
         host.write(u"krg/_files.txt"_s, abc());
-        for (const char* n : {"a.txt", "b.txt", "c.txt"})
-            host.write(u"krg/"_s + QLatin1String(n), QByteArray("server ") + n);
         QVERIFY2(A->refresh(), qPrintable(texts()));
     }
     QTemporaryDir scratch;
@@ -158,9 +155,7 @@ class TestStoreOps : public QObject, MembersFixture {
 
     // The actions' store: index.html, which Alda owns, and free.txt, which nobody owns.
     void seedActions() {
-        fx.clearControlFolder();
         setCatalogue({indexLine(), freeLine()});
-        host.write(u"krg/index.html"_s, "<html>index</html>");
         host.write(u"krg/free.txt"_s, "free");
     }
 
@@ -767,7 +762,7 @@ private slots:
                                             addfiles::DescriptionPrompt(u"third.txt"_s)}));
         QVERIFY(
             fx.hostCatalogue().contains("\"third.txt\",1,\"\",\"Alda\",\"Third\",\"Alda: *new file*\"\r\n"));
-        QCOMPARE(host.read(u"krg/index.html"_s), QByteArray("<html>index</html>"));
+        QCOMPARE(host.read(u"krg/index.html"_s), kIndexBytes);
 
         // Cancelling one description adds nothing.
         for (const char* n : {"one.txt", "two.txt", "three.txt"})
@@ -1274,14 +1269,14 @@ private slots:
         QVERIFY(!QFileInfo::exists(A->path(u"b.txt"_s)));
         QCOMPARE(A->version(u"b.txt"_s), u"0"_s);
         QCOMPARE(A->column(u"b.txt"_s, columns::kMyVer), u"0"_s);
-        QCOMPARE(A->read(u"c.txt"_s), QByteArray("server c.txt"));
+        QCOMPARE(A->read(u"c.txt"_s), QByteArray("server c.txt\n"));
         QCOMPARE(A->version(u"c.txt"_s), u"1"_s);
 
         // Missing for a moment only (another member's check-in has it renamed aside): it comes.
         host.setFaults(R"({"refuse": [{"cmd": "RETR", "path": "/krg/a.txt", "reply": "550 No such file.",
                                        "times": 1}]})");
         QVERIFY2(A->getLatest({u"a.txt"_s}), qPrintable(texts()));
-        QCOMPARE(A->read(u"a.txt"_s), QByteArray("server a.txt"));
+        QCOMPARE(A->read(u"a.txt"_s), QByteArray("server a.txt\n"));
         QCOMPARE(A->version(u"a.txt"_s), u"1"_s);
     }
 
@@ -1329,7 +1324,7 @@ private slots:
             dlg->clear();
             QVERIFY(!A->checkIn({u"b.txt"_s}, u"done"_s));
             QCOMPARE(dlg->texts(), QStringList{u"Error sending b.txt, please try again."_s});
-            QCOMPARE(host.read(u"krg/b.txt"_s), QByteArray("server b.txt"));
+            QCOMPARE(host.read(u"krg/b.txt"_s), QByteArray("server b.txt\n"));
             QVERIFY(!host.exists(u"krg/b.txt.backup"_s));
             QCOMPARE(fx.hostCatalogue(), abc("", "Alda"));
         }
@@ -1434,7 +1429,7 @@ private slots:
         QVERIFY(!A->checkIn({u"a.txt"_s, u"b.txt"_s}, u"x"_s, true));
         QCOMPARE(dlg->texts(), QStringList{u"a.txt is a link to a file outside your local folder, "
                                            "so it was not sent."_s});
-        QCOMPARE(host.read(u"krg/a.txt"_s), QByteArray("server a.txt"));
+        QCOMPARE(host.read(u"krg/a.txt"_s), QByteArray("server a.txt\n"));
         QCOMPARE(host.read(u"krg/b.txt"_s), QByteArray("Alda's b"));
 
         // The site's mirror: a link there is refused by the upload itself.
