@@ -20,6 +20,7 @@ using namespace Qt::StringLiterals;
 class BenchSiteExplorer : public QObject {
     Q_OBJECT
     HostFixture fx;
+    ScriptedDialogs d;
 
 private slots:
     void initTestCase() {
@@ -29,7 +30,6 @@ private slots:
     }
 
     void largeFolders() {
-        ScriptedDialogs d;
         for (int n : {1000, 2000, 5000}) {
             const QString folder = u"big%1"_s.arg(n);
             QDir(fx.host.root()).mkpath(folder);
@@ -69,7 +69,6 @@ private slots:
     }
 
     void largeTransfers() {
-        ScriptedDialogs d;
         const qint64 size = 200LL * 1024 * 1024;
         fx.host.write(u"big.bin"_s, QByteArray(size, 'x'));
         const auto rate = [size](qint64 ns) { return size / 1048576.0 / (std::max<qint64>(ns, 1) / 1e9); };
@@ -125,7 +124,6 @@ private slots:
     }
 
     void manySmallFiles() {
-        ScriptedDialogs d;
         const int files = 200;
         QStringList names;
         for (int i = 0; i < files; ++i) {

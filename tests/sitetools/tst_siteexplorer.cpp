@@ -677,6 +677,7 @@ private slots:
         QCOMPARE(QDir::currentPath() + QLatin1Char('/'), runState().LocalFolder);
     }
 
+    // Bob's add extends his list; his window offers what the list allows and opens once.
     void restrictedAddIsAppendedToTheAccessList() {
         SiteFixture::login(u"Bob"_s, LevelFullAccess);
         const QString page = disk.filePath(u"Story.html"_s);
@@ -700,6 +701,22 @@ private slots:
         // Nor a folder.
         QVERIFY(!again.actions.CreateSubfolder(u"x"_s));
         QVERIFY(!fx.host.exists(u"news/x"_s));
+        // His window.
+        QPointer<frmExplorer> w = frmExplorer::ShowWebPage();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->windowTitle(), u"Norrow Eternal Web Page"_s);
+        QCOMPARE(w->tvwExplorer->topLevelItem(0)->text(0), u"VelmarFTP"_s);
+        QCOMPARE(w->tvwExplorer->topLevelItem(0)->childCount(), 2);
+        QVERIFY(!w->cmdAddFilesToServer->isEnabled() && !w->cmdDeleteFile->isEnabled());
+        clickFolder(*w, u"news/"_s);
+        QVERIFY(w->cmdAddFilesToServer->isEnabled() && w->cmdNewFile->isEnabled());
+        QVERIFY(!w->cmdDeleteFile->isEnabled() && !w->mnuActionDeleteFiles->isEnabled());
+        // A second press brings the same window forward.
+        QCOMPARE(frmExplorer::ShowWebPage(), w.data());
+        QCOMPARE(w->tvwExplorer->topLevelItemCount(), 1);
+        w->close();
+        QTRY_VERIFY(!w);
+        QVERIFY(!frmExplorer::instance());
     }
 
     // Replace sends the chosen file; an external editor starts on the local copy.
@@ -895,25 +912,6 @@ private slots:
         QVERIFY(!EditFile(u"missing.html"_s));
         QCOMPARE(shown, 1);
         SetEditWindowHooks({});
-    }
-
-    void openingForARestrictedMemberAndOnce() {
-        SiteFixture::login(u"Bob"_s, LevelFullAccess);
-        QPointer<frmExplorer> w = frmExplorer::ShowWebPage();
-        QVERIFY(w && w->isVisible());
-        QCOMPARE(w->windowTitle(), u"Norrow Eternal Web Page"_s);
-        QCOMPARE(w->tvwExplorer->topLevelItem(0)->text(0), u"VelmarFTP"_s);
-        QCOMPARE(w->tvwExplorer->topLevelItem(0)->childCount(), 2);
-        QVERIFY(!w->cmdAddFilesToServer->isEnabled() && !w->cmdDeleteFile->isEnabled());
-        clickFolder(*w, u"news/"_s);
-        QVERIFY(w->cmdAddFilesToServer->isEnabled() && w->cmdNewFile->isEnabled());
-        QVERIFY(!w->cmdDeleteFile->isEnabled() && !w->mnuActionDeleteFiles->isEnabled());
-        // A second press brings the same window forward.
-        QCOMPARE(frmExplorer::ShowWebPage(), w.data());
-        QCOMPARE(w->tvwExplorer->topLevelItemCount(), 1);
-        w->close();
-        QTRY_VERIFY(!w);
-        QVERIFY(!frmExplorer::instance());
     }
 
     // One window for a member with full access: preview and icons, the status line, the action menu
@@ -1114,20 +1112,6 @@ private slots:
         QCOMPARE(frmExternalEditors(file).size(), QSize(610, 333));
     }
 
-    // A listing line | the name | its size and time as the list shows them.
-    void listingFacts() {
-        const QString rows[] = {
-            u"-rw-r--r--   1 velmar   team       2048 Dec 07 16:53 my page.html|my page.html|2 KB|Dec 07 16:53"_s,
-            u"-rw-r--r-- 1 velmar team 12 Jan  3  2024 a.txt|a.txt|12 bytes|Jan 3 2024"_s,
-            u"drwxr-xr-x 2 velmar team 4096 Dec 07 16:53 news|news||"_s,
-            u"02-18-22  03:14PM  1234 b.txt|b.txt||"_s};
-        for (const QString& row : rows) {
-            const QStringList f = row.split(u'|');
-            const auto facts = frmExplorer::ParseListing(f[0] + u"\r\n"_s).value(f[1]);
-            QCOMPARE(facts.size + u'|' + facts.modified, f[2] + u'|' + f[3]);
-        }
-    }
-
     void editorWindowPreviewDiscardAndSend() {
         InstallEditWindow();
         RecordingDesktopServices desktop;
@@ -1139,6 +1123,17 @@ private slots:
         ExplorerFileModel& files = w.explorer().files();
         QCOMPARE(files.columnText(u"index.html"_s, QLatin1String(frmExplorer::kSizeColumn)), u"27 bytes"_s);
         QVERIFY(!files.columnText(u"index.html"_s, QLatin1String(frmExplorer::kModifiedColumn)).isEmpty());
+        // A listing line | the name | its size and time as the list shows them.
+        const QString rows[] = {
+            u"-rw-r--r--   1 velmar   team       2048 Dec 07 16:53 my page.html|my page.html|2 KB|Dec 07 16:53"_s,
+            u"-rw-r--r-- 1 velmar team 12 Jan  3  2024 a.txt|a.txt|12 bytes|Jan 3 2024"_s,
+            u"drwxr-xr-x 2 velmar team 4096 Dec 07 16:53 news|news||"_s,
+            u"02-18-22  03:14PM  1234 b.txt|b.txt||"_s};
+        for (const QString& row : rows) {
+            const QStringList f = row.split(u'|');
+            const auto facts = frmExplorer::ParseListing(f[0] + u"\r\n"_s).value(f[1]);
+            QCOMPARE(facts.size + u'|' + facts.modified, f[2] + u'|' + f[3]);
+        }
         // Preview writes the text; Discard then closes without a question and leaves the host alone.
         whenModal<frmEdit>([this](frmEdit* edit) {
             QCOMPARE(edit->windowTitle(), u"news/index.html - KRtp Text Editor"_s);
