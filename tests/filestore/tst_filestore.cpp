@@ -196,7 +196,7 @@ private slots:
         QVERIFY(!fx.host.exists(u"krg/_files.txt.backup"_s));
     }
 
-    void outdatedProgramClosesTheWindow() {
+    void outdatedProgramClosesTheWindowAndNamesDifferingInCaseStopTheFill() {
         fx.setCatalogue(catalogue({kIndex}, "2.0.6"));
         QVERIFY(!store->UpdateFileList());
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::Outdated);
@@ -215,9 +215,8 @@ private slots:
         QCOMPARE(closed, 1);
         QCOMPARE(list->count(), 0);
         QCOMPARE(dlg->records().size(), 1);
-    }
-
-    void namesDifferingInCaseStopTheFill() {
+        // Names differing only in letter case stop the fill.
+        dlg->clear();
         fx.setCatalogue(catalogue({kIndex, catalogueLine("INDEX.html", 1), kLogo}));
         QVERIFY(!store->UpdateFileList());
         QCOMPARE(store->lastOutcome(), FileStore::ReadOutcome::FillError);
@@ -306,9 +305,7 @@ private slots:
         QCOMPARE(fx.hostBackup(), catalogue({kIndex, kLogo, kNotes}));
         QVERIFY(!store->UpdateFileDetails({.name = u"index.html"_s, .version = 32768, .fetchFirst = true}));
         QCOMPARE(dlg->records().size(), 1);
-    }
-
-    void rewriteDropsEmptyNamesButKeepsTheCount() {
+        // The rewrite drops empty names but keeps the count.
         fx.setCatalogue(catalogue({kIndex, catalogueLine("", 1), kLogo}), "backup");
         QVERIFY(store->UpdateFileDetails({.name = u"index.html"_s, .fetchFirst = true}));
         QCOMPARE(localFile("_files.txt"), catalogue({kIndex, kLogo}, "2.0.5", 3));
