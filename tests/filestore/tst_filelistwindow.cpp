@@ -44,6 +44,7 @@ class TestFileListWindow : public QObject {
     Q_OBJECT
     StoreFixture fx;
     WindowHarness dlg;
+    std::unique_ptr<LoopbackHost> slow; // the Cancel cases' host, stopped with the others at the end
 
     // Shows the window with this catalogue on the host.
     bool show(frmFileList& w, const QByteArray& list) {
@@ -1078,10 +1079,10 @@ private slots:
 
     void cancelLeavesEveryCopyAsItWas() {
         // A host that moves 1 MB a second, so 4 MB files are still on their way when Cancel is pressed.
-        LoopbackHost slow;
-        slow.setThrottle(1024 * 1024);
-        QVERIFY(slow.start(fx.seed.path()));
-        slow.exportEnvironment();
+        slow = std::make_unique<LoopbackHost>();
+        slow->setThrottle(1024 * 1024);
+        QVERIFY(slow->start(fx.seed.path()));
+        slow->exportEnvironment();
         const auto restore = qScopeGuard([this] { fx.host.exportEnvironment(); });
         // The window's connection, several connections, check out.
         const std::tuple<QStringList, const char*, QString> rows[] = {
@@ -1094,14 +1095,14 @@ private slots:
             QFile::Permissions readOnly;
             for (const QString& f : files) {
                 lines << catalogueLine(f.toLatin1().constData(), 2);
-                slow.write(u"krg/"_s + f, QByteArray(4 << 20, 'n'));
+                slow->write(u"krg/"_s + f, QByteArray(4 << 20, 'n'));
                 QVERIFY(writeLocal(fx.localPath(f), "my copy of " + f.toLatin1()));
                 QVERIFY(writeLocal(fx.localPath(f + u".backup"_s), "older copy"));
                 QVERIFY(QFile::setPermissions(fx.localPath(f), QFile::ReadOwner | QFile::ReadGroup));
                 readOnly = QFile::permissions(fx.localPath(f));
                 fx.settings->setFileVersion(f, u"1"_s);
             }
-            slow.write(u"krg/_files.txt"_s, catalogue(lines));
+            slow->write(u"krg/_files.txt"_s, catalogue(lines));
             frmFileList w;
             QVERIFY(showAndRebuild(w));
             auto* progress = control<TransferProgress>(w, "prgTransfer");
@@ -1121,7 +1122,7 @@ private slots:
                 w.model().setSelected(f, true);
             control<QAction>(w, action)->trigger();
             QVERIFY(pressed);
-            QCOMPARE(slow.read(u"krg/_files.txt"_s), catalogue(lines));
+            QCOMPARE(slow->read(u"krg/_files.txt"_s), catalogue(lines));
             for (const QString& f : files) {
                 QCOMPARE(readLocal(fx.localPath(f)), "my copy of " + f.toLatin1());
                 QCOMPARE(QFile::permissions(fx.localPath(f)), readOnly);
