@@ -154,9 +154,8 @@ private slots:
                  "1 Sorry, you do not have access to that feature.\n");
 
         // Owner actions: even an administrator may not describe Alda's file; remove needs --yes.
-        r = run(vera, "describe ONE.txt -d mine");
-        QCOMPARE(r.code, 1);
-        QVERIFY(r.err.contains("Sorry, only Alda has permission to change one.txt's description."));
+        QCOMPARE(codeAndErr(run(vera, "describe ONE.txt -d mine")),
+                 "1 Sorry, only Alda has permission to change one.txt's description.\n");
         QCOMPARE(run(alda, "describe one.txt -d Better").code, 0);
         QVERIFY(fx.hostCatalogue().contains("\"one.txt\",1,\"\",\"Alda\",\"Better\","));
         QCOMPARE(run(alda, "remove two.txt").code, 1);
@@ -165,9 +164,8 @@ private slots:
         QVERIFY(!fx.hostCatalogue().contains("two.txt"));
         QCOMPARE(run(alda, "relinquish one.txt --yes").code, 0);
         QVERIFY(fx.hostCatalogue().contains("\"one.txt\",1,\"\",\"\",\"Better\","));
-        r = run(alda, "relinquish one.txt --yes");
-        QCOMPARE(r.code, 1);
-        QVERIFY(r.err.contains("Sorry, you do not have control one.txt."));
+        QCOMPARE(codeAndErr(run(alda, "relinquish one.txt --yes")),
+                 "1 Sorry, you do not have control one.txt.\n");
 
         // The administrator's edit; other members are refused.
         QCOMPARE(run(alda, "edit index.html --version 9").code, 1);
