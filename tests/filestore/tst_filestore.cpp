@@ -454,11 +454,16 @@ private slots:
             w.bytes(),
             QByteArray("2.0.5\r\n1\r\n\"a.txt\",2,\"\",\"\",\"say 'hi' second line third\",\"x y\"\r\n"));
         // Other members read Windows-1252: text goes out in it (what it cannot hold is refused in
-        // tst_storeops; a UTF-8 catalogue stays so in the round trip above).
+        // tst_storeops).
         CatalogueWriter cp(false);
         cp.writeLine(QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
         QVERIFY(cp.ok());
         QCOMPARE(cp.bytes(), QByteArray("caf\xe9 \x80\r\n"));
+        // A catalogue already in UTF-8 stays so.
+        CatalogueWriter utf8(true);
+        utf8.writeLine(QString::fromUtf8("Zo\xc5\x9b"));
+        QVERIFY(utf8.ok());
+        QCOMPARE(utf8.bytes(), QByteArray("Zo\xc5\x9b\r\n"));
     }
 
     void statusTable() {
